@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds Tarvex and runs every test: the normal build (with the benchmarks
+# built and given a short smoke run), then the core and its tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup-deps.sh
+
+JOBS="${JOBS:-$(nproc)}"
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$JOBS"
+ctest --test-dir build --output-on-failure -j"$JOBS"
+
+# Every benchmark once, briefly, so a broken benchmark is caught.
+for b in build/bench_*; do
+  [ -x "$b" ] || continue
+  "$b" --benchmark_min_time=0.01 >/dev/null
+done
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVEX_SANITIZE=ON \
+  -DTARVEX_BUILD_UI=OFF -DTARVEX_BUILD_BENCH=OFF
+cmake --build build-asan -j"$JOBS"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$JOBS"
+
+echo "All tests passed."

@@ -1,0 +1,80 @@
+#include "app/program_defaults.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/messages.h"
+
+namespace tarvex {
+
+namespace {
+
+std::int16_t clamp16(int v, int lo, int hi) { return static_cast<std::int16_t>(std::clamp(v, lo, hi)); }
+
+}  // namespace
+
+int ProgramDefaultsModel::open() {
+  const int result = load_settings(file_, s_, fits_, messages_);
+  if (result != 0) show_message(messages_, 20);
+  return result;
+}
+
+int ProgramDefaultsModel::save_changes() {
+  const int result = save_settings(file_, s_, fits_);
+  if (result != 0) show_message(messages_, 21);
+  return result;
+}
+
+void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {
+  if (pixels == 7 || pixels == 8 || pixels == 9 || pixels == 11 || pixels == 13 || pixels == 15)
+    s_.guide_mask_radius = static_cast<std::int16_t>(pixels);
+}
+
+void ProgramDefaultsModel::set_background_colour(char letter) {
+  if (letter == 'r' || letter == 'l' || letter == 'g') s_.background_colour = letter;
+}
+
+void ProgramDefaultsModel::set_telescope_type(char letter) {
+  if (letter != 'n' && letter != 'l' && letter != 'b') return;
+  s_.telescope_type = letter;
+  if (letter == 'n' || letter == 'b') s_.dedicated_com_port = true;
+}
+
+void ProgramDefaultsModel::choose_com_port(int n) {
+  if (n < 1 || n > 5) return;
+  s_.dedicated_com_port = true;
+  s_.com_port = static_cast<std::int16_t>(n);
+}
+
+void ProgramDefaultsModel::set_guide_training_time(int seconds) {
+  if (seconds == 1 || seconds == 2 || seconds == 4)
+    s_.guide_training_time = static_cast<std::int16_t>(seconds);
+}
+
+void ProgramDefaultsModel::set_slew_values(int ra_pps, int dec_pps, int ra_backlash,
+                                           int dec_backlash, int ra_hysteresis,
+                                           int dec_hysteresis) {
+  s_.ra_pixels_per_sec = clamp16(ra_pps, -32768, 32767);
+  s_.dec_pixels_per_sec = clamp16(dec_pps, -32768, 32767);
+  // The backlash values are kept within 0..20, the range the settings file
+  // accepts; a value outside it would make the next start rewrite the file
+  // and lose every later setting.
+  s_.ra_backlash = clamp16(ra_backlash, 0, 20);
+  s_.dec_backlash = clamp16(dec_backlash, 0, 20);
+  s_.ra_hysteresis = clamp16(ra_hysteresis, 0, 20);
+  s_.dec_hysteresis = clamp16(dec_hysteresis, 0, 20);
+}
+
+void ProgramDefaultsModel::swap_north_south() {
+  std::swap(s_.drive_directions[0], s_.drive_directions[1]);
+}
+
+void ProgramDefaultsModel::swap_east_west() {
+  std::swap(s_.drive_directions[2], s_.drive_directions[3]);
+}
+
+void ProgramDefaultsModel::set_autosave_subdir(std::string_view name) {
+  s_.autosave_subdir.assign(name.substr(0, SETTINGS_SUBDIR_SIZE));
+}
+
+}  // namespace tarvex

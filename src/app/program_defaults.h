@@ -1,0 +1,73 @@
+// Set Program Defaults: what every control of the dialog does to the settings
+// in memory. The Qt dialog is a view over this model.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "files/fits_text.h"
+#include "files/settings.h"
+#include "platform/ports.h"
+
+namespace tarvex {
+
+class ProgramDefaultsModel {
+public:
+  ProgramDefaultsModel(Settings& settings, FitsText& fits, std::filesystem::path settings_file,
+                       Messages& messages)
+      : s_(settings), fits_(fits), file_(std::move(settings_file)), messages_(messages) {}
+
+  // Loads the settings before the dialog opens; message 20 on failure.
+  // Returns the load result.
+  int open();
+  // "Save Changes": saves; message 21 on failure. Returns the save result.
+  int save_changes();
+
+  // "Camera Offsets"
+  void toggle_pixel_offset() { s_.pixel_offset = !s_.pixel_offset; }
+  void toggle_line_offset() { s_.line_offset = !s_.line_offset; }
+  // "Radius of Guide Star Mask": 7, 8, 9, 11, 13 or 15; other values are ignored.
+  void set_guide_mask_radius(int pixels);
+  void toggle_focus_delay() { s_.focus_delay = !s_.focus_delay; }
+  // "Background Colour": 'r', 'l' or 'g'; other letters are ignored.
+  void set_background_colour(char letter);
+  void toggle_disable_interrupts() { s_.disable_interrupts = !s_.disable_interrupts; }
+  void toggle_interlace_smoothing() { s_.interlace_smoothing = !s_.interlace_smoothing; }
+  // "Telescope Guiding": 'n' None, 'l' Meade LX200 (Tm), 'b' Via Control Box.
+  void set_telescope_type(char letter);
+  void choose_shared_com_port() { s_.dedicated_com_port = false; }
+  void choose_com_port(int n);
+  // "Default Guide Training Time": 1, 2 or 4 seconds.
+  void set_guide_training_time(int seconds);
+  // "Set Slew Values"
+  void set_slew_values(int ra_pixels_per_sec, int dec_pixels_per_sec, int ra_backlash,
+                       int dec_backlash, int ra_hysteresis, int dec_hysteresis);
+  void toggle_ignore_drift() { s_.ignore_drift = !s_.ignore_drift; }
+  void toggle_direction_change_delay() { s_.direction_change_delay = !s_.direction_change_delay; }
+  void swap_north_south();
+  void swap_east_west();
+  // "Set Sub-Dir": up to 79 characters.
+  void set_autosave_subdir(std::string_view name);
+  void toggle_beep_after_exposure() { s_.beep_after_exposure = !s_.beep_after_exposure; }
+  void toggle_fits_unsigned() { fits_.fits_unsigned = !fits_.fits_unsigned; }
+  void toggle_usb_debug_info() { s_.usb_debug_info = !s_.usb_debug_info; }
+  void toggle_binned_import_default() { s_.binned_import_default = !s_.binned_import_default; }
+
+  // What the controls show.
+  bool north_south_swapped() const { return s_.drive_directions[0] == 's'; }
+  bool east_west_swapped() const { return s_.drive_directions[2] == 'w'; }
+  // 0 for "Shared Com Port", else the port 1..5.
+  int com_port_choice() const { return s_.dedicated_com_port ? s_.com_port : 0; }
+
+  const Settings& settings() const { return s_; }
+  const FitsText& fits() const { return fits_; }
+
+private:
+  Settings& s_;
+  FitsText& fits_;
+  std::filesystem::path file_;
+  Messages& messages_;
+};
+
+}  // namespace tarvex

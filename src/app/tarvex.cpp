@@ -1,0 +1,67 @@
+#include "app/tarvex.h"
+
+#include "app/messages.h"
+#include "colour/colour_display.h"
+
+namespace tarvex {
+
+Tarvex::Tarvex(Paths p, Ports ports_in)
+    : paths(std::move(p)), ports(ports_in), store_(std::make_unique<FrameStore>()) {
+  init_frame_store(*store_);
+}
+
+std::string window_title(const std::string& current_file_name) {
+  return std::string("Tarvex - ") + (current_file_name.empty() ? "(Untitled)" : current_file_name);
+}
+
+void start_up(Tarvex& app) {
+  load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  init_frame_store(app.store());
+  refresh_display(app);
+}
+
+namespace {
+
+int write_picture(Tarvex& app) {
+  FrameStore& fs = app.store();
+  const bool small = app.display.SmallFrameMode;
+  int result = 0;
+  if (fs.IsColour && !small) {
+    Progress& progress = app.ports.progress;
+    progress.open("BUILDING COLOUR IMAGE");
+    for (int slice = 0; slice < 10; ++slice) {
+      progress.set_position(slice * 25);
+      build_colour_rows(fs, app.display, app.settings, slice * 58, slice * 58 + 58);
+      app.ports.pump.pump();
+    }
+    progress.close();
+    result = write_colour_bitmap(app.paths.bitmap_file(false), fs);
+  } else {
+    const GreyMap map = grey_mapping(app.display, fs.BackgroundLevel);
+    result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
+  }
+  if (result != 0) {
+    const unsigned code = 7u + static_cast<unsigned>(result);  // 1, 2, 3 -> 8, 9, 10
+    show_message(app.ports.messages, code);
+    return static_cast<int>(code);
+  }
+  app.ports.display.reload_bitmap(app.paths.bitmap_file(small).string(), fs.IsColour && !small);
+  return 0;
+}
+
+}  // namespace
+
+int refresh_display(Tarvex& app) {
+  make_display_bytes(app.store(), app.display.SmallFrameMode);
+  app.ports.display.set_title(window_title(app.current_file_name));
+  return write_picture(app);
+}
+
+int rebuild_picture(Tarvex& app) {
+  app.ports.display.set_title(window_title(app.current_file_name));
+  return write_picture(app);
+}
+
+void after_paint(Tarvex& app) { compute_image_histogram(app.store()); }
+
+}  // namespace tarvex

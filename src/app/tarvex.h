@@ -1,0 +1,71 @@
+// The Tarvex context: the one frame store, the settings, the FITS text
+// record, the processing history, the display state and the ports. The main
+// window, tarvex-cli and the tests each own one.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/history.h"
+#include "files/fits_text.h"
+#include "files/settings.h"
+#include "image/display.h"
+#include "image/frame_store.h"
+#include "platform/paths.h"
+#include "platform/ports.h"
+
+namespace tarvex {
+
+struct Ports {
+  Messages& messages;
+  Clock& clock;
+  EventPump& pump;
+  Progress& progress;
+  Launcher& launcher;
+  DisplaySink& display;
+};
+
+class Tarvex {
+public:
+  Tarvex(Paths paths, Ports ports);
+  Tarvex(const Tarvex&) = delete;
+  Tarvex& operator=(const Tarvex&) = delete;
+
+  FrameStore& store() { return *store_; }
+  const FrameStore& store() const { return *store_; }
+
+  Paths paths;
+  Ports ports;
+  Settings settings;
+  FitsText fits;
+  ProcessingHistory history;
+  DisplayState display;
+  // Name of the file last opened or saved, without folder, in lower case.
+  std::string current_file_name;
+  // True while a long operation runs; the window starts no second one.
+  bool busy = false;
+
+private:
+  std::unique_ptr<FrameStore> store_;
+};
+
+// "Tarvex - name", or "Tarvex - (Untitled)" before any file was opened or saved.
+std::string window_title(const std::string& current_file_name);
+
+// Start-up: load the settings (the result is ignored, as at every start),
+// fill the frame store with its ramp and show the first picture.
+void start_up(Tarvex& app);
+
+// Makes DisplayBytes, sets the window title, writes the bitmap file and asks
+// the window to load it back. Returns 0, or the message code it reported
+// (8 file not created, 9 header not written, 10 pixels not written).
+int refresh_display(Tarvex& app);
+
+// Rebuilds the picture from the current DisplayBytes without remaking them
+// (the Pixel Value box and colour dialogs ask for this).
+int rebuild_picture(Tarvex& app);
+
+// Recomputes ImageHistogram and BackgroundLevel, as every paint ends.
+void after_paint(Tarvex& app);
+
+}  // namespace tarvex

@@ -1,0 +1,209 @@
+#include "cli/cli.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "app/file_commands.h"
+#include "app/tarvex.h"
+#include "cli/steps.h"
+#include "files/raw_file.h"
+#include "platform/basic_ports.h"
+#include "platform/file_io.h"
+
+namespace tarvex::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]\n"
+    "             [--save-flat OUT] [--bitmap OUT]\n"
+    "  tarvex-cli [--data-root DIR] info INPUT\n"
+    "  tarvex-cli steps\n"
+    "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
+    "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n";
+
+// The CLI's progress window: silent.
+class QuietProgress : public Progress {
+public:
+  void open(const std::string&) override {}
+  void set_position(int) override {}
+  void close() override {}
+  void busy_cursor(bool) override {}
+};
+
+class QuietDisplay : public DisplaySink {
+public:
+  void set_title(const std::string& t) override { title = t; }
+  void reload_bitmap(const std::string&, bool) override {}
+  std::string title;
+};
+
+struct Options {
+  std::optional<fs::path> data_root;
+  std::string command;
+  std::string input;
+  std::vector<std::string> steps;
+  std::optional<fs::path> save_raw, save_flat, bitmap;
+};
+
+bool copy_file_atomically(const fs::path& from, const fs::path& to) {
+  InputFile in;
+  if (!in.open(from)) return false;
+  std::vector<char> data(static_cast<std::size_t>(in.size()));
+  if (!data.empty() && !in.read(data.data(), data.size())) return false;
+  AtomicFile out;
+  return out.open(to) && out.write(data.data(), data.size()) && out.commit(true);
+}
+
+int usage_error(std::ostream& err, const std::string& what) {
+  err << "tarvex-cli: " << what << "\n" << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o;
+  std::size_t i = 0;
+  auto need_value = [&](const std::string& flag, std::string& value) {
+    if (i + 1 >= args.size()) return false;
+    value = args[++i];
+    (void)flag;
+    return true;
+  };
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string v;
+    if (a == "--data-root") {
+      if (!need_value(a, v)) return usage_error(err, "--data-root needs a folder");
+      o.data_root = v;
+    } else if (a == "--do") {
+      if (!need_value(a, v)) return usage_error(err, "--do needs a step");
+      o.steps.push_back(v);
+    } else if (a == "--save-raw") {
+      if (!need_value(a, v)) return usage_error(err, "--save-raw needs a file name");
+      o.save_raw = v;
+    } else if (a == "--save-flat") {
+      if (!need_value(a, v)) return usage_error(err, "--save-flat needs a file name");
+      o.save_flat = v;
+    } else if (a == "--bitmap") {
+      if (!need_value(a, v)) return usage_error(err, "--bitmap needs a file name");
+      o.bitmap = v;
+    } else if (a == "--help" || a == "-h") {
+      out << kUsage;
+      return 0;
+    } else if (!a.empty() && a[0] == '-') {
+      return usage_error(err, "unknown option " + a);
+    } else if (o.command.empty()) {
+      o.command = a;
+    } else if (o.input.empty()) {
+      o.input = a;
+    } else {
+      return usage_error(err, "unexpected argument " + a);
+    }
+  }
+
+  if (o.command == "steps") {
+    for (const auto& s : steps().all()) out << s.name << "  " << s.help << "\n";
+    return 0;
+  }
+  if (o.command != "process" && o.command != "info") {
+    return usage_error(err, o.command.empty() ? "no command given" : "unknown command " + o.command);
+  }
+  if (o.input.empty()) return usage_error(err, "no INPUT given");
+  if (o.command == "info" && (!o.steps.empty() || o.save_raw || o.save_flat || o.bitmap)) {
+    return usage_error(err, "info takes only an INPUT");
+  }
+
+  // Check every step before anything runs, so a typing error costs nothing.
+  struct Planned {
+    const StepInfo* info;
+    StepKeys keys;
+    std::string text;
+  };
+  std::vector<Planned> plan;
+  for (const auto& text : o.steps) {
+    std::string name, error;
+    StepKeys keys;
+    if (!parse_step(text, name, keys, error)) return usage_error(err, error);
+    const StepInfo* info = steps().find(name);
+    if (info == nullptr) return usage_error(err, "unknown step '" + name + "'");
+    plan.push_back({info, std::move(keys), text});
+  }
+
+  StderrMessages messages;
+  SteadyClock clock;
+  NullPump pump;
+  QuietProgress progress;
+  RecordingLauncher launcher;
+  QuietDisplay display;
+  Ports ports{messages, clock, pump, progress, launcher, display};
+  Tarvex app(o.data_root ? Paths(*o.data_root) : Paths::from_environment(), ports);
+
+  // Settings first, as at start-up; their result is ignored there too.
+  load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  init_frame_store(app.store());
+
+  if (o.input != "ramp") {
+    if (o.command == "info") {
+      InputFile probe;
+      if (probe.open(o.input)) {
+        out << "length: " << probe.size() << "\n";
+        out << "layout: " << layout_name(layout_for_length(probe.size())) << "\n";
+      }
+    }
+    if (open_image(app, o.input) != 0) return 1;
+    if (o.command == "process") out << "opened " << o.input << "\n";
+  } else {
+    refresh_display(app);
+    if (o.command == "process") out << "start-up ramp\n";
+  }
+  after_paint(app);
+
+  if (o.command == "info") {
+    const FrameStore& f = app.store();
+    if (o.input == "ramp") out << "layout: start-up ramp\n";
+    out << "IsBinned: " << f.IsBinned << "\n";
+    out << "IsColour: " << f.IsColour << "\n";
+    out << "HasBytePlanes: " << f.HasBytePlanes << "\n";
+    out << "title: " << window_title(app.current_file_name) << "\n";
+    return 0;
+  }
+
+  for (const auto& step : plan) {
+    const StepResult r = step.info->run(app, step.keys);
+    if (r.status == STEP_USAGE) return usage_error(err, "step '" + step.text + "': " + r.error);
+    if (r.status != STEP_OK) {
+      err << "tarvex-cli: step '" << step.text << "' failed\n";
+      return 1;
+    }
+    after_paint(app);
+    out << "step " << step.text << ": done (background level " << app.store().BackgroundLevel
+        << ")\n";
+  }
+
+  if (o.save_raw) {
+    if (save_image(app, *o.save_raw) != 0) return 1;
+    out << "saved KR File " << o.save_raw->string() << "\n";
+  }
+  if (o.save_flat) {
+    if (save_flat_image(app, *o.save_flat) != 0) return 1;
+    out << "saved flat field " << o.save_flat->string() << "\n";
+  }
+  if (o.bitmap) {
+    if (refresh_display(app) != 0) return 1;
+    const fs::path written = app.paths.bitmap_file(app.display.SmallFrameMode);
+    if (!copy_file_atomically(written, *o.bitmap)) {
+      err << "tarvex-cli: cannot write " << o.bitmap->string() << "\n";
+      return 1;
+    }
+    out << "wrote display bitmap " << o.bitmap->string() << "\n";
+  }
+  return 0;
+}
+
+}  // namespace tarvex::cli

@@ -1,0 +1,66 @@
+// The processing steps of tarvex-cli: each runs one menu command, with the
+// values of its dialog given as keys.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/tarvex.h"
+
+namespace tarvex::cli {
+
+using StepKeys = std::map<std::string, std::string>;
+
+enum StepStatus {
+  STEP_OK = 0,
+  STEP_FAILED = 1,  // the command reported a failure
+  STEP_USAGE = 2,   // a key or value the command does not accept
+};
+
+struct StepResult {
+  int status = STEP_OK;
+  std::string error;  // for STEP_USAGE: what was wrong
+};
+
+using StepFunction = std::function<StepResult(Tarvex&, const StepKeys&)>;
+
+struct StepInfo {
+  std::string name;
+  std::string help;  // one line: keys and what the step does
+  StepFunction run;
+};
+
+class StepRegistry {
+public:
+  void add(std::string name, std::string help, StepFunction run);
+  const StepInfo* find(const std::string& name) const;
+  const std::vector<StepInfo>& all() const { return steps_; }
+
+private:
+  std::vector<StepInfo> steps_;
+};
+
+// Every step of every subsystem.
+const StepRegistry& steps();
+
+// Key parsing shared by the steps. Each returns nullopt and sets `error` when
+// the key is missing (and has no default) or its value is out of range.
+std::optional<long> int_key(const StepKeys& keys, const std::string& key, long lo, long hi,
+                            std::optional<long> fallback, std::string& error);
+std::optional<double> double_key(const StepKeys& keys, const std::string& key, double lo,
+                                 double hi, std::optional<double> fallback, std::string& error);
+std::optional<bool> bool_key(const StepKeys& keys, const std::string& key,
+                             std::optional<bool> fallback, std::string& error);
+// Refuses keys outside `allowed`.
+bool only_keys(const StepKeys& keys, const std::vector<std::string>& allowed, std::string& error);
+
+// Splits "name:key=value,key=value".
+bool parse_step(const std::string& text, std::string& name, StepKeys& keys, std::string& error);
+
+// Registration functions of each subsystem's steps.
+void register_foundation_steps(StepRegistry& registry);
+
+}  // namespace tarvex::cli

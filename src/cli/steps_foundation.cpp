@@ -1,0 +1,22 @@
+// Steps of the Edit menu's undo commands.
+#include "app/file_commands.h"
+#include "cli/steps.h"
+
+namespace tarvex::cli {
+
+void register_foundation_steps(StepRegistry& registry) {
+  registry.add("undo", "Edit > Undo Last Filter", [](Tarvex& app, const StepKeys& keys) {
+    StepResult r;
+    if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
+    return StepResult{undo_filter_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
+  });
+  registry.add("undo-colour", "Edit > Undo Last Colour Filter",
+               [](Tarvex& app, const StepKeys& keys) {
+                 StepResult r;
+                 if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
+                 return StepResult{undo_colour_filter_command(app) == 0 ? STEP_OK : STEP_FAILED,
+                                   {}};
+               });
+}
+
+}  // namespace tarvex::cli

@@ -1,0 +1,317 @@
+#include "files/raw_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+
+#include "app/messages.h"
+#include "files/fits.h"
+#include "platform/file_io.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr char kTagNormal[] = "NORMAL    ";
+constexpr char kTagBinned[] = "BINNED    ";
+constexpr char kTagFlat[] = "FLATFL    ";
+constexpr std::size_t kBlockBytes = 2 * BLOCK_SAMPLES;  // 15040
+
+// Samples are little-endian in the file, as they lie in memory on x86 and
+// ARM; the loops below still spell the byte order out so the layout does not
+// depend on the machine.
+void encode_block(const std::uint16_t* samples, std::uint8_t* out, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    out[2 * i] = static_cast<std::uint8_t>(samples[i] & 0xFF);
+    out[2 * i + 1] = static_cast<std::uint8_t>(samples[i] >> 8);
+  }
+}
+
+void decode_block(const std::uint8_t* in, std::uint16_t* samples, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    samples[i] = static_cast<std::uint16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+  }
+}
+
+bool write_frame(AtomicFile& out, const std::uint16_t* frame) {
+  std::array<std::uint8_t, kBlockBytes> block;
+  for (int b = 0; b < FRAME_BLOCKS; ++b) {
+    encode_block(frame + b * BLOCK_SAMPLES, block.data(), BLOCK_SAMPLES);
+    if (!out.write(block.data(), block.size())) return false;
+  }
+  return true;
+}
+
+bool read_frame(InputFile& in, std::uint16_t* frame) {
+  std::array<std::uint8_t, kBlockBytes> block;
+  for (int b = 0; b < FRAME_BLOCKS; ++b) {
+    if (!in.read(block.data(), block.size())) return false;
+    decode_block(block.data(), frame + b * BLOCK_SAMPLES, BLOCK_SAMPLES);
+  }
+  return true;
+}
+
+// The small image state a refused load must leave as it was.
+struct ImageStateSnapshot {
+  int is_colour, is_binned, has_byte_planes;
+  FitsText fits;
+  ProcessingHistory history;
+  std::string file_name;
+
+  explicit ImageStateSnapshot(const LoadTarget& t)
+      : is_colour(t.fs.IsColour),
+        is_binned(t.fs.IsBinned),
+        has_byte_planes(t.fs.HasBytePlanes),
+        fits(t.fits),
+        history(t.history),
+        file_name(t.current_file_name) {}
+
+  void restore(LoadTarget& t) const {
+    t.fs.IsColour = is_colour;
+    t.fs.IsBinned = is_binned;
+    t.fs.HasBytePlanes = has_byte_planes;
+    t.fits = fits;
+    t.history = history;
+    t.current_file_name = file_name;
+  }
+};
+
+}  // namespace
+
+FileLayout layout_for_length(std::uint64_t length) {
+  switch (length) {
+    case RAW_FRAME_ONLY: return FileLayout::RawFrameOnly;
+    case RAW_TAGGED: return FileLayout::RawTagged;
+    case RAW_COLOUR_8BIT: return FileLayout::RawColour8;
+    case RAW_COLOUR_16BIT: return FileLayout::RawColour16;
+    case FITS_BINNED_MONO: return FileLayout::FitsBinnedMono;
+    case FITS_NORMAL_MONO: return FileLayout::FitsNormalMono;
+    case FITS_COLOUR_8BIT: return FileLayout::FitsColour8;
+    case FITS_COLOUR_16BIT: return FileLayout::FitsColour16;
+    default: return FileLayout::Unknown;
+  }
+}
+
+bool is_fits_layout(FileLayout layout) {
+  return layout == FileLayout::FitsBinnedMono || layout == FileLayout::FitsNormalMono ||
+         layout == FileLayout::FitsColour8 || layout == FileLayout::FitsColour16;
+}
+
+const char* layout_name(FileLayout layout) {
+  switch (layout) {
+    case FileLayout::RawFrameOnly: return "KR File, frame only, no tag (872320 bytes)";
+    case FileLayout::RawTagged: return "KR File, tag and frame (872330 bytes)";
+    case FileLayout::RawColour8: return "KR File, tag, frame and 8-bit colour planes (2180810 bytes)";
+    case FileLayout::RawColour16:
+      return "KR File, tag, frame and 16-bit colour planes (3489290 bytes)";
+    case FileLayout::FitsBinnedMono: return "FITS, binned monochrome (878400 bytes)";
+    case FileLayout::FitsNormalMono: return "FITS, normal monochrome (878080 bytes)";
+    case FileLayout::FitsColour8: return "FITS, colour with 8-bit planes (2186560 bytes)";
+    case FileLayout::FitsColour16: return "FITS, colour with 16-bit planes (3495040 bytes)";
+    case FileLayout::Unknown: break;
+  }
+  return "unknown";
+}
+
+std::string display_file_name(const std::filesystem::path& path) {
+  std::string name = path.filename().string();
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return name;
+}
+
+int save_raw(const std::filesystem::path& path, const FrameStore& fs, Messages& messages) {
+  AtomicFile out;
+  if (!out.open(path)) {
+    show_message(messages, 17);
+    return 17;
+  }
+  const char* tag = fs.IsBinned ? kTagBinned : kTagNormal;
+  if (!out.write(tag, RAW_TAG_SIZE) || !write_frame(out, fs.CurrentFrame.data())) {
+    out.discard();
+    show_message(messages, 18);
+    return 18;
+  }
+  if (fs.IsColour) {
+    for (const Frame* plane : {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane}) {
+      if (!write_frame(out, plane->data())) {
+        out.discard();
+        show_message(messages, 19);
+        return 19;
+      }
+    }
+  }
+  if (!out.commit(true)) {
+    show_message(messages, fs.IsColour ? 19 : 18);
+    return fs.IsColour ? 19 : 18;
+  }
+  return 0;
+}
+
+int save_flat_field(const std::filesystem::path& path, const FrameStore& fs) {
+  AtomicFile out;
+  if (!out.open(path)) return 1;
+  if (!out.write(kTagFlat, RAW_TAG_SIZE)) return 1;
+  const std::uint16_t* s = fs.CurrentFrame.data();
+  std::array<std::uint16_t, BLOCK_SAMPLES> smoothed;
+  std::array<std::uint8_t, kBlockBytes> block;
+  for (int b = 0; b < FRAME_BLOCKS; ++b) {
+    const int base = b * BLOCK_SAMPLES;
+    const std::uint16_t* samples = s + base;
+    if (!fs.IsColour) {
+      // The mean of each sample and its right-hand neighbour smooths out the
+      // colour mosaic. The last sample of a row pairs with the first of the
+      // next row; the very last sample of the frame, which has no neighbour,
+      // is kept as it is.
+      for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+        const int k = base + i;
+        const unsigned right = (k + 1 < FRAME_SAMPLES) ? s[k + 1] : s[k];
+        smoothed[i] = static_cast<std::uint16_t>((s[k] + right) >> 1);
+      }
+      samples = smoothed.data();
+    }
+    encode_block(samples, block.data(), BLOCK_SAMPLES);
+    if (!out.write(block.data(), block.size())) return 1;
+  }
+  return out.commit(true) ? 0 : 1;
+}
+
+int load_raw(const std::filesystem::path& path, LoadTarget t, Messages& messages) {
+  FrameStore& fs = t.fs;
+  InputFile in;
+  if (!in.open(path)) {
+    show_message(messages, 11);
+    return 11;
+  }
+  const FileLayout layout = layout_for_length(in.size());
+  if (layout == FileLayout::Unknown) {
+    show_message(messages, 12);
+    return 12;
+  }
+  if (fs.IsColour && fs.MergeMode && layout != FileLayout::RawColour8 &&
+      layout != FileLayout::RawColour16 && layout != FileLayout::FitsColour8 &&
+      layout != FileLayout::FitsColour16) {
+    // While merging into a colour image only colour files are accepted, the
+    // program's own 16-bit colour FITS files among them.
+    show_message(messages, 12);
+    return 12;
+  }
+
+  const ImageStateSnapshot before(t);
+  t.current_file_name = display_file_name(path);
+  if (!fs.MergeMode) fs.IsColour = 0;
+  reset_fits_text_for_load(t.fits);
+  t.history.clear();
+  fs.HasBytePlanes = 0;
+
+  if (is_fits_layout(layout)) {
+    fs.IsBinned = layout == FileLayout::FitsBinnedMono ? 1 : 0;
+    fs.IsColour = (layout == FileLayout::FitsColour8 || layout == FileLayout::FitsColour16) ? 1 : 0;
+    fs.HasBytePlanes = layout == FileLayout::FitsColour8 ? 1 : 0;
+    in.close();
+    const int result = load_fits(path, layout == FileLayout::FitsColour8, fs, t.fits, t.history);
+    if (result != 0) {
+      before.restore(t);
+      const unsigned code = result == 2 ? 14 : 13;
+      show_message(messages, code);
+      return static_cast<int>(code);
+    }
+    return 0;
+  }
+
+  bool ok = true;
+  if (layout == FileLayout::RawFrameOnly) {
+    fs.IsBinned = t.binned_import_default ? 1 : 0;
+  } else {
+    char tag[RAW_TAG_SIZE];
+    ok = in.read(tag, RAW_TAG_SIZE);
+    if (ok) fs.IsBinned = tag[0] == 'B' ? 1 : 0;
+  }
+  ok = ok && read_frame(in, fs.CurrentFrame.data());
+  if (ok && layout == FileLayout::RawColour8) {
+    ok = in.read(fs.RedBytes.data(), FRAME_SAMPLES) && in.read(fs.GreenBytes.data(), FRAME_SAMPLES) &&
+         in.read(fs.BlueBytes.data(), FRAME_SAMPLES);
+    if (ok) {
+      fs.HasBytePlanes = 1;
+      fs.IsColour = 1;
+      widen_byte_planes(fs);
+    }
+  } else if (ok && layout == FileLayout::RawColour16) {
+    ok = read_frame(in, fs.RedPlane.data()) && read_frame(in, fs.GreenPlane.data()) &&
+         read_frame(in, fs.BluePlane.data());
+    if (ok) {
+      fs.IsColour = 1;
+      fs.HasBytePlanes = 0;
+    }
+  }
+  if (!ok) {
+    // The file shrank or could not be read after its length was checked.
+    before.restore(t);
+    show_message(messages, 11);
+    return 11;
+  }
+  return 0;
+}
+
+int load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs,
+                Messages& messages) {
+  InputFile in;
+  if (!in.open(path)) {
+    show_message(messages, 15);
+    return 1;
+  }
+  const FileLayout layout = layout_for_length(in.size());
+  bool accepted = false;
+  if (fs.IsColour && fs.MergeMode) {
+    accepted = layout == FileLayout::RawColour8 || layout == FileLayout::FitsColour8;
+  } else {
+    accepted = layout == FileLayout::RawTagged || layout == FileLayout::RawFrameOnly ||
+               layout == FileLayout::FitsBinnedMono || layout == FileLayout::FitsNormalMono ||
+               layout == FileLayout::FitsColour8 || layout == FileLayout::RawColour8;
+  }
+  if (!accepted) {
+    show_message(messages, 16);
+    return 1;
+  }
+
+  if (is_fits_layout(layout)) {
+    in.close();
+    switch (load_fits_second(path, purpose, fs)) {
+      case 0: return 0;
+      case 2: show_message(messages, 14); return 2;
+      // The dark frame's binned state differs from the image's: the message
+      // names which one is binned, as on the raw path.
+      case 14: show_message(messages, 55); return 2;
+      case 13: show_message(messages, 56); return 2;
+      default: show_message(messages, 13); return 1;
+    }
+  }
+
+  char tag0 = 'N';
+  if (layout != FileLayout::RawFrameOnly) {
+    char tag[RAW_TAG_SIZE];
+    if (!in.read(tag, RAW_TAG_SIZE)) {
+      show_message(messages, 15);
+      return 1;
+    }
+    tag0 = tag[0];
+  }
+  if (purpose == SecondPurpose::SubtractDark) {
+    if (fs.IsBinned && tag0 != 'B') {
+      show_message(messages, 55);
+      return 14;
+    }
+    if (!fs.IsBinned && tag0 == 'B') {
+      show_message(messages, 56);
+      return 13;
+    }
+  }
+  if (!read_frame(in, fs.SecondFrame.data())) {
+    show_message(messages, 15);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tarvex

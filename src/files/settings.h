@@ -1,0 +1,106 @@
+// The settings record and its file, "Tarvex.ini" in the automatic-save
+// folder: a fixed binary sequence of 59 fields (1184 bytes).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "files/fits_text.h"
+#include "platform/ports.h"
+
+namespace tarvex {
+
+inline constexpr std::size_t SETTINGS_FILE_SIZE = 1184;
+inline constexpr std::size_t SETTINGS_CARD_SIZE = 80;
+inline constexpr std::size_t SETTINGS_SUBDIR_SIZE = 79;
+inline constexpr std::size_t CARD_TEXT_MAX = 67;         // single text cards
+inline constexpr std::size_t CARD_PIECE_SIZE = 68;       // HISTORY/COMMENT pieces
+inline constexpr std::size_t LONG_TEXT_MAX = 3 * CARD_PIECE_SIZE + 51;  // 255 on reading
+
+struct Settings {
+  std::int16_t autosave_number = 0;
+  std::int16_t ut_offset_hours = 0;
+  bool light_pollution = false;
+  bool line_offset = true;
+  bool pixel_offset = false;
+  bool fast_par = false;
+  std::int16_t reserved_choice_a = 0;
+  std::int16_t guide_mask_radius = 8;
+  bool anti_alias = true;
+  bool weak_stretch = false;
+  bool strong_stretch = false;
+  bool ir_filter = false;
+  std::int16_t saturation_factor = 3;
+  std::int16_t reserved_choice_b = 1;
+  char background_colour = 'l';
+  bool focus_delay = true;
+  bool user_stretch = false;
+  std::int16_t user_stretch_value = 4;
+  bool high_pass_low_power = false;
+  bool unsharp_mask = false;
+  std::int16_t unsharp_diameter = 3;
+  std::int16_t unsharp_power = 1;
+  bool remove_background = false;
+  bool disable_interrupts = true;
+  bool fast_par2 = false;
+  // Fields 26 to 38 are the texts of the FITS text record (FitsText).
+  bool colour_option = true;
+  std::int16_t com_port = 1;
+  std::int16_t guide_training_time = 1;
+  std::int16_t ra_pixels_per_sec = 6;
+  std::int16_t dec_pixels_per_sec = 6;
+  std::int16_t ra_backlash = 0;
+  std::int16_t dec_backlash = 0;
+  bool ignore_drift = false;
+  char telescope_type = 'n';
+  std::int16_t ra_hysteresis = 0;
+  std::int16_t dec_hysteresis = 0;
+  std::array<char, 4> drive_directions{'n', 's', 'e', 'w'};
+  bool beep_after_exposure = false;
+  bool direction_change_delay = true;
+  bool controlbox_present = true;
+  std::string autosave_subdir;
+  bool dedicated_com_port = true;
+  bool interlace_smoothing = true;
+  bool colour_smoothing = true;
+  bool binned_import_default = false;
+  bool usb_debug_info = false;
+};
+
+inline constexpr const char* NO_INI_WARNING = "Warning!\nNo INI file found, please set defaults...";
+inline constexpr const char* FAST_PAR_FAILURE = "Failed to read fast_par value";
+inline constexpr const char* FAST_PAR_CAPTION = "MORVALE";
+
+// Loads the settings file. Returns 0 on success, 2 on a read failure, or the
+// result of save_settings when the file was (re)written. The folder of the
+// file is created when missing, and then the file is written with the values
+// in memory.
+int load_settings(const std::filesystem::path& file, Settings& settings, FitsText& fits,
+                  Messages& messages);
+
+// Writes the settings file. Returns 0 on success, 3 when the file could not
+// be created or written (the previous file then stays as it was).
+int save_settings(const std::filesystem::path& file, const Settings& settings,
+                  const FitsText& fits);
+
+// The whole file image of the settings, exactly as save_settings writes it.
+std::array<std::uint8_t, SETTINGS_FILE_SIZE> settings_bytes(const Settings& settings,
+                                                             const FitsText& fits);
+
+// Sets the process time zone to "GMT" followed by the offset, so local times
+// convert to UT.
+void apply_ut_offset(std::int16_t ut_offset_hours);
+
+// Text cards: keyword and text in an 80-byte blank-filled card.
+std::array<char, SETTINGS_CARD_SIZE> make_text_card(const char* keyword8, std::string_view text);
+// The four HISTORY or COMMENT cards holding a long text in 68-character pieces.
+std::array<std::array<char, SETTINGS_CARD_SIZE>, 4> make_long_text_cards(const char* keyword8,
+                                                                        std::string_view text);
+// The text of a card: everything after column 11 up to the first quote.
+std::string card_text(const char* card, std::size_t card_size = SETTINGS_CARD_SIZE);
+// The four pieces joined, the fourth cut to 51 characters.
+std::string long_text_from_cards(const char* cards /* 4 * 80 bytes */);
+
+}  // namespace tarvex

@@ -1,0 +1,148 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace tarvex {
+
+namespace fs = std::filesystem;
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::open(const fs::path& target) {
+  discard();
+  target_ = target;
+  temp_ = target;
+  temp_ += ".tvxtmp" + std::to_string(::getpid());
+  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  return fd_ >= 0;
+}
+
+bool AtomicFile::write(const void* data, std::size_t n) {
+  if (fd_ < 0) return false;
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t w = ::write(fd_, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+bool AtomicFile::write_rows_bottom_up(const std::uint8_t* data, std::size_t row_bytes,
+                                      std::size_t rows) {
+  if (fd_ < 0) return false;
+  // Gather the rows into one writev call per IOV_MAX rows, so a whole bitmap
+  // goes out in a single system call without copying it first.
+  constexpr std::size_t kBatch = IOV_MAX < 1024 ? IOV_MAX : 1024;
+  iovec iov[kBatch];
+  std::size_t row = rows;
+  while (row > 0) {
+    std::size_t n = 0;
+    std::size_t total = 0;
+    while (row > 0 && n < kBatch) {
+      --row;
+      iov[n].iov_base = const_cast<std::uint8_t*>(data + row * row_bytes);
+      iov[n].iov_len = row_bytes;
+      total += row_bytes;
+      ++n;
+    }
+    ssize_t w = ::writev(fd_, iov, static_cast<int>(n));
+    while (w < 0 && errno == EINTR) w = ::writev(fd_, iov, static_cast<int>(n));
+    if (w < 0) return false;
+    if (static_cast<std::size_t>(w) != total) {
+      // Finish a partial gather write row by row.
+      std::size_t done = static_cast<std::size_t>(w);
+      for (std::size_t k = 0; k < n; ++k) {
+        if (done >= iov[k].iov_len) {
+          done -= iov[k].iov_len;
+          continue;
+        }
+        if (!write(static_cast<const char*>(iov[k].iov_base) + done, iov[k].iov_len - done))
+          return false;
+        done = 0;
+      }
+    }
+  }
+  return true;
+}
+
+bool AtomicFile::commit(bool durable) {
+  if (fd_ < 0) return false;
+  bool ok = true;
+  if (durable && ::fsync(fd_) != 0) ok = false;
+  if (::close(fd_) != 0) ok = false;
+  fd_ = -1;
+  if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temp_.c_str());
+  }
+  temp_.clear();
+  return ok;
+}
+
+void AtomicFile::discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+InputFile::~InputFile() { close(); }
+
+bool InputFile::open(const fs::path& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close();
+    return false;
+  }
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool InputFile::read(void* data, std::size_t n) {
+  if (fd_ < 0) return false;
+  auto* p = static_cast<char*>(data);
+  while (n > 0) {
+    ssize_t r = ::read(fd_, p, n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+bool InputFile::seek(std::uint64_t offset) {
+  if (fd_ < 0) return false;
+  return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+void InputFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
+}
+
+bool make_folder(const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return fs::is_directory(folder, ec);
+}
+
+}  // namespace tarvex

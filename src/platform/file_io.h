@@ -1,0 +1,67 @@
+// File access used by every reader and writer of the program.
+//
+// Writers go through AtomicFile: the bytes are written to a temporary file
+// beside the target, which replaces the target only when every byte was
+// written. A failed save therefore leaves the previous file as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tarvex {
+
+class AtomicFile {
+public:
+  AtomicFile() = default;
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile();  // discards the temporary file unless committed
+
+  // Creates the temporary file (owner read and write). False when it cannot.
+  bool open(const std::filesystem::path& target);
+  // Writes all n bytes; false on a short write.
+  bool write(const void* data, std::size_t n);
+  // Writes `rows` rows of `row_bytes` bytes each, the last row of `data`
+  // first (the order of device-independent bitmaps); false on a short write.
+  bool write_rows_bottom_up(const std::uint8_t* data, std::size_t row_bytes, std::size_t rows);
+  // Closes the temporary file and renames it over the target. With durable
+  // set the data is flushed to the disk first. False when that fails (the
+  // target is then left as it was).
+  bool commit(bool durable);
+  // Drops the temporary file.
+  void discard();
+
+private:
+  int fd_ = -1;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+};
+
+// A file opened for reading with its length known up front, so readers can
+// check lengths before they read.
+class InputFile {
+public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  bool open(const std::filesystem::path& path);
+  bool is_open() const { return fd_ >= 0; }
+  std::uint64_t size() const { return size_; }
+  // Reads exactly n bytes from the current position; false when fewer came.
+  bool read(void* data, std::size_t n);
+  bool seek(std::uint64_t offset);
+  void close();
+
+private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// Creates a folder and its parents; true when it exists afterwards.
+bool make_folder(const std::filesystem::path& folder);
+
+}  // namespace tarvex
