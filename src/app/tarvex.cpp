@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "colour/colour_display.h"
+#include "platform/file_io.h"
 
 namespace tarvex {
 
@@ -25,6 +26,8 @@ namespace {
 int write_picture(Tarvex& app) {
   FrameStore& fs = app.store();
   const bool small = app.display.SmallFrameMode;
+  // The data root holds the bitmap files; on a first run it may not exist yet.
+  make_folder(app.paths.data_root());
   int result = 0;
   if (fs.IsColour && !small) {
     Progress& progress = app.ports.progress;

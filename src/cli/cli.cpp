@@ -26,6 +26,28 @@ constexpr const char* kUsage =
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n";
 
+// Messages go to the error stream as "message N: text".
+class StreamMessages : public Messages {
+public:
+  explicit StreamMessages(std::ostream& err) : err_(err) {}
+  int message(unsigned code, const std::string& text) override {
+    err_ << "message " << code << ": " << text << "\n";
+    return 0;
+  }
+  int box(const std::string& caption, const std::string& text, BoxIcon) override {
+    err_ << (caption.empty() ? std::string() : caption + ": ") << text << "\n";
+    return 0;
+  }
+  // Nothing can be confirmed without a person at the keyboard.
+  bool ask_yes_no(const std::string& caption, const std::string& text) override {
+    err_ << caption << ": " << text << " -> no\n";
+    return false;
+  }
+
+private:
+  std::ostream& err_;
+};
+
 // The CLI's progress window: silent.
 class QuietProgress : public Progress {
 public:
@@ -135,7 +157,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     plan.push_back({info, std::move(keys), text});
   }
 
-  StderrMessages messages;
+  StreamMessages messages(err);
   SteadyClock clock;
   NullPump pump;
   QuietProgress progress;

@@ -1,0 +1,123 @@
+#include "app/program_defaults.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace tarvex {
+namespace {
+
+struct ProgramDefaults : ::testing::Test {
+  testing::TempDir dir;
+  RecordingMessages messages;
+  Settings s;
+  FitsText f;
+  ProgramDefaultsModel model{s, f, dir / "autosave" / "Tarvex.ini", messages};
+};
+
+TEST_F(ProgramDefaults, TogglesActOnTheSettingsAtOnce) {
+  model.toggle_pixel_offset();
+  model.toggle_line_offset();
+  model.toggle_focus_delay();
+  model.toggle_disable_interrupts();
+  model.toggle_interlace_smoothing();
+  model.toggle_ignore_drift();
+  model.toggle_direction_change_delay();
+  model.toggle_beep_after_exposure();
+  model.toggle_fits_unsigned();
+  model.toggle_usb_debug_info();
+  model.toggle_binned_import_default();
+  EXPECT_TRUE(s.pixel_offset);
+  EXPECT_FALSE(s.line_offset);
+  EXPECT_FALSE(s.focus_delay);
+  EXPECT_FALSE(s.disable_interrupts);
+  EXPECT_FALSE(s.interlace_smoothing);
+  EXPECT_TRUE(s.ignore_drift);
+  EXPECT_FALSE(s.direction_change_delay);
+  EXPECT_TRUE(s.beep_after_exposure);
+  EXPECT_TRUE(f.fits_unsigned);
+  EXPECT_TRUE(s.usb_debug_info);
+  EXPECT_TRUE(s.binned_import_default);
+  model.toggle_pixel_offset();
+  EXPECT_FALSE(s.pixel_offset);
+}
+
+TEST_F(ProgramDefaults, RadioGroups) {
+  for (int r : {7, 8, 9, 11, 13, 15}) {
+    model.set_guide_mask_radius(r);
+    EXPECT_EQ(s.guide_mask_radius, r);
+  }
+  model.set_guide_mask_radius(10);
+  EXPECT_EQ(s.guide_mask_radius, 15);
+  model.set_background_colour('r');
+  EXPECT_EQ(s.background_colour, 'r');
+  model.set_background_colour('q');
+  EXPECT_EQ(s.background_colour, 'r');
+  model.set_guide_training_time(4);
+  EXPECT_EQ(s.guide_training_time, 4);
+  model.set_guide_training_time(3);
+  EXPECT_EQ(s.guide_training_time, 4);
+
+  // Com ports: shared clears the dedicated flag; a numbered port sets it.
+  model.choose_com_port(3);
+  EXPECT_EQ(model.com_port_choice(), 3);
+  model.choose_shared_com_port();
+  EXPECT_FALSE(s.dedicated_com_port);
+  EXPECT_EQ(model.com_port_choice(), 0);
+  EXPECT_EQ(s.com_port, 3);
+  // LX200 keeps a shared port; None and the control box make it dedicated.
+  model.set_telescope_type('l');
+  EXPECT_EQ(s.telescope_type, 'l');
+  EXPECT_FALSE(s.dedicated_com_port);
+  model.set_telescope_type('b');
+  EXPECT_TRUE(s.dedicated_com_port);
+  model.choose_shared_com_port();
+  model.set_telescope_type('n');
+  EXPECT_TRUE(s.dedicated_com_port);
+}
+
+TEST_F(ProgramDefaults, SlewValuesSwapsAndSubFolder) {
+  model.set_slew_values(12, 9, 25, -3, 30, 15);
+  EXPECT_EQ(s.ra_pixels_per_sec, 12);
+  EXPECT_EQ(s.dec_pixels_per_sec, 9);
+  EXPECT_EQ(s.ra_backlash, 20);
+  EXPECT_EQ(s.dec_backlash, 0);
+  EXPECT_EQ(s.ra_hysteresis, 20);
+  EXPECT_EQ(s.dec_hysteresis, 15);
+
+  EXPECT_FALSE(model.north_south_swapped());
+  model.swap_north_south();
+  EXPECT_TRUE(model.north_south_swapped());
+  EXPECT_EQ(s.drive_directions, (std::array<char, 4>{'s', 'n', 'e', 'w'}));
+  model.swap_east_west();
+  EXPECT_TRUE(model.east_west_swapped());
+  EXPECT_EQ(s.drive_directions, (std::array<char, 4>{'s', 'n', 'w', 'e'}));
+
+  model.set_autosave_subdir(std::string(100, 'd'));
+  EXPECT_EQ(s.autosave_subdir.size(), 79u);
+}
+
+TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
+  // First open: the folder is made with a default file.
+  EXPECT_EQ(model.open(), 0);
+  model.set_background_colour('g');
+  model.set_slew_values(6, 6, 20, 20, 0, 0);
+  EXPECT_EQ(model.save_changes(), 0);
+  Settings back;
+  FitsText fb;
+  EXPECT_EQ(load_settings(dir / "autosave" / "Tarvex.ini", back, fb, messages), 0);
+  EXPECT_EQ(back.background_colour, 'g');
+  EXPECT_EQ(back.ra_backlash, 20);
+  EXPECT_TRUE(messages.shown.empty());
+
+  std::filesystem::remove(dir / "autosave" / "Tarvex.ini");
+  EXPECT_EQ(model.open(), 2);
+  EXPECT_EQ(messages.codes().back(), 20u);
+  std::filesystem::remove_all(dir / "autosave");
+  testing::write_bytes(dir / "autosave", {0});  // a file where the folder should be
+  EXPECT_EQ(model.save_changes(), 3);
+  EXPECT_EQ(messages.codes().back(), 21u);
+}
+
+}  // namespace
+}  // namespace tarvex
