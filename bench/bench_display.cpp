@@ -36,7 +36,7 @@ void BM_DisplayBytesHistogramBackground(benchmark::State& state) {
 BENCHMARK(BM_DisplayBytesHistogramBackground)->Unit(benchmark::kMicrosecond);
 
 class QuietProgress : public Progress {
-public:
+ public:
   void open(const std::string&) override {}
   void set_position(int) override {}
   void close() override {}

@@ -17,7 +17,7 @@
 namespace tarvex::testing {
 
 class TempDir {
-public:
+ public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-test-XXXXXX").string();
     char* made = ::mkdtemp(pattern.data());
@@ -30,7 +30,7 @@ public:
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+ private:
   std::filesystem::path path_;
 };
 
@@ -41,7 +41,8 @@ inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& p) {
 
 inline void write_bytes(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void append_u16le(std::vector<std::uint8_t>& v, unsigned x) {

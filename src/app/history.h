@@ -11,7 +11,7 @@ inline constexpr int HISTORY_LINES = 15;
 inline constexpr std::size_t HISTORY_LINE_MAX = 39;  // slots of 40 characters
 
 class ProcessingHistory {
-public:
+ public:
   // Puts the line into the first empty slot; dropped when all 15 are used.
   void add_history(std::string_view text);
   // Removes the newest line (the last non-empty slot), if any.
@@ -23,7 +23,7 @@ public:
   // The text of the "Tarvex - PROCESSING HISTORY" box.
   std::string box_text() const;
 
-private:
+ private:
   std::array<std::string, HISTORY_LINES> lines_;
 };
 

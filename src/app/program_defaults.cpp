@@ -9,7 +9,9 @@ namespace tarvex {
 
 namespace {
 
-std::int16_t clamp16(int v, int lo, int hi) { return static_cast<std::int16_t>(std::clamp(v, lo, hi)); }
+std::int16_t clamp16(int v, int lo, int hi) {
+  return static_cast<std::int16_t>(std::clamp(v, lo, hi));
+}
 
 }  // namespace
 

@@ -13,7 +13,7 @@
 namespace tarvex {
 
 class ProgramDefaultsModel {
-public:
+ public:
   ProgramDefaultsModel(Settings& settings, FitsText& fits, std::filesystem::path settings_file,
                        Messages& messages)
       : s_(settings), fits_(fits), file_(std::move(settings_file)), messages_(messages) {}
@@ -63,7 +63,7 @@ public:
   const Settings& settings() const { return s_; }
   const FitsText& fits() const { return fits_; }
 
-private:
+ private:
   Settings& s_;
   FitsText& fits_;
   std::filesystem::path file_;

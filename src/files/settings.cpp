@@ -23,7 +23,7 @@ constexpr const char* kHistoryKey = "HISTORY ";
 constexpr const char* kCommentKey = "COMMENT ";
 
 class Writer {
-public:
+ public:
   explicit Writer(std::array<std::uint8_t, SETTINGS_FILE_SIZE>& out) : out_(out) {}
   void i16(std::int16_t v) {
     auto u = static_cast<std::uint16_t>(v);
@@ -38,7 +38,7 @@ public:
   }
   std::size_t position() const { return pos_; }
 
-private:
+ private:
   void byte(std::uint8_t b) { out_[pos_++] = b; }
   std::array<std::uint8_t, SETTINGS_FILE_SIZE>& out_;
   std::size_t pos_ = 0;
@@ -46,7 +46,7 @@ private:
 
 // Reads the fields in order from the bytes that were in the file.
 class Reader {
-public:
+ public:
   explicit Reader(const std::vector<std::uint8_t>& in) : in_(in) {}
   bool have(std::size_t n) const { return pos_ + n <= in_.size(); }
   std::int16_t i16() {
@@ -61,12 +61,14 @@ public:
     return p;
   }
 
-private:
+ private:
   const std::vector<std::uint8_t>& in_;
   std::size_t pos_ = 0;
 };
 
-bool is_yn(std::uint8_t b) { return b == 'y' || b == 'n'; }
+bool is_yn(std::uint8_t b) {
+  return b == 'y' || b == 'n';
+}
 
 }  // namespace
 
@@ -84,7 +86,7 @@ std::array<char, SETTINGS_CARD_SIZE> make_text_card(const char* keyword8, std::s
 }
 
 std::array<std::array<char, SETTINGS_CARD_SIZE>, 4> make_long_text_cards(const char* keyword8,
-                                                                        std::string_view text) {
+                                                                         std::string_view text) {
   std::array<std::array<char, SETTINGS_CARD_SIZE>, 4> cards;
   for (std::size_t k = 0; k < 4; ++k) {
     auto& card = cards[k];
@@ -214,7 +216,8 @@ int load_settings(const fs::path& file, Settings& s, FitsText& f, Messages& mess
     messages.box("", NO_INI_WARNING, BoxIcon::None);
     return 2;
   }
-  const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), SETTINGS_FILE_SIZE));
+  const auto length =
+      static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), SETTINGS_FILE_SIZE));
   std::vector<std::uint8_t> data(length);
   if (length > 0 && !in.read(data.data(), length)) data.clear();
   in.close();

@@ -15,8 +15,8 @@ namespace tarvex {
 inline constexpr std::size_t SETTINGS_FILE_SIZE = 1184;
 inline constexpr std::size_t SETTINGS_CARD_SIZE = 80;
 inline constexpr std::size_t SETTINGS_SUBDIR_SIZE = 79;
-inline constexpr std::size_t CARD_TEXT_MAX = 67;         // single text cards
-inline constexpr std::size_t CARD_PIECE_SIZE = 68;       // HISTORY/COMMENT pieces
+inline constexpr std::size_t CARD_TEXT_MAX = 67;                        // single text cards
+inline constexpr std::size_t CARD_PIECE_SIZE = 68;                      // HISTORY/COMMENT pieces
 inline constexpr std::size_t LONG_TEXT_MAX = 3 * CARD_PIECE_SIZE + 51;  // 255 on reading
 
 struct Settings {
@@ -87,7 +87,7 @@ int save_settings(const std::filesystem::path& file, const Settings& settings,
 
 // The whole file image of the settings, exactly as save_settings writes it.
 std::array<std::uint8_t, SETTINGS_FILE_SIZE> settings_bytes(const Settings& settings,
-                                                             const FitsText& fits);
+                                                            const FitsText& fits);
 
 // Sets the process time zone to "GMT" followed by the offset, so local times
 // convert to UT.
@@ -97,7 +97,7 @@ void apply_ut_offset(std::int16_t ut_offset_hours);
 std::array<char, SETTINGS_CARD_SIZE> make_text_card(const char* keyword8, std::string_view text);
 // The four HISTORY or COMMENT cards holding a long text in 68-character pieces.
 std::array<std::array<char, SETTINGS_CARD_SIZE>, 4> make_long_text_cards(const char* keyword8,
-                                                                        std::string_view text);
+                                                                         std::string_view text);
 // The text of a card: everything after column 11 up to the first quote.
 std::string card_text(const char* card, std::size_t card_size = SETTINGS_CARD_SIZE);
 // The four pieces joined, the fourth cut to 51 characters.

@@ -107,7 +107,7 @@ void fill_rgb_rows_plain(FrameStore& fs, char colour_view, int first_row, int en
         if (fs.RedPlane[i] > 256 || fs.GreenPlane[i] > 256 || fs.BluePlane[i] > 256) wide = true;
       }
     }
-    const Frame& plane = colour_view == 'R' ? fs.RedPlane
+    const Frame& plane = colour_view == 'R'   ? fs.RedPlane
                          : colour_view == 'G' ? fs.GreenPlane
                                               : fs.BluePlane;
     const int channel = colour_view == 'R' ? 2 : colour_view == 'G' ? 1 : 0;  // blue, green, red
@@ -165,8 +165,8 @@ int write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs, b
 }
 
 int write_colour_bitmap(const std::filesystem::path& path, const FrameStore& fs) {
-  const auto h = bitmap_header(FRAME_WIDTH, FRAME_HEIGHT, 24, BITMAP_HEADER_SIZE,
-                               COLOUR_BITMAP_FILE_SIZE);
+  const auto h =
+      bitmap_header(FRAME_WIDTH, FRAME_HEIGHT, 24, BITMAP_HEADER_SIZE, COLOUR_BITMAP_FILE_SIZE);
   AtomicFile out;
   if (!out.open(path)) return 1;
   if (!out.write(h.data(), h.size())) return 2;

@@ -13,20 +13,21 @@ namespace tarvex {
 inline constexpr int BITMAP_HEADER_SIZE = 54;
 inline constexpr int MONO_BITMAP_PIXELS_OFFSET = 1078;
 inline constexpr int MONO_BITMAP_FILE_SIZE = MONO_BITMAP_PIXELS_OFFSET + FRAME_SAMPLES;  // 437238
-inline constexpr int SMALL_BITMAP_FILE_SIZE = MONO_BITMAP_PIXELS_OFFSET + SMALL_FRAME_SAMPLES;  // 17462
+inline constexpr int SMALL_BITMAP_FILE_SIZE =
+    MONO_BITMAP_PIXELS_OFFSET + SMALL_FRAME_SAMPLES;                                    // 17462
 inline constexpr int COLOUR_BITMAP_FILE_SIZE = BITMAP_HEADER_SIZE + 3 * FRAME_SAMPLES;  // 1308534
 inline constexpr int MIN_PALETTE_BITS = 12;
 inline constexpr int MAX_PALETTE_BITS = 16;
 
 // Display settings that live only while the program runs.
 struct DisplayState {
-  bool SmallFrameMode = false;       // show only the 128 x 128 frame at the start of CurrentFrame
-  int palette_bits = 14;             // bit depth of maximum palette stretch, 12..16
-  bool max_stretch_all = false;      // "Use Max Palette Stretch on all Images"
-  bool focus_image_shown = false;    // the picture is a focus image (always max-stretched)
-  bool auto_contrast = false;        // View > Auto contrast stretch image
-  bool fit_to_window = false;        // View > Fit to window
-  char colour_view = 'N';            // 'N' normal, 'L' lumens, 'R', 'G', 'B' single planes
+  bool SmallFrameMode = false;     // show only the 128 x 128 frame at the start of CurrentFrame
+  int palette_bits = 14;           // bit depth of maximum palette stretch, 12..16
+  bool max_stretch_all = false;    // "Use Max Palette Stretch on all Images"
+  bool focus_image_shown = false;  // the picture is a focus image (always max-stretched)
+  bool auto_contrast = false;      // View > Auto contrast stretch image
+  bool fit_to_window = false;      // View > Fit to window
+  char colour_view = 'N';          // 'N' normal, 'L' lumens, 'R', 'G', 'B' single planes
 };
 
 using GreyMap = std::array<std::uint8_t, 256>;

@@ -13,7 +13,9 @@ namespace tarvex {
 
 namespace fs = std::filesystem;
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+  discard();
+}
 
 bool AtomicFile::open(const fs::path& target) {
   discard();
@@ -100,7 +102,9 @@ void AtomicFile::discard() {
   }
 }
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+  close();
+}
 
 bool InputFile::open(const fs::path& path) {
   close();

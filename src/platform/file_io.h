@@ -13,7 +13,7 @@
 namespace tarvex {
 
 class AtomicFile {
-public:
+ public:
   AtomicFile() = default;
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -33,7 +33,7 @@ public:
   // Drops the temporary file.
   void discard();
 
-private:
+ private:
   int fd_ = -1;
   std::filesystem::path target_;
   std::filesystem::path temp_;
@@ -42,7 +42,7 @@ private:
 // A file opened for reading with its length known up front, so readers can
 // check lengths before they read.
 class InputFile {
-public:
+ public:
   InputFile() = default;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -56,7 +56,7 @@ public:
   bool seek(std::uint64_t offset);
   void close();
 
-private:
+ private:
   int fd_ = -1;
   std::uint64_t size_ = 0;
 };

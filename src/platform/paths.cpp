@@ -12,7 +12,9 @@ namespace {
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto lower = [](char c) {
+      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
@@ -48,7 +50,9 @@ Paths Paths::from_environment() {
   return Paths(base / ".local" / "share" / "tarvex");
 }
 
-fs::path Paths::autosave_root() const { return child_ignoring_case(root_, "autosave"); }
+fs::path Paths::autosave_root() const {
+  return child_ignoring_case(root_, "autosave");
+}
 
 fs::path Paths::autosave_dir(std::string_view subdir) const {
   fs::path base = autosave_root();
@@ -64,9 +68,13 @@ fs::path Paths::bitmap_file(bool small_frame) const {
   return child_ignoring_case(root_, small_frame ? "tvximgf.bmp" : "tvximg.bmp");
 }
 
-fs::path Paths::dark_definition_file() const { return child_ignoring_case(root_, "dark.def"); }
+fs::path Paths::dark_definition_file() const {
+  return child_ignoring_case(root_, "dark.def");
+}
 
-fs::path Paths::flat_definition_file() const { return child_ignoring_case(root_, "flat.def"); }
+fs::path Paths::flat_definition_file() const {
+  return child_ignoring_case(root_, "flat.def");
+}
 
 fs::path Paths::com_port(int n) const {
   fs::path link = root_ / ("com" + std::to_string(n));

@@ -9,7 +9,7 @@
 namespace tarvex {
 
 class Paths {
-public:
+ public:
   explicit Paths(std::filesystem::path data_root);
 
   // The data root from XDG_DATA_HOME (or HOME/.local/share) plus "tarvex".
@@ -29,7 +29,7 @@ public:
   // /dev/ttyUSB<n-1> when that exists, else /dev/ttyS<n-1>.
   std::filesystem::path com_port(int n) const;
 
-private:
+ private:
   std::filesystem::path root_;
 };
 

@@ -14,8 +14,8 @@ TEST(Messages, TableTextsAndSharedTexts) {
             "all the cables are plugged in and it is switched on. ");
   EXPECT_EQ(message_text(56), "Darkframe is binned, image is not binned");
   // Codes that share one text show identical boxes.
-  const std::vector<std::vector<unsigned>> groups = {
-      {14, 15}, {18, 19}, {20, 23, 27}, {21, 24, 28}, {7, 25}, {6, 29}};
+  const std::vector<std::vector<unsigned>> groups = {{14, 15},     {18, 19}, {20, 23, 27},
+                                                     {21, 24, 28}, {7, 25},  {6, 29}};
   for (const auto& g : groups) {
     for (unsigned code : g) EXPECT_EQ(message_text(code), message_text(g[0])) << code;
     EXPECT_FALSE(message_text(g[0]).empty());

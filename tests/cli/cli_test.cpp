@@ -1,10 +1,10 @@
 #include "cli/cli.h"
-#include "cli/steps.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "cli/steps.h"
 #include "files/raw_file.h"
 #include "test_support.h"
 

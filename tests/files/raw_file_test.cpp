@@ -18,7 +18,9 @@ using testing::TestApp;
 using testing::write_bytes;
 
 // A frame whose samples all differ in both bytes, so any misplaced byte shows.
-std::uint16_t pattern(int i, int salt) { return static_cast<std::uint16_t>(i * 7 + salt * 1013 + (i >> 9)); }
+std::uint16_t pattern(int i, int salt) {
+  return static_cast<std::uint16_t>(i * 7 + salt * 1013 + (i >> 9));
+}
 
 void fill_frame(Frame& f, int salt) {
   for (int i = 0; i < FRAME_SAMPLES; ++i) f[i] = pattern(i, salt);
@@ -87,7 +89,8 @@ TEST_F(RawFile, SavedColourFileCarriesPlanesInRedGreenBlueOrder) {
 }
 
 TEST_F(RawFile, FlatFieldAveragesNeighboursOnlyForMonochrome) {
-  for (int i = 0; i < FRAME_SAMPLES; ++i) fs().CurrentFrame[i] = static_cast<std::uint16_t>(i % 1000);
+  for (int i = 0; i < FRAME_SAMPLES; ++i)
+    fs().CurrentFrame[i] = static_cast<std::uint16_t>(i % 1000);
   fs().CurrentFrame[751] = 65535;  // last of row 0 pairs with first of row 1
   fs().CurrentFrame[752] = 65535;
   fs().CurrentFrame[436159] = 4001;
@@ -268,9 +271,21 @@ TEST_F(RawFile, FailedSaveLeavesThePreviousFile) {
 
 TEST_F(RawFile, RandomAndTruncatedFilesNeverCrash) {
   std::mt19937 rng(42);
-  const std::uint64_t lengths[] = {0, 1, 9, 10, 11, RAW_FRAME_ONLY, RAW_TAGGED, RAW_COLOUR_8BIT,
-                                   RAW_COLOUR_16BIT, FITS_BINNED_MONO, FITS_NORMAL_MONO,
-                                   FITS_COLOUR_8BIT, FITS_COLOUR_16BIT, 5760, 2880};
+  const std::uint64_t lengths[] = {0,
+                                   1,
+                                   9,
+                                   10,
+                                   11,
+                                   RAW_FRAME_ONLY,
+                                   RAW_TAGGED,
+                                   RAW_COLOUR_8BIT,
+                                   RAW_COLOUR_16BIT,
+                                   FITS_BINNED_MONO,
+                                   FITS_NORMAL_MONO,
+                                   FITS_COLOUR_8BIT,
+                                   FITS_COLOUR_16BIT,
+                                   5760,
+                                   2880};
   for (auto len : lengths) {
     std::vector<std::uint8_t> bytes(len);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());

@@ -24,20 +24,20 @@ std::string card(const std::string& start) {
 // The defaults, field by field, as the file holds them.
 std::vector<std::uint8_t> default_file() {
   std::vector<std::uint8_t> v;
-  append_u16le(v, 0);  // 1 autosave_number
-  append_u16le(v, 0);  // 2 ut_offset_hours
+  append_u16le(v, 0);      // 1 autosave_number
+  append_u16le(v, 0);      // 2 ut_offset_hours
   append_text(v, "nynn");  // 3..6
-  append_u16le(v, 0);  // 7
-  append_u16le(v, 8);  // 8 guide_mask_radius
+  append_u16le(v, 0);      // 7
+  append_u16le(v, 8);      // 8 guide_mask_radius
   append_text(v, "ynnn");  // 9..12
-  append_u16le(v, 3);  // 13 saturation_factor
-  append_u16le(v, 1);  // 14
-  append_text(v, "l1n");  // 15..17
-  append_u16le(v, 4);  // 18 user_stretch_value
-  append_text(v, "nn");  // 19, 20
-  append_u16le(v, 3);  // 21
-  append_u16le(v, 1);  // 22
-  append_text(v, "nyn");  // 23..25
+  append_u16le(v, 3);      // 13 saturation_factor
+  append_u16le(v, 1);      // 14
+  append_text(v, "l1n");   // 15..17
+  append_u16le(v, 4);      // 18 user_stretch_value
+  append_text(v, "nn");    // 19, 20
+  append_u16le(v, 3);      // 21
+  append_u16le(v, 1);      // 22
+  append_text(v, "nyn");   // 23..25
   append_text(v, card("OBJECT  = ''"));
   append_text(v, card("TELESCOP= ''"));
   append_text(v, card("INSTRUME= 'Velquor CCD'"));
@@ -50,15 +50,15 @@ std::vector<std::uint8_t> default_file() {
       append_text(v, c);
     }
   }
-  append_text(v, "y");  // 39 colour_option
+  append_text(v, "y");                                             // 39 colour_option
   for (unsigned x : {1u, 1u, 6u, 6u, 0u, 0u}) append_u16le(v, x);  // 40..45
-  append_text(v, "0n");  // 46, 47
-  append_u16le(v, 0);  // 48
-  append_u16le(v, 0);  // 49
-  append_text(v, "nsew");  // 50
-  append_text(v, "nyy");  // 51..53
-  v.insert(v.end(), 79, 0);  // 54 autosave_subdir
-  append_text(v, "yyynn");  // 55..59
+  append_text(v, "0n");                                            // 46, 47
+  append_u16le(v, 0);                                              // 48
+  append_u16le(v, 0);                                              // 49
+  append_text(v, "nsew");                                          // 50
+  append_text(v, "nyy");                                           // 51..53
+  v.insert(v.end(), 79, 0);                                        // 54 autosave_subdir
+  append_text(v, "yyynn");                                         // 55..59
   return v;
 }
 
@@ -143,7 +143,7 @@ TEST_F(SettingsFile, LongTextsGoInFourPieces) {
 TEST_F(SettingsFile, BadValueRewritesFromThatFieldOn) {
   make_folder();
   auto bytes = default_file();
-  bytes[0] = 7;  // autosave_number 7, read before the bad field
+  bytes[0] = 7;               // autosave_number 7, read before the bad field
   bytes[kField18Offset] = 0;  // user_stretch_value 0
   bytes[kField18Offset + 1] = 0;
   bytes[kField51Offset] = 'y';  // a later field that must fall back to its default
@@ -161,9 +161,9 @@ TEST_F(SettingsFile, BadValueRewritesFromThatFieldOn) {
 TEST_F(SettingsFile, RangeRulesOnReading) {
   make_folder();
   auto bytes = default_file();
-  bytes[kField40Offset] = 9;  // com_port 9 reads as 5
+  bytes[kField40Offset] = 9;             // com_port 9 reads as 5
   bytes[2 + 2 + 4 + 4 + 4 + 4 - 4] = 0;  // saturation_factor 0 reads as 3
-  bytes[7] = 'x';  // fast_par: neither y nor n
+  bytes[7] = 'x';                        // fast_par: neither y nor n
   write_bytes(file(), bytes);
   s.fast_par = true;
   EXPECT_EQ(load_settings(file(), s, f, messages), 0);

@@ -59,7 +59,7 @@ TEST(DisplayMapping, IdentityMaxPaletteAndAutoContrast) {
   ds.focus_image_shown = false;
   m = grey_mapping(ds, 40);
   for (int i = 0; i <= 40; ++i) EXPECT_EQ(m[i], 0) << i;
-  EXPECT_EQ(m[41], 48);  // trunc(255^0.7)
+  EXPECT_EQ(m[41], 48);    // trunc(255^0.7)
   EXPECT_EQ(m[255], 242);  // trunc(255^0.7 * 215^0.3)
   for (int i = 42; i < 256; ++i) EXPECT_GE(m[i], m[i - 1]);
 }
@@ -86,8 +86,8 @@ TEST(DisplayHistogram, BackgroundLevelFromTheThreeFullestBins) {
   EXPECT_EQ(background_level(h), 40);
   h[50] = 90;
   EXPECT_EQ(background_level(h), 45);  // two bins: their mean
-  h[60] = 90;  // tie with bin 50: both taken, lower first
-  h[70] = 90;  // loses the tie to 50 and 60
+  h[60] = 90;                          // tie with bin 50: both taken, lower first
+  h[70] = 90;                          // loses the tie to 50 and 60
   EXPECT_EQ(background_level(h), 50);
   h[10] = 200;
   EXPECT_EQ(background_level(h), (10 + 40 + 50) / 3);
@@ -98,15 +98,18 @@ TEST(DisplayHistogram, BackgroundLevelFromTheThreeFullestBins) {
 TEST(DisplayBitmap, SmallFrameFileByteForByte) {
   TestApp t;
   FrameStore& fs = t->store();
-  for (int i = 0; i < SMALL_FRAME_SAMPLES; ++i) fs.CurrentFrame[i] = static_cast<std::uint16_t>(i * 4);
+  for (int i = 0; i < SMALL_FRAME_SAMPLES; ++i)
+    fs.CurrentFrame[i] = static_cast<std::uint16_t>(i * 4);
   make_display_bytes(fs, true);
   DisplayState ds;
   const auto path = t.dir / "small.bmp";
   ASSERT_EQ(write_mono_bitmap(path, fs, true, grey_mapping(ds, 0)), 0);
   auto expected = header_bytes(17462, 1078, 128, 128, 8);
-  for (int i = 0; i < 256; ++i) expected.insert(expected.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
+  for (int i = 0; i < 256; ++i)
+    expected.insert(expected.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
   for (int row = 127; row >= 0; --row)
-    for (int c = 0; c < 128; ++c) expected.push_back(static_cast<std::uint8_t>(((row * 128 + c) * 4) >> 8));
+    for (int c = 0; c < 128; ++c)
+      expected.push_back(static_cast<std::uint8_t>(((row * 128 + c) * 4) >> 8));
   EXPECT_EQ(read_bytes(path), expected);
 }
 
@@ -193,8 +196,7 @@ TEST(RefreshDisplay, WritesTheBitmapAndTellsTheWindow) {
   ASSERT_EQ(refresh_display(*t), 0);
   EXPECT_TRUE(t.display.last_colour);
   EXPECT_EQ(t.progress.captions.back(), "BUILDING COLOUR IMAGE");
-  EXPECT_EQ(t.progress.positions,
-            (std::vector<int>{0, 25, 50, 75, 100, 125, 150, 175, 200, 225}));
+  EXPECT_EQ(t.progress.positions, (std::vector<int>{0, 25, 50, 75, 100, 125, 150, 175, 200, 225}));
   EXPECT_FALSE(t.progress.is_open);
   EXPECT_EQ(read_bytes(t.display.last_bitmap).size(), 1308534u);
 }

@@ -21,8 +21,14 @@ TEST(Paths, DataRootFromTheEnvironment) {
   ::setenv("XDG_DATA_HOME", "", 1);
   ::setenv("HOME", "/home/astro", 1);
   EXPECT_EQ(Paths::from_environment().data_root(), "/home/astro/.local/share/tarvex");
-  if (old_xdg) ::setenv("XDG_DATA_HOME", saved.c_str(), 1); else ::unsetenv("XDG_DATA_HOME");
-  if (old_home) ::setenv("HOME", saved_home.c_str(), 1); else ::unsetenv("HOME");
+  if (old_xdg)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+  if (old_home)
+    ::setenv("HOME", saved_home.c_str(), 1);
+  else
+    ::unsetenv("HOME");
 }
 
 TEST(Paths, FixedNamesAndFolderNamesWithoutRegardToCase) {
