@@ -15,7 +15,9 @@ std::string format_error(const char* format, int error) {
   return text;
 }
 
-std::string or_not_present(const std::string& s) { return s.empty() ? TEXT_NOT_PRESENT : s; }
+std::string or_not_present(const std::string& s) {
+  return s.empty() ? TEXT_NOT_PRESENT : s;
+}
 
 }  // namespace
 
@@ -63,8 +65,8 @@ int find_camera(CameraLink& link, DeviceRecords& records) {
   link.old_host = (major == 4 && minor > 0) ? 1 : 0;
   if (link.show_link_info) {
     char text[200];
-    std::snprintf(text, sizeof text, FORMAT_CAMERA_FOUND, link.hid_handle, link.block_handle,
-                  major, minor);
+    std::snprintf(text, sizeof text, FORMAT_CAMERA_FOUND, link.hid_handle, link.block_handle, major,
+                  minor);
     show_message(link.messages, MESSAGE_CALLER_TEXT, text);
   }
   link.camera_present = 1;

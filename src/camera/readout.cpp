@@ -46,8 +46,8 @@ void place_field(const std::uint8_t* raw, Frame& destination, int parity) {
   const int first_row = parity & 1;
   for (int i = 0; i < FIELD_LINES; ++i) {
     const std::uint8_t* line =
-        raw + 2 * (static_cast<std::size_t>(RAW_FIRST_LINE + i) * RAW_LINE_SAMPLES +
-                   RAW_FIRST_SAMPLE);
+        raw +
+        2 * (static_cast<std::size_t>(RAW_FIRST_LINE + i) * RAW_LINE_SAMPLES + RAW_FIRST_SAMPLE);
     copy_samples(line, destination.data() + (first_row + 2 * i) * FRAME_WIDTH, FRAME_WIDTH);
   }
 }
@@ -75,14 +75,10 @@ int read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* dest
 
 int window_exposure_ms(int value, char range) {
   switch (range) {
-    case 'q':
-      return value;
-    case 'h':
-      return value * 10;
-    case 't':
-      return value * 100;
-    default:
-      return value * 1000;
+    case 'q': return value;
+    case 'h': return value * 10;
+    case 't': return value * 100;
+    default: return value * 1000;
   }
 }
 

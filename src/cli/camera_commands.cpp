@@ -54,9 +54,9 @@ bool is_camera_command(const std::string& command) {
   return command == "camera-info" || command == "read-field" || command == "focus-frame";
 }
 
-int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& usb,
-                       int exposure_ms, const std::optional<std::filesystem::path>& save_raw,
-                       std::ostream& out, std::ostream& err) {
+int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& usb, int exposure_ms,
+                       const std::optional<std::filesystem::path>& save_raw, std::ostream& out,
+                       std::ostream& err) {
   CameraLink link(usb, app.ports.messages);
   link.show_link_info = app.settings.usb_debug_info ? 1 : 0;
   DeviceRecords records;
@@ -66,9 +66,8 @@ int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& us
     for (int m = 0; m < MAX_DEVICE_RECORDS; ++m) {
       const DeviceRecord& r = records[m];
       if (r.vendor_id == 0) continue;
-      out << "record " << m << ": vendor " << hex4(r.vendor_id) << " product "
-          << hex4(r.product_id) << " manufacturer \"" << r.manufacturer << "\" product \""
-          << r.product << "\"\n";
+      out << "record " << m << ": vendor " << hex4(r.vendor_id) << " product " << hex4(r.product_id)
+          << " manufacturer \"" << r.manufacturer << "\" product \"" << r.product << "\"\n";
     }
     out << "hid handle: " << link.hid_handle << "\n";
     out << "block handle: " << link.block_handle << "\n";

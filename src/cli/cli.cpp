@@ -36,7 +36,7 @@ constexpr const char* kUsage =
 
 // The CLI's progress window: silent.
 class QuietProgress : public Progress {
-public:
+ public:
   void open(const std::string&) override {}
   void set_position(int) override {}
   void close() override {}
@@ -44,7 +44,7 @@ public:
 };
 
 class QuietDisplay : public DisplaySink {
-public:
+ public:
   void set_title(const std::string& t) override { title = t; }
   void reload_bitmap(const std::string&, bool) override {}
   std::string title;
@@ -140,7 +140,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
   }
   if (!camera_command && o.command != "process" && o.command != "info") {
-    return usage_error(err, o.command.empty() ? "no command given" : "unknown command " + o.command);
+    return usage_error(err,
+                       o.command.empty() ? "no command given" : "unknown command " + o.command);
   }
   if (!camera_command && o.input.empty()) return usage_error(err, "no INPUT given");
   if (o.command == "info" && (!o.steps.empty() || o.save_raw || o.save_flat || o.bitmap)) {

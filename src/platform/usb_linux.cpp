@@ -108,26 +108,16 @@ std::string string_descriptor(libusb_device_handle* h, std::uint8_t index) {
 
 int errno_of(int libusb_error) {
   switch (libusb_error) {
-    case LIBUSB_ERROR_TIMEOUT:
-      return ETIMEDOUT;
-    case LIBUSB_ERROR_NO_DEVICE:
-      return ENODEV;
-    case LIBUSB_ERROR_ACCESS:
-      return EACCES;
-    case LIBUSB_ERROR_BUSY:
-      return EBUSY;
-    case LIBUSB_ERROR_PIPE:
-      return EPIPE;
-    case LIBUSB_ERROR_OVERFLOW:
-      return EOVERFLOW;
-    case LIBUSB_ERROR_NO_MEM:
-      return ENOMEM;
-    case LIBUSB_ERROR_INTERRUPTED:
-      return EINTR;
-    case LIBUSB_ERROR_INVALID_PARAM:
-      return EINVAL;
-    default:
-      return EIO;
+    case LIBUSB_ERROR_TIMEOUT: return ETIMEDOUT;
+    case LIBUSB_ERROR_NO_DEVICE: return ENODEV;
+    case LIBUSB_ERROR_ACCESS: return EACCES;
+    case LIBUSB_ERROR_BUSY: return EBUSY;
+    case LIBUSB_ERROR_PIPE: return EPIPE;
+    case LIBUSB_ERROR_OVERFLOW: return EOVERFLOW;
+    case LIBUSB_ERROR_NO_MEM: return ENOMEM;
+    case LIBUSB_ERROR_INTERRUPTED: return EINTR;
+    case LIBUSB_ERROR_INVALID_PARAM: return EINVAL;
+    default: return EIO;
   }
 }
 
@@ -282,9 +272,15 @@ int LinuxUsbTransport::bulk_read(std::uint8_t* destination, std::size_t length,
 struct LinuxUsbTransport::State {};
 LinuxUsbTransport::LinuxUsbTransport() : state_(std::make_unique<State>()) {}
 LinuxUsbTransport::~LinuxUsbTransport() = default;
-bool LinuxUsbTransport::list_interfaces(UsbClass, std::vector<UsbInterface>&) { return false; }
-int LinuxUsbTransport::open_interface(UsbClass, const UsbInterface&) { return 0; }
-int LinuxUsbTransport::write_report(const std::uint8_t*, std::size_t) { return ENODEV; }
+bool LinuxUsbTransport::list_interfaces(UsbClass, std::vector<UsbInterface>&) {
+  return false;
+}
+int LinuxUsbTransport::open_interface(UsbClass, const UsbInterface&) {
+  return 0;
+}
+int LinuxUsbTransport::write_report(const std::uint8_t*, std::size_t) {
+  return ENODEV;
+}
 int LinuxUsbTransport::bulk_read(std::uint8_t*, std::size_t, std::size_t& received) {
   received = 0;
   return ENODEV;
@@ -292,6 +288,8 @@ int LinuxUsbTransport::bulk_read(std::uint8_t*, std::size_t, std::size_t& receiv
 
 #endif
 
-void LinuxUsbTransport::host_version(int& major, int& minor) { host_kernel_version(major, minor); }
+void LinuxUsbTransport::host_version(int& major, int& minor) {
+  host_kernel_version(major, minor);
+}
 
 }  // namespace tarvex

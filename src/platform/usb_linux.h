@@ -10,7 +10,7 @@
 namespace tarvex {
 
 class LinuxUsbTransport : public UsbTransport {
-public:
+ public:
   LinuxUsbTransport();
   ~LinuxUsbTransport() override;
   LinuxUsbTransport(const LinuxUsbTransport&) = delete;
@@ -28,7 +28,7 @@ public:
   // Longest wait for one bulk transfer before it counts as failed.
   static constexpr unsigned BULK_TIMEOUT_MS = 15000;
 
-private:
+ private:
   struct State;
   std::unique_ptr<State> state_;
 };

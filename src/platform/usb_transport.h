@@ -23,7 +23,7 @@ struct UsbInterface {
 };
 
 class UsbTransport {
-public:
+ public:
   virtual ~UsbTransport() = default;
 
   // Lists the present interfaces of one class, in enumeration order. Returns

@@ -54,7 +54,9 @@ int SimCamera::open_interface(UsbClass cls, const UsbInterface&) {
   return 2;
 }
 
-void SimCamera::host_version(int& major, int& minor) { host_kernel_version(major, minor); }
+void SimCamera::host_version(int& major, int& minor) {
+  host_kernel_version(major, minor);
+}
 
 double SimCamera::field_exposure(int field, std::uint32_t now) const {
   if (is_latched_[field]) return latched_[field];

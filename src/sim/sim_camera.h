@@ -14,7 +14,7 @@
 namespace tarvex {
 
 class SimCamera : public UsbTransport {
-public:
+ public:
   SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky);
   explicit SimCamera(Clock& clock, const SkyConfig& config = {});
 
@@ -41,7 +41,7 @@ public:
   double last_read_exposure_ms() const { return last_exposure_ms_; }
   std::uint32_t exposures_started() const { return exposure_number_; }
 
-private:
+ private:
   void timing(int sub_code);
   double field_exposure(int field, std::uint32_t now) const;
 

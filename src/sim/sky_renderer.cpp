@@ -23,11 +23,11 @@ inline std::uint64_t mix(std::uint64_t z) {
 
 // A seeded generator for the star field.
 class Random {
-public:
+ public:
   explicit Random(std::uint64_t seed) : state_(seed) {}
   double uniform() { return static_cast<double>(mix(state_++) >> 11) * 0x1.0p-53; }
 
-private:
+ private:
   std::uint64_t state_;
 };
 
@@ -60,23 +60,14 @@ void mosaic_filter(int x, int y, double& r, double& g, double& b) {
     f = (x & 1) == 0 ? Mg : Gr;
   }
   switch (f) {
-    case Cy:
-      r = 0.05, g = 0.9, b = 0.9;
-      break;
-    case Ye:
-      r = 0.9, g = 0.9, b = 0.05;
-      break;
-    case Mg:
-      r = 0.9, g = 0.05, b = 0.9;
-      break;
-    default:
-      r = 0.05, g = 0.9, b = 0.05;
-      break;
+    case Cy: r = 0.05, g = 0.9, b = 0.9; break;
+    case Ye: r = 0.9, g = 0.9, b = 0.05; break;
+    case Mg: r = 0.9, g = 0.05, b = 0.9; break;
+    default: r = 0.05, g = 0.9, b = 0.05; break;
   }
 }
 
-SkyRenderer::SkyRenderer(const SkyConfig& config)
-    : signal_(WIDTH * HEIGHT), dark_(WIDTH * HEIGHT) {
+SkyRenderer::SkyRenderer(const SkyConfig& config) : signal_(WIDTH * HEIGHT), dark_(WIDTH * HEIGHT) {
   configure(config);
 }
 

@@ -26,7 +26,7 @@ struct SkyConfig {
 };
 
 class SkyRenderer {
-public:
+ public:
   static constexpr int WIDTH = 752;
   static constexpr int HEIGHT = 580;
 
@@ -64,7 +64,7 @@ public:
   };
   const std::vector<Star>& stars() const { return stars_; }
 
-private:
+ private:
   void rebuild_signal();
   void render_row(int y, int x0, int count, double exposure_ms, std::uint32_t exposure_number,
                   std::uint16_t* out);

@@ -10,7 +10,7 @@
 namespace tarvex::test {
 
 class FakeUsb : public UsbTransport {
-public:
+ public:
   bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override {
     if (!list_ok) return false;
     const auto& src = cls == UsbClass::Hid ? hid : block;

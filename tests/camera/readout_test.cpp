@@ -19,7 +19,9 @@ std::unique_ptr<Frame> filled_frame(std::uint16_t v) {
   return f;
 }
 
-std::uint16_t at(const Frame& f, int x, int y) { return f[y * FRAME_WIDTH + x]; }
+std::uint16_t at(const Frame& f, int x, int y) {
+  return f[y * FRAME_WIDTH + x];
+}
 
 // A raw field whose sample (line, s) holds line * 200 + s, little-endian.
 std::vector<std::uint8_t> numbered_field() {
@@ -54,8 +56,7 @@ TEST(Readout, FieldPlacementByParity) {
   for (int y = 0; y < FRAME_HEIGHT; y += 2) EXPECT_EQ(at(*frame, 100, y), 7) << y;
   // Short exposures leave the read time unmeasured.
   EXPECT_EQ(r.state.field_read_time, FIELD_READ_TIME_UNMEASURED);
-  EXPECT_EQ(Bytes(r.link.command.begin(), r.link.command.end()),
-            (Bytes{4, 44, 1, 0, 0, 0, 0, 2}));
+  EXPECT_EQ(Bytes(r.link.command.begin(), r.link.command.end()), (Bytes{4, 44, 1, 0, 0, 0, 0, 2}));
 }
 
 TEST(Readout, FieldReadTimeMeasuredOnceAfterLongExposure) {
@@ -109,9 +110,11 @@ TEST(Readout, RecordedCommandStream) {
   ASSERT_EQ(take_focus_frame(r.link, r.clock, r.state, 300, 'q', {16, false}, window.data(), peak),
             LINK_OK);
   const std::vector<Bytes> expected = {
-      {0, 2, 2, 0, 0, 0, 0, 0, 0}, {0, 2, 1, 0, 0, 0, 0, 0, 0},         {0, 2, 2, 0, 0, 0, 0, 0, 0},
-      {0, 2, 3, 0, 0, 0, 0, 0, 0}, {0, 4, 44, 1, 0, 0, 0, 0, 2},        {0, 2, 2, 0, 0, 0, 0, 0, 0},
-      {0, 2, 1, 0, 0, 0, 0, 0, 0}, {0, 2, 3, 0, 0, 0, 0, 0, 0},         {0, 4, 44, 1, 89, 146, 112, 138, 1}};
+      {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 1, 0, 0, 0, 0, 0, 0},
+      {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 3, 0, 0, 0, 0, 0, 0},
+      {0, 4, 44, 1, 0, 0, 0, 0, 2},       {0, 2, 2, 0, 0, 0, 0, 0, 0},
+      {0, 2, 1, 0, 0, 0, 0, 0, 0},        {0, 2, 3, 0, 0, 0, 0, 0, 0},
+      {0, 4, 44, 1, 89, 146, 112, 138, 1}};
   EXPECT_EQ(r.usb.reports, expected);
 }
 

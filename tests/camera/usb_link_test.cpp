@@ -16,8 +16,8 @@ TEST(UsbCommands, ExposureBytesOfReadRequest) {
   const struct {
     int ms;
     int b1, b2;
-  } cases[] = {{300, 44, 1}, {200, 200, 0}, {500, 0, 0}, {499, 243, 1},
-               {255, 255, 0}, {256, 0, 1},  {1, 1, 0},   {60000, 0, 0}};
+  } cases[] = {{300, 44, 1},  {200, 200, 0}, {500, 0, 0}, {499, 243, 1},
+               {255, 255, 0}, {256, 0, 1},   {1, 1, 0},   {60000, 0, 0}};
   for (const auto& c : cases) {
     set_exposure_bytes(b, c.ms);
     EXPECT_EQ(b[1], c.b1) << c.ms;
