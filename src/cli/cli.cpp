@@ -1,11 +1,14 @@
 #include "cli/cli.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "app/file_commands.h"
 #include "app/tarvex.h"
+#include "camera/camera_transport.h"
+#include "cli/camera_commands.h"
 #include "cli/steps.h"
 #include "files/raw_file.h"
 #include "platform/basic_ports.h"
@@ -23,8 +26,13 @@ constexpr const char* kUsage =
     "             [--save-flat OUT] [--bitmap OUT]\n"
     "  tarvex-cli [--data-root DIR] info INPUT\n"
     "  tarvex-cli steps\n"
+    "  tarvex-cli [--data-root DIR] [--simulator] camera-info\n"
+    "  tarvex-cli [--data-root DIR] [--simulator] read-field [--exposure MS] [--save-raw OUT]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator] focus-frame [--exposure MS] [--save-raw OUT]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
-    "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n";
+    "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
+    "--simulator uses the simulated camera instead of the one on USB;\n"
+    "--exposure is in milliseconds (default 100).\n";
 
 // Messages go to the error stream as "message N: text".
 class StreamMessages : public Messages {
@@ -50,7 +58,7 @@ private:
 
 // The CLI's progress window: silent.
 class QuietProgress : public Progress {
-public:
+ public:
   void open(const std::string&) override {}
   void set_position(int) override {}
   void close() override {}
@@ -58,7 +66,7 @@ public:
 };
 
 class QuietDisplay : public DisplaySink {
-public:
+ public:
   void set_title(const std::string& t) override { title = t; }
   void reload_bitmap(const std::string&, bool) override {}
   std::string title;
@@ -70,6 +78,8 @@ struct Options {
   std::string input;
   std::vector<std::string> steps;
   std::optional<fs::path> save_raw, save_flat, bitmap;
+  bool simulator = false;
+  std::optional<long> exposure_ms;
 };
 
 bool copy_file_atomically(const fs::path& from, const fs::path& to) {
@@ -115,6 +125,15 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (a == "--bitmap") {
       if (!need_value(a, v)) return usage_error(err, "--bitmap needs a file name");
       o.bitmap = v;
+    } else if (a == "--simulator") {
+      o.simulator = true;
+    } else if (a == "--exposure") {
+      if (!need_value(a, v)) return usage_error(err, "--exposure needs milliseconds");
+      char* end = nullptr;
+      const long ms = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || ms < 1 || ms > 65535)
+        return usage_error(err, "--exposure needs milliseconds from 1 to 65535, not " + v);
+      o.exposure_ms = ms;
     } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return 0;
@@ -133,10 +152,20 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     for (const auto& s : steps().all()) out << s.name << "  " << s.help << "\n";
     return 0;
   }
-  if (o.command != "process" && o.command != "info") {
-    return usage_error(err, o.command.empty() ? "no command given" : "unknown command " + o.command);
+  const bool camera_command = is_camera_command(o.command);
+  if (camera_command) {
+    if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
+    if (!o.steps.empty() || o.save_flat || o.bitmap ||
+        (o.command == "camera-info" && (o.save_raw || o.exposure_ms)))
+      return usage_error(err, o.command + " does not take that option");
+  } else if (o.exposure_ms) {
+    return usage_error(err, "--exposure belongs to read-field and focus-frame");
   }
-  if (o.input.empty()) return usage_error(err, "no INPUT given");
+  if (!camera_command && o.command != "process" && o.command != "info") {
+    return usage_error(err,
+                       o.command.empty() ? "no command given" : "unknown command " + o.command);
+  }
+  if (!camera_command && o.input.empty()) return usage_error(err, "no INPUT given");
   if (o.command == "info" && (!o.steps.empty() || o.save_raw || o.save_flat || o.bitmap)) {
     return usage_error(err, "info takes only an INPUT");
   }
@@ -169,6 +198,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   // Settings first, as at start-up; their result is ignored there too.
   load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
   init_frame_store(app.store());
+
+  if (camera_command) {
+    const auto usb = make_camera_transport(o.simulator, app.ports.clock);
+    return run_camera_command(o.command, app, *usb, static_cast<int>(o.exposure_ms.value_or(100)),
+                              o.save_raw, out, err);
+  }
 
   if (o.input != "ramp") {
     if (o.command == "info") {

@@ -1,0 +1,269 @@
+#include "camera/readout.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace tarvex {
+
+namespace {
+
+inline std::uint16_t saturating_sum(std::uint32_t a, std::uint32_t b) {
+  const std::uint32_t s = a + b;
+  return static_cast<std::uint16_t>(s >= 65535u ? 65535u : s);
+}
+
+// Copies little-endian 16-bit samples.
+void copy_samples(const std::uint8_t* raw, std::uint16_t* out, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, raw, count * 2);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      out[i] = static_cast<std::uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
+  }
+}
+
+// True while the clock has not yet reached `end` (tick counts may wrap).
+inline bool before(std::uint32_t now, std::uint32_t end) {
+  return static_cast<std::int32_t>(now - end) < 0;
+}
+
+// The host side of a timed exposure: for exposures of 500 ms and more the
+// host waits, repeating timing command 2 on every pass when longer than 600
+// ms; shorter exposures are timed by the camera from the read request.
+void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
+  const std::uint32_t t0 = clock.now_ms();
+  const std::uint32_t end = t0 + static_cast<std::uint32_t>(exposure_ms);
+  if (exposure_ms < 500) return;
+  while (before(clock.now_ms(), end)) {
+    if (exposure_ms > 600) send_timing_command(link, 2);
+  }
+}
+
+}  // namespace
+
+void place_field(const std::uint8_t* raw, Frame& destination, int parity) {
+  const int first_row = parity & 1;
+  for (int i = 0; i < FIELD_LINES; ++i) {
+    const std::uint8_t* line =
+        raw +
+        2 * (static_cast<std::size_t>(RAW_FIRST_LINE + i) * RAW_LINE_SAMPLES + RAW_FIRST_SAMPLE);
+    copy_samples(line, destination.data() + (first_row + 2 * i) * FRAME_WIDTH, FRAME_WIDTH);
+  }
+}
+
+int read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination) {
+  set_field_request(link.command, state.exposure_ms);
+  link.read_length = FIELD_READ_BYTES;
+  const bool measure =
+      state.field_read_time == FIELD_READ_TIME_UNMEASURED && state.exposure_ms > 500;
+  const std::uint32_t start = measure ? clock.now_ms() : 0;
+  if (read_block_data(link) != LINK_OK) return LINK_FAILED;
+  // Only a read that delivered a field is a fair measure of the read time.
+  if (measure) state.field_read_time = clock.now_ms() - start;
+  place_field(link.receive_buffer.data(), destination, state.field_parity);
+  return LINK_OK;
+}
+
+int read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination) {
+  set_window_request(link.command, state.exposure_ms, state.window_x, state.window_y);
+  link.read_length = WINDOW_READ_BYTES;
+  if (read_block_data(link) != LINK_OK) return LINK_FAILED;
+  copy_samples(link.receive_buffer.data(), destination, SMALL_FRAME_SAMPLES);
+  return LINK_OK;
+}
+
+int window_exposure_ms(int value, char range) {
+  switch (range) {
+    case 'q': return value;
+    case 'h': return value * 10;
+    case 't': return value * 100;
+    default: return value * 1000;
+  }
+}
+
+int focus_peak(const std::uint16_t* window) {
+  int peak = 0;
+  for (int y = 12; y <= 125; ++y) {
+    const std::uint16_t* row = window + y * SMALL_FRAME_SIDE;
+    const std::uint16_t* above = row - SMALL_FRAME_SIDE;
+    for (int x = 5; x <= 125; ++x) {
+      const int v = row[x] / 4;
+      if (v > peak && above[x] / 4 > peak) peak = v;
+    }
+  }
+  return peak;
+}
+
+void stretch_window(std::uint16_t* window, const WindowStretch& stretch) {
+  const int bits = std::clamp(stretch.bits, MIN_WINDOW_BITS, MAX_WINDOW_BITS);
+  if (stretch.stretch_all || bits == 16) return;
+  const std::uint32_t factor = 1u << (16 - bits);
+  for (int i = 0; i < SMALL_FRAME_SAMPLES; ++i) {
+    const std::uint32_t v = window[i] * factor;
+    window[i] = static_cast<std::uint16_t>(v >= 65535u ? 65535u : v);
+  }
+}
+
+int take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
+                      const WindowStretch& stretch, std::uint16_t* destination) {
+  const int exposure = window_exposure_ms(value, range);
+  state.exposure_ms = exposure;
+  send_timing_command(link, 2);
+  send_timing_command(link, 1);
+  wait_exposure(link, clock, exposure);
+  send_timing_command(link, 3);
+  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  stretch_window(destination, stretch);
+  return LINK_OK;
+}
+
+int take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
+                     const WindowStretch& stretch, std::uint16_t* destination, int& peak) {
+  const int exposure = window_exposure_ms(value, range);
+  state.exposure_ms = exposure;
+  send_timing_command(link, 2);
+  send_timing_command(link, 1);
+  wait_exposure(link, clock, exposure);
+  send_timing_command(link, 3);
+  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  peak = focus_peak(destination);
+  stretch_window(destination, stretch);
+  return LINK_OK;
+}
+
+int take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
+                     bool first_field_downloaded, const WindowStretch& stretch,
+                     std::uint16_t* destination) {
+  send_timing_command(link, 2);
+  wait_exposure(link, clock, guide_ms);
+  send_timing_command(link, first_field_downloaded ? 5 : 4);
+  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  stretch_window(destination, stretch);
+  return LINK_OK;
+}
+
+void fill_odd_rows(Frame& frame) {
+  for (int y = 1; y <= FRAME_HEIGHT - 3; y += 2) {
+    const std::uint16_t* above = frame.data() + (y - 1) * FRAME_WIDTH;
+    const std::uint16_t* below = above + 2 * FRAME_WIDTH;
+    std::uint16_t* row = frame.data() + y * FRAME_WIDTH;
+    for (int x = 0; x < FRAME_WIDTH; ++x)
+      row[x] = static_cast<std::uint16_t>((static_cast<std::uint32_t>(above[x]) + below[x]) / 2);
+  }
+}
+
+void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode) {
+  const std::uint16_t* f = frame.data();
+  const std::uint16_t* o = other.data();
+  std::uint16_t* w = work.data();
+  for (int y = 0; y < FRAME_HEIGHT - 1; ++y) {
+    const std::uint16_t* a;
+    const std::uint16_t* b;
+    if (mode == 1) {
+      a = f + y * FRAME_WIDTH;
+      b = f + (y + 1) * FRAME_WIDTH;
+    } else if (y % 2 == 0) {
+      a = f + (y + 1) * FRAME_WIDTH;
+      b = o + y * FRAME_WIDTH;
+    } else {
+      a = f + y * FRAME_WIDTH;
+      b = o + (y + 1) * FRAME_WIDTH;
+    }
+    std::uint16_t* out = w + y * FRAME_WIDTH;
+    for (int x = 0; x < FRAME_WIDTH; ++x) out[x] = saturating_sum(a[x], b[x]);
+  }
+  // Row 579 has no computed sum; it repeats row 578 so the last row keeps
+  // the brightness of the combined frame.
+  std::memcpy(w + (FRAME_HEIGHT - 1) * FRAME_WIDTH, w + (FRAME_HEIGHT - 2) * FRAME_WIDTH,
+              FRAME_WIDTH * sizeof(std::uint16_t));
+  std::memcpy(frame.data(), w, FRAME_SAMPLES * sizeof(std::uint16_t));
+}
+
+void match_fields(Frame& frame) {
+  const std::uint16_t* p = frame.data();
+  // Black level from the dark samples of the top row.
+  long sum = 0;
+  long count = 0;
+  for (int x = 1; x < FRAME_WIDTH; ++x) {
+    if (p[x] < 4000) {
+      sum += p[x];
+      ++count;
+    }
+  }
+  const int black = count > 0 ? static_cast<int>(((sum / count) * 8) / 10) : 0;
+
+  // Ratio of each second-field sample to the mean of its first-field
+  // neighbours, gathered by brightness bin.
+  float bin_sum[HISTOGRAM_BINS] = {};
+  float bin_count[HISTOGRAM_BINS] = {};
+  for (int k = 3; k <= 285; ++k) {
+    const std::uint16_t* er = p + 2 * k * FRAME_WIDTH;
+    const std::uint16_t* mr = er + FRAME_WIDTH;
+    const std::uint16_t* fr = mr + FRAME_WIDTH;
+    for (int x = 10; x <= 740; ++x) {
+      const int e = er[x] - black;
+      const int f = fr[x] - black;
+      if (!(e > 2000 && e < 60000 && f > 2000 && f < 60000)) continue;
+      const float ratio = static_cast<float>(e) / static_cast<float>(f);
+      if (!(ratio > 0.75f && ratio < 1.5f)) continue;
+      const int m = mr[x] - black;
+      // A sample below the black level has no bin.
+      if (m < 0) continue;
+      const float a = static_cast<float>(e + f) * 0.5f;
+      const float r = a == 0.0f ? 1.0f : static_cast<float>(m) / a;
+      const int b = m / 257;
+      bin_sum[b] += r;
+      bin_count[b] += 1.0f;
+    }
+  }
+  for (int j = 1; j <= 255; ++j)
+    if (bin_count[j] > 1.0f) bin_sum[j] /= bin_count[j];
+
+  // Straight line through the bin means.
+  double n = 0, sx = 0, sy = 0;
+  for (int j = 1; j <= 255; ++j) {
+    if (bin_count[j] > 0.0f) {
+      n += 1;
+      sx += j;
+      sy += bin_sum[j];
+    }
+  }
+  if (n == 0) return;
+  const double mean_x = sx / n;
+  const double mean_y = sy / n;
+  double sxx = 0, sxy = 0;
+  for (int j = 1; j <= 255; ++j) {
+    if (bin_count[j] > 0.0f) {
+      sxx += (j - mean_x) * (j - mean_x);
+      sxy += (j - mean_x) * (bin_sum[j] - mean_y);
+    }
+  }
+  sxx /= n;
+  sxy /= n;
+  if (sxx == 0) return;
+  const double slope = sxy / sxx;
+  const double intercept = mean_y - slope * mean_x;
+
+  // Lift the second-field samples that lie below their neighbours by the
+  // fitted ratio at their level.
+  std::uint16_t* q = frame.data();
+  for (int k = 1; k <= 287; ++k) {
+    const std::uint16_t* er = q + 2 * k * FRAME_WIDTH;
+    std::uint16_t* mr = q + (2 * k + 1) * FRAME_WIDTH;
+    const std::uint16_t* fr = mr + FRAME_WIDTH;
+    for (int x = 1; x < FRAME_WIDTH; ++x) {
+      const int e = std::max(0, er[x] - black);
+      const int m = std::max(0, mr[x] - black);
+      const int f = std::max(0, fr[x] - black);
+      if (e + f == 0) continue;
+      if (2 * m >= e + f) continue;  // q = 1 - 2m / (e + f) is not above 0
+      const double fitted = intercept + slope * (m / 257);
+      if (!(fitted > 1e-6)) continue;  // no sensible divisor at this level
+      const double v = static_cast<double>(m) / fitted + black;
+      mr[x] = static_cast<std::uint16_t>(std::clamp(v, 0.0, 65535.0));
+    }
+  }
+}
+
+}  // namespace tarvex

@@ -1,0 +1,84 @@
+// Camera readout: placing field and window reads into frames, the timed
+// window exposures of focusing and guiding, and the frame-level operations
+// of the exposure modes (single-field fill, field combination, second-field
+// gain matching).
+#pragma once
+
+#include <cstdint>
+
+#include "camera/camera_link.h"
+#include "image/frame_store.h"
+#include "platform/ports.h"
+
+namespace tarvex {
+
+inline constexpr std::uint32_t FIELD_READ_TIME_UNMEASURED = 5000;
+inline constexpr int MIN_WINDOW_BITS = 12;
+inline constexpr int MAX_WINDOW_BITS = 16;
+
+struct ReadoutState {
+  // 0: the next field read fills the even rows, 1: the odd rows.
+  int field_parity = 0;
+  // Milliseconds one field read takes; measured once, on the first field
+  // read after an exposure of more than 500 ms.
+  std::uint32_t field_read_time = FIELD_READ_TIME_UNMEASURED;
+  // The exposure the read requests carry (the last main or focus exposure).
+  int exposure_ms = 1000;
+  // Focus-window position.
+  int window_x = DEFAULT_WINDOW_X;
+  int window_y = DEFAULT_WINDOW_Y;
+};
+
+// How focus and guide windows are scaled for display.
+struct WindowStretch {
+  int bits = 14;             // 12..16
+  bool stretch_all = false;  // "Use Stretch on all Images": windows are left unscaled
+};
+
+// Reads one field and places it into the rows of `destination` given by
+// field_parity. Returns LINK_OK, or LINK_FAILED when the read failed; the
+// frame is then left untouched and the caller abandons the exposure.
+int read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination);
+
+// Reads one 128 x 128 window into the first 16384 samples of `destination`.
+// Returns LINK_OK, or LINK_FAILED (destination untouched).
+int read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination);
+
+// The exposure of a window frame: value x 1 ("q"), 10 ("h"), 100 ("t") or
+// 1000 (any other letter, minutes included).
+int window_exposure_ms(int value, char range);
+
+// A timed focus-window exposure read into `destination`; `peak` receives the
+// brightest value by the two-row rule (0..16383, before the stretch).
+int take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
+                     const WindowStretch& stretch, std::uint16_t* destination, int& peak);
+
+// As take_focus_frame without the peak search.
+int take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
+                      const WindowStretch& stretch, std::uint16_t* destination);
+
+// A guide window timed by the guide exposure; ends with timing command 5 when
+// the first field of the main exposure was already downloaded at half time,
+// else 4. The read still carries the exposure of the last main exposure.
+int take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
+                     bool first_field_downloaded, const WindowStretch& stretch,
+                     std::uint16_t* destination);
+
+// Pieces of the above, exposed for tests and benchmarks.
+void place_field(const std::uint8_t* raw, Frame& destination, int parity);
+int focus_peak(const std::uint16_t* window);
+void stretch_window(std::uint16_t* window, const WindowStretch& stretch);
+
+// Odd rows 1..577 become the mean of their neighbours; row 579 is kept.
+void fill_odd_rows(Frame& frame);
+
+// Mode 1: progressive sum of neighbouring rows of `frame`. Mode 0: half-time
+// merge of `frame` (latest field) with `other` (field read at half time).
+// Sums saturate at 65535; `work` is scratch. Row 579 of the result repeats
+// the computed row 578.
+void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode);
+
+// Matches the gain of the second field (odd rows) to the first.
+void match_fields(Frame& frame);
+
+}  // namespace tarvex

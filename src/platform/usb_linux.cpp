@@ -1,0 +1,295 @@
+#include "platform/usb_linux.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/host_version.h"
+
+#ifdef TARVEX_HAVE_USB
+#include <hidapi/hidapi.h>
+#include <libusb.h>
+#endif
+
+namespace tarvex {
+
+#ifdef TARVEX_HAVE_USB
+
+namespace {
+
+constexpr int CLASS_HID = 0x03;
+constexpr int CLASS_VENDOR = 0xFF;
+
+// What makes a device the camera: a HID interface and a vendor-specific
+// interface with a bulk IN endpoint.
+struct CameraDevice {
+  int bus = 0;
+  int address = 0;
+  int bulk_interface = -1;
+  int bulk_endpoint = 0;
+  bool has_hid = false;
+};
+
+bool inspect(libusb_device* dev, CameraDevice& out) {
+  libusb_config_descriptor* config = nullptr;
+  if (libusb_get_active_config_descriptor(dev, &config) != 0 &&
+      libusb_get_config_descriptor(dev, 0, &config) != 0)
+    return false;
+  out = CameraDevice{};
+  out.bus = libusb_get_bus_number(dev);
+  out.address = libusb_get_device_address(dev);
+  for (int i = 0; i < config->bNumInterfaces; ++i) {
+    const libusb_interface& itf = config->interface[i];
+    for (int a = 0; a < itf.num_altsetting; ++a) {
+      const libusb_interface_descriptor& d = itf.altsetting[a];
+      if (d.bInterfaceClass == CLASS_HID) out.has_hid = true;
+      if (d.bInterfaceClass != CLASS_VENDOR || out.bulk_interface >= 0) continue;
+      for (int e = 0; e < d.bNumEndpoints; ++e) {
+        const libusb_endpoint_descriptor& ep = d.endpoint[e];
+        if ((ep.bmAttributes & 0x03) == LIBUSB_TRANSFER_TYPE_BULK &&
+            (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0) {
+          out.bulk_interface = d.bInterfaceNumber;
+          out.bulk_endpoint = ep.bEndpointAddress;
+          break;
+        }
+      }
+    }
+  }
+  libusb_free_config_descriptor(config);
+  return out.has_hid && out.bulk_interface >= 0;
+}
+
+int read_number(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  int v = -1;
+  if (!(in >> v)) return -1;
+  return v;
+}
+
+// Bus and address of the USB device behind a hidraw node, from sysfs.
+bool hidraw_bus_address(const std::string& path, int& bus, int& address) {
+  namespace fs = std::filesystem;
+  const std::string node = fs::path(path).filename().string();
+  std::error_code ec;
+  fs::path dir = fs::canonical(fs::path("/sys/class/hidraw") / node / "device", ec);
+  if (ec) return false;
+  for (int depth = 0; depth < 8 && !dir.empty() && dir != dir.root_path(); ++depth) {
+    if (fs::exists(dir / "busnum", ec) && fs::exists(dir / "devnum", ec)) {
+      bus = read_number(dir / "busnum");
+      address = read_number(dir / "devnum");
+      return bus >= 0 && address >= 0;
+    }
+    dir = dir.parent_path();
+  }
+  return false;
+}
+
+// HID strings are wide; the text keeps the low byte of each character.
+std::string narrow(const wchar_t* w) {
+  std::string s;
+  if (w == nullptr) return s;
+  for (; *w != 0; ++w) {
+    const char c = static_cast<char>(static_cast<unsigned>(*w) & 0xFF);
+    if (c == 0) break;
+    s.push_back(c);
+  }
+  return s;
+}
+
+std::string string_descriptor(libusb_device_handle* h, std::uint8_t index) {
+  if (h == nullptr || index == 0) return {};
+  unsigned char text[256];
+  const int n = libusb_get_string_descriptor_ascii(h, index, text, sizeof text);
+  return n > 0 ? std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n))
+               : std::string();
+}
+
+int errno_of(int libusb_error) {
+  switch (libusb_error) {
+    case LIBUSB_ERROR_TIMEOUT: return ETIMEDOUT;
+    case LIBUSB_ERROR_NO_DEVICE: return ENODEV;
+    case LIBUSB_ERROR_ACCESS: return EACCES;
+    case LIBUSB_ERROR_BUSY: return EBUSY;
+    case LIBUSB_ERROR_PIPE: return EPIPE;
+    case LIBUSB_ERROR_OVERFLOW: return EOVERFLOW;
+    case LIBUSB_ERROR_NO_MEM: return ENOMEM;
+    case LIBUSB_ERROR_INTERRUPTED: return EINTR;
+    case LIBUSB_ERROR_INVALID_PARAM: return EINVAL;
+    default: return EIO;
+  }
+}
+
+}  // namespace
+
+struct LinuxUsbTransport::State {
+  libusb_context* usb = nullptr;
+  bool usb_ready = false;
+  bool hid_ready = false;
+  hid_device* hid = nullptr;
+  libusb_device_handle* block = nullptr;
+  int block_interface = -1;
+  unsigned char block_endpoint = 0;
+  int next_handle = 1;
+
+  bool ready() {
+    if (!usb_ready) usb_ready = libusb_init(&usb) == 0;
+    if (!hid_ready) hid_ready = hid_init() == 0;
+    return usb_ready && hid_ready;
+  }
+  void close_block() {
+    if (block != nullptr) {
+      libusb_release_interface(block, block_interface);
+      libusb_close(block);
+      block = nullptr;
+    }
+  }
+  ~State() {
+    if (hid != nullptr) hid_close(hid);
+    close_block();
+    if (hid_ready) hid_exit();
+    if (usb_ready) libusb_exit(usb);
+  }
+};
+
+LinuxUsbTransport::LinuxUsbTransport() : state_(std::make_unique<State>()) {}
+LinuxUsbTransport::~LinuxUsbTransport() = default;
+
+bool LinuxUsbTransport::list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) {
+  State& s = *state_;
+  if (!s.ready()) return false;
+  libusb_device** list = nullptr;
+  const ssize_t count = libusb_get_device_list(s.usb, &list);
+  if (count < 0) return false;
+  std::vector<CameraDevice> cameras;
+  for (ssize_t i = 0; i < count; ++i) {
+    CameraDevice c;
+    if (!inspect(list[i], c)) continue;
+    cameras.push_back(c);
+    if (cls != UsbClass::Block) continue;
+    libusb_device_descriptor desc{};
+    libusb_get_device_descriptor(list[i], &desc);
+    UsbInterface itf;
+    char path[64];
+    std::snprintf(path, sizeof path, "usb:%d:%d:%d:%d", c.bus, c.address, c.bulk_interface,
+                  c.bulk_endpoint);
+    itf.path = path;
+    itf.vendor_id = desc.idVendor;
+    itf.product_id = desc.idProduct;
+    // The strings need the device open; without access they stay empty.
+    libusb_device_handle* h = nullptr;
+    if (libusb_open(list[i], &h) == 0) {
+      itf.manufacturer = string_descriptor(h, desc.iManufacturer);
+      itf.product = string_descriptor(h, desc.iProduct);
+      libusb_close(h);
+    }
+    out.push_back(itf);
+  }
+  libusb_free_device_list(list, 1);
+  if (cls == UsbClass::Block) return true;
+
+  hid_device_info* devices = hid_enumerate(0, 0);
+  for (hid_device_info* d = devices; d != nullptr; d = d->next) {
+    if (d->bus_type != HID_API_BUS_USB || d->path == nullptr) continue;
+    int bus = -1, address = -1;
+    if (!hidraw_bus_address(d->path, bus, address)) continue;
+    bool camera = false;
+    for (const auto& c : cameras) camera = camera || (c.bus == bus && c.address == address);
+    if (!camera) continue;
+    UsbInterface itf;
+    itf.path = d->path;
+    itf.vendor_id = d->vendor_id;
+    itf.product_id = d->product_id;
+    itf.manufacturer = narrow(d->manufacturer_string);
+    itf.product = narrow(d->product_string);
+    out.push_back(itf);
+  }
+  hid_free_enumeration(devices);
+  return true;
+}
+
+int LinuxUsbTransport::open_interface(UsbClass cls, const UsbInterface& which) {
+  State& s = *state_;
+  if (!s.ready()) return 0;
+  if (cls == UsbClass::Hid) {
+    hid_device* h = hid_open_path(which.path.c_str());
+    if (h == nullptr) return 0;
+    if (s.hid != nullptr) hid_close(s.hid);
+    s.hid = h;
+    return s.next_handle++;
+  }
+  int bus = 0, address = 0, interface = 0, endpoint = 0;
+  if (std::sscanf(which.path.c_str(), "usb:%d:%d:%d:%d", &bus, &address, &interface, &endpoint) !=
+      4)
+    return 0;
+  libusb_device** list = nullptr;
+  const ssize_t count = libusb_get_device_list(s.usb, &list);
+  if (count < 0) return 0;
+  libusb_device_handle* h = nullptr;
+  for (ssize_t i = 0; i < count && h == nullptr; ++i) {
+    if (libusb_get_bus_number(list[i]) != bus || libusb_get_device_address(list[i]) != address)
+      continue;
+    if (libusb_open(list[i], &h) != 0) h = nullptr;
+  }
+  libusb_free_device_list(list, 1);
+  if (h == nullptr) return 0;
+  libusb_set_auto_detach_kernel_driver(h, 1);
+  if (libusb_claim_interface(h, interface) != 0) {
+    libusb_close(h);
+    return 0;
+  }
+  s.close_block();
+  s.block = h;
+  s.block_interface = interface;
+  s.block_endpoint = static_cast<unsigned char>(endpoint);
+  return s.next_handle++;
+}
+
+int LinuxUsbTransport::write_report(const std::uint8_t* report, std::size_t length) {
+  State& s = *state_;
+  if (s.hid == nullptr) return ENODEV;
+  errno = 0;
+  const int n = hid_write(s.hid, report, length);
+  if (n < 0) return errno != 0 ? errno : EIO;
+  return 0;
+}
+
+int LinuxUsbTransport::bulk_read(std::uint8_t* destination, std::size_t length,
+                                 std::size_t& received) {
+  State& s = *state_;
+  received = 0;
+  if (s.block == nullptr) return ENODEV;
+  int transferred = 0;
+  const int r = libusb_bulk_transfer(s.block, s.block_endpoint, destination,
+                                     static_cast<int>(length), &transferred, BULK_TIMEOUT_MS);
+  received = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
+  return r == 0 ? 0 : errno_of(r);
+}
+
+#else  // built without hidapi and libusb: no camera can be found
+
+struct LinuxUsbTransport::State {};
+LinuxUsbTransport::LinuxUsbTransport() : state_(std::make_unique<State>()) {}
+LinuxUsbTransport::~LinuxUsbTransport() = default;
+bool LinuxUsbTransport::list_interfaces(UsbClass, std::vector<UsbInterface>&) {
+  return false;
+}
+int LinuxUsbTransport::open_interface(UsbClass, const UsbInterface&) {
+  return 0;
+}
+int LinuxUsbTransport::write_report(const std::uint8_t*, std::size_t) {
+  return ENODEV;
+}
+int LinuxUsbTransport::bulk_read(std::uint8_t*, std::size_t, std::size_t& received) {
+  received = 0;
+  return ENODEV;
+}
+
+#endif
+
+void LinuxUsbTransport::host_version(int& major, int& minor) {
+  host_kernel_version(major, minor);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,36 @@
+// The Linux USB adapter: the camera's command channel is its HID interface,
+// reached through hidapi (hidraw); image data comes from the bulk IN endpoint
+// of its vendor-specific interface, reached through libusb-1.0.
+#pragma once
+
+#include <memory>
+
+#include "platform/usb_transport.h"
+
+namespace tarvex {
+
+class LinuxUsbTransport : public UsbTransport {
+ public:
+  LinuxUsbTransport();
+  ~LinuxUsbTransport() override;
+  LinuxUsbTransport(const LinuxUsbTransport&) = delete;
+  LinuxUsbTransport& operator=(const LinuxUsbTransport&) = delete;
+
+  // Only devices with both a HID interface and a vendor-specific interface
+  // with a bulk IN endpoint are listed, in either class, so keyboards and
+  // other HID devices never become the command channel.
+  bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override;
+  int open_interface(UsbClass cls, const UsbInterface& which) override;
+  int write_report(const std::uint8_t* report, std::size_t length) override;
+  int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) override;
+  void host_version(int& major, int& minor) override;
+
+  // Longest wait for one bulk transfer before it counts as failed.
+  static constexpr unsigned BULK_TIMEOUT_MS = 15000;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tarvex

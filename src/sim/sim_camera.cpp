@@ -1,0 +1,160 @@
+#include "sim/sim_camera.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "camera/usb_commands.h"
+#include "platform/host_version.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr std::size_t FIELD_SAMPLES = 298 * 832;
+constexpr std::size_t FIELD_BYTES = 2 * FIELD_SAMPLES;
+constexpr std::size_t WINDOW_SAMPLES = 128 * 128;
+constexpr std::size_t WINDOW_BYTES = 2 * WINDOW_SAMPLES;
+
+void to_little_endian(const std::uint16_t* samples, std::size_t count, std::uint8_t* out) {
+  for (std::size_t i = 0; i < count; ++i) {
+    out[2 * i] = static_cast<std::uint8_t>(samples[i] & 0xFF);
+    out[2 * i + 1] = static_cast<std::uint8_t>(samples[i] >> 8);
+  }
+}
+
+}  // namespace
+
+SimCamera::SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky)
+    : clock_(clock), sky_(std::move(sky)), samples_(FIELD_SAMPLES) {
+  if (!sky_) sky_ = std::make_unique<SkyRenderer>();
+}
+
+SimCamera::SimCamera(Clock& clock, const SkyConfig& config)
+    : SimCamera(clock, std::make_unique<SkyRenderer>(config)) {}
+
+bool SimCamera::list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) {
+  if (cls == UsbClass::Block && !block_interface_present) return true;
+  UsbInterface itf;
+  itf.path = cls == UsbClass::Hid ? "sim:hid" : "sim:block";
+  itf.vendor_id = 0x1209;
+  itf.product_id = 0x7A58;
+  itf.manufacturer = "Tarvex";
+  itf.product = cls == UsbClass::Hid ? "Simulated camera" : "Simulated camera image data";
+  out.push_back(itf);
+  return true;
+}
+
+int SimCamera::open_interface(UsbClass cls, const UsbInterface&) {
+  if (cls == UsbClass::Hid) {
+    hid_open_ = true;
+    return 1;
+  }
+  block_open_ = true;
+  return 2;
+}
+
+void SimCamera::host_version(int& major, int& minor) {
+  host_kernel_version(major, minor);
+}
+
+double SimCamera::field_exposure(int field, std::uint32_t now) const {
+  if (is_latched_[field]) return latched_[field];
+  return static_cast<double>(now - start_[field]);
+}
+
+void SimCamera::timing(int sub_code) {
+  const std::uint32_t now = clock_.now_ms();
+  auto latch = [&](int field) {
+    latched_[field] = static_cast<double>(now - start_[field]);
+    is_latched_[field] = true;
+    last_latched_ = latched_[field];
+    any_latched_ = true;
+  };
+  switch (sub_code) {
+    case 1:  // integration of both fields starts
+      start_[0] = start_[1] = now;
+      is_latched_[0] = is_latched_[1] = false;
+      any_latched_ = false;
+      next_field_ = 0;
+      ++exposure_number_;
+      break;
+    case 3:  // a single-field or window exposure ends
+      latch(0);
+      latched_[1] = latched_[0];
+      is_latched_[1] = true;
+      next_field_ = 0;
+      break;
+    case 5:  // the first field ends; the second keeps integrating
+      latch(0);
+      next_field_ = 0;
+      break;
+    case 4:
+      if (is_latched_[0]) {
+        latch(1);  // the second field ends
+      } else {
+        start_[1] = now;  // the second field restarts part-way
+      }
+      next_field_ = 1;
+      break;
+    default:  // 2 keeps the exposure running
+      break;
+  }
+}
+
+int SimCamera::write_report(const std::uint8_t* report, std::size_t length) {
+  if (!hid_open_) return ENODEV;
+  if (length < 1 + 8 || report[0] != 0) return EINVAL;
+  const std::uint8_t* payload = report + 1;
+  if (payload[0] == 2) {
+    timing(payload[1]);
+  } else if (payload[0] == 4) {
+    std::memcpy(request_.data(), payload, 8);
+    read_pending_ = true;
+  }
+  return 0;
+}
+
+int SimCamera::bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) {
+  received = 0;
+  if (!block_open_) return ENODEV;
+  if (fail_error_ != 0) {
+    const int e = fail_error_;
+    fail_error_ = 0;
+    read_pending_ = false;
+    return e;
+  }
+  // Without a read request the camera sends nothing and the transfer times out.
+  if (!read_pending_) return ETIMEDOUT;
+  read_pending_ = false;
+  const std::uint32_t now = clock_.now_ms();
+  const int short_exposure = request_[1] | (request_[2] << 8);
+  std::size_t size = 0;
+  if (request_[7] == 2) {
+    const int field = next_field_;
+    last_exposure_ms_ = short_exposure != 0 ? short_exposure : field_exposure(field, now);
+    sky_->render_field(field, last_exposure_ms_, exposure_number_, samples_.data());
+    size = FIELD_BYTES;
+    if (field == 0) next_field_ = 1;
+  } else if (request_[7] == 1) {
+    if (short_exposure != 0) {
+      last_exposure_ms_ = short_exposure;
+    } else {
+      last_exposure_ms_ = any_latched_ ? last_latched_ : static_cast<double>(now - start_[0]);
+    }
+    int column = 0, row = 0;
+    decode_window_codes(request_, column, row);
+    sky_->render_window(column, row, last_exposure_ms_, exposure_number_, samples_.data());
+    size = WINDOW_BYTES;
+  } else {
+    return ETIMEDOUT;
+  }
+  std::size_t n = std::min({length, size, short_bytes_});
+  short_bytes_ = SIZE_MAX;
+  to_little_endian(samples_.data(), n / 2, destination);
+  if (n % 2) destination[n - 1] = static_cast<std::uint8_t>(samples_[n / 2] & 0xFF);
+  received = n;
+  return 0;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,70 @@
+// The simulated camera: a UsbTransport that answers the camera's command
+// protocol from a rendered sky, timed on the program's clock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/ports.h"
+#include "platform/usb_transport.h"
+#include "sim/sky_renderer.h"
+
+namespace tarvex {
+
+class SimCamera : public UsbTransport {
+ public:
+  SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky);
+  explicit SimCamera(Clock& clock, const SkyConfig& config = {});
+
+  bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override;
+  int open_interface(UsbClass cls, const UsbInterface& which) override;
+  int write_report(const std::uint8_t* report, std::size_t length) override;
+  int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) override;
+  void host_version(int& major, int& minor) override;
+
+  // The sky seen by the camera; the simulated mount moves it.
+  SkyRenderer& sky() { return *sky_; }
+  void shift_pointing(double dx, double dy) { sky_->shift_pointing(dx, dy); }
+
+  // Faults for tests: the next bulk read fails with `error`, or delivers
+  // only `bytes` bytes.
+  void fail_next_read(int error) { fail_error_ = error; }
+  void shorten_next_read(std::size_t bytes) { short_bytes_ = bytes; }
+  // While false, discovery finds no block interface (a camera whose data
+  // interface is missing).
+  bool block_interface_present = true;
+
+  // The exposure the last read was rendered with, and how many exposures
+  // have been started (timing command 1).
+  double last_read_exposure_ms() const { return last_exposure_ms_; }
+  std::uint32_t exposures_started() const { return exposure_number_; }
+
+ private:
+  void timing(int sub_code);
+  double field_exposure(int field, std::uint32_t now) const;
+
+  Clock& clock_;
+  std::unique_ptr<SkyRenderer> sky_;
+  std::vector<std::uint16_t> samples_;  // one raw field, rendered before it is sent
+
+  bool hid_open_ = false;
+  bool block_open_ = false;
+  std::array<std::uint8_t, 8> request_{};
+  bool read_pending_ = false;
+  // Integration of the two fields: start times and exposures latched by the
+  // timing commands that end them.
+  std::uint32_t start_[2] = {0, 0};
+  double latched_[2] = {0, 0};
+  bool is_latched_[2] = {false, false};
+  double last_latched_ = 0;
+  bool any_latched_ = false;
+  int next_field_ = 0;
+  std::uint32_t exposure_number_ = 0;
+  double last_exposure_ms_ = 0;
+  int fail_error_ = 0;
+  std::size_t short_bytes_ = SIZE_MAX;
+};
+
+}  // namespace tarvex
