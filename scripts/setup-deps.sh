@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libhidapi-dev libusb-1.0-0-dev
+  libtiff-tools
   xvfb xauth
 )
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/tarvex.h"
 #include "camera/camera_transport.h"
@@ -23,7 +24,8 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]\n"
-    "             [--save-flat OUT] [--bitmap OUT]\n"
+    "             [--save-flat OUT] [--save-tiff OUT] [--bitmap OUT]\n"
+    "             [--now \"YYYY-MM-DD HH:MM:SS\"]\n"
     "  tarvex-cli [--data-root DIR] info INPUT\n"
     "  tarvex-cli steps\n"
     "  tarvex-cli [--data-root DIR] [--simulator] camera-info\n"
@@ -77,7 +79,8 @@ struct Options {
   std::string command;
   std::string input;
   std::vector<std::string> steps;
-  std::optional<fs::path> save_raw, save_flat, bitmap;
+  std::optional<fs::path> save_raw, save_flat, save_tiff, bitmap;
+  std::optional<std::tm> now;
   bool simulator = false;
   std::optional<long> exposure_ms;
 };
@@ -122,6 +125,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else if (a == "--save-flat") {
       if (!need_value(a, v)) return usage_error(err, "--save-flat needs a file name");
       o.save_flat = v;
+    } else if (a == "--save-tiff") {
+      if (!need_value(a, v)) return usage_error(err, "--save-tiff needs a file name");
+      o.save_tiff = v;
+    } else if (a == "--now") {
+      if (!need_value(a, v)) return usage_error(err, "--now needs a time");
+      o.now = parse_time(v);
+      if (!o.now) return usage_error(err, "--now needs \"YYYY-MM-DD HH:MM:SS\", not '" + v + "'");
     } else if (a == "--bitmap") {
       if (!need_value(a, v)) return usage_error(err, "--bitmap needs a file name");
       o.bitmap = v;
@@ -166,7 +176,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        o.command.empty() ? "no command given" : "unknown command " + o.command);
   }
   if (!camera_command && o.input.empty()) return usage_error(err, "no INPUT given");
-  if (o.command == "info" && (!o.steps.empty() || o.save_raw || o.save_flat || o.bitmap)) {
+  if (o.command == "info" &&
+      (!o.steps.empty() || o.save_raw || o.save_flat || o.save_tiff || o.bitmap)) {
     return usage_error(err, "info takes only an INPUT");
   }
 
@@ -186,6 +197,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     plan.push_back({info, std::move(keys), text});
   }
 
+  set_fixed_time(o.now);
   StreamMessages messages(err);
   SteadyClock clock;
   NullPump pump;
@@ -250,6 +262,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (o.save_flat) {
     if (save_flat_image(app, *o.save_flat) != 0) return 1;
     out << "saved flat field " << o.save_flat->string() << "\n";
+  }
+  if (o.save_tiff) {
+    if (save_tiff_command(app, *o.save_tiff) != 0) return 1;
+    out << "saved TIFF file " << o.save_tiff->string() << "\n";
   }
   if (o.bitmap) {
     if (refresh_display(app) != 0) return 1;

@@ -1,0 +1,23 @@
+// tarvex: the main program.
+//
+//   tarvex                     the main window
+//   tarvex --screenshot FILE   start, save a picture of the window, and stop
+#include <QTimer>
+#include <cstring>
+
+#include "ui/tarvex_app.h"
+
+int main(int argc, char** argv) {
+  tarvex::ui::TTarvexApp app(argc, argv);
+  app.window().show();
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--screenshot") == 0) {
+      const QString out = QString::fromLocal8Bit(argv[i + 1]);
+      QTimer::singleShot(500, &app, [&app, out] {
+        const bool ok = app.window().grab().save(out);
+        app.exit(ok ? 0 : 1);
+      });
+    }
+  }
+  return app.exec();
+}

@@ -1,0 +1,346 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <ctime>
+
+#include "app/commands.h"
+#include "app/export_commands.h"
+#include "app/file_commands.h"
+#include "app/file_dialogs.h"
+#include "app/messages.h"
+#include "app/program_defaults.h"
+#include "app/view_commands.h"
+#include "ui/dialogs.h"
+#include "ui/icons.h"
+#include "ui/picture_view.h"
+#include "ui/program_defaults_dialog.h"
+
+namespace tarvex::ui {
+
+QColor background_colour(char letter) {
+  switch (letter) {
+    case 'r':
+      return QColor(120, 40, 40);
+    case 'g':
+      return QColor(90, 90, 90);
+    default:
+      return QColor(192, 192, 192);
+  }
+}
+
+namespace {
+
+QStringList qt_filters(const char* filter) {
+  QStringList list;
+  for (const auto& f : translate_filter(filter)) list << QString::fromStdString(f);
+  return list;
+}
+
+std::tm local_now() {
+  const std::time_t t = std::time(nullptr);
+  std::tm now{};
+  localtime_r(&t, &now);  // the settings set the time zone to UT
+  return now;
+}
+
+}  // namespace
+
+TTarvexWindow::TTarvexWindow(WindowOptions options) {
+  qt_messages_ = std::make_unique<QtMessages>(this);
+  progress_ = std::make_unique<QtProgress>(this);
+  pump_ = std::make_unique<QtEventPump>();
+  clock_ = std::make_unique<QtClock>();
+  qt_launcher_ = std::make_unique<QtLauncher>();
+  Messages& messages = options.messages ? *options.messages : *qt_messages_;
+  Launcher& launcher = options.launcher ? *options.launcher : *qt_launcher_;
+  app_ = std::make_unique<Tarvex>(
+      options.data_root.empty() ? Paths::from_environment() : Paths(options.data_root),
+      Ports{messages, *clock_, *pump_, *progress_, launcher, *this});
+
+  setWindowTitle(QString::fromStdString(window_title({})));
+  view_ = new PictureView(this);
+  setCentralWidget(view_);
+  view_->after_paint = [this] { after_paint(*app_); };
+  view_->pointer_moved = [this](int x, int y) {
+    if (!values_ || !values_->isVisible()) return;
+    if (auto r = pixel_readout(app_->store(), x, y)) values_->show_readout(*r);
+  };
+  register_operations();
+  build_menus();
+  build_tool_bar();
+  statusBar()->showMessage("Ready");
+  resize(800, 680);
+
+  // Settings, ramp, grey palette and the first picture.
+  start_up(*app_);
+  view_->set_background(background_colour(app_->settings.background_colour));
+  update_commands();
+}
+
+TTarvexWindow::~TTarvexWindow() = default;
+
+void TTarvexWindow::register_operations() {
+  Tarvex& a = *app_;
+  auto& op = operations_;
+  op[CM_OPEN] = [this] {
+    const QString path = ask_open_path();
+    if (!path.isEmpty()) open_file(path);
+  };
+  op[CM_SAVE] = [this] {
+    const QString path = ask_save_path(RAW_SAVE_FILTER, {});
+    if (!path.isEmpty()) save_file(path);
+  };
+  op[CM_SAVE_TIFF] = [this, &a] {
+    const QString path = ask_save_path(TIFF_FILTER, "TIF");
+    if (!path.isEmpty()) save_tiff_command(a, path.toStdString());
+  };
+  op[CM_SAVE_FLAT] = [this, &a] {
+    const QString path = ask_save_path(RAW_SAVE_FILTER, {});
+    if (!path.isEmpty()) save_flat_image(a, path.toStdString());
+  };
+  op[CM_PROGRAM_DEFAULTS] = [this] { program_defaults_dialog(); };
+  op[CM_PRINT_SETUP] = [&a] { print_setup_command(a); };
+  op[CM_PRINT] = [&a] { print_command(a); };
+  op[CM_EXIT] = [this] { close(); };
+  op[CM_UNDO] = [&a] { undo_filter_command(a); };
+  op[CM_UNDO_COLOUR] = [&a] { undo_colour_filter_command(a); };
+  op[CM_LABEL_IMAGE] = [this] { label_image_dialog(); };
+  op[CM_FIT_TO_WINDOW] = [this] { fit_to_window(); };
+  op[CM_MIRROR] = [&a] { mirror_command(a); };
+  op[CM_AUTO_CONTRAST] = [&a] { toggle_auto_contrast(a); };
+  op[CM_MAX_PALETTE_STRETCH] = [this] { stretch_palette_dialog(); };
+  op[CM_MAX_STRETCH_ALL] = [&a] { set_max_stretch_all(a, true); };
+  op[CM_MAX_STRETCH_FOCUS_ONLY] = [&a] { set_max_stretch_all(a, false); };
+  op[CM_PROCESSING_HISTORY] = [&a] {
+    a.ports.messages.box("Tarvex - PROCESSING HISTORY", a.history.box_text(), BoxIcon::None);
+  };
+  op[CM_SHOW_VALUES] = [this] { show_values(); };
+  op[CM_HELP] = [this] { show_help(); };
+  op[CM_COPY_CLIPBOARD] = [this] { copy_to_clipboard(); };
+  op[CM_REALISE_PALETTE] = [this] { repaint_picture(); };
+  op[CM_REBUILD_PICTURE] = [&a] { rebuild_picture(a); };
+}
+
+void TTarvexWindow::build_menus() {
+  for (const auto& c : command_table()) {
+    auto* act = new QAction(this);
+    if (c.text) act->setText(QString::fromUtf8(c.text));
+    QList<QKeySequence> keys;
+    if (c.accelerator) keys << QKeySequence(c.accelerator);
+    if (c.accelerator2) keys << QKeySequence(c.accelerator2);
+    if (!keys.isEmpty()) act->setShortcuts(keys);
+    act->setCheckable(c.checkable);
+    const auto hint = command_hint(c.id);
+    if (!hint.empty()) act->setStatusTip(QString::fromUtf8(hint.data(), static_cast<int>(hint.size())));
+    act->setData(c.id);
+    const int id = c.id;
+    connect(act, &QAction::triggered, this, [this, id] { command(id); });
+    actions_[id] = act;
+    addAction(act);  // keeps accelerators of commands without a menu item alive
+  }
+  // The clipboard command has no menu item; the usual copy key reaches it.
+  actions_[CM_COPY_CLIPBOARD]->setShortcut(QKeySequence("Ctrl+Ins"));
+
+  QMenuBar* bar = menuBar();
+  for (const auto& m : menu_bar()) {
+    if (m.id == MenuId::Histogram) {
+      bar->addAction(actions_[CM_HISTOGRAM]);
+      continue;
+    }
+    QMenu* menu = bar->addMenu(QString::fromUtf8(m.title));
+    connect(menu, &QMenu::aboutToShow, this, &TTarvexWindow::update_commands);
+    for (const auto& c : command_table()) {
+      if (c.menu == m.id && c.text) menu->addAction(actions_[c.id]);
+    }
+  }
+}
+
+void TTarvexWindow::build_tool_bar() {
+  QToolBar* tb = addToolBar("Tools");
+  tb->setObjectName("tools");
+  tb->setMovable(false);
+  tb->setIconSize(QSize(24, 24));
+  for (const auto& b : tool_bar()) {
+    if (b.separator_before) tb->addSeparator();
+    QAction* act = actions_[b.command];
+    act->setIcon(tool_icon(b.bitmap));
+    const auto hint = command_hint(b.bitmap);
+    const QString tip = QString::fromUtf8(hint.data(), static_cast<int>(hint.size()));
+    if (!tip.isEmpty()) act->setStatusTip(tip);
+    if (act->text().isEmpty()) act->setText(tip);
+    act->setToolTip(tip.isEmpty() ? act->text().remove('&') : tip);
+    tb->addAction(act);
+  }
+}
+
+QAction* TTarvexWindow::action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void TTarvexWindow::update_commands() {
+  CommandState s;
+  s.telescope_type = app_->settings.telescope_type;
+  s.picture_loaded = !view_->image().isNull();
+  s.busy = app_->busy;
+  for (const auto& c : command_table()) {
+    QAction* act = actions_[c.id];
+    s.has_operation = operations_.count(c.id) != 0;
+    act->setEnabled(command_enabled(c, s));
+  }
+  actions_[CM_FIT_TO_WINDOW]->setChecked(app_->display.fit_to_window);
+  actions_[CM_AUTO_CONTRAST]->setChecked(app_->display.auto_contrast);
+}
+
+void TTarvexWindow::command(int id) {
+  if (app_->busy) return;
+  auto it = operations_.find(id);
+  const CommandInfo* info = find_command(id);
+  if (it == operations_.end() || info == nullptr) return;
+  CommandState s;
+  s.has_operation = true;
+  s.telescope_type = app_->settings.telescope_type;
+  s.picture_loaded = !view_->image().isNull();
+  if (!command_enabled(*info, s)) return;
+  app_->busy = true;
+  update_commands();
+  it->second();
+  app_->busy = false;
+  update_commands();
+}
+
+QString TTarvexWindow::ask_open_path() {
+  QFileDialog dialog(this, "Open");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  const QStringList filters = qt_filters(OPEN_FILTER);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(open_filter_));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+QString TTarvexWindow::ask_save_path(const char* filter, const QString& default_suffix) {
+  QFileDialog dialog(this, "Save As");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(qt_filters(filter));
+  if (!default_suffix.isEmpty()) dialog.setDefaultSuffix(default_suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void TTarvexWindow::open_file(const QString& path) {
+  if (open_image(*app_, path.toStdString()) == 0) {
+    open_filter_ = open_filter_after(path.toStdString());
+  }
+}
+
+void TTarvexWindow::save_file(const QString& path) {
+  if (save_image(*app_, path.toStdString()) == 0) {
+    set_title(window_title(app_->current_file_name));
+  }
+}
+
+void TTarvexWindow::set_title(const std::string& title) {
+  setWindowTitle(QString::fromStdString(title));
+}
+
+void TTarvexWindow::reload_bitmap(const std::string& path, bool) {
+  QImage image(QString::fromStdString(path));
+  if (image.isNull()) return;  // the previous picture stays
+  view_->set_background(background_colour(app_->settings.background_colour));
+  view_->set_image(std::move(image));
+}
+
+void TTarvexWindow::repaint_picture() {
+  view_->set_background(background_colour(app_->settings.background_colour));
+  view_->refresh_scroll_range();
+  view_->viewport()->update();
+}
+
+void TTarvexWindow::show_values() {
+  if (app_->display.fit_to_window) {
+    show_message(app_->ports.messages, 1);
+    return;
+  }
+  if (values_ && values_->isVisible()) return;
+  if (!values_) {
+    values_ = new TValuesDialog(this);
+    values_->choose_view = [this](char view) {
+      app_->display.colour_view = view;
+      command(CM_REBUILD_PICTURE);
+    };
+    values_->finished = [this] {
+      app_->display.colour_view = 'N';
+      rebuild_picture(*app_);
+    };
+  }
+  values_->show();
+}
+
+void TTarvexWindow::fit_to_window() {
+  if (values_ && values_->isVisible()) values_->close();
+  app_->display.fit_to_window = !app_->display.fit_to_window;
+  view_->set_fit_to_window(app_->display.fit_to_window);
+}
+
+void TTarvexWindow::label_image_dialog() {
+  TLabelDialog dialog(label_model_, app_->fits, app_->ports.messages, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  label_image(*app_, label_model_.text(), label_model_.date_mode(), local_now());
+}
+
+void TTarvexWindow::stretch_palette_dialog() {
+  StretchPaletteModel model(app_->display);
+  TPaletteDialog dialog(model, this);
+  dialog.exec();
+  refresh_display(*app_);
+}
+
+void TTarvexWindow::program_defaults_dialog() {
+  ProgramDefaultsModel model(app_->settings, app_->fits, app_->paths.settings_file(),
+                             app_->ports.messages);
+  model.open();
+  TINIDialog dialog(model, this);
+  dialog.exec();
+  repaint_picture();
+}
+
+void TTarvexWindow::show_help() {
+  QStringList candidates;
+  const QDir exe(QCoreApplication::applicationDirPath());
+  candidates << exe.filePath("../share/tarvex/help/index.html") << exe.filePath("help/index.html");
+#ifdef TARVEX_HELP_DIR
+  candidates << QString(TARVEX_HELP_DIR) + "/index.html";
+#endif
+  for (const QString& c : candidates) {
+    if (QFileInfo::exists(c) &&
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath()))) {
+      return;
+    }
+  }
+  app_->ports.messages.box("Tarvex", "WinHelp failed!", BoxIcon::Stop);
+}
+
+void TTarvexWindow::copy_to_clipboard() {
+  // A grey picture keeps its colour table (the display palette) in the image.
+  QClipboard* clip = QApplication::clipboard();
+  if (clip == nullptr || view_->image().isNull()) return;
+  clip->setImage(view_->image());
+}
+
+}  // namespace tarvex::ui

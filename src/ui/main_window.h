@@ -1,0 +1,87 @@
+// TTarvexWindow: the main window. It owns the Tarvex context, builds its
+// menus, accelerators and tool bar from the command table, shows the picture
+// and dispatches every command to its operation.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "app/label.h"
+#include "app/tarvex.h"
+#include "ui/dialogs.h"
+#include "ui/qt_ports.h"
+
+class QAction;
+
+namespace tarvex::ui {
+
+class PictureView;
+
+struct WindowOptions {
+  std::filesystem::path data_root;   // empty: from the environment
+  Messages* messages = nullptr;      // null: Qt message boxes
+  Launcher* launcher = nullptr;      // null: start programs detached
+};
+
+class TTarvexWindow : public QMainWindow, public DisplaySink {
+  Q_OBJECT
+public:
+  explicit TTarvexWindow(WindowOptions options = {});
+  ~TTarvexWindow() override;
+
+  Tarvex& app() { return *app_; }
+  PictureView* picture() const { return view_; }
+  QAction* action(int id) const;
+  TValuesDialog* values_box() const { return values_; }
+
+  // Runs a command of the table, as the menu, accelerators and tool bar do.
+  // A command without an operation, or any command while a long operation
+  // runs, does nothing.
+  void command(int id);
+  // Refreshes every action's enabled and checked state.
+  void update_commands();
+
+  // The operations behind the file dialogs, callable without them.
+  void open_file(const QString& path);
+  void save_file(const QString& path);
+
+  // DisplaySink
+  void set_title(const std::string& title) override;
+  void reload_bitmap(const std::string& path, bool colour) override;
+
+private:
+  void build_menus();
+  void build_tool_bar();
+  void register_operations();
+  QString ask_open_path();
+  QString ask_save_path(const char* filter, const QString& default_suffix);
+  void show_values();
+  void fit_to_window();
+  void label_image_dialog();
+  void stretch_palette_dialog();
+  void program_defaults_dialog();
+  void show_help();
+  void copy_to_clipboard();
+  void repaint_picture();
+
+  std::unique_ptr<QtMessages> qt_messages_;
+  std::unique_ptr<QtProgress> progress_;
+  std::unique_ptr<QtEventPump> pump_;
+  std::unique_ptr<QtClock> clock_;
+  std::unique_ptr<QtLauncher> qt_launcher_;
+  std::unique_ptr<Tarvex> app_;
+  PictureView* view_ = nullptr;
+  QPointer<TValuesDialog> values_;
+  std::map<int, QAction*> actions_;
+  std::map<int, std::function<void()>> operations_;
+  LabelDialogModel label_model_;
+  int open_filter_ = 0;
+};
+
+// The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
+QColor background_colour(char letter);
+
+}  // namespace tarvex::ui

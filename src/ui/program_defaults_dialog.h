@@ -1,0 +1,38 @@
+// TINIDialog: File > Set Program Defaults. Every control acts at once on the
+// settings in memory through ProgramDefaultsModel, then the dialog redraws
+// every control from the settings.
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "app/program_defaults.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace tarvex::ui {
+
+class TINIDialog : public QDialog {
+  Q_OBJECT
+public:
+  TINIDialog(ProgramDefaultsModel& model, QWidget* parent = nullptr);
+  // Shows every control's current value.
+  void refresh();
+  // The control with this text (for tests and keyboard users alike).
+  QAbstractButton* button(const QString& text) const;
+  QLineEdit* field(const QString& name) const;
+
+private:
+  QCheckBox* check(const QString& text, void (ProgramDefaultsModel::*toggle)());
+  QRadioButton* radio(const QString& text, std::function<void()> choose);
+
+  ProgramDefaultsModel& model_;
+  std::map<QString, QAbstractButton*> buttons_;
+  std::map<QString, QLineEdit*> fields_;
+  bool refreshing_ = false;
+};
+
+}  // namespace tarvex::ui

@@ -1,0 +1,134 @@
+#include "ui/qt_ports.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace tarvex::ui {
+
+namespace {
+
+QMessageBox::Icon qt_icon(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Stop:
+      return QMessageBox::Critical;
+    case BoxIcon::Warning:
+      return QMessageBox::Warning;
+    case BoxIcon::Information:
+      return QMessageBox::Information;
+    case BoxIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+int QtMessages::message(unsigned, const std::string& text) {
+  return box("Tarvex", text, BoxIcon::None);
+}
+
+int QtMessages::box(const std::string& caption, const std::string& text, BoxIcon icon) {
+  QMessageBox b(qt_icon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                QMessageBox::Ok, owner_);
+  b.exec();
+  return 0;
+}
+
+bool QtMessages::ask_yes_no(const std::string& caption, const std::string& text) {
+  return QMessageBox::question(owner_, QString::fromStdString(caption),
+                               QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+TProgressDialog::TProgressDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Filter Progress");
+  setModal(false);
+  auto* layout = new QVBoxLayout(this);
+  caption_ = new QLabel(this);
+  caption_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(caption_);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel("0%", this));
+  bar_ = new QProgressBar(this);
+  bar_->setRange(0, 256);
+  bar_->setTextVisible(false);
+  bar_->setMinimumWidth(260);
+  row->addWidget(bar_);
+  row->addWidget(new QLabel("100%", this));
+  layout->addLayout(row);
+}
+
+void TProgressDialog::start(const QString& caption) {
+  caption_->setText(caption);
+  bar_->setValue(0);
+}
+
+void TProgressDialog::set_position(int position) { bar_->setValue(std::clamp(position, 0, 256)); }
+int TProgressDialog::position() const { return bar_->value(); }
+QString TProgressDialog::caption() const { return caption_->text(); }
+
+void QtProgress::open(const std::string& caption) {
+  if (!dialog_) dialog_ = new TProgressDialog(owner_);
+  dialog_->start(QString::fromStdString(caption));
+  dialog_->show();
+  dialog_->raise();
+}
+
+void QtProgress::set_position(int position) {
+  if (dialog_) dialog_->set_position(position);
+}
+
+void QtProgress::close() {
+  if (dialog_) dialog_->hide();
+}
+
+void QtProgress::busy_cursor(bool on) {
+  if (on) {
+    ++busy_depth_;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else if (busy_depth_ > 0) {
+    --busy_depth_;
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+QtEventPump::QtEventPump() {
+  if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+}
+
+void QtEventPump::pump() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
+
+bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    abort_ = true;
+  } else if (event->type() == QEvent::MouseButtonPress) {
+    const auto* m = static_cast<QMouseEvent*>(event);
+    if (m->button() == Qt::LeftButton || m->button() == Qt::RightButton) abort_ = true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void QtClock::beep() { QApplication::beep(); }
+
+bool QtLauncher::start_detached(const std::string& program, const std::vector<std::string>& args) {
+  QString path = QString::fromStdString(program);
+  if (!path.contains('/')) {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(path);
+    if (QFileInfo(beside).isExecutable()) path = beside;
+  }
+  QStringList list;
+  for (const auto& a : args) list << QString::fromStdString(a);
+  return QProcess::startDetached(path, list);
+}
+
+}  // namespace tarvex::ui

@@ -1,0 +1,27 @@
+# tarvex-print prints the display bitmap to a PDF file without a dialog.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${CLI} --data-root ${WORK}/data process ramp --bitmap ${WORK}/ramp.bmp
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tarvex-cli could not write the bitmap (${rc})")
+endif()
+execute_process(COMMAND ${PRINT} --pdf ${WORK}/ramp.pdf PRINT ${WORK}/ramp.bmp RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tarvex-print failed (${rc})")
+endif()
+file(STRINGS ${WORK}/ramp.pdf head LIMIT_COUNT 1)
+string(FIND "${head}" "%PDF-" at)
+if(NOT at EQUAL 0)
+  message(FATAL_ERROR "no PDF written: '${head}'")
+endif()
+file(SIZE ${WORK}/ramp.pdf size)
+if(size LESS 2000)
+  message(FATAL_ERROR "the PDF holds no picture (${size} bytes)")
+endif()
+# A missing bitmap is refused with a failure status.
+execute_process(COMMAND ${PRINT} --pdf ${WORK}/none.pdf PRINT ${WORK}/missing.bmp
+                RESULT_VARIABLE rc ERROR_QUIET)
+if(rc EQUAL 0)
+  message(FATAL_ERROR "tarvex-print accepted a missing bitmap")
+endif()
