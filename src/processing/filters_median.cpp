@@ -21,7 +21,7 @@ namespace tarvex {
 namespace {
 
 constexpr int W = FRAME_WIDTH;
-constexpr int CHUNK = 128;      // pixels worked on together by every exchange
+constexpr int CHUNK = 256;      // pixels worked on together by every exchange
 constexpr int MAX_OPS = 1024;
 constexpr int MAX_BUFFERS = 96;
 constexpr int MAX_VALUES = 4096;
