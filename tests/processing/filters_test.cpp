@@ -155,6 +155,7 @@ TEST_F(FiltersTest, UnsharpMaskMatchesSlidingBoxForEveryRadius) {
 TEST_F(FiltersTest, MedianMatchesPartialSelection) {
   for (int r = 1; r <= 3; ++r) {
     for (int p : {1, 6, 10}) {
+      if (r == 3 && p != 6) continue;  // the slow reference: one power is enough here
       fill_random(200 + r * 11 + p);
       if (p == 6) add_label_band();
       expect_same([&](FrameStore& s) { median_filter(s, r, p); },
