@@ -50,7 +50,10 @@ void BM_apply_stretch_table(benchmark::State& state) {
   fill_log_table(table);
   RecordingProgress progress;
   NullPump pump;
-  run(state, [&](FrameStore& fs) { apply_stretch_table(fs, table, progress, pump); progress.positions.clear(); });
+  run(state, [&](FrameStore& fs) {
+    apply_stretch_table(fs, table, progress, pump);
+    progress.positions.clear();
+  });
 }
 BENCHMARK(BM_apply_stretch_table);
 
@@ -59,7 +62,10 @@ void BM_invert(benchmark::State& state) {
   fill_invert_table(table);
   RecordingProgress progress;
   NullPump pump;
-  run(state, [&](FrameStore& fs) { apply_stretch_table(fs, table, progress, pump); progress.positions.clear(); });
+  run(state, [&](FrameStore& fs) {
+    apply_stretch_table(fs, table, progress, pump);
+    progress.positions.clear();
+  });
 }
 BENCHMARK(BM_invert);
 

@@ -10,8 +10,12 @@ namespace tarvex::cli {
 
 namespace {
 
-StepResult usage(std::string error) { return StepResult{STEP_USAGE, std::move(error)}; }
-StepResult done(bool) { return StepResult{STEP_OK, {}}; }
+StepResult usage(std::string error) {
+  return StepResult{STEP_USAGE, std::move(error)};
+}
+StepResult done(bool) {
+  return StepResult{STEP_OK, {}};
+}
 
 // A step without keys that runs one command.
 template <typename Command>
@@ -37,7 +41,8 @@ void register_processing_steps(StepRegistry& registry) {
                  if (!only_keys(keys, {"black", "white"}, e)) return usage(e);
                  const auto b = int_key(keys, "black", 0, STRETCH_BLACK_MAX, 0, e);
                  if (!b) return usage(e);
-                 const auto w = int_key(keys, "white", STRETCH_WHITE_MIN, STRETCH_WHITE_MAX, 255, e);
+                 const auto w =
+                     int_key(keys, "white", STRETCH_WHITE_MIN, STRETCH_WHITE_MAX, 255, e);
                  if (!w) return usage(e);
                  if (*b >= *w) return usage("black must lie below white");
                  return done(normal_stretch_command(app, static_cast<unsigned>(*b),
@@ -71,15 +76,18 @@ void register_processing_steps(StepRegistry& registry) {
   registry.add("invert", "Contrast > Invert image to Negative",
                plain([](Tarvex& app) { invert_command(app); }));
 
-  registry.add("lowpass", "Filters > Low Pass Weighted Mean Smoother", kernel_step(KernelFilter::LowPass));
-  registry.add("gaussian", "Filters > Gaussian Smoother Filter", kernel_step(KernelFilter::Gaussian));
+  registry.add("lowpass", "Filters > Low Pass Weighted Mean Smoother",
+               kernel_step(KernelFilter::LowPass));
+  registry.add("gaussian", "Filters > Gaussian Smoother Filter",
+               kernel_step(KernelFilter::Gaussian));
   registry.add("high-pass-low", "Filters > High Pass, Low Power",
                kernel_step(KernelFilter::HighPassLow));
   registry.add("high-pass-high", "Filters > High Pass, High Power",
                kernel_step(KernelFilter::HighPassHigh));
   registry.add("smoother-sharper", "Filters > Smoother/Sharper Filter",
                kernel_step(KernelFilter::SmootherSharper));
-  registry.add("bas-relief", "Filters > Bas Relief Generator", kernel_step(KernelFilter::BasRelief));
+  registry.add("bas-relief", "Filters > Bas Relief Generator",
+               kernel_step(KernelFilter::BasRelief));
   registry.add("unsharp-mask", "radius=1..7 (3),power=1..7 (1): Filters > Unsharp masking HPF",
                [](Tarvex& app, const StepKeys& keys) {
                  std::string e;
@@ -91,17 +99,17 @@ void register_processing_steps(StepRegistry& registry) {
                  if (!p) return usage(e);
                  return done(unsharp_mask_command(app, static_cast<int>(*r), static_cast<int>(*p)));
                });
-  registry.add("median",
-               "radius=1..3 (1),power=1..10 tenths (6): Filters > Median Filter - Noise Reduction",
-               [](Tarvex& app, const StepKeys& keys) {
-                 std::string e;
-                 if (!only_keys(keys, {"radius", "power"}, e)) return usage(e);
-                 const auto r = int_key(keys, "radius", MEDIAN_RADIUS_MIN, MEDIAN_RADIUS_MAX, 1, e);
-                 if (!r) return usage(e);
-                 const auto p = int_key(keys, "power", MEDIAN_POWER_MIN, MEDIAN_POWER_MAX, 6, e);
-                 if (!p) return usage(e);
-                 return done(median_filter_command(app, static_cast<int>(*r), static_cast<int>(*p)));
-               });
+  registry.add(
+      "median", "radius=1..3 (1),power=1..10 tenths (6): Filters > Median Filter - Noise Reduction",
+      [](Tarvex& app, const StepKeys& keys) {
+        std::string e;
+        if (!only_keys(keys, {"radius", "power"}, e)) return usage(e);
+        const auto r = int_key(keys, "radius", MEDIAN_RADIUS_MIN, MEDIAN_RADIUS_MAX, 1, e);
+        if (!r) return usage(e);
+        const auto p = int_key(keys, "power", MEDIAN_POWER_MIN, MEDIAN_POWER_MAX, 6, e);
+        if (!p) return usage(e);
+        return done(median_filter_command(app, static_cast<int>(*r), static_cast<int>(*p)));
+      });
   registry.add("vertical-smoothing", "Filters > Vertical Smoothing (alternates direction)",
                plain([](Tarvex& app) { vertical_smoothing_command(app); }));
   registry.add("gradient", "Filters > Gradient Filter",

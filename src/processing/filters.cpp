@@ -121,8 +121,8 @@ template <int R>
   }
 }
 
-TARVEX_CLONES void unsharp_dispatch(const std::uint16_t* s, std::uint16_t* d, int y0, int y1,
-                                    int r, int p) {
+TARVEX_CLONES void unsharp_dispatch(const std::uint16_t* s, std::uint16_t* d, int y0, int y1, int r,
+                                    int p) {
   switch (r) {
     case 1: unsharp_rows<1>(s, d, y0, y1, p); break;
     case 2: unsharp_rows<2>(s, d, y0, y1, p); break;

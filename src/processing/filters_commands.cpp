@@ -11,7 +11,7 @@ namespace {
 
 // Busy cursor and the window's busy flag for the length of one filter.
 class BusyScope {
-public:
+ public:
   explicit BusyScope(Tarvex& app) : app_(app), was_busy_(app.busy) {
     app_.busy = true;
     app_.ports.progress.busy_cursor(true);
@@ -23,7 +23,7 @@ public:
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+ private:
   Tarvex& app_;
   bool was_busy_;
 };

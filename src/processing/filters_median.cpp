@@ -21,7 +21,7 @@ namespace tarvex {
 namespace {
 
 constexpr int W = FRAME_WIDTH;
-constexpr int CHUNK = 256;      // pixels worked on together by every exchange
+constexpr int CHUNK = 256;  // pixels worked on together by every exchange
 constexpr int MAX_OPS = 1024;
 constexpr int MAX_BUFFERS = 96;
 constexpr int MAX_VALUES = 4096;
@@ -130,7 +130,8 @@ Network build_network(int r) {
     // Sources read for the last time give their buffers back only now, so a
     // destination never overlaps a source.
     for (int v : {raw[t].a, raw[t].b}) {
-      if (v >= net.inputs && last_use[v] == t && v != target) free_list[free_count++] = buffer_of[v];
+      if (v >= net.inputs && last_use[v] == t && v != target)
+        free_list[free_count++] = buffer_of[v];
     }
     net.ops[net.count++] = e;
   }
@@ -158,17 +159,36 @@ template <int R>
       v[j] = std::max(a, b);
     };
     if constexpr (R == 1) {
-      cx(0, 1); cx(1, 2); cx(0, 1);
+      cx(0, 1);
+      cx(1, 2);
+      cx(0, 1);
     } else if constexpr (R == 2) {
-      cx(0, 1); cx(3, 4); cx(2, 4); cx(2, 3); cx(0, 3);
-      cx(0, 2); cx(1, 4); cx(1, 3); cx(1, 2);
+      cx(0, 1);
+      cx(3, 4);
+      cx(2, 4);
+      cx(2, 3);
+      cx(0, 3);
+      cx(0, 2);
+      cx(1, 4);
+      cx(1, 3);
+      cx(1, 2);
     } else {
-      cx(0, 6); cx(2, 3); cx(4, 5);
-      cx(0, 2); cx(1, 4); cx(3, 6);
-      cx(0, 1); cx(2, 5); cx(3, 4);
-      cx(1, 2); cx(4, 6);
-      cx(2, 3); cx(4, 5);
-      cx(1, 2); cx(3, 4); cx(5, 6);
+      cx(0, 6);
+      cx(2, 3);
+      cx(4, 5);
+      cx(0, 2);
+      cx(1, 4);
+      cx(3, 6);
+      cx(0, 1);
+      cx(2, 5);
+      cx(3, 4);
+      cx(1, 2);
+      cx(4, 6);
+      cx(2, 3);
+      cx(4, 5);
+      cx(1, 2);
+      cx(3, 4);
+      cx(5, 6);
     }
     for (int q = 0; q < S; ++q) sorted[q][x] = v[q];
   }
@@ -245,7 +265,8 @@ template <int R>
         const std::int32_t m = med[i];
         const std::int32_t v = s[x0 + i];
         const std::int32_t departure = m > v ? m - v : v - m;
-        d[x0 + i] = limit < departure ? static_cast<std::uint16_t>(m) : static_cast<std::uint16_t>(v);
+        d[x0 + i] =
+            limit < departure ? static_cast<std::uint16_t>(m) : static_cast<std::uint16_t>(v);
       }
     }
   }
@@ -268,6 +289,8 @@ void median_rows(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, i
   median_dispatch(src, dst, y0, y1, radius, fraction);
 }
 
-int median_network_size(int radius) { return network(radius).count; }
+int median_network_size(int radius) {
+  return network(radius).count;
+}
 
 }  // namespace tarvex

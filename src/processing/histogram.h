@@ -59,7 +59,7 @@ struct HelpText {
 
 // The modeless histogram window ("Histogram of Current Image"): at most one.
 class HistDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Histogram of Current Image";
   static constexpr int CLOSE_ID = 101;
   static constexpr int HELP_ID = 9;
@@ -70,7 +70,7 @@ public:
   bool is_open() const { return open_; }
   static HelpText help();
 
-private:
+ private:
   bool open_ = false;
 };
 

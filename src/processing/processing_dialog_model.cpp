@@ -31,10 +31,18 @@ bool StretchDialogModel::black_slider(SliderAction action, int position) {
   const int b = static_cast<int>(black_), w = static_cast<int>(white_);
   int next = b;
   switch (action) {
-    case SliderAction::LineUp: if (b > 0) next = b - 1; break;
-    case SliderAction::LineDown: if (b < 255 && b < w - 1) next = b + 1; break;
-    case SliderAction::PageUp: if (b > 9) next = b - 10; break;
-    case SliderAction::PageDown: if (b < 246 && b < w - 10) next = b + 10; break;
+    case SliderAction::LineUp:
+      if (b > 0) next = b - 1;
+      break;
+    case SliderAction::LineDown:
+      if (b < 255 && b < w - 1) next = b + 1;
+      break;
+    case SliderAction::PageUp:
+      if (b > 9) next = b - 10;
+      break;
+    case SliderAction::PageDown:
+      if (b < 246 && b < w - 10) next = b + 10;
+      break;
     case SliderAction::Drag:
       if (position >= 0 && position <= static_cast<int>(STRETCH_BLACK_MAX) && position < w)
         next = position;
@@ -49,10 +57,18 @@ bool StretchDialogModel::white_slider(SliderAction action, int position) {
   const int b = static_cast<int>(black_), w = static_cast<int>(white_);
   int next = w;
   switch (action) {
-    case SliderAction::LineUp: if (w > 0 && b + 1 < w) next = w - 1; break;
-    case SliderAction::LineDown: if (w < 300) next = w + 1; break;
-    case SliderAction::PageUp: if (w > 9 && b + 10 < w) next = w - 10; break;
-    case SliderAction::PageDown: if (w < 291) next = w + 10; break;
+    case SliderAction::LineUp:
+      if (w > 0 && b + 1 < w) next = w - 1;
+      break;
+    case SliderAction::LineDown:
+      if (w < 300) next = w + 1;
+      break;
+    case SliderAction::PageUp:
+      if (w > 9 && b + 10 < w) next = w - 10;
+      break;
+    case SliderAction::PageDown:
+      if (w < 291) next = w + 10;
+      break;
     case SliderAction::Drag:
       if (position > b && position <= static_cast<int>(STRETCH_WHITE_MAX)) next = position;
       break;
@@ -85,7 +101,9 @@ bool PowerDialogModel::slider(SliderAction action, int) {
   return false;
 }
 
-std::string PowerDialogModel::field() const { return tenths(gamma_); }
+std::string PowerDialogModel::field() const {
+  return tenths(gamma_);
+}
 
 HelpText PowerDialogModel::help() {
   return {"MORVALE - Power Law Stretch",

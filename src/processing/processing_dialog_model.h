@@ -17,7 +17,7 @@ enum class SliderAction { LineUp, LineDown, PageUp, PageDown, Drag };
 
 // TStretchDialog, "Normal Stretch".
 class StretchDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Normal Stretch";
   static constexpr int BLACK_FIELD = 101, BLACK_SLIDER = 102, WHITE_SLIDER = 103, WHITE_FIELD = 104;
   unsigned black() const { return black_; }
@@ -32,14 +32,14 @@ public:
   // OK runs the normal stretch (which does nothing unless black < white).
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   unsigned black_ = 0;
   unsigned white_ = 255;
 };
 
 // TPowerDialog, "Power Law Stretch".
 class PowerDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Power Law Stretch";
   static constexpr int SLIDER = 101, FIELD = 102;
   double gamma() const { return gamma_; }
@@ -49,13 +49,13 @@ public:
   static HelpText help();
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   double gamma_ = 1.0;
 };
 
 // TNonLiniarDialog, "Non-Linear Stretch".
 class NonLiniarDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Non-Linear Stretch";
   static constexpr int SLIDER = 202, FIELD = 201;
   static constexpr const char* NOTE =
@@ -67,13 +67,13 @@ public:
   static HelpText help();
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   unsigned power_ = 25;
 };
 
 // TUnsharpDialog, "Unsharp Mask Filter".
 class UnsharpDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Unsharp Mask Filter";
   static constexpr int RADIUS_SPIN = 101, POWER_SPIN = 102, RADIUS_FIELD = 103, POWER_FIELD = 104;
   int radius() const { return radius_; }
@@ -86,14 +86,14 @@ public:
   static HelpText help();
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   int radius_ = 3;
   int power_ = 1;
 };
 
 // TMedianDialog, "Median Filter". Power in tenths.
 class MedianDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Median Filter";
   static constexpr int RADIUS_FIELD = 101, POWER_FIELD = 102, RADIUS_SPIN = 103, POWER_SPIN = 104;
   int radius() const { return radius_; }
@@ -106,7 +106,7 @@ public:
   static HelpText help();
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   int radius_ = 1;
   int power_ = 6;
   bool power_changed_ = false;

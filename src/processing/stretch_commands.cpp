@@ -34,7 +34,8 @@ bool normal_stretch_command(Tarvex& app, unsigned black, unsigned white) {
   if (black >= white) return false;
   fill_normal_table(app.StretchTable, black, white);
   return apply_and_record(
-      app, true, "Normal Stretch : max " + std::to_string(white) + " ,min " + std::to_string(black));
+      app, true,
+      "Normal Stretch : max " + std::to_string(white) + " ,min " + std::to_string(black));
 }
 
 bool power_stretch_command(Tarvex& app, double gamma) {

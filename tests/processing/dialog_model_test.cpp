@@ -1,11 +1,10 @@
-#include "processing/processing_dialog_model.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "cli/steps.h"
 #include "processing/histogram.h"
+#include "processing/processing_dialog_model.h"
 #include "processing_fixture.h"
 
 namespace tarvex {
@@ -17,7 +16,7 @@ TEST(StretchDialog, StepsKeepBlackBelowWhite) {
   StretchDialogModel m;
   EXPECT_EQ(m.black_field(), "0");
   EXPECT_EQ(m.white_field(), "255");
-  EXPECT_FALSE(m.black_slider(SliderAction::LineUp));  // never below 0
+  EXPECT_FALSE(m.black_slider(SliderAction::LineUp));     // never below 0
   EXPECT_FALSE(m.black_slider(SliderAction::Drag, 255));  // not at W
   EXPECT_TRUE(m.black_slider(SliderAction::Drag, 250));
   EXPECT_TRUE(m.black_slider(SliderAction::LineDown));  // 251
@@ -169,19 +168,19 @@ TEST_F(ProcessingTest, CliStepsRefuseValuesOutsideTheDialogs) {
     EXPECT_NE(info, nullptr) << name;
     return info ? info->run(app_, keys).status : -1;
   };
-  for (const char* bad : {"normal-stretch:black=256", "normal-stretch:white=301",
-                          "normal-stretch:black=20,white=20", "power-stretch:gamma=0.05",
-                          "non-linear-stretch:power=1", "unsharp-mask:power=8",
-                          "median:radius=4", "median:power=0", "invert:x=1"}) {
+  for (const char* bad :
+       {"normal-stretch:black=256", "normal-stretch:white=301", "normal-stretch:black=20,white=20",
+        "power-stretch:gamma=0.05", "non-linear-stretch:power=1", "unsharp-mask:power=8",
+        "median:radius=4", "median:power=0", "invert:x=1"}) {
     EXPECT_EQ(run(bad), cli::STEP_USAGE) << bad;
   }
   EXPECT_EQ(app_.history.count(), 0);
-  for (const char* good : {"normal-stretch:black=1,white=300", "power-stretch:gamma=0.5",
-                           "sine-stretch", "log-stretch", "antilog-stretch", "remove-background",
-                           "non-linear-stretch:power=50", "invert", "lowpass", "gaussian",
-                           "high-pass-low", "high-pass-high", "smoother-sharper", "bas-relief",
-                           "unsharp-mask:radius=7,power=7", "median:radius=3,power=10",
-                           "vertical-smoothing", "gradient"}) {
+  for (const char* good :
+       {"normal-stretch:black=1,white=300", "power-stretch:gamma=0.5", "sine-stretch",
+        "log-stretch", "antilog-stretch", "remove-background", "non-linear-stretch:power=50",
+        "invert", "lowpass", "gaussian", "high-pass-low", "high-pass-high", "smoother-sharper",
+        "bas-relief", "unsharp-mask:radius=7,power=7", "median:radius=3,power=10",
+        "vertical-smoothing", "gradient"}) {
     EXPECT_EQ(run(good), cli::STEP_OK) << good;
   }
   EXPECT_EQ(app_.history.count(), 15);  // remove-background found no background on the ramp

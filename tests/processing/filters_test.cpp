@@ -22,8 +22,12 @@ constexpr int H = FRAME_HEIGHT;
 // The filters exactly as described, one pixel at a time, for comparison.
 namespace reference {
 
-int top(const Frame& f, int r) { return r + (f[4] + f[5] == 34 ? 10 : 0); }
-std::uint16_t clamp(long q) { return q > 65280 ? 65535 : q < 0 ? 0 : static_cast<std::uint16_t>(q); }
+int top(const Frame& f, int r) {
+  return r + (f[4] + f[5] == 34 ? 10 : 0);
+}
+std::uint16_t clamp(long q) {
+  return q > 65280 ? 65535 : q < 0 ? 0 : static_cast<std::uint16_t>(q);
+}
 
 void convolve(FrameStore& fs, int r, int k, int d) {
   save_undo(fs);
@@ -101,7 +105,8 @@ void gradient(FrameStore& fs) {
   for (int y = top(c, 0); y < H; ++y)
     for (int x = 0; x < W; ++x) {
       const double g = ((580.0 - y) * (752.0 - x) * o[0] + (580.0 - y) * x * o[1] +
-                        (752.0 - x) * y * o[2] + 1.0 * y * x * o[3]) / 436160.0;
+                        (752.0 - x) * y * o[2] + 1.0 * y * x * o[3]) /
+                       436160.0;
       auto& v = c[y * W + x];
       v = v > g ? static_cast<std::uint16_t>(v - static_cast<long>(g)) : 0;
     }
@@ -110,7 +115,7 @@ void gradient(FrameStore& fs) {
 }  // namespace reference
 
 class FiltersTest : public ProcessingTest {
-protected:
+ protected:
   // Runs `fast` on the frame and `slow` on a copy and expects equal frames.
   template <typename Fast, typename Slow>
   void expect_same(Fast fast, Slow slow, const char* what) {
@@ -131,9 +136,10 @@ TEST_F(FiltersTest, ConvolutionsMatchDirectSum) {
       fill_random(17 + f);
       if (band) add_label_band();
       const auto info = kernel_filter_info(static_cast<KernelFilter>(f));
-      expect_same([&](FrameStore& s) { convolve_frame(s, info.radius, info.kernel, info.divisor); },
-                  [&](FrameStore& s) { reference::convolve(s, info.radius, info.kernel, info.divisor); },
-                  info.history);
+      expect_same(
+          [&](FrameStore& s) { convolve_frame(s, info.radius, info.kernel, info.divisor); },
+          [&](FrameStore& s) { reference::convolve(s, info.radius, info.kernel, info.divisor); },
+          info.history);
     }
   }
   // An unusual combination takes the general path.
@@ -173,9 +179,10 @@ TEST_F(FiltersTest, MedianMatchesPartialSelection) {
 TEST_F(FiltersTest, GradientMatchesBilinearEstimate) {
   fill_random(5);
   for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) at(x, y) = static_cast<std::uint16_t>(std::min(65535, at(x, y) + y * 9));
-  expect_same([](FrameStore& s) { gradient_filter(s); }, [](FrameStore& s) { reference::gradient(s); },
-              "gradient");
+    for (int x = 0; x < W; ++x)
+      at(x, y) = static_cast<std::uint16_t>(std::min(65535, at(x, y) + y * 9));
+  expect_same([](FrameStore& s) { gradient_filter(s); },
+              [](FrameStore& s) { reference::gradient(s); }, "gradient");
 }
 
 TEST_F(FiltersTest, FlatFrameUnchangedByEveryFilter) {
@@ -258,8 +265,8 @@ TEST_F(FiltersTest, VerticalSmoothingAlternates) {
     for (int x = 0; x < W; ++x) at(x, y) = static_cast<std::uint16_t>(y * 2 + 1);
   vertical_smoothing(fs(), downward);
   EXPECT_FALSE(downward);
-  EXPECT_EQ(at(5, 0), 1);                  // first row unchanged going up
-  EXPECT_EQ(at(5, 10), (21 + 19) / 2);     // averaged with the row above
+  EXPECT_EQ(at(5, 0), 1);               // first row unchanged going up
+  EXPECT_EQ(at(5, 10), (21 + 19) / 2);  // averaged with the row above
   EXPECT_EQ(at(5, 579), (1159 + 1157) / 2);
   vertical_smoothing_command(app_);
   EXPECT_TRUE(app_.SmoothDownward);

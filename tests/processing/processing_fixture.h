@@ -14,7 +14,7 @@
 namespace tarvex::testing {
 
 class ProcessingTest : public ::testing::Test {
-protected:
+ protected:
   ProcessingTest()
       : root_(std::filesystem::temp_directory_path() /
               ("tarvex-processing-" + std::to_string(::getpid()) + "-" +
