@@ -13,6 +13,7 @@
 #include "image/frame_store.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "processing/stretch.h"
 
 namespace tarvex {
 
@@ -44,6 +45,11 @@ public:
   std::string current_file_name;
   // True while a long operation runs; the window starts no second one.
   bool busy = false;
+  // The contrast transfer table, filled by every stretch and by colour
+  // synthesis, applied by the internal commands 888 and 889.
+  StretchLevels StretchTable{};
+  // Direction of the next Vertical Smoothing run; every run toggles it.
+  bool SmoothDownward = false;
 
 private:
   std::unique_ptr<FrameStore> store_;

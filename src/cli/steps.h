@@ -71,5 +71,6 @@ std::optional<std::tm> parse_time(const std::string& text);
 // Registration functions of each subsystem's steps.
 void register_foundation_steps(StepRegistry& registry);
 void register_view_steps(StepRegistry& registry);
+void register_processing_steps(StepRegistry& registry);
 
 }  // namespace tarvex::cli

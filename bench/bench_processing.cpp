@@ -1,0 +1,109 @@
+// Stretch and filter timings on a full 752 x 580 frame, single thread.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+
+#include "image/frame_store.h"
+#include "platform/basic_ports.h"
+#include "processing/filters.h"
+#include "processing/stretch.h"
+
+namespace {
+
+using namespace tarvex;
+
+// A sky of noise with stars and hot pixels, made once.
+FrameStore& store() {
+  static std::unique_ptr<FrameStore> fs = [] {
+    auto f = std::make_unique<FrameStore>();
+    init_frame_store(*f);
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> noise(0, 2000), pick(0, 499);
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+      int v = 3000 + noise(rng);
+      if (pick(rng) == 0) v = 40000 + noise(rng) * 10;
+      f->CurrentFrame[i] = static_cast<std::uint16_t>(std::min(v, 65535));
+    }
+    f->SecondFrame = f->CurrentFrame;
+    return f;
+  }();
+  return *fs;
+}
+
+// Every run starts from the same picture; the reset is not timed.
+template <typename Op>
+void run(benchmark::State& state, Op op) {
+  FrameStore& fs = store();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
+    state.ResumeTiming();
+    op(fs);
+    benchmark::DoNotOptimize(fs.CurrentFrame.data());
+  }
+}
+
+void BM_apply_stretch_table(benchmark::State& state) {
+  static StretchLevels table;
+  fill_log_table(table);
+  RecordingProgress progress;
+  NullPump pump;
+  run(state, [&](FrameStore& fs) {
+    apply_stretch_table(fs, table, progress, pump);
+    progress.positions.clear();
+  });
+}
+BENCHMARK(BM_apply_stretch_table);
+
+void BM_invert(benchmark::State& state) {
+  static StretchLevels table;
+  fill_invert_table(table);
+  RecordingProgress progress;
+  NullPump pump;
+  run(state, [&](FrameStore& fs) {
+    apply_stretch_table(fs, table, progress, pump);
+    progress.positions.clear();
+  });
+}
+BENCHMARK(BM_invert);
+
+void BM_convolve(benchmark::State& state) {
+  const int r = static_cast<int>(state.range(0)), k = static_cast<int>(state.range(1)),
+            d = static_cast<int>(state.range(2));
+  run(state, [&](FrameStore& fs) { convolve_frame(fs, r, k, d); });
+}
+BENCHMARK(BM_convolve)
+    ->ArgNames({"radius", "kernel", "divisor"})
+    ->Args({1, 0, 16})
+    ->Args({1, 2, 1})
+    ->Args({2, 1, 80})
+    ->Args({2, 3, 1})
+    ->Args({2, 4, 1})
+    ->Args({2, 5, 1});
+
+void BM_unsharp_mask(benchmark::State& state) {
+  const int r = static_cast<int>(state.range(0));
+  run(state, [&](FrameStore& fs) { unsharp_mask(fs, r, 3); });
+}
+BENCHMARK(BM_unsharp_mask)->ArgName("radius")->DenseRange(1, 7);
+
+void BM_median_filter(benchmark::State& state) {
+  const int r = static_cast<int>(state.range(0));
+  run(state, [&](FrameStore& fs) { median_filter(fs, r, 6); });
+}
+BENCHMARK(BM_median_filter)->ArgName("radius")->DenseRange(1, 3);
+
+void BM_vertical_smoothing(benchmark::State& state) {
+  bool downward = false;
+  run(state, [&](FrameStore& fs) { vertical_smoothing(fs, downward); });
+}
+BENCHMARK(BM_vertical_smoothing);
+
+void BM_gradient_filter(benchmark::State& state) {
+  run(state, [&](FrameStore& fs) { gradient_filter(fs); });
+}
+BENCHMARK(BM_gradient_filter);
+
+}  // namespace

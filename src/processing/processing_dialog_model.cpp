@@ -1,0 +1,185 @@
+#include "processing/processing_dialog_model.h"
+
+#include <cstdio>
+
+#include "processing/filters.h"
+#include "processing/filters_commands.h"
+#include "processing/stretch_commands.h"
+
+namespace tarvex {
+
+namespace {
+
+std::string tenths(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%1.1f", v);
+  return text;
+}
+
+bool step_within(int& value, int step, int lo, int hi) {
+  const int next = value + step;
+  if (step == 0 || next < lo || next > hi) return false;
+  value = next;
+  return true;
+}
+
+}  // namespace
+
+// Limits are compared in signed arithmetic so that a white level below 10
+// can never let the black level pass it.
+bool StretchDialogModel::black_slider(SliderAction action, int position) {
+  const int b = static_cast<int>(black_), w = static_cast<int>(white_);
+  int next = b;
+  switch (action) {
+    case SliderAction::LineUp:
+      if (b > 0) next = b - 1;
+      break;
+    case SliderAction::LineDown:
+      if (b < 255 && b < w - 1) next = b + 1;
+      break;
+    case SliderAction::PageUp:
+      if (b > 9) next = b - 10;
+      break;
+    case SliderAction::PageDown:
+      if (b < 246 && b < w - 10) next = b + 10;
+      break;
+    case SliderAction::Drag:
+      if (position >= 0 && position <= static_cast<int>(STRETCH_BLACK_MAX) && position < w)
+        next = position;
+      break;
+  }
+  if (next == b) return false;
+  black_ = static_cast<unsigned>(next);
+  return true;
+}
+
+bool StretchDialogModel::white_slider(SliderAction action, int position) {
+  const int b = static_cast<int>(black_), w = static_cast<int>(white_);
+  int next = w;
+  switch (action) {
+    case SliderAction::LineUp:
+      if (w > 0 && b + 1 < w) next = w - 1;
+      break;
+    case SliderAction::LineDown:
+      if (w < 300) next = w + 1;
+      break;
+    case SliderAction::PageUp:
+      if (w > 9 && b + 10 < w) next = w - 10;
+      break;
+    case SliderAction::PageDown:
+      if (w < 291) next = w + 10;
+      break;
+    case SliderAction::Drag:
+      if (position > b && position <= static_cast<int>(STRETCH_WHITE_MAX)) next = position;
+      break;
+  }
+  if (next == w) return false;
+  white_ = static_cast<unsigned>(next);
+  return true;
+}
+
+HelpText StretchDialogModel::help() {
+  return {"MORVALE - Normal Stretch",
+          "Use controls to vary intensity from 0 to 255, where the lowest value will be shown as "
+          "black and the highest by white. You can darken the whole image by increasing the white "
+          "value to 300"};
+}
+
+bool StretchDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && normal_stretch_command(app, black_, white_);
+}
+
+bool PowerDialogModel::slider(SliderAction action, int) {
+  if (action == SliderAction::LineUp && gamma_ > 0.2) {
+    gamma_ -= 0.1;
+    return true;
+  }
+  if (action == SliderAction::LineDown && !(gamma_ >= 3.0)) {
+    gamma_ += 0.1;
+    return true;
+  }
+  return false;
+}
+
+std::string PowerDialogModel::field() const {
+  return tenths(gamma_);
+}
+
+HelpText PowerDialogModel::help() {
+  return {"MORVALE - Power Law Stretch",
+          "Use controls to vary power from 0.1 to 3.0, where powers greater than 1 will increase "
+          "contrast, and powers less than 1 will reduce contrast."};
+}
+
+bool PowerDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && power_stretch_command(app, gamma_);
+}
+
+bool NonLiniarDialogModel::slider(SliderAction action, int position) {
+  const unsigned before = power_;
+  switch (action) {
+    case SliderAction::LineUp:
+    case SliderAction::PageUp:
+      if (power_ > NON_LINEAR_POWER_MIN) --power_;
+      break;
+    case SliderAction::LineDown:
+    case SliderAction::PageDown:
+      if (power_ < NON_LINEAR_POWER_MAX) ++power_;
+      break;
+    case SliderAction::Drag:
+      if (position >= static_cast<int>(NON_LINEAR_POWER_MIN) &&
+          position <= static_cast<int>(NON_LINEAR_POWER_MAX))
+        power_ = static_cast<unsigned>(position);
+      break;
+  }
+  return power_ != before;
+}
+
+HelpText NonLiniarDialogModel::help() {
+  return {"MORVALE - NonLiniar Filter", "Use controls to vary the Power from 2 to 50"};
+}
+
+bool NonLiniarDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && non_linear_stretch_command(app, power_);
+}
+
+bool UnsharpDialogModel::radius_spin(int step) {
+  return step_within(radius_, step, UNSHARP_RADIUS_MIN, UNSHARP_RADIUS_MAX);
+}
+
+bool UnsharpDialogModel::power_spin(int step) {
+  return step_within(power_, step, UNSHARP_POWER_MIN, UNSHARP_POWER_MAX);
+}
+
+HelpText UnsharpDialogModel::help() {
+  return {TITLE, "Use controls to vary the radius from 1 to 7, and the power from 1 to 7."};
+}
+
+bool UnsharpDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && unsharp_mask_command(app, radius_, power_);
+}
+
+bool MedianDialogModel::radius_spin(int step) {
+  return step_within(radius_, step, MEDIAN_RADIUS_MIN, MEDIAN_RADIUS_MAX);
+}
+
+bool MedianDialogModel::power_spin(int step) {
+  const bool changed = step_within(power_, step, MEDIAN_POWER_MIN, MEDIAN_POWER_MAX);
+  power_changed_ = power_changed_ || changed;
+  return changed;
+}
+
+std::string MedianDialogModel::power_field() const {
+  return power_changed_ ? tenths(power_ / 10.0) : std::string(".6");
+}
+
+HelpText MedianDialogModel::help() {
+  return {"MORVALE - Median Filter",
+          "Use controls to vary the radius from 1 to 3, and the power from 0.1 to 1."};
+}
+
+bool MedianDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && median_filter_command(app, radius_, power_);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,122 @@
+#include "processing/stretch.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvex {
+
+namespace {
+
+// Truncates a non-negative level toward zero and caps it at the top level.
+std::uint16_t capped_level(double v) {
+  if (!(v >= 0.0)) return 0;
+  if (v >= static_cast<double>(STRETCH_TOP)) return STRETCH_TOP;
+  return static_cast<std::uint16_t>(v);
+}
+
+constexpr int kStretchBlocks = 20;
+constexpr int kStretchBlockSamples = (FRAME_SAMPLES - BLOCK_SAMPLES) / kStretchBlocks;  // 21432
+static_assert(BLOCK_SAMPLES + kStretchBlocks * kStretchBlockSamples == FRAME_SAMPLES);
+
+}  // namespace
+
+void fill_normal_table(StretchLevels& t, unsigned black, unsigned white) {
+  if (black >= white) return;
+  const double scale = 255.0 / static_cast<double>(white - black);
+  const int lo = static_cast<int>(128 * black);
+  const int hi = static_cast<int>(128 * white);
+  const int end = std::min(hi, STRETCH_TABLE_SIZE);
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    if (i < lo) {
+      t[i] = 0;
+    } else if (i < end) {
+      t[i] = capped_level(static_cast<double>(i - lo) * scale);
+    } else {
+      t[i] = STRETCH_TOP;
+    }
+  }
+}
+
+void fill_power_table(StretchLevels& t, double gamma) {
+  const double factor = std::pow(32768.0, 1.0 - gamma);
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    t[i] = capped_level(std::pow(static_cast<double>(i), gamma) * factor);
+  }
+}
+
+void fill_sine_table(StretchLevels& t) {
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    t[i] = capped_level((std::sin((i - 16384) / 10432.0) + 1.0) * 16383.0);
+  }
+}
+
+void fill_log_table(StretchLevels& t) {
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    t[i] = capped_level(std::log(static_cast<double>(i) + 1.0) * 3151.0);
+  }
+}
+
+void fill_antilog_table(StretchLevels& t) {
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    t[i] = capped_level(std::exp(i / 3151.0) - 1.0);
+  }
+}
+
+void fill_invert_table(StretchLevels& t) {
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) t[i] = static_cast<std::uint16_t>(STRETCH_TOP - i);
+}
+
+void fill_remove_background_table(StretchLevels& t, int background) {
+  if (background <= 2) return;
+  // A level of 257 would divide by zero; background levels stop at 255.
+  background = std::min(background, 255);
+  const int lo = 128 * background - 256;
+  const double scale = 255.0 / static_cast<double>(257 - background);
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    t[i] = i < lo ? 0 : capped_level(static_cast<double>(i - lo) * scale);
+  }
+}
+
+void fill_non_linear_table(StretchLevels& t, unsigned power) {
+  const double p = static_cast<double>(power);
+  for (int i = 0; i < STRETCH_TABLE_SIZE; ++i) {
+    const double x = i / 32768.0;
+    t[i] = capped_level(32768.0 * p * x / ((p - 1.0) * x + 1.0));
+  }
+}
+
+void apply_stretch_table(FrameStore& fs, const StretchLevels& t, Progress& progress,
+                         EventPump& pump) {
+  // The undo copy is taken in the same pass as the mapping: every sample is
+  // read once, written to UndoFrame as it was and to CurrentFrame mapped.
+  std::uint16_t* cur = fs.CurrentFrame.data();
+  std::uint16_t* undo = fs.UndoFrame.data();
+  const bool band = has_label_band(fs.CurrentFrame);
+  fs.RestorePlanesOnUndo = 0;
+  std::copy(fs.CurrentFrame.begin() + FRAME_SAMPLES, fs.CurrentFrame.end(),
+            fs.UndoFrame.begin() + FRAME_SAMPLES);
+  const std::uint16_t* table = t.data();
+  if (band) {
+    std::copy(cur, cur + BLOCK_SAMPLES, undo);
+  } else {
+    for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+      const std::uint16_t s = cur[i];
+      undo[i] = s;
+      cur[i] = static_cast<std::uint16_t>(table[s >> 1] << 1);
+    }
+  }
+  for (int k = 0; k < kStretchBlocks; ++k) {
+    progress.set_position(16 * k);
+    const int first = BLOCK_SAMPLES + k * kStretchBlockSamples;
+    std::uint16_t* c = cur + first;
+    std::uint16_t* u = undo + first;
+    for (int i = 0; i < kStretchBlockSamples; ++i) {
+      const std::uint16_t s = c[i];
+      u[i] = s;
+      c[i] = static_cast<std::uint16_t>(table[s >> 1] << 1);
+    }
+    pump.pump();
+  }
+}
+
+}  // namespace tarvex
