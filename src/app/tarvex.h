@@ -13,6 +13,9 @@
 #include "image/frame_store.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "processing/merge_state.h"
+#include "scope/star_location.h"
+#include "scope/star_pick.h"
 
 namespace tarvex {
 
@@ -44,6 +47,12 @@ public:
   std::string current_file_name;
   // True while a long operation runs; the window starts no second one.
   bool busy = false;
+  // The dark frame chosen with File > Select Dark Frame.
+  std::filesystem::path dark_frame_path = paths.dark_definition_file();
+  // The shared star position, search radius and star location flags.
+  StarLocation star;
+  StarPickState star_pick;
+  MergeState merge;
 
 private:
   std::unique_ptr<FrameStore> store_;

@@ -20,6 +20,7 @@ const StepRegistry& steps() {
   static const StepRegistry registry = [] {
     StepRegistry r;
     register_foundation_steps(r);
+    register_calibration_steps(r);
     return r;
   }();
   return registry;
