@@ -177,7 +177,9 @@ TEST_F(StarLocationTest, BoxAtTheFrameEdges) {
   EXPECT_EQ(locate(r, r, r), 0);             // exactly r from the edge
   EXPECT_EQ(locate(r - 1, 100, r), 1);       // one closer: outside
   EXPECT_EQ(locate(100, r - 1, r), 1);
+  fill_box(751 - r, 579 - r, r, 415);
   EXPECT_EQ(locate(751 - r, 579 - r, r), 0);  // right and bottom edges
+  EXPECT_EQ(s.position.x, 751 - 2 * r + 1);
   EXPECT_EQ(locate(752 - r, 300, r), 1);
   EXPECT_EQ(locate(300, 580 - r, r), 1);
   EXPECT_EQ(locate(-5000, 3, r), 1);
