@@ -1,5 +1,6 @@
 #include "scope/star_pick.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/messages.h"
@@ -11,6 +12,9 @@ namespace {
 
 constexpr int GUIDE_PICK_MARGIN = 25;
 constexpr int PICK_PASSES = 3;
+constexpr int FIELD_ROWS = FRAME_HEIGHT / 2;
+constexpr int GUIDING_FRAME_LAST_COLUMN = FRAME_WIDTH - SMALL_FRAME_SIDE;  // 624
+constexpr int GUIDING_FRAME_LAST_ROW = FIELD_ROWS - SMALL_FRAME_SIDE;      // 162
 
 void report_position(Messages& messages, int x, int y) {
   char text[64];
@@ -68,9 +72,10 @@ StarPickResult pick_star(StarPickState& pick, StarLocation& star, int x, int y,
 }
 
 void pick_guiding_frame(StarPickState& pick, int x, int y, Messages& messages) {
-  pick.guiding_frame_column = x <= 66 ? 3 : (x < 687 ? x - 64 : 686);
-  const int h = y / 2;
-  pick.guiding_frame_row = h <= 64 ? 1 : (h < 227 ? h - 64 : 226);
+  // The frame follows the click, centred on it, but stays inside the image:
+  // at most column 624 (752 - 128) and field row 162 (290 field rows - 128).
+  pick.guiding_frame_column = std::clamp(x - 64, 3, GUIDING_FRAME_LAST_COLUMN);
+  pick.guiding_frame_row = std::clamp(y / 2 - 64, 1, GUIDING_FRAME_LAST_ROW);
   report_position(messages, pick.guiding_frame_column + 64, 2 * pick.guiding_frame_row + 128);
 }
 
