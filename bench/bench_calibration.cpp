@@ -30,7 +30,7 @@ std::unique_ptr<FrameStore> make_store() {
 }
 
 class NoProgress : public Progress {
-public:
+ public:
   void open(const std::string&) override {}
   void set_position(int) override {}
   void close() override {}

@@ -11,8 +11,12 @@ namespace tarvex::cli {
 
 namespace {
 
-StepResult usage(const std::string& error) { return {STEP_USAGE, error}; }
-StepResult done(int result) { return {result == 0 ? STEP_OK : STEP_FAILED, {}}; }
+StepResult usage(const std::string& error) {
+  return {STEP_USAGE, error};
+}
+StepResult done(int result) {
+  return {result == 0 ? STEP_OK : STEP_FAILED, {}};
+}
 
 StepResult file_step(Tarvex& app, const StepKeys& keys,
                      int (*command)(Tarvex&, const std::filesystem::path&)) {
@@ -63,8 +67,7 @@ StepResult locate_star_step(Tarvex& app, const StepKeys& keys) {
   // the settings ask otherwise.
   app.star.ignore_drift = app.settings.ignore_drift;
   if (locate_star(app.star, static_cast<int>(*x), static_cast<int>(*y),
-                  app.store().CurrentFrame.data(), static_cast<int>(*r),
-                  app.ports.messages) != 0)
+                  app.store().CurrentFrame.data(), static_cast<int>(*r), app.ports.messages) != 0)
     return done(1);
   const StarPosition& p = app.star.position;
   std::printf("star at x %d.%d y %d.%d\n", p.x, p.x_tenths, p.y, p.y_tenths);
@@ -79,10 +82,9 @@ void register_calibration_steps(StepRegistry& registry) {
                [](Tarvex& app, const StepKeys& keys) {
                  return file_step(app, keys, subtract_dark_command);
                });
-  registry.add("flat-field", "file=F: Merge > Apply Flat Field with the flat field F",
-               [](Tarvex& app, const StepKeys& keys) {
-                 return file_step(app, keys, flat_field_command);
-               });
+  registry.add(
+      "flat-field", "file=F: Merge > Apply Flat Field with the flat field F",
+      [](Tarvex& app, const StepKeys& keys) { return file_step(app, keys, flat_field_command); });
   registry.add("merge",
                "file=F,base-x=..,base-y=..,merge-x=..,merge-y=..[,average=y|n][,centre=y|n]: "
                "merge F onto the image, the two marked positions coinciding",

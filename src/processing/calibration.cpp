@@ -77,7 +77,9 @@ int divide_flat_row_sse2(std::uint16_t* c, const std::uint16_t* f, int x, int en
 
 }  // namespace
 
-bool frame_has_top_band(const Frame& frame) { return frame[4] + frame[5] == 34; }
+bool frame_has_top_band(const Frame& frame) {
+  return frame[4] + frame[5] == 34;
+}
 
 void subtract_dark_frame(FrameStore& fs) {
   std::uint16_t* __restrict c = fs.CurrentFrame.data();
@@ -137,8 +139,8 @@ int run_calibration(Tarvex& app, const char* history_line, Operation operation) 
 }  // namespace
 
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
-  const int loaded = load_second(path, SecondPurpose::SubtractDark, app.store(),
-                                 app.ports.messages);
+  const int loaded =
+      load_second(path, SecondPurpose::SubtractDark, app.store(), app.ports.messages);
   if (loaded != 0) return loaded;
   return run_calibration(app, DARK_HISTORY, [](FrameStore& fs) { subtract_dark_frame(fs); });
 }

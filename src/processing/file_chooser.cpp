@@ -22,16 +22,16 @@ void FileChooserModel::begin(ChooserMode mode) {
     calibration_mode_ = mode;
 }
 
-void FileChooserModel::cancelled() { mode_ = calibration_mode_; }
+void FileChooserModel::cancelled() {
+  mode_ = calibration_mode_;
+}
 
 int FileChooserModel::chosen(Tarvex& app, const std::filesystem::path& path) {
   filter_ = filter_for_chosen_file(path);
   const ChooserMode mode = mode_;
   mode_ = calibration_mode_;
   switch (mode) {
-    case ChooserMode::SelectDarkFrame:
-      app.dark_frame_path = path;
-      return 0;
+    case ChooserMode::SelectDarkFrame: app.dark_frame_path = path; return 0;
     case ChooserMode::Delete: {
       if (!app.ports.messages.ask_yes_no(DELETE_CAPTION,
                                          std::string(DELETE_PROMPT) + "\n\n" + path.string()))

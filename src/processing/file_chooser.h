@@ -23,7 +23,7 @@ inline constexpr const char* DELETE_PROMPT = "Delete the following File?";
 int filter_for_chosen_file(const std::filesystem::path& path);
 
 class FileChooserModel {
-public:
+ public:
   // Sets the mode before the dialog opens. The dark and flat modes stay set
   // until the next of them; Select Dark Frame and Delete last for their own
   // run only.
@@ -39,7 +39,7 @@ public:
   // The dialog was cancelled: nothing changes.
   void cancelled();
 
-private:
+ private:
   ChooserMode mode_ = ChooserMode::DarkSubtraction;
   ChooserMode calibration_mode_ = ChooserMode::DarkSubtraction;
   int filter_ = 1;

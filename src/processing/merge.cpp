@@ -80,8 +80,8 @@ int mark_merge_position(Tarvex& app, int x, int y) {
   if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return 1;
   MergeState& m = app.merge;
   if (m.centre_on_star) {
-    if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius,
-                    app.ports.messages) != 0) {
+    if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
+        0) {
       show_message(app.ports.messages, 33);
       return 1;
     }
@@ -133,9 +133,9 @@ int merge_button(Tarvex& app) {
   fs.MergeMode = 0;
   const int dx = m.merge_x - m.base_x;
   const int dy = m.merge_y - m.base_y;
-  const int first_row =
-      (frame_has_top_band(fs.SecondFrame) || frame_has_top_band(fs.CurrentFrame)) ? TOP_BAND_ROWS
-                                                                                   : 0;
+  const int first_row = (frame_has_top_band(fs.SecondFrame) || frame_has_top_band(fs.CurrentFrame))
+                            ? TOP_BAND_ROWS
+                            : 0;
   const bool colour = fs.IsColour && m.base_colour;
   combine_merge(fs, dx, dy, first_row, m.average, colour);
   if (colour) {
@@ -158,7 +158,9 @@ void cancel_merge(Tarvex& app) {
   app.merge.average = false;
 }
 
-bool TMergeDialog::is_open() const { return app_.store().MergeMode != 0; }
+bool TMergeDialog::is_open() const {
+  return app_.store().MergeMode != 0;
+}
 
 int TMergeDialog::checked_radio() const {
   return app_.merge.marking_base ? ID_ORIGINAL : ID_MERGE_IMAGE;
@@ -175,8 +177,12 @@ int TMergeDialog::field(int id) const {
   }
 }
 
-bool TMergeDialog::average_checked() const { return app_.merge.average; }
-bool TMergeDialog::centre_checked() const { return app_.merge.centre_on_star; }
+bool TMergeDialog::average_checked() const {
+  return app_.merge.average;
+}
+bool TMergeDialog::centre_checked() const {
+  return app_.merge.centre_on_star;
+}
 
 bool TMergeDialog::command(int id) {
   switch (id) {

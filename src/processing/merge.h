@@ -60,7 +60,7 @@ void cancel_merge(Tarvex& app);
 
 // Model of the modeless "MERGE IMAGES" dialog (dialog 13).
 class TMergeDialog {
-public:
+ public:
   static constexpr int ID_MERGE = 1;
   static constexpr int ID_CANCEL = 2;
   static constexpr int ID_HELP = 9;
@@ -89,7 +89,7 @@ public:
   // A control was pressed; returns true when the dialog closes.
   bool command(int id);
 
-private:
+ private:
   Tarvex& app_;
 };
 

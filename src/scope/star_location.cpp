@@ -62,13 +62,12 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
   for (int k = 0; k < count; ++k) hist[box[k] >> 4] = 0;
 
   int background = star_background_for_bin(mode_bin);
-  const bool nothing_found =
-      (peak <= background && mode_count > count / 2) ||
-      // A flat box at a low level holds no star.
-      (peak == background && background <= 500) ||
-      // No sample lies above the background: the normalisation below would
-      // divide by zero or turn negative, so there is nothing to centre on.
-      peak < background;
+  const bool nothing_found = (peak <= background && mode_count > count / 2) ||
+                             // A flat box at a low level holds no star.
+                             (peak == background && background <= 500) ||
+                             // No sample lies above the background: the normalisation below would
+                             // divide by zero or turn negative, so there is nothing to centre on.
+                             peak < background;
   if (nothing_found) {
     if (!s.quiet) show_message(messages, 34);
     return 1;

@@ -32,11 +32,11 @@ struct StarPosition {
 // never allocates). Not re-entrant: one search at a time.
 struct StarLocation {
   StarPosition position;
-  int radius = 8;                // current search radius, normally the mask radius setting
-  bool guiding_active = false;   // set by the autoguider while it guides
-  bool guiding_frame = false;    // the 128 x 128 guiding frame is in use
-  bool quiet = false;            // the sequencer guides: no "nothing found" message
-  bool ignore_drift = false;     // "Ignore drift < 1 pixel": whole pixels only
+  int radius = 8;               // current search radius, normally the mask radius setting
+  bool guiding_active = false;  // set by the autoguider while it guides
+  bool guiding_frame = false;   // the 128 x 128 guiding frame is in use
+  bool quiet = false;           // the sequencer guides: no "nothing found" message
+  bool ignore_drift = false;    // "Ignore drift < 1 pixel": whole pixels only
 
   // Working storage.
   std::array<std::uint16_t, STAR_HISTOGRAM_BINS> histogram{};

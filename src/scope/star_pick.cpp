@@ -28,7 +28,9 @@ void toggle_guide_star_pick(StarPickState& pick) {
   pick.mode = pick.mode == PickMode::GuideStar ? PickMode::None : PickMode::GuideStar;
 }
 
-bool guide_star_pick_checked(const StarPickState& pick) { return pick.mode == PickMode::GuideStar; }
+bool guide_star_pick_checked(const StarPickState& pick) {
+  return pick.mode == PickMode::GuideStar;
+}
 
 bool inside_suitable_area(int x, int y, int r, int margin) {
   return x >= margin + r && x <= FRAME_WIDTH - 1 - r - margin && y >= margin + r &&
@@ -82,8 +84,7 @@ void pick_guiding_frame(StarPickState& pick, int x, int y, Messages& messages) {
 StarPickResult pick_click(StarPickState& pick, StarLocation& star, int x, int y,
                           const std::uint16_t* frame, int radius_setting, Messages& messages) {
   switch (pick.mode) {
-    case PickMode::GuideStar:
-      return pick_star(pick, star, x, y, frame, radius_setting, messages);
+    case PickMode::GuideStar: return pick_star(pick, star, x, y, frame, radius_setting, messages);
     case PickMode::GuidingFrame: {
       pick_guiding_frame(pick, x, y, messages);
       StarPickResult r;

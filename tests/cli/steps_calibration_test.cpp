@@ -53,8 +53,8 @@ TEST_F(CalibrationSteps, DarkFlatMergeAndLocateStar) {
 
   const auto saved = (dir / "~out").string();
   ASSERT_EQ(run({"process", image, "--do", "subtract-dark:file=" + dark_file, "--do",
-                 "merge:file=" + image + ",base-x=10,base-y=10,merge-x=10,merge-y=10",
-                 "--save-raw", saved}),
+                 "merge:file=" + image + ",base-x=10,base-y=10,merge-x=10,merge-y=10", "--save-raw",
+                 saved}),
             0)
       << err.str();
   const auto bytes = frame_bytes(saved);

@@ -48,8 +48,8 @@ void reference_merge(FrameStore& fs, int dx, int dy, int e, bool average, bool c
         Frame* work[] = {&fs.RedWork, &fs.GreenWork, &fs.BlueWork};
         const Frame* plane[] = {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane};
         for (int c = 0; c < 3; ++c)
-          (*work[c])[i * 752 + j] =
-              static_cast<std::uint16_t>(((*work[c])[i * 752 + j] + (*plane[c])[pi * 752 + pj]) / 2);
+          (*work[c])[i * 752 + j] = static_cast<std::uint16_t>(
+              ((*work[c])[i * 752 + j] + (*plane[c])[pi * 752 + pj]) / 2);
       }
     }
 }

@@ -81,7 +81,7 @@ RefResult reference_locate(const StarLocation& flags, int x, int y, const std::u
 }
 
 class StarLocationTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     frame = std::make_unique<Frame>();
     frame->fill(0);
@@ -174,8 +174,8 @@ TEST_F(StarLocationTest, FlatBoxAtLowLevelRefusedHighLevelAccepted) {
 TEST_F(StarLocationTest, BoxAtTheFrameEdges) {
   const int r = 8;
   fill_box(r, r, r, 415);
-  EXPECT_EQ(locate(r, r, r), 0);             // exactly r from the edge
-  EXPECT_EQ(locate(r - 1, 100, r), 1);       // one closer: outside
+  EXPECT_EQ(locate(r, r, r), 0);        // exactly r from the edge
+  EXPECT_EQ(locate(r - 1, 100, r), 1);  // one closer: outside
   EXPECT_EQ(locate(100, r - 1, r), 1);
   fill_box(751 - r, 579 - r, r, 415);
   EXPECT_EQ(locate(751 - r, 579 - r, r), 0);  // right and bottom edges

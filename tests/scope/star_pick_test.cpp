@@ -82,7 +82,7 @@ TEST_F(StarPickTest, GuidingFramePlacementStaysInsideTheImage) {
   pick.mode = PickMode::GuidingFrame;
   const int cases[][4] = {
       // click x, click y, origin column, origin row
-      {66, 129, 3, 1},    {67, 130, 3, 1},     {400, 300, 336, 86},
+      {66, 129, 3, 1},      {67, 130, 3, 1},      {400, 300, 336, 86},
       {686, 452, 622, 162}, {688, 454, 624, 162}, {751, 579, 624, 162},
   };
   for (const auto& c : cases) {
