@@ -41,8 +41,9 @@ void combine_merge(FrameStore& fs, int dx, int dy, int first_row, bool average, 
         h[k] = static_cast<std::uint16_t>((static_cast<unsigned>(g[k]) + h[k]) / 2);
     } else {
       for (int k = 0; k < count; ++k) {
+        // Sums above 65534 become 65535: a saturating add.
         const unsigned sum = static_cast<unsigned>(g[k]) + h[k];
-        h[k] = static_cast<std::uint16_t>(sum > 65534 ? 65535 : sum);
+        h[k] = static_cast<std::uint16_t>(std::min(sum, 65535u));
       }
     }
     if (colour) {
