@@ -14,6 +14,9 @@
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "processing/stretch.h"
+#include "processing/merge_state.h"
+#include "scope/star_location.h"
+#include "scope/star_pick.h"
 
 namespace tarvex {
 
@@ -50,6 +53,12 @@ public:
   StretchLevels StretchTable{};
   // Direction of the next Vertical Smoothing run; every run toggles it.
   bool SmoothDownward = false;
+  // The dark frame chosen with File > Select Dark Frame.
+  std::filesystem::path dark_frame_path = paths.dark_definition_file();
+  // The shared star position, search radius and star location flags.
+  StarLocation star;
+  StarPickState star_pick;
+  MergeState merge;
 
 private:
   std::unique_ptr<FrameStore> store_;

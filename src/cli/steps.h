@@ -72,5 +72,6 @@ std::optional<std::tm> parse_time(const std::string& text);
 void register_foundation_steps(StepRegistry& registry);
 void register_view_steps(StepRegistry& registry);
 void register_processing_steps(StepRegistry& registry);
+void register_calibration_steps(StepRegistry& registry);
 
 }  // namespace tarvex::cli

@@ -1,0 +1,97 @@
+// Steps of the Merge menu (dark frame, flat field, merge) and of star
+// location.
+#include <cstdio>
+
+#include "cli/steps.h"
+#include "processing/calibration.h"
+#include "processing/merge.h"
+#include "scope/star_location.h"
+
+namespace tarvex::cli {
+
+namespace {
+
+StepResult usage(const std::string& error) {
+  return {STEP_USAGE, error};
+}
+StepResult done(int result) {
+  return {result == 0 ? STEP_OK : STEP_FAILED, {}};
+}
+
+StepResult file_step(Tarvex& app, const StepKeys& keys,
+                     int (*command)(Tarvex&, const std::filesystem::path&)) {
+  std::string error;
+  if (!only_keys(keys, {"file"}, error)) return usage(error);
+  const auto it = keys.find("file");
+  if (it == keys.end() || it->second.empty()) return usage("missing key 'file'");
+  return done(command(app, it->second));
+}
+
+StepResult merge_step(Tarvex& app, const StepKeys& keys) {
+  std::string e;
+  if (!only_keys(keys, {"file", "base-x", "base-y", "merge-x", "merge-y", "average", "centre"}, e))
+    return usage(e);
+  const auto file = keys.find("file");
+  if (file == keys.end() || file->second.empty()) return usage("missing key 'file'");
+  const auto bx = int_key(keys, "base-x", 0, FRAME_WIDTH - 1, 0, e);
+  const auto by = int_key(keys, "base-y", 0, FRAME_HEIGHT - 1, 0, e);
+  const auto mx = int_key(keys, "merge-x", 0, FRAME_WIDTH - 1, 0, e);
+  const auto my = int_key(keys, "merge-y", 0, FRAME_HEIGHT - 1, 0, e);
+  const auto average = bool_key(keys, "average", false, e);
+  const auto centre = bool_key(keys, "centre", false, e);
+  if (!bx || !by || !mx || !my || !average || !centre) return usage(e);
+
+  // The same flow as in the window: start, mark the base image, open the
+  // merge image, mark it, choose the options and press Merge.
+  if (start_merge(app) != 0) return done(1);
+  app.merge.centre_on_star = *centre;
+  TMergeDialog dialog(app);
+  if (mark_merge_position(app, static_cast<int>(*bx), static_cast<int>(*by)) != 0 ||
+      open_merge_partner(app, file->second) != 0 ||
+      mark_merge_position(app, static_cast<int>(*mx), static_cast<int>(*my)) != 0) {
+    dialog.command(TMergeDialog::ID_CANCEL);
+    return done(1);
+  }
+  if (*average) dialog.command(TMergeDialog::ID_AVERAGE);
+  return done(dialog.command(TMergeDialog::ID_MERGE) ? 0 : 1);
+}
+
+StepResult locate_star_step(Tarvex& app, const StepKeys& keys) {
+  std::string e;
+  if (!only_keys(keys, {"x", "y", "radius"}, e)) return usage(e);
+  const auto x = int_key(keys, "x", 0, FRAME_WIDTH - 1, std::nullopt, e);
+  const auto y = int_key(keys, "y", 0, FRAME_HEIGHT - 1, std::nullopt, e);
+  const auto r = int_key(keys, "radius", 1, STAR_MAX_RADIUS, app.star.radius, e);
+  if (!x || !y || !r) return usage(e);
+  // A single search as the window makes it: full frame, whole pixels unless
+  // the settings ask otherwise.
+  app.star.ignore_drift = app.settings.ignore_drift;
+  if (locate_star(app.star, static_cast<int>(*x), static_cast<int>(*y),
+                  app.store().CurrentFrame.data(), static_cast<int>(*r), app.ports.messages) != 0)
+    return done(1);
+  const StarPosition& p = app.star.position;
+  std::printf("star at x %d.%d y %d.%d\n", p.x, p.x_tenths, p.y, p.y_tenths);
+  std::fflush(stdout);
+  return done(0);
+}
+
+}  // namespace
+
+void register_calibration_steps(StepRegistry& registry) {
+  registry.add("subtract-dark", "file=F: Merge > Subtract Images (Dark Frame) with the file F",
+               [](Tarvex& app, const StepKeys& keys) {
+                 return file_step(app, keys, subtract_dark_command);
+               });
+  registry.add(
+      "flat-field", "file=F: Merge > Apply Flat Field with the flat field F",
+      [](Tarvex& app, const StepKeys& keys) { return file_step(app, keys, flat_field_command); });
+  registry.add("merge",
+               "file=F,base-x=..,base-y=..,merge-x=..,merge-y=..[,average=y|n][,centre=y|n]: "
+               "merge F onto the image, the two marked positions coinciding",
+               merge_step);
+  registry.add("locate-star",
+               "x=X,y=Y[,radius=R]: find the star near (X, Y) and print its position",
+               locate_star_step);
+}
+
+}  // namespace tarvex::cli

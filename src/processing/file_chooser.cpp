@@ -1,0 +1,53 @@
+#include "processing/file_chooser.h"
+
+#include <cctype>
+#include <system_error>
+
+#include "app/messages.h"
+#include "processing/calibration.h"
+
+namespace tarvex {
+
+int filter_for_chosen_file(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  for (char& ch : ext) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  if (ext == ".FIT") return 2;
+  if (path.filename().string().find('~') != std::string::npos) return 1;
+  return 3;
+}
+
+void FileChooserModel::begin(ChooserMode mode) {
+  mode_ = mode;
+  if (mode == ChooserMode::DarkSubtraction || mode == ChooserMode::FlatField)
+    calibration_mode_ = mode;
+}
+
+void FileChooserModel::cancelled() {
+  mode_ = calibration_mode_;
+}
+
+int FileChooserModel::chosen(Tarvex& app, const std::filesystem::path& path) {
+  filter_ = filter_for_chosen_file(path);
+  const ChooserMode mode = mode_;
+  mode_ = calibration_mode_;
+  switch (mode) {
+    case ChooserMode::SelectDarkFrame: app.dark_frame_path = path; return 0;
+    case ChooserMode::Delete: {
+      if (!app.ports.messages.ask_yes_no(DELETE_CAPTION,
+                                         std::string(DELETE_PROMPT) + "\n\n" + path.string()))
+        return 0;
+      std::error_code ec;
+      if (!std::filesystem::remove(path, ec)) {
+        show_message(app.ports.messages, MESSAGE_CALLER_TEXT,
+                     "Unable to delete the file\n\n" + path.string());
+        return 1;
+      }
+      return 0;
+    }
+    case ChooserMode::DarkSubtraction: return subtract_dark_command(app, path);
+    case ChooserMode::FlatField: return flat_field_command(app, path);
+  }
+  return 0;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,48 @@
+// The file chooser of the Merge menu's calibration commands and of File >
+// "Select Dark Frame" and File > "Delete": the file-open dialog with the raw
+// filter, starting on the filter used last. The window shows the dialog with
+// filter() and initial_filter(), then hands the chosen path to chosen().
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/tarvex.h"
+
+namespace tarvex {
+
+enum class ChooserMode { DarkSubtraction, FlatField, SelectDarkFrame, Delete };
+
+inline constexpr const char* CHOOSER_FILTER =
+    "Velquor (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|";
+inline constexpr const char* DELETE_CAPTION = "Delete Selected File";
+inline constexpr const char* DELETE_PROMPT = "Delete the following File?";
+
+// The filter a chosen file leaves remembered: 2 (FITS) when its extension is
+// "FIT" (in any case), else 1 (raw) when its name contains "~", else 3.
+int filter_for_chosen_file(const std::filesystem::path& path);
+
+class FileChooserModel {
+ public:
+  // Sets the mode before the dialog opens. The dark and flat modes stay set
+  // until the next of them; Select Dark Frame and Delete last for their own
+  // run only.
+  void begin(ChooserMode mode);
+  ChooserMode mode() const { return mode_; }
+  const char* filter() const { return CHOOSER_FILTER; }
+  // 1-based index of the filter the dialog starts on.
+  int initial_filter() const { return filter_; }
+
+  // Runs the command for the chosen file (the dialog requires an existing
+  // file). Returns 0, or the failure the command reported.
+  int chosen(Tarvex& app, const std::filesystem::path& path);
+  // The dialog was cancelled: nothing changes.
+  void cancelled();
+
+ private:
+  ChooserMode mode_ = ChooserMode::DarkSubtraction;
+  ChooserMode calibration_mode_ = ChooserMode::DarkSubtraction;
+  int filter_ = 1;
+};
+
+}  // namespace tarvex
