@@ -21,6 +21,7 @@ const StepRegistry& steps() {
     StepRegistry r;
     register_foundation_steps(r);
     register_processing_steps(r);
+    register_colour_steps(r);
     return r;
   }();
   return registry;

@@ -63,5 +63,6 @@ bool parse_step(const std::string& text, std::string& name, StepKeys& keys, std:
 // Registration functions of each subsystem's steps.
 void register_foundation_steps(StepRegistry& registry);
 void register_processing_steps(StepRegistry& registry);
+void register_colour_steps(StepRegistry& registry);
 
 }  // namespace tarvex::cli
