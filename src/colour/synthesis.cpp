@@ -372,6 +372,12 @@ void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicSta
     // The line phase flips after every odd row.
     if (r & 1) line_phase = !line_phase;
   }
+  // The last row is not visited. The repair pass compares with it and the
+  // saturation spread pairs it with row 578, so it starts black (as it ends)
+  // instead of holding whatever the buffers held before.
+  for (Frame* f : {&fs.SecondFrame, &fs.RedPlane, &fs.BluePlane, &fs.GreenPlane}) {
+    std::fill_n(f->begin() + (H - 1) * W, W, std::uint16_t{0});
+  }
 }
 
 void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {

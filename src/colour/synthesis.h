@@ -64,8 +64,8 @@ struct MosaicStart {
   bool line_offset = true;
 };
 
-// The per-row step for every row 0..578 (the last row is not visited),
-// writing the luminance into SecondFrame and the planes. `on_row` is called
+// The per-row step for every row 0..578 (the last row is not visited, and
+// is set black), writing the luminance into SecondFrame and the planes. `on_row` is called
 // before each row (progress and event pump); it may be empty.
 void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicStart start,
                        const std::function<void(int)>& on_row = {});
