@@ -103,10 +103,12 @@ void median25_row(const std::uint16_t* src, int stride, int count, std::uint16_t
       std::uint16_t* a = v[net.steps[s].first];
       std::uint16_t* b = v[net.steps[s].second];
       for (int i = 0; i < BLOCK; ++i) {
-        const std::uint16_t lo = std::min(a[i], b[i]);
-        const std::uint16_t hi = std::max(a[i], b[i]);
-        a[i] = lo;
-        b[i] = hi;
+        // Written as a saturating difference, which vectorises to one
+        // instruction on every x86-64 processor: a - d is the smaller value
+        // and b + d the larger.
+        const std::uint16_t d = static_cast<std::uint16_t>(a[i] > b[i] ? a[i] - b[i] : 0);
+        a[i] = static_cast<std::uint16_t>(a[i] - d);
+        b[i] = static_cast<std::uint16_t>(b[i] + d);
       }
     }
     std::copy_n(v[net.output], n, out + x0);
