@@ -8,8 +8,12 @@ namespace tarvex::cli {
 
 namespace {
 
-StepResult usage(std::string error) { return StepResult{STEP_USAGE, std::move(error)}; }
-StepResult result(bool ok) { return StepResult{ok ? STEP_OK : STEP_FAILED, {}}; }
+StepResult usage(std::string error) {
+  return StepResult{STEP_USAGE, std::move(error)};
+}
+StepResult result(bool ok) {
+  return StepResult{ok ? STEP_OK : STEP_FAILED, {}};
+}
 
 template <typename Command>
 StepFunction plain(Command command) {
@@ -63,16 +67,13 @@ std::optional<SynthesisOptions> synthesis_keys(const Settings& settings, const S
   const auto power = int_key(keys, "user-power", USER_POWER_MIN, USER_POWER_MAX,
                              std::clamp(o.user_power, USER_POWER_MIN, USER_POWER_MAX), e);
   if (!power) return std::nullopt;
-  const auto dia = int_key(keys, "unsharp-dia", SYNTH_UNSHARP_DIA_MIN, SYNTH_UNSHARP_DIA_MAX,
-                           std::clamp(o.unsharp_diameter, SYNTH_UNSHARP_DIA_MIN,
-                                      SYNTH_UNSHARP_DIA_MAX),
-                           e);
+  const auto dia =
+      int_key(keys, "unsharp-dia", SYNTH_UNSHARP_DIA_MIN, SYNTH_UNSHARP_DIA_MAX,
+              std::clamp(o.unsharp_diameter, SYNTH_UNSHARP_DIA_MIN, SYNTH_UNSHARP_DIA_MAX), e);
   if (!dia) return std::nullopt;
-  const auto upow = int_key(keys, "unsharp-power", SYNTH_UNSHARP_POWER_MIN,
-                            SYNTH_UNSHARP_POWER_MAX,
-                            std::clamp(o.unsharp_power, SYNTH_UNSHARP_POWER_MIN,
-                                       SYNTH_UNSHARP_POWER_MAX),
-                            e);
+  const auto upow =
+      int_key(keys, "unsharp-power", SYNTH_UNSHARP_POWER_MIN, SYNTH_UNSHARP_POWER_MAX,
+              std::clamp(o.unsharp_power, SYNTH_UNSHARP_POWER_MIN, SYNTH_UNSHARP_POWER_MAX), e);
   if (!upow) return std::nullopt;
   o.user_power = static_cast<int>(*power);
   o.unsharp_diameter = static_cast<int>(*dia);
@@ -138,8 +139,8 @@ void register_colour_steps(StepRegistry& registry) {
           for (const char* f : {"-start", "-min", "-max"}) allowed.push_back(std::string(c) + f);
         if (!only_keys(keys, allowed, e)) return usage(e);
         ColourBalance b;
-        for (auto [name, target] : {std::pair{"red", &b.red}, std::pair{"green", &b.green},
-                                    std::pair{"blue", &b.blue}}) {
+        for (auto [name, target] :
+             {std::pair{"red", &b.red}, std::pair{"green", &b.green}, std::pair{"blue", &b.blue}}) {
           const auto v = balance_keys(keys, name, e);
           if (!v) return usage(e);
           *target = *v;
@@ -160,10 +161,11 @@ void register_colour_steps(StepRegistry& registry) {
                  std::string e;
                  if (!only_keys(keys, {"red-h", "red-v", "blue-h", "blue-v"}, e)) return usage(e);
                  ChromaticShifts s;
-                 for (auto [key, target] : {std::pair{"red-h", &s.red_h}, std::pair{"red-v", &s.red_v},
-                                            std::pair{"blue-h", &s.blue_h},
-                                            std::pair{"blue-v", &s.blue_v}}) {
-                   const auto v = int_key(keys, key, -CHROMATIC_SHIFT_MAX, CHROMATIC_SHIFT_MAX, 0, e);
+                 for (auto [key, target] :
+                      {std::pair{"red-h", &s.red_h}, std::pair{"red-v", &s.red_v},
+                       std::pair{"blue-h", &s.blue_h}, std::pair{"blue-v", &s.blue_v}}) {
+                   const auto v =
+                       int_key(keys, key, -CHROMATIC_SHIFT_MAX, CHROMATIC_SHIFT_MAX, 0, e);
                    if (!v) return usage(e);
                    *target = static_cast<int>(*v);
                  }

@@ -178,13 +178,15 @@ void BalanceDialogModel::open(const FrameStore& fs, int saturation_factor) {
 }
 
 BalanceValues& BalanceDialogModel::values(Colour colour) {
-  return colour == Colour::Red ? balance_.red : colour == Colour::Green ? balance_.green
-                                                                         : balance_.blue;
+  return colour == Colour::Red     ? balance_.red
+         : colour == Colour::Green ? balance_.green
+                                   : balance_.blue;
 }
 
 const BalanceValues& BalanceDialogModel::values(Colour colour) const {
-  return colour == Colour::Red ? balance_.red : colour == Colour::Green ? balance_.green
-                                                                         : balance_.blue;
+  return colour == Colour::Red     ? balance_.red
+         : colour == Colour::Green ? balance_.green
+                                   : balance_.blue;
 }
 
 namespace {
@@ -215,9 +217,7 @@ bool BalanceDialogModel::scroll(Colour colour, Field field, SliderAction action,
       if (action == SliderAction::Drag && position > 400) next = MINIMUM_MIN;
       next = std::clamp(next, MINIMUM_MIN, std::min(MINIMUM_MAX, v.maximum - 1));
       break;
-    case Field::Max:
-      next = std::clamp(next, std::max(v.minimum + 1, 1), MAXIMUM_MAX);
-      break;
+    case Field::Max: next = std::clamp(next, std::max(v.minimum + 1, 1), MAXIMUM_MAX); break;
   }
   if (next == *target) return false;
   *target = next;
@@ -225,7 +225,8 @@ bool BalanceDialogModel::scroll(Colour colour, Field field, SliderAction action,
 }
 
 bool BalanceDialogModel::saturation_scroll(SliderAction action, int position) {
-  const int next = std::clamp(stepped(saturation_, action, position), SATURATION_MIN, SATURATION_MAX);
+  const int next =
+      std::clamp(stepped(saturation_, action, position), SATURATION_MIN, SATURATION_MAX);
   if (next == saturation_) return false;
   saturation_ = next;
   return true;

@@ -22,7 +22,7 @@ bool read_box_number(const std::string& text, int& value);
 // TColourDialog, "SYNTHESIZE COLOUR IMAGE". The model edits a copy of the
 // options; "Create Image" hands them back through options().
 class SynthesisDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "SYNTHESIZE COLOUR IMAGE";
   enum class Check {
     Daylight,
@@ -60,7 +60,7 @@ public:
 
   const SynthesisOptions& options() const { return options_; }
 
-private:
+ private:
   void show_stored();
   SynthesisOptions options_;
   std::array<std::string, 3> texts_;
@@ -74,7 +74,7 @@ bool run_synthesis_dialog(Settings& settings,
 
 // TBalanceDialog, "Colour Starting Balance".
 class BalanceDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "Colour Starting Balance";
   enum class Colour { Red, Green, Blue };
   enum class Field { Start, Min, Max };
@@ -117,7 +117,7 @@ public:
   // "Apply": the balance with the shown values.
   bool apply(Tarvex& app) const;
 
-private:
+ private:
   BalanceValues& values(Colour colour);
   const BalanceValues& values(Colour colour) const;
   ColourBalance balance_;
@@ -127,7 +127,7 @@ private:
 
 // TChromaticDialog, "CHROMATIC ADJUSTMENT".
 class ChromaticDialogModel {
-public:
+ public:
   static constexpr const char* TITLE = "CHROMATIC ADJUSTMENT";
   enum class Control { RedLeftRight, RedUpDown, BlueLeftRight, BlueUpDown };
   static const char* control_label(Control control);  // "Left / Right", "Up / Down"
@@ -142,7 +142,7 @@ public:
   // OK shifts the planes; Cancel changes nothing.
   bool finish(Tarvex& app, bool accepted) const;
 
-private:
+ private:
   ChromaticShifts shifts_;
 };
 

@@ -38,8 +38,8 @@ inline Ratios pixel_ratios(int lambda, int red, int green, int blue) {
 
 std::uint8_t auto_contrast_level(int lambda, int black_level) {
   const int above = std::max(lambda - black_level, 0);
-  return static_cast<std::uint8_t>(
-      std::min(255.0, std::trunc(std::pow(255.0, 0.7) * std::pow(static_cast<double>(above), 0.3))));
+  return static_cast<std::uint8_t>(std::min(
+      255.0, std::trunc(std::pow(255.0, 0.7) * std::pow(static_cast<double>(above), 0.3))));
 }
 
 void build_colour_rows(FrameStore& fs, const DisplayState& ds, const Settings& settings,

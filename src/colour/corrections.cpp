@@ -15,7 +15,7 @@ constexpr int H = FRAME_HEIGHT;
 
 // Busy cursor and the window's busy flag for one command.
 class BusyScope {
-public:
+ public:
   explicit BusyScope(Tarvex& app) : app_(app), was_busy_(app.busy) {
     app_.busy = true;
     app_.ports.progress.busy_cursor(true);
@@ -27,7 +27,7 @@ public:
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+ private:
   Tarvex& app_;
   bool was_busy_;
 };
@@ -70,7 +70,9 @@ void balance_plane(Frame& plane, const BalanceValues& v) {
     for (int i = 0; i < FRAME_SAMPLES; ++i) {
       if (d[i] == 65535) continue;
       const int x = d[i] - cut;
-      d[i] = x < 1 ? std::uint16_t{0} : x >= 65535 ? std::uint16_t{65535} : static_cast<std::uint16_t>(x);
+      d[i] = x < 1        ? std::uint16_t{0}
+             : x >= 65535 ? std::uint16_t{65535}
+                          : static_cast<std::uint16_t>(x);
     }
     return;
   }

@@ -84,7 +84,9 @@ constexpr int BLOCK = 64;
 
 }  // namespace
 
-int median25_network_size() { return network().size; }
+int median25_network_size() {
+  return network().size;
+}
 
 void median25_row(const std::uint16_t* src, int stride, int count, std::uint16_t* out) {
   const Network& net = network();

@@ -152,8 +152,7 @@ void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, boo
     // column 1 of every row.
     bool cp = column_phase_start;
     for (int c = 1; c < W - 1; ++c) {
-      compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c],
-                    green[c]);
+      compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c], green[c]);
       cp = !cp;
     }
   }
@@ -167,8 +166,7 @@ struct FixedDivisors {
   static constexpr int red = R, blue = B, green = G;
 };
 
-void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp,
-                    const ColourDivisors& d) {
+void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp, const ColourDivisors& d) {
   if (d == ColourDivisors{70, 28, 60}) {
     mosaic_row(fs, r, binned, cp, lp, FixedDivisors<70, 28, 60>{});
   } else if (d == ColourDivisors{70, 33, 60}) {
@@ -256,8 +254,8 @@ constexpr ColourKernel COLOUR_KERNEL_TABLE[COLOUR_KERNELS] = {
     {1, {1, 2, 1, 2, 4, 2, 1, 2, 1}},
     {2, {0, 1, 2, 1, 0, 1, 4, 8, 4, 1, 2, 8, 16, 8, 2, 1, 4, 8, 4, 1, 0, 1, 2, 1, 0}},
     {1, {0, -1, 0, -1, 5, -1, 0, -1, 0}},
-    {2, {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 25, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-         -1, -1, -1}},
+    {2, {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 25,
+         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
 };
 
 template <int K>
@@ -473,7 +471,8 @@ void anti_alias_planes(FrameStore& fs, const std::function<void(int)>& on_row) {
       median25_row(planes[p]->data() + y * W + first, W, count, work[p]->data() + y * W + first);
     }
     std::uint16_t* m = fs.SecondFrame.data() + y * W;
-    for (int x = first; x <= last; ++x) m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
+    for (int x = first; x <= last; ++x)
+      m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
   }
   Frame* out[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   for (int y = 3; y <= 576; ++y) {

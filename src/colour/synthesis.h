@@ -102,7 +102,9 @@ int synthesis_background_level(const Frame& frame);
 void fill_auto_stretch_table(StretchLevels& table, double power);
 
 // The progress position (0..256) for a frame row.
-inline int row_progress(int row) { return row * 256 / FRAME_HEIGHT; }
+inline int row_progress(int row) {
+  return row * 256 / FRAME_HEIGHT;
+}
 
 // Runs "SYNTHESIZE COLOUR IMAGE" on the settings; false on Cancel.
 using SynthesisDialog = std::function<bool(Settings&)>;

@@ -17,8 +17,12 @@ namespace tarvex::reference {
 constexpr int W = FRAME_WIDTH;
 constexpr int H = FRAME_HEIGHT;
 
-inline int at(const Frame& f, int r, int c) { return f[r * W + c]; }
-inline void put(Frame& f, int r, int c, long long v) { f[r * W + c] = static_cast<std::uint16_t>(v); }
+inline int at(const Frame& f, int r, int c) {
+  return f[r * W + c];
+}
+inline void put(Frame& f, int r, int c, long long v) {
+  f[r * W + c] = static_cast<std::uint16_t>(v);
+}
 
 inline std::uint16_t lum_of(long long s) {
   const long long v = static_cast<long long>(s / 1.7);
@@ -59,11 +63,16 @@ inline void mosaic(FrameStore& fs, ColourDivisors d, bool pixel_offset, bool lin
       }
       fs.SecondFrame[r * W + c] = static_cast<std::uint16_t>(lum);
       long long boost = 0;
-      if (level > 65000) boost = 5000000;
-      else if (level > 60000) boost = 2000000;
-      else if (level > 55000) boost = 300000;
-      else if (level > 53000) boost = 10000;
-      else if (level > 50000) boost = 1000;
+      if (level > 65000)
+        boost = 5000000;
+      else if (level > 60000)
+        boost = 2000000;
+      else if (level > 55000)
+        boost = 300000;
+      else if (level > 53000)
+        boost = 10000;
+      else if (level > 50000)
+        boost = 1000;
       const long long k = P(0, 0);
       const long long E = P(0, -1) + P(0, 1) + P(-2, 0) + P(2, 0);
       const long long K = P(-2, -1) + P(-2, 1) + P(2, -1) + P(2, 1);
@@ -75,20 +84,38 @@ inline void mosaic(FrameStore& fs, ColourDivisors d, bool pixel_offset, bool lin
       const long long y2 = (6 * E - K - 4 * k) / 40;
       const long long y3 = (A - 11 * y1 - 13 * y2) / 8;
       long long red, blue, green;
-      if (column_phase == 0 && line_phase == 0) { red = x2; blue = x1; green = x3; }
-      else if (column_phase == 0) { red = y1; blue = y3; green = y2; }
-      else if (line_phase == 0) { red = y3; blue = y1; green = y2; }
-      else { red = x1; blue = x2; green = x3; }
+      if (column_phase == 0 && line_phase == 0) {
+        red = x2;
+        blue = x1;
+        green = x3;
+      } else if (column_phase == 0) {
+        red = y1;
+        blue = y3;
+        green = y2;
+      } else if (line_phase == 0) {
+        red = y3;
+        blue = y1;
+        green = y2;
+      } else {
+        red = x1;
+        blue = x2;
+        green = x3;
+      }
       red = (red + boost) * 300 / d.red;
       blue = (blue + boost) * 300 / d.blue;
       green = (green + boost) * 300 / d.green;
       bool bad = false;
       for (long long* v : {&red, &blue, &green}) {
-        if (*v < 0) { *v = 0; bad = true; }
+        if (*v < 0) {
+          *v = 0;
+          bad = true;
+        }
       }
       const long long m = std::max({red, blue, green});
       const long long div = m <= 100000 ? 2 : m / 100000 + 2;
-      red /= div; blue /= div; green /= div;
+      red /= div;
+      blue /= div;
+      green /= div;
       if (parity == 1) {
         for (long long* v : {&red, &blue, &green}) *v = std::min(*v, 65535LL);
       } else if (red > 65535 || blue > 65535 || green > 65535) {
@@ -114,7 +141,8 @@ inline void mosaic(FrameStore& fs, ColourDivisors d, bool pixel_offset, bool lin
 
 inline void smooth(FrameStore& fs, int kernel, int divisor) {
   static const int K0[9] = {1, 2, 1, 2, 4, 2, 1, 2, 1};
-  static const int K1[25] = {0, 1, 2, 1, 0, 1, 4, 8, 4, 1, 2, 8, 16, 8, 2, 1, 4, 8, 4, 1, 0, 1, 2, 1, 0};
+  static const int K1[25] = {0, 1, 2, 1, 0, 1, 4, 8, 4, 1, 2, 8, 16,
+                             8, 2, 1, 4, 8, 4, 1, 0, 1, 2, 1, 0};
   static const int K2[9] = {0, -1, 0, -1, 5, -1, 0, -1, 0};
   int K3[25];
   std::fill(K3, K3 + 25, -1);
@@ -150,17 +178,22 @@ inline void repair(FrameStore& fs, bool top_band, bool smoothing) {
         if (r + s <= 579 && at(*p, r, c) > 2 * at(*p, r + s, c)) good = false;
       }
       for (Frame* p : planes) {
-        if (good) put(*p, r, c, (at(*p, r, c) + at(*p, r, c - 1)) / 2);
-        else if (binned && r > 1 && r < 578) put(*p, r, c, (at(*p, r - 2, c) + at(*p, r + 2, c)) / 2);
-        else if (!binned && r > 0 && r < 579) put(*p, r, c, (at(*p, r - 1, c) + at(*p, r + 1, c)) / 2);
+        if (good)
+          put(*p, r, c, (at(*p, r, c) + at(*p, r, c - 1)) / 2);
+        else if (binned && r > 1 && r < 578)
+          put(*p, r, c, (at(*p, r - 2, c) + at(*p, r + 2, c)) / 2);
+        else if (!binned && r > 0 && r < 579)
+          put(*p, r, c, (at(*p, r - 1, c) + at(*p, r + 1, c)) / 2);
       }
     }
   for (int r = 0; r + (binned ? 2 : 1) <= 579; r += binned ? 4 : 2) {
     const int q = r + (binned ? 2 : 1);
     for (int c = 0; c < W; ++c) {
       const int a = at(L, r, c), b = at(L, q, c);
-      if (a > 50000 && b > 30000) put(L, q, c, a);
-      else if (b > 50000 && a > 30000) put(L, r, c, b);
+      if (a > 50000 && b > 30000)
+        put(L, q, c, a);
+      else if (b > 50000 && a > 30000)
+        put(L, r, c, b);
     }
   }
   for (int r = 0; r <= 579; ++r)
@@ -174,8 +207,10 @@ inline void repair(FrameStore& fs, bool top_band, bool smoothing) {
         for (int c = 0; c < W; ++c) put(*f, r, c, (at(*f, r - 1, c) + at(*f, r + 1, c)) / 2);
   }
   for (Frame* p : planes) {
-    if (top_band) std::fill_n(p->begin(), 7520, 65535);
-    else std::fill_n(p->begin(), W, 0);
+    if (top_band)
+      std::fill_n(p->begin(), 7520, 65535);
+    else
+      std::fill_n(p->begin(), W, 0);
   }
   for (Frame* f : {&fs.SecondFrame, &fs.RedPlane, &fs.BluePlane, &fs.GreenPlane})
     std::fill_n(f->begin() + 579 * W, W, 0);
@@ -183,9 +218,9 @@ inline void repair(FrameStore& fs, bool top_band, bool smoothing) {
 }
 
 inline void anti_alias(FrameStore& fs) {
-  static const int K[49] = {0, 1, 2, 3, 2, 1, 0, 1, 2, 3, 4, 3, 2, 1, 2, 3, 6, 9, 6, 3, 2,
-                            3, 4, 9, 12, 9, 4, 3, 2, 3, 6, 9, 6, 3, 2, 1, 2, 3, 4, 3,
-                            2, 1, 0, 1, 2, 3, 2, 1, 0};
+  static const int K[49] = {0, 1, 2, 3, 2, 1, 0, 1,  2, 3, 4, 3, 2, 1, 2, 3, 6,
+                            9, 6, 3, 2, 3, 4, 9, 12, 9, 4, 3, 2, 3, 6, 9, 6, 3,
+                            2, 1, 2, 3, 4, 3, 2, 1,  0, 1, 2, 3, 2, 1, 0};
   Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   auto detail = std::make_unique<std::array<Frame, 3>>();
   auto median = std::make_unique<std::array<Frame, 3>>();
@@ -208,7 +243,8 @@ inline void anti_alias(FrameStore& fs) {
       }
   for (int r = 3; r <= 576; ++r)
     for (int c = 3; c <= 748; ++c) {
-      const int m = ((at((*detail)[0], r, c) + at((*detail)[1], r, c) + at((*detail)[2], r, c)) / 3) & 255;
+      const int m =
+          ((at((*detail)[0], r, c) + at((*detail)[1], r, c) + at((*detail)[2], r, c)) / 3) & 255;
       for (int p = 0; p < 3; ++p) {
         const int v = at((*median)[p], r, c) + m;
         put(*planes[p], r, c, v > 65534 ? 65535 : v);

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "colour/colour_display.h"
 #include "colour/colour_dialogs.h"
+#include "colour/colour_display.h"
 #include "colour_reference.h"
 #include "processing/processing_fixture.h"
 
@@ -16,7 +16,7 @@ using testing::ProcessingTest;
 constexpr int W = FRAME_WIDTH;
 
 class ColourTest : public ProcessingTest {
-protected:
+ protected:
   void fill_planes(std::uint16_t r, std::uint16_t g, std::uint16_t b) {
     std::fill_n(fs().RedPlane.begin(), FRAME_SAMPLES, r);
     std::fill_n(fs().GreenPlane.begin(), FRAME_SAMPLES, g);
@@ -177,7 +177,7 @@ TEST_F(ColourTest, OverloadRepairsFromTheNeighbours) {
   fs().CurrentFrame[i + 101] = 65300;  // brighter right neighbour above 65000
   fs().RedPlane[i] = 64000;            // overloaded colour in a bright pixel
   fs().RedPlane[i + 100] = 64000;
-  fs().BluePlane[i + 2] = 65535;       // one bad right neighbour
+  fs().BluePlane[i + 2] = 65535;  // one bad right neighbour
   auto expected = std::make_unique<FrameStore>(fs());
   overload_smoothing(fs());
   // The colour becomes the mean of the left and the good right neighbours,
@@ -218,11 +218,14 @@ void reference_picture(FrameStore& fs, const DisplayState& ds, int saturation, i
     double ratio[3];
     const int m = std::max({rgb[0], rgb[1], rgb[2]});
     for (int p = 0; p < 3; ++p) {
-      if (l >= 235) ratio[p] = 1;
+      if (l >= 235)
+        ratio[p] = 1;
       else if (rgb[0] > 64000 || rgb[1] > 64000 || rgb[2] > 64000)
         ratio[p] = (rgb[0] + rgb[2] + rgb[1]) / 196500.0;
-      else if (m == 0) ratio[p] = 1;
-      else ratio[p] = rgb[p] / static_cast<double>(m);
+      else if (m == 0)
+        ratio[p] = 1;
+      else
+        ratio[p] = rgb[p] / static_cast<double>(m);
     }
     for (int p = 0; p < 3; ++p) {
       double v;
@@ -243,7 +246,8 @@ TEST_F(ColourTest, ColourPictureMatchesTheFormulas) {
   reference::fill_mosaic(fs().CurrentFrame, 4);
   ramp_planes();
   for (int i = 0; i < FRAME_SAMPLES; i += 97) fs().GreenPlane[i] = 64500;
-  for (int i = 5; i < FRAME_SAMPLES; i += 101) fs().RedPlane[i] = fs().GreenPlane[i] = fs().BluePlane[i] = 0;
+  for (int i = 5; i < FRAME_SAMPLES; i += 101)
+    fs().RedPlane[i] = fs().GreenPlane[i] = fs().BluePlane[i] = 0;
   make_display_bytes(fs(), false);
   Settings settings;
   settings.saturation_factor = 2;
@@ -287,7 +291,7 @@ TEST_F(ColourTest, SynthesisDialogBeepsAndStaysOnInvalidBoxes) {
   EXPECT_EQ(m.text(SynthesisDialogModel::Box::UserPower), "4");
   m.toggle(SynthesisDialogModel::Check::IrFilter);
   m.set_stretch(AutoStretch::User);
-  m.set_text(SynthesisDialogModel::Box::UserPower, "30");       // out of 2..29
+  m.set_text(SynthesisDialogModel::Box::UserPower, "30");        // out of 2..29
   m.set_text(SynthesisDialogModel::Box::UnsharpDiameter, " 5");  // valid, stored
   m.set_text(SynthesisDialogModel::Box::UnsharpPower, "x");
   EXPECT_FALSE(m.create_image(clock_));

@@ -17,7 +17,7 @@ using testing::ProcessingTest;
 constexpr int W = FRAME_WIDTH;
 
 class SynthesisTest : public ProcessingTest {
-protected:
+ protected:
   std::uint16_t& raw(int r, int c) { return fs().CurrentFrame[r * W + c]; }
   int red(int r, int c) { return fs().RedPlane[r * W + c]; }
   int blue(int r, int c) { return fs().BluePlane[r * W + c]; }
@@ -250,7 +250,8 @@ TEST_F(SynthesisTest, AutoStretchWritesHistoryAndTable) {
   EXPECT_EQ(app_.StretchTable[0], 0);
   EXPECT_EQ(app_.StretchTable[16384], 16384);
   EXPECT_EQ(app_.StretchTable[32767], 32767);
-  for (int i = 1; i < STRETCH_TABLE_SIZE; ++i) ASSERT_GE(app_.StretchTable[i], app_.StretchTable[i - 1]);
+  for (int i = 1; i < STRETCH_TABLE_SIZE; ++i)
+    ASSERT_GE(app_.StretchTable[i], app_.StretchTable[i - 1]);
 }
 
 TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
@@ -280,9 +281,9 @@ TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
 
 TEST_F(SynthesisTest, LightPollutionSubtractsTheExcessBackground) {
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
-    fs().RedPlane[i] = 10 * 256 + 5;    // bin 10, level 2550
-    fs().GreenPlane[i] = 4 * 256 + 9;   // bin 4, level 1020 (smallest)
-    fs().BluePlane[i] = 6 * 256;        // bin 6, level 1530
+    fs().RedPlane[i] = 10 * 256 + 5;   // bin 10, level 2550
+    fs().GreenPlane[i] = 4 * 256 + 9;  // bin 4, level 1020 (smallest)
+    fs().BluePlane[i] = 6 * 256;       // bin 6, level 1530
   }
   fs().RedPlane[0] = 100;
   equalise_backgrounds(fs());
