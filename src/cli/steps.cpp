@@ -23,6 +23,7 @@ const StepRegistry& steps() {
     register_view_steps(r);
     register_processing_steps(r);
     register_calibration_steps(r);
+    register_colour_steps(r);
     return r;
   }();
   return registry;

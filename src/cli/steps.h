@@ -73,5 +73,6 @@ void register_foundation_steps(StepRegistry& registry);
 void register_view_steps(StepRegistry& registry);
 void register_processing_steps(StepRegistry& registry);
 void register_calibration_steps(StepRegistry& registry);
+void register_colour_steps(StepRegistry& registry);
 
 }  // namespace tarvex::cli

@@ -1,0 +1,596 @@
+#include "colour/synthesis.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/messages.h"
+#include "colour/median25.h"
+#include "processing/filters_commands.h"
+#include "processing/stretch.h"
+#include "processing/stretch_commands.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr int W = FRAME_WIDTH;
+constexpr int H = FRAME_HEIGHT;
+constexpr std::uint16_t BAD = 65535;
+
+struct Rgb {
+  std::int32_t red, blue, green;
+};
+
+inline int highlight_boost(int level) {
+  if (level > 65000) return 5000000;
+  if (level > 60000) return 2000000;
+  if (level > 55000) return 300000;
+  if (level > 53000) return 10000;
+  if (level > 50000) return 1000;
+  return 0;
+}
+
+inline std::uint16_t luminance_of(int pair_sum) {
+  const auto v = static_cast<std::int64_t>(pair_sum / 1.7);
+  return v > 65534 ? std::uint16_t{65535} : static_cast<std::uint16_t>(v);
+}
+
+// One computed pixel of the per-row step, from the raw sample at `p`. The
+// three weight sets of the options come in as compile-time divisors so that
+// the weighting divides by constants.
+template <typename Divisors>
+inline void compute_pixel(const std::uint16_t* p, bool binned, bool column_phase, bool line_phase,
+                          bool odd_row, const Divisors& d, std::uint16_t& lum,
+                          std::uint16_t& out_red, std::uint16_t& out_blue,
+                          std::uint16_t& out_green) {
+  const int k = p[0];
+  const int left = p[-1];
+  const int right = p[1];
+  int level;
+  if (binned) {
+    if (k == 65535) {
+      lum = 65535;
+      level = 65535;
+    } else {
+      const int s = left + k;
+      lum = luminance_of(s);
+      level = s / 2;
+    }
+  } else if (k > 65000 || (left > 65000 && right > 65000)) {
+    lum = 65535;
+    level = 65535;
+  } else {
+    const int s = left > 65000 ? 2 * k : left + k;
+    lum = luminance_of(s);
+    level = s / 2;
+  }
+  const int boost = highlight_boost(level);
+
+  const int e = left + right + p[-2 * W] + p[2 * W];
+  const int kk = p[-2 * W - 1] + p[-2 * W + 1] + p[2 * W - 1] + p[2 * W + 1];
+  const int a = k + e + kk;
+  int red, blue, green;
+  if (column_phase == line_phase) {
+    const int x1 = (4 * e + 16 * k - 6 * kk) / 40;
+    const int x2 = (2 * e + 2 * kk - 12 * k) / 20;
+    const int x3 = (a - 7 * x1 - 10 * x2) / 14;
+    green = x3;
+    if (!column_phase) {
+      red = x2;
+      blue = x1;
+    } else {
+      red = x1;
+      blue = x2;
+    }
+  } else {
+    const int y1 = (7 * kk - 2 * e - 12 * k) / 40;
+    const int y2 = (6 * e - kk - 4 * k) / 40;
+    const int y3 = (a - 11 * y1 - 13 * y2) / 8;
+    green = y2;
+    if (!column_phase) {  // column 0, line 1
+      red = y1;
+      blue = y3;
+    } else {  // column 1, line 0
+      red = y3;
+      blue = y1;
+    }
+  }
+  // (value + boost) * 300 stays below 2^31: the boost is at most 5,000,000
+  // and the formulas stay below 140,000.
+  red = (red + boost) * COLOUR_MULTIPLIER / d.red;
+  blue = (blue + boost) * COLOUR_MULTIPLIER / d.blue;
+  green = (green + boost) * COLOUR_MULTIPLIER / d.green;
+  bool bad = false;
+  if (red < 0 || blue < 0 || green < 0) {
+    bad = true;
+    red = std::max(red, 0);
+    blue = std::max(blue, 0);
+    green = std::max(green, 0);
+  }
+  const int m = std::max(red, std::max(blue, green));
+  if (m <= 100000) {
+    red /= 2;
+    blue /= 2;
+    green /= 2;
+  } else {
+    const int d = m / 100000 + 2;
+    red /= d;
+    blue /= d;
+    green /= d;
+  }
+  if (odd_row) {
+    red = std::min(red, 65535);
+    blue = std::min(blue, 65535);
+    green = std::min(green, 65535);
+  } else if (red > 65535 || blue > 65535 || green > 65535) {
+    red = blue = green = 65535;
+  }
+  if (bad) red = blue = green = 65535;
+  out_red = static_cast<std::uint16_t>(red);
+  out_blue = static_cast<std::uint16_t>(blue);
+  out_green = static_cast<std::uint16_t>(green);
+}
+
+template <typename Divisors>
+void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, bool line_phase,
+                const Divisors& d) {
+  const std::uint16_t* raw = fs.CurrentFrame.data() + r * W;
+  std::uint16_t* lum = fs.SecondFrame.data() + r * W;
+  std::uint16_t* red = fs.RedPlane.data() + r * W;
+  std::uint16_t* blue = fs.BluePlane.data() + r * W;
+  std::uint16_t* green = fs.GreenPlane.data() + r * W;
+  const bool odd_row = (r & 1) != 0;
+  const bool border_row = r < 2 || r > 577;
+  // Column 0 is a border pixel in every row.
+  const int border_end = border_row ? W - 1 : 1;
+  for (int c = 0; c < border_end; ++c) {
+    red[c] = blue[c] = green[c] = 0;
+    lum[c] = luminance_of(raw[c] + raw[c + 1]);
+  }
+  if (!border_row && !(binned && odd_row)) {
+    // Border pixels do not flip the column phase, so it is the same at
+    // column 1 of every row.
+    bool cp = column_phase_start;
+    for (int c = 1; c < W - 1; ++c) {
+      compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c], green[c]);
+      cp = !cp;
+    }
+  }
+  lum[W - 1] = raw[W - 1];
+  red[0] = blue[0] = green[0] = 0;
+  red[W - 1] = blue[W - 1] = green[W - 1] = 0;
+}
+
+template <int R, int B, int G>
+struct FixedDivisors {
+  static constexpr int red = R, blue = B, green = G;
+};
+
+void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp, const ColourDivisors& d) {
+  if (d == ColourDivisors{70, 28, 60}) {
+    mosaic_row(fs, r, binned, cp, lp, FixedDivisors<70, 28, 60>{});
+  } else if (d == ColourDivisors{70, 33, 60}) {
+    mosaic_row(fs, r, binned, cp, lp, FixedDivisors<70, 33, 60>{});
+  } else if (d == ColourDivisors{75, 33, 62}) {
+    mosaic_row(fs, r, binned, cp, lp, FixedDivisors<75, 33, 62>{});
+  } else {
+    mosaic_row(fs, r, binned, cp, lp, d);
+  }
+}
+
+inline std::uint16_t avg2(std::uint16_t a, std::uint16_t b) {
+  return static_cast<std::uint16_t>((a + b) / 2);
+}
+
+void outlier_repair(FrameStore& fs, bool binned) {
+  const int s = binned ? 2 : 1;
+  std::uint16_t* planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
+  for (int r = 0; r < H; ++r) {
+    // Below the last rows there is nothing to compare with: such a pixel
+    // counts as good.
+    const bool has_below = r + s < H;
+    const bool vertical = binned ? (r > 1 && r < 578) : (r > 0 && r < 579);
+    const int up = binned ? -2 * W : -W;
+    for (int c = W - 1; c >= 1; --c) {
+      const int i = r * W + c;
+      const std::uint16_t vr = planes[0][i], vb = planes[1][i], vg = planes[2][i];
+      bool good = vr <= 65530 && vb <= 65530 && vg <= 65530;
+      if (good && has_below) {
+        const int j = i + s * W;
+        good = vr <= 2 * planes[0][j] && vb <= 2 * planes[1][j] && vg <= 2 * planes[2][j];
+      }
+      if (good) {
+        for (auto* p : planes) p[i] = avg2(p[i], p[i - 1]);
+      } else if (vertical) {
+        for (auto* p : planes) p[i] = avg2(p[i + up], p[i - up]);
+      }
+    }
+  }
+}
+
+void saturation_spread(Frame& lum, bool binned) {
+  const int step = binned ? 4 : 2;
+  const int partner = binned ? 2 : 1;
+  for (int r = 0; r + partner < H; r += step) {
+    std::uint16_t* a = lum.data() + r * W;
+    std::uint16_t* b = lum.data() + (r + partner) * W;
+    for (int c = 0; c < W; ++c) {
+      if (a[c] > 50000 && b[c] > 30000) {
+        b[c] = a[c];
+      } else if (b[c] > 50000 && a[c] > 30000) {
+        a[c] = b[c];
+      }
+    }
+  }
+}
+
+void notch_fill(Frame& lum) {
+  for (int r = 0; r < H; ++r) {
+    std::uint16_t* l = lum.data() + r * W;
+    for (int c = 2; c <= 748; ++c) {
+      if (l[c] == 65535 && l[c + 2] == 65535 && l[c + 1] != 65535 && l[c - 2] != 65535) {
+        l[c] = static_cast<std::uint16_t>(l[c] - (65535 - l[c + 1]) / 2);
+      }
+    }
+  }
+}
+
+void fill_binned_rows(FrameStore& fs) {
+  Frame* frames[4] = {&fs.SecondFrame, &fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  for (Frame* f : frames) {
+    for (int r = 1; r <= 577; r += 2) {
+      std::uint16_t* row = f->data() + r * W;
+      for (int c = 0; c < W; ++c) row[c] = avg2(row[c - W], row[c + W]);
+    }
+  }
+}
+
+// Kernels of the plane smoothing filter, row by row, with their half size.
+struct ColourKernel {
+  int half;
+  std::array<std::int32_t, 25> w;
+};
+constexpr ColourKernel COLOUR_KERNEL_TABLE[COLOUR_KERNELS] = {
+    {1, {1, 2, 1, 2, 4, 2, 1, 2, 1}},
+    {2, {0, 1, 2, 1, 0, 1, 4, 8, 4, 1, 2, 8, 16, 8, 2, 1, 4, 8, 4, 1, 0, 1, 2, 1, 0}},
+    {1, {0, -1, 0, -1, 5, -1, 0, -1, 0}},
+    {2, {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 25,
+         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
+};
+
+template <int K>
+void smooth_plane(const Frame& in, Frame& out, int divisor) {
+  constexpr ColourKernel kernel = COLOUR_KERNEL_TABLE[K];
+  constexpr int h = kernel.half;
+  constexpr int n = 2 * h + 1;
+  for (int r = h; r <= H - 1 - h; ++r) {
+    std::uint16_t* o = out.data() + r * W;
+    for (int c = h; c <= W - 1 - h; ++c) {
+      std::int32_t sum = 0;
+      for (int dy = 0; dy < n; ++dy) {
+        const std::uint16_t* src = in.data() + (r - h + dy) * W + c - h;
+        for (int dx = 0; dx < n; ++dx) sum += kernel.w[dy * n + dx] * src[dx];
+      }
+      const std::int32_t q = sum / divisor;
+      o[c] = static_cast<std::uint16_t>(std::clamp(q, 0, 65535));
+    }
+  }
+}
+
+template <int K>
+void smooth_all(FrameStore& fs, int divisor) {
+  constexpr int h = COLOUR_KERNEL_TABLE[K].half;
+  Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  Frame* work[3] = {&fs.RedWork, &fs.BlueWork, &fs.GreenWork};
+  for (int p = 0; p < 3; ++p) {
+    smooth_plane<K>(*planes[p], *work[p], divisor);
+    for (int r = h; r <= H - 1 - h; ++r) {
+      std::copy_n(work[p]->data() + r * W + h, W - 2 * h, planes[p]->data() + r * W + h);
+    }
+  }
+}
+
+// Weighted 7 x 7 low pass of the anti-alias filter, symmetric in both
+// directions: columns of the vertical pair sums are combined first.
+// Weights (sum 156):
+//   0 1 2 3 2 1 0 / 1 2 3 4 3 2 1 / 2 3 6 9 6 3 2 / 3 4 9 12 9 4 3 / ...
+void low_pass_row(const Frame& plane, int y, std::int32_t* low /* columns 3..748 */) {
+  std::int32_t t0[W], t1[W], t2[W], t3[W];
+  const std::uint16_t* r0 = plane.data() + y * W;
+  for (int x = 0; x < W; ++x) {
+    const std::int32_t v0 = r0[x - 3 * W] + r0[x + 3 * W];
+    const std::int32_t v1 = r0[x - 2 * W] + r0[x + 2 * W];
+    const std::int32_t v2 = r0[x - W] + r0[x + W];
+    const std::int32_t v3 = r0[x];
+    t0[x] = 3 * v0 + 4 * v1 + 9 * v2 + 12 * v3;
+    t1[x] = 2 * v0 + 3 * v1 + 6 * v2 + 9 * v3;
+    t2[x] = v0 + 2 * v1 + 3 * v2 + 4 * v3;
+    t3[x] = v1 + 2 * v2 + 3 * v3;
+  }
+  for (int x = 3; x <= 748; ++x) {
+    low[x] = (t0[x] + t1[x - 1] + t1[x + 1] + t2[x - 2] + t2[x + 2] + t3[x - 3] + t3[x + 3]) / 156;
+  }
+}
+
+}  // namespace
+
+SynthesisOptions synthesis_options(const Settings& s) {
+  SynthesisOptions o;
+  o.daylight = s.colour_option;
+  o.light_pollution = s.light_pollution;
+  o.smoothing = s.colour_smoothing;
+  o.anti_alias = s.anti_alias;
+  o.ir_filter = s.ir_filter;
+  o.stretch = s.weak_stretch     ? AutoStretch::Weak
+              : s.strong_stretch ? AutoStretch::Strong
+              : s.user_stretch   ? AutoStretch::User
+                                 : AutoStretch::None;
+  o.user_power = s.user_stretch_value;
+  o.remove_background = s.remove_background;
+  o.high_pass = s.high_pass_low_power;
+  o.unsharp = s.unsharp_mask;
+  o.unsharp_diameter = s.unsharp_diameter;
+  o.unsharp_power = s.unsharp_power;
+  o.pixel_offset = s.pixel_offset;
+  o.line_offset = s.line_offset;
+  return o;
+}
+
+void store_synthesis_options(const SynthesisOptions& o, Settings& s) {
+  s.colour_option = o.daylight;
+  s.light_pollution = o.light_pollution;
+  s.colour_smoothing = o.smoothing;
+  s.anti_alias = o.anti_alias;
+  s.ir_filter = o.ir_filter;
+  s.weak_stretch = o.stretch == AutoStretch::Weak;
+  s.strong_stretch = o.stretch == AutoStretch::Strong;
+  s.user_stretch = o.stretch == AutoStretch::User;
+  s.user_stretch_value = static_cast<std::int16_t>(o.user_power);
+  s.remove_background = o.remove_background;
+  s.high_pass_low_power = o.high_pass;
+  s.unsharp_mask = o.unsharp;
+  s.unsharp_diameter = static_cast<std::int16_t>(o.unsharp_diameter);
+  s.unsharp_power = static_cast<std::int16_t>(o.unsharp_power);
+  s.pixel_offset = o.pixel_offset;
+  s.line_offset = o.line_offset;
+}
+
+ColourDivisors colour_divisors(bool daylight, bool ir_filter) {
+  if (ir_filter) return daylight ? ColourDivisors{70, 33, 60} : ColourDivisors{70, 28, 60};
+  return daylight ? ColourDivisors{75, 33, 62} : ColourDivisors{70, 28, 60};
+}
+
+void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicStart start,
+                       const std::function<void(int)>& on_row) {
+  const bool binned = fs.IsBinned != 0;
+  bool line_phase = start.line_offset;
+  for (int r = 0; r < H - 1; ++r) {
+    if (on_row) on_row(r);
+    mosaic_row_any(fs, r, binned, start.pixel_offset, line_phase, divisors);
+    // The line phase flips after every odd row.
+    if (r & 1) line_phase = !line_phase;
+  }
+  // The last row is not visited. The repair pass compares with it and the
+  // saturation spread pairs it with row 578, so it starts black (as it ends)
+  // instead of holding whatever the buffers held before.
+  for (Frame* f : {&fs.SecondFrame, &fs.RedPlane, &fs.BluePlane, &fs.GreenPlane}) {
+    std::fill_n(f->begin() + (H - 1) * W, W, std::uint16_t{0});
+  }
+}
+
+void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {
+  const bool binned = fs.IsBinned != 0;
+  outlier_repair(fs, binned);
+  saturation_spread(fs.SecondFrame, binned);
+  notch_fill(fs.SecondFrame);
+  if (binned) fill_binned_rows(fs);
+  Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  for (Frame* p : planes) {
+    if (top_band) {
+      std::fill_n(p->begin(), BLOCK_SAMPLES, std::uint16_t{65535});
+    } else {
+      std::fill_n(p->begin(), W, std::uint16_t{0});
+    }
+  }
+  for (Frame* f : {&fs.SecondFrame, &fs.RedPlane, &fs.BluePlane, &fs.GreenPlane}) {
+    std::fill_n(f->begin() + (H - 1) * W, W, std::uint16_t{0});
+  }
+  if (smoothing) smooth_planes(fs, 0, 16);
+}
+
+void equalise_backgrounds(FrameStore& fs) {
+  Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  int level[3];
+  for (int p = 0; p < 3; ++p) {
+    std::array<std::uint32_t, 256> hist{};
+    for (int r = 12; r <= 51; ++r) {
+      const std::uint16_t* row = planes[p]->data() + r * W;
+      for (int c = 5; c <= 699; ++c) ++hist[row[c] / 256];
+    }
+    int best = 0;
+    for (int b = 1; b < 256; ++b)
+      if (hist[b] > hist[best]) best = b;
+    level[p] = best * 255;
+  }
+  int& red = level[0];
+  int& blue = level[1];
+  int& green = level[2];
+  if (red >= green && blue >= green) {
+    red -= green;
+    blue -= green;
+    green = 0;
+  } else if (red >= blue && green >= blue) {
+    red -= blue;
+    green -= blue;
+    blue = 0;
+  } else {
+    blue -= red;
+    green -= red;
+    red = 0;
+  }
+  for (int p = 0; p < 3; ++p) {
+    const int lv = level[p];
+    if (lv == 0) continue;
+    std::uint16_t* d = planes[p]->data();
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+      d[i] = d[i] > lv ? static_cast<std::uint16_t>(d[i] - lv) : std::uint16_t{0};
+    }
+  }
+}
+
+bool smooth_planes(FrameStore& fs, int kernel, int divisor) {
+  if (divisor == 0) return false;
+  switch (kernel) {
+    case 0: smooth_all<0>(fs, divisor); return true;
+    case 1: smooth_all<1>(fs, divisor); return true;
+    case 2: smooth_all<2>(fs, divisor); return true;
+    case 3: smooth_all<3>(fs, divisor); return true;
+    default: return false;
+  }
+}
+
+void anti_alias_planes(FrameStore& fs, const std::function<void(int)>& on_row) {
+  // Only the low 8 bits of the mean detail of the three planes are used, so
+  // one byte per pixel is kept, in SecondFrame, instead of three detail
+  // planes. The medians go to the work planes.
+  const Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  Frame* work[3] = {&fs.RedWork, &fs.BlueWork, &fs.GreenWork};
+  constexpr int first = 3, last = 748;
+  constexpr int count = last - first + 1;
+  std::int32_t low[W];
+  std::int32_t detail_sum[W];
+  for (int y = 3; y <= 576; ++y) {
+    if (on_row) on_row(y);
+    std::fill_n(detail_sum, W, 0);
+    for (int p = 0; p < 3; ++p) {
+      low_pass_row(*planes[p], y, low);
+      const std::uint16_t* v = planes[p]->data() + y * W;
+      for (int x = first; x <= last; ++x) {
+        detail_sum[x] += low[x] < v[x] ? v[x] - low[x] : 0;
+      }
+      median25_row(planes[p]->data() + y * W + first, W, count, work[p]->data() + y * W + first);
+    }
+    std::uint16_t* m = fs.SecondFrame.data() + y * W;
+    for (int x = first; x <= last; ++x)
+      m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
+  }
+  Frame* out[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
+  for (int y = 3; y <= 576; ++y) {
+    const std::uint16_t* m = fs.SecondFrame.data() + y * W;
+    for (int p = 0; p < 3; ++p) {
+      const std::uint16_t* med = work[p]->data() + y * W;
+      std::uint16_t* d = out[p]->data() + y * W;
+      for (int x = first; x <= last; ++x) {
+        const int v = med[x] + m[x];
+        d[x] = static_cast<std::uint16_t>(v > 65534 ? 65535 : v);
+      }
+    }
+  }
+}
+
+int synthesis_background_level(const Frame& frame) {
+  std::array<std::uint32_t, HISTOGRAM_BINS> hist{};
+  for (int i = 10240; i < 25600; ++i) ++hist[frame[i] >> 8];
+  int best = 0;
+  for (int b = 1; b < HISTOGRAM_BINS; ++b)
+    if (hist[b] > hist[best]) best = b;
+  return best;
+}
+
+void fill_auto_stretch_table(StretchLevels& table, double power) {
+  for (int i = 0; i < 16384; ++i) {
+    const double x = i / 16384.0;
+    table[i] = static_cast<std::uint16_t>(16384.0 * power * x / ((power - 1.0) * x + 1.0));
+  }
+  // The curve reaches level 16384 at the middle of the table; the upper half
+  // keeps its level, so bright samples are neither stretched nor left to a
+  // table from an earlier stretch.
+  for (int i = 16384; i < STRETCH_TABLE_SIZE; ++i) table[i] = static_cast<std::uint16_t>(i);
+}
+
+int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
+  FrameStore& fs = app.store();
+  if (fs.IsColour) {
+    show_message(app.ports.messages, 22);
+    return 22;
+  }
+  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+    show_message(app.ports.messages, 23);
+  }
+  if (dialog) {
+    if (!dialog(app.settings)) return -1;
+    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
+      show_message(app.ports.messages, 24);
+    }
+  }
+  synthesize_colour(app, synthesis_options(app.settings));
+  return 0;
+}
+
+void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
+  FrameStore& fs = app.store();
+  Progress& progress = app.ports.progress;
+  EventPump& pump = app.ports.pump;
+  const bool was_busy = app.busy;
+  app.busy = true;
+  progress.busy_cursor(true);
+  progress.open("COLOUR CALCULATION IN PROGRESS");
+  const ColourDivisors divisors = colour_divisors(o.daylight, o.ir_filter);
+  const bool top_band = fs.CurrentFrame[4] + fs.CurrentFrame[5] == 34;
+  synthesize_mosaic(fs, divisors, {o.pixel_offset, o.line_offset}, [&](int row) {
+    progress.set_position(row_progress(row));
+    pump.pump();
+  });
+  repair_and_finish(fs, top_band, o.smoothing);
+  progress.close();
+  fs.IsColour = 1;
+  if (o.light_pollution) equalise_backgrounds(fs);
+  std::copy_n(fs.SecondFrame.begin(), FRAME_SAMPLES, fs.CurrentFrame.begin());
+
+  if (o.stretch != AutoStretch::None) {
+    const double power = o.stretch == AutoStretch::Weak     ? WEAK_STRETCH_POWER
+                         : o.stretch == AutoStretch::Strong ? STRONG_STRETCH_POWER
+                                                            : static_cast<double>(o.user_power);
+    fs.BackgroundLevel = synthesis_background_level(fs.CurrentFrame);
+    if (o.remove_background) {
+      // Remove Background applies its table, and it is applied once more.
+      if (remove_background(app, false)) stretch_table_command(app, false);
+    }
+    fill_auto_stretch_table(app.StretchTable, power);
+    app.history.add_history("Non-Linear Stretch : power " +
+                            std::to_string(static_cast<int>(power)));
+    stretch_table_command(app, false);
+  }
+  if (o.high_pass) kernel_filter_command(app, KernelFilter::HighPassLow, false);
+  if (o.unsharp) unsharp_mask_command(app, o.unsharp_diameter, o.unsharp_power, false);
+  if (o.anti_alias) anti_alias_command(app, false);
+  progress.busy_cursor(false);
+  app.busy = was_busy;
+  refresh_display(app);
+}
+
+bool anti_alias_command(Tarvex& app, bool as_command) {
+  FrameStore& fs = app.store();
+  if (!fs.IsColour) {
+    show_message(app.ports.messages, 7);
+    return false;
+  }
+  Progress& progress = app.ports.progress;
+  const bool was_busy = app.busy;
+  app.busy = true;
+  progress.busy_cursor(true);
+  progress.open("ANTI-ALIAS PROGRESS");
+  // From the menu the filter can be undone with Undo Last Colour Filter.
+  if (as_command) save_colour_planes(fs);
+  anti_alias_planes(fs, [&](int row) {
+    progress.set_position(row_progress(row));
+    app.ports.pump.pump();
+  });
+  progress.close();
+  progress.busy_cursor(as_command ? false : true);
+  app.busy = was_busy;
+  if (as_command) refresh_display(app);
+  return true;
+}
+
+}  // namespace tarvex
