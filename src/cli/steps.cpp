@@ -22,6 +22,7 @@ const StepRegistry& steps() {
     register_foundation_steps(r);
     register_view_steps(r);
     register_processing_steps(r);
+    register_fits_steps(r);
     return r;
   }();
   return registry;
