@@ -52,9 +52,9 @@ int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs, std::time_t now) {
 
 int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
                             std::filesystem::path* written) {
-  const AutosaveResult r = autosave_fits(
-      AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths}, start,
-      exposure_ms);
+  const AutosaveResult r =
+      autosave_fits(AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths},
+                    start, exposure_ms);
   if (written != nullptr) *written = r.file;
   if (r.result == 0) return 0;
   const unsigned code = r.result == 1 ? 6 : 21;

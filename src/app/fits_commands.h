@@ -16,7 +16,7 @@ namespace tarvex {
 
 // The dialogs a FITS command opens, supplied by the main window (and by tests).
 class FitsDialogs {
-public:
+ public:
   virtual ~FitsDialogs() = default;
   // Runs the modal "FITS DETAILS" dialog over the model; true for "Continue".
   // The command stores the fields (model.accept) after a Continue.

@@ -42,18 +42,21 @@ constexpr std::size_t kBzeroCompare = 29;
 
 // The keyword every card of the layout starts with, in order, up to END.
 constexpr const char* kKeywords[kCardEnd + 1] = {
-    "SIMPLE",   "BITPIX",   "NAXIS",    "NAXIS1",   "NAXIS2",   "OBJECT",   "TELESCOP",
-    "INSTRUME", "OBSERVER", "ORIGIN",   "DATE-OBS", "TIME-OBS", "HISTORY",  "HISTORY",
-    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
-    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
-    "HISTORY",  "HISTORY",  "HISTORY",  "COMMENT",  "COMMENT",  "COMMENT",  "COMMENT",
-    "BZERO",    "BSCALE",   "PIXWIDTH", "PIXHEIGH", "SATURATE", "EXPTIME",  "FOCALLEN",
-    "APERTURE", "FILTER",   "FILETYPE", "END"};
+    "SIMPLE",   "BITPIX",   "NAXIS",    "NAXIS1",   "NAXIS2",   "OBJECT",   "TELESCOP", "INSTRUME",
+    "OBSERVER", "ORIGIN",   "DATE-OBS", "TIME-OBS", "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
+    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
+    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "COMMENT",
+    "COMMENT",  "COMMENT",  "COMMENT",  "BZERO",    "BSCALE",   "PIXWIDTH", "PIXHEIGH", "SATURATE",
+    "EXPTIME",  "FOCALLEN", "APERTURE", "FILTER",   "FILETYPE", "END"};
 
 using Header = std::array<char, FITS_HEADER_SIZE>;
 
-char* card_at(Header& h, int index) { return h.data() + index * FITS_CARD_SIZE; }
-const char* card_at(const Header& h, int index) { return h.data() + index * FITS_CARD_SIZE; }
+char* card_at(Header& h, int index) {
+  return h.data() + index * FITS_CARD_SIZE;
+}
+const char* card_at(const Header& h, int index) {
+  return h.data() + index * FITS_CARD_SIZE;
+}
 
 void put_card(Header& h, int index, std::string_view text) {
   char* card = card_at(h, index);
@@ -174,8 +177,7 @@ int parse_header(const Header& h, const FitsText& fits, ParsedHeader& out) {
   return 0;
 }
 
-void encode_block(const std::uint16_t* samples, std::uint8_t* out, std::size_t n,
-                  unsigned offset) {
+void encode_block(const std::uint16_t* samples, std::uint8_t* out, std::size_t n, unsigned offset) {
   for (std::size_t i = 0; i < n; ++i) {
     const auto v = static_cast<std::uint16_t>(samples[i] - offset);
     out[2 * i] = static_cast<std::uint8_t>(v >> 8);

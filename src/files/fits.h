@@ -99,9 +99,9 @@ struct AutosaveTarget {
 };
 
 struct AutosaveResult {
-  int result = 0;                    // 0, 1 (file not written) or 3 (settings not saved)
-  std::filesystem::path file;        // the file written (or tried)
-  unsigned number = 0;               // its number
+  int result = 0;              // 0, 1 (file not written) or 3 (settings not saved)
+  std::filesystem::path file;  // the file written (or tried)
+  unsigned number = 0;         // its number
 };
 
 // The automatic save of an exposure sequence and of Quick Save as FITS: the

@@ -10,7 +10,9 @@ namespace tarvex {
 
 namespace {
 
-std::size_t index_of(FitsField f) { return static_cast<std::size_t>(f); }
+std::size_t index_of(FitsField f) {
+  return static_cast<std::size_t>(f);
+}
 
 std::string cut(std::string_view text, std::size_t max) {
   return std::string(text.substr(0, max));
@@ -37,7 +39,9 @@ const std::array<FitsFieldInfo, FITS_FIELD_COUNT>& fits_fields() {
   return fields;
 }
 
-const FitsFieldInfo& fits_field_info(FitsField field) { return fits_fields()[index_of(field)]; }
+const FitsFieldInfo& fits_field_info(FitsField field) {
+  return fits_fields()[index_of(field)];
+}
 
 std::string fits_number_text(double value) {
   if (!std::isfinite(value)) value = 0.0;
@@ -80,7 +84,9 @@ FitsDetailsModel::FitsDetailsModel(FitsText& fits, std::int16_t& ut_offset_hours
   put(FitsField::Exposure, fits_number_text(fits.fits_exposure));
 }
 
-const std::string& FitsDetailsModel::text(FitsField field) const { return texts_[index_of(field)]; }
+const std::string& FitsDetailsModel::text(FitsField field) const {
+  return texts_[index_of(field)];
+}
 
 void FitsDetailsModel::set_text(FitsField field, std::string_view text) {
   texts_[index_of(field)] = cut(text, fits_field_info(field).max_chars);

@@ -52,7 +52,7 @@ std::string fits_number_text(double value);
 double fits_number_from_text(std::string_view text);
 
 class FitsDetailsModel {
-public:
+ public:
   static constexpr const char* TITLE = "FITS DETAILS";
   static constexpr const char* UT_LABEL = "Time Difference to UT in Hrs";
   static constexpr const char* UNSIGNED_LABEL = "Unsigned Integer Format";
@@ -88,7 +88,7 @@ public:
   // stored. "Abort" stores nothing.
   void accept();
 
-private:
+ private:
   FitsText& fits_;
   std::int16_t& ut_offset_hours_;
   bool binned_;

@@ -60,12 +60,19 @@ TEST(FitsDetailsModel, ShowsEveryFieldAndStoresOnlyOnContinue) {
 TEST(FitsDetailsModel, FieldLimitsAndLabels) {
   std::vector<std::pair<std::string, std::size_t>> seen;
   for (const auto& info : fits_fields()) seen.emplace_back(info.label, info.max_chars);
-  const std::vector<std::pair<std::string, std::size_t>> expected = {
-      {"Object", 67},       {"Observer", 67},           {"Origin", 67},
-      {"Telescope", 67},    {"Instrumentation", 67},    {"History", 254},
-      {"Comments", 254},    {"Date", 10},               {"Time", 11},
-      {"Focal Len (ins)", 40}, {"Aperture (Sq.ins)", 40}, {"Filter", 67},
-      {"Exposure (secs)", 40}};
+  const std::vector<std::pair<std::string, std::size_t>> expected = {{"Object", 67},
+                                                                     {"Observer", 67},
+                                                                     {"Origin", 67},
+                                                                     {"Telescope", 67},
+                                                                     {"Instrumentation", 67},
+                                                                     {"History", 254},
+                                                                     {"Comments", 254},
+                                                                     {"Date", 10},
+                                                                     {"Time", 11},
+                                                                     {"Focal Len (ins)", 40},
+                                                                     {"Aperture (Sq.ins)", 40},
+                                                                     {"Filter", 67},
+                                                                     {"Exposure (secs)", 40}};
   EXPECT_EQ(seen, expected);
   FitsText f;
   std::int16_t ut = 0;

@@ -25,8 +25,8 @@ struct CliFits : ::testing::Test {
 
 TEST_F(CliFits, SavesReadsBackAndQuickSavesFitsFiles) {
   const std::string fit = (dir / "ramp.fit").string();
-  ASSERT_EQ(run({"process", "ramp", "--fits", "object=M42", "--fits", "exposure=30",
-                 "--fits", "history=dark subtracted", "--fits-unsigned", "--save-fits", fit}),
+  ASSERT_EQ(run({"process", "ramp", "--fits", "object=M42", "--fits", "exposure=30", "--fits",
+                 "history=dark subtracted", "--fits-unsigned", "--save-fits", fit}),
             0)
       << err.str();
   const auto bytes = read_bytes(fit);

@@ -83,7 +83,9 @@ AstropyResult read_with_astropy(const std::string& python, const TempDir& dir,
   return r;
 }
 
-std::uint16_t sample(int i) { return static_cast<std::uint16_t>(i * 37 + (i >> 7)); }
+std::uint16_t sample(int i) {
+  return static_cast<std::uint16_t>(i * 37 + (i >> 7));
+}
 
 TEST(FitsIndependentReader, AstropyReadsOurMonochromeFiles) {
   const std::string python = python_with_astropy();
@@ -164,8 +166,10 @@ TEST(FitsIndependentReader, AstropyReadsOurMonochromeFiles) {
     for (const auto& w : r.warnings)
       EXPECT_NE(w.find("File may have been truncated"), std::string::npos) << w;
     // The binned file's 320 trailing blanks happen to fill its last block.
-    if (unsigned_format) EXPECT_TRUE(r.warnings.empty());
-    else EXPECT_FALSE(r.warnings.empty());
+    if (unsigned_format)
+      EXPECT_TRUE(r.warnings.empty());
+    else
+      EXPECT_FALSE(r.warnings.empty());
   }
 }
 

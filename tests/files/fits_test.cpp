@@ -26,7 +26,9 @@ void fill_frame(Frame& f, int salt) {
 }
 
 // A card built by hand: the text, blank-padded to 80 bytes.
-std::string card(const std::string& text) { return text + std::string(80 - text.size(), ' '); }
+std::string card(const std::string& text) {
+  return text + std::string(80 - text.size(), ' ');
+}
 
 // A text card with the closing quote in column 80.
 std::string long_card(const std::string& keyword, const std::string& piece) {
@@ -96,7 +98,8 @@ struct Fits : ::testing::Test {
     h += card("BSCALE  =   +1.0000000000E+00");
     h += card("PIXWIDTH=    8.6000000000E-03");
     h += card("PIXHEIGH=    8.3000000000E-03");
-    h += card(unsigned_format ? "SATURATE=                65535" : "SATURATE=                32768");
+    h +=
+        card(unsigned_format ? "SATURATE=                65535" : "SATURATE=                32768");
     h += card("EXPTIME =    3.0000000000E+01");
     h += card("FOCALLEN=    1.0000000000E+02");
     h += card("APERTURE=    7.8500000000E+01");
@@ -260,7 +263,6 @@ TEST_F(Fits, OlderColourFilesWithBytePlanesAreWidened) {
   EXPECT_EQ(fs().BluePlane[1], 3 * 128);
 }
 
-
 TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   describe_m42();
   fill_frame(fs().CurrentFrame, 1);
@@ -401,7 +403,9 @@ TEST_F(Fits, FailedSaveKeepsThePreviousFile) {
 TEST_F(Fits, TextsAreWrittenAsPrintableAscii) {
   t->fits.fits_object = "M\t31 \xC3\xA9";
   const auto h = fits_header(false, false, t->fits, t->history);
-  EXPECT_EQ(std::string(h.data() + 5 * 80, 20), "OBJECT  = 'M?31 ?" "?' ");
+  EXPECT_EQ(std::string(h.data() + 5 * 80, 20),
+            "OBJECT  = 'M?31 ?"
+            "?' ");
   // Numbers do not follow the desktop's locale and never print as nan.
   t->fits.fits_exposure = std::nan("");
   const auto h2 = fits_header(false, false, t->fits, t->history);
