@@ -10,6 +10,7 @@ PACKAGES=(
   libhidapi-dev libusb-1.0-0-dev
   libtiff-tools
   xvfb xauth
+  python3-astropy
 )
 
 missing=()

@@ -7,9 +7,11 @@
 
 #include "app/export_commands.h"
 #include "app/file_commands.h"
+#include "app/fits_commands.h"
 #include "app/tarvex.h"
 #include "camera/camera_transport.h"
 #include "cli/camera_commands.h"
+#include "cli/fits_keys.h"
 #include "cli/steps.h"
 #include "files/raw_file.h"
 #include "platform/basic_ports.h"
@@ -24,7 +26,8 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]\n"
-    "             [--save-flat OUT] [--save-tiff OUT] [--bitmap OUT]\n"
+    "             [--save-flat OUT] [--save-tiff OUT] [--bitmap OUT] [--save-fits OUT]\n"
+    "             [--fits-unsigned] [--fits KEY=VALUE]...\n"
     "             [--now \"YYYY-MM-DD HH:MM:SS\"]\n"
     "  tarvex-cli [--data-root DIR] info INPUT\n"
     "  tarvex-cli steps\n"
@@ -33,6 +36,9 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] [--simulator] focus-frame [--exposure MS] [--save-raw OUT]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
+    "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
+    "  object, observer, telescope, instrument, origin, date, time, filter,\n"
+    "  history, comment, exposure, focal-length, aperture.\n"
     "--simulator uses the simulated camera instead of the one on USB;\n"
     "--exposure is in milliseconds (default 100).\n";
 
@@ -79,8 +85,10 @@ struct Options {
   std::string command;
   std::string input;
   std::vector<std::string> steps;
-  std::optional<fs::path> save_raw, save_flat, save_tiff, bitmap;
+  std::optional<fs::path> save_raw, save_flat, save_tiff, bitmap, save_fits;
   std::optional<std::tm> now;
+  bool fits_unsigned = false;
+  std::vector<std::string> fits_keys;
   bool simulator = false;
   std::optional<long> exposure_ms;
 };
@@ -144,6 +152,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       if (v.empty() || *end != '\0' || ms < 1 || ms > 65535)
         return usage_error(err, "--exposure needs milliseconds from 1 to 65535, not " + v);
       o.exposure_ms = ms;
+    } else if (a == "--save-fits") {
+      if (!need_value(a, v)) return usage_error(err, "--save-fits needs a file name");
+      o.save_fits = v;
+    } else if (a == "--fits-unsigned") {
+      o.fits_unsigned = true;
+    } else if (a == "--fits") {
+      if (!need_value(a, v)) return usage_error(err, "--fits needs KEY=VALUE");
+      o.fits_keys.push_back(v);
     } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return 0;
@@ -165,8 +181,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const bool camera_command = is_camera_command(o.command);
   if (camera_command) {
     if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
-    if (!o.steps.empty() || o.save_flat || o.bitmap ||
-        (o.command == "camera-info" && (o.save_raw || o.exposure_ms)))
+    if (!o.steps.empty() || o.save_flat || o.bitmap || o.save_fits || o.fits_unsigned ||
+        !o.fits_keys.empty() || (o.command == "camera-info" && (o.save_raw || o.exposure_ms)))
       return usage_error(err, o.command + " does not take that option");
   } else if (o.exposure_ms) {
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
@@ -176,8 +192,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        o.command.empty() ? "no command given" : "unknown command " + o.command);
   }
   if (!camera_command && o.input.empty()) return usage_error(err, "no INPUT given");
-  if (o.command == "info" &&
-      (!o.steps.empty() || o.save_raw || o.save_flat || o.save_tiff || o.bitmap)) {
+  if (o.command == "info" && (!o.steps.empty() || o.save_raw || o.save_flat || o.save_tiff ||
+                              o.bitmap || o.save_fits || o.fits_unsigned || !o.fits_keys.empty())) {
     return usage_error(err, "info takes only an INPUT");
   }
 
@@ -198,6 +214,15 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
 
   set_fixed_time(o.now);
+  // The --fits keys are checked on a scratch record now, and applied once
+  // INPUT is read (reading a file resets the record).
+  {
+    FitsText scratch;
+    std::string error;
+    for (const auto& kv : o.fits_keys)
+      if (!set_fits_key(scratch, kv, error)) return usage_error(err, error);
+  }
+
   StreamMessages messages(err);
   SteadyClock clock;
   NullPump pump;
@@ -233,6 +258,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
   after_paint(app);
 
+  bool input_is_fits = false;
+  if (o.input != "ramp") {
+    InputFile probe;
+    input_is_fits = probe.open(o.input) && is_fits_layout(layout_for_length(probe.size()));
+  }
   if (o.command == "info") {
     const FrameStore& f = app.store();
     if (o.input == "ramp") out << "layout: start-up ramp\n";
@@ -240,8 +270,15 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << "IsColour: " << f.IsColour << "\n";
     out << "HasBytePlanes: " << f.HasBytePlanes << "\n";
     out << "title: " << window_title(app.current_file_name) << "\n";
+    if (input_is_fits) print_fits_text(out, app.fits, app.history);
     return 0;
   }
+
+  for (const auto& kv : o.fits_keys) {
+    std::string error;
+    set_fits_key(app.fits, kv, error);
+  }
+  if (o.fits_unsigned) app.fits.fits_unsigned = true;
 
   for (const auto& step : plan) {
     const StepResult r = step.info->run(app, step.keys);
@@ -253,6 +290,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     after_paint(app);
     out << "step " << step.text << ": done (background level " << app.store().BackgroundLevel
         << ")\n";
+    if (!r.output.empty()) out << r.output << "\n";
   }
 
   if (o.save_raw) {
@@ -266,6 +304,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (o.save_tiff) {
     if (save_tiff_command(app, *o.save_tiff) != 0) return 1;
     out << "saved TIFF file " << o.save_tiff->string() << "\n";
+  }
+  if (o.save_fits) {
+    if (save_fits_image(app, *o.save_fits) != 0) return 1;
+    out << "saved FITS " << o.save_fits->string() << "\n";
   }
   if (o.bitmap) {
     if (refresh_display(app) != 0) return 1;

@@ -1,7 +1,8 @@
 // tarvex-cli: the headless batch tool.
 //
 //   tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]
-//              [--save-flat OUT] [--bitmap OUT]
+//              [--save-flat OUT] [--bitmap OUT] [--save-fits OUT] [--fits-unsigned]
+//              [--fits KEY=VALUE]...
 //   tarvex-cli [--data-root DIR] info INPUT
 #pragma once
 

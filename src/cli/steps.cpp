@@ -24,6 +24,7 @@ const StepRegistry& steps() {
     register_processing_steps(r);
     register_calibration_steps(r);
     register_colour_steps(r);
+    register_fits_steps(r);
     return r;
   }();
   return registry;

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/tarvex.h"
@@ -22,8 +23,12 @@ enum StepStatus {
 };
 
 struct StepResult {
+  StepResult() = default;
+  StepResult(int status_, std::string error_ = {}, std::string output_ = {})
+      : status(status_), error(std::move(error_)), output(std::move(output_)) {}
   int status = STEP_OK;
-  std::string error;  // for STEP_USAGE: what was wrong
+  std::string error;   // for STEP_USAGE: what was wrong
+  std::string output;  // for STEP_OK: a line the tool prints after the step (may be empty)
 };
 
 using StepFunction = std::function<StepResult(Tarvex&, const StepKeys&)>;
@@ -74,5 +79,6 @@ void register_view_steps(StepRegistry& registry);
 void register_processing_steps(StepRegistry& registry);
 void register_calibration_steps(StepRegistry& registry);
 void register_colour_steps(StepRegistry& registry);
+void register_fits_steps(StepRegistry& registry);
 
 }  // namespace tarvex::cli

@@ -1,13 +1,418 @@
 #include "files/fits.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "platform/file_io.h"
+
 namespace tarvex {
 
-// The FITS reader is not built yet: every FITS file is reported as unreadable
-// (message 13) and nothing is changed.
-int load_fits(const std::filesystem::path&, bool, FrameStore&, FitsText&, ProcessingHistory&) {
-  return 1;
+namespace {
+
+constexpr std::size_t kFrameBlockBytes = 2 * BLOCK_SAMPLES;  // 15040
+
+// Card positions (0-based) of the header layout.
+constexpr int kCardObject = 5;
+constexpr int kCardTelescope = 6;
+constexpr int kCardInstrument = 7;
+constexpr int kCardObserver = 8;
+constexpr int kCardOrigin = 9;
+constexpr int kCardDate = 10;
+constexpr int kCardTime = 11;
+constexpr int kCardHistoryLines = 12;  // 15 cards
+constexpr int kCardHistoryText = 27;   // 4 cards
+constexpr int kCardCommentText = 31;   // 4 cards
+constexpr int kCardBzero = 35;
+constexpr int kCardPixelWidth = 37;
+constexpr int kCardPixelHeight = 38;
+constexpr int kCardExposure = 40;
+constexpr int kCardFocalLength = 41;
+constexpr int kCardAperture = 42;
+constexpr int kCardFilter = 43;
+constexpr int kCardFileType = 44;
+constexpr int kCardEnd = 45;
+
+constexpr const char* kUnsignedBzero = "BZERO   =   +0.0000000000E+00";
+constexpr std::size_t kBzeroCompare = 29;
+
+// The keyword every card of the layout starts with, in order, up to END.
+constexpr const char* kKeywords[kCardEnd + 1] = {
+    "SIMPLE",   "BITPIX",   "NAXIS",    "NAXIS1",   "NAXIS2",   "OBJECT",   "TELESCOP", "INSTRUME",
+    "OBSERVER", "ORIGIN",   "DATE-OBS", "TIME-OBS", "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
+    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",
+    "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "HISTORY",  "COMMENT",
+    "COMMENT",  "COMMENT",  "COMMENT",  "BZERO",    "BSCALE",   "PIXWIDTH", "PIXHEIGH", "SATURATE",
+    "EXPTIME",  "FOCALLEN", "APERTURE", "FILTER",   "FILETYPE", "END"};
+
+using Header = std::array<char, FITS_HEADER_SIZE>;
+
+char* card_at(Header& h, int index) {
+  return h.data() + index * FITS_CARD_SIZE;
+}
+const char* card_at(const Header& h, int index) {
+  return h.data() + index * FITS_CARD_SIZE;
 }
 
-int load_fits_second(const std::filesystem::path&, SecondPurpose, FrameStore&) { return 1; }
+void put_card(Header& h, int index, std::string_view text) {
+  char* card = card_at(h, index);
+  std::memset(card, ' ', FITS_CARD_SIZE);
+  std::memcpy(card, text.data(), std::min(text.size(), FITS_CARD_SIZE));
+}
+
+void put_card(Header& h, int index, const std::array<char, SETTINGS_CARD_SIZE>& card) {
+  std::memcpy(card_at(h, index), card.data(), FITS_CARD_SIZE);
+}
+
+// FITS headers hold printable ASCII only; anything else in a text (a control
+// character, a byte of a multi-byte character) is written as '?', so every
+// FITS reader can take the file.
+std::string printable(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E) c = '?';
+  }
+  return out;
+}
+
+// The value of a numeric card: "    %11.10E" in the C locale (the numbers are
+// written the same whatever locale the desktop uses). Values that are not
+// finite are written as 0.
+std::string number_text(double v) {
+  if (!std::isfinite(v)) v = 0.0;
+  char buf[48];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 10);
+  std::string digits(buf, r.ptr);
+  for (char& c : digits)
+    if (c == 'e') c = 'E';
+  if (digits.size() < 11) digits.insert(0, 11 - digits.size(), ' ');
+  return "    " + digits;
+}
+
+// Reads the number after the '=' of a numeric card. False when there is none.
+bool card_number(const char* card, double& value) {
+  std::string_view v(card + 9, FITS_CARD_SIZE - 9);
+  const auto first = v.find_first_not_of(' ');
+  if (first == std::string_view::npos) return false;
+  v.remove_prefix(first);
+  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+  double parsed = 0.0;
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), parsed);
+  if (r.ec != std::errc() || !std::isfinite(parsed)) return false;
+  value = parsed;
+  return true;
+}
+
+std::string cut(std::string text, std::size_t max) {
+  if (text.size() > max) text.resize(max);
+  return text;
+}
+
+// Everything a header gives, read into a copy so nothing of the image state
+// changes before the whole file is known to be good.
+struct ParsedHeader {
+  FitsText fits;
+  std::array<std::string, HISTORY_LINES> history;
+  unsigned offset = FITS_SIGNED_OFFSET;
+  bool binned = false;
+};
+
+bool keyword_is(const char* card, const char* keyword) {
+  const std::size_t n = std::strlen(keyword);
+  if (std::memcmp(card, keyword, n) != 0) return false;
+  for (std::size_t i = n; i < 8; ++i)
+    if (card[i] != ' ') return false;
+  return true;
+}
+
+// Checks the header against this program's layout and reads it. `fits` holds
+// the values the fields keep when the header does not replace them. Returns 0
+// or 2.
+int parse_header(const Header& h, const FitsText& fits, ParsedHeader& out) {
+  const char* c2 = card_at(h, 1);
+  const char* c3 = card_at(h, 2);
+  const char* c4 = card_at(h, 3);
+  const char* c5 = card_at(h, 4);
+  if (c2[28] != '1' || c2[29] != '6') return 2;
+  if (c3[29] != '2' && c3[29] != '6') return 2;
+  if (std::memcmp(c4 + 27, "752", 3) != 0 || std::memcmp(c5 + 27, "580", 3) != 0) return 2;
+  // The further cards are taken by position: a file whose cards stand
+  // elsewhere (another program's FITS file of the same size) is refused
+  // rather than read into the wrong fields.
+  for (int i = 0; i <= kCardEnd; ++i)
+    if (!keyword_is(card_at(h, i), kKeywords[i])) return 2;
+
+  out.fits = fits;
+  FitsText& f = out.fits;
+  f.fits_object = cut(card_text(card_at(h, kCardObject), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  f.fits_telescope = cut(card_text(card_at(h, kCardTelescope), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  f.fits_instrument = cut(card_text(card_at(h, kCardInstrument), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  f.fits_observer = cut(card_text(card_at(h, kCardObserver), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  f.fits_origin = cut(card_text(card_at(h, kCardOrigin), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  f.fits_date = cut(card_text(card_at(h, kCardDate), FITS_CARD_SIZE), FITS_DATE_MAX);
+  f.fits_time = cut(card_text(card_at(h, kCardTime), FITS_CARD_SIZE), FITS_TIME_MAX);
+  for (int i = 0; i < HISTORY_LINES; ++i)
+    out.history[static_cast<std::size_t>(i)] =
+        cut(card_text(card_at(h, kCardHistoryLines + i), FITS_CARD_SIZE), HISTORY_LINE_MAX);
+  f.fits_history = cut(long_text_from_cards(card_at(h, kCardHistoryText)), FITS_LONG_TEXT_MAX);
+  f.fits_comment = cut(long_text_from_cards(card_at(h, kCardCommentText)), FITS_LONG_TEXT_MAX);
+
+  f.fits_unsigned = std::memcmp(card_at(h, kCardBzero), kUnsignedBzero, kBzeroCompare) == 0;
+  out.offset = f.fits_unsigned ? 0 : FITS_SIGNED_OFFSET;
+
+  if (!card_number(card_at(h, kCardPixelWidth), f.fits_pixel_width) ||
+      !card_number(card_at(h, kCardPixelHeight), f.fits_pixel_height) ||
+      !card_number(card_at(h, kCardExposure), f.fits_exposure) ||
+      !card_number(card_at(h, kCardFocalLength), f.fits_focal_length) ||
+      !card_number(card_at(h, kCardAperture), f.fits_aperture)) {
+    return 2;
+  }
+  f.fits_filter = cut(card_text(card_at(h, kCardFilter), FITS_CARD_SIZE), FITS_TEXT_MAX);
+  out.binned = card_at(h, kCardFileType)[11] == 'B';
+  return 0;
+}
+
+void encode_block(const std::uint16_t* samples, std::uint8_t* out, std::size_t n, unsigned offset) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto v = static_cast<std::uint16_t>(samples[i] - offset);
+    out[2 * i] = static_cast<std::uint8_t>(v >> 8);
+    out[2 * i + 1] = static_cast<std::uint8_t>(v & 0xFF);
+  }
+}
+
+void decode_frame(const std::uint8_t* in, std::uint16_t* samples, unsigned offset) {
+  for (int i = 0; i < FRAME_SAMPLES; ++i) {
+    const unsigned b = (static_cast<unsigned>(in[2 * i]) << 8) | in[2 * i + 1];
+    samples[i] = static_cast<std::uint16_t>(b + offset);
+  }
+}
+
+bool write_frame(AtomicFile& out, const std::uint16_t* frame, unsigned offset) {
+  std::array<std::uint8_t, kFrameBlockBytes> block;
+  for (int b = 0; b < FRAME_BLOCKS; ++b) {
+    encode_block(frame + b * BLOCK_SAMPLES, block.data(), BLOCK_SAMPLES, offset);
+    if (!out.write(block.data(), block.size())) return false;
+  }
+  return true;
+}
+
+// Opens a FITS file, checks that its length is still one of the FITS lengths
+// and reads the header. Returns 0, 1 or 2.
+int open_and_parse(const std::filesystem::path& path, InputFile& in, FileLayout& layout,
+                   const FitsText& fits, ParsedHeader& parsed) {
+  if (!in.open(path)) return 1;
+  layout = layout_for_length(in.size());
+  if (!is_fits_layout(layout)) return 1;  // changed since its length was checked
+  Header h;
+  if (!in.read(h.data(), h.size())) return 1;
+  return parse_header(h, fits, parsed);
+}
+
+}  // namespace
+
+std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const FitsText& f,
+                                               const ProcessingHistory& history) {
+  Header h;
+  h.fill(' ');
+  put_card(h, 0, colour ? "SIMPLE  =                    F /" : "SIMPLE  =                    T /");
+  put_card(h, 1, "BITPIX  =                   16 /");
+  put_card(h, 2, colour ? "NAXIS   =                    6 /" : "NAXIS   =                    2 /");
+  put_card(h, 3, "NAXIS1  =                  752 /");
+  put_card(h, 4, "NAXIS2  =                  580 /");
+  put_card(h, kCardObject, make_text_card("OBJECT  ", printable(f.fits_object)));
+  put_card(h, kCardTelescope, make_text_card("TELESCOP", printable(f.fits_telescope)));
+  put_card(h, kCardInstrument, make_text_card("INSTRUME", printable(f.fits_instrument)));
+  put_card(h, kCardObserver, make_text_card("OBSERVER", printable(f.fits_observer)));
+  put_card(h, kCardOrigin, make_text_card("ORIGIN  ", printable(f.fits_origin)));
+  put_card(h, kCardDate, make_text_card("DATE-OBS", printable(f.fits_date)));
+  put_card(h, kCardTime, make_text_card("TIME-OBS", printable(f.fits_time)));
+  for (int i = 0; i < HISTORY_LINES; ++i)
+    put_card(h, kCardHistoryLines + i, make_text_card("HISTORY ", printable(history.line(i))));
+  const auto hist = make_long_text_cards("HISTORY ", printable(f.fits_history));
+  const auto comm = make_long_text_cards("COMMENT ", printable(f.fits_comment));
+  for (int k = 0; k < 4; ++k) {
+    put_card(h, kCardHistoryText + k, hist[static_cast<std::size_t>(k)]);
+    put_card(h, kCardCommentText + k, comm[static_cast<std::size_t>(k)]);
+  }
+  put_card(h, kCardBzero, f.fits_unsigned ? kUnsignedBzero : "BZERO   =   +3.2768000000E+04");
+  put_card(h, kCardBzero + 1, "BSCALE  =   +1.0000000000E+00");
+  put_card(h, kCardPixelWidth, "PIXWIDTH=" + number_text(f.fits_pixel_width));
+  put_card(h, kCardPixelHeight, "PIXHEIGH=" + number_text(f.fits_pixel_height));
+  put_card(h, kCardExposure - 1,
+           f.fits_unsigned ? "SATURATE=                65535" : "SATURATE=                32768");
+  put_card(h, kCardExposure, "EXPTIME =" + number_text(f.fits_exposure));
+  put_card(h, kCardFocalLength, "FOCALLEN=" + number_text(f.fits_focal_length));
+  put_card(h, kCardAperture, "APERTURE=" + number_text(f.fits_aperture));
+  put_card(h, kCardFilter, make_text_card("FILTER  ", printable(f.fits_filter)));
+  put_card(h, kCardFileType, make_text_card("FILETYPE", binned ? "BINNED" : "NORMAL"));
+  put_card(h, kCardEnd, "END");
+  return h;
+}
+
+int save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
+              const FitsText& fits, const ProcessingHistory& history) {
+  const Header h = fits_header(colour, fs.IsBinned != 0, fits, history);
+  const unsigned offset = fits.fits_unsigned ? 0 : FITS_SIGNED_OFFSET;
+  AtomicFile out;
+  if (!out.open(path)) return 1;
+  if (!out.write(h.data(), h.size())) return 1;
+  if (!write_frame(out, fs.CurrentFrame.data(), offset)) return 1;
+  if (colour) {
+    for (const Frame* plane : {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane})
+      if (!write_frame(out, plane->data(), offset)) return 1;
+  } else if (fs.IsBinned) {
+    const std::array<char, FITS_BINNED_TRAILER> blanks = [] {
+      std::array<char, FITS_BINNED_TRAILER> b;
+      b.fill(' ');
+      return b;
+    }();
+    if (!out.write(blanks.data(), blanks.size())) return 1;
+  }
+  return out.commit(true) ? 0 : 1;
+}
+
+int load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& fs, FitsText& fits,
+              ProcessingHistory& history) {
+  InputFile in;
+  FileLayout layout = FileLayout::Unknown;
+  ParsedHeader parsed;
+  if (const int r = open_and_parse(path, in, layout, fits, parsed); r != 0) return r;
+  // The caller chose the reader by the length it saw; the file must still
+  // have the layout it was chosen for.
+  if (byte_planes != (layout == FileLayout::FitsColour8)) return 1;
+
+  // The data is read whole before any buffer changes, so a file that ends
+  // early leaves the image as it was.
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(in.size() - FITS_HEADER_SIZE));
+  if (!in.read(data.data(), data.size())) return 1;
+  in.close();
+
+  const unsigned offset = parsed.offset;
+  const std::uint8_t* p = data.data();
+  decode_frame(p, fs.CurrentFrame.data(), offset);
+  p += FRAME_BYTES;
+  fs.IsBinned = (layout == FileLayout::FitsBinnedMono || parsed.binned) ? 1 : 0;
+  fs.IsColour = 0;
+  fs.HasBytePlanes = 0;
+  if (layout == FileLayout::FitsColour8) {
+    std::memcpy(fs.RedBytes.data(), p, FRAME_SAMPLES);
+    std::memcpy(fs.GreenBytes.data(), p + FRAME_SAMPLES, FRAME_SAMPLES);
+    std::memcpy(fs.BlueBytes.data(), p + 2 * FRAME_SAMPLES, FRAME_SAMPLES);
+    widen_byte_planes(fs);
+    fs.IsColour = 1;
+    fs.HasBytePlanes = 1;
+  } else if (layout == FileLayout::FitsColour16) {
+    decode_frame(p, fs.RedPlane.data(), offset);
+    decode_frame(p + FRAME_BYTES, fs.GreenPlane.data(), offset);
+    decode_frame(p + 2 * FRAME_BYTES, fs.BluePlane.data(), offset);
+    fs.IsColour = 1;
+  }
+  fits = parsed.fits;
+  for (int i = 0; i < HISTORY_LINES; ++i)
+    history.set_line(i, parsed.history[static_cast<std::size_t>(i)]);
+  return 0;
+}
+
+int load_fits_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs) {
+  InputFile in;
+  FileLayout layout = FileLayout::Unknown;
+  ParsedHeader parsed;
+  const FitsText unused;
+  if (const int r = open_and_parse(path, in, layout, unused, parsed); r != 0) return r;
+  if (purpose == SecondPurpose::SubtractDark) {
+    const bool dark_binned = layout == FileLayout::FitsBinnedMono || parsed.binned;
+    if (dark_binned && !fs.IsBinned) return 13;
+    if (!dark_binned && fs.IsBinned) return 14;
+  }
+  std::vector<std::uint8_t> data(FRAME_BYTES);
+  if (!in.read(data.data(), data.size())) return 1;
+  decode_frame(data.data(), fs.SecondFrame.data(), parsed.offset);
+  return 0;
+}
+
+unsigned next_autosave_number(std::int16_t last) {
+  const unsigned next = static_cast<std::uint16_t>(last) + 1u;
+  return next >= AUTOSAVE_NUMBER_WRAP ? 1u : next;
+}
+
+std::string autosave_file_name(const std::string& prefix, unsigned number) {
+  return prefix + std::to_string(number) + ".FIT";
+}
+
+std::string fits_date_text(const std::tm& t) {
+  // The year in four digits: 2000 to 2009 as "200" and one digit, later
+  // years as "20" and two; years past 2099 keep all their digits.
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
+  return buf;
+}
+
+std::string fits_time_text(const std::tm& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+  return buf;
+}
+
+void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t exposure_ms,
+                           std::int16_t ut_offset_hours) {
+  apply_ut_offset(ut_offset_hours);
+  // The system clock counts seconds since the epoch in UT, so the middle of
+  // the exposure converts to UT directly; the zone set above only decides
+  // how local times are shown.
+  const std::time_t middle = start + static_cast<std::time_t>(exposure_ms / 2000u);
+  std::tm ut{};
+  if (::gmtime_r(&middle, &ut) == nullptr) return;
+  fits.fits_date = fits_date_text(ut);
+  fits.fits_time = fits_time_text(ut);
+}
+
+std::string local_date_text(std::time_t now) {
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) return {};
+  return fits_date_text(local);
+}
+
+AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t exposure_ms,
+                             const std::string& prefix) {
+  AutosaveResult r;
+  const std::filesystem::path folder = t.paths.autosave_dir(t.settings.autosave_subdir);
+  if (!make_folder(folder)) {
+    r.result = 1;
+    r.number = next_autosave_number(t.settings.autosave_number);
+    r.file = folder / autosave_file_name(prefix, r.number);
+    return r;
+  }
+  // The next number whose file does not exist yet: after the numbers wrap,
+  // or when the settings file was lost, earlier images stay.
+  std::int16_t last = t.settings.autosave_number;
+  unsigned number = next_autosave_number(last);
+  std::filesystem::path file = folder / autosave_file_name(prefix, number);
+  std::error_code ec;
+  for (unsigned tries = 1; std::filesystem::exists(file, ec) && tries < AUTOSAVE_NUMBER_WRAP;
+       ++tries) {
+    last = static_cast<std::int16_t>(number);
+    number = next_autosave_number(last);
+    file = folder / autosave_file_name(prefix, number);
+  }
+  r.number = number;
+  r.file = file;
+  if (std::filesystem::exists(file, ec)) {
+    r.result = 1;  // every number of the series is taken
+    return r;
+  }
+
+  stamp_mid_exposure_ut(t.fits, start, exposure_ms, t.settings.ut_offset_hours);
+  r.result = save_fits(file, t.fs.IsColour != 0, t.fs, t.fits, t.history);
+  // A failed write keeps the number, so the next save tries the same name.
+  if (r.result != 0) return r;
+  t.settings.autosave_number = static_cast<std::int16_t>(number);
+  r.result = save_settings(t.paths.settings_file(), t.settings, t.fits);
+  return r;
+}
 
 }  // namespace tarvex

@@ -1,0 +1,84 @@
+#include "app/fits_commands.h"
+
+#include "app/messages.h"
+#include "files/raw_file.h"
+#include "files/settings.h"
+#include "platform/file_io.h"
+
+namespace tarvex {
+
+namespace {
+
+// Opens the details dialog over the record; true after "Continue", with the
+// fields stored.
+bool run_details_dialog(Tarvex& app, FitsDialogs& dialogs) {
+  FitsDetailsModel model(app.fits, app.settings.ut_offset_hours, app.store().IsBinned != 0);
+  if (!dialogs.run_details(model)) return false;
+  model.accept();
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path with_default_extension(const std::filesystem::path& path,
+                                             const std::string& extension) {
+  if (path.empty() || path.has_extension()) return path;
+  std::filesystem::path p = path;
+  p += "." + extension;
+  return p;
+}
+
+int save_fits_image(Tarvex& app, const std::filesystem::path& path) {
+  // The automatic-save folder is made before every FITS save, as the series
+  // and the settings file live there.
+  make_folder(app.paths.autosave_dir(app.settings.autosave_subdir));
+  const FrameStore& fs = app.store();
+  if (save_fits(path, fs.IsColour != 0, fs, app.fits, app.history) != 0) {
+    show_message(app.ports.messages, 29);
+    return 29;
+  }
+  app.current_file_name = display_file_name(path);
+  return 0;
+}
+
+int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs, std::time_t now) {
+  if (app.fits.fits_date.size() < FITS_DATE_MAX) app.fits.fits_date = local_date_text(now);
+  if (!run_details_dialog(app, dialogs)) return 0;
+  const std::filesystem::path chosen =
+      dialogs.choose_save_path(FITS_SAVE_FILTER, FITS_DEFAULT_EXTENSION);
+  if (chosen.empty()) return 0;
+  return save_fits_image(app, with_default_extension(chosen, FITS_DEFAULT_EXTENSION));
+}
+
+int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
+                            std::filesystem::path* written) {
+  const AutosaveResult r =
+      autosave_fits(AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths},
+                    start, exposure_ms);
+  if (written != nullptr) *written = r.file;
+  if (r.result == 0) return 0;
+  const unsigned code = r.result == 1 ? 6 : 21;
+  show_message(app.ports.messages, code);
+  return static_cast<int>(code);
+}
+
+int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {
+  int reported = 0;
+  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+    show_message(app.ports.messages, 27);
+    reported = 27;
+  }
+  if (!run_details_dialog(app, dialogs)) return reported;
+  if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
+    show_message(app.ports.messages, 28);
+    return 28;
+  }
+  return reported;
+}
+
+int show_fits_details_command(Tarvex& app, FitsDialogs& dialogs) {
+  run_details_dialog(app, dialogs);
+  return 0;
+}
+
+}  // namespace tarvex

@@ -1,0 +1,65 @@
+// The File and View commands of FITS files: Save as FITS, Quick Save as FITS,
+// Load/Edit AutoSave FITS text and Show/Edit Current Image FITS details. The
+// window supplies the two dialogs; the flows and their messages live here.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "app/tarvex.h"
+#include "files/fits.h"
+#include "files/fits_details.h"
+
+namespace tarvex {
+
+// The dialogs a FITS command opens, supplied by the main window (and by tests).
+class FitsDialogs {
+ public:
+  virtual ~FitsDialogs() = default;
+  // Runs the modal "FITS DETAILS" dialog over the model; true for "Continue".
+  // The command stores the fields (model.accept) after a Continue.
+  virtual bool run_details(FitsDetailsModel& model) = 0;
+  // The save-file dialog with this filter and default extension; an empty
+  // path for Cancel.
+  virtual std::filesystem::path choose_save_path(const std::string& filter,
+                                                 const std::string& default_extension) = 0;
+};
+
+// The path with ".<extension>" added when the name has no extension, as the
+// save dialog's default extension does.
+std::filesystem::path with_default_extension(const std::filesystem::path& path,
+                                             const std::string& extension);
+
+// Writes the current image (colour planes when IsColour) as FITS to `path`;
+// the automatic-save folder is made first when missing. Reports message 29
+// on failure and returns it; on success the name becomes the current file
+// name.
+int save_fits_image(Tarvex& app, const std::filesystem::path& path);
+
+// File > Save as FITS: a FITS date shorter than 10 characters becomes today's
+// local date; then the FITS details dialog ("Abort" cancels), then the save
+// dialog with the FITS filter and the default extension "FIT" (Cancel
+// cancels), then the save. Returns 0 (saved or cancelled) or 29.
+int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs, std::time_t now);
+
+// File > Quick Save as FITS and the automatic save of an exposure sequence:
+// the next file of the numbered series, with the UT of the middle of the
+// exposure that started at `start` and lasted `exposure_ms`. Reports message
+// 6 when the file cannot be written and 21 when the settings cannot be saved
+// afterwards; returns 0 or that code. `written` receives the file name.
+int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
+                            std::filesystem::path* written = nullptr);
+
+// File > Load/Edit AutoSave FITS text: load the settings (message 27 when that
+// fails; the dialog still opens over the values in memory), the FITS details
+// dialog, and on "Continue" save the settings (message 28 when that fails).
+// Returns 0 or the last message code reported.
+int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs);
+
+// View > Show/Edit Current Image FITS details: the dialog; "Continue" keeps
+// the edited fields in memory only.
+int show_fits_details_command(Tarvex& app, FitsDialogs& dialogs);
+
+}  // namespace tarvex
