@@ -130,6 +130,10 @@ void TTarvexWindow::register_operations() {
   op[CM_COPY_CLIPBOARD] = [this] { copy_to_clipboard(); };
   op[CM_REALISE_PALETTE] = [this] { repaint_picture(); };
   op[CM_REBUILD_PICTURE] = [&a] { rebuild_picture(a); };
+  register_processing_operations(*this, op);
+  register_calibration_operations(*this, op);
+  register_fits_operations(*this, op);
+  register_colour_operations(*this, op);
 }
 
 void TTarvexWindow::build_menus() {

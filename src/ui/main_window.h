@@ -20,6 +20,8 @@ namespace tarvex::ui {
 
 class PictureView;
 
+using OperationMap = std::map<int, std::function<void()>>;
+
 struct WindowOptions {
   std::filesystem::path data_root;   // empty: from the environment
   Messages* messages = nullptr;      // null: Qt message boxes
@@ -76,10 +78,18 @@ private:
   PictureView* view_ = nullptr;
   QPointer<TValuesDialog> values_;
   std::map<int, QAction*> actions_;
-  std::map<int, std::function<void()>> operations_;
+  OperationMap operations_;
   LabelDialogModel label_model_;
   int open_filter_ = 0;
 };
+
+// Each menu family adds the operations of its commands to the window's table
+// (one file each: processing_operations.cpp, calibration_operations.cpp,
+// fits_operations.cpp, colour_operations.cpp).
+void register_processing_operations(TTarvexWindow& window, OperationMap& operations);
+void register_calibration_operations(TTarvexWindow& window, OperationMap& operations);
+void register_fits_operations(TTarvexWindow& window, OperationMap& operations);
+void register_colour_operations(TTarvexWindow& window, OperationMap& operations);
 
 // The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
 QColor background_colour(char letter);
