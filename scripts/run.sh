@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Tarvex and runs its main job. Until the main window is in place this
-# is a tarvex-cli demonstration on the start-up ramp: open it, process it,
-# save it as a KR File, write the display bitmap and read the file back.
+# Builds Tarvex and runs its main job on the built-in simulated camera, from
+# the command line: take an exposure, turn it into a colour picture, stretch
+# and balance it, and save it as FITS, TIFF and KR File. The main window
+# (./build/tarvex) needs a display; this runs anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,9 +12,24 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)" --target tarvex-cli
 
 out="${TARVEX_DEMO_DIR:-$PWD/demo-output}"
+data="$out/data"
 mkdir -p "$out"
-echo "== Processing the start-up ramp (files go to $out)"
-./build/tarvex-cli --data-root "$out/data" process ramp --do undo \
+cli=./build/tarvex-cli
+echo "== Files go to $out"
+
+echo "== A 2-second exposure on the simulated camera (one field, a binned image)"
+$cli --data-root "$data" --simulator read-field --exposure 2000 --save-raw "$out/~sky"
+
+echo "== Colour synthesis, light pollution correction, weak stretch, colour balance"
+$cli --data-root "$data" process "$out/~sky" \
+  --do "synthesize-colour:stretch=weak,light-pollution=y,anti-alias=y" \
+  --do "colour-balance:saturation=2" \
+  --save-raw "$out/~sky-colour" --save-fits "$out/sky.fit" --save-tiff "$out/sky.tif" \
+  --bitmap "$out/sky.bmp"
+
+echo "== The start-up ramp, processed and saved"
+$cli --data-root "$data" process ramp --do "normal-stretch:black=20,white=200" --do undo \
   --save-raw "$out/~ramp" --save-flat "$out/~flat" --bitmap "$out/ramp.bmp"
-echo "== Reading the saved KR File back"
-./build/tarvex-cli --data-root "$out/data" info "$out/~ramp"
+
+echo "== Reading the saved FITS file back"
+$cli --data-root "$data" info "$out/sky.fit"
