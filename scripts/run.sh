@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Builds Tarvex and runs its main job on the built-in simulated camera, from
-# the command line: take an exposure, turn it into a colour picture, stretch
-# and balance it, and save it as FITS, TIFF and KR File. The main window
-# (./build/tarvex) needs a display; this runs anywhere.
+# Builds Tarvex and runs its main job. With a display, that is the main
+# window. Without one (a server, a container, a remote shell), it says so and
+# runs the headless demonstration on the built-in simulated camera instead:
+# take an exposure, turn it into a colour picture, stretch and balance it, and
+# save it as FITS, TIFF and KR File.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build build -j"$(nproc)" --target tarvex tarvex-print tarvex-cli
+  echo "== Starting the Tarvex window"
+  exec ./build/tarvex --simulator
+fi
+
+echo "== No display found (neither DISPLAY nor WAYLAND_DISPLAY is set):"
+echo "   running the headless demonstration instead of the window."
 cmake --build build -j"$(nproc)" --target tarvex-cli
 
 out="${TARVEX_DEMO_DIR:-$PWD/demo-output}"
