@@ -334,4 +334,10 @@ THistDialog::THistDialog(HistDialogModel& model, const HistogramBins& histogram,
   });
 }
 
+// Destroyed with the main window, whose model may already be gone: hiding
+// during destruction must not reach it.
+THistDialog::~THistDialog() {
+  disconnect(this, &QDialog::finished, nullptr, nullptr);
+}
+
 }  // namespace tarvex::ui

@@ -160,6 +160,7 @@ class THistDialog : public QDialog {
  public:
   THistDialog(HistDialogModel& model, const HistogramBins& histogram, Messages& messages,
               QWidget* parent = nullptr);
+  ~THistDialog() override;
   HistogramPlot* plot() const { return plot_; }
   QPushButton* close_button() const { return close_; }
   QPushButton* help_button() const { return help_; }
