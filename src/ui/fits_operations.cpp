@@ -1,8 +1,43 @@
-// The FITS commands of the main window.
+// The FITS commands of the main window: Save as FITS, Quick Save as FITS,
+// Load/Edit AutoSave FITS text and Show/Edit Current Image FITS details.
+#include <QStatusBar>
+#include <ctime>
+
+#include "app/commands.h"
+#include "app/fits_commands.h"
+#include "ui/fits_dialogs.h"
 #include "ui/main_window.h"
 
 namespace tarvex::ui {
 
-void register_fits_operations(TTarvexWindow&, OperationMap&) {}
+void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
+  TTarvexWindow* w = &window;
+  operations[CM_SAVE_FITS] = [w] {
+    QtFitsDialogs dialogs(w);
+    Tarvex& a = w->app();
+    const std::string before = a.current_file_name;
+    if (save_as_fits_command(a, dialogs, std::time(nullptr)) == 0 &&
+        a.current_file_name != before) {
+      w->set_title(window_title(a.current_file_name));
+    }
+  };
+  operations[CM_QUICK_SAVE_FITS] = [w] {
+    // No exposure of this session is known to the window yet: the file is
+    // stamped with the time of the save.
+    std::filesystem::path written;
+    if (quick_save_fits_command(w->app(), std::time(nullptr), 0, &written) == 0) {
+      w->statusBar()->showMessage(
+          QString("Saved %1").arg(QString::fromStdString(written.string())));
+    }
+  };
+  operations[CM_AUTOSAVE_FITS_TEXT] = [w] {
+    QtFitsDialogs dialogs(w);
+    edit_autosave_fits_text_command(w->app(), dialogs);
+  };
+  operations[CM_FITS_DETAILS] = [w] {
+    QtFitsDialogs dialogs(w);
+    show_fits_details_command(w->app(), dialogs);
+  };
+}
 
 }  // namespace tarvex::ui

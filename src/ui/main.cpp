@@ -2,6 +2,7 @@
 //
 //   tarvex                     the main window
 //   tarvex --screenshot FILE   start, save a picture of the window, and stop
+//   tarvex --simulator         use the simulated camera instead of the USB port
 #include <QTimer>
 #include <cstring>
 

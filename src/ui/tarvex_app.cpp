@@ -1,11 +1,25 @@
 #include "ui/tarvex_app.h"
 
+#include <cstring>
+
+#include "camera/camera_transport.h"
+
 namespace tarvex::ui {
+
+bool wants_simulator(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--simulator") == 0) return true;
+  }
+  return false;
+}
 
 TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("Tarvex");
   setOrganizationName("Tarvex");
   setWindowIcon(QIcon(":/tarvex.svg"));
+  simulator_ = wants_simulator(argc, argv);
+  clock_ = std::make_unique<QtClock>();
+  transport_ = make_camera_transport(simulator_, *clock_);
   window_ = std::make_unique<TTarvexWindow>();
 }
 

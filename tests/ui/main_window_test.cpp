@@ -72,7 +72,9 @@ private slots:
     QVERIFY(open->isEnabled());
     QCOMPARE(w().action(CM_EXIT)->shortcuts().size(), 2);
     // Commands whose operations come later are present but disabled.
-    QVERIFY(!w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
+    QVERIFY(!w().action(CM_CAMERA)->isEnabled());
+    QVERIFY(w().action(CM_NORMAL_STRETCH)->isEnabled());
+    QVERIFY(w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
     QCOMPARE(w().action(CM_SYNTHESIZE_COLOUR)->text(), QString("&Synthesize Colour Image"));
     // The clipboard command is enabled once a picture is shown.
     QVERIFY(w().action(CM_COPY_CLIPBOARD)->isEnabled());

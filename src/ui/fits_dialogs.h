@@ -1,0 +1,60 @@
+// The "FITS DETAILS" dialog and the Qt side of the FITS commands' dialogs:
+// the details dialog and the save-file dialog with the FITS filter.
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "app/fits_commands.h"
+#include "files/fits_details.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QScrollBar;
+class QWidget;
+
+namespace tarvex::ui {
+
+// TFitsDialog: one edit box per field of the FITS text record, the time
+// difference bar, "Unsigned Integer Format" and the image format. "Continue"
+// accepts, "Abort" rejects; the command stores the fields after a Continue.
+class TFitsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TFitsDialog(FitsDetailsModel& model, QWidget* parent = nullptr);
+  // The edit box of a field (its object name is the field's label).
+  QLineEdit* field(FitsField f) const { return fields_.at(f); }
+  QScrollBar* time_bar() const { return bar_; }
+  QLabel* time_value() const { return bar_value_; }
+  QCheckBox* unsigned_box() const { return unsigned_; }
+  QLabel* image_format() const { return format_; }
+
+ private:
+  void show_time_difference();
+  FitsDetailsModel& model_;
+  std::map<FitsField, QLineEdit*> fields_;
+  QScrollBar* bar_;
+  QLabel* bar_value_;
+  QCheckBox* unsigned_;
+  QLabel* format_;
+};
+
+// Runs a save-file dialog ("Save As") with a filter in the program's
+// "text|pattern|...|" form and a default extension (may be empty); an empty
+// string for Cancel.
+QString ask_save_file(QWidget* parent, const char* filter, const QString& default_suffix);
+
+// The FITS commands' dialogs as modal Qt dialogs owned by `parent`.
+class QtFitsDialogs : public FitsDialogs {
+ public:
+  explicit QtFitsDialogs(QWidget* parent) : parent_(parent) {}
+  bool run_details(FitsDetailsModel& model) override;
+  std::filesystem::path choose_save_path(const std::string& filter,
+                                         const std::string& default_extension) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace tarvex::ui

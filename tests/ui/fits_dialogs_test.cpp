@@ -1,0 +1,224 @@
+// The FITS details dialog and the FITS commands of the main window, driven
+// offscreen: the dialog's fields and controls, Continue and Abort, Save as
+// FITS through both dialogs, Quick Save and the AutoSave text.
+#include "ui/fits_dialogs.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/commands.h"
+#include "files/settings.h"
+#include "modal_driver.h"
+#include "platform/basic_ports.h"
+#include "ui/main_window.h"
+
+using namespace tarvex;
+using namespace tarvex::ui;
+using tarvex::ui::testing::ModalDriver;
+
+namespace {
+
+QPushButton* push(QWidget* d, const QString& text) {
+  for (auto* b : d->findChildren<QPushButton*>()) {
+    if (b->text() == text) return b;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+class FitsDialogsTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  RecordingMessages messages_;
+  std::unique_ptr<TTarvexWindow> window_;
+  TTarvexWindow& w() { return *window_; }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    messages_.shown.clear();
+    WindowOptions o;
+    o.data_root = dir_->path().toStdString();
+    o.messages = &messages_;
+    window_ = std::make_unique<TTarvexWindow>(o);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() { window_.reset(); }
+
+  void dialogShowsEveryFieldWithinItsLimits() {
+    FitsText fits;
+    fits.fits_object = "M42";
+    fits.fits_history = std::string(300, 'h');
+    fits.fits_focal_length = 78.5;
+    std::int16_t ut = 14;  // outside the bar: shown as 0
+    FitsDetailsModel model(fits, ut, true);
+    TFitsDialog d(model);
+    QCOMPARE(d.windowTitle(), QString("FITS DETAILS"));
+    QCOMPARE(int(fits_fields().size()), 13);
+    for (const auto& info : fits_fields()) {
+      QLineEdit* e = d.findChild<QLineEdit*>(info.label);
+      QVERIFY2(e != nullptr, info.label);
+      QCOMPARE(e->maxLength(), int(info.max_chars));
+    }
+    QCOMPARE(d.field(FitsField::Object)->text(), QString("M42"));
+    QCOMPARE(d.field(FitsField::History)->text().size(),
+             int(fits_field_info(FitsField::History).max_chars));
+    QCOMPARE(d.field(FitsField::FocalLength)->text(), QString("78.500000"));
+    QCOMPARE(d.image_format()->text(), QString("Binned"));
+    QCOMPARE(d.time_value()->text(), QString("0"));
+    QCOMPARE(d.time_bar()->minimum(), -11);
+    QCOMPARE(d.time_bar()->maximum(), 11);
+    QVERIFY(push(&d, "Continue") && push(&d, "Abort"));
+
+    FitsDetailsModel high_res(fits, ut, false);
+    TFitsDialog d2(high_res);
+    QCOMPARE(d2.image_format()->text(), QString("High Res"));
+  }
+
+  void timeBarStepsByOneAndStopsAtItsEnds() {
+    FitsText fits;
+    std::int16_t ut = 10;
+    FitsDetailsModel model(fits, ut, false);
+    TFitsDialog d(model);
+    QCOMPARE(d.time_value()->text(), QString("10"));
+    d.time_bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    d.time_bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(model.time_difference(), 11);
+    QCOMPARE(d.time_value()->text(), QString("11"));
+    QCOMPARE(d.time_bar()->value(), 11);
+    for (int i = 0; i < 30; ++i) d.time_bar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    QCOMPARE(d.time_value()->text(), QString("-11"));
+    QCOMPARE(ut, std::int16_t(10));  // stored only on Continue
+  }
+
+  void unsignedActsAtOnceAndAbortKeepsTheRest() {
+    Tarvex& a = w().app();
+    a.fits.fits_object = "before";
+    a.fits.fits_unsigned = false;
+    ModalDriver driver;
+    driver.then<TFitsDialog>([](TFitsDialog* d) {
+      d->field(FitsField::Object)->setText("after");
+      d->unsigned_box()->click();
+      push(d, "Abort")->click();
+    });
+    QVERIFY(w().action(CM_FITS_DETAILS)->isEnabled());
+    w().command(CM_FITS_DETAILS);
+    QVERIFY(driver.finished());
+    QCOMPARE(a.fits.fits_object, std::string("before"));
+    QVERIFY(a.fits.fits_unsigned);
+  }
+
+  void continueStoresFieldsAndTheTimeDifference() {
+    Tarvex& a = w().app();
+    a.settings.ut_offset_hours = 0;
+    ModalDriver driver;
+    driver.then<TFitsDialog>([](TFitsDialog* d) {
+      d->field(FitsField::Object)->setText("NGC 7000");
+      d->field(FitsField::Exposure)->setText("12,5");
+      d->time_bar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      push(d, "Continue")->click();
+    });
+    w().command(CM_FITS_DETAILS);
+    QVERIFY(driver.finished());
+    QCOMPARE(a.fits.fits_object, std::string("NGC 7000"));
+    QCOMPARE(a.fits.fits_exposure, 12.5);
+    QCOMPARE(int(a.settings.ut_offset_hours), -1);
+  }
+
+  void saveAsFitsRunsBothDialogsAndWritesTheFile() {
+    Tarvex& a = w().app();
+    a.fits.fits_date = "";
+    const QString target = dir_->filePath("andromeda");
+    QStringList filters;
+    QString suffix;
+    ModalDriver driver;
+    driver.then<TFitsDialog>([](TFitsDialog* d) {
+      // The short date became today's date before the dialog opened.
+      QCOMPARE(d->field(FitsField::Date)->text().size(), 10);
+      push(d, "Continue")->click();
+    });
+    driver.then<QFileDialog>([&](QFileDialog* f) {
+      filters = f->nameFilters();
+      suffix = f->defaultSuffix();
+      f->selectFile(target);
+      static_cast<QDialog*>(f)->accept();  // QFileDialog::accept, through the base
+    });
+    QVERIFY(w().action(CM_SAVE_FITS)->isEnabled());
+    w().command(CM_SAVE_FITS);
+    QVERIFY(driver.finished());
+    QCOMPARE(driver.unexpected, 0);
+    QCOMPARE(filters.size(), 2);
+    QVERIFY(filters[0].startsWith("FITS file"));
+    QCOMPARE(suffix, QString("FIT"));
+    QCOMPARE(QFileInfo(target + ".FIT").size(), qint64(878080));
+    QCOMPARE(w().windowTitle(), QString("Tarvex - andromeda.fit"));
+    QVERIFY(messages_.shown.empty());
+  }
+
+  void saveAsFitsAbortAndCancelWriteNothing() {
+    {
+      ModalDriver abort;
+      abort.then<TFitsDialog>([](TFitsDialog* d) { push(d, "Abort")->click(); });
+      w().command(CM_SAVE_FITS);
+      QVERIFY(abort.finished());
+      QCOMPARE(abort.unexpected, 0);  // no file dialog after Abort
+    }
+
+    ModalDriver cancel;
+    cancel.then<TFitsDialog>([](TFitsDialog* d) { push(d, "Continue")->click(); });
+    cancel.then<QFileDialog>([](QFileDialog* f) { f->reject(); });
+    w().command(CM_SAVE_FITS);
+    QVERIFY(cancel.finished());
+    QCOMPARE(QDir(dir_->path()).entryList({"*.FIT", "*.fit"}, QDir::Files).size(), 0);
+    QCOMPARE(w().windowTitle(), QString("Tarvex - (Untitled)"));
+  }
+
+  void quickSaveWritesTheNextNumberedFile() {
+    Tarvex& a = w().app();
+    a.settings.autosave_number = 41;
+    QVERIFY(w().action(CM_QUICK_SAVE_FITS)->isEnabled());
+    QCOMPARE(w().action(CM_QUICK_SAVE_FITS)->shortcut(), QKeySequence("Ctrl+Q"));
+    w().command(CM_QUICK_SAVE_FITS);
+    const auto file = a.paths.autosave_dir(a.settings.autosave_subdir) / "IMG42.FIT";
+    QVERIFY(std::filesystem::exists(file));
+    QCOMPARE(std::filesystem::file_size(file), std::uintmax_t(878080));
+    QCOMPARE(int(a.settings.autosave_number), 42);
+    QVERIFY(w().statusBar()->currentMessage().contains("IMG42.FIT"));
+    // The number persists in the settings file.
+    Settings reread;
+    FitsText fits;
+    QCOMPARE(load_settings(a.paths.settings_file(), reread, fits, messages_), 0);
+    QCOMPARE(int(reread.autosave_number), 42);
+  }
+
+  void autosaveTextPersistsAfterContinue() {
+    Tarvex& a = w().app();
+    ModalDriver driver;
+    driver.then<TFitsDialog>([](TFitsDialog* d) {
+      d->field(FitsField::Observer)->setText("J. Night");
+      push(d, "Continue")->click();
+    });
+    w().command(CM_AUTOSAVE_FITS_TEXT);
+    QVERIFY(driver.finished());
+    Settings reread;
+    FitsText fits;
+    QCOMPARE(load_settings(a.paths.settings_file(), reread, fits, messages_), 0);
+    QCOMPARE(fits.fits_observer, std::string("J. Night"));
+    QVERIFY(messages_.shown.empty());
+  }
+};
+
+QTEST_MAIN(FitsDialogsTest)
+#include "fits_dialogs_test.moc"
