@@ -1,5 +1,6 @@
 #include "ui/picture_view.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -57,7 +58,56 @@ void PictureView::paintEvent(QPaintEvent*) {
     if (shown_w < area.width()) p.fillRect(QRect(shown_w, 0, area.width() - shown_w, area.height()), background_);
     if (shown_h < area.height()) p.fillRect(QRect(0, shown_h, shown_w, area.height() - shown_h), background_);
   }
+  if (!overlays_.empty() && !image_.isNull()) {
+    p.save();
+    if (fit_) {
+      p.scale(double(area.width()) / image_.width(), double(area.height()) / image_.height());
+    } else {
+      p.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    }
+    for (const auto& overlay : overlays_) overlay(p);
+    p.restore();
+  }
   if (after_paint) after_paint();
+}
+
+void PictureView::add_left_release_handler(ClickHandler handler) {
+  click_handlers_.push_back(std::move(handler));
+}
+
+void PictureView::add_overlay(OverlayPainter overlay) {
+  overlays_.push_back(std::move(overlay));
+  viewport()->update();
+}
+
+QPoint PictureView::image_position(QPoint pos) const {
+  if (fit_) {
+    const QSize area = viewport()->size();
+    if (area.isEmpty()) return {};
+    return {pos.x() * image_.width() / area.width(), pos.y() * image_.height() / area.height()};
+  }
+  return {pos.x() + horizontalScrollBar()->value(), pos.y() + verticalScrollBar()->value()};
+}
+
+void PictureView::move_pointer_by(int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  QPoint delta(dx, dy);
+  if (fit_ && !image_.isNull()) {
+    const QSize area = viewport()->size();
+    delta = QPoint(dx * area.width() / image_.width(), dy * area.height() / image_.height());
+  }
+  QCursor::setPos(QCursor::pos() + delta);
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || image_.isNull()) {
+    QAbstractScrollArea::mouseReleaseEvent(event);
+    return;
+  }
+  const QPoint at = image_position(event->position().toPoint());
+  for (const auto& handler : click_handlers_) {
+    if (handler(at.x(), at.y())) break;
+  }
 }
 
 void PictureView::resizeEvent(QResizeEvent* event) {
