@@ -30,6 +30,7 @@
 using namespace tarvex;
 using namespace tarvex::ui;
 using MergeModel = ::tarvex::TMergeDialog;
+using MergeBox = ::tarvex::ui::TMergeDialog;
 
 namespace {
 
@@ -54,7 +55,7 @@ void choose_file(const QString& path, QString* started_on = nullptr, QString* ti
       return;
     }
     d->selectFile(path);
-    d->accept();
+    static_cast<QDialog*>(d)->accept();
   });
 }
 
@@ -80,7 +81,7 @@ class CalibrationUiTest : public QObject {
   void click_picture(QPoint at) {
     QTest::mouseClick(w().picture()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
-  TMergeDialog* merge_box() { return w().findChild<TMergeDialog*>(); }
+  MergeBox* merge_box() { return w().findChild<MergeBox*>(); }
 
 private slots:
   void init() {
@@ -191,7 +192,7 @@ private slots:
     w().command(CM_FIT_TO_WINDOW);
 
     w().command(CM_MERGE);
-    TMergeDialog* box = merge_box();
+    MergeBox* box = merge_box();
     QVERIFY(box && box->isVisible() && !box->isModal());
     QCOMPARE(box->windowTitle(), QString("MERGE IMAGES"));
     QVERIFY(box->original_radio()->isChecked());
@@ -200,8 +201,11 @@ private slots:
     QCOMPARE(messages_.codes().back(), 31u);
 
     // Clicks give image positions: window position plus the scroll offset.
+    w().resize(500, 400);
+    QCoreApplication::processEvents();
     w().picture()->horizontalScrollBar()->setValue(10);
     w().picture()->verticalScrollBar()->setValue(4);
+    QCOMPARE(w().picture()->horizontalScrollBar()->value(), 10);
     click_picture(QPoint(100, 120));
     QCOMPARE(box->field(MergeModel::ID_BASE_X)->text(), QString("110"));
     QCOMPARE(box->field(MergeModel::ID_BASE_Y)->text(), QString("124"));
@@ -230,7 +234,7 @@ private slots:
     QCOMPARE(messages_.shown.back().caption, std::string(MERGE_HELP_CAPTION));
 
     // Merge: dx = -5, dy = -2; the base pixel meets the merge image's partner.
-    QPointer<TMergeDialog> guard(box);
+    QPointer<MergeBox> guard(box);
     box->button(MergeModel::ID_MERGE)->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!guard);
@@ -244,7 +248,7 @@ private slots:
     // Cancel, and closing the box by its frame, end a merge and keep the images.
     for (bool by_frame : {false, true}) {
       w().command(CM_MERGE);
-      TMergeDialog* again = merge_box();
+      MergeBox* again = merge_box();
       QVERIFY(again);
       QVERIFY(!again->average_box()->isChecked());
       if (by_frame) again->close();
