@@ -156,7 +156,9 @@ void TMergeDialog::press(int id) {
   refresh();
 }
 
-void TMergeDialog::reject() { press(::tarvex::TMergeDialog::ID_CANCEL); }
+void TMergeDialog::reject() {
+  press(::tarvex::TMergeDialog::ID_CANCEL);
+}
 
 void TMergeDialog::closeEvent(QCloseEvent* event) {
   // Closed by its frame while the merge is still in progress: as Cancel.

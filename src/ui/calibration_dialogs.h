@@ -24,11 +24,11 @@ QString ask_chooser_file(const FileChooserModel& model, QWidget* parent);
 // "Delete Selected File": the prompt above a field holding the chosen path.
 class TDeleteFileDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   TDeleteFileDialog(const QString& path, QWidget* parent = nullptr);
   QLineEdit* path_field() const { return path_; }
 
-private:
+ private:
   QLineEdit* path_;
 };
 
@@ -37,7 +37,7 @@ private:
 // flags; closing it by its frame cancels the merge like "Cancel".
 class TMergeDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   TMergeDialog(Tarvex& app, QWidget* parent = nullptr);
   // Shows the model's positions, radio button and flags again.
   void refresh();
@@ -50,11 +50,11 @@ public:
   // Called after the merge ran or was cancelled and the box closed.
   std::function<void()> ended;
 
-protected:
+ protected:
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
 
-private:
+ private:
   void press(int id);
   ::tarvex::TMergeDialog model_;
   QRadioButton* original_;

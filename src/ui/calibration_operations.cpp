@@ -20,7 +20,7 @@ namespace {
 // What these commands keep between runs: the chooser with its filter memory,
 // the open merge box and the cross over the last picked guide star.
 class CalibrationUi : public QObject {
-public:
+ public:
   explicit CalibrationUi(TTarvexWindow& window) : QObject(&window), window_(window) {
     setObjectName("calibration_ui");
     chooser.confirm_delete = [this](const std::filesystem::path& path) {
@@ -69,8 +69,9 @@ public:
     }
     if (app.star_pick.mode == PickMode::None) return false;
     const bool guide = app.star_pick.mode == PickMode::GuideStar;
-    const StarPickResult r = pick_click(app.star_pick, app.star, x, y, app.store().CurrentFrame.data(),
-                                        app.settings.guide_mask_radius, app.ports.messages);
+    const StarPickResult r =
+        pick_click(app.star_pick, app.star, x, y, app.store().CurrentFrame.data(),
+                   app.settings.guide_mask_radius, app.ports.messages);
     window_.picture()->move_pointer_by(r.pointer_dx, r.pointer_dy);
     if (guide && r.status == 0) {
       cross_shown = true;
@@ -95,7 +96,7 @@ public:
   int cross_x = 0;
   int cross_y = 0;
 
-private:
+ private:
   // Star searches use the "Radius of Guide Star Mask" setting when it holds
   // one of the offered radii.
   void use_mask_radius() {

@@ -46,17 +46,22 @@ void PictureView::paintEvent(QPaintEvent*) {
   const QRect area = viewport()->rect();
   if (fit_) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (!shown_.isNull()) p.drawImage(area, shown_);
-    else p.fillRect(area, background_);
+    if (!shown_.isNull())
+      p.drawImage(area, shown_);
+    else
+      p.fillRect(area, background_);
   } else {
     const int sx = horizontalScrollBar()->value();
     const int sy = verticalScrollBar()->value();
-    if (!shown_.isNull()) p.drawImage(QPoint(0, 0), shown_, QRect(sx, sy, area.width(), area.height()));
+    if (!shown_.isNull())
+      p.drawImage(QPoint(0, 0), shown_, QRect(sx, sy, area.width(), area.height()));
     const int shown_w = std::max(0, image_.width() - sx);
     const int shown_h = std::max(0, image_.height() - sy);
     // The rest of the client area, right of and below the picture.
-    if (shown_w < area.width()) p.fillRect(QRect(shown_w, 0, area.width() - shown_w, area.height()), background_);
-    if (shown_h < area.height()) p.fillRect(QRect(0, shown_h, shown_w, area.height() - shown_h), background_);
+    if (shown_w < area.width())
+      p.fillRect(QRect(shown_w, 0, area.width() - shown_w, area.height()), background_);
+    if (shown_h < area.height())
+      p.fillRect(QRect(0, shown_h, shown_w, area.height() - shown_h), background_);
   }
   if (!overlays_.empty() && !image_.isNull()) {
     p.save();
@@ -122,6 +127,8 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
   pointer_moved(pos.x() + horizontalScrollBar()->value(), pos.y() + verticalScrollBar()->value());
 }
 
-void PictureView::scrollContentsBy(int, int) { viewport()->update(); }
+void PictureView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 }  // namespace tarvex::ui

@@ -15,7 +15,7 @@ namespace tarvex::ui {
 
 class PictureView : public QAbstractScrollArea {
   Q_OBJECT
-public:
+ public:
   explicit PictureView(QWidget* parent = nullptr);
 
   void set_image(QImage image);
@@ -45,14 +45,14 @@ public:
   // to window mode.
   void refresh_scroll_range();
 
-protected:
+ protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
 
-private:
+ private:
   QImage image_;
   QImage shown_;  // the picture in the screen's format, converted once per load
   bool fit_ = false;

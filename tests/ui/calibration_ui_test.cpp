@@ -83,7 +83,7 @@ class CalibrationUiTest : public QObject {
   }
   MergeBox* merge_box() { return w().findChild<MergeBox*>(); }
 
-private slots:
+ private slots:
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
@@ -251,8 +251,10 @@ private slots:
       MergeBox* again = merge_box();
       QVERIFY(again);
       QVERIFY(!again->average_box()->isChecked());
-      if (by_frame) again->close();
-      else again->button(MergeModel::ID_CANCEL)->click();
+      if (by_frame)
+        again->close();
+      else
+        again->button(MergeModel::ID_CANCEL)->click();
       QCOMPARE(int(fs().MergeMode), 0);
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       QVERIFY(!merge_box());
