@@ -72,7 +72,6 @@ private slots:
     QVERIFY(open->isEnabled());
     QCOMPARE(w().action(CM_EXIT)->shortcuts().size(), 2);
     // Commands whose operations come later are present but disabled.
-    QVERIFY(!w().action(CM_NORMAL_STRETCH)->isEnabled());
     QVERIFY(!w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
     QCOMPARE(w().action(CM_SYNTHESIZE_COLOUR)->text(), QString("&Synthesize Colour Image"));
     // The clipboard command is enabled once a picture is shown.
