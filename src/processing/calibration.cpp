@@ -136,9 +136,17 @@ int run_calibration(Tarvex& app, const char* history_line, Operation operation) 
   return shown;
 }
 
+// True (after saying so) when a merge keeps its base image in SecondFrame.
+bool refused_during_merge(Tarvex& app) {
+  if (!app.store().MergeMode || app.merge.marking_base) return false;
+  show_message(app.ports.messages, MESSAGE_CALLER_TEXT, CALIBRATION_DURING_MERGE_TEXT);
+  return true;
+}
+
 }  // namespace
 
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
+  if (refused_during_merge(app)) return 1;
   const int loaded =
       load_second(path, SecondPurpose::SubtractDark, app.store(), app.ports.messages);
   if (loaded != 0) return loaded;
@@ -146,6 +154,7 @@ int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
 }
 
 int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
+  if (refused_during_merge(app)) return 1;
   const int loaded = load_second(path, SecondPurpose::FlatField, app.store(), app.ports.messages);
   if (loaded != 0) return loaded;
   // A flat that is black where it is normalised would turn every divided

@@ -33,9 +33,11 @@ int FileChooserModel::chosen(Tarvex& app, const std::filesystem::path& path) {
   switch (mode) {
     case ChooserMode::SelectDarkFrame: app.dark_frame_path = path; return 0;
     case ChooserMode::Delete: {
-      if (!app.ports.messages.ask_yes_no(DELETE_CAPTION,
-                                         std::string(DELETE_PROMPT) + "\n\n" + path.string()))
-        return 0;
+      const bool confirmed =
+          confirm_delete ? confirm_delete(path)
+                         : app.ports.messages.ask_yes_no(
+                               DELETE_CAPTION, std::string(DELETE_PROMPT) + "\n\n" + path.string());
+      if (!confirmed) return 0;
       std::error_code ec;
       if (!std::filesystem::remove(path, ec)) {
         show_message(app.ports.messages, MESSAGE_CALLER_TEXT,

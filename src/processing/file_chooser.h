@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "app/tarvex.h"
@@ -38,6 +39,11 @@ class FileChooserModel {
   int chosen(Tarvex& app, const std::filesystem::path& path);
   // The dialog was cancelled: nothing changes.
   void cancelled();
+
+  // Asks whether the chosen file may be deleted. When empty, the messages
+  // port asks a yes/no question; the window puts its "Delete Selected File"
+  // dialog here.
+  std::function<bool(const std::filesystem::path&)> confirm_delete;
 
  private:
   ChooserMode mode_ = ChooserMode::DarkSubtraction;

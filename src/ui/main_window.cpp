@@ -21,6 +21,7 @@
 #include "app/messages.h"
 #include "app/program_defaults.h"
 #include "app/view_commands.h"
+#include "processing/merge.h"
 #include "ui/dialogs.h"
 #include "ui/icons.h"
 #include "ui/picture_view.h"
@@ -205,6 +206,7 @@ void TTarvexWindow::update_commands() {
   }
   actions_[CM_FIT_TO_WINDOW]->setChecked(app_->display.fit_to_window);
   actions_[CM_AUTO_CONTRAST]->setChecked(app_->display.auto_contrast);
+  actions_[CM_PICK_GUIDE_STAR]->setChecked(guide_star_pick_checked(app_->star_pick));
 }
 
 void TTarvexWindow::command(int id) {
@@ -248,7 +250,8 @@ QString TTarvexWindow::ask_save_path(const char* filter, const QString& default_
 }
 
 void TTarvexWindow::open_file(const QString& path) {
-  if (open_image(*app_, path.toStdString()) == 0) {
+  // While merging, the base image is kept before the merge image is read.
+  if (open_merge_partner(*app_, path.toStdString()) == 0) {
     open_filter_ = open_filter_after(path.toStdString());
   }
 }

@@ -1,5 +1,6 @@
 #include "ui/picture_view.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -45,19 +46,73 @@ void PictureView::paintEvent(QPaintEvent*) {
   const QRect area = viewport()->rect();
   if (fit_) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (!shown_.isNull()) p.drawImage(area, shown_);
-    else p.fillRect(area, background_);
+    if (!shown_.isNull())
+      p.drawImage(area, shown_);
+    else
+      p.fillRect(area, background_);
   } else {
     const int sx = horizontalScrollBar()->value();
     const int sy = verticalScrollBar()->value();
-    if (!shown_.isNull()) p.drawImage(QPoint(0, 0), shown_, QRect(sx, sy, area.width(), area.height()));
+    if (!shown_.isNull())
+      p.drawImage(QPoint(0, 0), shown_, QRect(sx, sy, area.width(), area.height()));
     const int shown_w = std::max(0, image_.width() - sx);
     const int shown_h = std::max(0, image_.height() - sy);
     // The rest of the client area, right of and below the picture.
-    if (shown_w < area.width()) p.fillRect(QRect(shown_w, 0, area.width() - shown_w, area.height()), background_);
-    if (shown_h < area.height()) p.fillRect(QRect(0, shown_h, shown_w, area.height() - shown_h), background_);
+    if (shown_w < area.width())
+      p.fillRect(QRect(shown_w, 0, area.width() - shown_w, area.height()), background_);
+    if (shown_h < area.height())
+      p.fillRect(QRect(0, shown_h, shown_w, area.height() - shown_h), background_);
+  }
+  if (!overlays_.empty() && !image_.isNull()) {
+    p.save();
+    if (fit_) {
+      p.scale(double(area.width()) / image_.width(), double(area.height()) / image_.height());
+    } else {
+      p.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    }
+    for (const auto& overlay : overlays_) overlay(p);
+    p.restore();
   }
   if (after_paint) after_paint();
+}
+
+void PictureView::add_left_release_handler(ClickHandler handler) {
+  click_handlers_.push_back(std::move(handler));
+}
+
+void PictureView::add_overlay(OverlayPainter overlay) {
+  overlays_.push_back(std::move(overlay));
+  viewport()->update();
+}
+
+QPoint PictureView::image_position(QPoint pos) const {
+  if (fit_) {
+    const QSize area = viewport()->size();
+    if (area.isEmpty()) return {};
+    return {pos.x() * image_.width() / area.width(), pos.y() * image_.height() / area.height()};
+  }
+  return {pos.x() + horizontalScrollBar()->value(), pos.y() + verticalScrollBar()->value()};
+}
+
+void PictureView::move_pointer_by(int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  QPoint delta(dx, dy);
+  if (fit_ && !image_.isNull()) {
+    const QSize area = viewport()->size();
+    delta = QPoint(dx * area.width() / image_.width(), dy * area.height() / image_.height());
+  }
+  QCursor::setPos(QCursor::pos() + delta);
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || image_.isNull()) {
+    QAbstractScrollArea::mouseReleaseEvent(event);
+    return;
+  }
+  const QPoint at = image_position(event->position().toPoint());
+  for (const auto& handler : click_handlers_) {
+    if (handler(at.x(), at.y())) break;
+  }
 }
 
 void PictureView::resizeEvent(QResizeEvent* event) {
@@ -72,6 +127,8 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
   pointer_moved(pos.x() + horizontalScrollBar()->value(), pos.y() + verticalScrollBar()->value());
 }
 
-void PictureView::scrollContentsBy(int, int) { viewport()->update(); }
+void PictureView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 }  // namespace tarvex::ui

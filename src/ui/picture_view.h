@@ -7,12 +7,15 @@
 #include <QColor>
 #include <QImage>
 #include <functional>
+#include <vector>
+
+class QPainter;
 
 namespace tarvex::ui {
 
 class PictureView : public QAbstractScrollArea {
   Q_OBJECT
-public:
+ public:
   explicit PictureView(QWidget* parent = nullptr);
 
   void set_image(QImage image);
@@ -24,21 +27,38 @@ public:
   std::function<void()> after_paint;
   // Called with image coordinates while the pointer moves over the picture.
   std::function<void(int x, int y)> pointer_moved;
+  // Handlers of a left button release over the picture, given the image
+  // column and row under the pointer (window position plus scroll offset, or
+  // scaled back to the image in Fit to window mode). They are asked in the
+  // order added; the first that returns true takes the click.
+  using ClickHandler = std::function<bool(int x, int y)>;
+  void add_left_release_handler(ClickHandler handler);
+  // Drawings over the picture (the cross on a picked guide star), in image
+  // coordinates: the painter is already scrolled or scaled to the image.
+  using OverlayPainter = std::function<void(QPainter& painter)>;
+  void add_overlay(OverlayPainter overlay);
+  // The image position under a viewport position.
+  QPoint image_position(QPoint viewport_position) const;
+  // Moves the mouse pointer by a distance in image pixels.
+  void move_pointer_by(int dx, int dy);
   // The scroll range: picture size minus viewport size, at least 0; 0 in Fit
   // to window mode.
   void refresh_scroll_range();
 
-protected:
+ protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
 
-private:
+ private:
   QImage image_;
   QImage shown_;  // the picture in the screen's format, converted once per load
   bool fit_ = false;
   QColor background_{192, 192, 192};
+  std::vector<ClickHandler> click_handlers_;
+  std::vector<OverlayPainter> overlays_;
 };
 
 }  // namespace tarvex::ui

@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "files/raw_file.h"
 #include "processing/file_chooser.h"
+#include "processing/merge.h"
 #include "test_support.h"
 
 namespace tarvex {
@@ -175,6 +176,29 @@ TEST_F(CalibrationTest, CommandsTakeUndoWriteHistoryAndStopOnAFailedLoad) {
   EXPECT_EQ(fs().CurrentFrame[752 + 10], static_cast<int>((*before)[752 + 10] * 1.0802));
 }
 
+TEST_F(CalibrationTest, CalibrationWaitsWhileAMergeHoldsItsBaseImage) {
+  auto dark = std::make_unique<Frame>();
+  dark->fill(100);
+  const auto dark_path = write_raw("dark~m", *dark);
+  fs().CurrentFrame.fill(1000);
+  ASSERT_EQ(start_merge(*app), 0);
+  // While the base image is being marked, SecondFrame is free: calibration runs.
+  EXPECT_EQ(subtract_dark_command(*app, dark_path), 0);
+  EXPECT_EQ(fs().CurrentFrame[3000], 900);
+  keep_merge_base(*app);
+  const auto base = std::make_unique<Frame>(fs().SecondFrame);
+  app.messages.shown.clear();
+  EXPECT_EQ(subtract_dark_command(*app, dark_path), 1);
+  EXPECT_EQ(flat_field_command(*app, dark_path), 1);
+  ASSERT_EQ(app.messages.codes(), (std::vector<unsigned>{50, 50}));
+  EXPECT_EQ(app.messages.shown[0].text, CALIBRATION_DURING_MERGE_TEXT);
+  EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
+  EXPECT_EQ(fs().CurrentFrame[3000], 900);
+  cancel_merge(*app);
+  EXPECT_EQ(subtract_dark_command(*app, dark_path), 0);
+  EXPECT_EQ(fs().CurrentFrame[3000], 800);
+}
+
 TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   FileChooserModel chooser;
   EXPECT_EQ(chooser.initial_filter(), 1);
@@ -214,6 +238,25 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   EXPECT_EQ(chooser.chosen(*app, victim), 0);
   EXPECT_FALSE(std::filesystem::exists(victim));
   EXPECT_EQ(chooser.initial_filter(), 1);
+
+  // A confirmation hook replaces the yes/no question: its answer decides alone.
+  const auto kept = write_raw("keep~2", *frame);
+  const std::size_t asked = app.messages.shown.size();
+  std::vector<std::filesystem::path> confirmed;
+  chooser.confirm_delete = [&](const std::filesystem::path& p) {
+    confirmed.push_back(p);
+    return confirmed.size() == 2;
+  };
+  chooser.begin(ChooserMode::Delete);
+  EXPECT_EQ(chooser.chosen(*app, kept), 0);
+  EXPECT_TRUE(std::filesystem::exists(kept));
+  chooser.begin(ChooserMode::Delete);
+  EXPECT_EQ(chooser.chosen(*app, kept), 0);
+  EXPECT_FALSE(std::filesystem::exists(kept));
+  ASSERT_EQ(confirmed.size(), 2u);
+  EXPECT_EQ(confirmed[0], kept);
+  EXPECT_EQ(app.messages.shown.size(), asked);
+  chooser.confirm_delete = nullptr;
 
   // Dark subtraction through the chooser.
   fs().CurrentFrame.fill(300);
