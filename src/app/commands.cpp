@@ -43,8 +43,8 @@ constexpr CommandInfo kCommands[] = {
     {CM_AUTO_CONTRAST, M::View, "&Auto contrast stretch image", nullptr, nullptr, R::Always, true},
     {CM_MAX_PALETTE_STRETCH, M::View, "Max Palette Stretch", nullptr, nullptr, R::Always, false},
     {CM_PROCESSING_HISTORY, M::View, "Processing &History", nullptr, nullptr, R::Always, false},
-    {CM_FITS_DETAILS, M::View, "&Show/Edit Current Image FITS details", nullptr, nullptr,
-     R::Always, false},
+    {CM_FITS_DETAILS, M::View, "&Show/Edit Current Image FITS details", nullptr, nullptr, R::Always,
+     false},
     {CM_SHOW_VALUES, M::View, "Show &Values", nullptr, nullptr, R::Always, false},
     // Colour
     {CM_SYNTHESIZE_COLOUR, M::Colour, "&Synthesize Colour Image", "Ctrl+C", nullptr, R::Always,
@@ -54,8 +54,7 @@ constexpr CommandInfo kCommands[] = {
     {CM_CHROMATISM, M::Colour, "Adjust Chroma&tism", nullptr, nullptr, R::Always, false},
     {CM_COLOUR_OVERLOAD, M::Colour, "Colour &Overload Smoothing", nullptr, nullptr, R::Always,
      false},
-    {CM_LOW_PASS_COLOUR, M::Colour, "&Low Pass Colour Filter ", nullptr, nullptr, R::Always,
-     false},
+    {CM_LOW_PASS_COLOUR, M::Colour, "&Low Pass Colour Filter ", nullptr, nullptr, R::Always, false},
     {CM_BALANCE_COLOUR_HISTOGRAM, M::Colour, "Balance Colour &Histogram", nullptr, nullptr,
      R::Always, false},
     // Contrast
@@ -63,8 +62,7 @@ constexpr CommandInfo kCommands[] = {
     {CM_POWER_STRETCH, M::Contrast, "&Power Law Stretch", nullptr, nullptr, R::Always, false},
     {CM_SINE_STRETCH, M::Contrast, "&Sine Law Stretch", nullptr, nullptr, R::Always, false},
     {CM_REMOVE_BACKGROUND, M::Contrast, "&Remove Background", nullptr, nullptr, R::Always, false},
-    {CM_NON_LINEAR_STRETCH, M::Contrast, "N&on-Linear Stretch", nullptr, nullptr, R::Always,
-     false},
+    {CM_NON_LINEAR_STRETCH, M::Contrast, "N&on-Linear Stretch", nullptr, nullptr, R::Always, false},
     {CM_LOG_STRETCH, M::Contrast, "&Logarithmic Stretch", nullptr, nullptr, R::Always, false},
     {CM_ANTILOG_STRETCH, M::Contrast, "&Antilogarithmic Stretch", nullptr, nullptr, R::Always,
      false},
@@ -77,11 +75,10 @@ constexpr CommandInfo kCommands[] = {
      false},
     {CM_SMOOTHER_SHARPER, M::Filters, "&Smoother/Sharper Filter", nullptr, nullptr, R::Always,
      false},
-    {CM_MEDIAN, M::Filters, "&Median Filter - Noise Reduction", nullptr, nullptr, R::Always,
-     false},
+    {CM_MEDIAN, M::Filters, "&Median Filter - Noise Reduction", nullptr, nullptr, R::Always, false},
     {CM_GAUSSIAN, M::Filters, "&Gaussian Smoother Filter", nullptr, nullptr, R::Always, false},
-    {CM_WEIGHTED_MEAN, M::Filters, "Low Pass &Weighted Mean &Smoother", nullptr, nullptr,
-     R::Always, false},
+    {CM_WEIGHTED_MEAN, M::Filters, "Low Pass &Weighted Mean &Smoother", nullptr, nullptr, R::Always,
+     false},
     {CM_BAS_RELIEF, M::Filters, "&Bas Relief Generator", nullptr, nullptr, R::Always, false},
     {CM_GRADIENT, M::Filters, "Gradient &Filter", nullptr, nullptr, R::Always, false},
     {CM_VERTICAL_SMOOTHING, M::Filters, "&Vertical Smoothing", nullptr, nullptr, R::Always, false},
@@ -107,9 +104,9 @@ constexpr CommandInfo kCommands[] = {
 };
 
 constexpr MenuInfo kMenus[] = {
-    {M::File, "&File"},       {M::Edit, "&Edit"},         {M::View, "&View"},
-    {M::Colour, "&Colour"},   {M::Contrast, "C&ontrast"}, {M::Filters, "F&ilters"},
-    {M::Merge, "&Merge"},     {M::Histogram, "&Histogram"}, {M::Help, "H&elp"},
+    {M::File, "&File"},     {M::Edit, "&Edit"},           {M::View, "&View"},
+    {M::Colour, "&Colour"}, {M::Contrast, "C&ontrast"},   {M::Filters, "F&ilters"},
+    {M::Merge, "&Merge"},   {M::Histogram, "&Histogram"}, {M::Help, "H&elp"},
 };
 
 struct Hint {
@@ -170,7 +167,9 @@ constexpr ToolButton kToolBar[] = {
 
 }  // namespace
 
-std::span<const CommandInfo> command_table() { return kCommands; }
+std::span<const CommandInfo> command_table() {
+  return kCommands;
+}
 
 const CommandInfo* find_command(int id) {
   for (const auto& c : kCommands)
@@ -178,7 +177,9 @@ const CommandInfo* find_command(int id) {
   return nullptr;
 }
 
-std::span<const MenuInfo> menu_bar() { return kMenus; }
+std::span<const MenuInfo> menu_bar() {
+  return kMenus;
+}
 
 std::string_view command_hint(int id) {
   for (const auto& h : kHints)
@@ -186,17 +187,16 @@ std::string_view command_hint(int id) {
   return {};
 }
 
-std::span<const ToolButton> tool_bar() { return kToolBar; }
+std::span<const ToolButton> tool_bar() {
+  return kToolBar;
+}
 
 bool command_enabled(const CommandInfo& command, const CommandState& state) {
   if (!state.has_operation || state.busy) return false;
   switch (command.rule) {
-    case EnableRule::Always:
-      return true;
-    case EnableRule::Telescope:
-      return state.telescope_type != 'n';
-    case EnableRule::Picture:
-      return state.picture_loaded;
+    case EnableRule::Always: return true;
+    case EnableRule::Telescope: return state.telescope_type != 'n';
+    case EnableRule::Picture: return state.picture_loaded;
   }
   return false;
 }

@@ -100,7 +100,7 @@ struct CommandInfo {
   const char* accelerator;   // key sequence ("Ctrl+O"), or nullptr
   const char* accelerator2;  // a second key sequence, or nullptr
   EnableRule rule;
-  bool checkable;            // shows a check mark while its state is on
+  bool checkable;  // shows a check mark while its state is on
 };
 
 // Every command, in menu order within each menu.
@@ -130,7 +130,7 @@ struct CommandState {
   bool has_operation = false;  // the command's operation exists in this build
   char telescope_type = 'n';
   bool picture_loaded = false;
-  bool busy = false;           // a long operation is running
+  bool busy = false;  // a long operation is running
 };
 
 // Whether the command can be chosen now. While a long operation runs no

@@ -18,6 +18,8 @@ void print_command(Tarvex& app) {
                                     {"PRINT", app.paths.bitmap_file(false).string()});
 }
 
-void print_setup_command(Tarvex& app) { app.ports.launcher.start_detached(PRINT_PROGRAM, {"SETUP"}); }
+void print_setup_command(Tarvex& app) {
+  app.ports.launcher.start_detached(PRINT_PROGRAM, {"SETUP"});
+}
 
 }  // namespace tarvex

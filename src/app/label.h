@@ -20,7 +20,7 @@ enum class LabelDate { None, Auto, Fits };
 // The state of the "Label Current Image" dialog. "Auto Date" keeps its state
 // from one opening to the next; the text and "Use FITs Date" start afresh.
 class LabelDialogModel {
-public:
+ public:
   void open() {
     text_.clear();
     use_fits_date_ = false;
@@ -41,7 +41,7 @@ public:
     return use_fits_date_ ? LabelDate::Fits : auto_date_ ? LabelDate::Auto : LabelDate::None;
   }
 
-private:
+ private:
   std::string text_;
   bool auto_date_ = false;
   bool use_fits_date_ = false;

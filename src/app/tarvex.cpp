@@ -65,6 +65,8 @@ int rebuild_picture(Tarvex& app) {
   return write_picture(app);
 }
 
-void after_paint(Tarvex& app) { compute_image_histogram(app.store()); }
+void after_paint(Tarvex& app) {
+  compute_image_histogram(app.store());
+}
 
 }  // namespace tarvex

@@ -13,8 +13,8 @@
 #include "image/frame_store.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
-#include "processing/stretch.h"
 #include "processing/merge_state.h"
+#include "processing/stretch.h"
 #include "scope/star_location.h"
 #include "scope/star_pick.h"
 
@@ -30,7 +30,7 @@ struct Ports {
 };
 
 class Tarvex {
-public:
+ public:
   Tarvex(Paths paths, Ports ports);
   Tarvex(const Tarvex&) = delete;
   Tarvex& operator=(const Tarvex&) = delete;
@@ -60,7 +60,7 @@ public:
   StarPickState star_pick;
   MergeState merge;
 
-private:
+ private:
   std::unique_ptr<FrameStore> store_;
 };
 

@@ -23,7 +23,7 @@ bool set_max_stretch_all(Tarvex& app, bool on);
 
 // The "Stretch Palette" dialog: a scroll bar 12..16 and the all-images box.
 class StretchPaletteModel {
-public:
+ public:
   explicit StretchPaletteModel(DisplayState& display) : display_(display) {}
   int bits() const { return display_.palette_bits; }
   void line_left() { set_bits(display_.palette_bits - 1); }
@@ -37,7 +37,7 @@ public:
   // The edit box's text.
   std::string value_text() const { return std::to_string(display_.palette_bits); }
 
-private:
+ private:
   DisplayState& display_;
 };
 

@@ -44,7 +44,7 @@ constexpr const char* kUsage =
 
 // Messages go to the error stream as "message N: text".
 class StreamMessages : public Messages {
-public:
+ public:
   explicit StreamMessages(std::ostream& err) : err_(err) {}
   int message(unsigned code, const std::string& text) override {
     err_ << "message " << code << ": " << text << "\n";
@@ -60,7 +60,7 @@ public:
     return false;
   }
 
-private:
+ private:
   std::ostream& err_;
 };
 

@@ -53,8 +53,8 @@ std::optional<long> int_key(const StepKeys& keys, const std::string& key, long l
   return v;
 }
 
-std::optional<double> double_key(const StepKeys& keys, const std::string& key, double lo,
-                                 double hi, std::optional<double> fallback, std::string& error) {
+std::optional<double> double_key(const StepKeys& keys, const std::string& key, double lo, double hi,
+                                 std::optional<double> fallback, std::string& error) {
   auto it = keys.find(key);
   if (it == keys.end()) {
     if (!fallback) error = "missing key '" + key + "'";

@@ -40,12 +40,12 @@ struct StepInfo {
 };
 
 class StepRegistry {
-public:
+ public:
   void add(std::string name, std::string help, StepFunction run);
   const StepInfo* find(const std::string& name) const;
   const std::vector<StepInfo>& all() const { return steps_; }
 
-private:
+ private:
   std::vector<StepInfo> steps_;
 };
 
@@ -56,8 +56,8 @@ const StepRegistry& steps();
 // the key is missing (and has no default) or its value is out of range.
 std::optional<long> int_key(const StepKeys& keys, const std::string& key, long lo, long hi,
                             std::optional<long> fallback, std::string& error);
-std::optional<double> double_key(const StepKeys& keys, const std::string& key, double lo,
-                                 double hi, std::optional<double> fallback, std::string& error);
+std::optional<double> double_key(const StepKeys& keys, const std::string& key, double lo, double hi,
+                                 std::optional<double> fallback, std::string& error);
 std::optional<bool> bool_key(const StepKeys& keys, const std::string& key,
                              std::optional<bool> fallback, std::string& error);
 // Refuses keys outside `allowed`.

@@ -10,13 +10,12 @@ void register_foundation_steps(StepRegistry& registry) {
     if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
     return StepResult{undo_filter_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
   });
-  registry.add("undo-colour", "Edit > Undo Last Colour Filter",
-               [](Tarvex& app, const StepKeys& keys) {
-                 StepResult r;
-                 if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
-                 return StepResult{undo_colour_filter_command(app) == 0 ? STEP_OK : STEP_FAILED,
-                                   {}};
-               });
+  registry.add(
+      "undo-colour", "Edit > Undo Last Colour Filter", [](Tarvex& app, const StepKeys& keys) {
+        StepResult r;
+        if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
+        return StepResult{undo_colour_filter_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
+      });
 }
 
 }  // namespace tarvex::cli

@@ -11,7 +11,9 @@ namespace {
 std::optional<std::tm> g_fixed_time;
 }
 
-void set_fixed_time(std::optional<std::tm> time) { g_fixed_time = time; }
+void set_fixed_time(std::optional<std::tm> time) {
+  g_fixed_time = time;
+}
 
 std::tm current_time() {
   if (g_fixed_time) return *g_fixed_time;
@@ -48,24 +50,24 @@ void register_view_steps(StepRegistry& registry) {
                  if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
                  return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
                });
-  registry.add("label",
-               "Edit > Label Image: text=TEXT (up to 30 characters), auto-date=0|1 (default 0)",
-               [](Tarvex& app, const StepKeys& keys) {
-                 StepResult r;
-                 if (!only_keys(keys, {"text", "auto-date"}, r.error)) {
-                   return StepResult{STEP_USAGE, r.error};
-                 }
-                 auto it = keys.find("text");
-                 const std::string text = it == keys.end() ? std::string() : it->second;
-                 if (text.size() > LABEL_TEXT_MAX) {
-                   return StepResult{STEP_USAGE, "key 'text' holds at most 30 characters"};
-                 }
-                 const auto date = bool_key(keys, "auto-date", false, r.error);
-                 if (!date) return StepResult{STEP_USAGE, r.error};
-                 const int result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None,
-                                                current_time());
-                 return StepResult{result == 0 ? STEP_OK : STEP_FAILED, {}};
-               });
+  registry.add(
+      "label", "Edit > Label Image: text=TEXT (up to 30 characters), auto-date=0|1 (default 0)",
+      [](Tarvex& app, const StepKeys& keys) {
+        StepResult r;
+        if (!only_keys(keys, {"text", "auto-date"}, r.error)) {
+          return StepResult{STEP_USAGE, r.error};
+        }
+        auto it = keys.find("text");
+        const std::string text = it == keys.end() ? std::string() : it->second;
+        if (text.size() > LABEL_TEXT_MAX) {
+          return StepResult{STEP_USAGE, "key 'text' holds at most 30 characters"};
+        }
+        const auto date = bool_key(keys, "auto-date", false, r.error);
+        if (!date) return StepResult{STEP_USAGE, r.error};
+        const int result =
+            label_image(app, text, *date ? LabelDate::Auto : LabelDate::None, current_time());
+        return StepResult{result == 0 ? STEP_OK : STEP_FAILED, {}};
+      });
 }
 
 }  // namespace tarvex::cli

@@ -102,7 +102,8 @@ const char* layout_name(FileLayout layout) {
   switch (layout) {
     case FileLayout::RawFrameOnly: return "KR File, frame only, no tag (872320 bytes)";
     case FileLayout::RawTagged: return "KR File, tag and frame (872330 bytes)";
-    case FileLayout::RawColour8: return "KR File, tag, frame and 8-bit colour planes (2180810 bytes)";
+    case FileLayout::RawColour8:
+      return "KR File, tag, frame and 8-bit colour planes (2180810 bytes)";
     case FileLayout::RawColour16:
       return "KR File, tag, frame and 16-bit colour planes (3489290 bytes)";
     case FileLayout::FitsBinnedMono: return "FITS, binned monochrome (878400 bytes)";
@@ -230,7 +231,8 @@ int load_raw(const std::filesystem::path& path, LoadTarget t, Messages& messages
   }
   ok = ok && read_frame(in, fs.CurrentFrame.data());
   if (ok && layout == FileLayout::RawColour8) {
-    ok = in.read(fs.RedBytes.data(), FRAME_SAMPLES) && in.read(fs.GreenBytes.data(), FRAME_SAMPLES) &&
+    ok = in.read(fs.RedBytes.data(), FRAME_SAMPLES) &&
+         in.read(fs.GreenBytes.data(), FRAME_SAMPLES) &&
          in.read(fs.BlueBytes.data(), FRAME_SAMPLES);
     if (ok) {
       fs.HasBytePlanes = 1;

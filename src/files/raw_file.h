@@ -14,10 +14,10 @@
 
 namespace tarvex {
 
-inline constexpr std::uint64_t RAW_FRAME_ONLY = 872320;         // older files, no tag
-inline constexpr std::uint64_t RAW_TAGGED = 872330;             // tag, frame
-inline constexpr std::uint64_t RAW_COLOUR_8BIT = 2180810;       // tag, frame, 8-bit planes
-inline constexpr std::uint64_t RAW_COLOUR_16BIT = 3489290;      // tag, frame, 16-bit planes
+inline constexpr std::uint64_t RAW_FRAME_ONLY = 872320;     // older files, no tag
+inline constexpr std::uint64_t RAW_TAGGED = 872330;         // tag, frame
+inline constexpr std::uint64_t RAW_COLOUR_8BIT = 2180810;   // tag, frame, 8-bit planes
+inline constexpr std::uint64_t RAW_COLOUR_16BIT = 3489290;  // tag, frame, 16-bit planes
 inline constexpr std::uint64_t FITS_BINNED_MONO = 878400;
 inline constexpr std::uint64_t FITS_NORMAL_MONO = 878080;
 inline constexpr std::uint64_t FITS_COLOUR_8BIT = 2186560;
@@ -26,7 +26,8 @@ inline constexpr std::size_t RAW_TAG_SIZE = 10;
 inline constexpr std::size_t FRAME_BYTES = 2 * FRAME_SAMPLES;  // 872320
 
 // The filter of the raw file dialogs.
-inline constexpr const char* RAW_OPEN_FILTER = "Velquor (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|";
+inline constexpr const char* RAW_OPEN_FILTER =
+    "Velquor (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|";
 
 enum class FileLayout {
   Unknown,

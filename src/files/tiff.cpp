@@ -12,12 +12,12 @@ constexpr int kMonoStrips = 10;
 constexpr int kMonoRowsPerStrip = 58;
 constexpr int kColourStrips = 20;
 constexpr int kColourRowsPerStrip = 29;
-constexpr std::uint32_t kMonoStripBytes = kMonoRowsPerStrip * FRAME_WIDTH;            // 43616
-constexpr std::uint32_t kColourStripBytes = kColourRowsPerStrip * FRAME_WIDTH * 3;    // 65424
+constexpr std::uint32_t kMonoStripBytes = kMonoRowsPerStrip * FRAME_WIDTH;          // 43616
+constexpr std::uint32_t kColourStripBytes = kColourRowsPerStrip * FRAME_WIDTH * 3;  // 65424
 constexpr std::uint32_t kColourBitsOffset = TIFF_COLOUR_PIXELS_OFFSET + 3 * FRAME_SAMPLES;
 
 class Header {
-public:
+ public:
   void u16(std::uint32_t v) {
     bytes_[n_++] = static_cast<std::uint8_t>(v);
     bytes_[n_++] = static_cast<std::uint8_t>(v >> 8);
@@ -41,7 +41,7 @@ public:
   const std::uint8_t* data() const { return bytes_.data(); }
   std::size_t size() const { return n_; }
 
-private:
+ private:
   std::array<std::uint8_t, TIFF_COLOUR_PIXELS_OFFSET> bytes_{};
   std::size_t n_ = 0;
 };

@@ -8,8 +8,8 @@ namespace {
 
 void mirror_plane(Frame& plane, Frame& scratch, int first_row) {
   const std::size_t begin = static_cast<std::size_t>(first_row) * FRAME_WIDTH;
-  std::copy(plane.begin() + static_cast<std::ptrdiff_t>(begin),
-            plane.begin() + FRAME_SAMPLES, scratch.begin() + static_cast<std::ptrdiff_t>(begin));
+  std::copy(plane.begin() + static_cast<std::ptrdiff_t>(begin), plane.begin() + FRAME_SAMPLES,
+            scratch.begin() + static_cast<std::ptrdiff_t>(begin));
   for (int row = first_row; row < FRAME_HEIGHT; ++row) {
     const std::size_t start = static_cast<std::size_t>(row) * FRAME_WIDTH;
     std::reverse_copy(scratch.begin() + static_cast<std::ptrdiff_t>(start),

@@ -15,7 +15,7 @@ namespace tarvex {
 // Prints every message to stderr as "message N: text"; own-caption boxes as
 // "caption: text". Yes/No questions are answered with the preset answer.
 class StderrMessages : public Messages {
-public:
+ public:
   explicit StderrMessages(bool answer = false) : answer_(answer) {}
   int message(unsigned code, const std::string& text) override {
     std::fprintf(stderr, "message %u: %s\n", code, text.c_str());
@@ -32,14 +32,14 @@ public:
   }
   int count() const { return count_; }
 
-private:
+ private:
   bool answer_;
   int count_ = 0;
 };
 
 // Keeps every message and box it was asked to show.
 class RecordingMessages : public Messages {
-public:
+ public:
   struct Shown {
     unsigned code;  // 0 for own-caption boxes
     std::string caption;
@@ -67,7 +67,7 @@ public:
 };
 
 class SteadyClock : public Clock {
-public:
+ public:
   std::uint32_t now_ms() override {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
@@ -78,7 +78,7 @@ public:
 
 // A clock that moves on only when told, or by a fixed step each time it is read.
 class VirtualClock : public Clock {
-public:
+ public:
   explicit VirtualClock(std::uint32_t step_per_read = 1) : step_(step_per_read) {}
   std::uint32_t now_ms() override {
     now_ += step_;
@@ -88,13 +88,13 @@ public:
   void beep() override { ++beeps; }
   int beeps = 0;
 
-private:
+ private:
   std::uint32_t now_ = 0;
   std::uint32_t step_;
 };
 
 class NullPump : public EventPump {
-public:
+ public:
   void pump() override { ++pumps; }
   bool abort_requested() override { return abort; }
   void clear_abort() override { abort = false; }
@@ -103,7 +103,7 @@ public:
 };
 
 class RecordingProgress : public Progress {
-public:
+ public:
   void open(const std::string& caption) override {
     captions.push_back(caption);
     is_open = true;
@@ -118,7 +118,7 @@ public:
 };
 
 class RecordingLauncher : public Launcher {
-public:
+ public:
   bool start_detached(const std::string& program, const std::vector<std::string>& args) override {
     launched.emplace_back(program, args);
     return result;
@@ -128,7 +128,7 @@ public:
 };
 
 class RecordingDisplaySink : public DisplaySink {
-public:
+ public:
   void set_title(const std::string& t) override { title = t; }
   void reload_bitmap(const std::string& path, bool colour) override {
     last_bitmap = path;

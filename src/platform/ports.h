@@ -15,7 +15,7 @@ enum class BoxIcon { None, Stop, Warning, Information };
 // Message boxes. `message` shows a coded message from the table (caption
 // "Tarvex", one OK button, no icon); `box` shows a box with its own caption.
 class Messages {
-public:
+ public:
   virtual ~Messages() = default;
   // Shows the already resolved text of message `code`. Returns 0 when the box
   // was closed normally, 2 if it reports a cancel.
@@ -27,7 +27,7 @@ public:
 
 // Millisecond ticks (like the system millisecond clock) and the system beep.
 class Clock {
-public:
+ public:
   virtual ~Clock() = default;
   virtual std::uint32_t now_ms() = 0;
   virtual void beep() = 0;
@@ -35,7 +35,7 @@ public:
 
 // Keeps the window alive during long work and reports presses that abort.
 class EventPump {
-public:
+ public:
   virtual ~EventPump() = default;
   virtual void pump() = 0;
   // True once a key or a left or right mouse button was pressed since the
@@ -46,7 +46,7 @@ public:
 
 // The "Filter Progress" window and the busy cursor.
 class Progress {
-public:
+ public:
   virtual ~Progress() = default;
   virtual void open(const std::string& caption) = 0;
   virtual void set_position(int position) = 0;  // 0..256; above 256 shows full
@@ -56,7 +56,7 @@ public:
 
 // Starts a separate program and returns at once.
 class Launcher {
-public:
+ public:
   virtual ~Launcher() = default;
   virtual bool start_detached(const std::string& program, const std::vector<std::string>& args) = 0;
 };
@@ -64,7 +64,7 @@ public:
 // The user-interface side of the display: the window title and the picture
 // loaded back from the bitmap file that refresh_display wrote.
 class DisplaySink {
-public:
+ public:
   virtual ~DisplaySink() = default;
   virtual void set_title(const std::string& title) = 0;
   // `colour` tells whether the bitmap is 24-bit (system palette) or 8-bit

@@ -17,14 +17,14 @@ namespace tarvex::ui {
 
 class TLabelDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   TLabelDialog(LabelDialogModel& model, const FitsText& fits, Messages& messages,
                QWidget* parent = nullptr);
   QLineEdit* text_field() const { return text_; }
   QCheckBox* auto_date_box() const { return auto_date_; }
   QCheckBox* fits_date_box() const { return fits_date_; }
 
-private:
+ private:
   void refresh();
   LabelDialogModel& model_;
   QLineEdit* text_;
@@ -34,13 +34,13 @@ private:
 
 class TPaletteDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   TPaletteDialog(StretchPaletteModel& model, QWidget* parent = nullptr);
   QScrollBar* scroll_bar() const { return bar_; }
   QLineEdit* value_field() const { return value_; }
   QCheckBox* all_images_box() const { return all_; }
 
-private:
+ private:
   void refresh();
   StretchPaletteModel& model_;
   QScrollBar* bar_;
@@ -52,17 +52,17 @@ private:
 // with 'R', 'G', 'B', 'N' or 'L'; "Finished" calls `finished`.
 class TValuesDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   explicit TValuesDialog(QWidget* parent = nullptr);
   void show_readout(const PixelReadout& r);
   QString readout_text() const;
   std::function<void(char)> choose_view;
   std::function<void()> finished;
 
-protected:
+ protected:
   void closeEvent(QCloseEvent* event) override;
 
-private:
+ private:
   QLabel* x_;
   QLabel* y_;
   QLabel* red_;

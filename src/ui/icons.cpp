@@ -16,16 +16,16 @@ struct Look {
 // Files blue, camera and palette dark, settings grey, colour in its colours,
 // contrast orange, filters green, calibration purple.
 const Look kLooks[] = {
-    {24333, "S", QColor(40, 90, 170)},   {24336, "FT", QColor(40, 90, 170)},
-    {24332, "O", QColor(40, 90, 170)},   {1000, "", QColor(30, 30, 30)},
-    {1002, "A", QColor(60, 60, 60)},     {1003, "F", QColor(60, 60, 60)},
-    {122, "", QColor(110, 110, 110)},    {124, "?", QColor(20, 120, 120)},
-    {116, "", QColor(0, 0, 0)},          {114, "AA", QColor(150, 40, 120)},
-    {129, "LP", QColor(150, 40, 120)},   {1, "N", QColor(200, 110, 20)},
-    {118, "NL", QColor(200, 110, 20)},   {2, "P", QColor(200, 110, 20)},
-    {103, "B", QColor(200, 110, 20)},    {106, "U", QColor(30, 130, 50)},
-    {3, "M", QColor(30, 130, 50)},       {110, "D", QColor(110, 50, 150)},
-    {117, "FF", QColor(110, 50, 150)},   {111, "+", QColor(110, 50, 150)},
+    {24333, "S", QColor(40, 90, 170)}, {24336, "FT", QColor(40, 90, 170)},
+    {24332, "O", QColor(40, 90, 170)}, {1000, "", QColor(30, 30, 30)},
+    {1002, "A", QColor(60, 60, 60)},   {1003, "F", QColor(60, 60, 60)},
+    {122, "", QColor(110, 110, 110)},  {124, "?", QColor(20, 120, 120)},
+    {116, "", QColor(0, 0, 0)},        {114, "AA", QColor(150, 40, 120)},
+    {129, "LP", QColor(150, 40, 120)}, {1, "N", QColor(200, 110, 20)},
+    {118, "NL", QColor(200, 110, 20)}, {2, "P", QColor(200, 110, 20)},
+    {103, "B", QColor(200, 110, 20)},  {106, "U", QColor(30, 130, 50)},
+    {3, "M", QColor(30, 130, 50)},     {110, "D", QColor(110, 50, 150)},
+    {117, "FF", QColor(110, 50, 150)}, {111, "+", QColor(110, 50, 150)},
 };
 
 }  // namespace

@@ -31,12 +31,9 @@ namespace tarvex::ui {
 
 QColor background_colour(char letter) {
   switch (letter) {
-    case 'r':
-      return QColor(120, 40, 40);
-    case 'g':
-      return QColor(90, 90, 90);
-    default:
-      return QColor(192, 192, 192);
+    case 'r': return QColor(120, 40, 40);
+    case 'g': return QColor(90, 90, 90);
+    default: return QColor(192, 192, 192);
   }
 }
 
@@ -147,7 +144,8 @@ void TTarvexWindow::build_menus() {
     if (!keys.isEmpty()) act->setShortcuts(keys);
     act->setCheckable(c.checkable);
     const auto hint = command_hint(c.id);
-    if (!hint.empty()) act->setStatusTip(QString::fromUtf8(hint.data(), static_cast<int>(hint.size())));
+    if (!hint.empty())
+      act->setStatusTip(QString::fromUtf8(hint.data(), static_cast<int>(hint.size())));
     act->setData(c.id);
     const int id = c.id;
     connect(act, &QAction::triggered, this, [this, id] { command(id); });

@@ -23,14 +23,14 @@ class PictureView;
 using OperationMap = std::map<int, std::function<void()>>;
 
 struct WindowOptions {
-  std::filesystem::path data_root;   // empty: from the environment
-  Messages* messages = nullptr;      // null: Qt message boxes
-  Launcher* launcher = nullptr;      // null: start programs detached
+  std::filesystem::path data_root;  // empty: from the environment
+  Messages* messages = nullptr;     // null: Qt message boxes
+  Launcher* launcher = nullptr;     // null: start programs detached
 };
 
 class TTarvexWindow : public QMainWindow, public DisplaySink {
   Q_OBJECT
-public:
+ public:
   explicit TTarvexWindow(WindowOptions options = {});
   ~TTarvexWindow() override;
 
@@ -54,7 +54,7 @@ public:
   void set_title(const std::string& title) override;
   void reload_bitmap(const std::string& path, bool colour) override;
 
-private:
+ private:
   void build_menus();
   void build_tool_bar();
   void register_operations();

@@ -21,7 +21,9 @@ QGroupBox* group(const QString& title, QWidget* parent) {
   return g;
 }
 
-void add(QGroupBox* g, QWidget* w) { g->layout()->addWidget(w); }
+void add(QGroupBox* g, QWidget* w) {
+  g->layout()->addWidget(w);
+}
 
 }  // namespace
 
@@ -93,9 +95,9 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
 
   auto* slew = new QGroupBox("Guiding Rates", this);
   auto* slew_grid = new QGridLayout(slew);
-  const char* slew_fields[] = {"RA pixels per sec", "Dec pixels per sec", "RA Backlash",
-                               "Dec Backlash", "Hysteresis in RA (0-10)",
-                               "Hysteresis in Dec (0-20)"};
+  const char* slew_fields[] = {
+      "RA pixels per sec", "Dec pixels per sec",      "RA Backlash",
+      "Dec Backlash",      "Hysteresis in RA (0-10)", "Hysteresis in Dec (0-20)"};
   for (int i = 0; i < 6; ++i) {
     auto* e = new QLineEdit(this);
     e->setValidator(new QIntValidator(-32768, 32767, e));
@@ -119,12 +121,14 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   auto* misc = new QWidget(this);
   auto* misc_layout = new QVBoxLayout(misc);
   misc_layout->setContentsMargins(0, 0, 0, 0);
-  misc_layout->addWidget(check("1 sec delay when focussing", &ProgramDefaultsModel::toggle_focus_delay));
+  misc_layout->addWidget(
+      check("1 sec delay when focussing", &ProgramDefaultsModel::toggle_focus_delay));
   misc_layout->addWidget(check("Disable Interrupts during download",
                                &ProgramDefaultsModel::toggle_disable_interrupts));
   misc_layout->addWidget(
       check("Interlaced Images Smoothing", &ProgramDefaultsModel::toggle_interlace_smoothing));
-  misc_layout->addWidget(check("Ignore drift < 1 pixel", &ProgramDefaultsModel::toggle_ignore_drift));
+  misc_layout->addWidget(
+      check("Ignore drift < 1 pixel", &ProgramDefaultsModel::toggle_ignore_drift));
   auto* delay_row = new QHBoxLayout;
   delay_row->addWidget(new QLabel("70ms delay between", this));
   delay_row->addWidget(
@@ -134,7 +138,8 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   misc_layout->addWidget(check("Swap e/w direction", &ProgramDefaultsModel::swap_east_west));
   misc_layout->addWidget(
       check("Beep after Exposure ends", &ProgramDefaultsModel::toggle_beep_after_exposure));
-  misc_layout->addWidget(check("Show USB Debug Info", &ProgramDefaultsModel::toggle_usb_debug_info));
+  misc_layout->addWidget(
+      check("Show USB Debug Info", &ProgramDefaultsModel::toggle_usb_debug_info));
   misc_layout->addWidget(check("Binned Format File Import Default ",
                                &ProgramDefaultsModel::toggle_binned_import_default));
   grid->addWidget(misc, 3, 2, 2, 1);

@@ -17,7 +17,7 @@ namespace tarvex::ui {
 
 class TINIDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   TINIDialog(ProgramDefaultsModel& model, QWidget* parent = nullptr);
   // Shows every control's current value.
   void refresh();
@@ -25,7 +25,7 @@ public:
   QAbstractButton* button(const QString& text) const;
   QLineEdit* field(const QString& name) const;
 
-private:
+ private:
   QCheckBox* check(const QString& text, void (ProgramDefaultsModel::*toggle)());
   QRadioButton* radio(const QString& text, std::function<void()> choose);
 

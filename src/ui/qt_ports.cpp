@@ -19,14 +19,10 @@ namespace {
 
 QMessageBox::Icon qt_icon(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::Stop:
-      return QMessageBox::Critical;
-    case BoxIcon::Warning:
-      return QMessageBox::Warning;
-    case BoxIcon::Information:
-      return QMessageBox::Information;
-    case BoxIcon::None:
-      break;
+    case BoxIcon::Stop: return QMessageBox::Critical;
+    case BoxIcon::Warning: return QMessageBox::Warning;
+    case BoxIcon::Information: return QMessageBox::Information;
+    case BoxIcon::None: break;
   }
   return QMessageBox::NoIcon;
 }
@@ -46,8 +42,8 @@ int QtMessages::box(const std::string& caption, const std::string& text, BoxIcon
 
 bool QtMessages::ask_yes_no(const std::string& caption, const std::string& text) {
   return QMessageBox::question(owner_, QString::fromStdString(caption),
-                               QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No) ==
-         QMessageBox::Yes;
+                               QString::fromStdString(text),
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 TProgressDialog::TProgressDialog(QWidget* parent) : QDialog(parent) {
@@ -73,9 +69,15 @@ void TProgressDialog::start(const QString& caption) {
   bar_->setValue(0);
 }
 
-void TProgressDialog::set_position(int position) { bar_->setValue(std::clamp(position, 0, 256)); }
-int TProgressDialog::position() const { return bar_->value(); }
-QString TProgressDialog::caption() const { return caption_->text(); }
+void TProgressDialog::set_position(int position) {
+  bar_->setValue(std::clamp(position, 0, 256));
+}
+int TProgressDialog::position() const {
+  return bar_->value();
+}
+QString TProgressDialog::caption() const {
+  return caption_->text();
+}
 
 void QtProgress::open(const std::string& caption) {
   if (!dialog_) dialog_ = new TProgressDialog(owner_);
@@ -106,7 +108,9 @@ QtEventPump::QtEventPump() {
   if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 
-void QtEventPump::pump() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
+void QtEventPump::pump() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
 
 bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
@@ -118,7 +122,9 @@ bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-void QtClock::beep() { QApplication::beep(); }
+void QtClock::beep() {
+  QApplication::beep();
+}
 
 bool QtLauncher::start_detached(const std::string& program, const std::vector<std::string>& args) {
   QString path = QString::fromStdString(program);

@@ -17,13 +17,13 @@ namespace tarvex::ui {
 
 // Modal boxes owned by the main window: caption "Tarvex", one OK button, no icon.
 class QtMessages : public Messages {
-public:
+ public:
   explicit QtMessages(QWidget* owner) : owner_(owner) {}
   int message(unsigned code, const std::string& text) override;
   int box(const std::string& caption, const std::string& text, BoxIcon icon) override;
   bool ask_yes_no(const std::string& caption, const std::string& text) override;
 
-private:
+ private:
   QWidget* owner_;
 };
 
@@ -31,20 +31,20 @@ private:
 // between "0%" and "100%" under the caller's caption.
 class TProgressDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   explicit TProgressDialog(QWidget* parent);
   void start(const QString& caption);
   void set_position(int position);
   int position() const;
   QString caption() const;
 
-private:
+ private:
   QLabel* caption_;
   QProgressBar* bar_;
 };
 
 class QtProgress : public Progress {
-public:
+ public:
   explicit QtProgress(QWidget* owner) : owner_(owner) {}
   void open(const std::string& caption) override;
   void set_position(int position) override;
@@ -52,7 +52,7 @@ public:
   void busy_cursor(bool on) override;
   TProgressDialog* dialog() const { return dialog_; }
 
-private:
+ private:
   QWidget* owner_;
   QPointer<TProgressDialog> dialog_;
   int busy_depth_ = 0;
@@ -62,28 +62,28 @@ private:
 // a long operation to stop.
 class QtEventPump : public QObject, public EventPump {
   Q_OBJECT
-public:
+ public:
   QtEventPump();
   void pump() override;
   bool abort_requested() override { return abort_; }
   void clear_abort() override { abort_ = false; }
 
-protected:
+ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+ private:
   bool abort_ = false;
 };
 
 class QtClock : public SteadyClock {
-public:
+ public:
   void beep() override;
 };
 
 // Starts a separate program detached. A bare program name is looked for
 // beside this program first, then on the PATH.
 class QtLauncher : public Launcher {
-public:
+ public:
   bool start_detached(const std::string& program, const std::vector<std::string>& args) override;
 };
 

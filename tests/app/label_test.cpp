@@ -67,11 +67,11 @@ TEST(Label, UnknownCharactersLeaveTheirCellBlack) {
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
   draw_label(*fs, "#%*");
-  for (int i = 6; i < BLOCK_SAMPLES; ++i) ASSERT_EQ(fs->CurrentFrame[static_cast<std::size_t>(i)], 0);
+  for (int i = 6; i < BLOCK_SAMPLES; ++i)
+    ASSERT_EQ(fs->CurrentFrame[static_cast<std::size_t>(i)], 0);
   // Every character of the documented sets has a glyph with some ink,
   // except the blank.
-  const std::string set =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/-:";
+  const std::string set = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/-:";
   for (char c : set) {
     const LabelGlyph* g = label_glyph(c);
     ASSERT_NE(g, nullptr) << c;

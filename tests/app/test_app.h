@@ -12,7 +12,7 @@
 namespace tarvex::testing {
 
 class TempFolder {
-public:
+ public:
   TempFolder() {
     std::random_device rd;
     path_ = std::filesystem::temp_directory_path() /
@@ -25,7 +25,7 @@ public:
   }
   const std::filesystem::path& path() const { return path_; }
 
-private:
+ private:
   std::filesystem::path path_;
 };
 

@@ -25,8 +25,8 @@ TEST(Mirror, ReversesRowsAndTwiceRestores) {
   EXPECT_EQ(fs->CurrentFrame[579 * 752 + 751], original[579 * 752]);
   EXPECT_EQ(fs->CurrentFrame[5], original[746]);
   mirror_image(*fs, false);
-  EXPECT_TRUE(std::equal(original.begin(), original.begin() + FRAME_SAMPLES,
-                         fs->CurrentFrame.begin()));
+  EXPECT_TRUE(
+      std::equal(original.begin(), original.begin() + FRAME_SAMPLES, fs->CurrentFrame.begin()));
 }
 
 TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
@@ -43,14 +43,14 @@ TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
   const auto red = fs.RedPlane;
   ASSERT_EQ(mirror_command(*t), 0);
   // Label rows kept, the rest mirrored, in the frame and the planes.
-  EXPECT_TRUE(std::equal(labelled.begin(), labelled.begin() + BLOCK_SAMPLES,
-                         fs.CurrentFrame.begin()));
+  EXPECT_TRUE(
+      std::equal(labelled.begin(), labelled.begin() + BLOCK_SAMPLES, fs.CurrentFrame.begin()));
   EXPECT_EQ(fs.CurrentFrame[BLOCK_SAMPLES], labelled[BLOCK_SAMPLES + 751]);
   EXPECT_EQ(fs.RedPlane[3], red[3]);
   EXPECT_EQ(fs.RedPlane[BLOCK_SAMPLES + 2], red[BLOCK_SAMPLES + 749]);
   ASSERT_EQ(mirror_command(*t), 0);
-  EXPECT_TRUE(std::equal(labelled.begin(), labelled.begin() + FRAME_SAMPLES,
-                         fs.CurrentFrame.begin()));
+  EXPECT_TRUE(
+      std::equal(labelled.begin(), labelled.begin() + FRAME_SAMPLES, fs.CurrentFrame.begin()));
   EXPECT_TRUE(std::equal(red.begin(), red.begin() + FRAME_SAMPLES, fs.RedPlane.begin()));
 }
 

@@ -28,7 +28,8 @@ TEST(CliViewSteps, LabelWithFixedClockIsRepeatableAndMirrorKeepsIt) {
   auto run = [&](const std::string& out) {
     return run_cli({"--data-root", root, "--now", "2024-03-05 21:07:09", "process", "ramp", "--do",
                     "label:text=M42,auto-date=1", "--do", "mirror", "--save-tiff",
-                    (dir.path() / out).string(), "--save-raw", (dir.path() / ("~" + out)).string()});
+                    (dir.path() / out).string(), "--save-raw",
+                    (dir.path() / ("~" + out)).string()});
   };
   ASSERT_EQ(run("a.tif"), 0);
   ASSERT_EQ(run("b.tif"), 0);
@@ -54,7 +55,9 @@ TEST(CliViewSteps, UsageErrors) {
   EXPECT_EQ(run_cli({"--data-root", root, "--now", "yesterday", "process", "ramp"}, &err), 2);
   EXPECT_NE(err.find("--now"), std::string::npos);
   EXPECT_EQ(run_cli({"--data-root", root, "process", "ramp", "--do",
-                     "label:text=" + std::string(31, 'x')}, &err), 2);
+                     "label:text=" + std::string(31, 'x')},
+                    &err),
+            2);
   EXPECT_EQ(run_cli({"--data-root", root, "process", "ramp", "--do", "label:colour=red"}, &err), 2);
   EXPECT_EQ(run_cli({"--data-root", root, "process", "ramp", "--do", "mirror:x=1"}, &err), 2);
 }

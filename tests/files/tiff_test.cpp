@@ -50,7 +50,10 @@ Bytes expected_header(bool colour) {
   entry(b, 254, 4, 1, 0);
   entry16(b, 256, 752);
   entry16(b, 257, 580);
-  if (colour) entry(b, 258, 3, 3, 1308786); else entry16(b, 258, 8);
+  if (colour)
+    entry(b, 258, 3, 3, 1308786);
+  else
+    entry16(b, 258, 8);
   entry16(b, 259, 1);
   entry16(b, 262, colour ? 2 : 1);
   entry(b, 273, 4, colour ? 20 : 10, 186);
@@ -80,7 +83,7 @@ TEST(Tiff, MonoFileByteForByte) {
   testing::TempFolder dir;
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
-  fs->CurrentFrame[0] = 0xAB12;          // top-left
+  fs->CurrentFrame[0] = 0xAB12;                  // top-left
   fs->CurrentFrame[FRAME_SAMPLES - 1] = 0x3400;  // bottom-right
   const auto path = dir.path() / "m42.tif";
   ASSERT_EQ(save_tiff(path, *fs), 0);
@@ -89,8 +92,8 @@ TEST(Tiff, MonoFileByteForByte) {
   const Bytes head = expected_header(false);
   ASSERT_EQ(head.size(), 246u);
   EXPECT_TRUE(std::equal(head.begin(), head.end(), got.begin()));
-  EXPECT_EQ(got[246], 0xAB);  // the first pixel is the top-left sample
-  EXPECT_EQ(got[246 + 752], 0);        // row 1 of the ramp: 112 >> 8
+  EXPECT_EQ(got[246], 0xAB);     // the first pixel is the top-left sample
+  EXPECT_EQ(got[246 + 752], 0);  // row 1 of the ramp: 112 >> 8
   EXPECT_EQ(got[246 + 300 * 752 + 9], (300 * 112) >> 8);
   EXPECT_EQ(got.back(), 0x34);
 }
@@ -101,8 +104,8 @@ TEST(Tiff, ColourFileByteForByte) {
   init_frame_store(*fs);
   fs->IsColour = 1;
   for (std::size_t i = 0; i < FRAME_SAMPLES; ++i) {
-    fs->RgbBitmap[3 * i] = 1;      // blue
-    fs->RgbBitmap[3 * i + 1] = 2;  // green
+    fs->RgbBitmap[3 * i] = 1;                                               // blue
+    fs->RgbBitmap[3 * i + 1] = 2;                                           // green
     fs->RgbBitmap[3 * i + 2] = static_cast<std::uint8_t>(i / FRAME_WIDTH);  // red: row
   }
   const auto path = dir.path() / "m42c.tif";

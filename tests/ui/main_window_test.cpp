@@ -1,6 +1,8 @@
 // The main window driven offscreen: start-up, enabling, Show Values, the
 // history, the Set Program Defaults and Stretch Palette dialogs, and the time
 // from opening a file to its picture being shown.
+#include "ui/main_window.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
@@ -18,7 +20,6 @@
 #include "app/view_commands.h"
 #include "platform/basic_ports.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
 
@@ -35,7 +36,7 @@ class MainWindowTest : public QObject {
 
   TTarvexWindow& w() { return *window_; }
 
-private slots:
+ private slots:
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
@@ -81,8 +82,8 @@ private slots:
   }
 
   void telescopeCommandsFollowTheTelescopeType() {
-    ProgramDefaultsModel model(w().app().settings, w().app().fits,
-                               w().app().paths.settings_file(), messages_);
+    ProgramDefaultsModel model(w().app().settings, w().app().fits, w().app().paths.settings_file(),
+                               messages_);
     TINIDialog dialog(model);
     w().update_commands();
     for (int id : {CM_START_GUIDING, CM_TRAIN_GUIDING, CM_TELESCOPE_CONTROL}) {
