@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "processing/filters_commands.h"
@@ -174,6 +175,35 @@ TEST_F(FiltersTest, MedianMatchesPartialSelection) {
   expect_same([](FrameStore& s) { median_filter(s, 2, 1); },
               [](FrameStore& s) { reference::median(s, 2, 1); }, "bright median");
   EXPECT_GT(median_network_size(3), median_network_size(2));
+}
+
+// Frames the vectorised median could get wrong: few distinct levels (ties
+// everywhere), saturated and nearly saturated samples next to dark ones
+// (the minimum counted from 65000, ranges of 0 and 65535), and a lone
+// bright or dark column or row at the frame edge and under the top band.
+TEST_F(FiltersTest, MedianMatchesOnTiesSaturationAndEdges) {
+  std::mt19937 rng(77);
+  const std::uint16_t levels[] = {0, 1, 64999, 65000, 65001, 65534, 65535, 30000};
+  std::uniform_int_distribution<int> pick(0, 7), few(0, 2);
+  for (int r = 1; r <= 3; ++r) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      if (r == 3 && pattern != 1) continue;  // the slow reference
+      for (int i = 0; i < FRAME_SAMPLES; ++i) {
+        fs().CurrentFrame[i] = pattern == 0   ? static_cast<std::uint16_t>(1000 * few(rng))
+                               : pattern == 1 ? levels[pick(rng)]
+                                              : static_cast<std::uint16_t>(65535 - few(rng));
+      }
+      for (int y = 0; y < H; ++y) at(0, y) = at(W - 1, y) = 65535;
+      for (int x = 0; x < W; ++x) at(x, 0) = at(x, H - 1) = 0;
+      if (pattern == 1) add_label_band();
+      for (int p : {1, 10}) {
+        const Frame start = fs().CurrentFrame;
+        expect_same([&](FrameStore& s) { median_filter(s, r, p); },
+                    [&](FrameStore& s) { reference::median(s, r, p); }, "median");
+        fs().CurrentFrame = start;
+      }
+    }
+  }
 }
 
 TEST_F(FiltersTest, GradientMatchesBilinearEstimate) {
