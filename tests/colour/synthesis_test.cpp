@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "colour/median25.h"
 #include "colour_reference.h"
@@ -303,7 +304,16 @@ TEST_F(SynthesisTest, SmoothingMatchesStraightforwardVersionForEveryKernel) {
     reference::smooth(*ref, k, divisors[k]);
     expect_same_outputs(*ref);
   }
+  // Divisors other than the program's own take the run-time division.
+  for (const auto& [k, d] : {std::pair{0, 7}, std::pair{1, -3}, std::pair{3, 2}}) {
+    scramble_outputs(50 + k);
+    *ref = fs();
+    ASSERT_TRUE(smooth_planes(fs(), k, d));
+    reference::smooth(*ref, k, d);
+    expect_same_outputs(*ref);
+  }
   EXPECT_FALSE(smooth_planes(fs(), 4, 16));
+  EXPECT_FALSE(smooth_planes(fs(), -1, 16));
   EXPECT_FALSE(smooth_planes(fs(), 0, 0));
 }
 
