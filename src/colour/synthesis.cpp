@@ -41,8 +41,11 @@ inline int highlight_boost(int level) {
   return 0;
 }
 
+// The sum divided by 1.7, truncated, in integers: 10 s / 17 is either a
+// whole number or at least 1/17 away from one, far more than the rounding
+// of a double division, so both truncate to the same value.
 inline std::uint16_t luminance_of(int pair_sum) {
-  const auto v = static_cast<std::int64_t>(pair_sum / 1.7);
+  const int v = pair_sum * 10 / 17;
   return v > 65534 ? std::uint16_t{65535} : static_cast<std::uint16_t>(v);
 }
 
@@ -351,6 +354,10 @@ void low_pass_row(const Frame& plane, int y, std::int32_t* low /* columns 3..748
 }
 
 }  // namespace
+
+std::uint16_t pair_luminance(int pair_sum) {
+  return luminance_of(pair_sum);
+}
 
 SynthesisOptions synthesis_options(const Settings& s) {
   SynthesisOptions o;

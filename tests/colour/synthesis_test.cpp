@@ -126,6 +126,15 @@ TEST_F(SynthesisTest, MosaicAndRepairMatchStraightforwardVersion) {
   }
 }
 
+// The luminance divides in integers; every pair sum must truncate as the
+// division by 1.7 in double precision does.
+TEST(PairLuminance, EqualsDoubleDivisionForEverySum) {
+  for (int s = 0; s <= 2 * 65535; ++s) {
+    const long long v = static_cast<long long>(s / 1.7);
+    ASSERT_EQ(pair_luminance(s), v > 65534 ? 65535 : v) << s;
+  }
+}
+
 TEST_F(SynthesisTest, UnusualDivisorsStillMatch) {
   auto ref = std::make_unique<FrameStore>();
   reference::fill_mosaic(fs().CurrentFrame, 77);
