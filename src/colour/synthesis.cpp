@@ -1,6 +1,7 @@
 #include "colour/synthesis.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "app/messages.h"
@@ -145,9 +146,111 @@ inline void compute_pixel(const std::uint16_t* p, bool binned, bool column_phase
   out_green = static_cast<std::uint16_t>(green);
 }
 
+// The vector helpers are always inlined into the dispatched clones, so
+// their calling convention never crosses a clone boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Eight neighbouring pixels of the per-row step at once, as 32-bit lanes.
+typedef std::int32_t Int8 __attribute__((vector_size(32)));
+typedef std::uint16_t Raw8 __attribute__((vector_size(16)));
+constexpr int PIXEL_LANES = 8;
+
+[[gnu::always_inline]] inline Int8 load8(const std::uint16_t* p) {
+  Raw8 v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_convertvector(v, Int8);
+}
+[[gnu::always_inline]] inline void store8(std::uint16_t* p, Int8 v) {
+  const Raw8 r = __builtin_convertvector(v, Raw8);
+  std::memcpy(p, &r, sizeof r);
+}
+[[gnu::always_inline]] inline Int8 select(Int8 mask, Int8 a, Int8 b) {
+  return mask ? a : b;
+}
+
+// compute_pixel for the eight pixels from `p`. `x_set` marks the lanes whose
+// column phase equals the line phase, `column` the lanes with column phase
+// 1 (all lanes -1 or 0).
+template <bool Binned, typename Divisors>
+[[gnu::always_inline]] inline void compute_pixels(const std::uint16_t* p, Int8 x_set, Int8 column,
+                                                  bool odd_row, const Divisors& d,
+                                                  std::uint16_t* out_lum, std::uint16_t* out_red,
+                                                  std::uint16_t* out_blue,
+                                                  std::uint16_t* out_green) {
+  const Int8 k = load8(p), left = load8(p - 1), right = load8(p + 1);
+  const Int8 white = Int8{} + 65535;
+  Int8 sum, saturated;
+  if constexpr (Binned) {
+    sum = left + k;
+    saturated = k == 65535;
+  } else {
+    saturated = (k > 65000) | ((left > 65000) & (right > 65000));
+    sum = select(left > 65000, k + k, left + k);
+  }
+  const Int8 quotient = sum * 10 / 17;  // luminance_of, lane by lane
+  const Int8 lum = select(saturated | (quotient > 65534), white, quotient);
+  const Int8 level = select(saturated, white, sum >> 1);
+  const Int8 boost = select(level > 65000, Int8{} + 5000000,
+                            select(level > 60000, Int8{} + 2000000,
+                                   select(level > 55000, Int8{} + 300000,
+                                          select(level > 53000, Int8{} + 10000,
+                                                 select(level > 50000, Int8{} + 1000, Int8{})))));
+
+  const Int8 e = left + right + load8(p - 2 * W) + load8(p + 2 * W);
+  const Int8 kk =
+      load8(p - 2 * W - 1) + load8(p - 2 * W + 1) + load8(p + 2 * W - 1) + load8(p + 2 * W + 1);
+  const Int8 a = k + e + kk;
+  const Int8 x1 = (4 * e + 16 * k - 6 * kk) / 40;
+  const Int8 x2 = (2 * e + 2 * kk - 12 * k) / 20;
+  const Int8 x3 = (a - 7 * x1 - 10 * x2) / 14;
+  const Int8 y1 = (7 * kk - 2 * e - 12 * k) / 40;
+  const Int8 y2 = (6 * e - kk - 4 * k) / 40;
+  const Int8 y3 = (a - 11 * y1 - 13 * y2) / 8;
+  Int8 red = select(x_set, select(column, x1, x2), select(column, y3, y1));
+  Int8 blue = select(x_set, select(column, x2, x1), select(column, y1, y3));
+  Int8 green = select(x_set, x3, y2);
+  red = (red + boost) * COLOUR_MULTIPLIER / d.red;
+  blue = (blue + boost) * COLOUR_MULTIPLIER / d.blue;
+  green = (green + boost) * COLOUR_MULTIPLIER / d.green;
+  const Int8 bad = (red < 0) | (blue < 0) | (green < 0);
+  red = select(red < 0, Int8{}, red);
+  blue = select(blue < 0, Int8{}, blue);
+  green = select(green < 0, Int8{}, green);
+  const Int8 m = select(red > blue, red, blue);
+  const Int8 largest = select(m > green, m, green);
+  const Int8 bright = largest > 100000;
+  Int8 r2 = red >> 1, b2 = blue >> 1, g2 = green >> 1;
+  bool any_bright = false;
+  for (int i = 0; i < PIXEL_LANES; ++i) any_bright |= bright[i] != 0;
+  if (any_bright) {
+    for (int i = 0; i < PIXEL_LANES; ++i) {
+      if (!bright[i]) continue;
+      const int div = largest[i] / 100000 + 2;
+      r2[i] = red[i] / div;
+      b2[i] = blue[i] / div;
+      g2[i] = green[i] / div;
+    }
+  }
+  if (odd_row) {
+    r2 = select(r2 > 65535, white, r2);
+    b2 = select(b2 > 65535, white, b2);
+    g2 = select(g2 > 65535, white, g2);
+  } else {
+    const Int8 over = (r2 > 65535) | (b2 > 65535) | (g2 > 65535);
+    r2 = select(over, white, r2);
+    b2 = select(over, white, b2);
+    g2 = select(over, white, g2);
+  }
+  store8(out_lum, lum);
+  store8(out_red, select(bad, white, r2));
+  store8(out_blue, select(bad, white, b2));
+  store8(out_green, select(bad, white, g2));
+}
+
 template <typename Divisors>
-void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, bool line_phase,
-                const Divisors& d) {
+[[gnu::always_inline]] inline void mosaic_row(FrameStore& fs, int r, bool binned,
+                                              bool column_phase_start, bool line_phase,
+                                              const Divisors& d) {
   const std::uint16_t* raw = fs.CurrentFrame.data() + r * W;
   std::uint16_t* lum = fs.SecondFrame.data() + r * W;
   std::uint16_t* red = fs.RedPlane.data() + r * W;
@@ -164,8 +267,22 @@ void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, boo
   if (!border_row && !(binned && odd_row)) {
     // Border pixels do not flip the column phase, so it is the same at
     // column 1 of every row.
+    const Int8 column =
+        column_phase_start ? Int8{-1, 0, -1, 0, -1, 0, -1, 0} : Int8{0, -1, 0, -1, 0, -1, 0, -1};
+    const Int8 x_set = line_phase ? column : ~column;
+    int c = 1;
+    for (; c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
+      if (binned) {
+        compute_pixels<true>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
+                             green + c);
+      } else {
+        compute_pixels<false>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
+                              green + c);
+      }
+    }
+    // Whole groups of eight keep the phase of column 1 in their first lane.
     bool cp = column_phase_start;
-    for (int c = 1; c < W - 1; ++c) {
+    for (; c < W - 1; ++c) {
       compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c], green[c]);
       cp = !cp;
     }
@@ -180,7 +297,8 @@ struct FixedDivisors {
   static constexpr int red = R, blue = B, green = G;
 };
 
-void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp, const ColourDivisors& d) {
+TARVEX_CLONES void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp,
+                                  const ColourDivisors& d) {
   if (d == ColourDivisors{70, 28, 60}) {
     mosaic_row(fs, r, binned, cp, lp, FixedDivisors<70, 28, 60>{});
   } else if (d == ColourDivisors{70, 33, 60}) {

@@ -119,10 +119,34 @@ TEST_F(SynthesisTest, MosaicAndRepairMatchStraightforwardVersion) {
     *ref = fs();
     const ColourDivisors d = colour_divisors(k.daylight, k.ir);
     synthesize_mosaic(fs(), d, {k.pixel_offset, k.line_offset});
-    repair_and_finish(fs(), k.band, k.smoothing);
     reference::mosaic(*ref, d, k.pixel_offset, k.line_offset);
+    expect_same_outputs(*ref);
+    repair_and_finish(fs(), k.band, k.smoothing);
     reference::repair(*ref, k.band, k.smoothing);
     expect_same_outputs(*ref);
+  }
+}
+
+// A bright, star-crowded frame: every highlight boost, the division of
+// bright pixels by their largest value and the overflow rules, in every
+// phase, through the eight-pixel step.
+TEST_F(SynthesisTest, BrightMosaicMatchesStraightforwardVersion) {
+  auto ref = std::make_unique<FrameStore>();
+  std::mt19937 rng(9);
+  std::uniform_int_distribution<int> level(46000, 65535), dark(0, 9);
+  for (bool binned : {false, true}) {
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+      fs().CurrentFrame[i] = static_cast<std::uint16_t>(dark(rng) == 0 ? 0 : level(rng));
+    }
+    fs().IsBinned = binned;
+    for (const bool pixel_offset : {false, true}) {
+      scramble_outputs(3);
+      *ref = fs();
+      const ColourDivisors d = colour_divisors(binned, pixel_offset);
+      synthesize_mosaic(fs(), d, {pixel_offset, !binned});
+      reference::mosaic(*ref, d, pixel_offset, !binned);
+      expect_same_outputs(*ref);
+    }
   }
 }
 
