@@ -314,29 +314,76 @@ inline std::uint16_t avg2(std::uint16_t a, std::uint16_t b) {
   return static_cast<std::uint16_t>((a + b) / 2);
 }
 
-void outlier_repair(FrameStore& fs, bool binned) {
+typedef std::uint16_t Lanes16 __attribute__((vector_size(32)));
+constexpr int REPAIR_LANES = 16;
+
+[[gnu::always_inline]] inline Lanes16 load16(const std::uint16_t* p) {
+  Lanes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+[[gnu::always_inline]] inline void store16(std::uint16_t* p, Lanes16 v) {
+  std::memcpy(p, &v, sizeof v);
+}
+// (a + b) / 2 without leaving 16 bits.
+[[gnu::always_inline]] inline Lanes16 mean16(Lanes16 a, Lanes16 b) {
+  return (a >> 1) + (b >> 1) + (a & b & 1);
+}
+
+// One plane sample of the repair pass at index i of a row.
+[[gnu::always_inline]] inline void repair_pixel(std::uint16_t* const planes[3], int i, int s,
+                                                int up, bool has_below, bool vertical) {
+  const std::uint16_t vr = planes[0][i], vb = planes[1][i], vg = planes[2][i];
+  bool good = vr <= 65530 && vb <= 65530 && vg <= 65530;
+  if (good && has_below) {
+    const int j = i + s * W;
+    good = vr <= 2 * planes[0][j] && vb <= 2 * planes[1][j] && vg <= 2 * planes[2][j];
+  }
+  if (good) {
+    for (int p = 0; p < 3; ++p) planes[p][i] = avg2(planes[p][i], planes[p][i - 1]);
+  } else if (vertical) {
+    for (int p = 0; p < 3; ++p) planes[p][i] = avg2(planes[p][i + up], planes[p][i - up]);
+  }
+}
+
+// Each row runs from the right: a good pixel becomes the mean of itself and
+// its left neighbour, which is still unchanged; a bad one the mean of the
+// pixels above (already repaired) and below. Sixteen pixels go together,
+// all read before any is written, so the order within a row is kept.
+TARVEX_CLONES void outlier_repair(FrameStore& fs, bool binned) {
   const int s = binned ? 2 : 1;
-  std::uint16_t* planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
+  std::uint16_t* const planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
+  const Lanes16 limit = Lanes16{} + 65530;
   for (int r = 0; r < H; ++r) {
     // Below the last rows there is nothing to compare with: such a pixel
     // counts as good.
     const bool has_below = r + s < H;
     const bool vertical = binned ? (r > 1 && r < 578) : (r > 0 && r < 579);
     const int up = binned ? -2 * W : -W;
-    for (int c = W - 1; c >= 1; --c) {
+    int c = W - REPAIR_LANES;
+    for (; c >= 1; c -= REPAIR_LANES) {
       const int i = r * W + c;
-      const std::uint16_t vr = planes[0][i], vb = planes[1][i], vg = planes[2][i];
-      bool good = vr <= 65530 && vb <= 65530 && vg <= 65530;
-      if (good && has_below) {
-        const int j = i + s * W;
-        good = vr <= 2 * planes[0][j] && vb <= 2 * planes[1][j] && vg <= 2 * planes[2][j];
+      Lanes16 v[3], good = Lanes16{} - 1;
+      for (int p = 0; p < 3; ++p) {
+        v[p] = load16(planes[p] + i);
+        good &= v[p] <= limit;
       }
-      if (good) {
-        for (auto* p : planes) p[i] = avg2(p[i], p[i - 1]);
-      } else if (vertical) {
-        for (auto* p : planes) p[i] = avg2(p[i + up], p[i - up]);
+      if (has_below) {
+        // v <= 2 * below, as (v + 1) / 2 <= below without overflow.
+        for (int p = 0; p < 3; ++p) {
+          const Lanes16 below = load16(planes[p] + i + s * W);
+          good &= ((v[p] >> 1) + (v[p] & 1)) <= below;
+        }
+      }
+      for (int p = 0; p < 3; ++p) {
+        const Lanes16 smoothed = mean16(v[p], load16(planes[p] + i - 1));
+        const Lanes16 other =
+            vertical ? mean16(load16(planes[p] + i + up), load16(planes[p] + i - up)) : v[p];
+        store16(planes[p] + i, good ? smoothed : other);
       }
     }
+    for (c += REPAIR_LANES - 1; c >= 1; --c)
+      repair_pixel(planes, r * W + c, s, up, has_below, vertical);
   }
 }
 
