@@ -213,6 +213,24 @@ TEST_F(FiltersTest, GradientMatchesBilinearEstimate) {
       at(x, y) = static_cast<std::uint16_t>(std::min(65535, at(x, y) + y * 9));
   expect_same([](FrameStore& s) { gradient_filter(s); },
               [](FrameStore& s) { reference::gradient(s); }, "gradient");
+  // A different sky level in every corner (the estimate falling along some
+  // rows and rising along others), bright enough to reach the top levels,
+  // under the top band.
+  for (int corner = 0; corner < 4; ++corner) {
+    fill_random(6 + corner);
+    const int lift[4] = {corner == 0 ? 60000 : 500, corner == 1 ? 45000 : 9000,
+                         corner == 2 ? 30000 : 0, corner == 3 ? 64000 : 20000};
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const double u = x / (W - 1.0), v = y / (H - 1.0);
+        const double sky = (1 - u) * (1 - v) * lift[0] + u * (1 - v) * lift[1] +
+                           (1 - u) * v * lift[2] + u * v * lift[3];
+        at(x, y) = static_cast<std::uint16_t>(std::min(65535.0, at(x, y) / 8 + sky));
+      }
+    if (corner % 2) add_label_band();
+    expect_same([](FrameStore& s) { gradient_filter(s); },
+                [](FrameStore& s) { reference::gradient(s); }, "corner gradient");
+  }
 }
 
 TEST_F(FiltersTest, FlatFrameUnchangedByEveryFilter) {
