@@ -500,7 +500,8 @@ TARVEX_CLONES void smooth_all(FrameStore& fs, int kernel, int divisor) {
 // directions: columns of the vertical pair sums are combined first.
 // Weights (sum 156):
 //   0 1 2 3 2 1 0 / 1 2 3 4 3 2 1 / 2 3 6 9 6 3 2 / 3 4 9 12 9 4 3 / ...
-void low_pass_row(const Frame& plane, int y, std::int32_t* low /* columns 3..748 */) {
+[[gnu::always_inline]] inline void low_pass_row(const Frame& plane, int y,
+                                                std::int32_t* low /* columns 3..748 */) {
   std::int32_t t0[W], t1[W], t2[W], t3[W];
   const std::uint16_t* r0 = plane.data() + y * W;
   for (int x = 0; x < W; ++x) {
@@ -655,41 +656,56 @@ bool smooth_planes(FrameStore& fs, int kernel, int divisor) {
   return true;
 }
 
+namespace {
+
+constexpr int AA_FIRST = 3, AA_LAST = 748;
+
+// The low 8 bits of the mean fine detail of the three planes in row y.
+TARVEX_CLONES void detail_row(const Frame* const planes[3], int y, std::uint16_t* m) {
+  std::int32_t low[W];
+  std::int32_t detail_sum[W] = {};
+  for (int p = 0; p < 3; ++p) {
+    low_pass_row(*planes[p], y, low);
+    const std::uint16_t* v = planes[p]->data() + y * W;
+    for (int x = AA_FIRST; x <= AA_LAST; ++x) {
+      detail_sum[x] += low[x] < v[x] ? v[x] - low[x] : 0;
+    }
+  }
+  for (int x = AA_FIRST; x <= AA_LAST; ++x)
+    m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
+}
+
+// Median plus detail, saturating at 65535, for one row of one plane.
+TARVEX_CLONES void add_detail_row(const std::uint16_t* med, const std::uint16_t* m,
+                                  std::uint16_t* d) {
+  for (int x = AA_FIRST; x <= AA_LAST; ++x) {
+    const int v = med[x] + m[x];
+    d[x] = static_cast<std::uint16_t>(v > 65534 ? 65535 : v);
+  }
+}
+
+}  // namespace
+
 void anti_alias_planes(FrameStore& fs, const std::function<void(int)>& on_row) {
   // Only the low 8 bits of the mean detail of the three planes are used, so
   // one byte per pixel is kept, in SecondFrame, instead of three detail
   // planes. The medians go to the work planes.
   const Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   Frame* work[3] = {&fs.RedWork, &fs.BlueWork, &fs.GreenWork};
-  constexpr int first = 3, last = 748;
-  constexpr int count = last - first + 1;
-  std::int32_t low[W];
-  std::int32_t detail_sum[W];
+  constexpr int count = AA_LAST - AA_FIRST + 1;
   for (int y = 3; y <= 576; ++y) {
     if (on_row) on_row(y);
-    std::fill_n(detail_sum, W, 0);
+    detail_row(planes, y, fs.SecondFrame.data() + y * W);
     for (int p = 0; p < 3; ++p) {
-      low_pass_row(*planes[p], y, low);
-      const std::uint16_t* v = planes[p]->data() + y * W;
-      for (int x = first; x <= last; ++x) {
-        detail_sum[x] += low[x] < v[x] ? v[x] - low[x] : 0;
-      }
-      median25_row(planes[p]->data() + y * W + first, W, count, work[p]->data() + y * W + first);
+      median25_row(planes[p]->data() + y * W + AA_FIRST, W, count,
+                   work[p]->data() + y * W + AA_FIRST);
     }
-    std::uint16_t* m = fs.SecondFrame.data() + y * W;
-    for (int x = first; x <= last; ++x)
-      m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
   }
   Frame* out[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   for (int y = 3; y <= 576; ++y) {
-    const std::uint16_t* m = fs.SecondFrame.data() + y * W;
     for (int p = 0; p < 3; ++p) {
-      const std::uint16_t* med = work[p]->data() + y * W;
-      std::uint16_t* d = out[p]->data() + y * W;
-      for (int x = first; x <= last; ++x) {
-        const int v = med[x] + m[x];
-        d[x] = static_cast<std::uint16_t>(v > 65534 ? 65535 : v);
-      }
+      add_detail_row(work[p]->data() + y * W, fs.SecondFrame.data() + y * W,
+                     out[p]->data() + y * W);
     }
   }
 }

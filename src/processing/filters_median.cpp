@@ -228,16 +228,16 @@ static_assert(W % LANES == 0);
 template <int R>
 inline constexpr Network NETWORK = build_network(R);
 
-// Sorts each column of the 2R + 1 rows centred on y, sixteen columns at a
-// time, into sorted[0] (smallest) .. sorted[2R] (largest).
-template <int R>
-[[gnu::always_inline]] inline void sort_columns(const std::uint16_t* src, int y,
-                                                std::uint16_t (*sorted)[W + 2 * LANES]) {
+// Sorts columns 0..width-1 (a multiple of 16) of the 2R + 1 rows from
+// `top`, `stride` apart, sixteen columns at a time, into sorted[0]
+// (smallest) .. sorted[2R] (largest).
+template <int R, typename Rows>
+[[gnu::always_inline]] inline void sort_columns(const std::uint16_t* top, int stride, int width,
+                                                Rows sorted) {
   constexpr int S = 2 * R + 1;
-  const std::uint16_t* top = src + (y - R) * W;
-  for (int x = 0; x < W; x += LANES) {
+  for (int x = 0; x < width; x += LANES) {
     Lanes v[S];
-    for (int q = 0; q < S; ++q) v[q] = load(top + q * W + x);
+    for (int q = 0; q < S; ++q) v[q] = load(top + q * stride + x);
     auto cx = [&](int i, int j) {
       const Lanes a = v[i], b = v[j];
       v[i] = vmin(a, b);
@@ -293,6 +293,19 @@ template <int R, int... T>
   (exchange<R, T>(in, buf), ...);
 }
 
+// The medians of the sixteen windows made of sorted columns x .. x + 2R;
+// `in` receives the window's sorted columns.
+template <int R, typename Rows>
+[[gnu::always_inline]] inline Lanes window_median(Rows sorted, int x, Lanes* in) {
+  constexpr int S = 2 * R + 1;
+  constexpr Network net = NETWORK<R>;
+  Lanes buf[net.buffers];
+  for (int b = 0; b < S; ++b)
+    for (int q = 0; q < S; ++q) in[b * S + q] = load(sorted[q] + x + b);
+  run_network<R>(in, buf, std::make_integer_sequence<int, net.count>{});
+  return buf[net.result];
+}
+
 // Radius 2 and 3: the columns are sorted once per row and shared by the
 // 2R + 1 windows that contain them; a merging network then finds each
 // window's median from its sorted columns.
@@ -301,25 +314,21 @@ template <int R>
                                                  int y0, int y1, float fraction) {
   constexpr int S = 2 * R + 1;
   constexpr int PAD = 2 * LANES;
-  constexpr Network net = NETWORK<R>;
   alignas(64) std::uint16_t sorted[S][W + PAD] = {};
   alignas(64) std::uint16_t med[W + PAD], mx[W + PAD], mn[W + PAD];
   const Lanes cap = Lanes{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
-    sort_columns<R>(src, y, sorted);
+    sort_columns<R>(src + (y - R) * W, W, W, sorted);
     // Output x + R from columns x .. x + 2R.
     for (int x = 0; x < W - 2 * R; x += LANES) {
       Lanes in[S * S];
-      Lanes buf[net.buffers];
-      for (int b = 0; b < S; ++b)
-        for (int q = 0; q < S; ++q) in[b * S + q] = load(sorted[q] + x + b);
-      run_network<R>(in, buf, std::make_integer_sequence<int, net.count>{});
+      const Lanes median = window_median<R>(sorted, x, in);
       Lanes high = in[S - 1], low = vmin(in[0], cap);
       for (int b = 1; b < S; ++b) {
         high = vmax(high, in[b * S + S - 1]);
         low = vmin(low, in[b * S]);
       }
-      store(med + x + R, buf[net.result]);
+      store(med + x + R, median);
       store(mx + x + R, high);
       store(mn + x + R, low);
     }
@@ -336,7 +345,35 @@ TARVEX_CLONES void median_dispatch(const std::uint16_t* src, std::uint16_t* dst,
   }
 }
 
+// 5 x 5 window medians for any row length: the five rows of each span are
+// copied into zero-padded buffers so that the vector loads stay inside them.
+TARVEX_CLONES void median5_dispatch(const std::uint16_t* src, int stride, int count,
+                                    std::uint16_t* out) {
+  constexpr int SPAN = 512;  // windows per pass, a multiple of 16
+  constexpr int WIDTH = SPAN + 3 * LANES;
+  alignas(64) std::uint16_t rows[5][WIDTH];
+  alignas(64) std::uint16_t sorted[5][WIDTH];
+  alignas(64) std::uint16_t med[SPAN];
+  for (int x0 = 0; x0 < count; x0 += SPAN) {
+    const int n = std::min(SPAN, count - x0);
+    const int columns = n + 4;
+    const int width = (n + LANES - 1) / LANES * LANES + LANES;
+    for (int q = 0; q < 5; ++q) {
+      std::memcpy(rows[q], src + (q - 2) * stride + x0 - 2, columns * sizeof(std::uint16_t));
+      std::fill(rows[q] + columns, rows[q] + width, std::uint16_t{0});
+    }
+    sort_columns<2>(rows[0], WIDTH, width, sorted);
+    Lanes in[25];
+    for (int x = 0; x < n; x += LANES) store(med + x, window_median<2>(sorted, x, in));
+    std::memcpy(out + x0, med, n * sizeof(std::uint16_t));
+  }
+}
+
 }  // namespace
+
+void median5_row(const std::uint16_t* src, int stride, int count, std::uint16_t* out) {
+  if (count > 0) median5_dispatch(src, stride, count, out);
+}
 
 void median_rows(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, int radius,
                  float fraction) {
