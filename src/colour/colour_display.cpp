@@ -54,6 +54,15 @@ typedef std::int64_t Masks __attribute__((vector_size(32)));
 typedef std::int32_t Bytes4 __attribute__((vector_size(16)));
 constexpr int PICTURE_LANES = 4;
 
+// One channel of four pixels: the weighted level, clamped to 0..255 and
+// truncated as to_byte does.
+[[gnu::always_inline]] inline Bytes4 weigh(const Doubles& q, double f, double lift,
+                                           const Doubles& level) {
+  const Doubles v = ((q - 1.0) * f * 0.5 + lift) * level;
+  const Doubles top = Doubles{} + 255.0, zero = Doubles{};
+  return __builtin_convertvector(v >= top ? top : v <= zero ? zero : v, Bytes4);
+}
+
 // The normal view for pixels [begin, end): each channel is
 // ((ratio - 1) * f * 0.5 + lift) * level, where level is the display byte
 // through `curve`. Four pixels go together through the same double
@@ -62,7 +71,7 @@ TARVEX_CLONES void weigh_pixels(const std::uint8_t* display, const std::uint16_t
                                 const std::uint16_t* green, const std::uint16_t* blue,
                                 const double* curve, double f, double lift, std::uint8_t* out,
                                 int begin, int end) {
-  const Doubles one = Doubles{} + 1.0, zero = Doubles{}, top = Doubles{} + 255.0;
+  const Doubles one = Doubles{} + 1.0, zero = Doubles{};
   int i = begin;
   for (; i + PICTURE_LANES <= end; i += PICTURE_LANES) {
     Doubles level, r, g, b;
@@ -95,12 +104,8 @@ TARVEX_CLONES void weigh_pixels(const std::uint8_t* display, const std::uint16_t
     qr = plain ? one : qr;
     qg = plain ? one : qg;
     qb = plain ? one : qb;
-    auto to_bytes = [&](Doubles q) {
-      const Doubles v = ((q - 1.0) * f * 0.5 + lift) * level;
-      const Doubles clamped = v >= top ? top : v <= zero ? zero : v;
-      return __builtin_convertvector(clamped, Bytes4);  // truncated
-    };
-    const Bytes4 cb = to_bytes(qb), cg = to_bytes(qg), cr = to_bytes(qr);
+    const Bytes4 cb = weigh(qb, f, lift, level), cg = weigh(qg, f, lift, level),
+                 cr = weigh(qr, f, lift, level);
     std::uint8_t* px = out + 3 * i;
     for (int k = 0; k < PICTURE_LANES; ++k) {
       px[3 * k] = static_cast<std::uint8_t>(cb[k]);

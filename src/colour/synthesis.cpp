@@ -160,11 +160,11 @@ constexpr int PIXEL_LANES = 8;
   std::memcpy(&v, p, sizeof v);
   return __builtin_convertvector(v, Int8);
 }
-[[gnu::always_inline]] inline void store8(std::uint16_t* p, Int8 v) {
+[[gnu::always_inline]] inline void store8(std::uint16_t* p, const Int8& v) {
   const Raw8 r = __builtin_convertvector(v, Raw8);
   std::memcpy(p, &r, sizeof r);
 }
-[[gnu::always_inline]] inline Int8 select(Int8 mask, Int8 a, Int8 b) {
+[[gnu::always_inline]] inline Int8 select(const Int8& mask, const Int8& a, const Int8& b) {
   return mask ? a : b;
 }
 
@@ -172,10 +172,10 @@ constexpr int PIXEL_LANES = 8;
 // column phase equals the line phase, `column` the lanes with column phase
 // 1 (all lanes -1 or 0).
 template <bool Binned, typename Divisors>
-[[gnu::always_inline]] inline void compute_pixels(const std::uint16_t* p, Int8 x_set, Int8 column,
-                                                  bool odd_row, const Divisors& d,
-                                                  std::uint16_t* out_lum, std::uint16_t* out_red,
-                                                  std::uint16_t* out_blue,
+[[gnu::always_inline]] inline void compute_pixels(const std::uint16_t* p, const Int8& x_set,
+                                                  const Int8& column, bool odd_row,
+                                                  const Divisors& d, std::uint16_t* out_lum,
+                                                  std::uint16_t* out_red, std::uint16_t* out_blue,
                                                   std::uint16_t* out_green) {
   const Int8 k = load8(p), left = load8(p - 1), right = load8(p + 1);
   const Int8 white = Int8{} + 65535;
@@ -322,11 +322,11 @@ constexpr int REPAIR_LANES = 16;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-[[gnu::always_inline]] inline void store16(std::uint16_t* p, Lanes16 v) {
+[[gnu::always_inline]] inline void store16(std::uint16_t* p, const Lanes16& v) {
   std::memcpy(p, &v, sizeof v);
 }
 // (a + b) / 2 without leaving 16 bits.
-[[gnu::always_inline]] inline Lanes16 mean16(Lanes16 a, Lanes16 b) {
+[[gnu::always_inline]] inline Lanes16 mean16(const Lanes16& a, const Lanes16& b) {
   return (a >> 1) + (b >> 1) + (a & b & 1);
 }
 

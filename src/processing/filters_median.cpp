@@ -160,16 +160,16 @@ static_assert(W % LANES == 0);
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-[[gnu::always_inline]] inline void store(std::uint16_t* p, Lanes v) {
+[[gnu::always_inline]] inline void store(std::uint16_t* p, const Lanes& v) {
   std::memcpy(p, &v, sizeof v);
 }
-[[gnu::always_inline]] inline Lanes vmin(Lanes a, Lanes b) {
+[[gnu::always_inline]] inline Lanes vmin(const Lanes& a, const Lanes& b) {
   return a < b ? a : b;
 }
-[[gnu::always_inline]] inline Lanes vmax(Lanes a, Lanes b) {
+[[gnu::always_inline]] inline Lanes vmax(const Lanes& a, const Lanes& b) {
   return a < b ? b : a;
 }
-[[gnu::always_inline]] inline Lanes median3(Lanes a, Lanes b, Lanes c) {
+[[gnu::always_inline]] inline Lanes median3(const Lanes& a, const Lanes& b, const Lanes& c) {
   return vmax(vmin(a, b), vmin(vmax(a, b), c));
 }
 
