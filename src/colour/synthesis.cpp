@@ -168,6 +168,15 @@ constexpr int PIXEL_LANES = 8;
   return mask ? a : b;
 }
 
+inline bool avx2_available() {
+#if defined(__x86_64__)
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+#else
+  return false;
+#endif
+}
+
 // compute_pixel for the eight pixels from `p`. `x_set` marks the lanes whose
 // column phase equals the line phase, `column` the lanes with column phase
 // 1 (all lanes -1 or 0).
@@ -267,11 +276,14 @@ template <typename Divisors>
   if (!border_row && !(binned && odd_row)) {
     // Border pixels do not flip the column phase, so it is the same at
     // column 1 of every row.
+    // Without AVX2 the 32-bit lane multiplications and divisions are
+    // emulated and the one-pixel loop below is faster.
+    const bool lanes_pay = avx2_available();
     const Int8 column =
         column_phase_start ? Int8{-1, 0, -1, 0, -1, 0, -1, 0} : Int8{0, -1, 0, -1, 0, -1, 0, -1};
     const Int8 x_set = line_phase ? column : ~column;
     int c = 1;
-    for (; c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
+    for (; lanes_pay && c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
       if (binned) {
         compute_pixels<true>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
                              green + c);
