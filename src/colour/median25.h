@@ -1,6 +1,6 @@
-// The median of 5 x 5 windows (the 13th largest of 25 samples), computed
-// with a fixed compare-exchange network so that many windows of a row are
-// ordered side by side.
+// The median of 5 x 5 windows (the 13th largest of 25 samples): the columns
+// of a row are sorted once, and a fixed compare-exchange network merges the
+// five sorted columns of each window, many windows side by side.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,8 @@ namespace tarvex {
 // window reads two rows and two columns on each side of every centre.
 void median25_row(const std::uint16_t* src, int stride, int count, std::uint16_t* out);
 
-// The number of compare-exchange steps of the network (for the tests).
+// The number of compare-exchange steps per window after the column sort
+// (for the tests).
 int median25_network_size();
 
 }  // namespace tarvex

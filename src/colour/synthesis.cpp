@@ -1,6 +1,7 @@
 #include "colour/synthesis.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "app/messages.h"
@@ -8,6 +9,17 @@
 #include "processing/filters_commands.h"
 #include "processing/stretch.h"
 #include "processing/stretch_commands.h"
+
+// Hot loops are compiled for plain x86-64 and for AVX2, and the better one
+// is chosen when the program loads; results are identical.
+#if defined(__x86_64__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define TARVEX_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef TARVEX_CLONES
+#define TARVEX_CLONES
+#endif
 
 namespace tarvex {
 
@@ -30,8 +42,11 @@ inline int highlight_boost(int level) {
   return 0;
 }
 
+// The sum divided by 1.7, truncated, in integers: 10 s / 17 is either a
+// whole number or at least 1/17 away from one, far more than the rounding
+// of a double division, so both truncate to the same value.
 inline std::uint16_t luminance_of(int pair_sum) {
-  const auto v = static_cast<std::int64_t>(pair_sum / 1.7);
+  const int v = pair_sum * 10 / 17;
   return v > 65534 ? std::uint16_t{65535} : static_cast<std::uint16_t>(v);
 }
 
@@ -131,9 +146,120 @@ inline void compute_pixel(const std::uint16_t* p, bool binned, bool column_phase
   out_green = static_cast<std::uint16_t>(green);
 }
 
+// The vector helpers are always inlined into the dispatched clones, so
+// their calling convention never crosses a clone boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Eight neighbouring pixels of the per-row step at once, as 32-bit lanes.
+typedef std::int32_t Int8 __attribute__((vector_size(32)));
+typedef std::uint16_t Raw8 __attribute__((vector_size(16)));
+constexpr int PIXEL_LANES = 8;
+
+[[gnu::always_inline]] inline Int8 load8(const std::uint16_t* p) {
+  Raw8 v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_convertvector(v, Int8);
+}
+[[gnu::always_inline]] inline void store8(std::uint16_t* p, const Int8& v) {
+  const Raw8 r = __builtin_convertvector(v, Raw8);
+  std::memcpy(p, &r, sizeof r);
+}
+[[gnu::always_inline]] inline Int8 select(const Int8& mask, const Int8& a, const Int8& b) {
+  return mask ? a : b;
+}
+
+inline bool avx2_available() {
+#if defined(__x86_64__)
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+#else
+  return false;
+#endif
+}
+
+// compute_pixel for the eight pixels from `p`. `x_set` marks the lanes whose
+// column phase equals the line phase, `column` the lanes with column phase
+// 1 (all lanes -1 or 0).
+template <bool Binned, typename Divisors>
+[[gnu::always_inline]] inline void compute_pixels(const std::uint16_t* p, const Int8& x_set,
+                                                  const Int8& column, bool odd_row,
+                                                  const Divisors& d, std::uint16_t* out_lum,
+                                                  std::uint16_t* out_red, std::uint16_t* out_blue,
+                                                  std::uint16_t* out_green) {
+  const Int8 k = load8(p), left = load8(p - 1), right = load8(p + 1);
+  const Int8 white = Int8{} + 65535;
+  Int8 sum, saturated;
+  if constexpr (Binned) {
+    sum = left + k;
+    saturated = k == 65535;
+  } else {
+    saturated = (k > 65000) | ((left > 65000) & (right > 65000));
+    sum = select(left > 65000, k + k, left + k);
+  }
+  const Int8 quotient = sum * 10 / 17;  // luminance_of, lane by lane
+  const Int8 lum = select(saturated | (quotient > 65534), white, quotient);
+  const Int8 level = select(saturated, white, sum >> 1);
+  const Int8 boost = select(level > 65000, Int8{} + 5000000,
+                            select(level > 60000, Int8{} + 2000000,
+                                   select(level > 55000, Int8{} + 300000,
+                                          select(level > 53000, Int8{} + 10000,
+                                                 select(level > 50000, Int8{} + 1000, Int8{})))));
+
+  const Int8 e = left + right + load8(p - 2 * W) + load8(p + 2 * W);
+  const Int8 kk =
+      load8(p - 2 * W - 1) + load8(p - 2 * W + 1) + load8(p + 2 * W - 1) + load8(p + 2 * W + 1);
+  const Int8 a = k + e + kk;
+  const Int8 x1 = (4 * e + 16 * k - 6 * kk) / 40;
+  const Int8 x2 = (2 * e + 2 * kk - 12 * k) / 20;
+  const Int8 x3 = (a - 7 * x1 - 10 * x2) / 14;
+  const Int8 y1 = (7 * kk - 2 * e - 12 * k) / 40;
+  const Int8 y2 = (6 * e - kk - 4 * k) / 40;
+  const Int8 y3 = (a - 11 * y1 - 13 * y2) / 8;
+  Int8 red = select(x_set, select(column, x1, x2), select(column, y3, y1));
+  Int8 blue = select(x_set, select(column, x2, x1), select(column, y1, y3));
+  Int8 green = select(x_set, x3, y2);
+  red = (red + boost) * COLOUR_MULTIPLIER / d.red;
+  blue = (blue + boost) * COLOUR_MULTIPLIER / d.blue;
+  green = (green + boost) * COLOUR_MULTIPLIER / d.green;
+  const Int8 bad = (red < 0) | (blue < 0) | (green < 0);
+  red = select(red < 0, Int8{}, red);
+  blue = select(blue < 0, Int8{}, blue);
+  green = select(green < 0, Int8{}, green);
+  const Int8 m = select(red > blue, red, blue);
+  const Int8 largest = select(m > green, m, green);
+  const Int8 bright = largest > 100000;
+  Int8 r2 = red >> 1, b2 = blue >> 1, g2 = green >> 1;
+  bool any_bright = false;
+  for (int i = 0; i < PIXEL_LANES; ++i) any_bright |= bright[i] != 0;
+  if (any_bright) {
+    for (int i = 0; i < PIXEL_LANES; ++i) {
+      if (!bright[i]) continue;
+      const int div = largest[i] / 100000 + 2;
+      r2[i] = red[i] / div;
+      b2[i] = blue[i] / div;
+      g2[i] = green[i] / div;
+    }
+  }
+  if (odd_row) {
+    r2 = select(r2 > 65535, white, r2);
+    b2 = select(b2 > 65535, white, b2);
+    g2 = select(g2 > 65535, white, g2);
+  } else {
+    const Int8 over = (r2 > 65535) | (b2 > 65535) | (g2 > 65535);
+    r2 = select(over, white, r2);
+    b2 = select(over, white, b2);
+    g2 = select(over, white, g2);
+  }
+  store8(out_lum, lum);
+  store8(out_red, select(bad, white, r2));
+  store8(out_blue, select(bad, white, b2));
+  store8(out_green, select(bad, white, g2));
+}
+
 template <typename Divisors>
-void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, bool line_phase,
-                const Divisors& d) {
+[[gnu::always_inline]] inline void mosaic_row(FrameStore& fs, int r, bool binned,
+                                              bool column_phase_start, bool line_phase,
+                                              const Divisors& d) {
   const std::uint16_t* raw = fs.CurrentFrame.data() + r * W;
   std::uint16_t* lum = fs.SecondFrame.data() + r * W;
   std::uint16_t* red = fs.RedPlane.data() + r * W;
@@ -150,8 +276,25 @@ void mosaic_row(FrameStore& fs, int r, bool binned, bool column_phase_start, boo
   if (!border_row && !(binned && odd_row)) {
     // Border pixels do not flip the column phase, so it is the same at
     // column 1 of every row.
+    // Without AVX2 the 32-bit lane multiplications and divisions are
+    // emulated and the one-pixel loop below is faster.
+    const bool lanes_pay = avx2_available();
+    const Int8 column =
+        column_phase_start ? Int8{-1, 0, -1, 0, -1, 0, -1, 0} : Int8{0, -1, 0, -1, 0, -1, 0, -1};
+    const Int8 x_set = line_phase ? column : ~column;
+    int c = 1;
+    for (; lanes_pay && c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
+      if (binned) {
+        compute_pixels<true>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
+                             green + c);
+      } else {
+        compute_pixels<false>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
+                              green + c);
+      }
+    }
+    // Whole groups of eight keep the phase of column 1 in their first lane.
     bool cp = column_phase_start;
-    for (int c = 1; c < W - 1; ++c) {
+    for (; c < W - 1; ++c) {
       compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c], green[c]);
       cp = !cp;
     }
@@ -166,7 +309,8 @@ struct FixedDivisors {
   static constexpr int red = R, blue = B, green = G;
 };
 
-void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp, const ColourDivisors& d) {
+TARVEX_CLONES void mosaic_row_any(FrameStore& fs, int r, bool binned, bool cp, bool lp,
+                                  const ColourDivisors& d) {
   if (d == ColourDivisors{70, 28, 60}) {
     mosaic_row(fs, r, binned, cp, lp, FixedDivisors<70, 28, 60>{});
   } else if (d == ColourDivisors{70, 33, 60}) {
@@ -182,29 +326,76 @@ inline std::uint16_t avg2(std::uint16_t a, std::uint16_t b) {
   return static_cast<std::uint16_t>((a + b) / 2);
 }
 
-void outlier_repair(FrameStore& fs, bool binned) {
+typedef std::uint16_t Lanes16 __attribute__((vector_size(32)));
+constexpr int REPAIR_LANES = 16;
+
+[[gnu::always_inline]] inline Lanes16 load16(const std::uint16_t* p) {
+  Lanes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+[[gnu::always_inline]] inline void store16(std::uint16_t* p, const Lanes16& v) {
+  std::memcpy(p, &v, sizeof v);
+}
+// (a + b) / 2 without leaving 16 bits.
+[[gnu::always_inline]] inline Lanes16 mean16(const Lanes16& a, const Lanes16& b) {
+  return (a >> 1) + (b >> 1) + (a & b & 1);
+}
+
+// One plane sample of the repair pass at index i of a row.
+[[gnu::always_inline]] inline void repair_pixel(std::uint16_t* const planes[3], int i, int s,
+                                                int up, bool has_below, bool vertical) {
+  const std::uint16_t vr = planes[0][i], vb = planes[1][i], vg = planes[2][i];
+  bool good = vr <= 65530 && vb <= 65530 && vg <= 65530;
+  if (good && has_below) {
+    const int j = i + s * W;
+    good = vr <= 2 * planes[0][j] && vb <= 2 * planes[1][j] && vg <= 2 * planes[2][j];
+  }
+  if (good) {
+    for (int p = 0; p < 3; ++p) planes[p][i] = avg2(planes[p][i], planes[p][i - 1]);
+  } else if (vertical) {
+    for (int p = 0; p < 3; ++p) planes[p][i] = avg2(planes[p][i + up], planes[p][i - up]);
+  }
+}
+
+// Each row runs from the right: a good pixel becomes the mean of itself and
+// its left neighbour, which is still unchanged; a bad one the mean of the
+// pixels above (already repaired) and below. Sixteen pixels go together,
+// all read before any is written, so the order within a row is kept.
+TARVEX_CLONES void outlier_repair(FrameStore& fs, bool binned) {
   const int s = binned ? 2 : 1;
-  std::uint16_t* planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
+  std::uint16_t* const planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
+  const Lanes16 limit = Lanes16{} + 65530;
   for (int r = 0; r < H; ++r) {
     // Below the last rows there is nothing to compare with: such a pixel
     // counts as good.
     const bool has_below = r + s < H;
     const bool vertical = binned ? (r > 1 && r < 578) : (r > 0 && r < 579);
     const int up = binned ? -2 * W : -W;
-    for (int c = W - 1; c >= 1; --c) {
+    int c = W - REPAIR_LANES;
+    for (; c >= 1; c -= REPAIR_LANES) {
       const int i = r * W + c;
-      const std::uint16_t vr = planes[0][i], vb = planes[1][i], vg = planes[2][i];
-      bool good = vr <= 65530 && vb <= 65530 && vg <= 65530;
-      if (good && has_below) {
-        const int j = i + s * W;
-        good = vr <= 2 * planes[0][j] && vb <= 2 * planes[1][j] && vg <= 2 * planes[2][j];
+      Lanes16 v[3], good = Lanes16{} - 1;
+      for (int p = 0; p < 3; ++p) {
+        v[p] = load16(planes[p] + i);
+        good &= v[p] <= limit;
       }
-      if (good) {
-        for (auto* p : planes) p[i] = avg2(p[i], p[i - 1]);
-      } else if (vertical) {
-        for (auto* p : planes) p[i] = avg2(p[i + up], p[i - up]);
+      if (has_below) {
+        // v <= 2 * below, as (v + 1) / 2 <= below without overflow.
+        for (int p = 0; p < 3; ++p) {
+          const Lanes16 below = load16(planes[p] + i + s * W);
+          good &= ((v[p] >> 1) + (v[p] & 1)) <= below;
+        }
+      }
+      for (int p = 0; p < 3; ++p) {
+        const Lanes16 smoothed = mean16(v[p], load16(planes[p] + i - 1));
+        const Lanes16 other =
+            vertical ? mean16(load16(planes[p] + i + up), load16(planes[p] + i - up)) : v[p];
+        store16(planes[p] + i, good ? smoothed : other);
       }
     }
+    for (c += REPAIR_LANES - 1; c >= 1; --c)
+      repair_pixel(planes, r * W + c, s, up, has_below, vertical);
   }
 }
 
@@ -258,27 +449,32 @@ constexpr ColourKernel COLOUR_KERNEL_TABLE[COLOUR_KERNELS] = {
          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
 };
 
-template <int K>
-void smooth_plane(const Frame& in, Frame& out, int divisor) {
+// One plane through kernel K, dividing by D (truncated toward zero, then
+// clamped). The weights are known at compile time, so zero weights vanish
+// and the sum over a row of pixels vectorises; a known divisor becomes a
+// multiplication.
+template <int K, typename Divisor>
+[[gnu::always_inline]] inline void smooth_plane(const Frame& in, Frame& out, Divisor divisor) {
   constexpr ColourKernel kernel = COLOUR_KERNEL_TABLE[K];
   constexpr int h = kernel.half;
   constexpr int n = 2 * h + 1;
   for (int r = h; r <= H - 1 - h; ++r) {
     std::uint16_t* o = out.data() + r * W;
+    const std::uint16_t* s = in.data() + (r - h) * W - h;
     for (int c = h; c <= W - 1 - h; ++c) {
       std::int32_t sum = 0;
-      for (int dy = 0; dy < n; ++dy) {
-        const std::uint16_t* src = in.data() + (r - h + dy) * W + c - h;
-        for (int dx = 0; dx < n; ++dx) sum += kernel.w[dy * n + dx] * src[dx];
+#pragma GCC unroll 25
+      for (int t = 0; t < n * n; ++t) {
+        sum += kernel.w[t] * static_cast<std::int32_t>(s[(t / n) * W + c + t % n]);
       }
       const std::int32_t q = sum / divisor;
-      o[c] = static_cast<std::uint16_t>(std::clamp(q, 0, 65535));
+      o[c] = static_cast<std::uint16_t>(q < 0 ? 0 : q > 65535 ? 65535 : q);
     }
   }
 }
 
-template <int K>
-void smooth_all(FrameStore& fs, int divisor) {
+template <int K, typename Divisor>
+[[gnu::always_inline]] inline void smooth_three(FrameStore& fs, Divisor divisor) {
   constexpr int h = COLOUR_KERNEL_TABLE[K].half;
   Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   Frame* work[3] = {&fs.RedWork, &fs.BlueWork, &fs.GreenWork};
@@ -290,11 +486,34 @@ void smooth_all(FrameStore& fs, int divisor) {
   }
 }
 
+template <int D>
+struct FixedDivisor {
+  constexpr operator std::int32_t() const { return D; }
+};
+
+// The smoothing the program itself uses (3 x 3 by 16 and 5 x 5 by 80) gets
+// a fixed divisor; any other combination divides at run time.
+TARVEX_CLONES void smooth_all(FrameStore& fs, int kernel, int divisor) {
+  if (kernel == 0 && divisor == 16) {
+    smooth_three<0>(fs, FixedDivisor<16>{});
+  } else if (kernel == 1 && divisor == 80) {
+    smooth_three<1>(fs, FixedDivisor<80>{});
+  } else {
+    switch (kernel) {
+      case 0: smooth_three<0>(fs, divisor); break;
+      case 1: smooth_three<1>(fs, divisor); break;
+      case 2: smooth_three<2>(fs, divisor); break;
+      default: smooth_three<3>(fs, divisor); break;
+    }
+  }
+}
+
 // Weighted 7 x 7 low pass of the anti-alias filter, symmetric in both
 // directions: columns of the vertical pair sums are combined first.
 // Weights (sum 156):
 //   0 1 2 3 2 1 0 / 1 2 3 4 3 2 1 / 2 3 6 9 6 3 2 / 3 4 9 12 9 4 3 / ...
-void low_pass_row(const Frame& plane, int y, std::int32_t* low /* columns 3..748 */) {
+[[gnu::always_inline]] inline void low_pass_row(const Frame& plane, int y,
+                                                std::int32_t* low /* columns 3..748 */) {
   std::int32_t t0[W], t1[W], t2[W], t3[W];
   const std::uint16_t* r0 = plane.data() + y * W;
   for (int x = 0; x < W; ++x) {
@@ -313,6 +532,10 @@ void low_pass_row(const Frame& plane, int y, std::int32_t* low /* columns 3..748
 }
 
 }  // namespace
+
+std::uint16_t pair_luminance(int pair_sum) {
+  return luminance_of(pair_sum);
+}
 
 SynthesisOptions synthesis_options(const Settings& s) {
   SynthesisOptions o;
@@ -440,14 +663,40 @@ void equalise_backgrounds(FrameStore& fs) {
 
 bool smooth_planes(FrameStore& fs, int kernel, int divisor) {
   if (divisor == 0) return false;
-  switch (kernel) {
-    case 0: smooth_all<0>(fs, divisor); return true;
-    case 1: smooth_all<1>(fs, divisor); return true;
-    case 2: smooth_all<2>(fs, divisor); return true;
-    case 3: smooth_all<3>(fs, divisor); return true;
-    default: return false;
+  if (kernel < 0 || kernel >= COLOUR_KERNELS) return false;
+  smooth_all(fs, kernel, divisor);
+  return true;
+}
+
+namespace {
+
+constexpr int AA_FIRST = 3, AA_LAST = 748;
+
+// The low 8 bits of the mean fine detail of the three planes in row y.
+TARVEX_CLONES void detail_row(const Frame* const planes[3], int y, std::uint16_t* m) {
+  std::int32_t low[W];
+  std::int32_t detail_sum[W] = {};
+  for (int p = 0; p < 3; ++p) {
+    low_pass_row(*planes[p], y, low);
+    const std::uint16_t* v = planes[p]->data() + y * W;
+    for (int x = AA_FIRST; x <= AA_LAST; ++x) {
+      detail_sum[x] += low[x] < v[x] ? v[x] - low[x] : 0;
+    }
+  }
+  for (int x = AA_FIRST; x <= AA_LAST; ++x)
+    m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
+}
+
+// Median plus detail, saturating at 65535, for one row of one plane.
+TARVEX_CLONES void add_detail_row(const std::uint16_t* med, const std::uint16_t* m,
+                                  std::uint16_t* d) {
+  for (int x = AA_FIRST; x <= AA_LAST; ++x) {
+    const int v = med[x] + m[x];
+    d[x] = static_cast<std::uint16_t>(v > 65534 ? 65535 : v);
   }
 }
+
+}  // namespace
 
 void anti_alias_planes(FrameStore& fs, const std::function<void(int)>& on_row) {
   // Only the low 8 bits of the mean detail of the three planes are used, so
@@ -455,35 +704,20 @@ void anti_alias_planes(FrameStore& fs, const std::function<void(int)>& on_row) {
   // planes. The medians go to the work planes.
   const Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   Frame* work[3] = {&fs.RedWork, &fs.BlueWork, &fs.GreenWork};
-  constexpr int first = 3, last = 748;
-  constexpr int count = last - first + 1;
-  std::int32_t low[W];
-  std::int32_t detail_sum[W];
+  constexpr int count = AA_LAST - AA_FIRST + 1;
   for (int y = 3; y <= 576; ++y) {
     if (on_row) on_row(y);
-    std::fill_n(detail_sum, W, 0);
+    detail_row(planes, y, fs.SecondFrame.data() + y * W);
     for (int p = 0; p < 3; ++p) {
-      low_pass_row(*planes[p], y, low);
-      const std::uint16_t* v = planes[p]->data() + y * W;
-      for (int x = first; x <= last; ++x) {
-        detail_sum[x] += low[x] < v[x] ? v[x] - low[x] : 0;
-      }
-      median25_row(planes[p]->data() + y * W + first, W, count, work[p]->data() + y * W + first);
+      median25_row(planes[p]->data() + y * W + AA_FIRST, W, count,
+                   work[p]->data() + y * W + AA_FIRST);
     }
-    std::uint16_t* m = fs.SecondFrame.data() + y * W;
-    for (int x = first; x <= last; ++x)
-      m[x] = static_cast<std::uint16_t>((detail_sum[x] / 3) & 255);
   }
   Frame* out[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   for (int y = 3; y <= 576; ++y) {
-    const std::uint16_t* m = fs.SecondFrame.data() + y * W;
     for (int p = 0; p < 3; ++p) {
-      const std::uint16_t* med = work[p]->data() + y * W;
-      std::uint16_t* d = out[p]->data() + y * W;
-      for (int x = first; x <= last; ++x) {
-        const int v = med[x] + m[x];
-        d[x] = static_cast<std::uint16_t>(v > 65534 ? 65535 : v);
-      }
+      add_detail_row(work[p]->data() + y * W, fs.SecondFrame.data() + y * W,
+                     out[p]->data() + y * W);
     }
   }
 }

@@ -64,6 +64,10 @@ struct MosaicStart {
   bool line_offset = true;
 };
 
+// The luminance of two neighbouring raw samples with sum `pair_sum`
+// (0..131070): the sum divided by 1.7, truncated, 65535 from 65535 up.
+std::uint16_t pair_luminance(int pair_sum);
+
 // The per-row step for every row 0..578 (the last row is not visited, and
 // is set black), writing the luminance into SecondFrame and the planes. `on_row` is called
 // before each row (progress and event pump); it may be empty.

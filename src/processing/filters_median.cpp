@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #include "image/frame_store.h"
 #include "processing/filters.h"
@@ -21,7 +23,6 @@ namespace tarvex {
 namespace {
 
 constexpr int W = FRAME_WIDTH;
-constexpr int CHUNK = 256;  // pixels worked on together by every exchange
 constexpr int MAX_OPS = 1024;
 constexpr int MAX_BUFFERS = 96;
 constexpr int MAX_VALUES = 4096;
@@ -49,7 +50,7 @@ struct Network {
 // padding folded away and every exchange that cannot reach the median
 // dropped. Buffers are reused once their value has been read for the last
 // time.
-Network build_network(int r) {
+constexpr Network build_network(int r) {
   const int side = 2 * r + 1;
   const int block = side <= 3 ? 4 : 8;
   int blocks = 1;
@@ -60,7 +61,7 @@ Network build_network(int r) {
   struct Raw {
     int a, b, lo, hi;
   };
-  static Raw raw[MAX_OPS];
+  std::array<Raw, MAX_OPS> raw{};
   int raw_count = 0;
   int next_value = side * side;
   std::array<int, 64> wire{};
@@ -90,12 +91,11 @@ Network build_network(int r) {
   }
   const int target = wire[(side * side - 1) / 2];
 
-  static bool needed[MAX_VALUES];
-  static int last_use[MAX_VALUES];
-  std::fill(needed, needed + next_value, false);
-  std::fill(last_use, last_use + next_value, -1);
+  std::array<bool, MAX_VALUES> needed{};
+  std::array<int, MAX_VALUES> last_use{};
+  std::fill(last_use.begin(), last_use.end(), -1);
   needed[target] = true;
-  static bool keep_lo[MAX_OPS], keep_hi[MAX_OPS];
+  std::array<bool, MAX_OPS> keep_lo{}, keep_hi{};
   for (int t = raw_count - 1; t >= 0; --t) {
     keep_lo[t] = needed[raw[t].lo];
     keep_hi[t] = needed[raw[t].hi];
@@ -110,8 +110,8 @@ Network build_network(int r) {
   Network net;
   net.radius = r;
   net.inputs = side * side;
-  static int buffer_of[MAX_VALUES];
-  int free_list[MAX_BUFFERS];
+  std::array<int, MAX_VALUES> buffer_of{};
+  std::array<int, MAX_BUFFERS> free_list{};
   int free_count = 0;
   int used = 0;
   auto take = [&]() { return free_count > 0 ? free_list[--free_count] : used++; };
@@ -141,28 +141,109 @@ Network build_network(int r) {
 }
 
 const Network& network(int r) {
-  static const Network nets[3] = {build_network(1), build_network(2), build_network(3)};
+  static constexpr Network nets[3] = {build_network(1), build_network(2), build_network(3)};
   return nets[r - 1];
 }
 
+// The vector helpers below are always inlined into the dispatched clones, so
+// their calling convention never crosses a clone boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Sixteen samples worked on together; the compiler maps these onto the
+// widest vector registers the chosen clone has.
+typedef std::uint16_t Lanes __attribute__((vector_size(32)));
+constexpr int LANES = 16;
+static_assert(W % LANES == 0);
+
+[[gnu::always_inline]] inline Lanes load(const std::uint16_t* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+[[gnu::always_inline]] inline void store(std::uint16_t* p, const Lanes& v) {
+  std::memcpy(p, &v, sizeof v);
+}
+[[gnu::always_inline]] inline Lanes vmin(const Lanes& a, const Lanes& b) {
+  return a < b ? a : b;
+}
+[[gnu::always_inline]] inline Lanes vmax(const Lanes& a, const Lanes& b) {
+  return a < b ? b : a;
+}
+[[gnu::always_inline]] inline Lanes median3(const Lanes& a, const Lanes& b, const Lanes& c) {
+  return vmax(vmin(a, b), vmin(vmax(a, b), c));
+}
+
+// Row y's result from its window medians, maxima and minima (the minimum
+// already capped at 65000): the median replaces the pixel only where it
+// departs from it by more than trunc(range * fraction).
+[[gnu::always_inline]] inline void threshold_row(const std::uint16_t* __restrict s,
+                                                 std::uint16_t* __restrict d,
+                                                 const std::uint16_t* __restrict med,
+                                                 const std::uint16_t* __restrict mx,
+                                                 const std::uint16_t* __restrict mn, int x0, int x1,
+                                                 float fraction) {
+  for (int x = x0; x < x1; ++x) {
+    const std::int32_t range = static_cast<std::int32_t>(mx[x]) - mn[x];
+    const std::int32_t limit = static_cast<std::int32_t>(static_cast<float>(range) * fraction);
+    const std::int32_t m = med[x];
+    const std::int32_t v = s[x];
+    const std::int32_t departure = m > v ? m - v : v - m;
+    d[x] = limit < departure ? static_cast<std::uint16_t>(m) : static_cast<std::uint16_t>(v);
+  }
+}
+
+// Radius 1: each column of three is sorted once per row into low, middle
+// and high rows; the window median is then the median of the largest low,
+// the median middle and the smallest high of its three columns.
+[[gnu::always_inline]] inline void median_rows_1(const std::uint16_t* src, std::uint16_t* dst,
+                                                 int y0, int y1, float fraction) {
+  constexpr int PAD = 2 * LANES;
+  alignas(64) std::uint16_t lo[W + PAD] = {}, mid[W + PAD] = {}, hi[W + PAD] = {};
+  alignas(64) std::uint16_t med[W + PAD], mx[W + PAD], mn[W + PAD];
+  const Lanes cap = Lanes{} + MEDIAN_MIN_START;
+  for (int y = y0; y < y1; ++y) {
+    const std::uint16_t* a = src + (y - 1) * W;
+    for (int x = 0; x < W; x += LANES) {
+      const Lanes p = load(a + x), q = load(a + W + x), r = load(a + 2 * W + x);
+      const Lanes l = vmin(p, q), h = vmax(p, q);
+      store(lo + x, vmin(l, r));
+      store(hi + x, vmax(h, r));
+      store(mid + x, vmax(l, vmin(h, r)));
+    }
+    // Output x + 1 from columns x, x + 1 and x + 2.
+    for (int x = 0; x < W - 2; x += LANES) {
+      const Lanes l0 = load(lo + x), l1 = load(lo + x + 1), l2 = load(lo + x + 2);
+      const Lanes h0 = load(hi + x), h1 = load(hi + x + 1), h2 = load(hi + x + 2);
+      const Lanes lows = vmax(vmax(l0, l1), l2);
+      const Lanes highs = vmin(vmin(h0, h1), h2);
+      const Lanes mids = median3(load(mid + x), load(mid + x + 1), load(mid + x + 2));
+      store(med + x + 1, median3(lows, mids, highs));
+      store(mx + x + 1, vmax(vmax(h0, h1), h2));
+      store(mn + x + 1, vmin(vmin(vmin(l0, l1), l2), cap));
+    }
+    threshold_row(src + y * W, dst + y * W, med, mx, mn, 1, W - 1, fraction);
+  }
+}
+
 template <int R>
-[[gnu::always_inline]] inline void sort_columns(const std::uint16_t* src, int y,
-                                                std::uint16_t (*sorted)[W + CHUNK]) {
+inline constexpr Network NETWORK = build_network(R);
+
+// Sorts columns 0..width-1 (a multiple of 16) of the 2R + 1 rows from
+// `top`, `stride` apart, sixteen columns at a time, into sorted[0]
+// (smallest) .. sorted[2R] (largest).
+template <int R, typename Rows>
+[[gnu::always_inline]] inline void sort_columns(const std::uint16_t* top, int stride, int width,
+                                                Rows sorted) {
   constexpr int S = 2 * R + 1;
-  const std::uint16_t* top = src + (y - R) * W;
-  for (int x = 0; x < W; ++x) {
-    std::uint16_t v[S];
-    for (int q = 0; q < S; ++q) v[q] = top[q * W + x];
+  for (int x = 0; x < width; x += LANES) {
+    Lanes v[S];
+    for (int q = 0; q < S; ++q) v[q] = load(top + q * stride + x);
     auto cx = [&](int i, int j) {
-      const std::uint16_t a = v[i], b = v[j];
-      v[i] = std::min(a, b);
-      v[j] = std::max(a, b);
+      const Lanes a = v[i], b = v[j];
+      v[i] = vmin(a, b);
+      v[j] = vmax(a, b);
     };
-    if constexpr (R == 1) {
-      cx(0, 1);
-      cx(1, 2);
-      cx(0, 1);
-    } else if constexpr (R == 2) {
+    if constexpr (R == 2) {
       cx(0, 1);
       cx(3, 4);
       cx(2, 4);
@@ -190,98 +271,109 @@ template <int R>
       cx(3, 4);
       cx(5, 6);
     }
-    for (int q = 0; q < S; ++q) sorted[q][x] = v[q];
+    for (int q = 0; q < S; ++q) store(sorted[q] + x, v[q]);
   }
 }
 
-[[gnu::always_inline]] inline void exchange_both(const std::uint16_t* __restrict a,
-                                                 const std::uint16_t* __restrict b,
-                                                 std::uint16_t* __restrict lo,
-                                                 std::uint16_t* __restrict hi) {
-  for (int i = 0; i < CHUNK; ++i) {
-    lo[i] = std::min(a[i], b[i]);
-    hi[i] = std::max(a[i], b[i]);
-  }
-}
-[[gnu::always_inline]] inline void exchange_low(const std::uint16_t* __restrict a,
-                                                const std::uint16_t* __restrict b,
-                                                std::uint16_t* __restrict lo) {
-  for (int i = 0; i < CHUNK; ++i) lo[i] = std::min(a[i], b[i]);
-}
-[[gnu::always_inline]] inline void exchange_high(const std::uint16_t* __restrict a,
-                                                 const std::uint16_t* __restrict b,
-                                                 std::uint16_t* __restrict hi) {
-  for (int i = 0; i < CHUNK; ++i) hi[i] = std::max(a[i], b[i]);
+// One exchange of the network, unrolled at compile time so that its values
+// stay in registers where the processor has enough of them.
+template <int R, int T>
+[[gnu::always_inline]] inline void exchange(const Lanes* in, Lanes* buf) {
+  constexpr Exchange e = NETWORK<R>.ops[T];
+  constexpr int inputs = NETWORK<R>.inputs;
+  const Lanes a = e.a < inputs ? in[e.a] : buf[e.a - inputs];
+  const Lanes b = e.b < inputs ? in[e.b] : buf[e.b - inputs];
+  if constexpr (e.kind != Exchange::HighOnly) buf[e.lo] = vmin(a, b);
+  if constexpr (e.kind != Exchange::LowOnly) buf[e.hi] = vmax(a, b);
 }
 
+template <int R, int... T>
+[[gnu::always_inline]] inline void run_network(const Lanes* in, Lanes* buf,
+                                               std::integer_sequence<int, T...>) {
+  (exchange<R, T>(in, buf), ...);
+}
+
+// The medians of the sixteen windows made of sorted columns x .. x + 2R;
+// `in` receives the window's sorted columns.
+template <int R, typename Rows>
+[[gnu::always_inline]] inline Lanes window_median(Rows sorted, int x, Lanes* in) {
+  constexpr int S = 2 * R + 1;
+  constexpr Network net = NETWORK<R>;
+  Lanes buf[net.buffers];
+  for (int b = 0; b < S; ++b)
+    for (int q = 0; q < S; ++q) in[b * S + q] = load(sorted[q] + x + b);
+  run_network<R>(in, buf, std::make_integer_sequence<int, net.count>{});
+  return buf[net.result];
+}
+
+// Radius 2 and 3: the columns are sorted once per row and shared by the
+// 2R + 1 windows that contain them; a merging network then finds each
+// window's median from its sorted columns.
 template <int R>
 [[gnu::always_inline]] inline void median_rows_r(const std::uint16_t* src, std::uint16_t* dst,
                                                  int y0, int y1, float fraction) {
   constexpr int S = 2 * R + 1;
-  const Network& net = network(R);
-  alignas(64) std::uint16_t sorted[S][W + CHUNK];
-  alignas(64) std::uint16_t buffers[MAX_BUFFERS][CHUNK];
-  alignas(64) std::uint16_t mx[CHUNK];
-  alignas(64) std::uint16_t mn[CHUNK];
-  for (auto& row : sorted) std::fill(row + W, row + W + CHUNK, std::uint16_t{0});
-  const std::uint16_t* refs[S * S + MAX_BUFFERS];
-  for (int i = 0; i < net.buffers; ++i) refs[S * S + i] = buffers[i];
-
+  constexpr int PAD = 2 * LANES;
+  alignas(64) std::uint16_t sorted[S][W + PAD] = {};
+  alignas(64) std::uint16_t med[W + PAD], mx[W + PAD], mn[W + PAD];
+  const Lanes cap = Lanes{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
-    sort_columns<R>(src, y, sorted);
-    const std::uint16_t* s = src + y * W;
-    std::uint16_t* d = dst + y * W;
-    for (int x0 = R; x0 < W - R; x0 += CHUNK) {
-      const int first = x0 - R;
-      for (int b = 0; b < S; ++b)
-        for (int q = 0; q < S; ++q) refs[b * S + q] = sorted[q] + first + b;
-      for (int t = 0; t < net.count; ++t) {
-        const Exchange& e = net.ops[t];
-        switch (e.kind) {
-          case Exchange::Both:
-            exchange_both(refs[e.a], refs[e.b], buffers[e.lo], buffers[e.hi]);
-            break;
-          case Exchange::LowOnly: exchange_low(refs[e.a], refs[e.b], buffers[e.lo]); break;
-          case Exchange::HighOnly: exchange_high(refs[e.a], refs[e.b], buffers[e.hi]); break;
-        }
-      }
-      // Window maximum and minimum from the column extremes; the minimum
-      // search starts at 65000.
-      for (int i = 0; i < CHUNK; ++i) {
-        mx[i] = sorted[S - 1][first + i];
-        mn[i] = std::min(MEDIAN_MIN_START, sorted[0][first + i]);
-      }
+    sort_columns<R>(src + (y - R) * W, W, W, sorted);
+    // Output x + R from columns x .. x + 2R.
+    for (int x = 0; x < W - 2 * R; x += LANES) {
+      Lanes in[S * S];
+      const Lanes median = window_median<R>(sorted, x, in);
+      Lanes high = in[S - 1], low = vmin(in[0], cap);
       for (int b = 1; b < S; ++b) {
-        for (int i = 0; i < CHUNK; ++i) {
-          mx[i] = std::max(mx[i], sorted[S - 1][first + b + i]);
-          mn[i] = std::min(mn[i], sorted[0][first + b + i]);
-        }
+        high = vmax(high, in[b * S + S - 1]);
+        low = vmin(low, in[b * S]);
       }
-      const std::uint16_t* med = buffers[net.result];
-      const int n = std::min(CHUNK, W - R - x0);
-      for (int i = 0; i < n; ++i) {
-        const std::int32_t range = static_cast<std::int32_t>(mx[i]) - mn[i];
-        const std::int32_t limit = static_cast<std::int32_t>(static_cast<float>(range) * fraction);
-        const std::int32_t m = med[i];
-        const std::int32_t v = s[x0 + i];
-        const std::int32_t departure = m > v ? m - v : v - m;
-        d[x0 + i] =
-            limit < departure ? static_cast<std::uint16_t>(m) : static_cast<std::uint16_t>(v);
-      }
+      store(med + x + R, median);
+      store(mx + x + R, high);
+      store(mn + x + R, low);
     }
+    threshold_row(src + y * W, dst + y * W, med, mx, mn, R, W - R, fraction);
   }
 }
 
 TARVEX_CLONES void median_dispatch(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1,
                                    int radius, float fraction) {
   switch (radius) {
-    case 1: median_rows_r<1>(src, dst, y0, y1, fraction); break;
+    case 1: median_rows_1(src, dst, y0, y1, fraction); break;
     case 2: median_rows_r<2>(src, dst, y0, y1, fraction); break;
     default: median_rows_r<3>(src, dst, y0, y1, fraction); break;
   }
 }
 
+// 5 x 5 window medians for any row length: the five rows of each span are
+// copied into zero-padded buffers so that the vector loads stay inside them.
+TARVEX_CLONES void median5_dispatch(const std::uint16_t* src, int stride, int count,
+                                    std::uint16_t* out) {
+  constexpr int SPAN = 512;  // windows per pass, a multiple of 16
+  constexpr int WIDTH = SPAN + 3 * LANES;
+  alignas(64) std::uint16_t rows[5][WIDTH];
+  alignas(64) std::uint16_t sorted[5][WIDTH];
+  alignas(64) std::uint16_t med[SPAN];
+  for (int x0 = 0; x0 < count; x0 += SPAN) {
+    const int n = std::min(SPAN, count - x0);
+    const int columns = n + 4;
+    const int width = (n + LANES - 1) / LANES * LANES + LANES;
+    for (int q = 0; q < 5; ++q) {
+      std::memcpy(rows[q], src + (q - 2) * stride + x0 - 2, columns * sizeof(std::uint16_t));
+      std::fill(rows[q] + columns, rows[q] + width, std::uint16_t{0});
+    }
+    sort_columns<2>(rows[0], WIDTH, width, sorted);
+    Lanes in[25];
+    for (int x = 0; x < n; x += LANES) store(med + x, window_median<2>(sorted, x, in));
+    std::memcpy(out + x0, med, n * sizeof(std::uint16_t));
+  }
+}
+
 }  // namespace
+
+void median5_row(const std::uint16_t* src, int stride, int count, std::uint16_t* out) {
+  if (count > 0) median5_dispatch(src, stride, count, out);
+}
 
 void median_rows(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, int radius,
                  float fraction) {

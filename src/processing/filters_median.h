@@ -13,6 +13,12 @@ namespace tarvex {
 void median_rows(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, int radius,
                  float fraction);
 
+// For `count` consecutive 5 x 5 windows centred on src[0], src[1], ...,
+// writes each window's median (the 13th largest of 25) to out[0..count).
+// `stride` is the row length; the windows read two rows and two columns on
+// each side of every centre and nothing else.
+void median5_row(const std::uint16_t* src, int stride, int count, std::uint16_t* out);
+
 // Number of two-value exchanges the network for `radius` performs per chunk
 // of pixels, after the column sort (for tests and benchmarks).
 int median_network_size(int radius);

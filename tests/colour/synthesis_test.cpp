@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "colour/median25.h"
 #include "colour_reference.h"
@@ -118,10 +119,43 @@ TEST_F(SynthesisTest, MosaicAndRepairMatchStraightforwardVersion) {
     *ref = fs();
     const ColourDivisors d = colour_divisors(k.daylight, k.ir);
     synthesize_mosaic(fs(), d, {k.pixel_offset, k.line_offset});
-    repair_and_finish(fs(), k.band, k.smoothing);
     reference::mosaic(*ref, d, k.pixel_offset, k.line_offset);
+    expect_same_outputs(*ref);
+    repair_and_finish(fs(), k.band, k.smoothing);
     reference::repair(*ref, k.band, k.smoothing);
     expect_same_outputs(*ref);
+  }
+}
+
+// A bright, star-crowded frame: every highlight boost, the division of
+// bright pixels by their largest value and the overflow rules, in every
+// phase, through the eight-pixel step.
+TEST_F(SynthesisTest, BrightMosaicMatchesStraightforwardVersion) {
+  auto ref = std::make_unique<FrameStore>();
+  std::mt19937 rng(9);
+  std::uniform_int_distribution<int> level(46000, 65535), dark(0, 9);
+  for (bool binned : {false, true}) {
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+      fs().CurrentFrame[i] = static_cast<std::uint16_t>(dark(rng) == 0 ? 0 : level(rng));
+    }
+    fs().IsBinned = binned;
+    for (const bool pixel_offset : {false, true}) {
+      scramble_outputs(3);
+      *ref = fs();
+      const ColourDivisors d = colour_divisors(binned, pixel_offset);
+      synthesize_mosaic(fs(), d, {pixel_offset, !binned});
+      reference::mosaic(*ref, d, pixel_offset, !binned);
+      expect_same_outputs(*ref);
+    }
+  }
+}
+
+// The luminance divides in integers; every pair sum must truncate as the
+// division by 1.7 in double precision does.
+TEST(PairLuminance, EqualsDoubleDivisionForEverySum) {
+  for (int s = 0; s <= 2 * 65535; ++s) {
+    const long long v = static_cast<long long>(s / 1.7);
+    ASSERT_EQ(pair_luminance(s), v > 65534 ? 65535 : v) << s;
   }
 }
 
@@ -303,7 +337,16 @@ TEST_F(SynthesisTest, SmoothingMatchesStraightforwardVersionForEveryKernel) {
     reference::smooth(*ref, k, divisors[k]);
     expect_same_outputs(*ref);
   }
+  // Divisors other than the program's own take the run-time division.
+  for (const auto& [k, d] : {std::pair{0, 7}, std::pair{1, -3}, std::pair{3, 2}}) {
+    scramble_outputs(50 + k);
+    *ref = fs();
+    ASSERT_TRUE(smooth_planes(fs(), k, d));
+    reference::smooth(*ref, k, d);
+    expect_same_outputs(*ref);
+  }
   EXPECT_FALSE(smooth_planes(fs(), 4, 16));
+  EXPECT_FALSE(smooth_planes(fs(), -1, 16));
   EXPECT_FALSE(smooth_planes(fs(), 0, 0));
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "processing/filters_commands.h"
@@ -176,6 +177,35 @@ TEST_F(FiltersTest, MedianMatchesPartialSelection) {
   EXPECT_GT(median_network_size(3), median_network_size(2));
 }
 
+// Frames the vectorised median could get wrong: few distinct levels (ties
+// everywhere), saturated and nearly saturated samples next to dark ones
+// (the minimum counted from 65000, ranges of 0 and 65535), and a lone
+// bright or dark column or row at the frame edge and under the top band.
+TEST_F(FiltersTest, MedianMatchesOnTiesSaturationAndEdges) {
+  std::mt19937 rng(77);
+  const std::uint16_t levels[] = {0, 1, 64999, 65000, 65001, 65534, 65535, 30000};
+  std::uniform_int_distribution<int> pick(0, 7), few(0, 2);
+  for (int r = 1; r <= 3; ++r) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      if (r == 3 && pattern != 1) continue;  // the slow reference
+      for (int i = 0; i < FRAME_SAMPLES; ++i) {
+        fs().CurrentFrame[i] = pattern == 0   ? static_cast<std::uint16_t>(1000 * few(rng))
+                               : pattern == 1 ? levels[pick(rng)]
+                                              : static_cast<std::uint16_t>(65535 - few(rng));
+      }
+      for (int y = 0; y < H; ++y) at(0, y) = at(W - 1, y) = 65535;
+      for (int x = 0; x < W; ++x) at(x, 0) = at(x, H - 1) = 0;
+      if (pattern == 1) add_label_band();
+      for (int p : {1, 10}) {
+        const Frame start = fs().CurrentFrame;
+        expect_same([&](FrameStore& s) { median_filter(s, r, p); },
+                    [&](FrameStore& s) { reference::median(s, r, p); }, "median");
+        fs().CurrentFrame = start;
+      }
+    }
+  }
+}
+
 TEST_F(FiltersTest, GradientMatchesBilinearEstimate) {
   fill_random(5);
   for (int y = 0; y < H; ++y)
@@ -183,6 +213,24 @@ TEST_F(FiltersTest, GradientMatchesBilinearEstimate) {
       at(x, y) = static_cast<std::uint16_t>(std::min(65535, at(x, y) + y * 9));
   expect_same([](FrameStore& s) { gradient_filter(s); },
               [](FrameStore& s) { reference::gradient(s); }, "gradient");
+  // A different sky level in every corner (the estimate falling along some
+  // rows and rising along others), bright enough to reach the top levels,
+  // under the top band.
+  for (int corner = 0; corner < 4; ++corner) {
+    fill_random(6 + corner);
+    const int lift[4] = {corner == 0 ? 60000 : 500, corner == 1 ? 45000 : 9000,
+                         corner == 2 ? 30000 : 0, corner == 3 ? 64000 : 20000};
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const double u = x / (W - 1.0), v = y / (H - 1.0);
+        const double sky = (1 - u) * (1 - v) * lift[0] + u * (1 - v) * lift[1] +
+                           (1 - u) * v * lift[2] + u * v * lift[3];
+        at(x, y) = static_cast<std::uint16_t>(std::min(65535.0, at(x, y) / 8 + sky));
+      }
+    if (corner % 2) add_label_band();
+    expect_same([](FrameStore& s) { gradient_filter(s); },
+                [](FrameStore& s) { reference::gradient(s); }, "corner gradient");
+  }
 }
 
 TEST_F(FiltersTest, FlatFrameUnchangedByEveryFilter) {
