@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/busy_scope.h"
 #include "app/messages.h"
 #include "colour/synthesis.h"
 #include "processing/stretch.h"
@@ -12,25 +13,6 @@ namespace {
 
 constexpr int W = FRAME_WIDTH;
 constexpr int H = FRAME_HEIGHT;
-
-// Busy cursor and the window's busy flag for one command.
-class BusyScope {
- public:
-  explicit BusyScope(Tarvex& app) : app_(app), was_busy_(app.busy) {
-    app_.busy = true;
-    app_.ports.progress.busy_cursor(true);
-  }
-  ~BusyScope() {
-    app_.ports.progress.busy_cursor(false);
-    app_.busy = was_busy_;
-  }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Tarvex& app_;
-  bool was_busy_;
-};
 
 bool refuse_unless_colour(Tarvex& app, unsigned code) {
   if (app.store().IsColour) return false;

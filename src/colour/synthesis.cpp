@@ -6,20 +6,10 @@
 
 #include "app/messages.h"
 #include "colour/median25.h"
+#include "image/target_clones.h"
 #include "processing/filters_commands.h"
 #include "processing/stretch.h"
 #include "processing/stretch_commands.h"
-
-// Hot loops are compiled for plain x86-64 and for AVX2, and the better one
-// is chosen when the program loads; results are identical.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define TARVEX_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef TARVEX_CLONES
-#define TARVEX_CLONES
-#endif
 
 namespace tarvex {
 

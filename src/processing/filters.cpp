@@ -3,19 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/target_clones.h"
 #include "processing/filters_median.h"
 #include "processing/stretch.h"
-
-// Hot loops are compiled twice, for plain x86-64 and for AVX2, and the
-// better one is chosen when the program loads; results are identical.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define TARVEX_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef TARVEX_CLONES
-#define TARVEX_CLONES
-#endif
 
 namespace tarvex {
 

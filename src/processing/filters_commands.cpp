@@ -3,32 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "app/busy_scope.h"
 #include "processing/filters.h"
 
 namespace tarvex {
-
-namespace {
-
-// Busy cursor and the window's busy flag for the length of one filter.
-class BusyScope {
- public:
-  explicit BusyScope(Tarvex& app) : app_(app), was_busy_(app.busy) {
-    app_.busy = true;
-    app_.ports.progress.busy_cursor(true);
-  }
-  ~BusyScope() {
-    app_.ports.progress.busy_cursor(false);
-    app_.busy = was_busy_;
-  }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Tarvex& app_;
-  bool was_busy_;
-};
-
-}  // namespace
 
 KernelFilterInfo kernel_filter_info(KernelFilter filter) {
   switch (filter) {

@@ -7,16 +7,8 @@
 #include <utility>
 
 #include "image/frame_store.h"
+#include "image/target_clones.h"
 #include "processing/filters.h"
-
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define TARVEX_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef TARVEX_CLONES
-#define TARVEX_CLONES
-#endif
 
 namespace tarvex {
 
