@@ -26,6 +26,7 @@
 #include "ui/calibration_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"
+#include "window_fixture.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
@@ -88,11 +89,7 @@ class CalibrationUiTest : public QObject {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
     messages_.yes_answer = true;
-    WindowOptions o;
-    o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
-    window_ = std::make_unique<TTarvexWindow>(o);
-    window_->show();
+    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
   void cleanup() { window_.reset(); }

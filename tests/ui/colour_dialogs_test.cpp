@@ -19,6 +19,7 @@
 #include "modal_driver.h"
 #include "platform/basic_ports.h"
 #include "ui/main_window.h"
+#include "window_fixture.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
@@ -65,11 +66,7 @@ class ColourDialogsTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
-    WindowOptions o;
-    o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
-    window_ = std::make_unique<TTarvexWindow>(o);
-    window_->show();
+    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
   void cleanup() { window_.reset(); }

@@ -22,6 +22,7 @@
 #include "ui/dialogs.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
+#include "window_fixture.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
@@ -40,12 +41,7 @@ class MainWindowTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
-    WindowOptions o;
-    o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
-    o.launcher = &launcher_;
-    window_ = std::make_unique<TTarvexWindow>(o);
-    window_->show();
+    window_ = tarvex::ui::testing::start_window(*dir_, messages_, &launcher_);
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
   void cleanup() { window_.reset(); }

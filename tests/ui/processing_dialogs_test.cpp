@@ -22,6 +22,7 @@
 #include "app/commands.h"
 #include "platform/basic_ports.h"
 #include "ui/main_window.h"
+#include "window_fixture.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
@@ -78,11 +79,7 @@ class ProcessingDialogsTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     messages_.shown.clear();
-    WindowOptions o;
-    o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
-    window_ = std::make_unique<TTarvexWindow>(o);
-    window_->show();
+    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     history().clear();
   }
