@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tarvex {
 
@@ -85,6 +86,24 @@ void fill_non_linear_table(StretchLevels& t, unsigned power) {
   }
 }
 
+namespace {
+
+// Maps n samples through the table, keeping each original in `undo`. The
+// block is copied first (a plain vector copy), then mapped while it is still
+// in the cache, eight look-ups at a time so they overlap.
+void map_samples(std::uint16_t* c, std::uint16_t* u, int n, const std::uint16_t* table) {
+  std::memcpy(u, c, static_cast<std::size_t>(n) * sizeof(std::uint16_t));
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint16_t m[8];
+    for (int k = 0; k < 8; ++k) m[k] = static_cast<std::uint16_t>(table[u[i + k] >> 1] << 1);
+    for (int k = 0; k < 8; ++k) c[i + k] = m[k];
+  }
+  for (; i < n; ++i) c[i] = static_cast<std::uint16_t>(table[u[i] >> 1] << 1);
+}
+
+}  // namespace
+
 void apply_stretch_table(FrameStore& fs, const StretchLevels& t, Progress& progress,
                          EventPump& pump) {
   // The undo copy is taken in the same pass as the mapping: every sample is
@@ -108,13 +127,7 @@ void apply_stretch_table(FrameStore& fs, const StretchLevels& t, Progress& progr
   for (int k = 0; k < kStretchBlocks; ++k) {
     progress.set_position(16 * k);
     const int first = BLOCK_SAMPLES + k * kStretchBlockSamples;
-    std::uint16_t* c = cur + first;
-    std::uint16_t* u = undo + first;
-    for (int i = 0; i < kStretchBlockSamples; ++i) {
-      const std::uint16_t s = c[i];
-      u[i] = s;
-      c[i] = static_cast<std::uint16_t>(table[s >> 1] << 1);
-    }
+    map_samples(cur + first, undo + first, kStretchBlockSamples, table);
     pump.pump();
   }
 }
