@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libhidapi-dev libusb-1.0-0-dev
   libtiff-tools
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
   python3-astropy
 )
 
