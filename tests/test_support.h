@@ -54,6 +54,16 @@ inline void append_text(std::vector<std::uint8_t>& v, const std::string& s) {
   v.insert(v.end(), s.begin(), s.end());
 }
 
+// A frame pattern whose samples all differ in both bytes, so any misplaced
+// byte in a file layout shows.
+inline std::uint16_t pattern(int i, int salt) {
+  return static_cast<std::uint16_t>(i * 7 + salt * 1013 + (i >> 9));
+}
+
+inline void fill_frame(Frame& f, int salt) {
+  for (int i = 0; i < FRAME_SAMPLES; ++i) f[i] = pattern(i, salt);
+}
+
 // A context whose ports record what they were asked to do, with its data
 // root in a temporary folder.
 struct TestApp {

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli_fixture.h"
 #include "files/fits.h"
 #include "test_support.h"
 
@@ -12,16 +13,7 @@ namespace {
 using testing::read_bytes;
 using testing::TempDir;
 
-struct CliFits : ::testing::Test {
-  TempDir dir;
-  std::ostringstream out, err;
-  int run(std::vector<std::string> args) {
-    out.str({});
-    err.str({});
-    args.insert(args.begin(), {"--data-root", (dir / "data").string()});
-    return cli::run(args, out, err);
-  }
-};
+struct CliFits : testing::CliFixture {};
 
 TEST_F(CliFits, SavesReadsBackAndQuickSavesFitsFiles) {
   const std::string fit = (dir / "ramp.fit").string();

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/steps.h"
+#include "cli_fixture.h"
 #include "files/raw_file.h"
 #include "test_support.h"
 
@@ -14,16 +15,7 @@ namespace {
 using testing::read_bytes;
 using testing::TempDir;
 
-struct Cli : ::testing::Test {
-  TempDir dir;
-  std::ostringstream out, err;
-  int run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
-    args.insert(args.begin(), {"--data-root", (dir / "data").string()});
-    return cli::run(args, out, err);
-  }
-};
+struct Cli : testing::CliFixture {};
 
 TEST_F(Cli, ProcessTheRampSaveAndReadBack) {
   const auto raw = (dir / "~ramp").string();

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli_fixture.h"
 #include "files/raw_file.h"
 #include "platform/basic_ports.h"
 #include "test_support.h"
@@ -12,15 +13,7 @@ namespace {
 
 using testing::TempDir;
 
-struct CalibrationSteps : ::testing::Test {
-  TempDir dir;
-  std::ostringstream out, err;
-  int run(std::vector<std::string> args) {
-    out.str("");
-    err.str("");
-    args.insert(args.begin(), {"--data-root", (dir / "data").string()});
-    return cli::run(args, out, err);
-  }
+struct CalibrationSteps : testing::CliFixture {
   std::string write_frame(const std::string& name, const Frame& frame) {
     auto fs = std::make_unique<FrameStore>();
     fs->CurrentFrame = frame;

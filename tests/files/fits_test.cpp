@@ -13,17 +13,11 @@ namespace tarvex {
 namespace {
 
 using testing::append_text;
+using testing::fill_frame;
+using testing::pattern;
 using testing::read_bytes;
 using testing::TestApp;
 using testing::write_bytes;
-
-std::uint16_t pattern(int i, int salt) {
-  return static_cast<std::uint16_t>(i * 7 + salt * 1013 + (i >> 9));
-}
-
-void fill_frame(Frame& f, int salt) {
-  for (int i = 0; i < FRAME_SAMPLES; ++i) f[i] = pattern(i, salt);
-}
 
 // A card built by hand: the text, blank-padded to 80 bytes.
 std::string card(const std::string& text) {

@@ -12,19 +12,12 @@ namespace {
 
 using testing::append_text;
 using testing::append_u16le;
+using testing::fill_frame;
+using testing::pattern;
 using testing::read_bytes;
 using testing::TempDir;
 using testing::TestApp;
 using testing::write_bytes;
-
-// A frame whose samples all differ in both bytes, so any misplaced byte shows.
-std::uint16_t pattern(int i, int salt) {
-  return static_cast<std::uint16_t>(i * 7 + salt * 1013 + (i >> 9));
-}
-
-void fill_frame(Frame& f, int salt) {
-  for (int i = 0; i < FRAME_SAMPLES; ++i) f[i] = pattern(i, salt);
-}
 
 std::vector<std::uint8_t> frame_bytes(int salt) {
   std::vector<std::uint8_t> v;
