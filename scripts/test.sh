@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup-deps.sh
 
+# The layers: no source includes a header of a higher layer.
+python3 scripts/check-layers.py
+
 JOBS="${JOBS:-$(nproc)}"
 export QT_QPA_PLATFORM=offscreen
 

@@ -1,6 +1,6 @@
 #include "app/export_commands.h"
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "files/tiff.h"
 
 namespace tarvex {

@@ -1,6 +1,6 @@
 #include "app/file_commands.h"
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "files/raw_file.h"
 
 namespace tarvex {

@@ -1,6 +1,6 @@
 #include "app/fits_commands.h"
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "platform/file_io.h"

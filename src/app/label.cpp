@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/label_font.h"
-#include "app/messages.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

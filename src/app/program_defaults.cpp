@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

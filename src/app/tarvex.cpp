@@ -1,6 +1,6 @@
 #include "app/tarvex.h"
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
 

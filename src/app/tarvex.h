@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/history.h"
+#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
 #include "image/display.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

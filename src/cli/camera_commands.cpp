@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "app/file_commands.h"
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "camera/camera_link.h"
 #include "camera/readout.h"
 

@@ -9,7 +9,7 @@
 #include "app/file_commands.h"
 #include "app/fits_commands.h"
 #include "app/tarvex.h"
-#include "camera/camera_transport.h"
+#include "app/camera_transport.h"
 #include "cli/camera_commands.h"
 #include "cli/fits_keys.h"
 #include "cli/steps.h"

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/history.h"
+#include "image/history.h"
 #include "files/fits_text.h"
 
 namespace tarvex::cli {

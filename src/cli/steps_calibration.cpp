@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "cli/steps.h"
-#include "processing/calibration.h"
-#include "processing/merge.h"
+#include "app/processing/calibration_commands.h"
+#include "app/processing/merge_commands.h"
 #include "scope/star_location.h"
 
 namespace tarvex::cli {

@@ -1,8 +1,8 @@
 // Steps of the Colour menu.
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "cli/steps.h"
-#include "colour/corrections.h"
-#include "colour/synthesis.h"
+#include "app/colour/correction_commands.h"
+#include "app/colour/synthesis_commands.h"
 
 namespace tarvex::cli {
 

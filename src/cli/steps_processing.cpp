@@ -3,8 +3,8 @@
 
 #include "cli/steps.h"
 #include "processing/filters.h"
-#include "processing/filters_commands.h"
-#include "processing/stretch_commands.h"
+#include "app/processing/filters_commands.h"
+#include "app/processing/stretch_commands.h"
 
 namespace tarvex::cli {
 

@@ -4,12 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/messages.h"
 #include "colour/median25.h"
 #include "image/target_clones.h"
-#include "processing/filters_commands.h"
 #include "processing/stretch.h"
-#include "processing/stretch_commands.h"
 
 namespace tarvex {
 
@@ -527,47 +524,6 @@ std::uint16_t pair_luminance(int pair_sum) {
   return luminance_of(pair_sum);
 }
 
-SynthesisOptions synthesis_options(const Settings& s) {
-  SynthesisOptions o;
-  o.daylight = s.colour_option;
-  o.light_pollution = s.light_pollution;
-  o.smoothing = s.colour_smoothing;
-  o.anti_alias = s.anti_alias;
-  o.ir_filter = s.ir_filter;
-  o.stretch = s.weak_stretch     ? AutoStretch::Weak
-              : s.strong_stretch ? AutoStretch::Strong
-              : s.user_stretch   ? AutoStretch::User
-                                 : AutoStretch::None;
-  o.user_power = s.user_stretch_value;
-  o.remove_background = s.remove_background;
-  o.high_pass = s.high_pass_low_power;
-  o.unsharp = s.unsharp_mask;
-  o.unsharp_diameter = s.unsharp_diameter;
-  o.unsharp_power = s.unsharp_power;
-  o.pixel_offset = s.pixel_offset;
-  o.line_offset = s.line_offset;
-  return o;
-}
-
-void store_synthesis_options(const SynthesisOptions& o, Settings& s) {
-  s.colour_option = o.daylight;
-  s.light_pollution = o.light_pollution;
-  s.colour_smoothing = o.smoothing;
-  s.anti_alias = o.anti_alias;
-  s.ir_filter = o.ir_filter;
-  s.weak_stretch = o.stretch == AutoStretch::Weak;
-  s.strong_stretch = o.stretch == AutoStretch::Strong;
-  s.user_stretch = o.stretch == AutoStretch::User;
-  s.user_stretch_value = static_cast<std::int16_t>(o.user_power);
-  s.remove_background = o.remove_background;
-  s.high_pass_low_power = o.high_pass;
-  s.unsharp_mask = o.unsharp;
-  s.unsharp_diameter = static_cast<std::int16_t>(o.unsharp_diameter);
-  s.unsharp_power = static_cast<std::int16_t>(o.unsharp_power);
-  s.pixel_offset = o.pixel_offset;
-  s.line_offset = o.line_offset;
-}
-
 ColourDivisors colour_divisors(bool daylight, bool ir_filter) {
   if (ir_filter) return daylight ? ColourDivisors{70, 33, 60} : ColourDivisors{70, 28, 60};
   return daylight ? ColourDivisors{75, 33, 62} : ColourDivisors{70, 28, 60};
@@ -730,91 +686,6 @@ void fill_auto_stretch_table(StretchLevels& table, double power) {
   // keeps its level, so bright samples are neither stretched nor left to a
   // table from an earlier stretch.
   for (int i = 16384; i < STRETCH_TABLE_SIZE; ++i) table[i] = static_cast<std::uint16_t>(i);
-}
-
-int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
-  FrameStore& fs = app.store();
-  if (fs.IsColour) {
-    show_message(app.ports.messages, 22);
-    return 22;
-  }
-  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
-    show_message(app.ports.messages, 23);
-  }
-  if (dialog) {
-    if (!dialog(app.settings)) return -1;
-    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
-      show_message(app.ports.messages, 24);
-    }
-  }
-  synthesize_colour(app, synthesis_options(app.settings));
-  return 0;
-}
-
-void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
-  FrameStore& fs = app.store();
-  Progress& progress = app.ports.progress;
-  EventPump& pump = app.ports.pump;
-  const bool was_busy = app.busy;
-  app.busy = true;
-  progress.busy_cursor(true);
-  progress.open("COLOUR CALCULATION IN PROGRESS");
-  const ColourDivisors divisors = colour_divisors(o.daylight, o.ir_filter);
-  const bool top_band = fs.CurrentFrame[4] + fs.CurrentFrame[5] == 34;
-  synthesize_mosaic(fs, divisors, {o.pixel_offset, o.line_offset}, [&](int row) {
-    progress.set_position(row_progress(row));
-    pump.pump();
-  });
-  repair_and_finish(fs, top_band, o.smoothing);
-  progress.close();
-  fs.IsColour = 1;
-  if (o.light_pollution) equalise_backgrounds(fs);
-  std::copy_n(fs.SecondFrame.begin(), FRAME_SAMPLES, fs.CurrentFrame.begin());
-
-  if (o.stretch != AutoStretch::None) {
-    const double power = o.stretch == AutoStretch::Weak     ? WEAK_STRETCH_POWER
-                         : o.stretch == AutoStretch::Strong ? STRONG_STRETCH_POWER
-                                                            : static_cast<double>(o.user_power);
-    fs.BackgroundLevel = synthesis_background_level(fs.CurrentFrame);
-    if (o.remove_background) {
-      // Remove Background applies its table, and it is applied once more.
-      if (remove_background(app, false)) stretch_table_command(app, false);
-    }
-    fill_auto_stretch_table(app.StretchTable, power);
-    app.history.add_history("Non-Linear Stretch : power " +
-                            std::to_string(static_cast<int>(power)));
-    stretch_table_command(app, false);
-  }
-  if (o.high_pass) kernel_filter_command(app, KernelFilter::HighPassLow, false);
-  if (o.unsharp) unsharp_mask_command(app, o.unsharp_diameter, o.unsharp_power, false);
-  if (o.anti_alias) anti_alias_command(app, false);
-  progress.busy_cursor(false);
-  app.busy = was_busy;
-  refresh_display(app);
-}
-
-bool anti_alias_command(Tarvex& app, bool as_command) {
-  FrameStore& fs = app.store();
-  if (!fs.IsColour) {
-    show_message(app.ports.messages, 7);
-    return false;
-  }
-  Progress& progress = app.ports.progress;
-  const bool was_busy = app.busy;
-  app.busy = true;
-  progress.busy_cursor(true);
-  progress.open("ANTI-ALIAS PROGRESS");
-  // From the menu the filter can be undone with Undo Last Colour Filter.
-  if (as_command) save_colour_planes(fs);
-  anti_alias_planes(fs, [&](int row) {
-    progress.set_position(row_progress(row));
-    app.ports.pump.pump();
-  });
-  progress.close();
-  progress.busy_cursor(as_command ? false : true);
-  app.busy = was_busy;
-  if (as_command) refresh_display(app);
-  return true;
 }
 
 }  // namespace tarvex

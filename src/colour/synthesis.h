@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/tarvex.h"
-#include "files/settings.h"
 #include "image/frame_store.h"
-#include "platform/ports.h"
+#include "processing/stretch.h"
 
 namespace tarvex {
 
@@ -45,10 +43,6 @@ struct SynthesisOptions {
   bool line_offset = true;    // the camera's "Line Offset"
   bool operator==(const SynthesisOptions&) const = default;
 };
-
-// The daylight choice is kept in the settings record's colour option field.
-SynthesisOptions synthesis_options(const Settings& settings);
-void store_synthesis_options(const SynthesisOptions& options, Settings& settings);
 
 // Each plane value is multiplied by 300 and divided by its divisor.
 struct ColourDivisors {
@@ -109,24 +103,5 @@ void fill_auto_stretch_table(StretchLevels& table, double power);
 inline int row_progress(int row) {
   return row * 256 / FRAME_HEIGHT;
 }
-
-// Runs "SYNTHESIZE COLOUR IMAGE" on the settings; false on Cancel.
-using SynthesisDialog = std::function<bool(Settings&)>;
-
-// "&Synthesize Colour Image": refuses an already converted frame (message
-// 22), reloads the settings (23 on failure), shows the dialog unless it is
-// empty (the automatic conversion after an exposure), saves the settings
-// after the dialog (24 on failure), then converts with the settings'
-// options and redisplays. Returns 0 when converted, 22 when refused, -1 when
-// the dialog was cancelled.
-int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog);
-
-// The conversion itself (steps after the dialog), with the given options.
-void synthesize_colour(Tarvex& app, const SynthesisOptions& options);
-
-// "&Apply Anti-Alias Filter": message 7 when the frame is not colour
-// converted. The command takes the colour undo copy and redisplays; as a
-// synthesis step it does neither. Returns false when refused.
-bool anti_alias_command(Tarvex& app, bool as_command = true);
 
 }  // namespace tarvex

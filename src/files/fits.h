@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/history.h"
+#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/raw_file.h"
 #include "files/settings.h"

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "files/fits.h"
 #include "platform/file_io.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/history.h"
+#include "image/history.h"
 #include "files/fits_text.h"
 #include "image/frame_store.h"
 #include "platform/ports.h"

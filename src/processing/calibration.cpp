@@ -4,8 +4,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/messages.h"
-#include "files/raw_file.h"
 
 namespace tarvex {
 
@@ -114,58 +112,6 @@ void divide_flat_field(FrameStore& fs, Progress& progress) {
     for (; x < FLAT_END_COLUMN; ++x) c[x] = divide_flat_pixel(c[x], f[x], m);
   }
   progress.close();
-}
-
-}  // namespace tarvex
-
-namespace tarvex {
-
-namespace {
-
-// Runs one calibration operation between the busy cursor's on and off, with
-// the undo copy taken first, then writes the history line and redisplays.
-template <typename Operation>
-int run_calibration(Tarvex& app, const char* history_line, Operation operation) {
-  FrameStore& fs = app.store();
-  app.ports.progress.busy_cursor(true);
-  save_undo(fs);
-  operation(fs);
-  app.history.add_history(history_line);
-  const int shown = refresh_display(app);
-  app.ports.progress.busy_cursor(false);
-  return shown;
-}
-
-// True (after saying so) when a merge keeps its base image in SecondFrame.
-bool refused_during_merge(Tarvex& app) {
-  if (!app.store().MergeMode || app.merge.marking_base) return false;
-  show_message(app.ports.messages, MESSAGE_CALLER_TEXT, CALIBRATION_DURING_MERGE_TEXT);
-  return true;
-}
-
-}  // namespace
-
-int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
-  if (refused_during_merge(app)) return 1;
-  const int loaded =
-      load_second(path, SecondPurpose::SubtractDark, app.store(), app.ports.messages);
-  if (loaded != 0) return loaded;
-  return run_calibration(app, DARK_HISTORY, [](FrameStore& fs) { subtract_dark_frame(fs); });
-}
-
-int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
-  if (refused_during_merge(app)) return 1;
-  const int loaded = load_second(path, SecondPurpose::FlatField, app.store(), app.ports.messages);
-  if (loaded != 0) return loaded;
-  // A flat that is black where it is normalised would turn every divided
-  // pixel to 0: refuse it and keep the image.
-  if (!(flat_normalisation(app.store().SecondFrame) > 0.0)) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, FLAT_BLANK_TEXT);
-    return 1;
-  }
-  Progress& progress = app.ports.progress;
-  return run_calibration(app, FLAT_HISTORY,
-                         [&progress](FrameStore& fs) { divide_flat_field(fs, progress); });
 }
 
 }  // namespace tarvex

@@ -5,9 +5,6 @@
 // history line and redisplay.
 #pragma once
 
-#include <filesystem>
-
-#include "app/tarvex.h"
 #include "image/frame_store.h"
 #include "platform/ports.h"
 
@@ -36,24 +33,5 @@ double flat_normalisation(const Frame& flat);
 // Pixels where the flat is 0 or the image is 65534 or above stay unchanged.
 // The progress window "FLAT FIELD PROGRESS" shows the row reached.
 void divide_flat_field(FrameStore& fs, Progress& progress);
-
-// Merge > "Subtract Images (Dark Frame)" once a file is chosen. Returns 0, or
-// the loader's failure (the image is then unchanged).
-int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
-
-// Merge > "Apply Flat Field" once a file is chosen. Returns 0, the loader's
-// failure, or 1 when the flat field is black where it is normalised (then
-// message 50 says so and the image is unchanged).
-int flat_field_command(Tarvex& app, const std::filesystem::path& path);
-
-// Dark subtraction and flat division read their frame into SecondFrame, where
-// a merge keeps its base image once the merge image is open; they wait until
-// the merge is done or cancelled.
-inline constexpr const char* CALIBRATION_DURING_MERGE_TEXT =
-    "Sorry, a merge is in progress and holds its base image.\n\nPress Merge or Cancel in the "
-    "MERGE IMAGES box first.";
-
-inline constexpr const char* FLAT_BLANK_TEXT =
-    "Sorry, the flat field is black near its top edge, where it is normalised.\n\nImage unchanged.";
 
 }  // namespace tarvex

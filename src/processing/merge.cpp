@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/file_commands.h"
-#include "app/messages.h"
-#include "processing/calibration.h"
 
 namespace tarvex {
 
 namespace {
-
-constexpr int TOP_BAND_ROWS = 10;
 
 // Averages a work plane with the merge image's plane over one row's span.
 void average_plane_row(std::uint16_t* __restrict work, const std::uint16_t* __restrict partner,
@@ -51,150 +46,6 @@ void combine_merge(FrameStore& fs, int dx, int dy, int first_row, bool average, 
       average_plane_row(fs.GreenWork.data() + base_at, fs.GreenPlane.data() + partner_at, count);
       average_plane_row(fs.BlueWork.data() + base_at, fs.BluePlane.data() + partner_at, count);
     }
-  }
-}
-
-int start_merge(Tarvex& app) {
-  FrameStore& fs = app.store();
-  // Positions are taken from the picture pixel for pixel: a stretched picture
-  // or the small frame would give wrong positions.
-  if (app.display.fit_to_window || app.display.SmallFrameMode) {
-    show_message(app.ports.messages, 30);
-    return 30;
-  }
-  if (fs.MergeMode) {
-    show_message(app.ports.messages, 31);
-    return 31;
-  }
-  MergeState& m = app.merge;
-  m.marking_base = true;
-  m.average = false;
-  m.base_x = m.base_y = m.merge_x = m.merge_y = 0;
-  m.base_colour = false;
-  fs.MergeMode = 1;
-  return 0;
-}
-
-int mark_merge_position(Tarvex& app, int x, int y) {
-  FrameStore& fs = app.store();
-  if (!fs.MergeMode) return 1;
-  if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return 1;
-  MergeState& m = app.merge;
-  if (m.centre_on_star) {
-    if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
-        0) {
-      show_message(app.ports.messages, 33);
-      return 1;
-    }
-    x = app.star.position.x;
-    y = app.star.position.y;
-  }
-  if (m.marking_base) {
-    m.base_x = x;
-    m.base_y = y;
-  } else {
-    m.merge_x = x;
-    m.merge_y = y;
-  }
-  return 0;
-}
-
-void keep_merge_base(Tarvex& app) {
-  FrameStore& fs = app.store();
-  MergeState& m = app.merge;
-  m.marking_base = false;
-  m.base_colour = fs.IsColour != 0;
-  if (fs.IsColour) {
-    save_colour_planes(fs);
-    // The merge averages the base image's colour planes, kept in the work
-    // planes, with the merge image's planes.
-    fs.RedWork = fs.RedPlane;
-    fs.GreenWork = fs.GreenPlane;
-    fs.BlueWork = fs.BluePlane;
-  }
-  fs.SecondFrame = fs.CurrentFrame;
-}
-
-int open_merge_partner(Tarvex& app, const std::filesystem::path& path) {
-  // The base image is kept once. Opening another merge image later replaces
-  // only the merge image; the base image stays in SecondFrame.
-  if (!app.store().MergeMode) return open_image(app, path);
-  const bool keeping_base = app.merge.marking_base;
-  if (keeping_base) keep_merge_base(app);
-  const int result = open_image(app, path);
-  // A refused file leaves the base image in place: the user may open another.
-  if (result != 0 && keeping_base) app.merge.marking_base = true;
-  return result;
-}
-
-int merge_button(Tarvex& app) {
-  FrameStore& fs = app.store();
-  MergeState& m = app.merge;
-  if (!fs.MergeMode || m.marking_base) return 1;
-  fs.MergeMode = 0;
-  const int dx = m.merge_x - m.base_x;
-  const int dy = m.merge_y - m.base_y;
-  const int first_row = (frame_has_top_band(fs.SecondFrame) || frame_has_top_band(fs.CurrentFrame))
-                            ? TOP_BAND_ROWS
-                            : 0;
-  const bool colour = fs.IsColour && m.base_colour;
-  combine_merge(fs, dx, dy, first_row, m.average, colour);
-  if (colour) {
-    fs.RedPlane = fs.RedWork;
-    fs.GreenPlane = fs.GreenWork;
-    fs.BluePlane = fs.BlueWork;
-  } else if (fs.IsColour) {
-    // A colour image merged onto a monochrome base: its planes do not show
-    // the merged image.
-    fs.IsColour = 0;
-  }
-  std::memcpy(fs.CurrentFrame.data(), fs.SecondFrame.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
-  m.average = false;
-  refresh_display(app);
-  return 0;
-}
-
-void cancel_merge(Tarvex& app) {
-  app.store().MergeMode = 0;
-  app.merge.average = false;
-}
-
-bool TMergeDialog::is_open() const {
-  return app_.store().MergeMode != 0;
-}
-
-int TMergeDialog::checked_radio() const {
-  return app_.merge.marking_base ? ID_ORIGINAL : ID_MERGE_IMAGE;
-}
-
-int TMergeDialog::field(int id) const {
-  const MergeState& m = app_.merge;
-  switch (id) {
-    case ID_BASE_X: return m.base_x;
-    case ID_BASE_Y: return m.base_y;
-    case ID_MERGE_X: return m.merge_x;
-    case ID_MERGE_Y: return m.merge_y;
-    default: return 0;
-  }
-}
-
-bool TMergeDialog::average_checked() const {
-  return app_.merge.average;
-}
-bool TMergeDialog::centre_checked() const {
-  return app_.merge.centre_on_star;
-}
-
-bool TMergeDialog::command(int id) {
-  switch (id) {
-    case ID_AVERAGE: app_.merge.average = !app_.merge.average; return false;
-    case ID_CENTRE: app_.merge.centre_on_star = !app_.merge.centre_on_star; return false;
-    case ID_MERGE: return merge_button(app_) == 0;
-    case ID_CANCEL: cancel_merge(app_); return true;
-    case ID_HELP:
-      app_.ports.messages.box(MERGE_HELP_CAPTION, MERGE_HELP_TEXT, BoxIcon::None);
-      return false;
-    default: return false;
   }
 }
 

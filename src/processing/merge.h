@@ -1,25 +1,11 @@
 // Merging two images: a base image and an image to be merged onto it,
 // translated so that a position marked with the mouse in each coincides, then
-// added or averaged. The merge runs as a small state machine:
-//   idle -> (Merge command) marking the base image
-//        -> (File Open) marking the merge image -> (Merge button) idle,
-// or back to idle by Cancel at any point. TMergeDialog is the model of the
-// modeless "MERGE IMAGES" dialog; the Qt view shows what it holds.
+// added or averaged.
 #pragma once
 
-#include <filesystem>
-#include <string>
-
-#include "app/tarvex.h"
+#include "image/frame_store.h"
 
 namespace tarvex {
-
-inline constexpr const char* MERGE_HELP_CAPTION = "MORVALE - Control Merging";
-inline constexpr const char* MERGE_HELP_TEXT =
-    "Mark the position in the displayed image by pressing the left Mouse button. Then load the "
-    "image to be merged by using the File/Open Menu Option. Mark the position to be matched on, "
-    "and press the MERGE button.\n\nCheck the Average box if you want an average rather than "
-    "addition.\n\nUse the Centre option if merging on stars.";
 
 // Adds or averages the merge image (CurrentFrame) onto the base image
 // (SecondFrame): the base pixel at row i, column j meets the merge image's
@@ -29,68 +15,5 @@ inline constexpr const char* MERGE_HELP_TEXT =
 // the base image's planes) are averaged with the merge image's colour planes
 // at the same pixels. SecondFrame then holds the result; the caller copies it.
 void combine_merge(FrameStore& fs, int dx, int dy, int first_row, bool average, bool colour);
-
-// Merge > "Merge two images together". Returns 0 when the merge started (the
-// window then opens the dialog), 30 when the display is not in the standard
-// geometry, 31 when a merge is already in progress; the message is shown.
-int start_merge(Tarvex& app);
-
-// A left click at frame position (x, y) while merging. With centre on star
-// the position first moves to the star found there; when none is found the
-// position is not stored, and message 33 follows the star location message.
-// Returns 0 when stored, 1 when not (also outside the frame or not merging).
-int mark_merge_position(Tarvex& app, int x, int y);
-
-// File > Open while merging: the first time, keeps the base image in
-// SecondFrame (and its colour planes in the work planes); then opens the
-// merge image into CurrentFrame. A later open replaces only the merge image.
-// When the file is refused, the merge stays where it was. Without a merge in
-// progress this is a plain open. Returns open_image's result.
-int open_merge_partner(Tarvex& app, const std::filesystem::path& path);
-
-// The steps open_merge_partner takes before the file is read.
-void keep_merge_base(Tarvex& app);
-
-// The Merge button. Does nothing (returns 1) before the merge image was
-// opened; otherwise combines, ends the merge, redisplays and returns 0.
-int merge_button(Tarvex& app);
-
-// The dialog's Cancel: ends the merge, the images stay as they are.
-void cancel_merge(Tarvex& app);
-
-// Model of the modeless "MERGE IMAGES" dialog (dialog 13).
-class TMergeDialog {
- public:
-  static constexpr int ID_MERGE = 1;
-  static constexpr int ID_CANCEL = 2;
-  static constexpr int ID_HELP = 9;
-  static constexpr int ID_ORIGINAL = 101;
-  static constexpr int ID_MERGE_IMAGE = 102;
-  static constexpr int ID_AVERAGE = 103;
-  static constexpr int ID_BASE_X = 104;
-  static constexpr int ID_MERGE_X = 105;
-  static constexpr int ID_BASE_Y = 106;
-  static constexpr int ID_MERGE_Y = 107;
-  static constexpr int ID_CENTRE = 108;
-  static constexpr const char* TITLE = "MERGE IMAGES";
-
-  explicit TMergeDialog(Tarvex& app) : app_(app) {}
-
-  // The dialog stays open while the merge is in progress.
-  bool is_open() const;
-  // 101 while the base image is marked, 102 afterwards.
-  int checked_radio() const;
-  // The value a position field (104..107) shows; 0 for other ids.
-  int field(int id) const;
-  std::string field_text(int id) const { return std::to_string(field(id)); }
-  bool average_checked() const;
-  bool centre_checked() const;
-
-  // A control was pressed; returns true when the dialog closes.
-  bool command(int id);
-
- private:
-  Tarvex& app_;
-};
 
 }  // namespace tarvex

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "image/frame_store.h"
 
 namespace tarvex {

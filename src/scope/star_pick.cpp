@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "image/frame_store.h"
 
 namespace tarvex {

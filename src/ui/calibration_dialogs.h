@@ -7,8 +7,8 @@
 #include <QString>
 #include <functional>
 
-#include "processing/file_chooser.h"
-#include "processing/merge.h"
+#include "app/processing/file_chooser.h"
+#include "app/processing/merge_commands.h"
 
 class QCheckBox;
 class QLineEdit;

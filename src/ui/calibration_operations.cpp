@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "app/commands.h"
-#include "processing/file_chooser.h"
-#include "processing/merge.h"
+#include "app/processing/file_chooser.h"
+#include "app/processing/merge_commands.h"
 #include "scope/star_pick.h"
 #include "ui/calibration_dialogs.h"
 #include "ui/main_window.h"

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <map>
 
-#include "colour/colour_dialogs.h"
+#include "app/colour/colour_dialogs.h"
 
 class QAbstractButton;
 class QCheckBox;

@@ -3,9 +3,9 @@
 // Smoothing, Low Pass Colour Filter and Balance Colour Histogram. (Undo Last
 // Colour Filter is registered with the Edit commands.)
 #include "app/commands.h"
-#include "colour/colour_dialogs.h"
-#include "colour/corrections.h"
-#include "colour/synthesis.h"
+#include "app/colour/colour_dialogs.h"
+#include "app/colour/correction_commands.h"
+#include "app/colour/synthesis_commands.h"
 #include "ui/colour_dialogs.h"
 #include "ui/main_window.h"
 

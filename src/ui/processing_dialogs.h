@@ -13,7 +13,7 @@
 
 #include "platform/ports.h"
 #include "processing/histogram.h"
-#include "processing/processing_dialog_model.h"
+#include "app/processing/processing_dialog_model.h"
 
 class QLineEdit;
 class QPushButton;

@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "processing/filters_commands.h"
+#include "app/processing/filters_commands.h"
 #include "processing/histogram.h"
-#include "processing/processing_dialog_model.h"
-#include "processing/stretch_commands.h"
+#include "app/processing/processing_dialog_model.h"
+#include "app/processing/stretch_commands.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"
 #include "ui/processing_dialogs.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "camera/camera_transport.h"
+#include "app/camera_transport.h"
 
 namespace tarvex::ui {
 

@@ -1,10 +1,10 @@
-#include "colour/corrections.h"
+#include "app/colour/correction_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "colour/colour_dialogs.h"
+#include "app/colour/colour_dialogs.h"
 #include "colour/colour_display.h"
 #include "colour_reference.h"
 #include "processing/processing_fixture.h"

@@ -1,4 +1,4 @@
-#include "colour/synthesis.h"
+#include "app/colour/synthesis_commands.h"
 
 #include <gtest/gtest.h>
 

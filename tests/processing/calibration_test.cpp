@@ -1,14 +1,14 @@
-#include "processing/calibration.h"
+#include "app/processing/calibration_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "files/raw_file.h"
-#include "processing/file_chooser.h"
-#include "processing/merge.h"
+#include "app/processing/file_chooser.h"
+#include "app/processing/merge_commands.h"
 #include "test_support.h"
 
 namespace tarvex {

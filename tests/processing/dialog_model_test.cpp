@@ -4,7 +4,7 @@
 
 #include "cli/steps.h"
 #include "processing/histogram.h"
-#include "processing/processing_dialog_model.h"
+#include "app/processing/processing_dialog_model.h"
 #include "processing_fixture.h"
 
 namespace tarvex {

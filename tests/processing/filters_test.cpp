@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "processing/filters_commands.h"
+#include "app/processing/filters_commands.h"
 #include "processing/filters_median.h"
 #include "processing/stretch.h"
 #include "processing_fixture.h"

@@ -1,4 +1,4 @@
-#include "processing/merge.h"
+#include "app/processing/merge_commands.h"
 
 #include <gtest/gtest.h>
 

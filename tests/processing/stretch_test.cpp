@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "processing/stretch_commands.h"
+#include "app/processing/stretch_commands.h"
 #include "processing_fixture.h"
 
 namespace tarvex {

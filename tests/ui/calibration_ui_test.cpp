@@ -22,7 +22,7 @@
 #include "app/file_commands.h"
 #include "platform/basic_ports.h"
 #include "processing/calibration.h"
-#include "processing/merge.h"
+#include "app/processing/merge_commands.h"
 #include "ui/calibration_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"

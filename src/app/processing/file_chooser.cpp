@@ -1,10 +1,10 @@
-#include "processing/file_chooser.h"
+#include "app/processing/file_chooser.h"
 
 #include <cctype>
 #include <system_error>
 
-#include "app/messages.h"
-#include "processing/calibration.h"
+#include "platform/messages.h"
+#include "app/processing/calibration_commands.h"
 
 namespace tarvex {
 

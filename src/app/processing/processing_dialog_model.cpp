@@ -1,10 +1,10 @@
-#include "processing/processing_dialog_model.h"
+#include "app/processing/processing_dialog_model.h"
 
 #include <cstdio>
 
 #include "processing/filters.h"
-#include "processing/filters_commands.h"
-#include "processing/stretch_commands.h"
+#include "app/processing/filters_commands.h"
+#include "app/processing/stretch_commands.h"
 
 namespace tarvex {
 

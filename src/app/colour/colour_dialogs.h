@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/tarvex.h"
-#include "colour/corrections.h"
-#include "colour/synthesis.h"
+#include "app/colour/correction_commands.h"
+#include "app/colour/synthesis_commands.h"
 #include "processing/histogram.h"
-#include "processing/processing_dialog_model.h"
+#include "app/processing/processing_dialog_model.h"
 
 namespace tarvex {
 

@@ -1,4 +1,4 @@
-#include "processing/stretch_commands.h"
+#include "app/processing/stretch_commands.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "colour/colour_dialogs.h"
+#include "app/colour/colour_dialogs.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "processing/filters_commands.h"
+#include "app/processing/filters_commands.h"
 
 #include <cstdio>
 #include <string>

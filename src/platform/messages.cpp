@@ -1,4 +1,4 @@
-#include "app/messages.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

@@ -1,4 +1,4 @@
-#include "app/history.h"
+#include "image/history.h"
 
 namespace tarvex {
 

@@ -1,4 +1,4 @@
-#include "camera/camera_transport.h"
+#include "app/camera_transport.h"
 
 #include "platform/usb_linux.h"
 #include "sim/sim_camera.h"

@@ -1,0 +1,33 @@
+// The calibration commands of the Merge menu: dark frame subtraction and
+// flat field division once a file is chosen. Each loads the second frame,
+// takes the undo copy, runs the operation, writes the history line and
+// redisplays.
+#pragma once
+
+#include <filesystem>
+
+#include "app/tarvex.h"
+#include "processing/calibration.h"
+
+namespace tarvex {
+
+// Merge > "Subtract Images (Dark Frame)" once a file is chosen. Returns 0, or
+// the loader's failure (the image is then unchanged).
+int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
+
+// Merge > "Apply Flat Field" once a file is chosen. Returns 0, the loader's
+// failure, or 1 when the flat field is black where it is normalised (then
+// message 50 says so and the image is unchanged).
+int flat_field_command(Tarvex& app, const std::filesystem::path& path);
+
+// Dark subtraction and flat division read their frame into SecondFrame, where
+// a merge keeps its base image once the merge image is open; they wait until
+// the merge is done or cancelled.
+inline constexpr const char* CALIBRATION_DURING_MERGE_TEXT =
+    "Sorry, a merge is in progress and holds its base image.\n\nPress Merge or Cancel in the "
+    "MERGE IMAGES box first.";
+
+inline constexpr const char* FLAT_BLANK_TEXT =
+    "Sorry, the flat field is black near its top edge, where it is normalised.\n\nImage unchanged.";
+
+}  // namespace tarvex
