@@ -377,6 +377,22 @@ std::string local_date_text(std::time_t now) {
   return fits_date_text(local);
 }
 
+std::filesystem::path next_autosave_file(const Settings& settings, const Paths& paths,
+                                         const std::string& prefix, unsigned* number_out) {
+  const std::filesystem::path folder = paths.autosave_dir(settings.autosave_subdir);
+  unsigned number = next_autosave_number(settings.autosave_number);
+  std::filesystem::path file = folder / autosave_file_name(prefix, number);
+  std::error_code ec;
+  for (unsigned tries = 1; std::filesystem::exists(file, ec) && tries < AUTOSAVE_NUMBER_WRAP;
+       ++tries) {
+    number = next_autosave_number(static_cast<std::int16_t>(number));
+    file = folder / autosave_file_name(prefix, number);
+  }
+  if (number_out != nullptr) *number_out = number;
+  if (std::filesystem::exists(file, ec)) return {};  // every number of the series is taken
+  return file;
+}
+
 AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t exposure_ms,
                              const std::string& prefix) {
   AutosaveResult r;
@@ -387,21 +403,11 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
     r.file = folder / autosave_file_name(prefix, r.number);
     return r;
   }
-  // The next number whose file does not exist yet: after the numbers wrap,
-  // or when the settings file was lost, earlier images stay.
-  std::int16_t last = t.settings.autosave_number;
-  unsigned number = next_autosave_number(last);
-  std::filesystem::path file = folder / autosave_file_name(prefix, number);
-  std::error_code ec;
-  for (unsigned tries = 1; std::filesystem::exists(file, ec) && tries < AUTOSAVE_NUMBER_WRAP;
-       ++tries) {
-    last = static_cast<std::int16_t>(number);
-    number = next_autosave_number(last);
-    file = folder / autosave_file_name(prefix, number);
-  }
+  unsigned number = 0;
+  const std::filesystem::path file = next_autosave_file(t.settings, t.paths, prefix, &number);
   r.number = number;
-  r.file = file;
-  if (std::filesystem::exists(file, ec)) {
+  r.file = file.empty() ? folder / autosave_file_name(prefix, number) : file;
+  if (file.empty()) {
     r.result = 1;  // every number of the series is taken
     return r;
   }

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <string>
 
-#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "image/frame_store.h"
+#include "image/history.h"
 #include "platform/paths.h"
 
 namespace tarvex {
@@ -103,6 +103,14 @@ struct AutosaveResult {
   std::filesystem::path file;  // the file written (or tried)
   unsigned number = 0;         // its number
 };
+
+// The file the next automatic save writes: the next number whose file does
+// not exist yet in the automatic-save folder (after the numbers wrap, or
+// when the settings file was lost, earlier images stay). `number` receives
+// its number. An empty path when every number of the series is taken.
+std::filesystem::path next_autosave_file(const Settings& settings, const Paths& paths,
+                                         const std::string& prefix = AUTOSAVE_PREFIX,
+                                         unsigned* number = nullptr);
 
 // The automatic save of an exposure sequence and of Quick Save as FITS: the
 // next number, the UT of the middle of the exposure into the text record,
