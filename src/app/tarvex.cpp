@@ -1,8 +1,8 @@
 #include "app/tarvex.h"
 
-#include "platform/messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 
@@ -23,12 +23,23 @@ void start_up(Tarvex& app) {
 
 namespace {
 
+// The message that reports a picture file that could not be written.
+unsigned bitmap_message(BitmapWrite result) {
+  switch (result) {
+    case BitmapWrite::Ok: return 0;
+    case BitmapWrite::NotCreated: return 8;
+    case BitmapWrite::HeaderNotWritten: return 9;
+    case BitmapWrite::PixelsNotWritten: return 10;
+  }
+  return 8;
+}
+
 int write_picture(Tarvex& app) {
   FrameStore& fs = app.store();
   const bool small = app.display.SmallFrameMode;
   // The data root holds the bitmap files; on a first run it may not exist yet.
   make_folder(app.paths.data_root());
-  int result = 0;
+  BitmapWrite result = BitmapWrite::Ok;
   if (fs.IsColour && !small) {
     Progress& progress = app.ports.progress;
     progress.open("BUILDING COLOUR IMAGE");
@@ -43,8 +54,7 @@ int write_picture(Tarvex& app) {
     const GreyMap map = grey_mapping(app.display, fs.BackgroundLevel);
     result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
   }
-  if (result != 0) {
-    const unsigned code = 7u + static_cast<unsigned>(result);  // 1, 2, 3 -> 8, 9, 10
+  if (const unsigned code = bitmap_message(result); code != 0) {
     show_message(app.ports.messages, code);
     return static_cast<int>(code);
   }
