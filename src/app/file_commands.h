@@ -12,8 +12,8 @@ namespace tarvex {
 // Returns 0 or the message code that was reported.
 int open_image(Tarvex& app, const std::filesystem::path& path);
 
-// Loads a dark frame, flat field or merge image into SecondFrame. Returns 0
-// or the message code that was reported.
+// Loads a dark frame or flat field into SecondFrame. Returns 0 or the
+// message code that was reported.
 int load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurpose purpose);
 
 // File > Save: write a KR File; the saved name becomes the current file name.

@@ -11,7 +11,7 @@ namespace tarvex {
 
 // 0 for a success, else the message that reports the failure.
 unsigned message_code(RawLoad result);     // File > Open
-unsigned message_code(SecondLoad result);  // a dark frame, flat field or merge image
+unsigned message_code(SecondLoad result);  // a dark frame or flat field
 unsigned message_code(RawSave result);     // File > Save
 unsigned message_code(AutosaveStatus result);
 

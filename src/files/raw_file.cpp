@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 #include "files/fits.h"
 #include "platform/file_io.h"
@@ -204,36 +205,36 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
     return RawLoad::FitsUnreadable;
   }
 
-  bool ok = true;
+  // The whole file is read before any buffer changes, so a file that shrank
+  // or could not be read after its length was checked leaves the image as it
+  // was.
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(in.size()));
+  if (!in.read(data.data(), data.size())) {
+    before.restore(t);
+    return RawLoad::Unreadable;
+  }
+  const std::uint8_t* p = data.data();
   if (layout == FileLayout::RawFrameOnly) {
     fs.IsBinned = t.binned_import_default ? 1 : 0;
   } else {
-    char tag[RAW_TAG_SIZE];
-    ok = in.read(tag, RAW_TAG_SIZE);
-    if (ok) fs.IsBinned = tag[0] == 'B' ? 1 : 0;
+    fs.IsBinned = p[0] == 'B' ? 1 : 0;
+    p += RAW_TAG_SIZE;
   }
-  ok = ok && read_frame(in, fs.CurrentFrame.data());
-  if (ok && layout == FileLayout::RawColour8) {
-    ok = in.read(fs.RedBytes.data(), FRAME_SAMPLES) &&
-         in.read(fs.GreenBytes.data(), FRAME_SAMPLES) &&
-         in.read(fs.BlueBytes.data(), FRAME_SAMPLES);
-    if (ok) {
-      fs.HasBytePlanes = 1;
-      fs.IsColour = 1;
-      widen_byte_planes(fs);
-    }
-  } else if (ok && layout == FileLayout::RawColour16) {
-    ok = read_frame(in, fs.RedPlane.data()) && read_frame(in, fs.GreenPlane.data()) &&
-         read_frame(in, fs.BluePlane.data());
-    if (ok) {
-      fs.IsColour = 1;
-      fs.HasBytePlanes = 0;
-    }
-  }
-  if (!ok) {
-    // The file shrank or could not be read after its length was checked.
-    before.restore(t);
-    return RawLoad::Unreadable;
+  decode_block(p, fs.CurrentFrame.data(), FRAME_SAMPLES);
+  p += FRAME_BYTES;
+  if (layout == FileLayout::RawColour8) {
+    std::memcpy(fs.RedBytes.data(), p, FRAME_SAMPLES);
+    std::memcpy(fs.GreenBytes.data(), p + FRAME_SAMPLES, FRAME_SAMPLES);
+    std::memcpy(fs.BlueBytes.data(), p + 2 * FRAME_SAMPLES, FRAME_SAMPLES);
+    fs.HasBytePlanes = 1;
+    fs.IsColour = 1;
+    widen_byte_planes(fs);
+  } else if (layout == FileLayout::RawColour16) {
+    decode_block(p, fs.RedPlane.data(), FRAME_SAMPLES);
+    decode_block(p + FRAME_BYTES, fs.GreenPlane.data(), FRAME_SAMPLES);
+    decode_block(p + 2 * FRAME_BYTES, fs.BluePlane.data(), FRAME_SAMPLES);
+    fs.IsColour = 1;
+    fs.HasBytePlanes = 0;
   }
   return RawLoad::Ok;
 }

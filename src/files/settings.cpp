@@ -31,7 +31,7 @@ enum class Kind : std::uint8_t {
 enum class OnBad : std::uint8_t {
   Take,      // nothing is checked: a flag is set by 'y' (or '1') only, a number is taken whole
   Fallback,  // a number outside its range is replaced by the fallback value
-  Notice,    // the field keeps its value and a notice says so
+  Notice,    // the field keeps its value and the fast_par notice says so
   Rewrite,   // the load stops and the file is rewritten with the values in memory
 };
 
@@ -100,10 +100,16 @@ constexpr Field letter(char Settings::*m, Short sh, const char* letters) {
   return f;
 }
 
-constexpr Field text_card(const char* keyword8, std::string FitsText::*m, Kind kind) {
-  Field f{kind, Short::Warn};
+constexpr Field text_card(const char* keyword8, std::string FitsText::*m) {
+  Field f{Kind::TextCard, Short::Warn};
   f.keyword = keyword8;
   f.text = m;
+  return f;
+}
+
+constexpr Field long_text(const char* keyword8, std::string FitsText::*m) {
+  Field f = text_card(keyword8, m);
+  f.kind = Kind::LongText;
   return f;
 }
 
@@ -141,13 +147,13 @@ constexpr Field kFields[] = {
     yes_no(&S::remove_background, Q, OnBad::Rewrite),               // 23
     yes_no(&S::disable_interrupts, Q, OnBad::Rewrite),              // 24
     yes_no(&S::fast_par2, Q),                                       // 25
-    text_card("OBJECT  ", &F::fits_object, Kind::TextCard),         // 26
-    text_card("TELESCOP", &F::fits_telescope, Kind::TextCard),      // 27
-    text_card("INSTRUME", &F::fits_instrument, Kind::TextCard),     // 28
-    text_card("OBSERVER", &F::fits_observer, Kind::TextCard),       // 29
-    text_card("ORIGIN  ", &F::fits_origin, Kind::TextCard),         // 30
-    text_card("HISTORY ", &F::fits_history, Kind::LongText),        // 31-34
-    text_card("COMMENT ", &F::fits_comment, Kind::LongText),        // 35-38
+    text_card("OBJECT  ", &F::fits_object),                         // 26
+    text_card("TELESCOP", &F::fits_telescope),                      // 27
+    text_card("INSTRUME", &F::fits_instrument),                     // 28
+    text_card("OBSERVER", &F::fits_observer),                       // 29
+    text_card("ORIGIN  ", &F::fits_origin),                         // 30
+    long_text("HISTORY ", &F::fits_history),                        // 31-34
+    long_text("COMMENT ", &F::fits_comment),                        // 35-38
     yes_no(&S::colour_option, W),                                   // 39
     number_in(&S::com_port, Q, 1, 5, OnBad::Fallback, 5),           // 40
     number(&S::guide_training_time, Q),                             // 41
