@@ -47,6 +47,16 @@ unsigned message_code(AutosaveStatus result) {
   return 6;
 }
 
+unsigned message_code(BitmapWrite result) {
+  switch (result) {
+    case BitmapWrite::Ok: return 0;
+    case BitmapWrite::NotCreated: return 8;
+    case BitmapWrite::HeaderNotWritten: return 9;
+    case BitmapWrite::PixelsNotWritten: return 10;
+  }
+  return 8;
+}
+
 int report(Messages& messages, unsigned code) {
   if (code != 0) show_message(messages, code);
   return static_cast<int>(code);

@@ -5,6 +5,7 @@
 
 #include "files/fits.h"
 #include "files/raw_file.h"
+#include "image/display.h"
 #include "platform/ports.h"
 
 namespace tarvex {
@@ -14,6 +15,7 @@ unsigned message_code(RawLoad result);     // File > Open
 unsigned message_code(SecondLoad result);  // a dark frame or flat field
 unsigned message_code(RawSave result);     // File > Save
 unsigned message_code(AutosaveStatus result);
+unsigned message_code(BitmapWrite result);  // the picture the window shows
 
 // Message 29 ("not enough disk space") for a FITS, TIFF or flat-field file
 // that could not be written.

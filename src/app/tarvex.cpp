@@ -1,8 +1,8 @@
 #include "app/tarvex.h"
 
+#include "app/file_messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
-#include "platform/messages.h"
 
 namespace tarvex {
 
@@ -22,17 +22,6 @@ void start_up(Tarvex& app) {
 }
 
 namespace {
-
-// The message that reports a picture file that could not be written.
-unsigned bitmap_message(BitmapWrite result) {
-  switch (result) {
-    case BitmapWrite::Ok: return 0;
-    case BitmapWrite::NotCreated: return 8;
-    case BitmapWrite::HeaderNotWritten: return 9;
-    case BitmapWrite::PixelsNotWritten: return 10;
-  }
-  return 8;
-}
 
 int write_picture(Tarvex& app) {
   FrameStore& fs = app.store();
@@ -54,10 +43,7 @@ int write_picture(Tarvex& app) {
     const GreyMap map = grey_mapping(app.display, fs.BackgroundLevel);
     result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
   }
-  if (const unsigned code = bitmap_message(result); code != 0) {
-    show_message(app.ports.messages, code);
-    return static_cast<int>(code);
-  }
+  if (result != BitmapWrite::Ok) return report(app.ports.messages, message_code(result));
   app.ports.display.reload_bitmap(app.paths.bitmap_file(small).string(), fs.IsColour && !small);
   return 0;
 }

@@ -93,7 +93,7 @@ inline bool settings_load_failed(SettingsLoad r) {
 // Loads the settings file, field by field. The folder of the file is created
 // when missing, and then the file is written with the values in memory. A
 // missing file, or one that ends early at some of the fields, shows the
-// no-INI warning; an unreadable fast-port value shows its own notice and is
+// no-INI warning; an unreadable fast_par value shows its own notice and is
 // kept as it was. Both are own-caption notices, not message codes.
 SettingsLoad load_settings(const std::filesystem::path& file, Settings& settings, FitsText& fits,
                            Messages& messages);

@@ -17,8 +17,9 @@ namespace tarvex {
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
 
 // Merge > "Apply Flat Field" once a file is chosen. Returns 0, the message
-// code a refused file was reported with, or 1 when the flat field is black where it is normalised
-// (then message 50 says so and the image is unchanged).
+// code a refused file was reported with, or 1 when the flat field is black
+// where it is normalised (then message 50 says so and the image is
+// unchanged).
 int flat_field_command(Tarvex& app, const std::filesystem::path& path);
 
 // Dark subtraction and flat division read their frame into SecondFrame, where
