@@ -321,6 +321,11 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
 
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
                             FrameStore& fs) {
+  return load_fits_second(path, purpose, SecondTarget{fs.SecondFrame, fs.IsBinned != 0});
+}
+
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            const SecondTarget& target) {
   InputFile in;
   FileLayout layout = FileLayout::Unknown;
   ParsedHeader parsed;
@@ -332,12 +337,12 @@ SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose pur
   }
   if (purpose == SecondPurpose::SubtractDark) {
     const bool dark_binned = layout == FileLayout::FitsBinnedMono || parsed.binned;
-    if (dark_binned && !fs.IsBinned) return SecondLoad::DarkBinnedImageNot;
-    if (!dark_binned && fs.IsBinned) return SecondLoad::ImageBinnedDarkNot;
+    if (dark_binned && !target.image_binned) return SecondLoad::DarkBinnedImageNot;
+    if (!dark_binned && target.image_binned) return SecondLoad::ImageBinnedDarkNot;
   }
   std::vector<std::uint8_t> data(FRAME_BYTES);
   if (!in.read(data.data(), data.size())) return SecondLoad::FitsUnreadable;
-  decode_frame(data.data(), fs.SecondFrame.data(), parsed.offset);
+  decode_frame(data.data(), target.frame.data(), parsed.offset);
   return SecondLoad::Ok;
 }
 

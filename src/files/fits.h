@@ -73,6 +73,9 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
 // success.
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
                             FrameStore& fs);
+// The same into any frame (see SecondTarget).
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            const SecondTarget& target);
 
 // The number the next automatic save gets after `last` (the settings field,
 // taken as an unsigned 16-bit count): last + 1, or 1 when that reaches 65530.
