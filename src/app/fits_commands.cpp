@@ -1,9 +1,9 @@
 #include "app/fits_commands.h"
 
-#include "platform/messages.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "platform/file_io.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

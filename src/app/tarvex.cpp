@@ -1,9 +1,9 @@
 #include "app/tarvex.h"
 
-#include "platform/messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
 #include "platform/host_version.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

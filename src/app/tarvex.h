@@ -8,11 +8,11 @@
 #include <string>
 
 #include "camera/camera_session.h"
-#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
 #include "image/display.h"
 #include "image/frame_store.h"
+#include "image/history.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "platform/usb_transport.h"

@@ -102,8 +102,8 @@ void stretch_window(std::uint16_t* window, const WindowStretch& stretch) {
   }
 }
 
-LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                      const WindowStretch& stretch, std::uint16_t* destination) {
+LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                             char range, const WindowStretch& stretch, std::uint16_t* destination) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
   send_timing_command(link, 2);
@@ -115,8 +115,9 @@ LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state
   return LinkResult::Ok;
 }
 
-LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                     const WindowStretch& stretch, std::uint16_t* destination, int& peak) {
+LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                            char range, const WindowStretch& stretch, std::uint16_t* destination,
+                            int& peak) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
   send_timing_command(link, 2);
@@ -130,8 +131,8 @@ LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state,
 }
 
 LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
-                     bool first_field_downloaded, const WindowStretch& stretch,
-                     std::uint16_t* destination) {
+                            bool first_field_downloaded, const WindowStretch& stretch,
+                            std::uint16_t* destination) {
   send_timing_command(link, 2);
   wait_exposure(link, clock, guide_ms);
   send_timing_command(link, first_field_downloaded ? 5 : 4);

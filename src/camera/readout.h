@@ -56,19 +56,20 @@ int window_exposure_ms(int value, char range);
 
 // A timed focus-window exposure read into `destination`; `peak` receives the
 // brightest value by the two-row rule (0..16383, before the stretch).
-LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                     const WindowStretch& stretch, std::uint16_t* destination, int& peak);
+LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                            char range, const WindowStretch& stretch, std::uint16_t* destination,
+                            int& peak);
 
 // As take_focus_frame without the peak search.
-LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                      const WindowStretch& stretch, std::uint16_t* destination);
+LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                             char range, const WindowStretch& stretch, std::uint16_t* destination);
 
 // A guide window timed by the guide exposure; ends with timing command 5 when
 // the first field of the main exposure was already downloaded at half time,
 // else 4. The read still carries the exposure of the last main exposure.
 LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
-                     bool first_field_downloaded, const WindowStretch& stretch,
-                     std::uint16_t* destination);
+                            bool first_field_downloaded, const WindowStretch& stretch,
+                            std::uint16_t* destination);
 
 // Pieces of the above, exposed for tests and benchmarks.
 void place_field(const std::uint8_t* raw, Frame& destination, int parity);

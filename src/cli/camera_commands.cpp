@@ -39,12 +39,12 @@ void print_stats(std::ostream& out, const std::uint16_t* p, int stride, int widt
       << "\n";
 }
 
-// The options every camera subcommand refuses; camera-info refuses the
-// capture options too.
+// The options every camera subcommand refuses (a capture saves only a KR
+// File); camera-info refuses the capture options too.
 int check_camera_options(const Options& o, bool capture, std::ostream& err) {
   if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
-  if (!o.steps.empty() || o.save_flat || o.bitmap || o.save_fits || o.fits_unsigned ||
-      !o.fits_keys.empty() || (!capture && (o.save_raw || o.exposure_ms)))
+  if (!o.steps.empty() || o.save_flat || o.save_tiff || o.bitmap || o.save_fits ||
+      o.fits_unsigned || !o.fits_keys.empty() || (!capture && (o.save_raw || o.exposure_ms)))
     return usage_error(err, o.command + " does not take that option");
   return 0;
 }

@@ -32,7 +32,7 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual std::uint32_t now_ms() = 0;
-  // Seconds since 1970-01-01 00:00 UT, as std::time gives them: the time
+  // Seconds since 1970-01-01 00:00 UT (the system calendar clock): the time
   // stamped on files and labels.
   virtual std::time_t wall_time() = 0;
   virtual void beep() = 0;

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <string>
 
-
 #ifdef TARVEX_HAVE_USB
 #include <hidapi/hidapi.h>
 #include <libusb.h>

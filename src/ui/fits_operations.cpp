@@ -15,8 +15,7 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     QtFitsDialogs dialogs(w);
     Tarvex& a = w->app();
     const std::string before = a.current_file_name;
-    if (save_as_fits_command(a, dialogs) == 0 &&
-        a.current_file_name != before) {
+    if (save_as_fits_command(a, dialogs) == 0 && a.current_file_name != before) {
       w->set_title(window_title(a.current_file_name));
     }
   };

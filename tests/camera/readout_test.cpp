@@ -123,7 +123,8 @@ TEST(Readout, WindowWaitRepeatsTimingCommandOnlyAbove600) {
     Rig r;
     r.usb.data.assign(WINDOW_READ_BYTES, 0);
     std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
-    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, 'q', {}, window.data()), LinkResult::Ok);
+    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, 'q', {}, window.data()),
+              LinkResult::Ok);
     const auto codes = r.usb.timing_codes();
     const long twos = std::count(codes.begin(), codes.end(), 2);
     if (ms == 600) {
@@ -144,11 +145,13 @@ TEST(Readout, GuideFrameTiming) {
   r.usb.data.assign(WINDOW_READ_BYTES, 0);
   r.state.exposure_ms = 4000;
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
-  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, true, {}, window.data()), LinkResult::Ok);
+  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, true, {}, window.data()),
+            LinkResult::Ok);
   EXPECT_EQ(r.usb.timing_codes(), (std::vector<int>{2, 5, 0}));
   EXPECT_EQ(r.usb.reports.back()[2], 0);  // the read carries the 4000 ms exposure
   r.usb.reports.clear();
-  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, false, {}, window.data()), LinkResult::Ok);
+  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, false, {}, window.data()),
+            LinkResult::Ok);
   EXPECT_EQ(r.usb.timing_codes(), (std::vector<int>{2, 4, 0}));
 }
 
