@@ -55,7 +55,8 @@ enum class Input : std::uint8_t { None = 0, Key = 1, LeftButton = 2, RightButton
 class Inputs {
  public:
   constexpr Inputs() = default;
-  constexpr Inputs(Input one) : bits_(static_cast<std::uint8_t>(one)) {}  // NOLINT: implicit
+  // Implicit, so a single input can be passed where a set is taken.
+  constexpr Inputs(Input one) : bits_(static_cast<std::uint8_t>(one)) {}
   static constexpr Inputs all() {
     return Inputs(Input::Key) | Inputs(Input::LeftButton) | Inputs(Input::RightButton);
   }
