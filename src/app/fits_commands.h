@@ -39,9 +39,10 @@ std::filesystem::path with_default_extension(const std::filesystem::path& path,
 int save_fits_image(Tarvex& app, const std::filesystem::path& path);
 
 // File > Save as FITS: a FITS date shorter than 10 characters becomes the
-// local date of the context's clock; then the FITS details dialog ("Abort" cancels), then the save
-// dialog with the FITS filter and the default extension "FIT" (Cancel
-// cancels), then the save. Returns 0 (saved or cancelled) or 29.
+// local date of the context's clock; then the FITS details dialog ("Abort"
+// cancels), then the save dialog with the FITS filter and the default
+// extension "FIT" (Cancel cancels), then the save. Returns 0 (saved or
+// cancelled) or 29.
 int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs);
 
 // File > Quick Save as FITS and the automatic save of an exposure sequence:

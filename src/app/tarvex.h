@@ -1,7 +1,6 @@
 // The Tarvex context: the one frame store, the settings, the FITS text
 // record, the processing history, the display state, the camera session and
-// the ports. The main
-// window, tarvex-cli and the tests each own one.
+// the ports. The main window, tarvex-cli and the tests each own one.
 #pragma once
 
 #include <memory>
