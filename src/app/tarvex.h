@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
@@ -67,6 +68,9 @@ class Tarvex {
   // The camera link and readout state, shared by every camera command of the
   // program's run.
   CameraSession camera;
+  // The camera dialog's settings of the next exposure or sequence, kept for
+  // the program's run only (the settings file has no place for them).
+  AcquisitionSettings acquisition;
 
  private:
   std::unique_ptr<FrameStore> store_;

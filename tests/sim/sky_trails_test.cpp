@@ -4,6 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "camera/camera_link.h"
+#include "camera/readout.h"
+#include "platform/basic_ports.h"
+#include "sim/sim_camera.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex {
@@ -14,7 +18,7 @@ constexpr int RAW = 298 * 832;
 SkyConfig one_plain_star() {
   SkyConfig c;
   c.star_count = 1;
-  c.faintest_ratio = 1.0;  // the one star is the brightest
+  c.faintest_ratio = 1.0;     // the one star is the brightest
   c.brightest_flux = 100000;  // the still peak stays below saturation
   c.mosaic = false;
   c.read_noise = 0;
@@ -85,6 +89,72 @@ TEST(SkyTrails, PointingHeldElsewhereMovesTheStar) {
   sky.shift_pointing(6, 4);
   sky.render_field(0, 1000, 1, there.data());
   for (int i = 0; i < RAW; ++i) ASSERT_NEAR(moved[i], there[i], 1) << i;
+}
+
+// The simulated camera found and driven through the link.
+struct Camera {
+  explicit Camera(const SkyConfig& config) : sim(clock, config) {
+    DeviceRecords records;
+    find_camera(link, records);
+  }
+  VirtualClock clock{0};
+  SimCamera sim;
+  RecordingMessages messages;
+  CameraLink link{sim, messages};
+  ReadoutState state;
+  std::unique_ptr<Frame> frame = std::make_unique<Frame>();
+};
+
+TEST(SimCameraTime, AFieldReadTakesItsTimeAndTheOtherFieldIntegrates) {
+  // A field read takes 3.5 s of the clock; a second field that is not ended
+  // before the first is read goes on integrating meanwhile.
+  Camera c(one_plain_star());
+  c.state.exposure_ms = 1000;
+  send_timing_command(c.link, 2);
+  send_timing_command(c.link, 1);
+  c.clock.advance(1000);
+  send_timing_command(c.link, 5);
+  const std::uint32_t before = c.clock.now_ms();
+  c.state.field_parity = 0;
+  ASSERT_EQ(read_field(c.link, c.clock, c.state, *c.frame), LinkResult::Ok);
+  EXPECT_EQ(c.clock.now_ms() - before, SimCamera::FIELD_READ_MS);
+  EXPECT_EQ(c.sim.last_read_exposure_ms(), 1000);
+  // The read time is measured on this first long exposure.
+  EXPECT_EQ(c.state.field_read_time, SimCamera::FIELD_READ_MS);
+  send_timing_command(c.link, 4);
+  c.state.field_parity = 1;
+  ASSERT_EQ(read_field(c.link, c.clock, c.state, *c.frame), LinkResult::Ok);
+  EXPECT_EQ(c.sim.last_read_exposure_ms(), 1000 + SimCamera::FIELD_READ_MS);
+  // A window read takes its share of the time.
+  const std::uint32_t window_start = c.clock.now_ms();
+  std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
+  ASSERT_EQ(read_window(c.link, c.state, window.data()), LinkResult::Ok);
+  EXPECT_EQ(c.clock.now_ms() - window_start, SimCamera::WINDOW_READ_MS);
+}
+
+TEST(SimCameraTime, PointingMovedDuringTheExposureTrailsTheStar) {
+  // The mount moves the sky 12 pixels during a 4 s exposure, in steps the
+  // camera sees as the host polls it: the star's light spreads along x.
+  Camera still(one_plain_star()), moved(one_plain_star());
+  for (Camera* c : {&still, &moved}) {
+    const SkyRenderer::Star s = c->sim.sky().stars()[0];
+    c->sim.shift_pointing(300 - s.x, 200 - s.y);
+    c->state.exposure_ms = 4000;
+    send_timing_command(c->link, 2);
+    send_timing_command(c->link, 1);
+    for (int k = 0; k < 40; ++k) {
+      c->clock.advance(100);
+      if (c == &moved) c->sim.shift_pointing(0.3, 0);
+      send_timing_command(c->link, 2);
+    }
+    send_timing_command(c->link, 3);
+    c->state.field_parity = 0;
+    ASSERT_EQ(read_field(c->link, c->clock, c->state, *c->frame), LinkResult::Ok);
+  }
+  auto at = [](const Camera& c, int x, int y) { return (*c.frame)[y * FRAME_WIDTH + x]; };
+  EXPECT_GT(at(still, 300, 200), 3 * at(moved, 300, 200));
+  EXPECT_NEAR(at(moved, 304, 200), at(moved, 308, 200), 0.15 * at(moved, 306, 200));
+  EXPECT_GT(at(moved, 306, 200), 5 * at(still, 306, 200));
 }
 
 }  // namespace
