@@ -154,6 +154,7 @@ CaptureOutcome Sequencer::run_exposures() {
   camera.readout.exposure_ms = exposure_ms_;
   new_image_ = false;
   history_reset_ = false;
+  displayed_ = false;
 
   Progress& progress = app_.ports.progress;
   if (acq.delay_before) {
@@ -193,7 +194,8 @@ void Sequencer::run_repetition() {
       history_reset_ = true;
       app_.history.clear();
       if (image_dark_) app_.history.add_history(DARK_HISTORY);
-      synthesize_colour_command(app_, {});
+      // The conversion shows its result; the finish need not show it again.
+      displayed_ = synthesize_colour_command(app_, {}) == 0;
     }
     if (multiple_ && running_continuous_ && acq.count == 0) running_continuous_ = false;
     if (running_continuous_ && !aborted_) {
@@ -528,7 +530,8 @@ void Sequencer::finish_exposure() {
   // Undo Last Filter after an exposure keeps the new image.
   save_undo(app_.store());
   new_image_ = false;
-  refresh_display(app_);
+  if (!displayed_) refresh_display(app_);
+  displayed_ = false;
   if (app_.acquisition.auto_save) autosave();
 }
 

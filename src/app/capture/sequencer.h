@@ -149,6 +149,7 @@ class Sequencer {
   bool guided_ = false;  // the exposure under way is self-guided
   bool half_done_ = false;
   bool history_reset_ = false;
+  bool displayed_ = false;   // the colour conversion has shown the new image
   bool new_image_ = false;   // CurrentFrame holds an exposure not finished yet
   bool image_dark_ = false;  // every exposure of the image had the dark subtracted
   int guide_frames_counted_ = 0;
