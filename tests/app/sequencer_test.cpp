@@ -776,6 +776,16 @@ TEST(Sequencer, CountdownBeforeTheFirstExposure) {
   EXPECT_GE(rig.usb.times.front(), 10000u) << "the exposure starts after ten seconds";
 }
 
+TEST(Sequencer, ThePressOnTakePhotoDoesNotStopTheRun) {
+  Rig rig;
+  EXPECT_EQ(rig.take([&](AcquisitionSettings& a) {
+    exposure(ExposureMode::Fast, 's', 2)(a);
+    rig.pump.press(Input::LeftButton);  // the click on "Take Photo"
+  }),
+            CaptureOutcome::Done);
+  EXPECT_EQ(rig.usb.reads_requested(), 1);
+}
+
 TEST(Sequencer, CancelAfterFocusModeShowsTheFullFrame) {
   Rig rig;
   rig.app->display.SmallFrameMode = true;

@@ -120,6 +120,8 @@ CaptureOutcome Sequencer::take_photo() {
     }
     return CaptureOutcome::Cancelled;
   }
+  // The click or key that pressed "Take Photo" is no request to stop.
+  app_.ports.pump.clear();
   return run_exposures();
 }
 
