@@ -7,7 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <ostream>
@@ -149,7 +149,8 @@ OptionRead read_capture_option(const std::string& flag,
   if (flag == "--autosave") return flag_only(c.autosave);
   if (flag == "--beep") return flag_only(c.beep);
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
-                           flag == "--count" || flag == "--delay" || flag == "--dark";
+                           flag == "--count" || flag == "--delay" || flag == "--dark" ||
+                           flag == "--star";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -174,6 +175,15 @@ OptionRead read_capture_option(const std::string& flag,
       error = "--mode takes fast, progressive or interlaced, not " + *v;
       return OptionRead::Bad;
     }
+  } else if (flag == "--star") {
+    int x = 0, y = 0;
+    char tail = 0;
+    if (std::sscanf(v->c_str(), "%d,%d%c", &x, &y, &tail) != 2 || x < 0 || x >= FRAME_WIDTH ||
+        y < 0 || y >= FRAME_HEIGHT) {
+      error = "--star takes X,Y inside the frame (0..751, 0..579), not " + *v;
+      return OptionRead::Bad;
+    }
+    c.star = std::make_pair(x, y);
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
@@ -242,6 +252,7 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
       o, err,
       [&](Tarvex& app) {
         if (c.dark) app.dark_frame_path = *c.dark;
+        if (c.star) app.star.position = {c.star->first, c.star->second, 0, 0};
         OptionsFront front(c, out);
         Sequencer sequencer(app, front);
         const CaptureOutcome outcome = sequencer.take_photo();

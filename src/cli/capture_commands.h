@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/capture/acquisition.h"
@@ -20,6 +21,8 @@ struct CaptureOptions {
   std::optional<int> count;
   std::optional<int> delay_minutes;
   std::optional<std::filesystem::path> dark;
+  // The guide star a sum is registered on, as Pick Guide Star marks it.
+  std::optional<std::pair<int, int>> star;
   bool average = false;
   bool alternative_slew = false;
   bool continuous = false;

@@ -55,6 +55,34 @@ TEST_F(CaptureCli, SumWithAutosaveAndSaves) {
   EXPECT_EQ(settings.autosave_number, 3);
 }
 
+// The brightest sample within 4 pixels of (x, y) of a saved KR File.
+int peak_near(const fs::path& raw, int x, int y) {
+  const auto bytes = testing::read_bytes(raw);
+  int best = 0;
+  for (int j = y - 4; j <= y + 4; ++j)
+    for (int i = x - 4; i <= x + 4; ++i) {
+      const std::size_t at = 10 + 2 * static_cast<std::size_t>(j * 752 + i);
+      best = std::max(best, bytes[at] | (bytes[at + 1] << 8));
+    }
+  return best;
+}
+
+TEST_F(CaptureCli, SumRegisteredOnTheStarGiven) {
+  // The simulated sky's brightest star lies near (551, 240). Averaged on it,
+  // three exposures keep its peak.
+  const fs::path one = dir / "~one", on_star = dir / "~star";
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--save-raw", one.string()}), 0);
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--count", "3", "--average", "--star",
+                 "551,240", "--save-raw", on_star.string()}),
+            0)
+      << err.str();
+  const int single = peak_near(one, 551, 240);
+  EXPECT_GT(single, 20000);
+  EXPECT_NEAR(peak_near(on_star, 551, 240), single / 3 * 3, single / 20);
+  EXPECT_EQ(run({"--simulator", "capture", "--star", "752,10"}), 2);
+  EXPECT_EQ(run({"--simulator", "capture", "--star", "10"}), 2);
+}
+
 TEST_F(CaptureCli, MessagesAndFailuresOnTheErrorStream) {
   // A dark frame that is not there: the loader's message and the notice, as
   // "message N: text"; the exposure is still taken.
