@@ -15,6 +15,7 @@
 #include "platform/ports.h"
 #include "processing/merge_state.h"
 #include "processing/stretch.h"
+#include "scope/serial_link.h"
 #include "scope/star_location.h"
 #include "scope/star_pick.h"
 
@@ -59,6 +60,9 @@ class Tarvex {
   StarLocation star;
   StarPickState star_pick;
   MergeState merge;
+  // The telescope's serial link: port, direction block, move flags, the
+  // mount's object information.
+  SerialLink telescope;
 
  private:
   std::unique_ptr<FrameStore> store_;

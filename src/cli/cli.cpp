@@ -12,6 +12,7 @@
 #include "app/camera_transport.h"
 #include "cli/camera_commands.h"
 #include "cli/fits_keys.h"
+#include "cli/scope_commands.h"
 #include "cli/steps.h"
 #include "files/raw_file.h"
 #include "platform/basic_ports.h"
@@ -110,6 +111,7 @@ int usage_error(std::ostream& err, const std::string& what) {
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (is_scope_invocation(args)) return run_scope_cli(args, out, err);
   Options o;
   std::size_t i = 0;
   auto need_value = [&](const std::string& flag, std::string& value) {
