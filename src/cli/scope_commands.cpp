@@ -10,6 +10,7 @@
 
 #include "app/tarvex.h"
 #include "app/telescope.h"
+#include "app/telescope_ports.h"
 #include "platform/basic_ports.h"
 #include "platform/serial_termios.h"
 #include "platform/stepping_clock.h"
@@ -375,44 +376,34 @@ int run_scope_cli(const std::vector<std::string>& args, std::ostream& out, std::
   if (const int status = parse_scope(args, g.next + 1, c, err); status != 0) return status;
 
   // The ports, built once: the clock (real or virtual) lets the simulated
-  // mount take its turn whenever the program reads it.
+  // mount take its turn whenever the program reads it; under --simulator
+  // every "Com Port" is the simulated mount's pseudo-terminal for this run.
   StreamMessages messages(err);
   SteadyClock steady;
   VirtualClock virtual_clock;
   Clock& base = g.virtual_time ? static_cast<Clock&>(virtual_clock) : steady;
   SteppingClock clock(base);
-  std::unique_ptr<SimMount> mount;
-  if (g.simulator) {
-    mount = std::make_unique<SimMount>();
-    if (!mount->open()) {
-      err << "tarvex-cli: no pseudo-terminal could be opened for the simulated mount\n";
-      return 1;
-    }
-    clock.add_listener(*mount);
-  }
   NullPump pump;
   RecordingProgress progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
   Ports ports{messages, clock, pump, progress, launcher, display};
   Tarvex app(g.data_root ? Paths(*g.data_root) : Paths::from_environment(), ports);
-
-  // Every "Com Port" is the simulated mount's pseudo-terminal under
-  // --simulator, for this run only; else the device the port names.
-  const std::string sim_path = mount ? mount->device_path() : std::string();
-  const Paths& paths = app.paths;
-  TermiosSerialPort serial(clock,
-                           [&](int n) { return mount ? sim_path : paths.com_port(n).string(); });
-  app.telescope.port = &serial;
+  TelescopePorts telescope;
+  std::string error;
+  if (!make_telescope_ports(g.simulator, clock, app.paths, telescope, error)) {
+    err << "tarvex-cli: " << error << "\n";
+    return 1;
+  }
+  app.telescope.port = telescope.serial.get();
   app.telescope.link_type_override = c.link;
   app.telescope.com_port_override = c.port;
 
   // The settings first, as at start-up.
   load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
   const int status = run_scope(app, c, out);
-  if (status != 0 && !serial.last_failure().empty())
-    err << "tarvex-cli: serial port: " << serial.last_failure() << "\n";
-  if (mount) clock.remove_listener(*mount);
+  if (status != 0 && !telescope.serial->last_failure().empty())
+    err << "tarvex-cli: serial port: " << telescope.serial->last_failure() << "\n";
   return status;
 }
 
