@@ -115,10 +115,10 @@ inline void compute_pixel(const std::uint16_t* p, bool binned, bool column_phase
     blue /= 2;
     green /= 2;
   } else {
-    const int d = m / 100000 + 2;
-    red /= d;
-    blue /= d;
-    green /= d;
+    const int scale = m / 100000 + 2;
+    red /= scale;
+    blue /= scale;
+    green /= scale;
   }
   if (odd_row) {
     red = std::min(red, 65535);

@@ -313,6 +313,23 @@ TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
   EXPECT_EQ(progress_.captions.front(), "COLOUR CALCULATION IN PROGRESS");
 }
 
+// Every step of a conversion (stretch, filters, anti-alias) nests its busy
+// cursor in the conversion's: the cursor stack ends where it started.
+TEST_F(SynthesisTest, ConversionWithEveryStepLeavesTheBusyCursorBalanced) {
+  SynthesisOptions o;
+  o.anti_alias = true;
+  o.stretch = AutoStretch::Weak;
+  o.remove_background = true;
+  o.high_pass = true;
+  o.unsharp = true;
+  synthesize_colour(app_, o);
+  EXPECT_EQ(progress_.busy_depth, 0);
+  EXPECT_FALSE(progress_.busy);
+  EXPECT_FALSE(app_.busy);
+  EXPECT_TRUE(anti_alias_command(app_));
+  EXPECT_EQ(progress_.busy_depth, 0);
+}
+
 TEST_F(SynthesisTest, LightPollutionSubtractsTheExcessBackground) {
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
     fs().RedPlane[i] = 10 * 256 + 5;   // bin 10, level 2550

@@ -1,5 +1,6 @@
 #include "app/processing/calibration_commands.h"
 
+#include "app/busy_scope.h"
 #include "files/raw_file.h"
 #include "platform/messages.h"
 
@@ -12,13 +13,11 @@ namespace {
 template <typename Operation>
 int run_calibration(Tarvex& app, const char* history_line, Operation operation) {
   FrameStore& fs = app.store();
-  app.ports.progress.busy_cursor(true);
+  BusyScope busy(app);
   save_undo(fs);
   operation(fs);
   app.history.add_history(history_line);
-  const int shown = refresh_display(app);
-  app.ports.progress.busy_cursor(false);
-  return shown;
+  return refresh_display(app);
 }
 
 // True (after saying so) when a merge keeps its base image in SecondFrame.
