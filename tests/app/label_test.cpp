@@ -4,7 +4,7 @@
 
 #include "app/label_font.h"
 #include "image/mirror.h"
-#include "test_app.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
@@ -89,7 +89,7 @@ TEST(Label, UnknownCharactersLeaveTheirCellBlack) {
 }
 
 TEST(Label, AutoDateCentringOnTheFrame) {
-  testing::FolderTestApp t;
+  testing::TestContext t;
   const std::tm now = fixed_time();
   ASSERT_EQ(label_image(*t, "ORION", LabelDate::Auto, now), 0);
   // (64 - 5 - 24) / 2 = 17 blanks: the 'O' is in cell 17, its leftmost ink in column 1.

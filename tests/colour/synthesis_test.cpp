@@ -1,5 +1,3 @@
-#include "app/colour/synthesis_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,17 +5,18 @@
 #include <random>
 #include <utility>
 
+#include "app/colour/synthesis_commands.h"
 #include "colour/median25.h"
 #include "colour_reference.h"
-#include "processing/processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 constexpr int W = FRAME_WIDTH;
 
-class SynthesisTest : public ProcessingTest {
+class SynthesisTest : public ContextTest {
  protected:
   std::uint16_t& raw(int r, int c) { return fs().CurrentFrame[r * W + c]; }
   int red(int r, int c) { return fs().RedPlane[r * W + c]; }

@@ -56,12 +56,13 @@ int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
     show_message(app.ports.messages, 22);
     return 22;
   }
-  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+  if (settings_load_failed(
+          load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
     show_message(app.ports.messages, 23);
   }
   if (dialog) {
     if (!dialog(app.settings)) return -1;
-    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
+    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
       show_message(app.ports.messages, 24);
     }
   }

@@ -1,7 +1,7 @@
 #include "app/processing/calibration_commands.h"
 
 #include "app/busy_scope.h"
-#include "files/raw_file.h"
+#include "app/file_commands.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -31,15 +31,14 @@ bool refused_during_merge(Tarvex& app) {
 
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
   if (refused_during_merge(app)) return 1;
-  const int loaded =
-      load_second(path, SecondPurpose::SubtractDark, app.store(), app.ports.messages);
+  const int loaded = load_second_frame(app, path, SecondPurpose::SubtractDark);
   if (loaded != 0) return loaded;
   return run_calibration(app, DARK_HISTORY, [](FrameStore& fs) { subtract_dark_frame(fs); });
 }
 
 int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
   if (refused_during_merge(app)) return 1;
-  const int loaded = load_second(path, SecondPurpose::FlatField, app.store(), app.ports.messages);
+  const int loaded = load_second_frame(app, path, SecondPurpose::FlatField);
   if (loaded != 0) return loaded;
   // A flat that is black where it is normalised would turn every divided
   // pixel to 0: refuse it and keep the image.
