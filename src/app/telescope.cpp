@@ -69,7 +69,8 @@ int com_port(const Tarvex& app) {
 ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code) {
   SerialLink& link = app.telescope;
   if (!link.link_open) {
-    if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+    if (settings_load_failed(
+            load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
       show_message(app.ports.messages, reload_failure_code);
       save_settings(app.paths.settings_file(), app.settings, app.fits);
     }

@@ -102,7 +102,7 @@ struct ScopeRig : ::testing::Test {
   // Chooses the link type, in memory and in the file the link reloads.
   void use_link(char type) {
     app->settings.telescope_type = type;
-    ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), 0);
+    ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   }
   void open_link() {
     ASSERT_EQ(ensure_link_open(*app), ScopeResult::Done);
@@ -188,7 +188,7 @@ TEST_F(ScopeRig, ControlBoxPulseEvenOfZeroAndForLinkTypeNone) {
 
 TEST_F(ScopeRig, SwappedDirectionsReverseMovesAndPulsesAlike) {
   app->settings.drive_directions = {'n', 's', 'w', 'e'};  // Swap e/w
-  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), 0);
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   open_link();
   ASSERT_EQ(press_move(*app, Direction::East), ScopeResult::Done);  // "Right"
   ASSERT_EQ(release_move(*app), ScopeResult::Done);
@@ -414,10 +414,10 @@ TEST_F(ScopeRig, AFailedLx200OpenCountsAsNoLinkForThisRunOnly) {
   EXPECT_FALSE(app->telescope.link_open);
   // The astronomer's choice stays in the settings and in the file.
   EXPECT_EQ(app->settings.telescope_type, 'l');
-  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), 0);
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   Settings reread;
   FitsText fits;
-  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), 0);
+  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
   EXPECT_EQ(reread.telescope_type, 'l');
   // Plugged in: the next operation tries the LX200 again.
   device = mount.device_path();
@@ -463,10 +463,10 @@ TEST_F(ScopeRig, CommandLineChoicesAreNeverWrittenAndAPortChangeIsFollowed) {
   clock.now_ms();
   EXPECT_EQ(mount.baud(), 300);
   EXPECT_EQ(ports_named, std::vector<int>{3});
-  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), 0);
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   Settings reread;
   FitsText fits;
-  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), 0);
+  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
   EXPECT_EQ(reread.telescope_type, 'n');
   EXPECT_EQ(reread.com_port, 1);
   // The port changes while the link is open: the next operation moves over.

@@ -4,6 +4,7 @@
 
 #include "cli_fixture.h"
 #include "files/settings.h"
+#include "platform/basic_ports.h"
 
 namespace tarvex::testing {
 namespace {
@@ -15,13 +16,14 @@ struct ScopeCli : CliFixture {
   }
   void write_settings(const Settings& s) {
     const FitsText fits;
-    ASSERT_EQ(save_settings(dir / "data" / "autosave" / "Tarvex.ini", s, fits), 0);
+    ASSERT_EQ(save_settings(dir / "data" / "autosave" / "Tarvex.ini", s, fits), FileSave::Ok);
   }
   Settings read_settings() {
     Settings s;
     FitsText fits;
     RecordingMessages m;
-    EXPECT_EQ(load_settings(dir / "data" / "autosave" / "Tarvex.ini", s, fits, m), 0);
+    EXPECT_EQ(load_settings(dir / "data" / "autosave" / "Tarvex.ini", s, fits, m),
+              SettingsLoad::Read);
     return s;
   }
 };
