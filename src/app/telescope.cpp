@@ -130,11 +130,12 @@ ScopeResult guide_pulse(Tarvex& app) {
   const char letter = link.directions.current_move();
   if (link_type(app) == 'l') {
     const std::uint32_t start = clock.now_ms();
-    s.puts(LX200_RATE_GUIDE);
-    wait_until(clock, start + 20);
-    if (s.puts(lx200_move(letter))) {
-      wait_for(clock, link.pulse_ms);
-      s.puts(lx200_stop(letter));
+    if (s.puts(LX200_RATE_GUIDE)) {
+      wait_until(clock, start + 20);
+      if (s.puts(lx200_move(letter))) {
+        wait_for(clock, link.pulse_ms);
+        s.puts(lx200_stop(letter));
+      }
     }
   } else {
     const std::uint8_t bits = control_box_bits(letter);
@@ -334,9 +335,7 @@ GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
   link.object_info.clear();
   SerialSession s(link, app.ports.messages);
   s.rx_clear();
-  s.puts(select);
-  s.puts(LX200_OBJECT_INFO);
-  beep_and_slew(app, s);
+  if (s.puts(select) && s.puts(LX200_OBJECT_INFO)) beep_and_slew(app, s);
   if (!s.ok()) {
     result.status = ScopeResult::SerialError;
     return result;

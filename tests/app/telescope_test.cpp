@@ -161,6 +161,8 @@ TEST_F(ScopeRig, Lx200GuidePulseRateMoveWaitStop) {
   EXPECT_LE(took, 530u);
   EXPECT_EQ(app->telescope.directions.current_move(), 'e');
   EXPECT_EQ(app->telescope.pulse_ms, 500u);
+  // Half a second east at the guide rate moved the stars that far towards -x.
+  EXPECT_NEAR(mount.pointing_x(), -0.5 * mount.config().guide_rate_ra, 0.1);
 }
 
 TEST_F(ScopeRig, ControlBoxPulseEvenOfZeroAndForLinkTypeNone) {
