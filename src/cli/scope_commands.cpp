@@ -10,10 +10,8 @@
 
 #include "app/tarvex.h"
 #include "app/telescope.h"
-#include "app/telescope_ports.h"
+#include "cli/subcommands.h"
 #include "platform/basic_ports.h"
-#include "platform/serial_termios.h"
-#include "platform/stepping_clock.h"
 #include "sim/sim_mount.h"
 
 namespace tarvex::cli {
@@ -36,27 +34,6 @@ constexpr const char* kScopeUsage =
     "Messier 1..110, NGC 1..7815; planets mercury, venus, mars, jupiter, saturn, uranus,\n"
     "neptune, pluto; R.A. 00:00..23:59, Dec -89:59..+89:59; MS in milliseconds.\n"
     "mount-sim prints the path of its pseudo-terminal and serves it until interrupted.\n";
-
-// Messages go to the error stream as "message N: text".
-class StreamMessages : public Messages {
- public:
-  explicit StreamMessages(std::ostream& err) : err_(err) {}
-  int message(unsigned code, const std::string& text) override {
-    err_ << "message " << code << ": " << text << "\n";
-    return 0;
-  }
-  int box(const std::string& caption, const std::string& text, BoxIcon) override {
-    err_ << (caption.empty() ? std::string() : caption + ": ") << text << "\n";
-    return 0;
-  }
-  bool ask_yes_no(const std::string& caption, const std::string& text) override {
-    err_ << caption << ": " << text << " -> no\n";
-    return false;
-  }
-
- private:
-  std::ostream& err_;
-};
 
 struct Globals {
   std::optional<fs::path> data_root;
@@ -375,36 +352,22 @@ int run_scope_cli(const std::vector<std::string>& args, std::ostream& out, std::
   ScopeCommand c;
   if (const int status = parse_scope(args, g.next + 1, c, err); status != 0) return status;
 
-  // The ports, built once: the clock (real or virtual) lets the simulated
-  // mount take its turn whenever the program reads it; under --simulator
-  // every "Com Port" is the simulated mount's pseudo-terminal for this run.
-  StreamMessages messages(err);
-  SteadyClock steady;
-  VirtualClock virtual_clock;
-  Clock& base = g.virtual_time ? static_cast<Clock&>(virtual_clock) : steady;
-  SteppingClock clock(base);
-  NullPump pump;
-  RecordingProgress progress;
-  RecordingLauncher launcher;
-  RecordingDisplaySink display;
-  Ports ports{messages, clock, pump, progress, launcher, display};
-  Tarvex app(g.data_root ? Paths(*g.data_root) : Paths::from_environment(), ports);
-  TelescopePorts telescope;
-  std::string error;
-  if (!make_telescope_ports(g.simulator, clock, app.paths, telescope, error)) {
-    err << "tarvex-cli: " << error << "\n";
-    return 1;
-  }
-  app.telescope.port = telescope.serial.get();
-  app.telescope.link_type_override = c.link;
-  app.telescope.com_port_override = c.port;
-
-  // The settings first, as at start-up.
-  load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
-  const int status = run_scope(app, c, out);
-  if (status != 0 && !telescope.serial->last_failure().empty())
-    err << "tarvex-cli: serial port: " << telescope.serial->last_failure() << "\n";
-  return status;
+  // The context on the run's one set of ports; under --simulator every
+  // "Com Port" is the simulated mount's pseudo-terminal for this run.
+  Options o;
+  o.data_root = g.data_root;
+  o.simulator = g.simulator;
+  o.virtual_time = g.virtual_time;
+  return with_context(o, err, [&](Tarvex& app) {
+    app.telescope.link_type_override = c.link;
+    app.telescope.com_port_override = c.port;
+    const int status = run_scope(app, c, out);
+    if (status != 0 && app.telescope.port != nullptr) {
+      const std::string why = app.telescope.port->last_failure();
+      if (!why.empty()) err << "tarvex-cli: serial port: " << why << "\n";
+    }
+    return status;
+  });
 }
 
 }  // namespace tarvex::cli

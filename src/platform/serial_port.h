@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tarvex {
 
@@ -60,6 +61,9 @@ class SerialPort {
   // Discards what has been received and not read.
   virtual int rx_clear(int port) = 0;
   virtual int done(int port) = 0;
+  // The system's wording of the last failure, with the device, for a front
+  // end's details (the message box shows only the error number).
+  virtual std::string last_failure() const { return {}; }
 };
 
 }  // namespace tarvex

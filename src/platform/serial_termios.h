@@ -53,10 +53,10 @@ class TermiosSerialPort : public SerialPort {
   int rx_clear(int port) override;
   int done(int port) override;
 
-  // The device behind `port` at its last reset, and the system's wording of
-  // the last failure on any port, for a front end's details.
+  std::string last_failure() const override { return last_failure_; }
+
+  // The device behind `port` at its last reset.
   std::string device(int port) const;
-  const std::string& last_failure() const { return last_failure_; }
 
   // Milliseconds one character takes at a baud code (ten bits a character).
   static std::uint32_t character_ms(int baud_code);

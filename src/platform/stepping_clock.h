@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include "platform/ports.h"
@@ -38,6 +39,7 @@ class SteppingClock : public Clock {
     }
     return now;
   }
+  std::time_t wall_time() override { return inner_.wall_time(); }
   void beep() override { inner_.beep(); }
 
  private:
