@@ -1,5 +1,7 @@
 #include "app/telescope_ports.h"
 
+#include "sim/sim_camera.h"
+
 namespace tarvex {
 
 TelescopePorts::~TelescopePorts() {
@@ -25,6 +27,11 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
   out.serial = std::make_unique<TermiosSerialPort>(
       clock, [paths](int n) { return paths.com_port(n).string(); });
   return true;
+}
+
+void attach_simulated_sky(UsbTransport& camera, TelescopePorts& telescope) {
+  auto* simulated = dynamic_cast<SimCamera*>(&camera);
+  if (simulated != nullptr && telescope.mount) telescope.mount->attach_sky(&simulated->sky());
 }
 
 }  // namespace tarvex

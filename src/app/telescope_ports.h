@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/serial_termios.h"
 #include "platform/stepping_clock.h"
+#include "platform/usb_transport.h"
 #include "sim/sim_mount.h"
 
 namespace tarvex {
@@ -30,5 +31,9 @@ struct TelescopePorts {
 // pseudo-terminal could be had (`error` says so).
 bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& paths,
                           TelescopePorts& out, std::string& error);
+
+// With the simulated camera and the simulated mount both in use, the mount
+// moves the camera's sky: drift, guide pulses and moves trail the stars.
+void attach_simulated_sky(UsbTransport& camera, TelescopePorts& telescope);
 
 }  // namespace tarvex

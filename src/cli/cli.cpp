@@ -177,6 +177,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
     err << "tarvex-cli: " << error << "\n";
     return 1;
   }
+  attach_simulated_sky(*usb, telescope);
   Ports ports{messages, clock, pump, progress, launcher, display, *usb};
   Tarvex app(paths, ports);
   app.telescope.port = telescope.serial.get();

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/telescope_ports.h"
 #include "platform/basic_ports.h"
 #include "platform/serial_termios.h"
 #include "platform/stepping_clock.h"
+#include "sim/sim_camera.h"
 #include "sim/sim_mount.h"
 #include "test_support.h"
 
@@ -476,6 +478,28 @@ TEST_F(ScopeRig, CommandLineChoicesAreNeverWrittenAndAPortChangeIsFollowed) {
   EXPECT_EQ(guide_pulse(*app, Direction::East, 0), ScopeResult::Done);
   EXPECT_EQ(ports_named, (std::vector<int>{3, 4}));
   EXPECT_EQ(app->telescope.directions.port_digit(), '4');
+}
+
+TEST(TelescopePorts, UnderTheSimulatorEveryComPortIsTheMountOnTheCamerasSky) {
+  TempDir dir;
+  VirtualClock base;
+  SteppingClock clock(base);
+  TelescopePorts ports;
+  std::string error;
+  ASSERT_TRUE(make_telescope_ports(true, clock, Paths(dir.path()), ports, error)) << error;
+  SimCamera camera(clock);
+  attach_simulated_sky(camera, ports);
+  for (int port = 0; port < 5; ++port) {
+    EXPECT_EQ(ports.serial->reset(port, 1024, 1024), 0);
+    EXPECT_EQ(ports.serial->device(port), ports.mount->device_path());
+  }
+  // Nothing of it lands in the data folder.
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // The mount drifts as the clock is read, and the camera's sky with it.
+  for (int i = 0; i < 5000; ++i) clock.now_ms();
+  EXPECT_NE(ports.mount->pointing_x(), 0.0);
+  EXPECT_DOUBLE_EQ(camera.sky().pointing_x(), ports.mount->pointing_x());
+  EXPECT_DOUBLE_EQ(camera.sky().pointing_y(), ports.mount->pointing_y());
 }
 
 TEST(TelescopeRanges, TheTelescopeWindowsRanges) {
