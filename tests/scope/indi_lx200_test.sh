@@ -61,7 +61,8 @@ pty="$(head -n 1 "$work/sim.out")"
 [ -n "$pty" ] && [ -c "$pty" ] || fail "mount-sim printed no pseudo-terminal"
 
 port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-indiserver -p "$port" -u "$work/indiserver" -r 0 indi_lx200basic >"$work/indi.log" 2>&1 &
+# Bounded on its own too, should this script be killed before its cleanup.
+timeout 110 indiserver -p "$port" -u "$work/indiserver" -r 0 indi_lx200basic >"$work/indi.log" 2>&1 &
 pids+=($!)
 dev="LX200 Basic"
 wait_value "$dev.CONNECTION.CONNECT" Off 20 || fail "the driver did not come up"
