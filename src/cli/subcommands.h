@@ -29,8 +29,9 @@ struct Options {
   bool fits_unsigned = false;
   std::vector<std::string> fits_keys;
   bool simulator = false;
-  // --virtual-time (with --simulator): the clock moves on as it is read and
-  // as the simulated camera takes its time, so long exposures take no time.
+  // --virtual-time (with --simulator): a virtual clock, on which waits take
+  // no time; the simulated camera takes its read time and the exposures
+  // theirs on it, so a long sequence finishes in seconds.
   bool virtual_time = false;
   std::optional<long> exposure_ms;
   CaptureOptions capture;
@@ -41,11 +42,11 @@ struct Options {
 int usage_error(std::ostream& err, const std::string& what);
 
 // The composition root: makes the run's ports once (messages to `err`, the
-// one clock, with the wall time fixed by --now, the camera transport chosen
-// by --simulator), the context over them, loads the settings as at start-up
-// and runs `body` on the context. Returns what `body` returns.
-// A subcommand that reports progress or listens for a stop passes its own
-// pump and progress window; the others get silent ones.
+// one clock, with the wall time fixed by --now, the camera transport and the
+// serial port chosen by --simulator), the context over them, loads the
+// settings as at start-up and runs `body` on the context. Returns what
+// `body` returns. A subcommand that reports progress or listens for a stop
+// passes its own pump and progress window; the others get silent ones.
 int with_context(const Options& options, std::ostream& err, const std::function<int(Tarvex&)>& body,
                  EventPump* pump = nullptr, Progress* progress = nullptr);
 
