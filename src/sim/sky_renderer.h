@@ -1,6 +1,9 @@
-// The simulated sky as the camera's sensor sees it: a seeded star field with
-// a Gaussian point spread, sky background, dark current and hot pixels,
-// read and shot noise, and the sensor's complementary-colour mosaic.
+// The simulated sky as the camera's sensor sees it: a seeded star field of
+// stellar colours with a Gaussian point spread, a bright double star, an
+// emission nebula and a spiral galaxy, a faintly tinted sky background,
+// dark current and hot pixels, read and shot noise, all seen through the
+// sensor's complementary-colour mosaic (see mosaic_response below for the
+// filter model). In place of the sky it can show a colour chart.
 // Usable on its own; the simulated camera owns one.
 #pragma once
 
@@ -10,7 +13,14 @@
 
 namespace tarvex {
 
+// What the camera looks at.
+enum class SkyScene {
+  Stars,  // the night sky
+  Chart,  // a colour chart of patches of known colour, evenly lit
+};
+
 struct SkyConfig {
+  SkyScene scene = SkyScene::Stars;
   std::uint64_t seed = 1;
   int star_count = 80;               // over the frame and a margin around it
   double brightest_flux = 400000.0;  // whole-star signal per second, before the mosaic
@@ -21,10 +31,33 @@ struct SkyConfig {
   double read_noise = 6.0;           // standard deviation of each read
   double dark_per_s = 20.0;          // dark signal per pixel per second
   int hot_pixels = 6;
-  double hot_per_s = 40000.0;  // dark signal of a hot pixel per second
-  bool shot_noise = true;      // photon noise growing with the square root of the signal
-  bool mosaic = true;          // false: every photosite sees plain grey light
+  double hot_per_s = 40000.0;          // dark signal of a hot pixel per second
+  bool shot_noise = true;              // photon noise growing with the square root of the signal
+  bool mosaic = true;                  // false: every photosite sees plain grey light
+  bool extended_objects = true;        // the double star, the nebula and the galaxy
+  double chart_white_per_s = 20000.0;  // the chart's white patch per photosite per second
 };
+
+// Light in the sensor's three bands (red, green, blue), in linear units.
+struct BandLight {
+  double r = 0, g = 0, b = 0;
+};
+
+// One patch of the colour chart: its name, its colour as 8-bit sRGB, and
+// its place on the sensor (frame columns x0..x1-1, rows y0..y1-1, before
+// the pointing offset).
+struct ChartPatch {
+  const char* name;
+  int red, green, blue;
+  int x0, y0, x1, y1;
+};
+std::span<const ChartPatch> chart_patches();
+// An 8-bit sRGB value as linear light, 0..1.
+double srgb_to_linear(int value);
+
+// The band colour of a star of the given surface temperature (kelvin): the
+// black body seen through the three bands, scaled to sum 3.
+BandLight star_colour(double kelvin);
 
 // Where the sky lay on the sensor at one moment of an exposure: the pointing
 // offset (as shift_pointing accumulates it) `t_ms` milliseconds after the
@@ -83,11 +116,16 @@ class SkyRenderer {
     double x, y;     // sky position before the pointing offset
     double flux;     // per second
     double r, g, b;  // colour, summing to 3
+    double kelvin;   // the surface temperature the colour comes from
   };
   const std::vector<Star>& stars() const { return stars_; }
 
  private:
   void rebuild_signal();
+  // Adds the extended objects or the chart, as they lie at the current
+  // pointing, to the sky signal.
+  void add_extended(std::vector<float>& out) const;
+  void add_chart(std::vector<float>& out) const;
   // Chooses the star signal of an exposure: the cached one of a pointing held
   // where it is now, or the trails along a path; true for trails.
   bool prepare_stars(double exposure_ms, std::span<const PointingSample> path);
@@ -109,8 +147,17 @@ class SkyRenderer {
   bool signal_valid_ = false;
 };
 
-// The filter in front of frame column x, row y of the mosaic, as red, green
-// and blue transmissions.
+// The response of the photosite at frame column x, row y to light in each
+// band, mosaic and sensor together, scaled so that the four kinds of
+// photosite average 1 for white light (r + g + b of the result, averaged
+// over the mosaic, is 3). The signal of a photosite is
+// (r * light.r + g * light.g + b * light.b) / 3 for light of band colour
+// `light` (bands summing to 3 for unit brightness).
 void mosaic_filter(int x, int y, double& r, double& g, double& b);
+
+// The mosaic phase of a photosite, as colour synthesis counts it with the
+// camera's default offsets (Pixel Offset off, Line Offset on): the column
+// phase is 0 on column 1, the line phase 1 on rows 0 and 1.
+int mosaic_kind(int x, int y);
 
 }  // namespace tarvex
