@@ -117,12 +117,14 @@ void SimCamera::timing(int sub_code) {
       ++exposure_number_;
       break;
     case 3:  // a single-field or window exposure ends
+      frame_readout_ = false;
       latch(0);
       latched_[1] = latched_[0];
       is_latched_[1] = true;
       next_field_ = 0;
       break;
     case 5:  // the first field ends; the second keeps integrating
+      frame_readout_ = true;
       latch(0);
       next_field_ = 0;
       break;
@@ -170,6 +172,12 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
   if (request_[7] == 2) {
     const int field = next_field_;
     last_exposure_ms_ = short_exposure != 0 ? short_exposure : field_exposure(field, now);
+    // A progressive frame (first field ended by timing command 5, both
+    // fields of one exposure) is read a photosite row at a time; every other
+    // field read sums neighbouring rows on the chip.
+    if (field == 0 && frame_readout_) single_rows_exposure_ = exposure_number_;
+    const bool single = field == 0 ? frame_readout_ : single_rows_exposure_ == exposure_number_;
+    sky_->set_field_readout(single ? FieldReadout::Single : FieldReadout::Summed);
     const auto path = path_of(start_[field], last_exposure_ms_);
     sky_->render_field(field, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = FIELD_BYTES;

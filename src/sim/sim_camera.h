@@ -77,6 +77,10 @@ class SimCamera : public UsbTransport {
   double last_exposure_ms_ = 0;
   std::vector<PointingSample> pointing_;  // times are clock ticks since the exposure began
   std::uint32_t integration_start_ = 0;
+  // Whether the first field ended for a frame readout, and the exposure
+  // whose first field was so read.
+  bool frame_readout_ = false;
+  std::uint32_t single_rows_exposure_ = UINT32_MAX;
   int fail_error_ = 0;
   std::size_t short_bytes_ = SIZE_MAX;
 };

@@ -56,23 +56,33 @@ inline std::uint16_t to_sample(float v) {
 // yellow (0.90, 0.90, 0.08), magenta (0.90, 0.08, 0.90) and green
 // (0.08, 0.90, 0.08); each passes 90 % in its bands and leaks 8 % in the
 // others. Behind them the silicon answers red 1.00, green 0.86 and blue 0.40
-// (weak in the blue, which the synthesis' colour weights make up for). The
-// interlaced readout sums two vertically neighbouring cells into each
-// photosite of a field, so a field row holds one of two alternating pairs of
-// sums, and the pairs change from one field row to the next:
+// (weak in the blue, which the synthesis' colour weights make up for).
+//
+// Photosite rows alternate: the even rows hold cyan and yellow, the odd rows
+// magenta and green, which swap places from one odd row to the next. With
+// column phase (x + 1) & 1 and line phase 1 - ((y / 2) & 1), as colour
+// synthesis counts them with the camera's default offsets:
+//
+//   even row, column phase 0: cyan        column phase 1: yellow
+//   odd row,  line phase 1:   magenta, green
+//   odd row,  line phase 0:   green, magenta
+//
+// Colour synthesis works on sums of two vertically neighbouring photosites:
+// a field read in field mode sums them on the chip (row y of the frame
+// holds rows y and y + 1), and a progressive frame gets them from the
+// program's sum of its two fields. The sums at each phase are
 //
 //   column phase 0, line phase 0: cyan + green
 //   column phase 1, line phase 0: yellow + magenta
 //   column phase 0, line phase 1: cyan + magenta
 //   column phase 1, line phase 1: yellow + green
 //
-// Both rows of a line pair (one from each field) lie at the same phase. The
-// two sums of a line phase carry the same light (2 red + 3 green + 2 blue
-// for ideal filters), so colour synthesis recovers red, green and blue
-// exactly from ideal filters; the leaks mix a little of every band into
-// every sum and so make colours a little paler, which the synthesis does
-// not undo. The chart's colours are taken as band light directly: a patch
-// of linear sRGB (r, g, b) sends r, g and b into the three bands.
+// and the two sums of a line phase carry the same light (2 red + 3 green +
+// 2 blue for ideal filters), so colour synthesis recovers red, green and
+// blue exactly from ideal filters. The leaks mix a little of every band into
+// every sum and so make colours a little paler, which the synthesis does not
+// undo. Light is given in the three bands; the chart's patches send their
+// linear sRGB values into them.
 namespace {
 
 struct Response {
@@ -81,26 +91,19 @@ struct Response {
 
 constexpr double PASS = 0.90;
 constexpr double LEAK = 0.08;
-constexpr Response CYAN{LEAK, PASS, PASS};
-constexpr Response YELLOW{PASS, PASS, LEAK};
-constexpr Response MAGENTA{PASS, LEAK, PASS};
-constexpr Response GREEN{LEAK, PASS, LEAK};
 constexpr Response SILICON{1.00, 0.86, 0.40};
 
-constexpr Response sum(Response a, Response b) {
-  return {a.r + b.r, a.g + b.g, a.b + b.b};
-}
-
 struct MosaicTable {
-  Response kind[4];
+  Response cell[4];  // cyan, yellow, magenta, green
   MosaicTable() {
-    const Response raw[4] = {sum(CYAN, GREEN), sum(YELLOW, MAGENTA), sum(CYAN, MAGENTA),
-                             sum(YELLOW, GREEN)};
+    const Response raw[4] = {
+        {LEAK, PASS, PASS}, {PASS, PASS, LEAK}, {PASS, LEAK, PASS}, {LEAK, PASS, LEAK}};
+    // Scaled so that the four filters average 1 for white light.
     double mean = 0;
     for (const Response& k : raw)
       mean += (k.r * SILICON.r + k.g * SILICON.g + k.b * SILICON.b) / 3.0 / 4.0;
     for (int i = 0; i < 4; ++i)
-      kind[i] = {raw[i].r * SILICON.r / mean, raw[i].g * SILICON.g / mean,
+      cell[i] = {raw[i].r * SILICON.r / mean, raw[i].g * SILICON.g / mean,
                  raw[i].b * SILICON.b / mean};
   }
 };
@@ -112,14 +115,15 @@ const MosaicTable& mosaic_table() {
 
 }  // namespace
 
-int mosaic_kind(int x, int y) {
+int mosaic_cell(int x, int y) {
   const int column_phase = (x + 1) & 1;
+  if ((y & 1) == 0) return column_phase;  // cyan, yellow
   const int line_phase = 1 ^ ((y >> 1) & 1);
-  return column_phase + 2 * line_phase;
+  return 2 + (column_phase ^ (line_phase ^ 1));  // magenta, green
 }
 
 void mosaic_filter(int x, int y, double& r, double& g, double& b) {
-  const Response& k = mosaic_table().kind[mosaic_kind(x, y)];
+  const Response& k = mosaic_table().cell[mosaic_cell(x, y)];
   r = k.r, g = k.g, b = k.b;
 }
 
@@ -231,15 +235,16 @@ struct StarColours {
 };
 
 int filter_index(int x, int y, bool mosaic) {
-  return mosaic ? mosaic_kind(x, y) : 0;
+  return mosaic ? mosaic_cell(x, y) : 0;
 }
 
 StarColours star_colours(const SkyRenderer::Star& s, bool mosaic) {
   StarColours c{};
   for (int f = 0; f < 4; ++f) {
     double r = 1, g = 1, b = 1;
-    // One photosite of each kind: kind = column phase + 2 * line phase.
-    if (mosaic) mosaic_filter((f & 1) ? 0 : 1, (f & 2) ? 0 : 2, r, g, b);
+    // One photosite of each filter: cyan, yellow, magenta, green.
+    constexpr int sites[4][2] = {{1, 0}, {0, 0}, {1, 1}, {0, 1}};
+    if (mosaic) mosaic_filter(sites[f][0], sites[f][1], r, g, b);
     c.through[f] = (r * s.r + g * s.g + b * s.b) / 3.0;
   }
   return c;
@@ -512,7 +517,8 @@ bool SkyRenderer::prepare_stars(double exposure_ms, std::span<const PointingSamp
 }
 
 void SkyRenderer::render_row(int y, int x0, int count, double exposure_ms,
-                             std::uint32_t exposure_number, bool trails, std::uint16_t* out) {
+                             std::uint32_t exposure_number, bool trails, bool summed,
+                             std::uint16_t* out) {
   const float e = static_cast<float>(std::max(0.0, exposure_ms));
   const float bias = static_cast<float>(config_.bias);
   const float read2 = static_cast<float>(config_.read_noise * config_.read_noise);
@@ -520,12 +526,23 @@ void SkyRenderer::render_row(int y, int x0, int count, double exposure_ms,
   const std::uint64_t key =
       (config_.seed * 0x100000001B3ull) ^ (static_cast<std::uint64_t>(exposure_number) << 32);
   const std::size_t first = static_cast<std::size_t>(y) * WIDTH + x0;
-  const float* sig = (trails ? sky_.data() : signal_.data()) + first;
+  // The row summed with this one on the chip: the next, or for the last row
+  // the one above, which carries the same filters as the missing next one.
+  const std::size_t partner = static_cast<std::size_t>(y + 1 < HEIGHT ? y + 1 : y - 1) * WIDTH + x0;
+  const float* base = trails ? sky_.data() : signal_.data();
+  const float* sig = base + first;
   const float* drk = dark_.data() + first;
   const float* trail = trails ? trails_.data() + first : nullptr;
+  const float* sig2 = base + partner;
+  const float* drk2 = dark_.data() + partner;
+  const float* trail2 = trails ? trails_.data() + partner : nullptr;
   for (int i = 0; i < count; ++i) {
     float s = (sig[i] + drk[i]) * e;
     if (trail != nullptr) s += trail[i];
+    if (summed) {
+      s += (sig2[i] + drk2[i]) * e;
+      if (trail2 != nullptr) s += trail2[i];
+    }
     const float var = shot ? read2 + s : read2;
     const std::uint64_t pixel = static_cast<std::uint64_t>(y) * WIDTH + x0 + i;
     const float noise = var > 0.0f ? std::sqrt(var) * normal_from(key + pixel) : 0.0f;
@@ -537,7 +554,7 @@ std::uint16_t SkyRenderer::sample(int x, int y, double exposure_ms, std::uint32_
   if (!signal_valid_) rebuild_signal();
   std::uint16_t v = 0;
   render_row(std::clamp(y, 0, HEIGHT - 1), std::clamp(x, 0, WIDTH - 1), 1, exposure_ms,
-             exposure_number, false, &v);
+             exposure_number, false, false, &v);
   return v;
 }
 
@@ -560,7 +577,7 @@ void SkyRenderer::render_field(int parity, double exposure_ms, std::span<const P
     overscan(line, 0, FIRST_SAMPLE);
     overscan(line, FIRST_SAMPLE + WIDTH, RAW_SAMPLES);
     const int y = 2 * (line - FIRST_LINE) + (parity & 1);
-    render_row(y, 0, WIDTH, exposure_ms, exposure_number, trails,
+    render_row(y, 0, WIDTH, exposure_ms, exposure_number, trails, readout_ == FieldReadout::Summed,
                raw + line * RAW_SAMPLES + FIRST_SAMPLE);
   }
 }
@@ -572,7 +589,8 @@ void SkyRenderer::render_window(int column, int row, double exposure_ms,
   column = std::clamp(column, 0, WIDTH - WINDOW);
   row = std::clamp(row, 0, HEIGHT - WINDOW);
   for (int i = 0; i < WINDOW; ++i)
-    render_row(row + i, column, WINDOW, exposure_ms, exposure_number, trails, window + i * WINDOW);
+    render_row(row + i, column, WINDOW, exposure_ms, exposure_number, trails, false,
+               window + i * WINDOW);
 }
 
 }  // namespace tarvex

@@ -13,6 +13,12 @@
 
 namespace tarvex {
 
+// How a field read delivers the photosites: one row each (frame readout,
+// as for a progressive frame, and the 128 x 128 window), or each frame row
+// y summed on the chip with row y + 1 (field mode: fast and interlaced
+// exposures).
+enum class FieldReadout { Single, Summed };
+
 // What the camera looks at.
 enum class SkyScene {
   Stars,  // the night sky
@@ -103,6 +109,10 @@ class SkyRenderer {
     render_field(parity, exposure_ms, {}, exposure_number, raw);
   }
 
+  // How the following field reads deliver the photosites (Single at first).
+  void set_field_readout(FieldReadout readout) { readout_ = readout; }
+  FieldReadout field_readout() const { return readout_; }
+
   // The 128 x 128 window with its top-left corner at frame (column, row).
   void render_window(int column, int row, double exposure_ms, std::span<const PointingSample> path,
                      std::uint32_t exposure_number, std::uint16_t* window);
@@ -131,7 +141,7 @@ class SkyRenderer {
   bool prepare_stars(double exposure_ms, std::span<const PointingSample> path);
   void draw_trails(double exposure_ms, std::span<const PointingSample> path);
   void render_row(int y, int x0, int count, double exposure_ms, std::uint32_t exposure_number,
-                  bool trails, std::uint16_t* out);
+                  bool trails, bool summed, std::uint16_t* out);
 
   SkyConfig config_;
   double offset_x_ = 0;
@@ -145,19 +155,20 @@ class SkyRenderer {
   std::vector<float> dark_;    // dark signal per millisecond at each photosite
   std::vector<float> trails_;  // star signal integrated along the path of one exposure
   bool signal_valid_ = false;
+  FieldReadout readout_ = FieldReadout::Single;
 };
 
 // The response of the photosite at frame column x, row y to light in each
-// band, mosaic and sensor together, scaled so that the four kinds of
-// photosite average 1 for white light (r + g + b of the result, averaged
-// over the mosaic, is 3). The signal of a photosite is
-// (r * light.r + g * light.g + b * light.b) / 3 for light of band colour
-// `light` (bands summing to 3 for unit brightness).
+// band, filter and sensor together, scaled so that the four filters average
+// 1 for white light (r + g + b averaged over the mosaic is 3). The signal of
+// a photosite is (r * light.r + g * light.g + b * light.b) / 3 for light of
+// band colour `light` (bands summing to 3 for unit brightness). The filter
+// model is described in sky_renderer.cpp.
 void mosaic_filter(int x, int y, double& r, double& g, double& b);
 
-// The mosaic phase of a photosite, as colour synthesis counts it with the
-// camera's default offsets (Pixel Offset off, Line Offset on): the column
-// phase is 0 on column 1, the line phase 1 on rows 0 and 1.
-int mosaic_kind(int x, int y);
+// The filter of the photosite at frame column x, row y: 0 cyan, 1 yellow,
+// 2 magenta, 3 green.
+int mosaic_cell(int x, int y);
+
 
 }  // namespace tarvex

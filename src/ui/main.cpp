@@ -3,6 +3,7 @@
 //   tarvex                     the main window
 //   tarvex --screenshot FILE   start, save a picture of the window, and stop
 //   tarvex --simulator         use the simulated camera instead of the USB port
+//   tarvex --simulator --sky chart   the simulated camera sees a colour chart
 #include <QTimer>
 #include <cstring>
 
