@@ -77,12 +77,11 @@ inline std::uint16_t to_sample(float v) {
 //   column phase 0, line phase 1: cyan + magenta
 //   column phase 1, line phase 1: yellow + green
 //
-// and the two sums of a line phase carry the same light (2 red + 3 green +
-// 2 blue for ideal filters), so colour synthesis recovers red, green and
-// blue exactly from ideal filters. The leaks mix a little of every band into
-// every sum and so make colours a little paler, which the synthesis does not
-// undo. Light is given in the three bands; the chart's patches send their
-// linear sRGB values into them.
+// and the two sums of one line phase together carry the same light as the
+// two of the other (2 red + 3 green + 2 blue for ideal filters), so colour
+// synthesis recovers red, green and blue exactly from ideal filters. The leaks mix a little of
+// every band into every sum and so make colours a little paler, which the synthesis does not undo.
+// Light is given in the three bands; the chart's patches send their linear sRGB values into them.
 namespace {
 
 struct Response {

@@ -31,7 +31,7 @@ struct SkyConfig {
   int star_count = 80;               // over the frame and a margin around it
   double brightest_flux = 400000.0;  // whole-star signal per second, before the mosaic
   double faintest_ratio = 0.003;     // faintest star relative to the brightest
-  double psf_sigma = 1.3;            // pixels
+  double psf_sigma = 2.5;  // pixels: seeing spreads a star over about six photosites (FWHM)
   double sky_per_s = 150.0;          // background signal per pixel per second
   double bias = 600.0;               // offset of every sample, overscan included
   double read_noise = 6.0;           // standard deviation of each read

@@ -135,8 +135,27 @@ TEST(ColourCheck, DeltaE2000MatchesPublishedPairs) {
   EXPECT_NEAR(delta_e2000({50, 2.5, 0}, {73, 25, -18}), 27.1492, 1e-4);
 }
 
+// Each synthesized plane against the light of the chart's greys: a black
+// level and a gain, from neutral 8 and neutral 3.5.
+struct GreyLine {
+  Rgb black, gain;
+};
+GreyLine grey_line(const FrameStore& fs) {
+  const ChartPatch& light = patch_named("neutral 8");
+  const ChartPatch& dark = patch_named("neutral 3.5");
+  const double ll = srgb_to_linear(light.red), ld = srgb_to_linear(dark.red);
+  const Rgb ml = patch_mean(fs, light), md = patch_mean(fs, dark);
+  GreyLine line;
+  for (int c = 0; c < 3; ++c) {
+    line.gain[c] = (ml[c] - md[c]) / (ll - ld);
+    line.black[c] = ml[c] - line.gain[c] * ll;
+  }
+  return line;
+}
+
 struct Figures {
   double mean_hue_error = 0, worst_hue_error = 0, mean_delta_e = 0, worst_grey_chroma = 0;
+  GreyLine line;  // before the balance
 };
 
 // Takes the chart, synthesizes and balances it, and measures it.
@@ -157,6 +176,7 @@ Figures check_chart(ExposureMode mode, const char* label) {
   ChartFront front(mode);
   Sequencer sequencer(app, front);
   Figures f;
+  f.line = {};
   EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
   EXPECT_EQ(app.store().IsBinned != 0, mode == ExposureMode::Fast);
   synthesize_colour(app, synthesis_options(app.settings));
@@ -167,15 +187,12 @@ Figures check_chart(ExposureMode mode, const char* label) {
   // light; neutral 8 and neutral 3.5 give its gain and its black level.
   // The minimum takes off the black level, the maximum evens the gains so
   // that the white patch ends at nine tenths of full scale.
-  const ChartPatch& light = patch_named("neutral 8");
-  const ChartPatch& dark = patch_named("neutral 3.5");
-  const double ll = srgb_to_linear(light.red), ld = srgb_to_linear(dark.red);
   const double white = srgb_to_linear(patch_named("white").red);
-  const Rgb ml = patch_mean(fs, light), md = patch_mean(fs, dark);
+  const GreyLine line = grey_line(fs);
+  f.line = line;
   int minimum[3], maximum[3];
   for (int c = 0; c < 3; ++c) {
-    const double gain = (ml[c] - md[c]) / (ll - ld);
-    const double black = ml[c] - gain * ll;
+    const double gain = line.gain[c], black = line.black[c];
     minimum[c] = static_cast<int>(std::lround(black / 256));
     maximum[c] = static_cast<int>(std::lround((black + gain * white / 0.9) / 256));
     EXPECT_GE(minimum[c], -10) << label;
@@ -238,6 +255,97 @@ TEST(ColourCheck, ChartComesOutInItsColours) {
     EXPECT_LT(f.worst_grey_chroma, 4.0) << label;
     EXPECT_LT(f.mean_hue_error, 10.0) << label;
   }
+}
+
+// The night sky through the same pipeline: the light of a star or the
+// nebula above its surroundings, divided by the gains the chart measured,
+// is its colour in the three bands.
+TEST(ColourCheck, RedStarsComeOutRedAndBlueStarsBlue) {
+  const GreyLine line = check_chart(ExposureMode::Progressive, "for-sky").line;
+  testing::TempDir dir;
+  VirtualClock clock;
+  RecordingMessages messages;
+  NullPump pump;
+  NullProgress progress;
+  RecordingLauncher launcher;
+  RecordingDisplaySink display;
+  SkyConfig sky;
+  sky.seed = 7;
+  SimCamera camera(clock, sky);
+  Tarvex app(Paths(dir.path() / "data"),
+             Ports{messages, clock, pump, progress, launcher, display, camera});
+  struct Front : CaptureFront {
+    CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
+      a.mode = ExposureMode::Progressive;
+      a.range = 't';
+      a.value = 1;
+      a.count = 1;
+      return CameraDialogResult::TakePhoto;
+    }
+  } front;
+  Sequencer sequencer(app, front);
+  ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
+  // The defaults but for the anti-alias filter: its 5 x 5 median takes the
+  // colour out of anything smaller than about half its window, which a star
+  // is, and gives it back only the detail common to the three planes.
+  SynthesisOptions options = synthesis_options(app.settings);
+  EXPECT_TRUE(options.anti_alias);
+  options.anti_alias = false;
+  synthesize_colour(app, options);
+  const FrameStore& fs = app.store();
+
+  // Light within `r` of (x, y) above the ring from r + 4 to r + 8.
+  auto colour_at = [&](double x, double y, int r) {
+    Rgb inner{}, ring{};
+    int n_inner = 0, n_ring = 0;
+    for (int j = -r - 8; j <= r + 8; ++j)
+      for (int i = -r - 8; i <= r + 8; ++i) {
+        const double d = std::hypot(i, j);
+        const int px = static_cast<int>(std::lround(x)) + i;
+        const int py = static_cast<int>(std::lround(y)) + j;
+        const int k = py * FRAME_WIDTH + px;
+        const Rgb v{double(fs.RedPlane[k]), double(fs.GreenPlane[k]), double(fs.BluePlane[k])};
+        if (d <= r) {
+          for (int c = 0; c < 3; ++c) inner[c] += v[c];
+          ++n_inner;
+        } else if (d >= r + 4) {
+          for (int c = 0; c < 3; ++c) ring[c] += v[c];
+          ++n_ring;
+        }
+      }
+    Rgb light;
+    for (int c = 0; c < 3; ++c) light[c] = (inner[c] - ring[c] * n_inner / n_ring) / line.gain[c];
+    return light;
+  };
+  // The double star: an orange primary (4000 K) and a blue-white companion
+  // (13000 K); the last two stars of the field.
+  const auto& stars = camera.sky().stars();
+  ASSERT_GE(stars.size(), 2u);
+  const auto& orange = stars[stars.size() - 2];
+  const auto& blue = stars[stars.size() - 1];
+  const Rgb o = colour_at(orange.x, orange.y, 3);
+  const Rgb b = colour_at(blue.x, blue.y, 3);
+  const double o_hue = hue(o), b_hue = hue(b);
+  const double o_known = hue({orange.r, orange.g, orange.b});
+  const double b_known = hue({blue.r, blue.g, blue.b});
+  std::printf(
+      "orange star %.0f K: bands %.3f %.3f %.3f (known %.2f %.2f %.2f), hue %.1f (known %.1f)\n",
+      orange.kelvin, o[0] / (o[0] + o[1] + o[2]) * 3, o[1] / (o[0] + o[1] + o[2]) * 3,
+      o[2] / (o[0] + o[1] + o[2]) * 3, orange.r, orange.g, orange.b, o_hue, o_known);
+  std::printf(
+      "blue star %.0f K: bands %.3f %.3f %.3f (known %.2f %.2f %.2f), hue %.1f (known %.1f)\n",
+      blue.kelvin, b[0] / (b[0] + b[1] + b[2]) * 3, b[1] / (b[0] + b[1] + b[2]) * 3,
+      b[2] / (b[0] + b[1] + b[2]) * 3, blue.r, blue.g, blue.b, b_hue, b_known);
+  EXPECT_GT(o[0], 1.1 * o[2]);
+  EXPECT_GT(b[2], 1.1 * b[0]);
+  EXPECT_LT(hue_error(o_hue, o_known), 30.0);
+  EXPECT_LT(hue_error(b_hue, b_known), 30.0);
+  // The nebula's heart, against the dark sky beside it: the red of
+  // glowing hydrogen.
+  const Rgb n = colour_at(200, 350, 12);
+  std::printf("nebula: hue %.1f (hydrogen %.1f)\n", hue(n), hue({2.3, 0.3, 0.4}));
+  EXPECT_GT(n[0], 2 * n[1]);
+  EXPECT_GT(n[0], 2 * n[2]);
 }
 
 }  // namespace
