@@ -1,7 +1,6 @@
 #include "colour/synthesis.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <type_traits>
 
