@@ -497,7 +497,7 @@ void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicSta
   }
 }
 
-void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {
+void repair_and_finish(FrameStore& fs, bool label_band, bool smoothing) {
   const bool binned = fs.IsBinned != 0;
   outlier_repair(fs, binned);
   saturation_spread(fs.SecondFrame, binned);
@@ -505,7 +505,7 @@ void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {
   if (binned) fill_binned_rows(fs);
   Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   for (Frame* p : planes) {
-    if (top_band) {
+    if (label_band) {
       std::fill_n(p->begin(), BLOCK_SAMPLES, std::uint16_t{65535});
     } else {
       std::fill_n(p->begin(), W, std::uint16_t{0});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "image/label_band.h"
 #include "image/lanes.h"
 #include "image/target_clones.h"
 #include "processing/filters_median.h"

@@ -4,16 +4,10 @@
 #include <cstring>
 
 #include "app/file_commands.h"
+#include "image/label_band.h"
 #include "platform/messages.h"
-#include "processing/calibration.h"
 
 namespace tarvex {
-
-namespace {
-
-constexpr int TOP_BAND_ROWS = 10;
-
-}  // namespace
 
 int start_merge(Tarvex& app) {
   FrameStore& fs = app.store();
@@ -95,9 +89,8 @@ int merge_button(Tarvex& app) {
   fs.MergeMode = 0;
   const int dx = m.merge_x - m.base_x;
   const int dy = m.merge_y - m.base_y;
-  const int first_row = (frame_has_top_band(fs.SecondFrame) || frame_has_top_band(fs.CurrentFrame))
-                            ? TOP_BAND_ROWS
-                            : 0;
+  const int first_row =
+      (has_label_band(fs.SecondFrame) || has_label_band(fs.CurrentFrame)) ? LABEL_BAND_ROWS : 0;
   const bool colour = fs.IsColour && m.base_colour;
   combine_merge(fs, dx, dy, first_row, m.average, colour);
   if (colour) {
