@@ -20,9 +20,9 @@
 
 #include "app/commands.h"
 #include "app/file_commands.h"
+#include "app/processing/merge_commands.h"
 #include "platform/basic_ports.h"
 #include "processing/calibration.h"
-#include "app/processing/merge_commands.h"
 #include "ui/calibration_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"
@@ -30,7 +30,7 @@
 
 using namespace tarvex;
 using namespace tarvex::ui;
-using MergeModel = ::tarvex::TMergeDialog;
+using MergeModel = ::tarvex::MergeDialogModel;
 using MergeBox = ::tarvex::ui::TMergeDialog;
 
 namespace {

@@ -113,15 +113,15 @@ void cancel_merge(Tarvex& app) {
   app.merge.average = false;
 }
 
-bool TMergeDialog::is_open() const {
+bool MergeDialogModel::is_open() const {
   return app_.store().MergeMode != 0;
 }
 
-int TMergeDialog::checked_radio() const {
+int MergeDialogModel::checked_radio() const {
   return app_.merge.marking_base ? ID_ORIGINAL : ID_MERGE_IMAGE;
 }
 
-int TMergeDialog::field(int id) const {
+int MergeDialogModel::field(int id) const {
   const MergeState& m = app_.merge;
   switch (id) {
     case ID_BASE_X: return m.base_x;
@@ -132,14 +132,14 @@ int TMergeDialog::field(int id) const {
   }
 }
 
-bool TMergeDialog::average_checked() const {
+bool MergeDialogModel::average_checked() const {
   return app_.merge.average;
 }
-bool TMergeDialog::centre_checked() const {
+bool MergeDialogModel::centre_checked() const {
   return app_.merge.centre_on_star;
 }
 
-bool TMergeDialog::command(int id) {
+bool MergeDialogModel::command(int id) {
   switch (id) {
     case ID_AVERAGE: app_.merge.average = !app_.merge.average; return false;
     case ID_CENTRE: app_.merge.centre_on_star = !app_.merge.centre_on_star; return false;
