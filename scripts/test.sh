@@ -10,10 +10,14 @@ bash scripts/setup-deps.sh
 # The layers: no source includes a header of a higher layer.
 python3 scripts/check-layers.py
 
+# The sources are formatted as .clang-format says.
+find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
+
 JOBS="${JOBS:-$(nproc)}"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTARVEX_WERROR=ON
 cmake --build build -j"$JOBS"
 ctest --test-dir build --output-on-failure -j"$JOBS"
 

@@ -1,18 +1,18 @@
-// Shared helpers of the tests: temporary folders, file bytes and a context
-// with recording ports.
+// Shared helpers of the tests: temporary folders, file bytes and frame
+// patterns.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/tarvex.h"
-#include "platform/basic_ports.h"
+#include "image/frame_store.h"
 
 namespace tarvex::testing {
 
@@ -54,6 +54,25 @@ inline void append_text(std::vector<std::uint8_t>& v, const std::string& s) {
   v.insert(v.end(), s.begin(), s.end());
 }
 
+// The permission bits of a file, as `ls -l` shows them.
+inline unsigned file_mode(const std::filesystem::path& p) {
+  struct stat st {};
+  if (::stat(p.c_str(), &st) != 0) return 0;
+  return static_cast<unsigned>(st.st_mode & 07777);
+}
+
+// Sets the umask for the life of the scope.
+class UmaskScope {
+ public:
+  explicit UmaskScope(mode_t mask) : old_(::umask(mask)) {}
+  ~UmaskScope() { ::umask(old_); }
+  UmaskScope(const UmaskScope&) = delete;
+  UmaskScope& operator=(const UmaskScope&) = delete;
+
+ private:
+  mode_t old_;
+};
+
 // A frame pattern whose samples all differ in both bytes, so any misplaced
 // byte in a file layout shows.
 inline std::uint16_t pattern(int i, int salt) {
@@ -63,25 +82,5 @@ inline std::uint16_t pattern(int i, int salt) {
 inline void fill_frame(Frame& f, int salt) {
   for (int i = 0; i < FRAME_SAMPLES; ++i) f[i] = pattern(i, salt);
 }
-
-// A context whose ports record what they were asked to do, with its data
-// root in a temporary folder.
-struct TestApp {
-  TempDir dir;
-  RecordingMessages messages;
-  VirtualClock clock;
-  NullPump pump;
-  RecordingProgress progress;
-  RecordingLauncher launcher;
-  RecordingDisplaySink display;
-  std::unique_ptr<Tarvex> app;
-
-  TestApp() {
-    app = std::make_unique<Tarvex>(Paths(dir.path() / "data"),
-                                   Ports{messages, clock, pump, progress, launcher, display});
-  }
-  Tarvex& operator*() { return *app; }
-  Tarvex* operator->() { return app.get(); }
-};
 
 }  // namespace tarvex::testing

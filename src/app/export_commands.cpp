@@ -1,15 +1,13 @@
 #include "app/export_commands.h"
 
-#include "platform/messages.h"
+#include "app/file_messages.h"
 #include "files/tiff.h"
 
 namespace tarvex {
 
 int save_tiff_command(Tarvex& app, const std::filesystem::path& path) {
-  if (save_tiff(path, app.store()) != 0) {
-    show_message(app.ports.messages, 29);
-    return 29;
-  }
+  if (save_tiff(path, app.store()) != FileSave::Ok)
+    return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   return 0;
 }
 

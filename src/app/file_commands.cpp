@@ -1,6 +1,6 @@
 #include "app/file_commands.h"
 
-#include "platform/messages.h"
+#include "app/file_messages.h"
 #include "files/raw_file.h"
 
 namespace tarvex {
@@ -8,24 +8,26 @@ namespace tarvex {
 int open_image(Tarvex& app, const std::filesystem::path& path) {
   LoadTarget target{app.store(), app.fits, app.history, app.current_file_name,
                     app.settings.binned_import_default};
-  const int result = load_raw(path, target, app.ports.messages);
+  const int result = report(app.ports.messages, message_code(load_raw(path, target)));
   if (result != 0) return result;
   refresh_display(app);
   save_undo(app.store());
   return 0;
 }
 
+int load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurpose purpose) {
+  return report(app.ports.messages, message_code(load_second(path, purpose, app.store())));
+}
+
 int save_image(Tarvex& app, const std::filesystem::path& path) {
-  const int result = save_raw(path, app.store(), app.ports.messages);
+  const int result = report(app.ports.messages, message_code(save_raw(path, app.store())));
   if (result == 0) app.current_file_name = display_file_name(path);
   return result;
 }
 
 int save_flat_image(Tarvex& app, const std::filesystem::path& path) {
-  if (save_flat_field(path, app.store()) != 0) {
-    show_message(app.ports.messages, 29);
-    return 29;
-  }
+  if (save_flat_field(path, app.store()) != FileSave::Ok)
+    return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/tarvex.h"
+#include "files/raw_file.h"
 
 namespace tarvex {
 
@@ -11,7 +12,12 @@ namespace tarvex {
 // Returns 0 or the message code that was reported.
 int open_image(Tarvex& app, const std::filesystem::path& path);
 
+// Loads a dark frame or flat field into SecondFrame. Returns 0 or the
+// message code that was reported.
+int load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurpose purpose);
+
 // File > Save: write a KR File; the saved name becomes the current file name.
+// Returns 0 or the message code that was reported (17, 18, 19).
 int save_image(Tarvex& app, const std::filesystem::path& path);
 
 // File > Save as Flatfield. Reports message 29 when the file cannot be written.

@@ -1,9 +1,10 @@
 #include "app/fits_commands.h"
 
-#include "platform/messages.h"
+#include "app/file_messages.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "platform/file_io.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 
@@ -33,10 +34,8 @@ int save_fits_image(Tarvex& app, const std::filesystem::path& path) {
   // and the settings file live there.
   make_folder(app.paths.autosave_dir(app.settings.autosave_subdir));
   const FrameStore& fs = app.store();
-  if (save_fits(path, fs.IsColour != 0, fs, app.fits, app.history) != 0) {
-    show_message(app.ports.messages, 29);
-    return 29;
-  }
+  if (save_fits(path, fs.IsColour != 0, fs, app.fits, app.history) != FileSave::Ok)
+    return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   app.current_file_name = display_file_name(path);
   return 0;
 }
@@ -56,20 +55,18 @@ int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposu
       autosave_fits(AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths},
                     start, exposure_ms);
   if (written != nullptr) *written = r.file;
-  if (r.result == 0) return 0;
-  const unsigned code = r.result == 1 ? 6 : 21;
-  show_message(app.ports.messages, code);
-  return static_cast<int>(code);
+  return report(app.ports.messages, message_code(r.result));
 }
 
 int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {
   int reported = 0;
-  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+  if (settings_load_failed(
+          load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
     show_message(app.ports.messages, 27);
     reported = 27;
   }
   if (!run_details_dialog(app, dialogs)) return reported;
-  if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
+  if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
     show_message(app.ports.messages, 28);
     return 28;
   }

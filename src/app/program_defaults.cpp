@@ -16,15 +16,15 @@ std::int16_t clamp16(int v, int lo, int hi) {
 }  // namespace
 
 int ProgramDefaultsModel::open() {
-  const int result = load_settings(file_, s_, fits_, messages_);
-  if (result != 0) show_message(messages_, 20);
-  return result;
+  if (!settings_load_failed(load_settings(file_, s_, fits_, messages_))) return 0;
+  show_message(messages_, 20);
+  return 20;
 }
 
 int ProgramDefaultsModel::save_changes() {
-  const int result = save_settings(file_, s_, fits_);
-  if (result != 0) show_message(messages_, 21);
-  return result;
+  if (save_settings(file_, s_, fits_) == FileSave::Ok) return 0;
+  show_message(messages_, 21);
+  return 21;
 }
 
 void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {

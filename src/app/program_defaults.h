@@ -18,10 +18,11 @@ class ProgramDefaultsModel {
                        Messages& messages)
       : s_(settings), fits_(fits), file_(std::move(settings_file)), messages_(messages) {}
 
-  // Loads the settings before the dialog opens; message 20 on failure.
-  // Returns the load result.
+  // Loads the settings before the dialog opens. Returns 0, or 20 after
+  // showing message 20 when the file could not be read or rewritten.
   int open();
-  // "Save Changes": saves; message 21 on failure. Returns the save result.
+  // "Save Changes": saves. Returns 0, or 21 after showing message 21 when the
+  // file could not be written.
   int save_changes();
 
   // "Camera Offsets"

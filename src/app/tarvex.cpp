@@ -1,6 +1,6 @@
 #include "app/tarvex.h"
 
-#include "platform/messages.h"
+#include "app/file_messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
 
@@ -28,7 +28,7 @@ int write_picture(Tarvex& app) {
   const bool small = app.display.SmallFrameMode;
   // The data root holds the bitmap files; on a first run it may not exist yet.
   make_folder(app.paths.data_root());
-  int result = 0;
+  BitmapWrite result = BitmapWrite::Ok;
   if (fs.IsColour && !small) {
     Progress& progress = app.ports.progress;
     progress.open("BUILDING COLOUR IMAGE");
@@ -43,11 +43,7 @@ int write_picture(Tarvex& app) {
     const GreyMap map = grey_mapping(app.display, fs.BackgroundLevel);
     result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
   }
-  if (result != 0) {
-    const unsigned code = 7u + static_cast<unsigned>(result);  // 1, 2, 3 -> 8, 9, 10
-    show_message(app.ports.messages, code);
-    return static_cast<int>(code);
-  }
+  if (result != BitmapWrite::Ok) return report(app.ports.messages, message_code(result));
   app.ports.display.reload_bitmap(app.paths.bitmap_file(small).string(), fs.IsColour && !small);
   return 0;
 }

@@ -131,21 +131,21 @@ bool keyword_is(const char* card, const char* keyword) {
 }
 
 // Checks the header against this program's layout and reads it. `fits` holds
-// the values the fields keep when the header does not replace them. Returns 0
-// or 2.
-int parse_header(const Header& h, const FitsText& fits, ParsedHeader& out) {
+// the values the fields keep when the header does not replace them.
+FitsLoad parse_header(const Header& h, const FitsText& fits, ParsedHeader& out) {
   const char* c2 = card_at(h, 1);
   const char* c3 = card_at(h, 2);
   const char* c4 = card_at(h, 3);
   const char* c5 = card_at(h, 4);
-  if (c2[28] != '1' || c2[29] != '6') return 2;
-  if (c3[29] != '2' && c3[29] != '6') return 2;
-  if (std::memcmp(c4 + 27, "752", 3) != 0 || std::memcmp(c5 + 27, "580", 3) != 0) return 2;
+  if (c2[28] != '1' || c2[29] != '6') return FitsLoad::Foreign;
+  if (c3[29] != '2' && c3[29] != '6') return FitsLoad::Foreign;
+  if (std::memcmp(c4 + 27, "752", 3) != 0 || std::memcmp(c5 + 27, "580", 3) != 0)
+    return FitsLoad::Foreign;
   // The further cards are taken by position: a file whose cards stand
   // elsewhere (another program's FITS file of the same size) is refused
   // rather than read into the wrong fields.
   for (int i = 0; i <= kCardEnd; ++i)
-    if (!keyword_is(card_at(h, i), kKeywords[i])) return 2;
+    if (!keyword_is(card_at(h, i), kKeywords[i])) return FitsLoad::Foreign;
 
   out.fits = fits;
   FitsText& f = out.fits;
@@ -170,11 +170,11 @@ int parse_header(const Header& h, const FitsText& fits, ParsedHeader& out) {
       !card_number(card_at(h, kCardExposure), f.fits_exposure) ||
       !card_number(card_at(h, kCardFocalLength), f.fits_focal_length) ||
       !card_number(card_at(h, kCardAperture), f.fits_aperture)) {
-    return 2;
+    return FitsLoad::Foreign;
   }
   f.fits_filter = cut(card_text(card_at(h, kCardFilter), FITS_CARD_SIZE), FITS_TEXT_MAX);
   out.binned = card_at(h, kCardFileType)[11] == 'B';
-  return 0;
+  return FitsLoad::Ok;
 }
 
 void encode_block(const std::uint16_t* samples, std::uint8_t* out, std::size_t n, unsigned offset) {
@@ -202,14 +202,14 @@ bool write_frame(AtomicFile& out, const std::uint16_t* frame, unsigned offset) {
 }
 
 // Opens a FITS file, checks that its length is still one of the FITS lengths
-// and reads the header. Returns 0, 1 or 2.
-int open_and_parse(const std::filesystem::path& path, InputFile& in, FileLayout& layout,
-                   const FitsText& fits, ParsedHeader& parsed) {
-  if (!in.open(path)) return 1;
+// and reads the header.
+FitsLoad open_and_parse(const std::filesystem::path& path, InputFile& in, FileLayout& layout,
+                        const FitsText& fits, ParsedHeader& parsed) {
+  if (!in.open(path)) return FitsLoad::Unreadable;
   layout = layout_for_length(in.size());
-  if (!is_fits_layout(layout)) return 1;  // changed since its length was checked
+  if (!is_fits_layout(layout)) return FitsLoad::Unreadable;  // changed since its length was checked
   Header h;
-  if (!in.read(h.data(), h.size())) return 1;
+  if (!in.read(h.data(), h.size())) return FitsLoad::Unreadable;
   return parse_header(h, fits, parsed);
 }
 
@@ -254,42 +254,43 @@ std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const F
   return h;
 }
 
-int save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
-              const FitsText& fits, const ProcessingHistory& history) {
+FileSave save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
+                   const FitsText& fits, const ProcessingHistory& history) {
   const Header h = fits_header(colour, fs.IsBinned != 0, fits, history);
   const unsigned offset = fits.fits_unsigned ? 0 : FITS_SIGNED_OFFSET;
   AtomicFile out;
-  if (!out.open(path)) return 1;
-  if (!out.write(h.data(), h.size())) return 1;
-  if (!write_frame(out, fs.CurrentFrame.data(), offset)) return 1;
+  if (!out.open(path)) return FileSave::Failed;
+  if (!out.write(h.data(), h.size())) return FileSave::Failed;
+  if (!write_frame(out, fs.CurrentFrame.data(), offset)) return FileSave::Failed;
   if (colour) {
     for (const Frame* plane : {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane})
-      if (!write_frame(out, plane->data(), offset)) return 1;
+      if (!write_frame(out, plane->data(), offset)) return FileSave::Failed;
   } else if (fs.IsBinned) {
     const std::array<char, FITS_BINNED_TRAILER> blanks = [] {
       std::array<char, FITS_BINNED_TRAILER> b;
       b.fill(' ');
       return b;
     }();
-    if (!out.write(blanks.data(), blanks.size())) return 1;
+    if (!out.write(blanks.data(), blanks.size())) return FileSave::Failed;
   }
-  return out.commit(true) ? 0 : 1;
+  return saved_if(out.commit(true));
 }
 
-int load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& fs, FitsText& fits,
-              ProcessingHistory& history) {
+FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& fs,
+                   FitsText& fits, ProcessingHistory& history) {
   InputFile in;
   FileLayout layout = FileLayout::Unknown;
   ParsedHeader parsed;
-  if (const int r = open_and_parse(path, in, layout, fits, parsed); r != 0) return r;
+  if (const FitsLoad r = open_and_parse(path, in, layout, fits, parsed); r != FitsLoad::Ok)
+    return r;
   // The caller chose the reader by the length it saw; the file must still
   // have the layout it was chosen for.
-  if (byte_planes != (layout == FileLayout::FitsColour8)) return 1;
+  if (byte_planes != (layout == FileLayout::FitsColour8)) return FitsLoad::Unreadable;
 
   // The data is read whole before any buffer changes, so a file that ends
   // early leaves the image as it was.
   std::vector<std::uint8_t> data(static_cast<std::size_t>(in.size() - FITS_HEADER_SIZE));
-  if (!in.read(data.data(), data.size())) return 1;
+  if (!in.read(data.data(), data.size())) return FitsLoad::Unreadable;
   in.close();
 
   const unsigned offset = parsed.offset;
@@ -315,24 +316,29 @@ int load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& f
   fits = parsed.fits;
   for (int i = 0; i < HISTORY_LINES; ++i)
     history.set_line(i, parsed.history[static_cast<std::size_t>(i)]);
-  return 0;
+  return FitsLoad::Ok;
 }
 
-int load_fits_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs) {
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            FrameStore& fs) {
   InputFile in;
   FileLayout layout = FileLayout::Unknown;
   ParsedHeader parsed;
   const FitsText unused;
-  if (const int r = open_and_parse(path, in, layout, unused, parsed); r != 0) return r;
+  switch (open_and_parse(path, in, layout, unused, parsed)) {
+    case FitsLoad::Ok: break;
+    case FitsLoad::Unreadable: return SecondLoad::FitsUnreadable;
+    case FitsLoad::Foreign: return SecondLoad::FitsForeign;
+  }
   if (purpose == SecondPurpose::SubtractDark) {
     const bool dark_binned = layout == FileLayout::FitsBinnedMono || parsed.binned;
-    if (dark_binned && !fs.IsBinned) return 13;
-    if (!dark_binned && fs.IsBinned) return 14;
+    if (dark_binned && !fs.IsBinned) return SecondLoad::DarkBinnedImageNot;
+    if (!dark_binned && fs.IsBinned) return SecondLoad::ImageBinnedDarkNot;
   }
   std::vector<std::uint8_t> data(FRAME_BYTES);
-  if (!in.read(data.data(), data.size())) return 1;
+  if (!in.read(data.data(), data.size())) return SecondLoad::FitsUnreadable;
   decode_frame(data.data(), fs.SecondFrame.data(), parsed.offset);
-  return 0;
+  return SecondLoad::Ok;
 }
 
 unsigned next_autosave_number(std::int16_t last) {
@@ -382,7 +388,7 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
   AutosaveResult r;
   const std::filesystem::path folder = t.paths.autosave_dir(t.settings.autosave_subdir);
   if (!make_folder(folder)) {
-    r.result = 1;
+    r.result = AutosaveStatus::FileNotWritten;
     r.number = next_autosave_number(t.settings.autosave_number);
     r.file = folder / autosave_file_name(prefix, r.number);
     return r;
@@ -402,16 +408,19 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
   r.number = number;
   r.file = file;
   if (std::filesystem::exists(file, ec)) {
-    r.result = 1;  // every number of the series is taken
+    r.result = AutosaveStatus::FileNotWritten;  // every number of the series is taken
     return r;
   }
 
   stamp_mid_exposure_ut(t.fits, start, exposure_ms, t.settings.ut_offset_hours);
-  r.result = save_fits(file, t.fs.IsColour != 0, t.fs, t.fits, t.history);
   // A failed write keeps the number, so the next save tries the same name.
-  if (r.result != 0) return r;
+  if (save_fits(file, t.fs.IsColour != 0, t.fs, t.fits, t.history) != FileSave::Ok) {
+    r.result = AutosaveStatus::FileNotWritten;
+    return r;
+  }
   t.settings.autosave_number = static_cast<std::int16_t>(number);
-  r.result = save_settings(t.paths.settings_file(), t.settings, t.fits);
+  if (save_settings(t.paths.settings_file(), t.settings, t.fits) != FileSave::Ok)
+    r.result = AutosaveStatus::SettingsNotSaved;
   return r;
 }
 

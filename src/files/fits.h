@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <string>
 
-#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "image/frame_store.h"
+#include "image/history.h"
 #include "platform/paths.h"
 
 namespace tarvex {
@@ -48,25 +48,31 @@ std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const F
 
 // Writes the current image with the text record: the header, CurrentFrame
 // and, when `colour` is set, the red, green and blue planes (a binned
-// monochrome file ends with 320 blanks). Returns 0, or 1 when the file could
-// not be created or written; the caller reports message 29 (6 for automatic
-// saves). The previous file of that name stays intact on failure.
-int save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
-              const FitsText& fits, const ProcessingHistory& history);
+// monochrome file ends with 320 blanks). The previous file of that name
+// stays intact on failure.
+FileSave save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
+                   const FitsText& fits, const ProcessingHistory& history);
 
 // Reads a FITS file of this program's layout into CurrentFrame (and the colour
 // planes for the two colour lengths; byte_planes tells the older 8-bit plane
 // layout). Sets IsColour, IsBinned and HasBytePlanes from the file, and fills
-// the text record and the processing history from its cards. Returns 0, 1
-// (read failure) or 2 (not this program's layout). The whole file is checked
-// and read before anything is changed, so a refused file changes nothing.
-int load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& fs, FitsText& fits,
-              ProcessingHistory& history);
+// the text record and the processing history from its cards. The whole file
+// is checked and read before anything is changed, so a refused file changes
+// nothing.
+enum class FitsLoad {
+  Ok,
+  Unreadable,  // missing, not a file, shorter than its layout, or not the layout chosen
+  Foreign,     // not this program's header layout
+};
+FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameStore& fs,
+                   FitsText& fits, ProcessingHistory& history);
 
-// Reads the frame of a FITS file into SecondFrame. Returns 0, 1, 2, or for a
-// dark frame of the other binned state 13 (dark binned, image not) or 14
-// (image binned, dark not). SecondFrame is changed only on success.
-int load_fits_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs);
+// Reads the frame of a FITS file into SecondFrame: Ok, FitsUnreadable,
+// FitsForeign, or for a dark frame of the other binned state
+// DarkBinnedImageNot or ImageBinnedDarkNot. SecondFrame is changed only on
+// success.
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            FrameStore& fs);
 
 // The number the next automatic save gets after `last` (the settings field,
 // taken as an unsigned 16-bit count): last + 1, or 1 when that reaches 65530.
@@ -98,8 +104,15 @@ struct AutosaveTarget {
   const Paths& paths;
 };
 
+// How an automatic save ended.
+enum class AutosaveStatus {
+  Saved,
+  FileNotWritten,    // the folder, a free number or the file could not be had
+  SettingsNotSaved,  // the image was written, the new number not kept
+};
+
 struct AutosaveResult {
-  int result = 0;              // 0, 1 (file not written) or 3 (settings not saved)
+  AutosaveStatus result = AutosaveStatus::Saved;
   std::filesystem::path file;  // the file written (or tried)
   unsigned number = 0;         // its number
 };
@@ -109,7 +122,7 @@ struct AutosaveResult {
 // the file <autosave folder>/IMG<n>.FIT written with save_fits (colour
 // planes when IsColour), then the settings saved so the number persists.
 // Numbers whose file already exists are passed over, so no earlier image of
-// the series is overwritten. Returns the first non-zero result.
+// the series is overwritten.
 AutosaveResult autosave_fits(AutosaveTarget target, std::time_t start, std::uint32_t exposure_ms,
                              const std::string& prefix = AUTOSAVE_PREFIX);
 

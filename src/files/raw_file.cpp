@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
-#include "platform/messages.h"
 #include "files/fits.h"
 #include "platform/file_io.h"
 
@@ -122,38 +122,30 @@ std::string display_file_name(const std::filesystem::path& path) {
   return name;
 }
 
-int save_raw(const std::filesystem::path& path, const FrameStore& fs, Messages& messages) {
+RawSave save_raw(const std::filesystem::path& path, const FrameStore& fs) {
   AtomicFile out;
-  if (!out.open(path)) {
-    show_message(messages, 17);
-    return 17;
-  }
+  if (!out.open(path)) return RawSave::NotCreated;
   const char* tag = fs.IsBinned ? kTagBinned : kTagNormal;
   if (!out.write(tag, RAW_TAG_SIZE) || !write_frame(out, fs.CurrentFrame.data())) {
     out.discard();
-    show_message(messages, 18);
-    return 18;
+    return RawSave::FrameNotWritten;
   }
   if (fs.IsColour) {
     for (const Frame* plane : {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane}) {
       if (!write_frame(out, plane->data())) {
         out.discard();
-        show_message(messages, 19);
-        return 19;
+        return RawSave::PlanesNotWritten;
       }
     }
   }
-  if (!out.commit(true)) {
-    show_message(messages, fs.IsColour ? 19 : 18);
-    return fs.IsColour ? 19 : 18;
-  }
-  return 0;
+  if (!out.commit(true)) return fs.IsColour ? RawSave::PlanesNotWritten : RawSave::FrameNotWritten;
+  return RawSave::Ok;
 }
 
-int save_flat_field(const std::filesystem::path& path, const FrameStore& fs) {
+FileSave save_flat_field(const std::filesystem::path& path, const FrameStore& fs) {
   AtomicFile out;
-  if (!out.open(path)) return 1;
-  if (!out.write(kTagFlat, RAW_TAG_SIZE)) return 1;
+  if (!out.open(path)) return FileSave::Failed;
+  if (!out.write(kTagFlat, RAW_TAG_SIZE)) return FileSave::Failed;
   const std::uint16_t* s = fs.CurrentFrame.data();
   std::array<std::uint16_t, BLOCK_SAMPLES> smoothed;
   std::array<std::uint8_t, kBlockBytes> block;
@@ -173,30 +165,23 @@ int save_flat_field(const std::filesystem::path& path, const FrameStore& fs) {
       samples = smoothed.data();
     }
     encode_block(samples, block.data(), BLOCK_SAMPLES);
-    if (!out.write(block.data(), block.size())) return 1;
+    if (!out.write(block.data(), block.size())) return FileSave::Failed;
   }
-  return out.commit(true) ? 0 : 1;
+  return saved_if(out.commit(true));
 }
 
-int load_raw(const std::filesystem::path& path, LoadTarget t, Messages& messages) {
+RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
   FrameStore& fs = t.fs;
   InputFile in;
-  if (!in.open(path)) {
-    show_message(messages, 11);
-    return 11;
-  }
+  if (!in.open(path)) return RawLoad::Unreadable;
   const FileLayout layout = layout_for_length(in.size());
-  if (layout == FileLayout::Unknown) {
-    show_message(messages, 12);
-    return 12;
-  }
+  if (layout == FileLayout::Unknown) return RawLoad::UnknownLength;
   if (fs.IsColour && fs.MergeMode && layout != FileLayout::RawColour8 &&
       layout != FileLayout::RawColour16 && layout != FileLayout::FitsColour8 &&
       layout != FileLayout::FitsColour16) {
     // While merging into a colour image only colour files are accepted, the
     // program's own 16-bit colour FITS files among them.
-    show_message(messages, 12);
-    return 12;
+    return RawLoad::UnknownLength;
   }
 
   const ImageStateSnapshot before(t);
@@ -211,58 +196,52 @@ int load_raw(const std::filesystem::path& path, LoadTarget t, Messages& messages
     fs.IsColour = (layout == FileLayout::FitsColour8 || layout == FileLayout::FitsColour16) ? 1 : 0;
     fs.HasBytePlanes = layout == FileLayout::FitsColour8 ? 1 : 0;
     in.close();
-    const int result = load_fits(path, layout == FileLayout::FitsColour8, fs, t.fits, t.history);
-    if (result != 0) {
-      before.restore(t);
-      const unsigned code = result == 2 ? 14 : 13;
-      show_message(messages, code);
-      return static_cast<int>(code);
+    switch (load_fits(path, layout == FileLayout::FitsColour8, fs, t.fits, t.history)) {
+      case FitsLoad::Ok: return RawLoad::Ok;
+      case FitsLoad::Foreign: before.restore(t); return RawLoad::FitsForeign;
+      case FitsLoad::Unreadable: break;
     }
-    return 0;
+    before.restore(t);
+    return RawLoad::FitsUnreadable;
   }
 
-  bool ok = true;
+  // The whole file is read before any buffer changes, so a file that shrank
+  // or could not be read after its length was checked leaves the image as it
+  // was.
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(in.size()));
+  if (!in.read(data.data(), data.size())) {
+    before.restore(t);
+    return RawLoad::Unreadable;
+  }
+  const std::uint8_t* p = data.data();
   if (layout == FileLayout::RawFrameOnly) {
     fs.IsBinned = t.binned_import_default ? 1 : 0;
   } else {
-    char tag[RAW_TAG_SIZE];
-    ok = in.read(tag, RAW_TAG_SIZE);
-    if (ok) fs.IsBinned = tag[0] == 'B' ? 1 : 0;
+    fs.IsBinned = p[0] == 'B' ? 1 : 0;
+    p += RAW_TAG_SIZE;
   }
-  ok = ok && read_frame(in, fs.CurrentFrame.data());
-  if (ok && layout == FileLayout::RawColour8) {
-    ok = in.read(fs.RedBytes.data(), FRAME_SAMPLES) &&
-         in.read(fs.GreenBytes.data(), FRAME_SAMPLES) &&
-         in.read(fs.BlueBytes.data(), FRAME_SAMPLES);
-    if (ok) {
-      fs.HasBytePlanes = 1;
-      fs.IsColour = 1;
-      widen_byte_planes(fs);
-    }
-  } else if (ok && layout == FileLayout::RawColour16) {
-    ok = read_frame(in, fs.RedPlane.data()) && read_frame(in, fs.GreenPlane.data()) &&
-         read_frame(in, fs.BluePlane.data());
-    if (ok) {
-      fs.IsColour = 1;
-      fs.HasBytePlanes = 0;
-    }
+  decode_block(p, fs.CurrentFrame.data(), FRAME_SAMPLES);
+  p += FRAME_BYTES;
+  if (layout == FileLayout::RawColour8) {
+    std::memcpy(fs.RedBytes.data(), p, FRAME_SAMPLES);
+    std::memcpy(fs.GreenBytes.data(), p + FRAME_SAMPLES, FRAME_SAMPLES);
+    std::memcpy(fs.BlueBytes.data(), p + 2 * FRAME_SAMPLES, FRAME_SAMPLES);
+    fs.HasBytePlanes = 1;
+    fs.IsColour = 1;
+    widen_byte_planes(fs);
+  } else if (layout == FileLayout::RawColour16) {
+    decode_block(p, fs.RedPlane.data(), FRAME_SAMPLES);
+    decode_block(p + FRAME_BYTES, fs.GreenPlane.data(), FRAME_SAMPLES);
+    decode_block(p + 2 * FRAME_BYTES, fs.BluePlane.data(), FRAME_SAMPLES);
+    fs.IsColour = 1;
+    fs.HasBytePlanes = 0;
   }
-  if (!ok) {
-    // The file shrank or could not be read after its length was checked.
-    before.restore(t);
-    show_message(messages, 11);
-    return 11;
-  }
-  return 0;
+  return RawLoad::Ok;
 }
 
-int load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs,
-                Messages& messages) {
+SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs) {
   InputFile in;
-  if (!in.open(path)) {
-    show_message(messages, 15);
-    return 1;
-  }
+  if (!in.open(path)) return SecondLoad::Unreadable;
   const FileLayout layout = layout_for_length(in.size());
   bool accepted = false;
   if (fs.IsColour && fs.MergeMode) {
@@ -272,48 +251,25 @@ int load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameS
                layout == FileLayout::FitsBinnedMono || layout == FileLayout::FitsNormalMono ||
                layout == FileLayout::FitsColour8 || layout == FileLayout::RawColour8;
   }
-  if (!accepted) {
-    show_message(messages, 16);
-    return 1;
-  }
+  if (!accepted) return SecondLoad::NotASecondFrame;
 
   if (is_fits_layout(layout)) {
     in.close();
-    switch (load_fits_second(path, purpose, fs)) {
-      case 0: return 0;
-      case 2: show_message(messages, 14); return 2;
-      // The dark frame's binned state differs from the image's: the message
-      // names which one is binned, as on the raw path.
-      case 14: show_message(messages, 55); return 2;
-      case 13: show_message(messages, 56); return 2;
-      default: show_message(messages, 13); return 1;
-    }
+    return load_fits_second(path, purpose, fs);
   }
 
   char tag0 = 'N';
   if (layout != FileLayout::RawFrameOnly) {
     char tag[RAW_TAG_SIZE];
-    if (!in.read(tag, RAW_TAG_SIZE)) {
-      show_message(messages, 15);
-      return 1;
-    }
+    if (!in.read(tag, RAW_TAG_SIZE)) return SecondLoad::Unreadable;
     tag0 = tag[0];
   }
   if (purpose == SecondPurpose::SubtractDark) {
-    if (fs.IsBinned && tag0 != 'B') {
-      show_message(messages, 55);
-      return 14;
-    }
-    if (!fs.IsBinned && tag0 == 'B') {
-      show_message(messages, 56);
-      return 13;
-    }
+    if (fs.IsBinned && tag0 != 'B') return SecondLoad::ImageBinnedDarkNot;
+    if (!fs.IsBinned && tag0 == 'B') return SecondLoad::DarkBinnedImageNot;
   }
-  if (!read_frame(in, fs.SecondFrame.data())) {
-    show_message(messages, 15);
-    return 1;
-  }
-  return 0;
+  if (!read_frame(in, fs.SecondFrame.data())) return SecondLoad::Unreadable;
+  return SecondLoad::Ok;
 }
 
 }  // namespace tarvex

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <string>
 
-#include "image/history.h"
+#include "files/file_save.h"
 #include "files/fits_text.h"
 #include "image/frame_store.h"
-#include "platform/ports.h"
+#include "image/history.h"
 
 namespace tarvex {
 
@@ -49,14 +49,40 @@ const char* layout_name(FileLayout layout);
 // What a second frame is loaded for.
 enum class SecondPurpose { SubtractDark, FlatField, Other };
 
-// Writes CurrentFrame (and the colour planes of a colour image) as a KR File.
-// Returns 0, or the message code it reported: 17 (not created), 18 (frame not
-// written), 19 (planes not written). The previous file stays on failure.
-int save_raw(const std::filesystem::path& path, const FrameStore& fs, Messages& messages);
+// How a save of a KR File ended.
+enum class RawSave {
+  Ok,
+  NotCreated,        // the file could not be created
+  FrameNotWritten,   // the tag or the frame could not be written
+  PlanesNotWritten,  // the colour planes could not be written
+};
 
-// Writes the flat-field variant. Returns 0, or 1 when the file could not be
-// written; the caller reports message 29.
-int save_flat_field(const std::filesystem::path& path, const FrameStore& fs);
+// How a load into CurrentFrame ended.
+enum class RawLoad {
+  Ok,
+  Unreadable,      // missing, not a file, or shorter than its length said
+  UnknownLength,   // no layout has this length (or a colour merge met a monochrome file)
+  FitsUnreadable,  // a FITS file that could not be read
+  FitsForeign,     // a FITS file not of this program's layout
+};
+
+// How a load into SecondFrame ended.
+enum class SecondLoad {
+  Ok,
+  Unreadable,          // missing, not a file, or shorter than its length said
+  NotASecondFrame,     // a length that cannot serve as the second frame here
+  FitsUnreadable,      // a FITS file that could not be read
+  FitsForeign,         // a FITS file not of this program's layout
+  DarkBinnedImageNot,  // dark frame subtraction: the dark is binned, the image not
+  ImageBinnedDarkNot,  // dark frame subtraction: the image is binned, the dark not
+};
+
+// Writes CurrentFrame (and the colour planes of a colour image) as a KR File.
+// The previous file stays on failure.
+RawSave save_raw(const std::filesystem::path& path, const FrameStore& fs);
+
+// Writes the flat-field variant.
+FileSave save_flat_field(const std::filesystem::path& path, const FrameStore& fs);
 
 // The image state a load replaces.
 struct LoadTarget {
@@ -67,16 +93,15 @@ struct LoadTarget {
   bool binned_import_default;
 };
 
-// Reads a KR File or FITS file into CurrentFrame and the planes. Returns 0,
-// or the message code it reported (11, 12, 13, 14). A refused file leaves the
-// image, its flags, the FITS texts, the history and the file name as they
-// were. The caller redisplays and calls save_undo after a success.
-int load_raw(const std::filesystem::path& path, LoadTarget target, Messages& messages);
+// Reads a KR File or FITS file into CurrentFrame and the planes. A refused
+// file leaves the image, its flags, the FITS texts, the history and the file
+// name as they were. The caller reports a failure, and redisplays and calls
+// save_undo after a success.
+RawLoad load_raw(const std::filesystem::path& path, LoadTarget target);
 
-// Reads a file into SecondFrame for calibration or merging. Returns 0, or 1,
-// 2, 13 or 14 after reporting the failure.
-int load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs,
-                Messages& messages);
+// Reads a file into SecondFrame for calibration or merging. The caller
+// reports a failure.
+SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs);
 
 // The current file name as the window title shows it: the name without its
 // folder, in lower case.

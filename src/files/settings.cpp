@@ -1,5 +1,6 @@
 #include "files/settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,60 +15,266 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kObjectKey = "OBJECT  ";
-constexpr const char* kTelescopeKey = "TELESCOP";
-constexpr const char* kInstrumentKey = "INSTRUME";
-constexpr const char* kObserverKey = "OBSERVER";
-constexpr const char* kOriginKey = "ORIGIN  ";
-constexpr const char* kHistoryKey = "HISTORY ";
-constexpr const char* kCommentKey = "COMMENT ";
-
-class Writer {
- public:
-  explicit Writer(std::array<std::uint8_t, SETTINGS_FILE_SIZE>& out) : out_(out) {}
-  void i16(std::int16_t v) {
-    auto u = static_cast<std::uint16_t>(v);
-    byte(static_cast<std::uint8_t>(u & 0xFF));
-    byte(static_cast<std::uint8_t>(u >> 8));
-  }
-  void yn(bool v) { byte(v ? 'y' : 'n'); }
-  void one_zero(bool v) { byte(v ? '1' : '0'); }
-  void letter(char c) { byte(static_cast<std::uint8_t>(c)); }
-  void bytes(const char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) byte(static_cast<std::uint8_t>(p[i]));
-  }
-  std::size_t position() const { return pos_; }
-
- private:
-  void byte(std::uint8_t b) { out_[pos_++] = b; }
-  std::array<std::uint8_t, SETTINGS_FILE_SIZE>& out_;
-  std::size_t pos_ = 0;
+// How a field is held in the file.
+enum class Kind : std::uint8_t {
+  Number,      // signed 16-bit, little-endian
+  YesNo,       // 'y' or 'n'
+  OneZero,     // '1' or '0'
+  Letter,      // one letter of a fixed set
+  TextCard,    // an 80-byte text card of the FITS text record
+  LongText,    // four 80-byte cards holding one long text of the record
+  Directions,  // the four drive direction letters
+  Folder,      // the automatic-save sub-folder, 79 bytes padded with NULs
 };
 
-// Reads the fields in order from the bytes that were in the file.
-class Reader {
- public:
-  explicit Reader(const std::vector<std::uint8_t>& in) : in_(in) {}
-  bool have(std::size_t n) const { return pos_ + n <= in_.size(); }
-  std::int16_t i16() {
-    auto v = static_cast<std::uint16_t>(in_[pos_] | (in_[pos_ + 1] << 8));
-    pos_ += 2;
-    return static_cast<std::int16_t>(v);
-  }
-  std::uint8_t byte() { return in_[pos_++]; }
-  const char* take(std::size_t n) {
-    const char* p = reinterpret_cast<const char*>(in_.data() + pos_);
-    pos_ += n;
-    return p;
-  }
-
- private:
-  const std::vector<std::uint8_t>& in_;
-  std::size_t pos_ = 0;
+// What a value read from the file that the field cannot take does.
+enum class OnBad : std::uint8_t {
+  Take,      // nothing is checked: a flag is set by 'y' (or '1') only, a number is taken whole
+  Fallback,  // a number outside its range is replaced by the fallback value
+  Notice,    // the field keeps its value and the fast_par notice says so
+  Rewrite,   // the load stops and the file is rewritten with the values in memory
 };
+
+// Whether a file that ends inside the field shows the no-INI warning.
+enum class Short : std::uint8_t { Warn, Quiet };
+
+struct Field {
+  Kind kind;
+  Short short_file;
+  OnBad on_bad = OnBad::Take;
+  std::int16_t lo = 0, hi = 0, fallback = 0;  // the range of a checked number
+  const char* letters = nullptr;              // the letters a Letter field takes
+  const char* keyword = nullptr;              // the keyword of a text card
+  std::int16_t Settings::*number = nullptr;
+  bool Settings::*flag = nullptr;
+  char Settings::*letter = nullptr;
+  std::string FitsText::*text = nullptr;
+};
+
+constexpr std::size_t field_size(Kind kind) {
+  switch (kind) {
+    case Kind::Number: return 2;
+    case Kind::YesNo:
+    case Kind::OneZero:
+    case Kind::Letter: return 1;
+    case Kind::TextCard: return SETTINGS_CARD_SIZE;
+    case Kind::LongText: return 4 * SETTINGS_CARD_SIZE;
+    case Kind::Directions: return 4;
+    case Kind::Folder: return SETTINGS_SUBDIR_SIZE;
+  }
+  return 0;
+}
+
+constexpr Field number(std::int16_t Settings::*m, Short sh) {
+  Field f{Kind::Number, sh};
+  f.number = m;
+  return f;
+}
+
+constexpr Field number_in(std::int16_t Settings::*m, Short sh, std::int16_t lo, std::int16_t hi,
+                          OnBad on_bad, std::int16_t fallback = 0) {
+  Field f = number(m, sh);
+  f.on_bad = on_bad;
+  f.lo = lo;
+  f.hi = hi;
+  f.fallback = fallback;
+  return f;
+}
+
+constexpr Field yes_no(bool Settings::*m, Short sh, OnBad on_bad = OnBad::Take) {
+  Field f{Kind::YesNo, sh, on_bad};
+  f.flag = m;
+  return f;
+}
+
+constexpr Field one_zero(bool Settings::*m, Short sh, OnBad on_bad = OnBad::Take) {
+  Field f{Kind::OneZero, sh, on_bad};
+  f.flag = m;
+  return f;
+}
+
+constexpr Field letter(char Settings::*m, Short sh, const char* letters) {
+  Field f{Kind::Letter, sh, OnBad::Rewrite};
+  f.letter = m;
+  f.letters = letters;
+  return f;
+}
+
+constexpr Field text_card(const char* keyword8, std::string FitsText::*m) {
+  Field f{Kind::TextCard, Short::Warn};
+  f.keyword = keyword8;
+  f.text = m;
+  return f;
+}
+
+constexpr Field long_text(const char* keyword8, std::string FitsText::*m) {
+  Field f = text_card(keyword8, m);
+  f.kind = Kind::LongText;
+  return f;
+}
+
+constexpr Short W = Short::Warn;
+constexpr Short Q = Short::Quiet;
+using S = Settings;
+using F = FitsText;
+
+// The fields in the order of the file, numbered as the file's fields are
+// (the five text cards are fields 26 to 30, the history and comment texts
+// fields 31 to 34 and 35 to 38). Reading and writing both follow this table.
+constexpr Field kFields[] = {
+    number(&S::autosave_number, W),                                 // 1
+    number(&S::ut_offset_hours, W),                                 // 2
+    yes_no(&S::light_pollution, W),                                 // 3
+    yes_no(&S::line_offset, Q),                                     // 4
+    yes_no(&S::pixel_offset, W),                                    // 5
+    yes_no(&S::fast_par, W, OnBad::Notice),                         // 6
+    number(&S::reserved_choice_a, W),                               // 7
+    number(&S::guide_mask_radius, W),                               // 8
+    yes_no(&S::anti_alias, Q),                                      // 9
+    yes_no(&S::weak_stretch, W),                                    // 10
+    yes_no(&S::strong_stretch, W),                                  // 11
+    yes_no(&S::ir_filter, W),                                       // 12
+    number_in(&S::saturation_factor, W, 1, 9, OnBad::Fallback, 3),  // 13
+    number(&S::reserved_choice_b, W),                               // 14
+    letter(&S::background_colour, W, "rlg"),                        // 15
+    one_zero(&S::focus_delay, Q),                                   // 16
+    yes_no(&S::user_stretch, W),                                    // 17
+    number_in(&S::user_stretch_value, W, 1, 36, OnBad::Rewrite),    // 18
+    yes_no(&S::high_pass_low_power, W, OnBad::Rewrite),             // 19
+    yes_no(&S::unsharp_mask, W, OnBad::Rewrite),                    // 20
+    number_in(&S::unsharp_diameter, W, 1, 6, OnBad::Rewrite),       // 21
+    number_in(&S::unsharp_power, W, 1, 6, OnBad::Rewrite),          // 22
+    yes_no(&S::remove_background, Q, OnBad::Rewrite),               // 23
+    yes_no(&S::disable_interrupts, Q, OnBad::Rewrite),              // 24
+    yes_no(&S::fast_par2, Q),                                       // 25
+    text_card("OBJECT  ", &F::fits_object),                         // 26
+    text_card("TELESCOP", &F::fits_telescope),                      // 27
+    text_card("INSTRUME", &F::fits_instrument),                     // 28
+    text_card("OBSERVER", &F::fits_observer),                       // 29
+    text_card("ORIGIN  ", &F::fits_origin),                         // 30
+    long_text("HISTORY ", &F::fits_history),                        // 31-34
+    long_text("COMMENT ", &F::fits_comment),                        // 35-38
+    yes_no(&S::colour_option, W),                                   // 39
+    number_in(&S::com_port, Q, 1, 5, OnBad::Fallback, 5),           // 40
+    number(&S::guide_training_time, Q),                             // 41
+    number(&S::ra_pixels_per_sec, Q),                               // 42
+    number(&S::dec_pixels_per_sec, Q),                              // 43
+    number_in(&S::ra_backlash, Q, 0, 20, OnBad::Rewrite),           // 44
+    number_in(&S::dec_backlash, Q, 0, 20, OnBad::Rewrite),          // 45
+    one_zero(&S::ignore_drift, Q, OnBad::Rewrite),                  // 46
+    letter(&S::telescope_type, Q, "nlb"),                           // 47
+    number(&S::ra_hysteresis, Q),                                   // 48
+    number(&S::dec_hysteresis, Q),                                  // 49
+    Field{Kind::Directions, Q, OnBad::Rewrite},                     // 50
+    yes_no(&S::beep_after_exposure, Q),                             // 51
+    yes_no(&S::direction_change_delay, Q),                          // 52
+    yes_no(&S::controlbox_present, Q),                              // 53
+    Field{Kind::Folder, Q},                                         // 54
+    yes_no(&S::dedicated_com_port, Q),                              // 55
+    yes_no(&S::interlace_smoothing, Q),                             // 56
+    yes_no(&S::colour_smoothing, Q),                                // 57
+    yes_no(&S::binned_import_default, Q),                           // 58
+    yes_no(&S::usb_debug_info, Q),                                  // 59
+};
+
+constexpr std::size_t table_size() {
+  std::size_t n = 0;
+  for (const Field& f : kFields) n += field_size(f.kind);
+  return n;
+}
+static_assert(table_size() == SETTINGS_FILE_SIZE, "the field table must fill the settings file");
+
+void write_field(const Field& field, const Settings& s, const FitsText& f, std::uint8_t* out) {
+  switch (field.kind) {
+    case Kind::Number: {
+      const auto u = static_cast<std::uint16_t>(s.*field.number);
+      out[0] = static_cast<std::uint8_t>(u & 0xFF);
+      out[1] = static_cast<std::uint8_t>(u >> 8);
+      break;
+    }
+    case Kind::YesNo: out[0] = s.*field.flag ? 'y' : 'n'; break;
+    case Kind::OneZero: out[0] = s.*field.flag ? '1' : '0'; break;
+    case Kind::Letter: out[0] = static_cast<std::uint8_t>(s.*field.letter); break;
+    case Kind::TextCard: {
+      const auto card = make_text_card(field.keyword, f.*field.text);
+      std::memcpy(out, card.data(), card.size());
+      break;
+    }
+    case Kind::LongText: {
+      const auto cards = make_long_text_cards(field.keyword, f.*field.text);
+      for (std::size_t k = 0; k < cards.size(); ++k)
+        std::memcpy(out + k * SETTINGS_CARD_SIZE, cards[k].data(), SETTINGS_CARD_SIZE);
+      break;
+    }
+    case Kind::Directions: std::memcpy(out, s.drive_directions.data(), 4); break;
+    case Kind::Folder:
+      std::memset(out, 0, SETTINGS_SUBDIR_SIZE);
+      std::memcpy(out, s.autosave_subdir.data(),
+                  std::min(s.autosave_subdir.size(), SETTINGS_SUBDIR_SIZE));
+      break;
+  }
+}
 
 bool is_yn(std::uint8_t b) {
   return b == 'y' || b == 'n';
+}
+
+// Takes one field from its bytes. False when the value is one the field
+// cannot take and the file must be rewritten.
+bool read_field(const Field& field, const std::uint8_t* in, Settings& s, FitsText& f,
+                Messages& messages) {
+  switch (field.kind) {
+    case Kind::Number: {
+      const auto v = static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+      const bool in_range = field.on_bad == OnBad::Take || (v >= field.lo && v <= field.hi);
+      if (in_range) {
+        s.*field.number = v;
+      } else if (field.on_bad == OnBad::Fallback) {
+        s.*field.number = field.fallback;
+      } else {
+        return false;
+      }
+      return true;
+    }
+    case Kind::YesNo:
+    case Kind::OneZero: {
+      const bool yes_no_field = field.kind == Kind::YesNo;
+      const std::uint8_t yes = yes_no_field ? 'y' : '1';
+      const bool valid = yes_no_field ? is_yn(in[0]) : (in[0] == '1' || in[0] == '0');
+      if (valid || field.on_bad == OnBad::Take) {
+        s.*field.flag = in[0] == yes;
+      } else if (field.on_bad == OnBad::Notice) {
+        messages.box(FAST_PAR_CAPTION, FAST_PAR_FAILURE, BoxIcon::None);
+      } else {
+        return false;
+      }
+      return true;
+    }
+    case Kind::Letter: {
+      const char c = static_cast<char>(in[0]);
+      if (c == '\0' || std::strchr(field.letters, c) == nullptr) return false;
+      s.*field.letter = c;
+      return true;
+    }
+    case Kind::TextCard: f.*field.text = card_text(reinterpret_cast<const char*>(in)); return true;
+    case Kind::LongText:
+      f.*field.text = long_text_from_cards(reinterpret_cast<const char*>(in));
+      return true;
+    case Kind::Directions: {
+      auto east_west = [](std::uint8_t c) { return c == 'e' || c == 'w'; };
+      if (!east_west(in[2]) && !east_west(in[3])) return false;
+      std::memcpy(s.drive_directions.data(), in, 4);
+      return true;
+    }
+    case Kind::Folder: {
+      std::string name;
+      for (std::size_t i = 0; i < SETTINGS_SUBDIR_SIZE && in[i] != '\0' && in[i] != '"'; ++i)
+        name.push_back(static_cast<char>(in[i]));
+      s.autosave_subdir = name;
+      return true;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -123,65 +330,11 @@ std::string long_text_from_cards(const char* cards) {
 
 std::array<std::uint8_t, SETTINGS_FILE_SIZE> settings_bytes(const Settings& s, const FitsText& f) {
   std::array<std::uint8_t, SETTINGS_FILE_SIZE> out{};
-  Writer w(out);
-  w.i16(s.autosave_number);
-  w.i16(s.ut_offset_hours);
-  w.yn(s.light_pollution);
-  w.yn(s.line_offset);
-  w.yn(s.pixel_offset);
-  w.yn(s.fast_par);
-  w.i16(s.reserved_choice_a);
-  w.i16(s.guide_mask_radius);
-  w.yn(s.anti_alias);
-  w.yn(s.weak_stretch);
-  w.yn(s.strong_stretch);
-  w.yn(s.ir_filter);
-  w.i16(s.saturation_factor);
-  w.i16(s.reserved_choice_b);
-  w.letter(s.background_colour);
-  w.one_zero(s.focus_delay);
-  w.yn(s.user_stretch);
-  w.i16(s.user_stretch_value);
-  w.yn(s.high_pass_low_power);
-  w.yn(s.unsharp_mask);
-  w.i16(s.unsharp_diameter);
-  w.i16(s.unsharp_power);
-  w.yn(s.remove_background);
-  w.yn(s.disable_interrupts);
-  w.yn(s.fast_par2);
-  w.bytes(make_text_card(kObjectKey, f.fits_object).data(), SETTINGS_CARD_SIZE);
-  w.bytes(make_text_card(kTelescopeKey, f.fits_telescope).data(), SETTINGS_CARD_SIZE);
-  w.bytes(make_text_card(kInstrumentKey, f.fits_instrument).data(), SETTINGS_CARD_SIZE);
-  w.bytes(make_text_card(kObserverKey, f.fits_observer).data(), SETTINGS_CARD_SIZE);
-  w.bytes(make_text_card(kOriginKey, f.fits_origin).data(), SETTINGS_CARD_SIZE);
-  for (const auto& card : make_long_text_cards(kHistoryKey, f.fits_history))
-    w.bytes(card.data(), SETTINGS_CARD_SIZE);
-  for (const auto& card : make_long_text_cards(kCommentKey, f.fits_comment))
-    w.bytes(card.data(), SETTINGS_CARD_SIZE);
-  w.yn(s.colour_option);
-  w.i16(s.com_port);
-  w.i16(s.guide_training_time);
-  w.i16(s.ra_pixels_per_sec);
-  w.i16(s.dec_pixels_per_sec);
-  w.i16(s.ra_backlash);
-  w.i16(s.dec_backlash);
-  w.one_zero(s.ignore_drift);
-  w.letter(s.telescope_type);
-  w.i16(s.ra_hysteresis);
-  w.i16(s.dec_hysteresis);
-  w.bytes(s.drive_directions.data(), 4);
-  w.yn(s.beep_after_exposure);
-  w.yn(s.direction_change_delay);
-  w.yn(s.controlbox_present);
-  char subdir[SETTINGS_SUBDIR_SIZE] = {};
-  std::memcpy(subdir, s.autosave_subdir.data(),
-              std::min(s.autosave_subdir.size(), SETTINGS_SUBDIR_SIZE));
-  w.bytes(subdir, SETTINGS_SUBDIR_SIZE);
-  w.yn(s.dedicated_com_port);
-  w.yn(s.interlace_smoothing);
-  w.yn(s.colour_smoothing);
-  w.yn(s.binned_import_default);
-  w.yn(s.usb_debug_info);
+  std::size_t pos = 0;
+  for (const Field& field : kFields) {
+    write_field(field, s, f, out.data() + pos);
+    pos += field_size(field.kind);
+  }
   return out;
 }
 
@@ -191,30 +344,30 @@ void apply_ut_offset(std::int16_t ut_offset_hours) {
   ::tzset();
 }
 
-int save_settings(const fs::path& file, const Settings& settings, const FitsText& fits) {
-  if (!make_folder(file.parent_path())) return 3;
+FileSave save_settings(const fs::path& file, const Settings& settings, const FitsText& fits) {
+  if (!make_folder(file.parent_path())) return FileSave::Failed;
   const auto bytes = settings_bytes(settings, fits);
   AtomicFile out;
-  if (!out.open(file)) return 3;
-  if (!out.write(bytes.data(), bytes.size())) return 3;
-  if (!out.commit(true)) return 3;
+  if (!out.open(file) || !out.write(bytes.data(), bytes.size()) || !out.commit(true))
+    return FileSave::Failed;
   apply_ut_offset(settings.ut_offset_hours);
-  return 0;
+  return FileSave::Ok;
 }
 
-int load_settings(const fs::path& file, Settings& s, FitsText& f, Messages& messages) {
+SettingsLoad load_settings(const fs::path& file, Settings& s, FitsText& f, Messages& messages) {
   std::error_code ec;
   const fs::path folder = file.parent_path();
   if (!fs::is_directory(folder, ec)) {
     // First start: make the folder and a complete file of the current values.
     make_folder(folder);
-    return save_settings(file, s, f);
+    return save_settings(file, s, f) == FileSave::Ok ? SettingsLoad::Created
+                                                     : SettingsLoad::NotSaved;
   }
 
   InputFile in;
   if (!in.open(file)) {
     messages.box("", NO_INI_WARNING, BoxIcon::None);
-    return 2;
+    return SettingsLoad::Incomplete;
   }
   const auto length =
       static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), SETTINGS_FILE_SIZE));
@@ -222,207 +375,25 @@ int load_settings(const fs::path& file, Settings& s, FitsText& f, Messages& mess
   if (length > 0 && !in.read(data.data(), length)) data.clear();
   in.close();
 
-  Reader r(data);
-  // A short read ends the load with result 2; for some fields the warning box
-  // is shown first.
-  auto short_read = [&](bool warn) {
-    if (warn) messages.box("", NO_INI_WARNING, BoxIcon::None);
-    return 2;
-  };
-  // A bad value ends the load by rewriting the file with the values in memory.
-  auto rewrite = [&]() { return save_settings(file, s, f); };
-
-#define TVX_NEED(n, warn) \
-  if (!r.have(n)) return short_read(warn)
-
-  TVX_NEED(2, true);
-  s.autosave_number = r.i16();
-  TVX_NEED(2, true);
-  s.ut_offset_hours = r.i16();
-  TVX_NEED(1, true);
-  s.light_pollution = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.line_offset = r.byte() == 'y';
-  TVX_NEED(1, true);
-  s.pixel_offset = r.byte() == 'y';
-  TVX_NEED(1, true);
-  {
-    const std::uint8_t b = r.byte();
-    if (is_yn(b)) {
-      s.fast_par = b == 'y';
-    } else {
-      messages.box(FAST_PAR_CAPTION, FAST_PAR_FAILURE, BoxIcon::None);
+  // Each field is taken as it is read, so a file that ends early keeps the
+  // fields before its end.
+  std::size_t pos = 0;
+  for (const Field& field : kFields) {
+    const std::size_t n = field_size(field.kind);
+    if (data.size() - pos < n) {
+      if (field.short_file == Short::Warn) messages.box("", NO_INI_WARNING, BoxIcon::None);
+      return SettingsLoad::Incomplete;
     }
+    if (!read_field(field, data.data() + pos, s, f, messages)) {
+      // A value the field cannot take: the whole file is written again from
+      // the values in memory (the fields before it as read).
+      return save_settings(file, s, f) == FileSave::Ok ? SettingsLoad::Rewritten
+                                                       : SettingsLoad::NotSaved;
+    }
+    pos += n;
   }
-  TVX_NEED(2, true);
-  s.reserved_choice_a = r.i16();
-  TVX_NEED(2, true);
-  s.guide_mask_radius = r.i16();
-  TVX_NEED(1, false);
-  s.anti_alias = r.byte() == 'y';
-  TVX_NEED(1, true);
-  s.weak_stretch = r.byte() == 'y';
-  TVX_NEED(1, true);
-  s.strong_stretch = r.byte() == 'y';
-  TVX_NEED(1, true);
-  s.ir_filter = r.byte() == 'y';
-  TVX_NEED(2, true);
-  {
-    // Out of range factors (the file holds 0, a negative value or more than
-    // 9) fall back to 3.
-    const std::int16_t v = r.i16();
-    s.saturation_factor = (v < 1 || v > 9) ? 3 : v;
-  }
-  TVX_NEED(2, true);
-  s.reserved_choice_b = r.i16();
-  TVX_NEED(1, true);
-  {
-    const std::uint8_t b = r.byte();
-    if (b != 'r' && b != 'l' && b != 'g') return rewrite();
-    s.background_colour = static_cast<char>(b);
-  }
-  TVX_NEED(1, false);
-  s.focus_delay = r.byte() == '1';
-  TVX_NEED(1, true);
-  s.user_stretch = r.byte() == 'y';
-  TVX_NEED(2, true);
-  {
-    const std::int16_t v = r.i16();
-    if (v < 1 || v > 36) return rewrite();
-    s.user_stretch_value = v;
-  }
-  TVX_NEED(1, true);
-  {
-    const std::uint8_t b = r.byte();
-    if (!is_yn(b)) return rewrite();
-    s.high_pass_low_power = b == 'y';
-  }
-  TVX_NEED(1, true);
-  {
-    const std::uint8_t b = r.byte();
-    if (!is_yn(b)) return rewrite();
-    s.unsharp_mask = b == 'y';
-  }
-  TVX_NEED(2, true);
-  {
-    const std::int16_t v = r.i16();
-    if (v < 1 || v > 6) return rewrite();
-    s.unsharp_diameter = v;
-  }
-  TVX_NEED(2, true);
-  {
-    const std::int16_t v = r.i16();
-    if (v < 1 || v > 6) return rewrite();
-    s.unsharp_power = v;
-  }
-  TVX_NEED(1, false);
-  {
-    const std::uint8_t b = r.byte();
-    if (!is_yn(b)) return rewrite();
-    s.remove_background = b == 'y';
-  }
-  TVX_NEED(1, false);
-  {
-    const std::uint8_t b = r.byte();
-    if (!is_yn(b)) return rewrite();
-    s.disable_interrupts = b == 'y';
-  }
-  TVX_NEED(1, false);
-  s.fast_par2 = r.byte() == 'y';
-
-  TVX_NEED(SETTINGS_CARD_SIZE, true);
-  f.fits_object = card_text(r.take(SETTINGS_CARD_SIZE));
-  TVX_NEED(SETTINGS_CARD_SIZE, true);
-  f.fits_telescope = card_text(r.take(SETTINGS_CARD_SIZE));
-  TVX_NEED(SETTINGS_CARD_SIZE, true);
-  f.fits_instrument = card_text(r.take(SETTINGS_CARD_SIZE));
-  TVX_NEED(SETTINGS_CARD_SIZE, true);
-  f.fits_observer = card_text(r.take(SETTINGS_CARD_SIZE));
-  TVX_NEED(SETTINGS_CARD_SIZE, true);
-  f.fits_origin = card_text(r.take(SETTINGS_CARD_SIZE));
-  // The history and comment texts come in four cards each; a short read part
-  // way through keeps the text as it was.
-  TVX_NEED(4 * SETTINGS_CARD_SIZE, true);
-  f.fits_history = long_text_from_cards(r.take(4 * SETTINGS_CARD_SIZE));
-  TVX_NEED(4 * SETTINGS_CARD_SIZE, true);
-  f.fits_comment = long_text_from_cards(r.take(4 * SETTINGS_CARD_SIZE));
-  TVX_NEED(1, true);
-  s.colour_option = r.byte() == 'y';
-
-  TVX_NEED(2, false);
-  {
-    const std::int16_t v = r.i16();
-    s.com_port = (v >= 1 && v <= 5) ? v : 5;
-  }
-  TVX_NEED(2, false);
-  s.guide_training_time = r.i16();
-  TVX_NEED(2, false);
-  s.ra_pixels_per_sec = r.i16();
-  TVX_NEED(2, false);
-  s.dec_pixels_per_sec = r.i16();
-  TVX_NEED(2, false);
-  {
-    const std::int16_t v = r.i16();
-    if (v < 0 || v > 20) return rewrite();
-    s.ra_backlash = v;
-  }
-  TVX_NEED(2, false);
-  {
-    const std::int16_t v = r.i16();
-    if (v < 0 || v > 20) return rewrite();
-    s.dec_backlash = v;
-  }
-  TVX_NEED(1, false);
-  {
-    const std::uint8_t b = r.byte();
-    if (b != '1' && b != '0') return rewrite();
-    s.ignore_drift = b == '1';
-  }
-  TVX_NEED(1, false);
-  {
-    const std::uint8_t b = r.byte();
-    if (b != 'n' && b != 'l' && b != 'b') return rewrite();
-    s.telescope_type = static_cast<char>(b);
-  }
-  TVX_NEED(2, false);
-  s.ra_hysteresis = r.i16();
-  TVX_NEED(2, false);
-  s.dec_hysteresis = r.i16();
-  TVX_NEED(4, false);
-  {
-    const char* d = r.take(4);
-    auto east_west = [](char c) { return c == 'e' || c == 'w'; };
-    if (!east_west(d[2]) && !east_west(d[3])) return rewrite();
-    std::memcpy(s.drive_directions.data(), d, 4);
-  }
-  TVX_NEED(1, false);
-  s.beep_after_exposure = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.direction_change_delay = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.controlbox_present = r.byte() == 'y';
-  TVX_NEED(SETTINGS_SUBDIR_SIZE, false);
-  {
-    const char* p = r.take(SETTINGS_SUBDIR_SIZE);
-    std::string name;
-    for (std::size_t i = 0; i < SETTINGS_SUBDIR_SIZE && p[i] != '\0' && p[i] != '"'; ++i)
-      name.push_back(p[i]);
-    s.autosave_subdir = name;
-  }
-  TVX_NEED(1, false);
-  s.dedicated_com_port = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.interlace_smoothing = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.colour_smoothing = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.binned_import_default = r.byte() == 'y';
-  TVX_NEED(1, false);
-  s.usb_debug_info = r.byte() == 'y';
-#undef TVX_NEED
-
   apply_ut_offset(s.ut_offset_hours);
-  return 0;
+  return SettingsLoad::Read;
 }
 
 }  // namespace tarvex

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "files/file_save.h"
 #include "files/fits_text.h"
 #include "platform/ports.h"
 
@@ -73,17 +74,33 @@ inline constexpr const char* NO_INI_WARNING = "Warning!\nNo INI file found, plea
 inline constexpr const char* FAST_PAR_FAILURE = "Failed to read fast_par value";
 inline constexpr const char* FAST_PAR_CAPTION = "MORVALE";
 
-// Loads the settings file. Returns 0 on success, 2 on a read failure, or the
-// result of save_settings when the file was (re)written. The folder of the
-// file is created when missing, and then the file is written with the values
-// in memory.
-int load_settings(const std::filesystem::path& file, Settings& settings, FitsText& fits,
-                  Messages& messages);
+// How a load of the settings file ended.
+enum class SettingsLoad {
+  Read,        // every field was read
+  Created,     // there was no folder: it was made and the file written with the values in memory
+  Rewritten,   // a field held a value it cannot take: the file was rewritten with the values in
+               // memory (the fields before it as read, the rest as they were)
+  Incomplete,  // the file is missing or ends early: the fields before the end were read
+  NotSaved,    // the file was to be created or rewritten, and could not be
+};
 
-// Writes the settings file. Returns 0 on success, 3 when the file could not
-// be created or written (the previous file then stays as it was).
-int save_settings(const std::filesystem::path& file, const Settings& settings,
-                  const FitsText& fits);
+// True when the load failed: the file could not be read whole or not be
+// (re)written. A created or rewritten file is a success.
+inline bool settings_load_failed(SettingsLoad r) {
+  return r == SettingsLoad::Incomplete || r == SettingsLoad::NotSaved;
+}
+
+// Loads the settings file, field by field. The folder of the file is created
+// when missing, and then the file is written with the values in memory. A
+// missing file, or one that ends early at some of the fields, shows the
+// no-INI warning; an unreadable fast_par value shows its own notice and is
+// kept as it was. Both are own-caption notices, not message codes.
+SettingsLoad load_settings(const std::filesystem::path& file, Settings& settings, FitsText& fits,
+                           Messages& messages);
+
+// Writes the settings file. The previous file stays as it was on failure.
+FileSave save_settings(const std::filesystem::path& file, const Settings& settings,
+                       const FitsText& fits);
 
 // The whole file image of the settings, exactly as save_settings writes it.
 std::array<std::uint8_t, SETTINGS_FILE_SIZE> settings_bytes(const Settings& settings,

@@ -85,11 +85,11 @@ Header tiff_header(bool colour) {
 
 }  // namespace
 
-int save_tiff(const std::filesystem::path& path, const FrameStore& fs) {
+FileSave save_tiff(const std::filesystem::path& path, const FrameStore& fs) {
   const bool colour = fs.IsColour != 0;
   const Header h = tiff_header(colour);
   AtomicFile out;
-  if (!out.open(path) || !out.write(h.data(), h.size())) return 1;
+  if (!out.open(path) || !out.write(h.data(), h.size())) return FileSave::Failed;
   // One strip at a time through a fixed buffer.
   std::array<std::uint8_t, kColourStripBytes> strip;
   if (colour) {
@@ -103,20 +103,20 @@ int save_tiff(const std::filesystem::path& path, const FrameStore& fs) {
         strip[3 * i + 1] = px[1];
         strip[3 * i + 2] = px[0];
       }
-      if (!out.write(strip.data(), kColourStripBytes)) return 1;
+      if (!out.write(strip.data(), kColourStripBytes)) return FileSave::Failed;
     }
     const std::uint8_t bits[6] = {8, 0, 8, 0, 8, 0};
-    if (!out.write(bits, sizeof bits)) return 1;
+    if (!out.write(bits, sizeof bits)) return FileSave::Failed;
   } else {
     for (int k = 0; k < kMonoStrips; ++k) {
       const std::size_t first = static_cast<std::size_t>(k) * kMonoStripBytes;
       for (std::size_t i = 0; i < kMonoStripBytes; ++i) {
         strip[i] = static_cast<std::uint8_t>(fs.CurrentFrame[first + i] >> 8);
       }
-      if (!out.write(strip.data(), kMonoStripBytes)) return 1;
+      if (!out.write(strip.data(), kMonoStripBytes)) return FileSave::Failed;
     }
   }
-  return out.commit(true) ? 0 : 1;
+  return saved_if(out.commit(true));
 }
 
 }  // namespace tarvex

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "files/file_save.h"
 #include "image/frame_store.h"
 
 namespace tarvex {
@@ -17,9 +18,8 @@ inline constexpr std::uint64_t TIFF_COLOUR_SIZE = TIFF_COLOUR_PIXELS_OFFSET + 3 
 
 // Writes the picture: for a monochrome image (IsColour clear) the high byte
 // of every CurrentFrame sample; for a colour image the pixels of RgbBitmap as
-// red, green, blue. Rows from the top down. Returns 0, or 1 when the file
-// could not be written (the previous file then stays as it was; the caller
-// reports message 29).
-int save_tiff(const std::filesystem::path& path, const FrameStore& fs);
+// red, green, blue. Rows from the top down. On failure the previous file
+// stays as it was.
+FileSave save_tiff(const std::filesystem::path& path, const FrameStore& fs);
 
 }  // namespace tarvex

@@ -141,8 +141,8 @@ std::array<std::uint8_t, BITMAP_HEADER_SIZE> bitmap_header(int width, int height
   return h;
 }
 
-int write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs, bool small_frame,
-                      const GreyMap& map) {
+BitmapWrite write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs,
+                              bool small_frame, const GreyMap& map) {
   const int side_w = small_frame ? SMALL_FRAME_SIDE : FRAME_WIDTH;
   const int side_h = small_frame ? SMALL_FRAME_SIDE : FRAME_HEIGHT;
   const int size = MONO_BITMAP_PIXELS_OFFSET + side_w * side_h;
@@ -155,24 +155,25 @@ int write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs, b
     e[3] = 0;
   }
   AtomicFile out;
-  if (!out.open(path)) return 1;
-  if (!out.write(head.data(), head.size())) return 2;
+  if (!out.open(path)) return BitmapWrite::NotCreated;
+  if (!out.write(head.data(), head.size())) return BitmapWrite::HeaderNotWritten;
   if (!out.write_rows_bottom_up(fs.DisplayBytes.data(), static_cast<std::size_t>(side_w),
                                 static_cast<std::size_t>(side_h)))
-    return 3;
-  if (!out.commit(false)) return 3;
-  return 0;
+    return BitmapWrite::PixelsNotWritten;
+  if (!out.commit(false)) return BitmapWrite::PixelsNotWritten;
+  return BitmapWrite::Ok;
 }
 
-int write_colour_bitmap(const std::filesystem::path& path, const FrameStore& fs) {
+BitmapWrite write_colour_bitmap(const std::filesystem::path& path, const FrameStore& fs) {
   const auto h =
       bitmap_header(FRAME_WIDTH, FRAME_HEIGHT, 24, BITMAP_HEADER_SIZE, COLOUR_BITMAP_FILE_SIZE);
   AtomicFile out;
-  if (!out.open(path)) return 1;
-  if (!out.write(h.data(), h.size())) return 2;
-  if (!out.write_rows_bottom_up(fs.RgbBitmap.data(), 3 * FRAME_WIDTH, FRAME_HEIGHT)) return 3;
-  if (!out.commit(false)) return 3;
-  return 0;
+  if (!out.open(path)) return BitmapWrite::NotCreated;
+  if (!out.write(h.data(), h.size())) return BitmapWrite::HeaderNotWritten;
+  if (!out.write_rows_bottom_up(fs.RgbBitmap.data(), 3 * FRAME_WIDTH, FRAME_HEIGHT))
+    return BitmapWrite::PixelsNotWritten;
+  if (!out.commit(false)) return BitmapWrite::PixelsNotWritten;
+  return BitmapWrite::Ok;
 }
 
 }  // namespace tarvex

@@ -55,11 +55,14 @@ int background_level(const std::array<std::uint16_t, HISTOGRAM_BINS>& histogram)
 // grey display byte in all three channels. Rows [first_row, end_row).
 void fill_rgb_rows_plain(FrameStore& fs, char colour_view, int first_row, int end_row);
 
-// Bitmap file images. Results: 0 written, 1 file not created, 2 header not
-// written, 3 pixels not written. The target is replaced only when complete.
-int write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs, bool small_frame,
-                      const GreyMap& map);
-int write_colour_bitmap(const std::filesystem::path& path, const FrameStore& fs);
+// How the writing of a bitmap file ended. The target is replaced only when
+// complete.
+enum class BitmapWrite { Ok, NotCreated, HeaderNotWritten, PixelsNotWritten };
+
+// Bitmap file images.
+BitmapWrite write_mono_bitmap(const std::filesystem::path& path, const FrameStore& fs,
+                              bool small_frame, const GreyMap& map);
+BitmapWrite write_colour_bitmap(const std::filesystem::path& path, const FrameStore& fs);
 
 // The 54-byte file and info headers of a bitmap.
 std::array<std::uint8_t, BITMAP_HEADER_SIZE> bitmap_header(int width, int height, int bits,

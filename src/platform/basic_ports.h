@@ -110,11 +110,16 @@ class RecordingProgress : public Progress {
   }
   void set_position(int p) override { positions.push_back(p); }
   void close() override { is_open = false; }
-  void busy_cursor(bool on) override { busy = on; }
+  void busy_cursor(bool on) override {
+    busy = on;
+    busy_depth += on ? 1 : -1;
+  }
   std::vector<std::string> captions;
   std::vector<int> positions;
   bool is_open = false;
   bool busy = false;
+  // Ons less offs: the Qt cursor is a stack, so every command must leave 0.
+  int busy_depth = 0;
 };
 
 class RecordingLauncher : public Launcher {

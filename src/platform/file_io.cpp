@@ -7,11 +7,34 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 namespace tarvex {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The process's file mode creation mask, read without changing it (the
+// status file of the process shows it); where that file has no such line,
+// it is set and put back at once.
+mode_t current_umask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
 
 AtomicFile::~AtomicFile() {
   discard();
@@ -23,7 +46,14 @@ bool AtomicFile::open(const fs::path& target) {
   temp_ = target;
   temp_ += ".tvxtmp" + std::to_string(::getpid());
   fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  return fd_ >= 0;
+  if (fd_ < 0) return false;
+  // The temporary file becomes the target, so it gets the target's mode now:
+  // that of the file it replaces, or for a new file the permissions of any
+  // new file, 0666 less the umask (0644 normally).
+  struct stat existing {};
+  const bool replaces = ::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  ::fchmod(fd_, replaces ? (existing.st_mode & 0777) : (0666 & ~current_umask()));
+  return true;
 }
 
 bool AtomicFile::write(const void* data, std::size_t n) {

@@ -19,7 +19,8 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile();  // discards the temporary file unless committed
 
-  // Creates the temporary file (owner read and write). False when it cannot.
+  // Creates the temporary file: with the mode of the target when it exists,
+  // else 0666 less the umask. False when it cannot.
   bool open(const std::filesystem::path& target);
   // Writes all n bytes; false on a short write.
   bool write(const void* data, std::size_t n);

@@ -12,10 +12,12 @@ std::vector<PlotLine> histogram_plot(const std::array<std::uint16_t, HISTOGRAM_B
   lines.push_back({5, 5, 5, 213, PLOT_BLUE});
   lines.push_back({5, 213, 263, 213, PLOT_BLUE});
   const bool dialog = style == PlotStyle::StretchDialog;
+  // Ticks every 32 pixels; those at x = 72 and 200 are longer and the one at
+  // x = 136 longer still. The Normal Stretch dialog draws all of them shorter.
   for (int x = 40; x <= 264; x += 32) {
     int end = dialog ? 215 : 217;
-    if (x == 72 || x == 200) end = 220;
-    if (x == 136) end = dialog ? 218 : 224;
+    if (x == 72 || x == 200) end = dialog ? 218 : 220;
+    if (x == 136) end = dialog ? 220 : 224;
     lines.push_back({x, 213, x, end, PLOT_BLUE});
   }
   for (int i = 0; i < 256; ++i) {

@@ -5,13 +5,13 @@
 #include <functional>
 
 #include "files/settings.h"
-#include "test_support.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
 using testing::read_bytes;
-using testing::TestApp;
+using testing::TestContext;
 using testing::write_bytes;
 
 TEST(FitsDetailsModel, ShowsEveryFieldAndStoresOnlyOnContinue) {
@@ -141,7 +141,7 @@ struct ScriptedDialogs : FitsDialogs {
 };
 
 TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
-  TestApp t;
+  TestContext t;
   ScriptedDialogs d;
   const std::time_t now = 1710018300;  // 2024-03-09 21:05 UT
   t->settings.ut_offset_hours = 0;
@@ -183,7 +183,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
 }
 
 TEST(FitsCommands, QuickSaveNumbersTheSeriesAndReportsFailures) {
-  TestApp t;
+  TestContext t;
   std::filesystem::path written;
   EXPECT_EQ(quick_save_fits_command(*t, 1710018300, 0, &written), 0);
   EXPECT_EQ(written.filename(), "IMG1.FIT");
@@ -199,7 +199,7 @@ TEST(FitsCommands, QuickSaveNumbersTheSeriesAndReportsFailures) {
 }
 
 TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
-  TestApp t;
+  TestContext t;
   ScriptedDialogs d;
   // First use: the settings folder is made along with the file.
   d.details = [](FitsDetailsModel& m) {
@@ -210,7 +210,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
   EXPECT_EQ(edit_autosave_fits_text_command(*t, d), 0);
   Settings s;
   FitsText f;
-  ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), 0);
+  ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), SettingsLoad::Read);
   EXPECT_EQ(f.fits_observer, "A. Observer");
   EXPECT_EQ(s.ut_offset_hours, -1);
 
@@ -227,7 +227,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
     return false;
   };
   EXPECT_EQ(edit_autosave_fits_text_command(*t, d), 0);
-  ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), 0);
+  ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), SettingsLoad::Read);
   EXPECT_EQ(f.fits_observer, "A. Observer");
 
   // The file cannot be written: message 28.
@@ -239,7 +239,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
 }
 
 TEST(FitsCommands, ShowDetailsKeepsEditsInMemoryOnly) {
-  TestApp t;
+  TestContext t;
   ScriptedDialogs d;
   d.details = [](FitsDetailsModel& m) {
     m.set_text(FitsField::Filter, "Ha");

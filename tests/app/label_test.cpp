@@ -5,7 +5,7 @@
 #include "app/label_font.h"
 #include "image/label_band.h"
 #include "image/mirror.h"
-#include "test_app.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
@@ -90,7 +90,7 @@ TEST(Label, UnknownCharactersLeaveTheirCellBlack) {
 }
 
 TEST(Label, AutoDateCentringOnTheFrame) {
-  testing::FolderTestApp t;
+  testing::TestContext t;
   const std::tm now = fixed_time();
   ASSERT_EQ(label_image(*t, "ORION", LabelDate::Auto, now), 0);
   // (64 - 5 - 24) / 2 = 17 blanks: the 'O' is in cell 17, its leftmost ink in column 1.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/basic_ports.h"
 #include "test_support.h"
 
 namespace tarvex {
@@ -105,17 +106,17 @@ TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   EXPECT_EQ(model.save_changes(), 0);
   Settings back;
   FitsText fb;
-  EXPECT_EQ(load_settings(dir / "autosave" / "Tarvex.ini", back, fb, messages), 0);
+  EXPECT_EQ(load_settings(dir / "autosave" / "Tarvex.ini", back, fb, messages), SettingsLoad::Read);
   EXPECT_EQ(back.background_colour, 'g');
   EXPECT_EQ(back.ra_backlash, 20);
   EXPECT_TRUE(messages.shown.empty());
 
   std::filesystem::remove(dir / "autosave" / "Tarvex.ini");
-  EXPECT_EQ(model.open(), 2);
+  EXPECT_EQ(model.open(), 20);
   EXPECT_EQ(messages.codes().back(), 20u);
   std::filesystem::remove_all(dir / "autosave");
   testing::write_bytes(dir / "autosave", {0});  // a file where the folder should be
-  EXPECT_EQ(model.save_changes(), 3);
+  EXPECT_EQ(model.save_changes(), 21);
   EXPECT_EQ(messages.codes().back(), 21u);
 }
 

@@ -6,7 +6,7 @@
 #include "app/file_dialogs.h"
 #include "app/label.h"
 #include "image/mirror.h"
-#include "test_app.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
@@ -30,7 +30,7 @@ TEST(Mirror, ReversesRowsAndTwiceRestores) {
 }
 
 TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
-  testing::FolderTestApp t;
+  testing::TestContext t;
   FrameStore& fs = t->store();
   fill_pattern(fs.CurrentFrame, 3);
   fill_pattern(fs.RedPlane, 10);
@@ -55,7 +55,7 @@ TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
 }
 
 TEST(ViewCommands, MaxStretchSwitchRedisplaysOnlyOnChange) {
-  testing::FolderTestApp t;
+  testing::TestContext t;
   EXPECT_FALSE(set_max_stretch_all(*t, false));
   EXPECT_EQ(t.display.reloads, 0);
   EXPECT_TRUE(set_max_stretch_all(*t, true));
@@ -127,7 +127,7 @@ TEST(FileDialogs, FiltersTranslateCaseBlind) {
 }
 
 TEST(ExportCommands, PrintStartsThePrintProgramWithTheFullFrameBitmap) {
-  testing::FolderTestApp t;
+  testing::TestContext t;
   t->display.SmallFrameMode = true;
   print_command(*t);
   print_setup_command(*t);
@@ -140,8 +140,8 @@ TEST(ExportCommands, PrintStartsThePrintProgramWithTheFullFrameBitmap) {
 }
 
 TEST(ExportCommands, TiffFailureReportsMessage29) {
-  testing::FolderTestApp t;
-  EXPECT_EQ(save_tiff_command(*t, t.folder.path() / "no-such-folder" / "x.tif"), 29);
+  testing::TestContext t;
+  EXPECT_EQ(save_tiff_command(*t, t.dir.path() / "no-such-folder" / "x.tif"), 29);
   ASSERT_EQ(t.messages.codes(), std::vector<unsigned>{29});
 }
 

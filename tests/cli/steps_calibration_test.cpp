@@ -17,8 +17,7 @@ struct CalibrationSteps : testing::CliFixture {
   std::string write_frame(const std::string& name, const Frame& frame) {
     auto fs = std::make_unique<FrameStore>();
     fs->CurrentFrame = frame;
-    RecordingMessages m;
-    EXPECT_EQ(save_raw(dir / name, *fs, m), 0);
+    EXPECT_EQ(save_raw(dir / name, *fs), RawSave::Ok);
     return (dir / name).string();
   }
   // Reads back the frame of a KR File written by --save-raw.

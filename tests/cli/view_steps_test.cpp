@@ -4,8 +4,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "../app/test_app.h"
 #include "cli/cli.h"
+#include "test_support.h"
 
 namespace tarvex {
 namespace {
@@ -23,7 +23,7 @@ int run_cli(std::vector<std::string> args, std::string* err_text = nullptr) {
 }
 
 TEST(CliViewSteps, LabelWithFixedClockIsRepeatableAndMirrorKeepsIt) {
-  testing::TempFolder dir;
+  testing::TempDir dir;
   const std::string root = (dir.path() / "data").string();
   auto run = [&](const std::string& out) {
     return run_cli({"--data-root", root, "--now", "2024-03-05 21:07:09", "process", "ramp", "--do",
@@ -49,7 +49,7 @@ TEST(CliViewSteps, LabelWithFixedClockIsRepeatableAndMirrorKeepsIt) {
 }
 
 TEST(CliViewSteps, UsageErrors) {
-  testing::TempFolder dir;
+  testing::TempDir dir;
   const std::string root = (dir.path() / "data").string();
   std::string err;
   EXPECT_EQ(run_cli({"--data-root", root, "--now", "yesterday", "process", "ramp"}, &err), 2);

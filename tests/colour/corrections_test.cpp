@@ -1,21 +1,20 @@
-#include "app/colour/correction_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "app/colour/colour_dialogs.h"
+#include "app/colour/correction_commands.h"
 #include "colour/colour_display.h"
 #include "colour_reference.h"
-#include "processing/processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 constexpr int W = FRAME_WIDTH;
 
-class ColourTest : public ProcessingTest {
+class ColourTest : public ContextTest {
  protected:
   void fill_planes(std::uint16_t r, std::uint16_t g, std::uint16_t b) {
     std::fill_n(fs().RedPlane.begin(), FRAME_SAMPLES, r);

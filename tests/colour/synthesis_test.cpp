@@ -1,5 +1,3 @@
-#include "app/colour/synthesis_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,17 +5,18 @@
 #include <random>
 #include <utility>
 
+#include "app/colour/synthesis_commands.h"
 #include "colour/median25.h"
 #include "colour_reference.h"
-#include "processing/processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 constexpr int W = FRAME_WIDTH;
 
-class SynthesisTest : public ProcessingTest {
+class SynthesisTest : public ContextTest {
  protected:
   std::uint16_t& raw(int r, int c) { return fs().CurrentFrame[r * W + c]; }
   int red(int r, int c) { return fs().RedPlane[r * W + c]; }
@@ -311,6 +310,23 @@ TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
   load_settings(app_.paths.settings_file(), reread, fits, messages_);
   EXPECT_TRUE(reread.ir_filter);
   EXPECT_EQ(progress_.captions.front(), "COLOUR CALCULATION IN PROGRESS");
+}
+
+// Every step of a conversion (stretch, filters, anti-alias) nests its busy
+// cursor in the conversion's: the cursor stack ends where it started.
+TEST_F(SynthesisTest, ConversionWithEveryStepLeavesTheBusyCursorBalanced) {
+  SynthesisOptions o;
+  o.anti_alias = true;
+  o.stretch = AutoStretch::Weak;
+  o.remove_background = true;
+  o.high_pass = true;
+  o.unsharp = true;
+  synthesize_colour(app_, o);
+  EXPECT_EQ(progress_.busy_depth, 0);
+  EXPECT_FALSE(progress_.busy);
+  EXPECT_FALSE(app_.busy);
+  EXPECT_TRUE(anti_alias_command(app_));
+  EXPECT_EQ(progress_.busy_depth, 0);
 }
 
 TEST_F(SynthesisTest, LightPollutionSubtractsTheExcessBackground) {

@@ -123,7 +123,7 @@ TEST(FitsIndependentReader, AstropyReadsOurMonochromeFiles) {
     f.fits_unsigned = unsigned_format;
     fs->IsBinned = unsigned_format ? 1 : 0;
     const auto path = dir / (unsigned_format ? "binned.fit" : "normal.fit");
-    ASSERT_EQ(save_fits(path, false, *fs, f, history), 0);
+    ASSERT_EQ(save_fits(path, false, *fs, f, history), FileSave::Ok);
 
     const AstropyResult r = read_with_astropy(python, dir, path);
     ASSERT_TRUE(r.ran);

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <random>
 
+#include "app/file_commands.h"
 #include "files/settings.h"
-#include "test_support.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
@@ -16,7 +17,7 @@ using testing::append_text;
 using testing::fill_frame;
 using testing::pattern;
 using testing::read_bytes;
-using testing::TestApp;
+using testing::TestContext;
 using testing::write_bytes;
 
 // A card built by hand: the text, blank-padded to 80 bytes.
@@ -43,7 +44,7 @@ std::vector<std::uint8_t> frame_be(int salt, bool unsigned_format) {
 }
 
 struct Fits : ::testing::Test {
-  TestApp t;
+  TestContext t;
   FrameStore& fs() { return t->store(); }
   LoadTarget target() {
     return LoadTarget{fs(), t->fits, t->history, t->current_file_name,
@@ -111,7 +112,7 @@ TEST_F(Fits, MonochromeFileIsHeaderAndSignedBigEndianFrame) {
   fs().CurrentFrame[0] = 0;
   fs().CurrentFrame[1] = 65535;
   const auto path = t.dir / "m42.fit";
-  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), FileSave::Ok);
 
   const auto bytes = read_bytes(path);
   ASSERT_EQ(bytes.size(), FITS_NORMAL_MONO);
@@ -134,7 +135,7 @@ TEST_F(Fits, UnsignedBinnedFileEndsWithBlanks) {
   fs().CurrentFrame[0] = 0;
   fs().CurrentFrame[1] = 65535;
   const auto path = t.dir / "binned.fit";
-  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), FileSave::Ok);
 
   const auto bytes = read_bytes(path);
   ASSERT_EQ(bytes.size(), FITS_BINNED_MONO);
@@ -158,7 +159,7 @@ TEST_F(Fits, ColourFileCarriesPlanesAndRoundTrips) {
   fs().IsColour = 1;
   fs().IsBinned = 1;  // a binned colour image has the colour length, no trailer
   const auto path = t.dir / "colour.fit";
-  ASSERT_EQ(save_fits(path, true, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(path, true, fs(), t->fits, t->history), FileSave::Ok);
   const auto bytes = read_bytes(path);
   ASSERT_EQ(bytes.size(), FITS_COLOUR_16BIT);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5760), m42_header(true, true, false));
@@ -171,7 +172,7 @@ TEST_F(Fits, ColourFileCarriesPlanesAndRoundTrips) {
 
   init_frame_store(fs());
   fs().IsColour = 0;
-  ASSERT_EQ(load_raw(path, target(), t.messages), 0);
+  ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_EQ(fs().IsColour, 1);
   EXPECT_EQ(fs().IsBinned, 1);  // from FILETYPE
   EXPECT_EQ(fs().HasBytePlanes, 0);
@@ -195,13 +196,13 @@ TEST_F(Fits, RoundTripKeepsTextRecordHistoryAndEncoding) {
   const ProcessingHistory written_history = t->history;
   const FitsText written = t->fits;
   const auto path = t.dir / "round.fit";
-  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), FileSave::Ok);
 
   init_frame_store(fs());
   t->fits = FitsText{};
   t->history.clear();
   fs().IsBinned = 1;
-  ASSERT_EQ(load_raw(path, target(), t.messages), 0);
+  ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_TRUE(t.messages.shown.empty());
   for (int i = 0; i < HISTORY_LINES; ++i) EXPECT_EQ(t->history.line(i), written_history.line(i));
   const FitsText& f = t->fits;
@@ -229,9 +230,9 @@ TEST_F(Fits, RoundTripKeepsTextRecordHistoryAndEncoding) {
 
   // Signed files set the offset back.
   t->fits.fits_unsigned = false;
-  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), FileSave::Ok);
   t->fits.fits_unsigned = true;
-  ASSERT_EQ(load_raw(path, target(), t.messages), 0);
+  ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_FALSE(t->fits.fits_unsigned);
   EXPECT_EQ(fs().CurrentFrame[12345], pattern(12345, 5));
 }
@@ -248,7 +249,7 @@ TEST_F(Fits, OlderColourFilesWithBytePlanesAreWidened) {
   ASSERT_EQ(file.size(), FITS_COLOUR_8BIT);
   const auto path = t.dir / "old.fit";
   write_bytes(path, file);
-  ASSERT_EQ(load_raw(path, target(), t.messages), 0);
+  ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_EQ(fs().IsColour, 1);
   EXPECT_EQ(fs().HasBytePlanes, 1);
   EXPECT_EQ(fs().CurrentFrame[300], pattern(300, 6));
@@ -261,7 +262,7 @@ TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   describe_m42();
   fill_frame(fs().CurrentFrame, 1);
   const auto good = t.dir / "good.fit";
-  ASSERT_EQ(save_fits(good, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(good, false, fs(), t->fits, t->history), FileSave::Ok);
   const auto original = read_bytes(good);
 
   fill_frame(fs().CurrentFrame, 9);
@@ -281,7 +282,8 @@ TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   const auto path = t.dir / "foreign.fit";
   auto refused = [&](std::vector<std::uint8_t> bytes, const std::string& what) {
     write_bytes(path, bytes);
-    EXPECT_EQ(load_raw(path, target(), t.messages), 14) << what;
+    EXPECT_EQ(load_raw(path, target()), RawLoad::FitsForeign) << what;
+    EXPECT_EQ(open_image(*t, path), 14) << what;
     EXPECT_EQ(t.messages.codes().back(), 14u) << what;
     expect_intact(what);
   };
@@ -307,13 +309,16 @@ TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   refused(std::vector<std::uint8_t>(FITS_NORMAL_MONO, 'Z'), "garbage");
   refused(std::vector<std::uint8_t>(FITS_NORMAL_MONO, 0), "zeros");
 
-  // A file that is not as long as its layout cannot be read: result 1.
+  // A file that is not as long as its layout cannot be read.
   write_bytes(path, std::vector<std::uint8_t>(original.begin(), original.begin() + 6000));
-  EXPECT_EQ(load_fits(path, false, fs(), t->fits, t->history), 1);
-  EXPECT_EQ(load_fits(t.dir / "missing.fit", false, fs(), t->fits, t->history), 1);
+  EXPECT_EQ(load_fits(path, false, fs(), t->fits, t->history), FitsLoad::Unreadable);
+  EXPECT_EQ(load_fits(t.dir / "missing.fit", false, fs(), t->fits, t->history),
+            FitsLoad::Unreadable);
   write_bytes(path, original);
-  EXPECT_EQ(load_fits(path, true, fs(), t->fits, t->history), 1);  // not the 8-bit layout
-  EXPECT_EQ(load_fits_second(t.dir / "missing.fit", SecondPurpose::Other, fs()), 1);
+  // Not the 8-bit layout.
+  EXPECT_EQ(load_fits(path, true, fs(), t->fits, t->history), FitsLoad::Unreadable);
+  EXPECT_EQ(load_fits_second(t.dir / "missing.fit", SecondPurpose::Other, fs()),
+            SecondLoad::FitsUnreadable);
   expect_intact("short reads");
 }
 
@@ -322,7 +327,7 @@ TEST_F(Fits, RandomlyCorruptedHeadersAreSafe) {
   describe_m42();
   fill_frame(fs().CurrentFrame, 1);
   const auto good = t.dir / "good.fit";
-  ASSERT_EQ(save_fits(good, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(good, false, fs(), t->fits, t->history), FileSave::Ok);
   const auto original = read_bytes(good);
   std::mt19937 rng(20240309);
   const auto path = t.dir / "corrupt.fit";
@@ -335,15 +340,19 @@ TEST_F(Fits, RandomlyCorruptedHeadersAreSafe) {
     }
     write_bytes(path, bytes);
     fill_frame(fs().CurrentFrame, 9);
-    const int r = load_raw(path, target(), t.messages);
-    ASSERT_TRUE(r == 0 || r == 13 || r == 14) << r;
-    if (r != 0) {
+    const RawLoad r = load_raw(path, target());
+    ASSERT_TRUE(r == RawLoad::Ok || r == RawLoad::FitsUnreadable || r == RawLoad::FitsForeign)
+        << static_cast<int>(r);
+    if (r != RawLoad::Ok) {
       ASSERT_EQ(fs().CurrentFrame[5], pattern(5, 9));
     } else {
       ASSERT_EQ(fs().CurrentFrame[5], pattern(5, 1));
     }
-    const int s = load_second(path, SecondPurpose::SubtractDark, fs(), t.messages);
-    ASSERT_TRUE(s == 0 || s == 1 || s == 2) << s;
+    const SecondLoad s = load_second(path, SecondPurpose::SubtractDark, fs());
+    ASSERT_TRUE(s == SecondLoad::Ok || s == SecondLoad::FitsUnreadable ||
+                s == SecondLoad::FitsForeign || s == SecondLoad::DarkBinnedImageNot ||
+                s == SecondLoad::ImageBinnedDarkNot)
+        << static_cast<int>(s);
   }
 }
 
@@ -352,33 +361,35 @@ TEST_F(Fits, SecondFrameChecksDarkFrameBinnedState) {
   fill_frame(fs().CurrentFrame, 3);
   fs().IsBinned = 1;
   const auto binned_dark = t.dir / "dark-binned.fit";
-  ASSERT_EQ(save_fits(binned_dark, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(binned_dark, false, fs(), t->fits, t->history), FileSave::Ok);
   fs().IsBinned = 0;
   t->fits.fits_unsigned = true;
   const auto normal_dark = t.dir / "dark-normal.fit";
-  ASSERT_EQ(save_fits(normal_dark, false, fs(), t->fits, t->history), 0);
+  ASSERT_EQ(save_fits(normal_dark, false, fs(), t->fits, t->history), FileSave::Ok);
   init_frame_store(fs());
 
   // Dark binned, image not: message 56.
   fs().IsBinned = 0;
-  EXPECT_EQ(load_second(binned_dark, SecondPurpose::SubtractDark, fs(), t.messages), 2);
+  EXPECT_EQ(load_second_frame(*t, binned_dark, SecondPurpose::SubtractDark), 56);
   EXPECT_EQ(t.messages.codes().back(), 56u);
   EXPECT_EQ(fs().SecondFrame[5], 0);  // untouched ramp row 0
   // Image binned, dark not: message 55.
   fs().IsBinned = 1;
-  EXPECT_EQ(load_second(normal_dark, SecondPurpose::SubtractDark, fs(), t.messages), 2);
+  EXPECT_EQ(load_second_frame(*t, normal_dark, SecondPurpose::SubtractDark), 55);
   EXPECT_EQ(t.messages.codes().back(), 55u);
-  EXPECT_EQ(load_fits_second(normal_dark, SecondPurpose::SubtractDark, fs()), 14);
+  EXPECT_EQ(load_fits_second(normal_dark, SecondPurpose::SubtractDark, fs()),
+            SecondLoad::ImageBinnedDarkNot);
   fs().IsBinned = 0;
-  EXPECT_EQ(load_fits_second(binned_dark, SecondPurpose::SubtractDark, fs()), 13);
+  EXPECT_EQ(load_fits_second(binned_dark, SecondPurpose::SubtractDark, fs()),
+            SecondLoad::DarkBinnedImageNot);
 
   // Matching states and flat fields load, each with its own encoding; the
   // text record of the image is left alone.
   t->fits.fits_object = "kept";
-  EXPECT_EQ(load_second(normal_dark, SecondPurpose::SubtractDark, fs(), t.messages), 0);
+  EXPECT_EQ(load_second(normal_dark, SecondPurpose::SubtractDark, fs()), SecondLoad::Ok);
   EXPECT_EQ(fs().SecondFrame[777], pattern(777, 3));
   fs().SecondFrame[777] = 0;
-  EXPECT_EQ(load_second(binned_dark, SecondPurpose::FlatField, fs(), t.messages), 0);
+  EXPECT_EQ(load_second(binned_dark, SecondPurpose::FlatField, fs()), SecondLoad::Ok);
   EXPECT_EQ(fs().SecondFrame[777], pattern(777, 3));
   EXPECT_EQ(t->fits.fits_object, "kept");
   EXPECT_TRUE(t->fits.fits_unsigned);
@@ -389,8 +400,9 @@ TEST_F(Fits, FailedSaveKeepsThePreviousFile) {
   write_bytes(path, {1, 2, 3});
   const auto folder = t.dir / "taken.fit";
   std::filesystem::create_directory(folder);
-  EXPECT_EQ(save_fits(folder, false, fs(), t->fits, t->history), 1);
-  EXPECT_EQ(save_fits(t.dir / "none" / "x.fit", false, fs(), t->fits, t->history), 1);
+  EXPECT_EQ(save_fits(folder, false, fs(), t->fits, t->history), FileSave::Failed);
+  EXPECT_EQ(save_fits(t.dir / "none" / "x.fit", false, fs(), t->fits, t->history),
+            FileSave::Failed);
   EXPECT_EQ(read_bytes(path), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
@@ -440,7 +452,7 @@ TEST_F(Fits, AutosaveWritesTheNextNumberedFileAndPersistsTheNumber) {
   const std::time_t start = 1710018300;
   const AutosaveResult r =
       autosave_fits(AutosaveTarget{fs(), t->fits, t->history, t->settings, t->paths}, start, 15000);
-  ASSERT_EQ(r.result, 0);
+  ASSERT_EQ(r.result, AutosaveStatus::Saved);
   EXPECT_EQ(r.number, 1u);
   EXPECT_EQ(r.file, t->paths.autosave_dir("night1") / "IMG1.FIT");
   EXPECT_EQ(read_bytes(r.file).size(), FITS_NORMAL_MONO);
@@ -450,14 +462,15 @@ TEST_F(Fits, AutosaveWritesTheNextNumberedFileAndPersistsTheNumber) {
   // The settings file holds the new number.
   Settings reread;
   FitsText fits_reread;
-  ASSERT_EQ(load_settings(t->paths.settings_file(), reread, fits_reread, t.messages), 0);
+  ASSERT_EQ(load_settings(t->paths.settings_file(), reread, fits_reread, t.messages),
+            SettingsLoad::Read);
   EXPECT_EQ(reread.autosave_number, 1);
 
   // An existing file of the series is passed over, not overwritten.
   write_bytes(t->paths.autosave_dir("night1") / "IMG2.FIT", {7});
   const AutosaveResult r2 =
       autosave_fits(AutosaveTarget{fs(), t->fits, t->history, t->settings, t->paths}, start, 0);
-  EXPECT_EQ(r2.result, 0);
+  EXPECT_EQ(r2.result, AutosaveStatus::Saved);
   EXPECT_EQ(r2.number, 3u);
   EXPECT_EQ(read_bytes(t->paths.autosave_dir("night1") / "IMG2.FIT").size(), 1u);
   EXPECT_EQ(t->settings.autosave_number, 3);
@@ -471,7 +484,7 @@ TEST_F(Fits, AutosaveFailuresKeepTheNumber) {
   write_bytes(t->paths.autosave_root() / "blocked", {1});  // a file where the folder should be
   const AutosaveResult r =
       autosave_fits(AutosaveTarget{fs(), t->fits, t->history, t->settings, t->paths}, 0, 0);
-  EXPECT_EQ(r.result, 1);
+  EXPECT_EQ(r.result, AutosaveStatus::FileNotWritten);
   EXPECT_EQ(t->settings.autosave_number, 7);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/basic_ports.h"
 #include "test_support.h"
 
 namespace tarvex {
@@ -76,7 +77,7 @@ struct SettingsFile : ::testing::Test {
 };
 
 TEST_F(SettingsFile, FirstStartCreatesFolderAndDefaultFile) {
-  EXPECT_EQ(load_settings(file(), s, f, messages), 0);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Created);
   EXPECT_TRUE(messages.shown.empty());
   const auto bytes = read_bytes(file());
   EXPECT_EQ(bytes.size(), SETTINGS_FILE_SIZE);
@@ -84,7 +85,7 @@ TEST_F(SettingsFile, FirstStartCreatesFolderAndDefaultFile) {
   // And it loads back cleanly.
   Settings again;
   again.guide_mask_radius = 13;
-  EXPECT_EQ(load_settings(file(), again, f, messages), 0);
+  EXPECT_EQ(load_settings(file(), again, f, messages), SettingsLoad::Read);
   EXPECT_EQ(again.guide_mask_radius, 8);
   EXPECT_TRUE(messages.shown.empty());
 }
@@ -112,10 +113,10 @@ TEST_F(SettingsFile, EveryFieldRoundTrips) {
   f.fits_instrument = "Tarvex KR9C";
   f.fits_history = std::string(100, 'h');
   f.fits_comment = "Seeing 2 arcsec";
-  ASSERT_EQ(save_settings(file(), s, f), 0);
+  ASSERT_EQ(save_settings(file(), s, f), FileSave::Ok);
   Settings r;
   FitsText rf;
-  ASSERT_EQ(load_settings(file(), r, rf, messages), 0);
+  ASSERT_EQ(load_settings(file(), r, rf, messages), SettingsLoad::Read);
   EXPECT_EQ(settings_bytes(r, rf), settings_bytes(s, f));
   EXPECT_EQ(r.autosave_number, 1234);
   EXPECT_EQ(r.telescope_type, 'b');
@@ -149,7 +150,7 @@ TEST_F(SettingsFile, BadValueRewritesFromThatFieldOn) {
   bytes[kField51Offset] = 'y';  // a later field that must fall back to its default
   write_bytes(file(), bytes);
   s.beep_after_exposure = false;
-  EXPECT_EQ(load_settings(file(), s, f, messages), 0);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Rewritten);
   EXPECT_TRUE(messages.shown.empty());
   auto expected = default_file();
   expected[0] = 7;
@@ -166,7 +167,7 @@ TEST_F(SettingsFile, RangeRulesOnReading) {
   bytes[7] = 'x';                        // fast_par: neither y nor n
   write_bytes(file(), bytes);
   s.fast_par = true;
-  EXPECT_EQ(load_settings(file(), s, f, messages), 0);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Read);
   EXPECT_EQ(s.com_port, 5);
   EXPECT_EQ(s.saturation_factor, 3);
   EXPECT_TRUE(s.fast_par);  // kept
@@ -189,7 +190,7 @@ TEST_F(SettingsFile, RangeRulesOnReading) {
     b[c.offset] = c.value;
     write_bytes(file(), b);
     Settings fresh;
-    EXPECT_EQ(load_settings(file(), fresh, f, messages), 0) << c.offset;
+    EXPECT_EQ(load_settings(file(), fresh, f, messages), SettingsLoad::Rewritten) << c.offset;
     EXPECT_EQ(read_bytes(file()), default_file()) << c.offset;
   }
   // East/west pair with neither letter e or w.
@@ -198,13 +199,13 @@ TEST_F(SettingsFile, RangeRulesOnReading) {
   b[kField51Offset - 1] = 'y';
   write_bytes(file(), b);
   Settings fresh;
-  EXPECT_EQ(load_settings(file(), fresh, f, messages), 0);
+  EXPECT_EQ(load_settings(file(), fresh, f, messages), SettingsLoad::Rewritten);
   EXPECT_EQ(read_bytes(file()), default_file());
 }
 
 TEST_F(SettingsFile, ShortFilesAndMissingFile) {
   make_folder();
-  EXPECT_EQ(load_settings(file(), s, f, messages), 2);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Incomplete);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].caption, "");
   EXPECT_EQ(messages.shown[0].text, "Warning!\nNo INI file found, please set defaults...");
@@ -216,27 +217,28 @@ TEST_F(SettingsFile, ShortFilesAndMissingFile) {
   bytes[kField51Offset - 3] = 'n';
   bytes.resize(kField51Offset);
   write_bytes(file(), bytes);
-  EXPECT_EQ(load_settings(file(), s, f, messages), 2);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Incomplete);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(s.drive_directions[0], 's');
 
   // Ends inside field 2: the warning box comes first.
   write_bytes(file(), {5, 0, 1});
   s.autosave_number = 0;
-  EXPECT_EQ(load_settings(file(), s, f, messages), 2);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Incomplete);
   EXPECT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(s.autosave_number, 5);
   // Ends inside field 4 (line offset): no box.
   messages.shown.clear();
   write_bytes(file(), {5, 0, 1, 0, 'y'});
-  EXPECT_EQ(load_settings(file(), s, f, messages), 2);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Incomplete);
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SettingsFile, SaveFailureIsResult3) {
+TEST_F(SettingsFile, SaveFailureIsReportedAndCreationToo) {
   // The settings "folder" is a file: nothing can be created inside it.
   write_bytes(dir / "autosave", {1});
-  EXPECT_EQ(save_settings(file(), s, f), 3);
+  EXPECT_EQ(save_settings(file(), s, f), FileSave::Failed);
+  EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::NotSaved);
 }
 
 TEST(SettingsCards, CardTextStopsAtTheQuote) {

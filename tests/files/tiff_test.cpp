@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/test_app.h"
+#include "test_support.h"
 
 namespace tarvex {
 namespace {
@@ -80,13 +80,13 @@ Bytes expected_header(bool colour) {
 }
 
 TEST(Tiff, MonoFileByteForByte) {
-  testing::TempFolder dir;
+  testing::TempDir dir;
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
   fs->CurrentFrame[0] = 0xAB12;                  // top-left
   fs->CurrentFrame[FRAME_SAMPLES - 1] = 0x3400;  // bottom-right
   const auto path = dir.path() / "m42.tif";
-  ASSERT_EQ(save_tiff(path, *fs), 0);
+  ASSERT_EQ(save_tiff(path, *fs), FileSave::Ok);
   const Bytes got = read_all(path);
   ASSERT_EQ(got.size(), 246u + 436160u);
   const Bytes head = expected_header(false);
@@ -99,7 +99,7 @@ TEST(Tiff, MonoFileByteForByte) {
 }
 
 TEST(Tiff, ColourFileByteForByte) {
-  testing::TempFolder dir;
+  testing::TempDir dir;
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
   fs->IsColour = 1;
@@ -109,7 +109,7 @@ TEST(Tiff, ColourFileByteForByte) {
     fs->RgbBitmap[3 * i + 2] = static_cast<std::uint8_t>(i / FRAME_WIDTH);  // red: row
   }
   const auto path = dir.path() / "m42c.tif";
-  ASSERT_EQ(save_tiff(path, *fs), 0);
+  ASSERT_EQ(save_tiff(path, *fs), FileSave::Ok);
   const Bytes got = read_all(path);
   ASSERT_EQ(got.size(), 306u + 1308480u + 6u);
   const Bytes head = expected_header(true);
@@ -140,11 +140,11 @@ TEST(Tiff, IndependentReaderAcceptsBothKinds) {
   if (std::system("command -v tiffinfo >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "tiffinfo (Debian package libtiff-tools) is not installed";
   }
-  testing::TempFolder dir;
+  testing::TempDir dir;
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
   const auto mono = dir.path() / "mono.tif";
-  ASSERT_EQ(save_tiff(mono, *fs), 0);
+  ASSERT_EQ(save_tiff(mono, *fs), FileSave::Ok);
   std::string info = run_tool("tiffinfo -c " + mono.string() + " 2>&1");
   EXPECT_NE(info.find("Image Width: 752 Image Length: 580"), std::string::npos) << info;
   EXPECT_NE(info.find("Bits/Sample: 8"), std::string::npos) << info;
@@ -158,7 +158,7 @@ TEST(Tiff, IndependentReaderAcceptsBothKinds) {
 
   fs->IsColour = 1;
   const auto colour = dir.path() / "colour.tif";
-  ASSERT_EQ(save_tiff(colour, *fs), 0);
+  ASSERT_EQ(save_tiff(colour, *fs), FileSave::Ok);
   info = run_tool("tiffinfo " + colour.string() + " 2>&1");
   EXPECT_NE(info.find("Samples/Pixel: 3"), std::string::npos) << info;
   EXPECT_NE(info.find("RGB color"), std::string::npos) << info;

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/tarvex.h"
-#include "test_support.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
 using testing::append_u16le;
 using testing::read_bytes;
-using testing::TestApp;
+using testing::TestContext;
 
 std::vector<std::uint8_t> header_bytes(unsigned size, unsigned offset, unsigned w, unsigned h,
                                        unsigned bits) {
@@ -96,14 +96,14 @@ TEST(DisplayHistogram, BackgroundLevelFromTheThreeFullestBins) {
 }
 
 TEST(DisplayBitmap, SmallFrameFileByteForByte) {
-  TestApp t;
+  TestContext t;
   FrameStore& fs = t->store();
   for (int i = 0; i < SMALL_FRAME_SAMPLES; ++i)
     fs.CurrentFrame[i] = static_cast<std::uint16_t>(i * 4);
   make_display_bytes(fs, true);
   DisplayState ds;
   const auto path = t.dir / "small.bmp";
-  ASSERT_EQ(write_mono_bitmap(path, fs, true, grey_mapping(ds, 0)), 0);
+  ASSERT_EQ(write_mono_bitmap(path, fs, true, grey_mapping(ds, 0)), BitmapWrite::Ok);
   auto expected = header_bytes(17462, 1078, 128, 128, 8);
   for (int i = 0; i < 256; ++i)
     expected.insert(expected.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
@@ -114,7 +114,7 @@ TEST(DisplayBitmap, SmallFrameFileByteForByte) {
 }
 
 TEST(DisplayBitmap, FullFrameMonoAndColourFiles) {
-  TestApp t;
+  TestContext t;
   FrameStore& fs = t->store();  // the start-up ramp
   fs.CurrentFrame[0] = 65535;   // top-left sample: white, in the last file row
   make_display_bytes(fs, false);
@@ -122,7 +122,7 @@ TEST(DisplayBitmap, FullFrameMonoAndColourFiles) {
   ds.max_stretch_all = true;
   ds.palette_bits = 12;
   const auto path = t.dir / "full.bmp";
-  ASSERT_EQ(write_mono_bitmap(path, fs, false, grey_mapping(ds, 0)), 0);
+  ASSERT_EQ(write_mono_bitmap(path, fs, false, grey_mapping(ds, 0)), BitmapWrite::Ok);
   const auto bytes = read_bytes(path);
   ASSERT_EQ(bytes.size(), 437238u);
   const auto header = header_bytes(437238, 1078, 752, 580, 8);
@@ -139,7 +139,7 @@ TEST(DisplayBitmap, FullFrameMonoAndColourFiles) {
     fs.RgbBitmap[3 * i + 1] = 2;
     fs.RgbBitmap[3 * i + 2] = static_cast<std::uint8_t>(i / 752);
   }
-  ASSERT_EQ(write_colour_bitmap(path, fs), 0);
+  ASSERT_EQ(write_colour_bitmap(path, fs), BitmapWrite::Ok);
   const auto colour = read_bytes(path);
   ASSERT_EQ(colour.size(), 54u + 1308480u);
   const auto ch = header_bytes(1308534, 54, 752, 580, 24);
@@ -177,7 +177,7 @@ TEST(DisplayBitmap, SinglePlaneView) {
 }
 
 TEST(RefreshDisplay, WritesTheBitmapAndTellsTheWindow) {
-  TestApp t;
+  TestContext t;
   ASSERT_EQ(refresh_display(*t), 0);  // the data root is made on demand
   EXPECT_EQ(t.display.title, "Tarvex - (Untitled)");
   EXPECT_EQ(t.display.reloads, 1);
@@ -202,7 +202,7 @@ TEST(RefreshDisplay, WritesTheBitmapAndTellsTheWindow) {
 }
 
 TEST(RefreshDisplay, UnwritableBitmapReportsMessage8AndKeepsThePicture) {
-  TestApp t;
+  TestContext t;
   std::filesystem::create_directories(t.dir / "data");
   std::filesystem::create_directories(t.dir / "data" / "tvximg.bmp" / "x");  // a folder in the way
   const int reloads = t.display.reloads;

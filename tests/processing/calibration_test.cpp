@@ -1,20 +1,19 @@
-#include "app/processing/calibration_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "platform/messages.h"
-#include "files/raw_file.h"
+#include "app/processing/calibration_commands.h"
 #include "app/processing/file_chooser.h"
 #include "app/processing/merge_commands.h"
-#include "test_support.h"
+#include "files/raw_file.h"
+#include "platform/messages.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::TestApp;
+using testing::TestContext;
 
 void fill_random(Frame& f, std::uint32_t seed, int lo = 0, int hi = 65535) {
   std::mt19937 rng(seed);
@@ -51,10 +50,10 @@ struct CalibrationTest : ::testing::Test {
     auto tmp = std::make_unique<FrameStore>();
     tmp->CurrentFrame = frame;
     const auto path = app.dir / name;
-    EXPECT_EQ(save_raw(path, *tmp, app.messages), 0);
+    EXPECT_EQ(save_raw(path, *tmp), RawSave::Ok);
     return path;
   }
-  TestApp app;
+  TestContext app;
 };
 
 TEST_F(CalibrationTest, DarkSubtractionSaturatesAndNeverWraps) {

@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "app/processing/processing_dialog_model.h"
 #include "cli/steps.h"
 #include "processing/histogram.h"
-#include "app/processing/processing_dialog_model.h"
-#include "processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 
 TEST(StretchDialog, StepsKeepBlackBelowWhite) {
   StretchDialogModel m;
@@ -99,7 +100,7 @@ TEST(ParameterDialogs, LimitsFieldsAndHelp) {
   EXPECT_EQ(m.radius_field(), "3");
 }
 
-TEST_F(ProcessingTest, CancelChangesNothingAndOkRuns) {
+TEST_F(ContextTest, CancelChangesNothingAndOkRuns) {
   fill_random(4);
   const Frame before = fs().CurrentFrame;
   const Frame undo = fs().UndoFrame;
@@ -135,16 +136,33 @@ TEST(HistogramPlot, BarsListingAndTicks) {
   const auto lines = histogram_plot(h, PlotStyle::HistogramWindow);
   ASSERT_EQ(lines.size(), 2u + 8u + 256u);
   EXPECT_EQ(lines[0], (PlotLine{5, 5, 5, 213, PLOT_BLUE}));
-  EXPECT_EQ(lines[2], (PlotLine{40, 213, 40, 217, PLOT_BLUE}));
-  EXPECT_EQ(lines[3], (PlotLine{72, 213, 72, 220, PLOT_BLUE}));
-  EXPECT_EQ(lines[5], (PlotLine{136, 213, 136, 224, PLOT_BLUE}));
+  EXPECT_EQ(lines[1], (PlotLine{5, 213, 263, 213, PLOT_BLUE}));
+  // The histogram window: ticks end at 217, at x = 72 and 200 at 220, at
+  // x = 136 at 224.
+  const std::vector<PlotLine> ticks(lines.begin() + 2, lines.begin() + 10);
+  EXPECT_EQ(ticks, (std::vector<PlotLine>{{40, 213, 40, 217, PLOT_BLUE},
+                                          {72, 213, 72, 220, PLOT_BLUE},
+                                          {104, 213, 104, 217, PLOT_BLUE},
+                                          {136, 213, 136, 224, PLOT_BLUE},
+                                          {168, 213, 168, 217, PLOT_BLUE},
+                                          {200, 213, 200, 220, PLOT_BLUE},
+                                          {232, 213, 232, 217, PLOT_BLUE},
+                                          {264, 213, 264, 217, PLOT_BLUE}}));
   EXPECT_EQ(lines[10 + 3], (PlotLine{11, 210, 11, 0, PLOT_RED}));
   EXPECT_EQ(lines[10 + 4], (PlotLine{12, 210, 12, 0, PLOT_GREY}));
   EXPECT_EQ(lines[10 + 5], (PlotLine{13, 210, 13, 207, PLOT_GREY}));
+  // The Normal Stretch dialog: short ticks end at 215, those at x = 72 and
+  // 200 at 218, the one at x = 136 at 220.
   const auto dialog = histogram_plot(h, PlotStyle::StretchDialog);
-  EXPECT_EQ(dialog[2].y2, 215);
-  EXPECT_EQ(dialog[5].y2, 218);
-  EXPECT_EQ(dialog[7].y2, 220);  // x = 200
+  const std::vector<PlotLine> dialog_ticks(dialog.begin() + 2, dialog.begin() + 10);
+  EXPECT_EQ(dialog_ticks, (std::vector<PlotLine>{{40, 213, 40, 215, PLOT_BLUE},
+                                                 {72, 213, 72, 218, PLOT_BLUE},
+                                                 {104, 213, 104, 215, PLOT_BLUE},
+                                                 {136, 213, 136, 220, PLOT_BLUE},
+                                                 {168, 213, 168, 215, PLOT_BLUE},
+                                                 {200, 213, 200, 218, PLOT_BLUE},
+                                                 {232, 213, 232, 215, PLOT_BLUE},
+                                                 {264, 213, 264, 215, PLOT_BLUE}}));
 
   const std::string listing = histogram_listing(h);
   EXPECT_EQ(listing.rfind("val   count\n003    1055\n100    5000\n", 0), 0u);
@@ -159,7 +177,7 @@ TEST(HistogramPlot, BarsListingAndTicks) {
   EXPECT_EQ(HistDialogModel::help().caption, "Morvale - Display Histogram");
 }
 
-TEST_F(ProcessingTest, CliStepsRefuseValuesOutsideTheDialogs) {
+TEST_F(ContextTest, CliStepsRefuseValuesOutsideTheDialogs) {
   const auto run = [&](const std::string& text) {
     std::string name, error;
     cli::StepKeys keys;

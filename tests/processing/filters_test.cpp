@@ -11,12 +11,12 @@
 #include "app/processing/filters_commands.h"
 #include "processing/filters_median.h"
 #include "processing/stretch.h"
-#include "processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 constexpr int W = FRAME_WIDTH;
 constexpr int H = FRAME_HEIGHT;
 
@@ -115,7 +115,7 @@ void gradient(FrameStore& fs) {
 
 }  // namespace reference
 
-class FiltersTest : public ProcessingTest {
+class FiltersTest : public ContextTest {
  protected:
   // Runs `fast` on the frame and `slow` on a copy and expects equal frames.
   template <typename Fast, typename Slow>

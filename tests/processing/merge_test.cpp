@@ -4,12 +4,12 @@
 
 #include "app/processing/merge_commands.h"
 #include "files/raw_file.h"
-#include "test_support.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::TestApp;
+using testing::TestContext;
 
 void fill_random(Frame& f, std::uint32_t seed, int lo = 0, int hi = 65535) {
   std::mt19937 rng(seed);
@@ -115,10 +115,10 @@ struct MergeFlowTest : ::testing::Test {
     tmp->GreenPlane.fill(2000);
     tmp->BluePlane.fill(3000);
     const auto path = app.dir / name;
-    EXPECT_EQ(save_raw(path, *tmp, app.messages), 0);
+    EXPECT_EQ(save_raw(path, *tmp), RawSave::Ok);
     return path;
   }
-  TestApp app;
+  TestContext app;
 };
 
 TEST_F(MergeFlowTest, RefusalsAndTheDialogStates) {

@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "app/processing/stretch_commands.h"
-#include "processing_fixture.h"
+#include "test_context.h"
 
 namespace tarvex {
 namespace {
 
-using testing::ProcessingTest;
+using testing::ContextTest;
 
 TEST(StretchTable, QuotedEntries) {
   auto t = std::make_unique<StretchLevels>();
@@ -59,7 +59,7 @@ TEST(StretchTable, RemoveBackgroundLevels) {
   EXPECT_EQ((*t)[32767], 32767);
 }
 
-TEST_F(ProcessingTest, ApplyStretchTableMatchesThePlainMapping) {
+TEST_F(ContextTest, ApplyStretchTableMatchesThePlainMapping) {
   // Every sample mapped through the table (lowest bit ignored), the undo copy
   // holding the original, and a labelled top band left alone.
   static StretchLevels table;
@@ -83,7 +83,7 @@ TEST_F(ProcessingTest, ApplyStretchTableMatchesThePlainMapping) {
   }
 }
 
-TEST_F(ProcessingTest, InvertIgnoresLowestBitAndKeepsUndo) {
+TEST_F(ContextTest, InvertIgnoresLowestBitAndKeepsUndo) {
   at(0, 20) = 0;
   at(1, 20) = 1;
   at(2, 20) = 65535;
@@ -109,7 +109,7 @@ TEST_F(ProcessingTest, InvertIgnoresLowestBitAndKeepsUndo) {
   EXPECT_EQ(display_.reloads, 1);
 }
 
-TEST_F(ProcessingTest, NormalStretchFullRangeAndDarkening) {
+TEST_F(ContextTest, NormalStretchFullRangeAndDarkening) {
   for (int x = 0; x < FRAME_WIDTH; ++x) at(x, 100) = static_cast<std::uint16_t>(65535 - x);
   at(0, 101) = 12345;
   EXPECT_TRUE(normal_stretch_command(app_, 0, 255));
@@ -134,7 +134,7 @@ TEST_F(ProcessingTest, NormalStretchFullRangeAndDarkening) {
   EXPECT_EQ(app_.history.count(), 3);
 }
 
-TEST_F(ProcessingTest, AntilogTopSamplesAndPowerOneDoesNothing) {
+TEST_F(ContextTest, AntilogTopSamplesAndPowerOneDoesNothing) {
   for (int s = 65524; s <= 65535; ++s) at(s - 65524, 50) = static_cast<std::uint16_t>(s);
   EXPECT_FALSE(power_stretch_command(app_, 1.0));
   EXPECT_EQ(app_.history.count(), 0);
@@ -152,7 +152,7 @@ TEST_F(ProcessingTest, AntilogTopSamplesAndPowerOneDoesNothing) {
   EXPECT_EQ(app_.history.line(4), "Non-Linear Stretch : power 25");
 }
 
-TEST_F(ProcessingTest, RemoveBackgroundNeedsLevelAboveTwo) {
+TEST_F(ContextTest, RemoveBackgroundNeedsLevelAboveTwo) {
   fill(20000);
   for (int level : {0, 2}) {
     fs().BackgroundLevel = level;
@@ -169,7 +169,7 @@ TEST_F(ProcessingTest, RemoveBackgroundNeedsLevelAboveTwo) {
   EXPECT_EQ(app_.history.line(0), "Background Removed : min 1");
 }
 
-TEST_F(ProcessingTest, LabelBandKeepsItsExactValues) {
+TEST_F(ContextTest, LabelBandKeepsItsExactValues) {
   add_label_band();
   const Frame before = fs().CurrentFrame;
   invert_command(app_);

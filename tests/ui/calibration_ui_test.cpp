@@ -62,15 +62,9 @@ void choose_file(const QString& path, QString* started_on = nullptr, QString* ti
 
 }  // namespace
 
-class CalibrationUiTest : public QObject {
+class CalibrationUiTest : public tarvex::ui::testing::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingMessages messages_;
-  std::unique_ptr<TTarvexWindow> window_;
-
-  TTarvexWindow& w() { return *window_; }
-  FrameStore& fs() { return w().app().store(); }
   QString file(const QString& name) const { return dir_->filePath(name); }
 
   // Writes the current image as a KR File.
@@ -85,15 +79,6 @@ class CalibrationUiTest : public QObject {
   MergeBox* merge_box() { return w().findChild<MergeBox*>(); }
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    messages_.shown.clear();
-    messages_.yes_answer = true;
-    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() { window_.reset(); }
-
   void chooserModesRememberTheFilter() {
     for (int id : {CM_SUBTRACT_DARK, CM_FLAT_FIELD, CM_MERGE, CM_SELECT_DARK, CM_DELETE,
                    CM_PICK_GUIDE_STAR}) {

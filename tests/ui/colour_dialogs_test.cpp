@@ -52,25 +52,10 @@ void make_raw_frame(FrameStore& fs) {
 
 }  // namespace
 
-class ColourDialogsTest : public QObject {
+class ColourDialogsTest : public tarvex::ui::testing::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingMessages messages_;
-  std::unique_ptr<TTarvexWindow> window_;
-  TTarvexWindow& w() { return *window_; }
-  Tarvex& a() { return window_->app(); }
-  FrameStore& fs() { return window_->app().store(); }
-
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    messages_.shown.clear();
-    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() { window_.reset(); }
-
   void synthesisDialogShowsTheStoredOptions() {
     SynthesisOptions stored;
     stored.anti_alias = true;

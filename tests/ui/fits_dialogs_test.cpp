@@ -37,23 +37,10 @@ QPushButton* push(QWidget* d, const QString& text) {
 
 }  // namespace
 
-class FitsDialogsTest : public QObject {
+class FitsDialogsTest : public tarvex::ui::testing::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingMessages messages_;
-  std::unique_ptr<TTarvexWindow> window_;
-  TTarvexWindow& w() { return *window_; }
-
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    messages_.shown.clear();
-    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() { window_.reset(); }
-
   void dialogShowsEveryFieldWithinItsLimits() {
     FitsText fits;
     fits.fits_object = "M42";
@@ -196,7 +183,7 @@ class FitsDialogsTest : public QObject {
     // The number persists in the settings file.
     Settings reread;
     FitsText fits;
-    QCOMPARE(load_settings(a.paths.settings_file(), reread, fits, messages_), 0);
+    QVERIFY(load_settings(a.paths.settings_file(), reread, fits, messages_) == SettingsLoad::Read);
     QCOMPARE(int(reread.autosave_number), 42);
   }
 
@@ -211,7 +198,7 @@ class FitsDialogsTest : public QObject {
     QVERIFY(driver.finished());
     Settings reread;
     FitsText fits;
-    QCOMPARE(load_settings(a.paths.settings_file(), reread, fits, messages_), 0);
+    QVERIFY(load_settings(a.paths.settings_file(), reread, fits, messages_) == SettingsLoad::Read);
     QCOMPARE(fits.fits_observer, std::string("J. Night"));
     QVERIFY(messages_.shown.empty());
   }

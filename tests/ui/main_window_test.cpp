@@ -1,17 +1,14 @@
 // The main window driven offscreen: start-up, enabling, Show Values, the
-// history, the Set Program Defaults and Stretch Palette dialogs, and the time
-// from opening a file to its picture being shown.
+// history, the Set Program Defaults and Stretch Palette dialogs.
 #include "ui/main_window.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <algorithm>
 #include <memory>
 
 #include "app/commands.h"
@@ -27,25 +24,10 @@
 using namespace tarvex;
 using namespace tarvex::ui;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public tarvex::ui::testing::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingMessages messages_;
-  RecordingLauncher launcher_;
-  std::unique_ptr<TTarvexWindow> window_;
-
-  TTarvexWindow& w() { return *window_; }
-
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    messages_.shown.clear();
-    window_ = tarvex::ui::testing::start_window(*dir_, messages_, &launcher_);
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() { window_.reset(); }
-
   void startUpShowsTheRampUntitled() {
     QCOMPARE(w().windowTitle(), QString("Tarvex - (Untitled)"));
     const QImage& img = w().picture()->image();
@@ -187,7 +169,8 @@ class MainWindowTest : public QObject {
     again.button("Save Changes")->click();
     Settings reread;
     FitsText fits;
-    QCOMPARE(load_settings(w().app().paths.settings_file(), reread, fits, messages_), 0);
+    QVERIFY(load_settings(w().app().paths.settings_file(), reread, fits, messages_) ==
+            SettingsLoad::Read);
     QCOMPARE(int(reread.com_port), 3);
     QCOMPARE(reread.background_colour, 'r');
   }
@@ -209,28 +192,6 @@ class MainWindowTest : public QObject {
     w().command(CM_PRINT);
     QCOMPARE(launcher_.launched.size(), size_t(1));
     QCOMPARE(launcher_.launched[0].second.at(0), std::string("PRINT"));
-  }
-
-  // Not asserted: the median time from File > Open to the picture painted,
-  // and of a repaint, printed for the record.
-  void openToShownTiming() {
-    const auto path = std::filesystem::path(dir_->path().toStdString()) / "~timing";
-    QCOMPARE(save_image(w().app(), path), 0);
-    std::vector<double> open_ms, paint_ms;
-    QElapsedTimer t;
-    for (int i = 0; i < 21; ++i) {
-      t.start();
-      w().open_file(QString::fromStdString(path.string()));
-      w().picture()->viewport()->repaint();
-      open_ms.push_back(t.nsecsElapsed() / 1e6);
-      t.start();
-      w().picture()->viewport()->repaint();
-      paint_ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(open_ms.begin(), open_ms.end());
-    std::sort(paint_ms.begin(), paint_ms.end());
-    qInfo("open-to-shown median %.2f ms, repaint median %.2f ms", open_ms[10], paint_ms[10]);
-    QCOMPARE(w().windowTitle(), QString("Tarvex - ~timing"));
   }
 };
 

@@ -59,14 +59,9 @@ void step(SpinArrows* spin, int times) {
 
 }  // namespace
 
-class ProcessingDialogsTest : public QObject {
+class ProcessingDialogsTest : public tarvex::ui::testing::WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingMessages messages_;
-  std::unique_ptr<TTarvexWindow> window_;
-
-  TTarvexWindow& w() { return *window_; }
   Frame& frame() { return w().app().store().CurrentFrame; }
   ProcessingHistory& history() { return w().app().history; }
   void fill(std::uint16_t value) { std::fill_n(frame().begin(), FRAME_SAMPLES, value); }
@@ -76,15 +71,6 @@ class ProcessingDialogsTest : public QObject {
   }
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    messages_.shown.clear();
-    window_ = tarvex::ui::testing::start_window(*dir_, messages_);
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    history().clear();
-  }
-  void cleanup() { window_.reset(); }
-
   void everyContrastFilterAndHistogramCommandIsEnabled() {
     for (int id : {CM_NORMAL_STRETCH,
                    CM_POWER_STRETCH,

@@ -1,8 +1,12 @@
-// A fresh main window for one Qt test: its own data folder and recording
-// message boxes (and launcher, when given), shown on screen.
+// The one fixture of the Qt tests: before each test function a fresh main
+// window with its own data folder, recording message boxes and a recording
+// launcher, shown on screen; after it the window is closed. A test class
+// derives from WindowTest and declares its test functions as private slots.
 #pragma once
 
+#include <QObject>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <memory>
 
 #include "platform/basic_ports.h"
@@ -10,16 +14,35 @@
 
 namespace tarvex::ui::testing {
 
-inline std::unique_ptr<TTarvexWindow> start_window(const QTemporaryDir& dir,
-                                                   RecordingMessages& messages,
-                                                   Launcher* launcher = nullptr) {
-  WindowOptions o;
-  o.data_root = dir.path().toStdString();
-  o.messages = &messages;
-  o.launcher = launcher;
-  auto window = std::make_unique<TTarvexWindow>(o);
-  window->show();
-  return window;
-}
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ protected:
+  TTarvexWindow& w() { return *window_; }
+  Tarvex& a() { return window_->app(); }
+  FrameStore& fs() { return window_->app().store(); }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  RecordingMessages messages_;
+  RecordingLauncher launcher_;
+  std::unique_ptr<TTarvexWindow> window_;
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    messages_.shown.clear();
+    messages_.yes_answer = true;
+    launcher_.launched.clear();
+    launcher_.result = true;
+    WindowOptions o;
+    o.data_root = dir_->path().toStdString();
+    o.messages = &messages_;
+    o.launcher = &launcher_;
+    window_ = std::make_unique<TTarvexWindow>(o);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() { window_.reset(); }
+};
 
 }  // namespace tarvex::ui::testing

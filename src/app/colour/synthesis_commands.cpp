@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/busy_scope.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/stretch_commands.h"
 #include "image/label_band.h"
@@ -56,12 +57,13 @@ int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
     show_message(app.ports.messages, 22);
     return 22;
   }
-  if (load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages) != 0) {
+  if (settings_load_failed(
+          load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
     show_message(app.ports.messages, 23);
   }
   if (dialog) {
     if (!dialog(app.settings)) return -1;
-    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != 0) {
+    if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
       show_message(app.ports.messages, 24);
     }
   }
@@ -73,41 +75,39 @@ void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
   FrameStore& fs = app.store();
   Progress& progress = app.ports.progress;
   EventPump& pump = app.ports.pump;
-  const bool was_busy = app.busy;
-  app.busy = true;
-  progress.busy_cursor(true);
-  progress.open("COLOUR CALCULATION IN PROGRESS");
-  const ColourDivisors divisors = colour_divisors(o.daylight, o.ir_filter);
-  const bool label_band = has_label_band(fs.CurrentFrame);
-  synthesize_mosaic(fs, divisors, {o.pixel_offset, o.line_offset}, [&](int row) {
-    progress.set_position(row_progress(row));
-    pump.pump();
-  });
-  repair_and_finish(fs, label_band, o.smoothing);
-  progress.close();
-  fs.IsColour = 1;
-  if (o.light_pollution) equalise_backgrounds(fs);
-  std::copy_n(fs.SecondFrame.begin(), FRAME_SAMPLES, fs.CurrentFrame.begin());
+  {
+    BusyScope busy(app);
+    progress.open("COLOUR CALCULATION IN PROGRESS");
+    const ColourDivisors divisors = colour_divisors(o.daylight, o.ir_filter);
+    const bool label_band = has_label_band(fs.CurrentFrame);
+    synthesize_mosaic(fs, divisors, {o.pixel_offset, o.line_offset}, [&](int row) {
+      progress.set_position(row_progress(row));
+      pump.pump();
+    });
+    repair_and_finish(fs, label_band, o.smoothing);
+    progress.close();
+    fs.IsColour = 1;
+    if (o.light_pollution) equalise_backgrounds(fs);
+    std::copy_n(fs.SecondFrame.begin(), FRAME_SAMPLES, fs.CurrentFrame.begin());
 
-  if (o.stretch != AutoStretch::None) {
-    const double power = o.stretch == AutoStretch::Weak     ? WEAK_STRETCH_POWER
-                         : o.stretch == AutoStretch::Strong ? STRONG_STRETCH_POWER
-                                                            : static_cast<double>(o.user_power);
-    fs.BackgroundLevel = synthesis_background_level(fs.CurrentFrame);
-    if (o.remove_background) {
-      // Remove Background applies its table, and it is applied once more.
-      if (remove_background(app, false)) stretch_table_command(app, false);
+    if (o.stretch != AutoStretch::None) {
+      const double power = o.stretch == AutoStretch::Weak     ? WEAK_STRETCH_POWER
+                           : o.stretch == AutoStretch::Strong ? STRONG_STRETCH_POWER
+                                                              : static_cast<double>(o.user_power);
+      fs.BackgroundLevel = synthesis_background_level(fs.CurrentFrame);
+      if (o.remove_background) {
+        // Remove Background applies its table, and it is applied once more.
+        if (remove_background(app, false)) stretch_table_command(app, false);
+      }
+      fill_auto_stretch_table(app.StretchTable, power);
+      app.history.add_history("Non-Linear Stretch : power " +
+                              std::to_string(static_cast<int>(power)));
+      stretch_table_command(app, false);
     }
-    fill_auto_stretch_table(app.StretchTable, power);
-    app.history.add_history("Non-Linear Stretch : power " +
-                            std::to_string(static_cast<int>(power)));
-    stretch_table_command(app, false);
+    if (o.high_pass) kernel_filter_command(app, KernelFilter::HighPassLow, false);
+    if (o.unsharp) unsharp_mask_command(app, o.unsharp_diameter, o.unsharp_power, false);
+    if (o.anti_alias) anti_alias_command(app, false);
   }
-  if (o.high_pass) kernel_filter_command(app, KernelFilter::HighPassLow, false);
-  if (o.unsharp) unsharp_mask_command(app, o.unsharp_diameter, o.unsharp_power, false);
-  if (o.anti_alias) anti_alias_command(app, false);
-  progress.busy_cursor(false);
-  app.busy = was_busy;
   refresh_display(app);
 }
 
@@ -118,19 +118,19 @@ bool anti_alias_command(Tarvex& app, bool as_command) {
     return false;
   }
   Progress& progress = app.ports.progress;
-  const bool was_busy = app.busy;
-  app.busy = true;
-  progress.busy_cursor(true);
-  progress.open("ANTI-ALIAS PROGRESS");
-  // From the menu the filter can be undone with Undo Last Colour Filter.
-  if (as_command) save_colour_planes(fs);
-  anti_alias_planes(fs, [&](int row) {
-    progress.set_position(row_progress(row));
-    app.ports.pump.pump();
-  });
-  progress.close();
-  progress.busy_cursor(as_command ? false : true);
-  app.busy = was_busy;
+  {
+    // As a synthesis step this nests inside the conversion's own busy scope,
+    // which keeps the busy cursor until the whole conversion is done.
+    BusyScope busy(app);
+    progress.open("ANTI-ALIAS PROGRESS");
+    // From the menu the filter can be undone with Undo Last Colour Filter.
+    if (as_command) save_colour_planes(fs);
+    anti_alias_planes(fs, [&](int row) {
+      progress.set_position(row_progress(row));
+      app.ports.pump.pump();
+    });
+    progress.close();
+  }
   if (as_command) refresh_display(app);
   return true;
 }

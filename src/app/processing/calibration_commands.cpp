@@ -1,6 +1,7 @@
 #include "app/processing/calibration_commands.h"
 
-#include "files/raw_file.h"
+#include "app/busy_scope.h"
+#include "app/file_commands.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -12,13 +13,11 @@ namespace {
 template <typename Operation>
 int run_calibration(Tarvex& app, const char* history_line, Operation operation) {
   FrameStore& fs = app.store();
-  app.ports.progress.busy_cursor(true);
+  BusyScope busy(app);
   save_undo(fs);
   operation(fs);
   app.history.add_history(history_line);
-  const int shown = refresh_display(app);
-  app.ports.progress.busy_cursor(false);
-  return shown;
+  return refresh_display(app);
 }
 
 // True (after saying so) when a merge keeps its base image in SecondFrame.
@@ -32,15 +31,14 @@ bool refused_during_merge(Tarvex& app) {
 
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
   if (refused_during_merge(app)) return 1;
-  const int loaded =
-      load_second(path, SecondPurpose::SubtractDark, app.store(), app.ports.messages);
+  const int loaded = load_second_frame(app, path, SecondPurpose::SubtractDark);
   if (loaded != 0) return loaded;
   return run_calibration(app, DARK_HISTORY, [](FrameStore& fs) { subtract_dark_frame(fs); });
 }
 
 int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
   if (refused_during_merge(app)) return 1;
-  const int loaded = load_second(path, SecondPurpose::FlatField, app.store(), app.ports.messages);
+  const int loaded = load_second_frame(app, path, SecondPurpose::FlatField);
   if (loaded != 0) return loaded;
   // A flat that is black where it is normalised would turn every divided
   // pixel to 0: refuse it and keep the image.

@@ -12,12 +12,14 @@
 namespace tarvex {
 
 // Merge > "Subtract Images (Dark Frame)" once a file is chosen. Returns 0, or
-// the loader's failure (the image is then unchanged).
+// the message code the refused file was reported with (the image is then
+// unchanged).
 int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
 
-// Merge > "Apply Flat Field" once a file is chosen. Returns 0, the loader's
-// failure, or 1 when the flat field is black where it is normalised (then
-// message 50 says so and the image is unchanged).
+// Merge > "Apply Flat Field" once a file is chosen. Returns 0, the message
+// code a refused file was reported with, or 1 when the flat field is black
+// where it is normalised (then message 50 says so and the image is
+// unchanged).
 int flat_field_command(Tarvex& app, const std::filesystem::path& path);
 
 // Dark subtraction and flat division read their frame into SecondFrame, where

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/busy_scope.h"
+
 namespace tarvex {
 
 namespace {
@@ -19,14 +21,12 @@ bool apply_and_record(Tarvex& app, bool redisplay, const std::string& history_li
 
 void stretch_table_command(Tarvex& app, bool redisplay) {
   Progress& progress = app.ports.progress;
-  const bool was_busy = app.busy;
-  app.busy = true;
-  progress.busy_cursor(true);
-  progress.open("CONTRAST STRETCH");
-  apply_stretch_table(app.store(), app.StretchTable, progress, app.ports.pump);
-  progress.close();
-  progress.busy_cursor(false);
-  app.busy = was_busy;
+  {
+    BusyScope busy(app);
+    progress.open("CONTRAST STRETCH");
+    apply_stretch_table(app.store(), app.StretchTable, progress, app.ports.pump);
+    progress.close();
+  }
   if (redisplay) refresh_display(app);
 }
 

@@ -1,29 +1,48 @@
-// A Tarvex context on recording ports and a private data folder, for the
-// processing tests.
+// The one context of the tests: a Tarvex whose ports record what they were
+// asked to do, with its data root in a temporary folder of its own.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <memory>
 #include <random>
-#include <string>
 
 #include "app/tarvex.h"
 #include "platform/basic_ports.h"
+#include "test_support.h"
 
 namespace tarvex::testing {
 
-class ProcessingTest : public ::testing::Test {
- protected:
-  ProcessingTest()
-      : root_(std::filesystem::temp_directory_path() /
-              ("tarvex-processing-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        app_(Paths(root_), Ports{messages_, clock_, pump_, progress_, launcher_, display_}) {
-    std::filesystem::create_directories(root_);
-    init_frame_store(app_.store());
+struct TestContext {
+  TempDir dir;  // the data root is dir/data; tests keep their own files in dir
+  RecordingMessages messages;
+  VirtualClock clock;
+  NullPump pump;
+  RecordingProgress progress;
+  RecordingLauncher launcher;
+  RecordingDisplaySink display;
+  std::unique_ptr<Tarvex> app;
+
+  TestContext() {
+    app = std::make_unique<Tarvex>(Paths(dir / "data"),
+                                   Ports{messages, clock, pump, progress, launcher, display});
   }
-  ~ProcessingTest() override { std::filesystem::remove_all(root_); }
+  Tarvex& operator*() { return *app; }
+  Tarvex* operator->() { return app.get(); }
+};
+
+// A test on one context, with helpers for the frame.
+class ContextTest : public ::testing::Test {
+ protected:
+  TestContext ctx_;
+  Tarvex& app_ = *ctx_;
+  RecordingMessages& messages_ = ctx_.messages;
+  VirtualClock& clock_ = ctx_.clock;
+  NullPump& pump_ = ctx_.pump;
+  RecordingProgress& progress_ = ctx_.progress;
+  RecordingLauncher& launcher_ = ctx_.launcher;
+  RecordingDisplaySink& display_ = ctx_.display;
 
   FrameStore& fs() { return app_.store(); }
   std::uint16_t& at(int x, int y) { return fs().CurrentFrame[y * FRAME_WIDTH + x]; }
@@ -49,15 +68,6 @@ class ProcessingTest : public ::testing::Test {
     fs().CurrentFrame[4] = 30;
     fs().CurrentFrame[5] = 4;
   }
-
-  std::filesystem::path root_;
-  RecordingMessages messages_;
-  VirtualClock clock_;
-  NullPump pump_;
-  RecordingProgress progress_;
-  RecordingLauncher launcher_;
-  RecordingDisplaySink display_;
-  Tarvex app_;
 };
 
 }  // namespace tarvex::testing
