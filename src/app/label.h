@@ -57,7 +57,9 @@ std::string label_line(std::string_view text, LabelDate date, const std::tm& now
 // samples of row 0 to the label mark.
 void draw_label(FrameStore& fs, std::string_view line);
 
-// The whole command: draws the label and redisplays. Returns refresh_display's result.
-int label_image(Tarvex& app, std::string_view text, LabelDate date, const std::tm& now);
+// The whole command: draws the label, with the date and time of the
+// context's clock for Auto Date, and redisplays. Returns refresh_display's
+// result.
+int label_image(Tarvex& app, std::string_view text, LabelDate date);
 
 }  // namespace tarvex
