@@ -76,8 +76,12 @@ int divide_flat_row_sse2(std::uint16_t* c, const std::uint16_t* f, int x, int en
 }  // namespace
 
 void subtract_dark_frame(FrameStore& fs) {
-  std::uint16_t* __restrict c = fs.CurrentFrame.data();
-  const std::uint16_t* __restrict d = fs.SecondFrame.data();
+  subtract_dark(fs.CurrentFrame, fs.SecondFrame);
+}
+
+void subtract_dark(Frame& image, const Frame& dark) {
+  std::uint16_t* __restrict c = image.data();
+  const std::uint16_t* __restrict d = dark.data();
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
     const std::uint16_t v = c[i];
     const std::uint16_t diff = d[i] < v ? static_cast<std::uint16_t>(v - d[i]) : 0;
