@@ -99,6 +99,8 @@ void register_processing_operations(TTarvexWindow& window, OperationMap& operati
 void register_calibration_operations(TTarvexWindow& window, OperationMap& operations);
 void register_fits_operations(TTarvexWindow& window, OperationMap& operations);
 void register_colour_operations(TTarvexWindow& window, OperationMap& operations);
+// File > "Telescope Control" (telescope_operations.cpp).
+void register_telescope_operations(TTarvexWindow& window, OperationMap& operations);
 
 // The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
 QColor background_colour(char letter);
