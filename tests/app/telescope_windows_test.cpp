@@ -48,7 +48,6 @@ TEST_F(WindowRig, TheCommandOpensTheWindowOfTheLinkType) {
   // For the control box the box is reset first; the port follows the change
   // of link type to the box's rate.
   use_link('b');
-  app->settings.telescope_type = 'b';
   EXPECT_EQ(telescope_control(*app), TelescopeWindow::ControlBox);
   clock.now_ms();
   EXPECT_EQ(mount.baud(), 300);
@@ -223,7 +222,6 @@ TEST_F(WindowRig, HeldMovesASecondPressSendsNothingAndAFailedPressHoldsNothing) 
 
   // The control box window: Up, Down, Left, Right are positions 2, 3, 1, 0.
   use_link('b');
-  app->settings.telescope_type = 'b';
   messages.shown.clear();
   ControlBoxMoveModel box(*app);
   const Direction arrows[] = {Direction::North, Direction::South, Direction::West, Direction::East};
