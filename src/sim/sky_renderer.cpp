@@ -55,8 +55,10 @@ inline std::uint16_t to_sample(float v) {
 // transmission in the red, green and blue bands: cyan (0.08, 0.90, 0.90),
 // yellow (0.90, 0.90, 0.08), magenta (0.90, 0.08, 0.90) and green
 // (0.08, 0.90, 0.08); each passes 90 % in its bands and leaks 8 % in the
-// others. Behind them the silicon answers red 1.00, green 0.86 and blue 0.40
-// (weak in the blue, which the synthesis' colour weights make up for).
+// others. Behind them the silicon answers red 1.00, green 0.68 and blue 0.31:
+// weak in the blue, and chosen so that white light comes out grey under the
+// synthesis' night-time colour weights (red 70, green 60, blue 28), the
+// leaks included.
 //
 // Photosite rows alternate: the even rows hold cyan and yellow, the odd rows
 // magenta and green, which swap places from one odd row to the next. With
@@ -68,9 +70,11 @@ inline std::uint16_t to_sample(float v) {
 //   odd row,  line phase 0:   green, magenta
 //
 // Colour synthesis works on sums of two vertically neighbouring photosites:
-// a field read in field mode sums them on the chip (row y of the frame
-// holds rows y and y + 1), and a progressive frame gets them from the
-// program's sum of its two fields. The sums at each phase are
+// a field read in field mode combines them on the chip (row y of the frame
+// holds the charge of rows y and y + 1, read at half the gain, so a field
+// is as bright as one row and a progressive frame, the program's sum of its
+// two fields, twice as bright), and a progressive frame gets them from the
+// program's sum. The sums at each phase are
 //
 //   column phase 0, line phase 0: cyan + green
 //   column phase 1, line phase 0: yellow + magenta
@@ -90,7 +94,7 @@ struct Response {
 
 constexpr double PASS = 0.90;
 constexpr double LEAK = 0.08;
-constexpr Response SILICON{1.00, 0.86, 0.40};
+constexpr Response SILICON{1.00, 0.68, 0.31};
 
 struct MosaicTable {
   Response cell[4];  // cyan, yellow, magenta, green
@@ -385,12 +389,12 @@ void SkyRenderer::add_extended(std::vector<float>& out) const {
   // overlapping clouds, with a greenish-blue oxygen core.
   const BandLight hydrogen{2.3, 0.3, 0.4};
   const BandLight oxygen{0.3, 1.4, 1.3};
-  const Blob clouds[] = {{215, 330, 45, 2.4 * level},
-                         {265, 300, 30, 1.6 * level},
-                         {180, 370, 35, 1.4 * level},
-                         {240, 385, 55, 0.9 * level},
-                         {205, 290, 25, 1.2 * level}};
-  const Blob oxygen_core{225, 335, 14, 1.5 * level};
+  const Blob clouds[] = {{215, 330, 45, 1.5 * level},
+                         {265, 300, 30, 1.0 * level},
+                         {180, 370, 35, 0.9 * level},
+                         {240, 385, 55, 0.55 * level},
+                         {205, 290, 25, 0.75 * level}};
+  const Blob oxygen_core{225, 335, 14, 0.9 * level};
   const double ox = offset_x_, oy = offset_y_;
   {
     const int x0 = std::max(0, static_cast<int>(60 + ox)), x1 = std::min(WIDTH, int(420 + ox));
@@ -423,8 +427,8 @@ void SkyRenderer::add_extended(std::vector<float>& out) const {
     const double cx = 560, cy = 170, tilt = 0.55, angle = 0.5;
     const BandLight bulge{1.3, 1.05, 0.65};
     const BandLight disc{0.75, 0.95, 1.3};
-    const double bulge_peak = 25 * level, bulge_sigma = 5;
-    const double disc_peak = 2.0 * level, scale = 26;
+    const double bulge_peak = 8 * level, bulge_sigma = 5;
+    const double disc_peak = 1.2 * level, scale = 26;
     const double ca = std::cos(angle), sa = std::sin(angle);
     const int x0 = std::max(0, static_cast<int>(cx - 150 + ox));
     const int x1 = std::min(WIDTH, static_cast<int>(cx + 150 + ox));
@@ -539,8 +543,9 @@ void SkyRenderer::render_row(int y, int x0, int count, double exposure_ms,
     float s = (sig[i] + drk[i]) * e;
     if (trail != nullptr) s += trail[i];
     if (summed) {
-      s += (sig2[i] + drk2[i]) * e;
-      if (trail2 != nullptr) s += trail2[i];
+      float s2 = (sig2[i] + drk2[i]) * e;
+      if (trail2 != nullptr) s2 += trail2[i];
+      s = 0.5f * (s + s2);
     }
     const float var = shot ? read2 + s : read2;
     const std::uint64_t pixel = static_cast<std::uint64_t>(y) * WIDTH + x0 + i;

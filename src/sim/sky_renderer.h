@@ -15,7 +15,8 @@ namespace tarvex {
 
 // How a field read delivers the photosites: one row each (frame readout,
 // as for a progressive frame, and the 128 x 128 window), or each frame row
-// y summed on the chip with row y + 1 (field mode: fast and interlaced
+// y combined on the chip with row y + 1, at half the gain so that a field
+// keeps the brightness of one row (field mode: fast and interlaced
 // exposures).
 enum class FieldReadout { Single, Summed };
 
@@ -31,11 +32,11 @@ struct SkyConfig {
   int star_count = 80;               // over the frame and a margin around it
   double brightest_flux = 400000.0;  // whole-star signal per second, before the mosaic
   double faintest_ratio = 0.003;     // faintest star relative to the brightest
-  double psf_sigma = 2.5;  // pixels: seeing spreads a star over about six photosites (FWHM)
-  double sky_per_s = 150.0;          // background signal per pixel per second
-  double bias = 600.0;               // offset of every sample, overscan included
-  double read_noise = 6.0;           // standard deviation of each read
-  double dark_per_s = 20.0;          // dark signal per pixel per second
+  double psf_sigma = 2.5;    // pixels: seeing spreads a star over about six photosites (FWHM)
+  double sky_per_s = 90.0;  // background signal per pixel per second
+  double bias = 600.0;       // offset of every sample, overscan included
+  double read_noise = 6.0;   // standard deviation of each read
+  double dark_per_s = 20.0;  // dark signal per pixel per second
   int hot_pixels = 6;
   double hot_per_s = 40000.0;          // dark signal of a hot pixel per second
   bool shot_noise = true;              // photon noise growing with the square root of the signal
@@ -169,6 +170,5 @@ void mosaic_filter(int x, int y, double& r, double& g, double& b);
 // The filter of the photosite at frame column x, row y: 0 cyan, 1 yellow,
 // 2 magenta, 3 green.
 int mosaic_cell(int x, int y);
-
 
 }  // namespace tarvex
