@@ -1,7 +1,9 @@
 #!/bin/bash
 # Regenerates the README's pictures of the simulated sky and the colour
-# chart: the README's capture command on the simulator (virtual time), then
-# the display bitmap it leaves in the data folder, halved, as a PNG in docs/.
+# chart: the main job's headless demonstration (scripts/run.sh: three
+# 2-second exposures summed on a star, in colour) and the chart on the
+# simulator (virtual time), each as the display bitmap the run leaves in the
+# data folder, halved, as a PNG in docs/.
 #
 #   bash scripts/make-sky-picture.sh [path/to/tarvex-cli]
 set -euo pipefail
@@ -10,8 +12,8 @@ cli=${1:-$here/build/tarvex-cli}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$cli" --data-root "$work/data" --simulator --virtual-time capture --range s --value 30 \
-    --count 10 --average --star 551,240 --colour >/dev/null 2>&1
+"$cli" --data-root "$work/data" --simulator --virtual-time capture --range s --value 2 \
+    --count 3 --star 551,240 --colour >/dev/null 2>&1
 python3 "$here/scripts/bmp_to_png.py" "$work/data/tvximg.bmp" "$here/docs/sky-colour.png" 2
 "$cli" --data-root "$work/data" --simulator --virtual-time --sky chart capture --range s \
     --value 1 --mode progressive --colour >/dev/null 2>&1
