@@ -103,8 +103,8 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget target);
 // reports a failure.
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs);
 
-// The current file name as the window title shows it: the name without its
-// folder, in lower case.
+// The current file name as the window title shows it: the name of the file
+// actually read or written, without its folder.
 std::string display_file_name(const std::filesystem::path& path);
 
 }  // namespace tarvex
