@@ -11,6 +11,7 @@ PACKAGES=(
   libtiff-tools
   xvfb xauth fonts-dejavu-core
   python3-astropy siril
+  indi-bin
 )
 
 missing=()

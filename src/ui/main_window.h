@@ -36,6 +36,7 @@ struct WindowOptions {
   Clock* clock = nullptr;           // null: a Qt clock of its own
   EventPump* pump = nullptr;        // null: a Qt event pump of its own
   UsbTransport* usb = nullptr;      // null: no camera
+  SerialPort* serial = nullptr;     // null: no telescope port
   // The folder of the help pages; unset: the installed pages (help_window.h).
   std::optional<std::filesystem::path> help_folder;
 };
