@@ -210,6 +210,13 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
     QList<QTreeWidgetItem*> file_items =
         help->contents()->findItems("File", Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(file_items.size(), 1);
+    // A heading of the contents shows its part of the page.
+    QList<QTreeWidgetItem*> last = help->contents()->findItems(
+        "Where files go", Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(last.size(), 1);
+    help->browser()->verticalScrollBar()->setValue(0);
+    emit help->contents()->itemClicked(last[0], 0);
+    QVERIFY(help->browser()->verticalScrollBar()->value() > 0);
     // Search lists every section that mentions the text and selects it.
     QVERIFY(help->search("zoom") >= 1);
     QCOMPARE(help->browser()->textCursor().selectedText().toLower(), QString("zoom"));
