@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/recent_files.h"
@@ -85,6 +86,9 @@ class Tarvex {
   // The telescope's serial link: port, direction block, move flags, the
   // mount's object information.
   SerialLink telescope;
+  // The camera dialog's settings of the next exposure or sequence, kept for
+  // the program's run only (the settings file has no place for them).
+  AcquisitionSettings acquisition;
   // The file behind the image, for the question asked before closing.
   ImageFileState image_file;
   // File > Recent Files, kept only by contexts that asked for it.

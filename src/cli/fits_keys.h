@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "image/history.h"
 #include "files/fits_text.h"
+#include "image/history.h"
 
 namespace tarvex::cli {
 

@@ -2,9 +2,9 @@
 // location.
 #include <cstdio>
 
-#include "cli/steps.h"
 #include "app/processing/calibration_commands.h"
 #include "app/processing/merge_commands.h"
+#include "cli/steps.h"
 #include "scope/star_location.h"
 
 namespace tarvex::cli {

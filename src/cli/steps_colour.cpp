@@ -1,8 +1,8 @@
 // Steps of the Colour menu.
-#include "platform/messages.h"
-#include "cli/steps.h"
 #include "app/colour/correction_commands.h"
 #include "app/colour/synthesis_commands.h"
+#include "cli/steps.h"
+#include "platform/messages.h"
 
 namespace tarvex::cli {
 

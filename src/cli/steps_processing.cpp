@@ -1,10 +1,10 @@
 // Steps of the Contrast and Filters menus and the histogram listing.
 #include <cstdio>
 
-#include "cli/steps.h"
-#include "processing/filters.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/stretch_commands.h"
+#include "cli/steps.h"
+#include "processing/filters.h"
 
 namespace tarvex::cli {
 

@@ -4,7 +4,6 @@
 #include <emmintrin.h>
 #endif
 
-
 namespace tarvex {
 
 namespace {
@@ -80,8 +79,12 @@ bool frame_has_top_band(const Frame& frame) {
 }
 
 void subtract_dark_frame(FrameStore& fs) {
-  std::uint16_t* __restrict c = fs.CurrentFrame.data();
-  const std::uint16_t* __restrict d = fs.SecondFrame.data();
+  subtract_dark(fs.CurrentFrame, fs.SecondFrame);
+}
+
+void subtract_dark(Frame& image, const Frame& dark) {
+  std::uint16_t* __restrict c = image.data();
+  const std::uint16_t* __restrict d = dark.data();
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
     const std::uint16_t v = c[i];
     const std::uint16_t diff = d[i] < v ? static_cast<std::uint16_t>(v - d[i]) : 0;

@@ -23,6 +23,9 @@ bool frame_has_top_band(const Frame& frame);
 // above stay (saturated pixels stay saturated); a dark value at or above the
 // image value gives 0.
 void subtract_dark_frame(FrameStore& fs);
+// The same rule for any image and dark frame (the automatic dark removal of
+// an exposure sequence holds its dark frame in a buffer of its own).
+void subtract_dark(Frame& image, const Frame& dark);
 
 // The flat field normalisation: 0.0002 times the sum of the SecondFrame
 // samples at index i * 580 + j for i = 9..19 and j = 9..499 (5401 samples).

@@ -51,7 +51,8 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(open->isEnabled());
     QCOMPARE(w().action(CM_EXIT)->shortcuts().size(), 2);
     // Commands whose operations come later are present but disabled.
-    QVERIFY(!w().action(CM_CAMERA)->isEnabled());
+    QVERIFY(!w().action(CM_FOCUS_CENTRE)->isEnabled());
+    QVERIFY(w().action(CM_CAMERA)->isEnabled());
     QVERIFY(w().action(CM_NORMAL_STRETCH)->isEnabled());
     QVERIFY(w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
     QCOMPARE(w().action(CM_SYNTHESIZE_COLOUR)->text(), QString("&Synthesize Colour Image"));
