@@ -27,6 +27,10 @@ GuidingFrame place_guiding_frame(int gx, int gy) {
   return f;
 }
 
+int guiding_window_y(const GuidingFrame&, int gy) {
+  return std::clamp(gy - GUIDE_HALF_SIZE, 0, 2 * GUIDE_FRAME_FIELD_ROWS - 2 * GUIDE_HALF_SIZE);
+}
+
 TrainingResult training_result(const TrainingLegs& l, int seconds) {
   const int t = std::max(1, seconds);
   TrainingResult r;

@@ -41,13 +41,14 @@ struct GuidingFrame {
 GuidingFrame place_guiding_frame(int gx, int gy);
 
 // The window position the camera is asked for to read that frame: the column
-// origin and the origin in full-frame rows.
+// origin, and the first of 128 consecutive frame rows centred on the guide
+// star's frame row `gy` (kept on the sensor). The window read delivers frame
+// rows, so the rows are placed around the star itself rather than from the
+// field-row origin.
 inline int guiding_window_x(const GuidingFrame& f) {
   return f.origin_column;
 }
-inline int guiding_window_y(const GuidingFrame& f) {
-  return 2 * f.origin_row;
-}
+int guiding_window_y(const GuidingFrame& f, int gy);
 
 // Star positions recorded during training, in guiding-frame pixels.
 struct TrainingLegs {

@@ -36,7 +36,9 @@ TEST(GuidingFramePlacement, InsideAndAtTheEdges) {
   EXPECT_EQ(f.star_column, 77);
   EXPECT_EQ(f.star_row, 125);
   EXPECT_EQ(guiding_window_x(f), 624);
-  EXPECT_EQ(guiding_window_y(f), 324);
+  EXPECT_EQ(guiding_window_y(f, 579), 452);
+  EXPECT_EQ(guiding_window_y(f, 20), 0);
+  EXPECT_EQ(guiding_window_y(f, 300), 236);
 }
 
 TEST(GuidingTraining, RatesAndBacklashFromRecordedLegs) {

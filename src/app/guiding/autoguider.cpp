@@ -64,7 +64,7 @@ void Autoguider::place_frame() {
   app_.star_pick.guiding_frame_row = frame_.origin_row;
   ReadoutState& r = app_.camera.readout;
   r.window_x = guiding_window_x(frame_);
-  r.window_y = guiding_window_y(frame_);
+  r.window_y = guiding_window_y(frame_, gy);
   CommandBlock block{};
   set_window_codes(block, r.window_x, r.window_y);
   int column = 0, row = 0;
