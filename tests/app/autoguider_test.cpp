@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "app/capture/sequencer.h"
 #include "app/telescope.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
@@ -159,6 +163,83 @@ TEST(AutoguiderSim, GuidingRefusedWithoutAGuideStar) {
   Autoguider guider(*rig.app);
   EXPECT_EQ(guider.guide(1000), GuideOutcome::Refused);
   EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{53});
+}
+
+// The spread (RMS radius about the centroid, pixels) in x and y of the star
+// whose brightest sample lies within `reach` of (x, y) in the current image.
+void star_width(const Frame& f, int x, int y, int reach, double& sx, double& sy) {
+  int best = -1, cx = x, cy = y;
+  for (int j = std::max(8, y - reach); j <= std::min(FRAME_HEIGHT - 9, y + reach); ++j)
+    for (int i = std::max(8, x - reach); i <= std::min(FRAME_WIDTH - 9, x + reach); ++i)
+      if (f[j * FRAME_WIDTH + i] > best) best = f[j * FRAME_WIDTH + i], cx = i, cy = j;
+  std::vector<int> ring;
+  for (int i = -8; i <= 8; ++i) ring.push_back(f[(cy - 8) * FRAME_WIDTH + cx + i]);
+  std::sort(ring.begin(), ring.end());
+  const double background = ring[ring.size() / 2];
+  double w = 0, mx = 0, my = 0, mxx = 0, myy = 0;
+  for (int j = -7; j <= 7; ++j)
+    for (int i = -7; i <= 7; ++i) {
+      const double v = std::max(0.0, f[(cy + j) * FRAME_WIDTH + cx + i] - background);
+      w += v, mx += v * i, my += v * j, mxx += v * i * i, myy += v * j * j;
+    }
+  sx = std::sqrt(mxx / w - (mx / w) * (mx / w));
+  sy = std::sqrt(myy / w - (my / w) * (my / w));
+}
+
+class OneShotFront : public CaptureFront {
+ public:
+  explicit OneShotFront(std::function<void(AcquisitionSettings&)> set) : set_(std::move(set)) {}
+  CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
+    set_(a);
+    return CameraDialogResult::TakePhoto;
+  }
+
+ private:
+  std::function<void(AcquisitionSettings&)> set_;
+};
+
+// One exposure of `seconds` in fast mode, guided or not; the star's spread.
+void expose(int seconds, bool guided, double& sx, double& sy, GuideRig*& out_rig,
+            std::unique_ptr<GuideRig>& keep) {
+  SimMountConfig mc;
+  mc.drift_x = 0.5;
+  mc.drift_y = 0.3;
+  keep = std::make_unique<GuideRig>(mc);
+  GuideRig& rig = *keep;
+  out_rig = keep.get();
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([&](AcquisitionSettings& a) {
+    a.mode = ExposureMode::Fast;
+    a.range = 's';
+    a.value = seconds;
+    a.count = 1;
+    a.self_guide_next = guided;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  const int x = rig.app->star_pick.guide_star_x, y = rig.app->star_pick.guide_star_y;
+  ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+      << ::testing::PrintToString(codes(rig.messages));
+  star_width(rig.app->store().CurrentFrame, x, y, guided ? 6 : 40, sx, sy);
+}
+
+TEST(AutoguiderSim, SelfGuidedExposureKeepsStarsRound) {
+  std::unique_ptr<GuideRig> keep;
+  GuideRig* rig = nullptr;
+  double short_x, short_y, trailed_x, trailed_y, guided_x, guided_y;
+  expose(2, false, short_x, short_y, rig, keep);
+  expose(60, false, trailed_x, trailed_y, rig, keep);
+  expose(60, true, guided_x, guided_y, rig, keep);
+  std::printf(
+      "star spread (px): unguided 2 s %.2f x %.2f, unguided 60 s %.2f x %.2f, "
+      "self-guided 60 s %.2f x %.2f\n",
+      short_x, short_y, trailed_x, trailed_y, guided_x, guided_y);
+  EXPECT_GT(trailed_x, 2 * short_x) << "the unguided exposure is trailed";
+  EXPECT_LT(guided_x, 1.2 * short_x);
+  EXPECT_LT(guided_y, 1.2 * short_y);
+  EXPECT_TRUE(rig->messages.shown.empty());
+  EXPECT_FALSE(rig->app->star.guiding_frame);
 }
 
 }  // namespace
