@@ -311,6 +311,12 @@ bool Autoguider::end_guiding_in_progress() {
   return was;
 }
 
+void Autoguider::close_info() {
+  if (app_.star.guiding_frame) end_frame_use();
+  app_.star.quiet = false;
+  front_.close_info();
+}
+
 void Autoguider::restore_guide_star() {
   app_.star.position = saved_;
 }

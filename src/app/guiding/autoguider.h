@@ -53,7 +53,8 @@ class Autoguider : public SelfGuide {
   bool end_guiding_in_progress() override;
   void restore_guide_star() override;
   void show_info(const std::string& text) override { set_status(text); }
-  void close_info() override { front_.close_info(); }
+  // The guided exposure is over (or failed): the guiding frame is given up.
+  void close_info() override;
   bool check_before_exposure(GuidedExposure& g) override;
   void switch_guiding_frame(GuidedExposure& g) override;
   void allow_large_correction() override { large_permitted_ = true; }
