@@ -34,10 +34,9 @@ std::vector<unsigned> codes(const RecordingMessages& m) {
 }
 
 struct GuideRig {
-  explicit GuideRig(const SimMountConfig& mc) : mount(mc) {
+  explicit GuideRig(const SimMountConfig& mc, SkyConfig sky = {}) : mount(mc) {
     EXPECT_TRUE(mount.open());
     clock.add_listener(mount);
-    SkyConfig sky;
     sky.mosaic = false;
     camera = std::make_unique<SimCamera>(clock, sky);
     mount.attach_sky(&camera->sky());
@@ -240,6 +239,51 @@ TEST(AutoguiderSim, SelfGuidedExposureKeepsStarsRound) {
   EXPECT_LT(guided_y, 1.2 * short_y);
   EXPECT_TRUE(rig->messages.shown.empty());
   EXPECT_FALSE(rig->app->star.guiding_frame);
+}
+
+// Moves the sky far at one moment: the guide star leaves its search box.
+struct SkyJump : ClockListener {
+  SkyRenderer* sky = nullptr;
+  std::uint32_t at = 0;
+  bool done = false;
+  void on_clock(std::uint32_t now) override {
+    if (done || now < at) return;
+    done = true;
+    sky->shift_pointing(40, 0);
+  }
+};
+
+TEST(AutoguiderSim, StarLostDuringASelfGuidedExposureEndsTheRun) {
+  // A noiseless sky, so that where the star was there is nothing at all.
+  SkyConfig sky;
+  sky.read_noise = 0;
+  sky.shot_noise = false;
+  sky.hot_pixels = 0;
+  GuideRig rig(still_mount(), sky);
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([](AcquisitionSettings& a) {
+    a.range = 's';
+    a.value = 60;
+    a.self_guide_next = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  SkyJump jump;
+  jump.sky = &rig.camera->sky();
+  jump.at = rig.base.now_ms() + 20000;
+  rig.clock.add_listener(jump);
+  rig.mount.set_recording(true);
+  const int beeps_before = rig.base.beeps;
+  EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Failed);
+  ASSERT_TRUE(jump.done);
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
+  EXPECT_GE(rig.base.beeps - beeps_before, 29);
+  // Nothing went to the mount once the star was gone.
+  for (const auto& r : rig.mount.received()) EXPECT_LT(r.at_ms, jump.at) << r.bytes;
+  EXPECT_FALSE(rig.app->star.guiding_active);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+  rig.clock.remove_listener(jump);
 }
 
 }  // namespace
