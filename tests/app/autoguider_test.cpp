@@ -241,6 +241,36 @@ TEST(AutoguiderSim, SelfGuidedExposureKeepsStarsRound) {
   EXPECT_FALSE(rig->app->star.guiding_frame);
 }
 
+TEST(AutoguiderSim, HalfTimeDownloadGivesBothFieldsTheirExposure) {
+  // The first field is read at half time, the second at the end; guide
+  // windows in between must not restart the second field's integration.
+  GuideRig rig(still_mount());
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([](AcquisitionSettings& a) {
+    a.range = 's';
+    a.value = 20;
+    a.self_guide_next = true;
+    a.half_time_download = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+      << ::testing::PrintToString(codes(rig.messages));
+  // The second field integrates from the restart after the half-time read
+  // (the switch of the guiding frame included) to the end: at least the
+  // half exposure, where a guide window used to restart it.
+  EXPECT_GE(rig.camera->last_read_exposure_ms(), 10000);
+  EXPECT_LE(rig.camera->last_read_exposure_ms(), 16000);
+  // The second field is not the darker one.
+  const Frame& f = rig.app->store().CurrentFrame;
+  double even = 0, odd = 0;
+  for (int y = 100; y < 400; y += 2)
+    for (int x = 50; x < 700; ++x)
+      even += f[y * FRAME_WIDTH + x], odd += f[(y + 1) * FRAME_WIDTH + x];
+  EXPECT_GT(odd / even, 0.95);
+}
+
 // Moves the sky far at one moment: the guide star leaves its search box.
 struct SkyJump : ClockListener {
   SkyRenderer* sky = nullptr;

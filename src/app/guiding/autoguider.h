@@ -64,6 +64,8 @@ class Autoguider : public SelfGuide {
 
   // What the Guiding Info window shows.
   const StarPosition& reference() const { return reference_; }
+  // The shared star position, as the Guiding Info window shows it.
+  const StarPosition& star_position() const { return app_.star.position; }
   int dx() const { return dx_; }  // thousandths
   int dy() const { return dy_; }
   const std::string& status() const { return status_; }
