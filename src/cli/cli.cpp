@@ -6,6 +6,7 @@
 
 #include "app/camera_transport.h"
 #include "app/telescope_ports.h"
+#include "cli/guide_commands.h"
 #include "cli/scope_commands.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
@@ -73,6 +74,8 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"read-field", read_field_command, true},
     {"focus-frame", focus_frame_command, true},
     {"capture", capture_command, true},
+    {"train", train_command, false},
+    {"guide", guide_command, false},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {
@@ -257,7 +260,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const SubcommandEntry* subcommand = find_subcommand(o.command);
   if (o.exposure_ms && !(subcommand && subcommand->checks_exposure))
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
-  if (!o.capture.given.empty() && o.command != "capture")
+  if (!o.capture.given.empty() && o.command != "capture" && o.command != "train" &&
+      o.command != "guide")
     return usage_error(err, o.capture.given.front() + " belongs to capture");
   if (o.sky_given && !o.simulator)
     return usage_error(err, "--sky chooses what the simulated camera sees: add --simulator");
