@@ -322,7 +322,10 @@ template <int R>
   const Uint16x16 cap = Uint16x16{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
     sort_columns<R>(src + (y - R) * W, W, W, sorted);
-    // Output x + R from columns x .. x + 2R.
+    // Output x + R from columns x .. x + 2R; whole vectors of outputs are
+    // thresholded in registers, the last partial one through the buffers.
+    const std::uint16_t* s = src + y * W;
+    std::uint16_t* d = dst + y * W;
     for (int x = 0; x < W - 2 * R; x += LANES) {
       Uint16x16 in[S * S];
       const Uint16x16 median = window_median<R>(sorted, x, in);
@@ -331,11 +334,15 @@ template <int R>
         high = lane_max(high, in[b * S + S - 1]);
         low = lane_min(low, in[b * S]);
       }
-      store_u16x16(med + x + R, median);
-      store_u16x16(mx + x + R, high);
-      store_u16x16(mn + x + R, low);
+      if (x + LANES <= W - 2 * R) {
+        store_u16x16(d + x + R, threshold(load_u16x16(s + x + R), median, high, low, fraction));
+      } else {
+        store_u16x16(med + x + R, median);
+        store_u16x16(mx + x + R, high);
+        store_u16x16(mn + x + R, low);
+        threshold_row(s, d, med, mx, mn, x + R, W - R, fraction);
+      }
     }
-    threshold_row(src + y * W, dst + y * W, med, mx, mn, R, W - R, fraction);
   }
 }
 
