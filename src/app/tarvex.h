@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
@@ -75,6 +76,9 @@ class Tarvex {
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;
+  // The first samples of CurrentFrame that focus frames overwrite, kept while
+  // the focus window is on show (empty otherwise).
+  std::vector<std::uint16_t> focus_saved_samples;
 
  private:
   std::unique_ptr<FrameStore> store_;

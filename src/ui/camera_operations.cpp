@@ -10,7 +10,7 @@
 namespace tarvex::ui {
 
 void register_camera_operations(TTarvexWindow& window, OperationMap& operations) {
-  auto front = std::make_shared<QtCaptureFront>(&window);
+  auto front = std::make_shared<QtCaptureFront>(window.app(), &window);
   auto sequencer = std::make_shared<Sequencer>(window.app(), *front);
   operations[CM_CAMERA] = [front, sequencer] { sequencer->take_photo(); };
 }
