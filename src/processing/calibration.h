@@ -15,10 +15,6 @@ inline constexpr const char* FLAT_HISTORY = "Flat Field Subtracted";
 inline constexpr const char* FLAT_PROGRESS_CAPTION = "FLAT FIELD PROGRESS";
 inline constexpr double FLAT_NORMALISATION_SCALE = 0.0002;
 
-// True when the frame carries the top band of a labelled image: samples 4 and
-// 5 add up to exactly 34.
-bool frame_has_top_band(const Frame& frame);
-
 // CurrentFrame minus SecondFrame over the whole frame: samples of 65500 and
 // above stay (saturated pixels stay saturated); a dark value at or above the
 // image value gives 0.

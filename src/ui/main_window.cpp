@@ -129,6 +129,7 @@ void TTarvexWindow::register_operations() {
   register_fits_operations(*this, op);
   register_colour_operations(*this, op);
   register_camera_operations(*this, op);
+  register_telescope_operations(*this, op);
 }
 
 void TTarvexWindow::build_menus() {

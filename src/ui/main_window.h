@@ -101,6 +101,8 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations);
 void register_colour_operations(TTarvexWindow& window, OperationMap& operations);
 // The camera command (camera_operations.cpp).
 void register_camera_operations(TTarvexWindow& window, OperationMap& operations);
+// File > "Telescope Control" (telescope_operations.cpp).
+void register_telescope_operations(TTarvexWindow& window, OperationMap& operations);
 
 // The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
 QColor background_colour(char letter);
