@@ -205,5 +205,23 @@ TEST(FocusMode, AStoppedExposureAfterFocusingLeavesThePictureWhole) {
                           [](std::uint16_t v) { return v == 1234; }));
 }
 
+TEST(FocusMode, FocusFrameCentreTakesOneClickAndTheDefaultRestores) {
+  FocusRig rig;
+  Tarvex& app = *rig.app;
+  EXPECT_FALSE(focus_centre_click(app, 300, 300));  // not armed: the click is not taken
+  arm_focus_centre(app);
+  EXPECT_TRUE(focus_centre_click(app, 200, 201));
+  EXPECT_EQ(app.acquisition.focus_x, 136);
+  EXPECT_EQ(app.acquisition.focus_y, 135);
+  EXPECT_FALSE(focus_centre_click(app, 10, 10));  // one click only
+  // Frames are read where the window was placed.
+  run_focus_mode(app, rig.front, 1);
+  EXPECT_EQ(app.camera.readout.window_x, 136);
+  EXPECT_EQ(app.camera.readout.window_y, 135);
+  default_focus_centre(app);
+  EXPECT_EQ(app.acquisition.focus_x, 80);
+  EXPECT_EQ(app.acquisition.focus_y, 312);
+}
+
 }  // namespace
 }  // namespace tarvex

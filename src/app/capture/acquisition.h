@@ -75,6 +75,8 @@ struct AcquisitionSettings {
   // top-left column and frame row of the 128 x 128 window (see
   // camera_dialog_model.h for how a picked centre becomes X, Y).
   int focus_x = DEFAULT_WINDOW_X;
+  // File > "Focus Frame Centre" waits for a click on the picture.
+  bool focus_centre_armed = false;
   int focus_y = DEFAULT_WINDOW_Y;
 
   // A beep after each exposure for this run only (tarvex-cli --beep); unset,

@@ -130,4 +130,31 @@ void end_focus_display(Tarvex& app) {
   app.display.SmallFrameMode = false;
 }
 
+namespace {
+
+void place_window(Tarvex& app, WindowPosition at) {
+  app.acquisition.focus_x = at.x;
+  app.acquisition.focus_y = at.y;
+  app.camera.readout.window_x = at.x;
+  app.camera.readout.window_y = at.y;
+}
+
+}  // namespace
+
+void arm_focus_centre(Tarvex& app) {
+  app.acquisition.focus_centre_armed = true;
+}
+
+bool focus_centre_click(Tarvex& app, int x, int y) {
+  if (!app.acquisition.focus_centre_armed) return false;
+  app.acquisition.focus_centre_armed = false;
+  place_window(app, window_for_centre(x, y));
+  return true;
+}
+
+void default_focus_centre(Tarvex& app) {
+  app.acquisition.focus_centre_armed = false;
+  place_window(app, {DEFAULT_WINDOW_X, DEFAULT_WINDOW_Y});
+}
+
 }  // namespace tarvex

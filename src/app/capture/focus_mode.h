@@ -54,4 +54,13 @@ FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames = 0);
 // when no focus frame was taken since the last call.
 void end_focus_display(Tarvex& app);
 
+// File > "Focus Frame Centre": the next left click on the picture that no
+// other tool claims (merge marking and star picking take their clicks first)
+// centres the focus window on the pixel clicked, as near as the camera's
+// reach allows. "Default Focus Frame Centre" puts the window back at 80, 312.
+void arm_focus_centre(Tarvex& app);
+// True when the click was taken as the focus window's centre.
+bool focus_centre_click(Tarvex& app, int x, int y);
+void default_focus_centre(Tarvex& app);
+
 }  // namespace tarvex
