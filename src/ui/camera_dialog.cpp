@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/tarvex.h"
+#include "ui/value_box.h"
 
 namespace tarvex::ui {
 
@@ -70,8 +71,7 @@ QScrollBar* make_bar(Qt::Orientation o, QWidget* parent) {
 }
 
 QLineEdit* make_edit(QWidget* parent, int width = 60) {
-  auto* e = new QLineEdit(parent);
-  e->setReadOnly(true);
+  QLineEdit* e = new_value_box(parent);
   e->setMinimumWidth(width);
   return e;
 }
@@ -382,8 +382,7 @@ TSavingDialog::TSavingDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Saving Image");
   setModal(false);
   auto* form = new QFormLayout(this);
-  name_ = new QLineEdit(this);
-  name_->setReadOnly(true);
+  name_ = new_value_box(this);
   name_->setMinimumWidth(320);
   form->addRow("Filename", name_);
 }
