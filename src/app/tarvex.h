@@ -90,17 +90,14 @@ class Tarvex {
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;
-<<<<<<< HEAD
   // The first samples of CurrentFrame that focus frames overwrite, kept while
   // the focus window is on show (empty otherwise).
   std::vector<std::uint16_t> focus_saved_samples;
-=======
   // The file behind the image, for the question asked before closing.
   ImageFileState image_file;
   // File > Recent Files, kept only by contexts that asked for it.
   RecentFiles recent_files;
   bool keeps_recent_files = false;
->>>>>>> main
 
  private:
   std::unique_ptr<FrameStore> store_;
