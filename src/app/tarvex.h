@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
@@ -89,6 +90,9 @@ class Tarvex {
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;
+  // The first samples of CurrentFrame that focus frames overwrite, kept while
+  // the focus window is on show (empty otherwise).
+  std::vector<std::uint16_t> focus_saved_samples;
   // The file behind the image, for the question asked before closing.
   ImageFileState image_file;
   // File > Recent Files, kept only by contexts that asked for it.

@@ -235,8 +235,15 @@ void SimMount::move_for(double seconds) {
       slewing_ = false;
     }
   }
-  if (focus_direction_ != 0)
+  if (focus_direction_ != 0) {
     focus_position_ += focus_direction_ * (focus_fast_ ? 100 : 10) * seconds;
+    if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
+  }
+}
+
+void SimMount::attach_sky(SkyRenderer* sky) {
+  sky_ = sky;
+  if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
 }
 
 void SimMount::update_motion() {

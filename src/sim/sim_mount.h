@@ -40,6 +40,11 @@ struct SimMountConfig {
   double drift_x = 0.02;      // pixels per second
   double drift_y = 0.01;
   double arcsec_per_pixel = 2.0;
+  // The focuser: the position where stars are sharpest, and how much blur
+  // (pixels of extra star width) each step away from it adds. The focuser
+  // starts at position 0, in focus unless best_focus says otherwise.
+  double best_focus = 0.0;
+  double blur_per_step = 0.02;
   double goto_degrees_per_second = 4.0;
   double latitude = 52.0;   // degrees north
   double longitude = -1.5;  // degrees east
@@ -74,8 +79,9 @@ class SimMount : public ClockListener {
   // Milliseconds from `now_ms` until the next reply byte is due, or -1.
   int next_due_in(std::uint32_t now_ms) const;
 
-  // The camera's sky, moved along with the pointing (optional).
-  void attach_sky(SkyRenderer* sky) { sky_ = sky; }
+  // The camera's sky, moved along with the pointing and blurred by the
+  // focuser (optional).
+  void attach_sky(SkyRenderer* sky);
 
   void set_behaviour(MountBehaviour b) { behaviour_ = b; }
   // Extra time before every reply starts.
@@ -102,6 +108,11 @@ class SimMount : public ClockListener {
   double dec_degrees() const { return dec_degrees_; }
   bool slewing() const { return slewing_; }
   int focus_position() const { return static_cast<int>(focus_position_); }
+  // The extra star width the focuser's position gives, in pixels.
+  double defocus_blur() const {
+    const double d = focus_position_ - config_.best_focus;
+    return (d < 0 ? -d : d) * config_.blur_per_step;
+  }
   std::size_t queued_reply_bytes() const { return out_.size(); }
   int garbled_bytes() const { return garbled_; }
   int control_box_resets() const { return box_resets_; }

@@ -339,7 +339,7 @@ void SkyRenderer::rebuild_signal() {
   std::fill(dark_.begin(), dark_.end(), dark);
   for (int i : hot_) dark_[i] = static_cast<float>(config_.hot_per_s / 1000.0);
 
-  const double sigma = std::max(0.3, config_.psf_sigma);
+  const double sigma = star_sigma();
   const int reach = static_cast<int>(std::ceil(4 * sigma));
   const double norm = 1.0 / (2 * M_PI * sigma * sigma) / 1000.0;  // per millisecond
   const double k = -0.5 / (sigma * sigma);
@@ -476,10 +476,21 @@ void SkyRenderer::add_chart(std::vector<float>& out) const {
   }
 }
 
+void SkyRenderer::set_defocus(double blur) {
+  blur = std::max(0.0, blur);
+  if (blur == defocus_) return;
+  defocus_ = blur;
+  signal_valid_ = false;
+}
+
+double SkyRenderer::star_sigma() const {
+  return std::max(0.3, std::sqrt(config_.psf_sigma * config_.psf_sigma + defocus_ * defocus_));
+}
+
 void SkyRenderer::draw_trails(double exposure_ms, std::span<const PointingSample> path) {
   trails_.assign(static_cast<std::size_t>(WIDTH) * HEIGHT, 0.0f);
   const std::vector<PathStep> steps = path_steps(path, exposure_ms);
-  const double sigma = std::max(0.3, config_.psf_sigma);
+  const double sigma = star_sigma();
   const int reach = static_cast<int>(std::ceil(4 * sigma));
   const double norm = 1.0 / (2 * M_PI * sigma * sigma) / 1000.0;  // per millisecond
   const double k = -0.5 / (sigma * sigma);

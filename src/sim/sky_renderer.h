@@ -92,6 +92,10 @@ class SkyRenderer {
   // calls this for drift, guide pulses and slews.
   void shift_pointing(double dx, double dy);
   double pointing_x() const { return offset_x_; }
+  // Widens every star by `blur` pixels (added in quadrature to the seeing),
+  // as a focuser moved away from best focus does.
+  void set_defocus(double blur);
+  double star_sigma() const;
   double pointing_y() const { return offset_y_; }
 
   // One sample of the sensor at frame column x, row y, for an exposure and
@@ -147,6 +151,7 @@ class SkyRenderer {
   SkyConfig config_;
   double offset_x_ = 0;
   double offset_y_ = 0;
+  double defocus_ = 0;
   std::vector<Star> stars_;
   std::vector<int> hot_;  // frame sample indices
   // Star and sky signal per millisecond at each photosite, mosaic included,

@@ -1,72 +1,381 @@
 #include "ui/camera_dialog.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCoreApplication>
-#include <QDialogButtonBox>
+#include <QFile>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "app/tarvex.h"
 #include "ui/value_box.h"
 
 namespace tarvex::ui {
 
 namespace {
 
-const char* range_word(char range) {
-  switch (range) {
-    case 'q': return "Thousandths";
-    case 'h': return "Hundredths";
-    case 't': return "Tenths";
-    case 'm': return "Minutes";
-    default: return "Seconds";
-  }
+struct RangeButton {
+  int id;
+  char range;
+  const char* text;
+};
+constexpr RangeButton RANGE_BUTTONS[] = {{701, 'q', "Thousandths"},
+                                         {702, 'h', "Hundredth's"},
+                                         {703, 't', "Tenth's"},
+                                         {704, 's', "Seconds"},
+                                         {705, 'm', "Minutes"}};
+
+struct ModeButton {
+  int id;
+  ExposureMode mode;
+  const char* text;
+};
+constexpr ModeButton MODE_BUTTONS[] = {{133, ExposureMode::Fast, "Fast"},
+                                       {134, ExposureMode::Progressive, "Progressive"},
+                                       {135, ExposureMode::Interlaced, "Interlaced"}};
+
+struct CheckBox {
+  int id;
+  CameraCheck check;
+  const char* text;
+};
+constexpr CheckBox CHECK_BOXES[] = {
+    {114, CameraCheck::Average, "Average Multiple Exposures"},
+    {113, CameraCheck::AlternativeSlew, "Alternative Slew Method"},
+    {117, CameraCheck::DelayBefore, "Delay before exposure"},
+    {119, CameraCheck::Continuous, "Continuous Mode"},
+    {777, CameraCheck::PauseBetween, "Pause between Exposures"},
+    {115, CameraCheck::AutoSave, "Auto Save Image"},
+    {106, CameraCheck::AutoDark, "Auto-Remove Dark Frame"},
+    {124, CameraCheck::AutoColour, "Auto Colour Convert"},
+    {122, CameraCheck::AutoExposure, "Auto-Exposure mode"},
+    {132, CameraCheck::StretchAll, "Use Stretch on all Images"},
+};
+
+QScrollBar* make_bar(Qt::Orientation o, QWidget* parent) {
+  auto* bar = new QScrollBar(o, parent);
+  bar->setSingleStep(1);
+  bar->setPageStep(1);
+  if (o == Qt::Horizontal) bar->setMinimumWidth(160);
+  return bar;
 }
 
-const char* mode_word(ExposureMode mode) {
-  switch (mode) {
-    case ExposureMode::Progressive: return "Progressive";
-    case ExposureMode::Interlaced: return "Interlaced";
-    case ExposureMode::Fast: break;
-  }
-  return "Fast";
+QLineEdit* make_edit(QWidget* parent, int width = 60) {
+  QLineEdit* e = new_value_box(parent);
+  e->setMinimumWidth(width);
+  return e;
+}
+
+// -1 for the arrow or page towards the minimum, +1 towards the maximum, 0
+// for any other action.
+int arrow_step(int action) {
+  if (action == QAbstractSlider::SliderSingleStepSub) return -1;
+  if (action == QAbstractSlider::SliderSingleStepAdd) return 1;
+  return 0;
 }
 
 }  // namespace
 
-QString acquisition_summary(const AcquisitionSettings& s) {
-  QString text = QString("%1 %2, %3, %4 exposure%5")
-                     .arg(s.value)
-                     .arg(range_word(s.range))
-                     .arg(mode_word(s.mode))
-                     .arg(s.count)
-                     .arg(s.count == 1 ? "" : "s");
-  if (s.count > 1) text += s.average ? " averaged" : " summed";
-  if (s.continuous) text += ", continuous";
-  if (s.auto_dark) text += ", dark removed";
-  if (s.auto_colour) text += ", colour";
-  if (s.auto_save) text += ", saved";
-  return text;
+template <class W>
+W* TVQDialog::add(int id, W* widget) {
+  controls_[id] = widget;
+  widget->setObjectName(QString("control%1").arg(id));
+  return widget;
 }
 
-TVQDialog::TVQDialog(const AcquisitionSettings& settings, QWidget* parent) : QDialog(parent) {
+TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app), model_(app) {
   setWindowTitle(CAMERA_DIALOG_TITLE);
   setModal(true);
-  auto* layout = new QVBoxLayout(this);
-  summary_ = new QLabel(acquisition_summary(settings), this);
-  layout->addWidget(summary_);
-  auto* buttons = new QDialogButtonBox(this);
-  take_ = buttons->addButton("Take Photo", QDialogButtonBox::AcceptRole);
-  cancel_ = buttons->addButton("Cancel", QDialogButtonBox::RejectRole);
-  take_->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  layout->addWidget(buttons);
+  auto* grid = new QGridLayout(this);
+
+  // Left column: exposure range and mode.
+  auto* range_box = new QGroupBox("Exposure Range", this);
+  auto* range_layout = new QVBoxLayout(range_box);
+  for (const RangeButton& r : RANGE_BUTTONS) {
+    auto* b = add(r.id, new QRadioButton(r.text, range_box));
+    b->setAutoExclusive(false);
+    range_layout->addWidget(b);
+    connect(b, &QRadioButton::clicked, this, [this, range = r.range] {
+      model_.choose_range(range);
+      changed();
+    });
+  }
+  auto* mode_box = new QGroupBox("Exposure Mode", this);
+  auto* mode_layout = new QVBoxLayout(mode_box);
+  for (const ModeButton& m : MODE_BUTTONS) {
+    auto* b = add(m.id, new QRadioButton(m.text, mode_box));
+    b->setAutoExclusive(false);
+    mode_layout->addWidget(b);
+    connect(b, &QRadioButton::clicked, this, [this, mode = m.mode] {
+      model_.choose_mode(mode);
+      changed();
+    });
+  }
+  auto* left = new QVBoxLayout;
+  left->addWidget(range_box);
+  left->addWidget(mode_box);
+  left->addStretch();
+  grid->addLayout(left, 0, 0, 2, 1);
+
+  // Exposure value and the multiple exposure options.
+  auto* exposure_box = new QGroupBox(this);
+  auto* ex = new QGridLayout(exposure_box);
+  auto* value_bar = add(104, make_bar(Qt::Horizontal, exposure_box));
+  connect(value_bar, &QScrollBar::actionTriggered, this, [this](int action) {
+    if (refreshing_) return;
+    if (const int step = arrow_step(action)) model_.exposure_arrow(step);
+    changed();
+  });
+  ex->addWidget(new QLabel("Exposure Value", exposure_box), 0, 0);
+  ex->addWidget(value_bar, 0, 1);
+  ex->addWidget(add(105, make_edit(exposure_box)), 0, 2);
+  ex->addWidget(new QLabel("Multiple Exposure Options", exposure_box), 1, 0, 1, 3);
+  auto* count_bar = add(111, make_bar(Qt::Horizontal, exposure_box));
+  connect(count_bar, &QScrollBar::actionTriggered, this, [this](int action) {
+    if (refreshing_) return;
+    if (const int step = arrow_step(action)) model_.count_arrow(step);
+    changed();
+  });
+  ex->addWidget(new QLabel("No of Exposures", exposure_box), 2, 0);
+  ex->addWidget(count_bar, 2, 1);
+  ex->addWidget(add(112, make_edit(exposure_box)), 2, 2);
+  auto* delay_bar = add(120, make_bar(Qt::Horizontal, exposure_box));
+  connect(delay_bar, &QScrollBar::actionTriggered, this, [this](int action) {
+    if (refreshing_) return;
+    if (const int step = arrow_step(action)) model_.delay_arrow(step);
+    changed();
+  });
+  ex->addWidget(new QLabel("Delay between Exposures (mins)", exposure_box), 3, 0);
+  ex->addWidget(delay_bar, 3, 1);
+  ex->addWidget(add(121, make_edit(exposure_box)), 3, 2);
+  int row = 4;
+  for (const CheckBox& c : CHECK_BOXES) {
+    if (c.id == 132) continue;  // in the focus group
+    auto* box = add(c.id, new QCheckBox(c.text, exposure_box));
+    connect(box, &QCheckBox::clicked, this, [this, which = c.check] {
+      model_.toggle(which);
+      changed();
+    });
+    ex->addWidget(box, row, 0, 1, 2);
+    if (c.id == 106) ex->addWidget(add(116, make_edit(exposure_box, 200)), row, 2);
+    if (c.id == 115) {
+      ++row;
+      ex->addWidget(new QLabel("Directory", exposure_box), row, 0);
+      ex->addWidget(add(129, make_edit(exposure_box, 200)), row, 1, 1, 2);
+      ++row;
+      ex->addWidget(new QLabel("Last File No.", exposure_box), row, 0);
+      ex->addWidget(add(118, make_edit(exposure_box)), row, 1);
+    }
+    ++row;
+  }
+  grid->addWidget(exposure_box, 0, 1, 2, 1);
+
+  // Focus mode.
+  auto* focus_box = new QGroupBox("Focus Mode", this);
+  auto* fo = new QGridLayout(focus_box);
+  auto* start = add(108, new QPushButton("Start", focus_box));
+  connect(start, &QPushButton::clicked, this, [this] { start_focus(); });
+  // Its press, a left button press, is what ends the focus mode.
+  auto* stop = add(109, new QPushButton("Stop", focus_box));
+  fo->addWidget(start, 0, 0);
+  fo->addWidget(stop, 0, 1);
+  fo->addWidget(new QLabel("Max Value", focus_box), 1, 0);
+  fo->addWidget(add(110, make_edit(focus_box)), 1, 1);
+  auto* stretch_bar = add(130, make_bar(Qt::Vertical, focus_box));
+  stretch_bar->setMinimumHeight(90);
+  connect(stretch_bar, &QScrollBar::actionTriggered, this, [this, stretch_bar](int action) {
+    if (refreshing_) return;
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub: model_.stretch_arrow(-1); break;
+      case QAbstractSlider::SliderSingleStepAdd: model_.stretch_arrow(1); break;
+      case QAbstractSlider::SliderPageStepSub: model_.stretch_page(-1); break;
+      case QAbstractSlider::SliderPageStepAdd: model_.stretch_page(1); break;
+      case QAbstractSlider::SliderMove: model_.stretch_to(stretch_bar->sliderPosition()); break;
+      default: break;
+    }
+    changed();
+  });
+  auto* stretch_labels = new QVBoxLayout;
+  stretch_labels->addWidget(new QLabel("Stretch", focus_box));
+  stretch_labels->addWidget(new QLabel("12bit", focus_box));
+  stretch_labels->addStretch();
+  stretch_labels->addWidget(new QLabel("16bit", focus_box));
+  fo->addLayout(stretch_labels, 2, 0);
+  auto* stretch_col = new QHBoxLayout;
+  stretch_col->addWidget(stretch_bar);
+  stretch_col->addWidget(add(131, make_edit(focus_box, 40)));
+  fo->addLayout(stretch_col, 2, 1);
+  auto* all = add(132, new QCheckBox("Use Stretch on all Images", focus_box));
+  connect(all, &QCheckBox::clicked, this, [this] {
+    model_.toggle(CameraCheck::StretchAll);
+    changed();
+  });
+  fo->addWidget(all, 3, 0, 1, 2);
+  fo->addWidget(new QLabel("Focus Window", focus_box), 4, 0, 1, 2);
+  picture_ = new QLabel(focus_box);
+  picture_->setFixedSize(WINDOW_SIZE, WINDOW_SIZE);
+  picture_->setFrameShape(QFrame::Box);
+  fo->addWidget(picture_, 5, 0, 1, 2);
+  grid->addWidget(focus_box, 0, 2);
+
+  // Self-guiding.
+  auto* guide_box = new QGroupBox("Self-Guiding Controls", this);
+  auto* gu = new QGridLayout(guide_box);
+  auto* self_guide = add(123, new QCheckBox("Self-Guide Next Exposure", guide_box));
+  connect(self_guide, &QCheckBox::clicked, this, [this] {
+    model_.toggle_self_guide();
+    changed();
+  });
+  auto* dark = add(125, new QCheckBox("Take matching Darkframe", guide_box));
+  connect(dark, &QCheckBox::clicked, this, [this] {
+    model_.toggle_matching_dark();
+    changed();
+  });
+  gu->addWidget(self_guide, 0, 0, 1, 3);
+  gu->addWidget(dark, 1, 0, 1, 3);
+  gu->addWidget(new QLabel("No of Guiding Frames", guide_box), 2, 0);
+  gu->addWidget(add(126, make_edit(guide_box)), 2, 1);
+  gu->addWidget(new QLabel("Value", guide_box), 3, 0);
+  gu->addWidget(add(127, make_edit(guide_box)), 3, 1);
+  gu->addWidget(add(128, make_edit(guide_box, 90)), 3, 2);
+  gu->addWidget(add(136, make_edit(guide_box, 200)), 4, 0, 1, 3);
+  gu->addWidget(new QLabel("***Nb: Self-Guide only available with special Control Box", guide_box),
+                5, 0, 1, 3);
+  grid->addWidget(guide_box, 1, 2);
+
+  // The closing buttons.
+  auto* buttons = new QHBoxLayout;
+  auto* take = add(1, new QPushButton("Take Photo", this));
+  take->setDefault(true);
+  connect(take, &QPushButton::clicked, this, [this] {
+    if (!focusing_) done(1);
+  });
+  auto* cancel = add(2, new QPushButton("Cancel", this));
+  connect(cancel, &QPushButton::clicked, this, &TVQDialog::reject);
+  auto* help = add(9, new QPushButton("Help", this));
+  connect(help, &QPushButton::clicked, this, [this] { show_help(); });
+  buttons->addStretch();
+  buttons->addWidget(take);
+  buttons->addWidget(cancel);
+  buttons->addWidget(help);
+  grid->addLayout(buttons, 2, 0, 1, 3);
+
+  refresh();
 }
 
-QString TVQDialog::summary() const {
-  return summary_->text();
+QWidget* TVQDialog::control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+QPushButton* TVQDialog::button(int id) const {
+  return qobject_cast<QPushButton*>(control(id));
+}
+QCheckBox* TVQDialog::check(int id) const {
+  return qobject_cast<QCheckBox*>(control(id));
+}
+QRadioButton* TVQDialog::radio(int id) const {
+  return qobject_cast<QRadioButton*>(control(id));
+}
+QScrollBar* TVQDialog::bar(int id) const {
+  return qobject_cast<QScrollBar*>(control(id));
+}
+QLineEdit* TVQDialog::edit(int id) const {
+  return qobject_cast<QLineEdit*>(control(id));
+}
+
+void TVQDialog::changed() {
+  refresh();
+  update();
+}
+
+void TVQDialog::refresh() {
+  refreshing_ = true;
+  const AcquisitionSettings& s = model_.settings();
+  auto set_bar = [](QScrollBar* b, int lo, int hi, int v) {
+    b->setRange(lo, hi);
+    b->setValue(v);
+    b->setSliderPosition(v);
+  };
+  set_bar(bar(104), 0, model_.value_maximum(), s.value);
+  set_bar(bar(111), 0, MAX_EXPOSURE_COUNT, s.count);
+  set_bar(bar(120), 0, MAX_DELAY_MINUTES, s.delay_minutes);
+  set_bar(bar(130), MIN_PALETTE_BITS, MAX_PALETTE_BITS, model_.stretch_bits());
+  edit(105)->setText(QString::number(s.value));
+  edit(112)->setText(QString::number(s.count));
+  edit(121)->setText(QString::number(s.delay_minutes));
+  edit(118)->setText(QString::fromStdString(model_.last_file_text()));
+  edit(110)->setText(QString::number(model_.peak()));
+  edit(116)->setText(QString::fromStdString(model_.dark_name_text()));
+  edit(129)->setText(QString::fromStdString(model_.directory_text()));
+  edit(131)->setText(QString::number(model_.stretch_bits()));
+  edit(126)->setText(QString::number(s.guide_frames));
+  for (const CheckBox& c : CHECK_BOXES) check(c.id)->setChecked(model_.checked(c.check));
+  for (const RangeButton& r : RANGE_BUTTONS) radio(r.id)->setChecked(s.range == r.range);
+  for (const ModeButton& m : MODE_BUTTONS) radio(m.id)->setChecked(s.mode == m.mode);
+  check(123)->setChecked(s.self_guide_next);
+  check(125)->setChecked(s.take_matching_dark);
+  edit(127)->setText(QString::fromStdString(model_.guide_value_text()));
+  edit(128)->setText(QString::fromStdString(model_.guide_range_text()));
+  edit(136)->setText(QString::fromStdString(model_.guide_mode_text()));
+  // While focusing only "Stop" and the settings the frames read stay live.
+  for (int id : {1, 2, 9, 108}) control(id)->setEnabled(!focusing_);
+  refreshing_ = false;
+}
+
+void TVQDialog::paintEvent(QPaintEvent* event) {
+  // The last focus frame, once its bitmap has been written.
+  if (app_.display.SmallFrameMode) {
+    const QString file = QString::fromStdString(app_.paths.bitmap_file(true).string());
+    if (QFile::exists(file)) {
+      QPixmap pixmap(file);
+      if (!pixmap.isNull()) picture_->setPixmap(pixmap);
+    }
+  }
+  QDialog::paintEvent(event);
+}
+
+void TVQDialog::reject() {
+  if (focusing_) return;  // the focus mode ends with a left press first
+  QDialog::reject();
+}
+
+void TVQDialog::show_help() {
+  QMessageBox::information(this, CAMERA_HELP_CAPTION, CAMERA_HELP_TEXT);
+}
+
+void TVQDialog::start_focus() {
+  if (focusing_) return;
+  focusing_ = true;
+  refresh();
+  run_focus_mode(app_, *this);
+  focusing_ = false;
+  refresh();
+  update();
+}
+
+void TVQDialog::frame_shown(int peak) {
+  model_.set_peak(peak);
+  refresh();
+  update();
+}
+
+bool TVQDialog::pause_prompt() {
+  QMessageBox box(QMessageBox::NoIcon, FOCUS_PAUSE_TITLE, FOCUS_PAUSE_TEXT, QMessageBox::NoButton,
+                  this);
+  QPushButton* ok = box.addButton("OK", QMessageBox::AcceptRole);
+  box.addButton("Stop", QMessageBox::RejectRole);
+  box.exec();
+  return box.clickedButton() == ok;
 }
 
 TSavingDialog::TSavingDialog(QWidget* parent) : QDialog(parent) {
@@ -88,10 +397,9 @@ QString TSavingDialog::file_name() const {
   return name_->text();
 }
 
-CameraDialogResult QtCaptureFront::run_camera_dialog(AcquisitionSettings& settings) {
-  TVQDialog dialog(settings, owner_);
-  return dialog.exec() == QDialog::Accepted ? CameraDialogResult::TakePhoto
-                                            : CameraDialogResult::Cancel;
+CameraDialogResult QtCaptureFront::run_camera_dialog(AcquisitionSettings& /*settings*/) {
+  TVQDialog dialog(app_, owner_);
+  return dialog.exec() == 1 ? CameraDialogResult::TakePhoto : CameraDialogResult::Cancel;
 }
 
 void QtCaptureFront::saving_image(const std::filesystem::path& file) {

@@ -1,37 +1,72 @@
-// The camera command's windows: a minimal camera control dialog ("Take
-// Photo" and "Cancel" under a summary of the exposure to be taken) until the
-// full dialog is built, and the small "Saving Image" window of automatic
-// saving.
+// The camera command's windows: the camera control dialog TVQDialog, a view
+// over CameraDialogModel that refreshes every control from the settings
+// after each click and runs the focus mode from its "Start" button, and the
+// small "Saving Image" window of automatic saving.
 #pragma once
 
 #include <QDialog>
 #include <QPointer>
+#include <map>
 
+#include "app/capture/camera_dialog_model.h"
+#include "app/capture/focus_mode.h"
 #include "app/capture/sequencer.h"
 
+class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
+class QScrollBar;
 
 namespace tarvex::ui {
 
 inline constexpr const char* CAMERA_DIALOG_TITLE = "Helion KR9- Camera Control Interface";
 
-// What the exposure settings say, in words: "1 Seconds, Fast, 1 exposure".
-QString acquisition_summary(const AcquisitionSettings& settings);
-
-class TVQDialog : public QDialog {
+class TVQDialog : public QDialog, private FocusFront {
   Q_OBJECT
  public:
-  explicit TVQDialog(const AcquisitionSettings& settings, QWidget* parent = nullptr);
-  QPushButton* take_photo_button() const { return take_; }
-  QPushButton* cancel_button() const { return cancel_; }
-  QString summary() const;
+  explicit TVQDialog(Tarvex& app, QWidget* parent = nullptr);
+
+  CameraDialogModel& model() { return model_; }
+  // The controls by their resource identifiers (101..777).
+  QWidget* control(int id) const;
+  QPushButton* button(int id) const;
+  QCheckBox* check(int id) const;
+  QRadioButton* radio(int id) const;
+  QScrollBar* bar(int id) const;
+  QLineEdit* edit(int id) const;
+  QPushButton* take_photo_button() const { return button(1); }
+  QPushButton* cancel_button() const { return button(2); }
+  bool focusing() const { return focusing_; }
+  // The last focus frame, as the dialog shows it (null before any).
+  const QLabel* focus_picture() const { return picture_; }
+
+  // Fills every control from the settings.
+  void refresh();
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
-  QLabel* summary_;
-  QPushButton* take_;
-  QPushButton* cancel_;
+  void start_focus();
+  void show_help();
+  void frame_shown(int peak) override;
+  bool pause_prompt() override;
+  template <class W>
+  W* add(int id, W* widget);
+  void changed();
+
+  Tarvex& app_;
+  CameraDialogModel model_;
+  std::map<int, QWidget*> controls_;
+  QLabel* picture_ = nullptr;
+  bool focusing_ = false;
+  bool refreshing_ = false;
 };
 
 // The modeless "Saving Image" window with its "Filename" field.
@@ -49,13 +84,14 @@ class TSavingDialog : public QDialog {
 // The window's side of the sequencer: the dialogs above, parented to it.
 class QtCaptureFront : public CaptureFront {
  public:
-  explicit QtCaptureFront(QWidget* owner) : owner_(owner) {}
+  QtCaptureFront(Tarvex& app, QWidget* owner) : app_(app), owner_(owner) {}
   CameraDialogResult run_camera_dialog(AcquisitionSettings& settings) override;
   void saving_image(const std::filesystem::path& file) override;
   void saving_done() override;
   TSavingDialog* saving_window() const { return saving_; }
 
  private:
+  Tarvex& app_;
   QWidget* owner_;
   QPointer<TSavingDialog> saving_;
 };

@@ -1,10 +1,15 @@
 // The camera command of the main window on the simulated camera and a
-// virtual clock: the camera dialog, Take Photo and Cancel, the picture of
-// the new exposure and the "Saving Image" window.
+// virtual clock: the camera dialog's controls, the focus mode, Take Photo and Cancel, the picture
+// of the new exposure and the "Saving Image" window.
 #include "ui/camera_dialog.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -48,23 +53,104 @@ class CameraDialogTest : public QObject {
     camera_.reset();
   }
 
-  void dialogOffersTakePhotoAndCancel() {
+  void dialogControlsChangeTheSettingsAtOnceAndStayAfterCancel() {
     ModalDriver driver;
-    QString title, summary;
+    QString title, help_caption, help_text;
     driver.then<TVQDialog>([&](TVQDialog* d) {
       title = d->windowTitle();
-      summary = d->summary();
       QVERIFY(d->take_photo_button()->isDefault());
-      QCOMPARE(d->cancel_button()->text(), QString("Cancel"));
-      d->cancel_button()->click();
+      QCOMPARE(d->radio(702)->text(), QString("Hundredth's"));
+      QCOMPARE(d->radio(704)->text(), QString("Seconds"));
+      QVERIFY(d->radio(704)->isChecked());
+      // Minutes: value 1, the bar's top at 90, the right arrow stops there.
+      d->radio(705)->click();
+      QCOMPARE(d->bar(104)->maximum(), 90);
+      for (int i = 0; i < 100; ++i)
+        d->bar(104)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(d->edit(105)->text(), QString("90"));
+      // Page and thumb moves of the exposure bar are ignored.
+      d->bar(104)->triggerAction(QAbstractSlider::SliderPageStepSub);
+      QCOMPARE(d->edit(105)->text(), QString("90"));
+      d->radio(704)->click();
+      for (int i = 0; i < 10; ++i) d->bar(104)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(d->edit(105)->text(), QString("11"));
+      QVERIFY(!d->radio(705)->isChecked());
+      // Self-guiding at 11 seconds fills the guide fields; progressive
+      // becomes interlaced.
+      d->radio(134)->click();
+      d->check(123)->click();
+      QVERIFY(d->check(123)->isChecked());
+      QCOMPARE(d->edit(127)->text(), QString("11"));
+      QCOMPARE(d->edit(128)->text(), QString("seconds"));
+      QCOMPARE(d->edit(136)->text(), QString("High Resolution  - Interlaced"));
+      QVERIFY(d->radio(135)->isChecked());
+      // A mode button disarms it and blanks the fields.
+      d->radio(133)->click();
+      QVERIFY(!d->check(123)->isChecked());
+      QCOMPARE(d->edit(127)->text(), QString());
+      // Count, the stretch bar with its pages, a check box.
+      d->bar(111)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(d->edit(112)->text(), QString("2"));
+      d->bar(130)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      QCOMPARE(d->edit(131)->text(), QString("16"));
+      d->bar(130)->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      QCOMPARE(d->edit(131)->text(), QString("15"));
+      d->check(114)->click();
+      // The help box is modal: opened once this step has returned.
+      QTimer::singleShot(0, d, [d] { d->button(9)->click(); });
     });
+    driver.then<QMessageBox>([&](QMessageBox* box) {
+      help_caption = box->windowTitle();
+      help_text = box->text();
+      box->accept();
+    });
+    driver.then<TVQDialog>([](TVQDialog* d) { d->cancel_button()->click(); });
     window_->command(CM_CAMERA);
     QVERIFY(driver.finished());
     QCOMPARE(driver.unexpected, 0);
     QCOMPARE(title, QString(CAMERA_DIALOG_TITLE));
-    QCOMPARE(summary, QString("1 Seconds, Fast, 1 exposure"));
+    QCOMPARE(help_caption, QString("MORVALE - Control VQ Camera"));
+    QVERIFY(help_text.startsWith("Select exposure range using Radio buttons"));
     QCOMPARE(camera_->exposures_started(), 0u);
+    const AcquisitionSettings& a = window_->app().acquisition;
+    QCOMPARE(a.value, 11);
+    QCOMPARE(a.mode, ExposureMode::Fast);
+    QVERIFY(a.average);
+    QCOMPARE(window_->app().display.palette_bits, 15);
     QVERIFY(window_->action(CM_CAMERA)->isEnabled());
+  }
+
+  void focusStartShowsThePeakAndStopsFromThePausePrompt() {
+    window_->app().settings.focus_delay = false;
+    window_->app().acquisition.pause_between = true;
+    window_->app().acquisition.range = 'h';
+    window_->app().acquisition.value = 5;
+    ModalDriver driver;
+    QString peak, prompt_title, prompt_text;
+    bool small_frame = false;
+    // Start runs the focus mode until the prompt's Stop.
+    driver.then<TVQDialog>(
+        [](TVQDialog* d) { QTimer::singleShot(0, d, [d] { d->button(108)->click(); }); });
+    driver.then<QMessageBox>([&](QMessageBox* box) {
+      prompt_title = box->windowTitle();
+      prompt_text = box->text();
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == "Stop") b->click();
+    });
+    driver.then<TVQDialog>([&](TVQDialog* d) {
+      peak = d->edit(110)->text();
+      small_frame = window_->app().display.SmallFrameMode;
+      d->cancel_button()->click();
+    });
+    window_->command(CM_CAMERA);
+    QVERIFY(driver.finished());
+    QCOMPARE(prompt_title, QString("Focus Frame Pause"));
+    QCOMPARE(prompt_text, QString("Press OK to continue or Stop to end focus mode."));
+    QVERIFY(peak.toInt() > 0);
+    QVERIFY(small_frame);
+    QVERIFY(!window_->app().display.SmallFrameMode);
+    // One focus window was exposed before the prompt; no photo was taken.
+    QCOMPARE(camera_->exposures_started(), 1u);
   }
 
   void takePhotoShowsTheNewExposureAndItsFile() {

@@ -50,8 +50,7 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QCOMPARE(open->statusTip(), QString("Get an image from Disk"));
     QVERIFY(open->isEnabled());
     QCOMPARE(w().action(CM_EXIT)->shortcuts().size(), 2);
-    // Commands whose operations come later are present but disabled.
-    QVERIFY(!w().action(CM_FOCUS_CENTRE)->isEnabled());
+    QVERIFY(w().action(CM_FOCUS_CENTRE)->isEnabled());
     QVERIFY(w().action(CM_CAMERA)->isEnabled());
     QVERIFY(w().action(CM_NORMAL_STRETCH)->isEnabled());
     QVERIFY(w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());

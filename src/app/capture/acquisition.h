@@ -56,12 +56,27 @@ struct AcquisitionSettings {
   bool self_guide_next = false;     // guide the next exposure
   bool take_matching_dark = false;  // the next exposure repeats the last guided one as a dark
   bool half_time_download = false;  // read the first field at half time while guiding
-  int guide_frames = 0;             // guide frames counted in the last guided exposure
+  // The guide frames a matching dark repeats: set from last_guided_frames
+  // when "Take matching Darkframe" is armed; shown as "No of Guiding Frames".
+  int guide_frames = 0;
+  // Guide frames counted in the last self-guided exposure (not a dark).
+  int last_guided_frames = 0;
+  // The guide exposure (value and range letter), copied from the main
+  // exposure when self-guiding is armed; the user then sets the longer main
+  // exposure.
   int guide_value = 1;
   char guide_range = 's';
 
-  // The focus-window position (column and row values).
+  // The guider control box was probed over the serial link: done once per
+  // program run, on the first use of either self-guiding control.
+  bool control_box_probed = false;
+
+  // The focus and guide window position X, Y sent to the camera: the
+  // top-left column and frame row of the 128 x 128 window (see
+  // camera_dialog_model.h for how a picked centre becomes X, Y).
   int focus_x = DEFAULT_WINDOW_X;
+  // File > "Focus Frame Centre" waits for a click on the picture.
+  bool focus_centre_armed = false;
   int focus_y = DEFAULT_WINDOW_Y;
 
   // A beep after each exposure for this run only (tarvex-cli --beep); unset,

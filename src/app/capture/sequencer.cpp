@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/busy_scope.h"
+#include "app/capture/focus_mode.h"
 #include "app/colour/synthesis_commands.h"
 #include "app/file_messages.h"
 #include "app/fits_commands.h"
@@ -114,7 +115,7 @@ CaptureOutcome Sequencer::take_photo() {
   if (front_.run_camera_dialog(acq) != CameraDialogResult::TakePhoto) {
     // The focus mode leaves the small frame on show: back to the full frame.
     if (app_.display.SmallFrameMode) {
-      app_.display.SmallFrameMode = false;
+      end_focus_display(app_);
       BusyScope busy(app_);
       refresh_display(app_);
     }
@@ -132,7 +133,8 @@ CaptureOutcome Sequencer::run_exposures() {
   AcquisitionSettings& acq = app_.acquisition;
   CameraSession& camera = app_.camera;
   FrameStore& fs = app_.store();
-  app_.display.SmallFrameMode = false;
+  // The picture comes back whole: a stopped or failed exposure leaves it.
+  end_focus_display(app_);
   acq.count = std::clamp(acq.count, 1, MAX_EXPOSURE_COUNT);
   exposure_ms_ = sequence_exposure_ms(acq.value, acq.range);
   guide_ms_ = acq.take_matching_dark ? 100 : guide_exposure_ms(acq.guide_value, acq.guide_range);
@@ -375,6 +377,8 @@ bool Sequencer::read_exposure(int e, bool& binned) {
     if (!command(acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
   } else {
     if (!command(half_time ? 4 : 5)) return false;
+    // What a matching dark will repeat.
+    if (!acq.take_matching_dark) acq.last_guided_frames = guide_frames_counted_;
     acq.self_guide_next = false;
     guide_.close_info();
     acq.take_matching_dark = false;

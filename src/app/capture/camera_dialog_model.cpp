@@ -1,0 +1,190 @@
+#include "app/capture/camera_dialog_model.h"
+
+#include <algorithm>
+
+#include "app/tarvex.h"
+#include "app/telescope.h"
+#include "platform/messages.h"
+
+namespace tarvex {
+
+const char* const CAMERA_HELP_TEXT =
+    "Select exposure range using Radio buttons on left of dialog Window \n"
+    "Select anti-smear status using checkbox\n"
+    "Vary exposure time using scroll arrows,and take exposure by pressing the 'Take Photo' "
+    "button\n\n"
+    "The Focus mode allows repeated exposures of 0.01 to 10 seconds to be made, and displays "
+    "the value of the most saturated pixel. In a starfield, altering the focus until the "
+    "maximum value is returned will give a good indication of best focus.\n\n"
+    "It is posssible to use an 'slew and sum' mode, which will automatically sum images "
+    "together, taking into account small amounts of drift in the telescope drive. To do this "
+    "simply change the number of exposures from 1 to any value less than 20. This option will "
+    "only work in a starfield\n\n"
+    "Press Right Hand mouse button anywhere in Dorvik Window  to prematurely terminate an "
+    "exposure\n\n"
+    "The delay option gives an audible 10 second countdown to the exposure start";
+
+WindowPosition reachable_window(int x, int y) {
+  x = std::clamp(x, 0, WINDOW_MAX_X);
+  y = std::clamp(y, 0, WINDOW_MAX_Y);
+  return {x, y - y % 3};
+}
+
+WindowPosition window_for_centre(int cx, int cy) {
+  return reachable_window(cx - WINDOW_SIZE / 2, cy - WINDOW_SIZE / 2);
+}
+
+const char* guide_range_word(char range) {
+  switch (range) {
+    case 'q': return "thousandths";
+    case 'h': return "hundredths";
+    case 't': return "tenths";
+    case 'm': return "minutes";
+    default: return "seconds";
+  }
+}
+
+CameraDialogModel::CameraDialogModel(Tarvex& app, std::function<void(Tarvex&)> probe)
+    : app_(app), acq_(app.acquisition), probe_(std::move(probe)) {
+  if (!probe_) probe_ = [](Tarvex& a) { ensure_link_open(a); };
+}
+
+void CameraDialogModel::choose_range(char range) {
+  if (!is_exposure_range(range)) return;
+  acq_.range = range;
+  acq_.value = (range == 'q' || range == 'h') ? 5 : 1;
+}
+
+void CameraDialogModel::exposure_arrow(int step) {
+  if (step < 0 && acq_.value > EXPOSURE_VALUE_MINIMUM) --acq_.value;
+  if (step > 0 && acq_.value < value_maximum()) ++acq_.value;
+}
+
+void CameraDialogModel::count_arrow(int step) {
+  acq_.count = std::clamp(acq_.count + (step < 0 ? -1 : 1), 1, MAX_EXPOSURE_COUNT);
+}
+
+void CameraDialogModel::delay_arrow(int step) {
+  acq_.delay_minutes = std::clamp(acq_.delay_minutes + (step < 0 ? -1 : 1), 0, MAX_DELAY_MINUTES);
+}
+
+namespace {
+
+bool* check_flag(AcquisitionSettings& a, DisplayState& d, CameraCheck which) {
+  switch (which) {
+    case CameraCheck::Average: return &a.average;
+    case CameraCheck::AlternativeSlew: return &a.alternative_slew;
+    case CameraCheck::DelayBefore: return &a.delay_before;
+    case CameraCheck::Continuous: return &a.continuous;
+    case CameraCheck::PauseBetween: return &a.pause_between;
+    case CameraCheck::AutoSave: return &a.auto_save;
+    case CameraCheck::AutoDark: return &a.auto_dark;
+    case CameraCheck::AutoColour: return &a.auto_colour;
+    case CameraCheck::AutoExposure: return &a.auto_exposure;
+    case CameraCheck::StretchAll: return &d.max_stretch_all;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void CameraDialogModel::toggle(CameraCheck which) {
+  bool* flag = check_flag(acq_, app_.display, which);
+  if (flag) *flag = !*flag;
+}
+
+bool CameraDialogModel::checked(CameraCheck which) const {
+  const bool* flag = check_flag(acq_, app_.display, which);
+  return flag && *flag;
+}
+
+void CameraDialogModel::choose_mode(ExposureMode mode) {
+  acq_.mode = mode;
+  acq_.self_guide_next = false;
+}
+
+void CameraDialogModel::probe_once() {
+  if (acq_.control_box_probed) return;
+  acq_.control_box_probed = true;
+  probe_(app_);
+}
+
+void CameraDialogModel::toggle_self_guide() {
+  probe_once();
+  if (acq_.self_guide_next) {
+    acq_.self_guide_next = false;
+    return;
+  }
+  const bool short_enough = acq_.range == 'q' || acq_.range == 'h' || acq_.range == 't' ||
+                            (acq_.range == 's' && acq_.value < SELF_GUIDE_LIMIT_S);
+  if (!short_enough) {
+    app_.ports.clock.beep();
+    return;
+  }
+  acq_.self_guide_next = true;
+  acq_.guide_range = acq_.range;
+  acq_.guide_value = acq_.value;
+  if (acq_.mode == ExposureMode::Progressive) {
+    acq_.mode = ExposureMode::Interlaced;
+    app_.ports.clock.beep();
+  }
+  acq_.half_time_download = true;
+}
+
+void CameraDialogModel::toggle_matching_dark() {
+  probe_once();
+  if (!app_.settings.controlbox_present) {
+    show_message(app_.ports.messages, 52);
+    return;
+  }
+  acq_.take_matching_dark = !acq_.take_matching_dark;
+  if (acq_.take_matching_dark) {
+    acq_.guide_frames = acq_.last_guided_frames;
+    acq_.self_guide_next = true;
+    acq_.half_time_download = true;
+  } else {
+    acq_.self_guide_next = false;
+  }
+}
+
+int CameraDialogModel::stretch_bits() const {
+  return std::clamp(app_.display.palette_bits, MIN_PALETTE_BITS, MAX_PALETTE_BITS);
+}
+
+void CameraDialogModel::stretch_arrow(int step) {
+  stretch_to(stretch_bits() + (step < 0 ? -1 : 1));
+}
+
+void CameraDialogModel::stretch_page(int step) {
+  stretch_to(step < 0 ? MIN_PALETTE_BITS : MAX_PALETTE_BITS);
+}
+
+void CameraDialogModel::stretch_to(int bits) {
+  app_.display.palette_bits = std::clamp(bits, MIN_PALETTE_BITS, MAX_PALETTE_BITS);
+}
+
+std::string CameraDialogModel::guide_value_text() const {
+  return acq_.self_guide_next ? std::to_string(acq_.guide_value) : std::string();
+}
+
+std::string CameraDialogModel::guide_range_text() const {
+  return acq_.self_guide_next ? guide_range_word(acq_.guide_range) : "";
+}
+
+std::string CameraDialogModel::guide_mode_text() const {
+  return acq_.self_guide_next ? GUIDE_MODE_TEXT : "";
+}
+
+std::string CameraDialogModel::directory_text() const {
+  return app_.paths.autosave_dir(app_.settings.autosave_subdir).string();
+}
+
+std::string CameraDialogModel::last_file_text() const {
+  return std::to_string(app_.settings.autosave_number);
+}
+
+std::string CameraDialogModel::dark_name_text() const {
+  return app_.dark_frame_path.string();
+}
+
+}  // namespace tarvex

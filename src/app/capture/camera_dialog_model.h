@@ -1,0 +1,118 @@
+// The camera control dialog's behaviour without its widgets: every click
+// changes the acquisition settings at once (there is no transfer on OK), and
+// the view refreshes every control from what this model reports after each
+// change. The bit depth of the focus and guide windows and "Use Stretch on
+// all Images" are the display's palette depth and maximum-stretch flag, the
+// same variables View > Max Palette Stretch moves: one depth governs how a
+// window is scaled and how it is shown.
+//
+// Focus and guide window geometry. The window position X, Y that the camera
+// receives is the top-left corner of the 128 x 128 window in frame pixels:
+// X a column, Y a frame row (not a field row). The camera's window codes
+// carry the column only modulo 256 and the row in steps of three, so a
+// position is kept where the camera can reach it exactly: X in 0..255 and Y
+// a multiple of three in 0..450. A picked centre (cx, cy) becomes
+// X = cx - 64, Y = cy - 64, rounded down to the row step and then kept in
+// those ranges; a centre right of column 319 therefore gets the rightmost
+// window the camera can read. The simulated camera renders the window whose
+// top-left corner is the decoded column and row, which for every position
+// kept this way is X, Y itself. A stop of a sequence puts the window back
+// at its default place, 80, 312.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/capture/acquisition.h"
+
+namespace tarvex {
+
+class Tarvex;
+
+inline constexpr const char* CAMERA_HELP_CAPTION = "MORVALE - Control VQ Camera";
+extern const char* const CAMERA_HELP_TEXT;
+inline constexpr const char* GUIDE_MODE_TEXT = "High Resolution  - Interlaced";
+inline constexpr int EXPOSURE_VALUE_MINIMUM = 1;
+// The longest main exposure self-guiding can be armed below (seconds).
+inline constexpr int SELF_GUIDE_LIMIT_S = 12;
+
+// The window position reach of the camera.
+inline constexpr int WINDOW_SIZE = 128;
+inline constexpr int WINDOW_MAX_X = 255;
+inline constexpr int WINDOW_MAX_Y = 450;
+struct WindowPosition {
+  int x;
+  int y;
+};
+// The window position X, Y for a window centred as near as the camera allows
+// on frame pixel (cx, cy).
+WindowPosition window_for_centre(int cx, int cy);
+// The same position kept in the camera's reach.
+WindowPosition reachable_window(int x, int y);
+
+// The range words of the guide exposure field: "thousandths" ... "minutes".
+const char* guide_range_word(char range);
+
+// The check boxes that only toggle their setting.
+enum class CameraCheck {
+  Average,          // 114
+  AlternativeSlew,  // 113
+  DelayBefore,      // 117
+  Continuous,       // 119
+  PauseBetween,     // 777
+  AutoSave,         // 115
+  AutoDark,         // 106
+  AutoColour,       // 124
+  AutoExposure,     // 122
+  StretchAll,       // 132
+};
+
+class CameraDialogModel {
+ public:
+  // `probe` looks for the guider control box over the serial link; by default
+  // the telescope link is opened, which sets controlbox_present.
+  explicit CameraDialogModel(Tarvex& app, std::function<void(Tarvex&)> probe = {});
+
+  // Radio group "Exposure Range": q, h, t, s, m; also sets value and maximum.
+  void choose_range(char range);
+  // The exposure bar's arrows: -1 left, +1 right. Other actions do nothing.
+  void exposure_arrow(int step);
+  void count_arrow(int step);
+  void delay_arrow(int step);
+  void toggle(CameraCheck which);
+  bool checked(CameraCheck which) const;
+  // Radio group "Exposure Mode": selects the mode and disarms self-guiding.
+  void choose_mode(ExposureMode mode);
+  // "Self-Guide Next Exposure"; a refused arm beeps and changes nothing.
+  void toggle_self_guide();
+  // "Take matching Darkframe"; message 52 when the control box is absent.
+  void toggle_matching_dark();
+  // The "Stretch" bar: arrows step by one, pages go to 12 or 16, the thumb
+  // sets the value; always kept in 12..16.
+  void stretch_arrow(int step);
+  void stretch_page(int step);
+  void stretch_to(int bits);
+
+  // What the controls show.
+  const AcquisitionSettings& settings() const { return acq_; }
+  int value_maximum() const { return exposure_value_maximum(acq_.range); }
+  int stretch_bits() const;
+  bool self_guide_armed() const { return acq_.self_guide_next; }
+  std::string guide_value_text() const;  // 127, blank when not armed
+  std::string guide_range_text() const;  // 128, blank when not armed
+  std::string guide_mode_text() const;   // 136, blank when not armed
+  std::string directory_text() const;    // 129
+  std::string last_file_text() const;    // 118
+  std::string dark_name_text() const;    // 116
+  int peak() const { return peak_; }
+  void set_peak(int peak) { peak_ = peak; }
+
+ private:
+  void probe_once();
+  Tarvex& app_;
+  AcquisitionSettings& acq_;
+  std::function<void(Tarvex&)> probe_;
+  int peak_ = 0;
+};
+
+}  // namespace tarvex

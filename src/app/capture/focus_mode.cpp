@@ -1,0 +1,160 @@
+#include "app/capture/focus_mode.h"
+
+#include <algorithm>
+
+#include "app/capture/camera_dialog_model.h"
+#include "camera/readout.h"
+#include "camera/usb_commands.h"
+
+namespace tarvex {
+
+namespace {
+
+// Pumps window events during long focus exposures so the window repaints.
+constexpr std::uint32_t REPAINT_INTERVAL_MS = 100;
+
+bool before(std::uint32_t a, std::uint32_t b) {
+  return static_cast<std::int32_t>(a - b) < 0;
+}
+
+// A left press ends the mode; other inputs were handled by the window and are
+// no request to stop.
+bool stop_pressed(EventPump& pump) {
+  pump.pump();
+  const bool stop = pump.take(Input::LeftButton);
+  pump.clear(Inputs(Input::Key) | Inputs(Input::RightButton));
+  return stop;
+}
+
+// The timed window exposure and read of a focus frame, as take_focus_frame
+// does it, except that a long wait keeps handling window events.
+LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& stretch,
+                       std::uint16_t* destination, int& peak) {
+  CameraLink& link = app.camera.link;
+  Clock& clock = app.ports.clock;
+  const int exposure = window_exposure_ms(value, range);
+  app.camera.readout.exposure_ms = exposure;
+  send_timing_command(link, 2);
+  send_timing_command(link, 1);
+  if (exposure >= 500) {
+    const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure);
+    std::uint32_t next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
+    while (before(clock.now_ms(), end)) {
+      if (exposure > 600) send_timing_command(link, 2);
+      if (!before(clock.now_ms(), next_pump)) {
+        app.ports.pump.pump();
+        next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
+      }
+    }
+  }
+  send_timing_command(link, 3);
+  if (read_window(link, app.camera.readout, destination) != LinkResult::Ok)
+    return LinkResult::Failed;
+  peak = focus_peak(destination);
+  stretch_window(destination, stretch);
+  return LinkResult::Ok;
+}
+
+}  // namespace
+
+FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames) {
+  FocusRun run;
+  AcquisitionSettings& acq = app.acquisition;
+  if (acq.range == 'm' || acq.value >= 100) return run;
+
+  FrameStore& fs = app.store();
+  std::uint16_t* window = fs.CurrentFrame.data();
+  // Kept once per stay in the small-frame display: a second Start in the same
+  // dialog must not keep a focus frame as the picture.
+  if (app.focus_saved_samples.empty())
+    app.focus_saved_samples.assign(window, window + SMALL_FRAME_SAMPLES);
+  app.display.SmallFrameMode = true;
+  const WindowPosition at = reachable_window(acq.focus_x, acq.focus_y);
+  app.camera.readout.window_x = at.x;
+  app.camera.readout.window_y = at.y;
+
+  EventPump& pump = app.ports.pump;
+  Clock& clock = app.ports.clock;
+  // The press on "Start" is no request to stop.
+  pump.clear();
+  for (bool first = true;; first = false) {
+    if (stop_pressed(pump)) {
+      run.outcome = FocusOutcome::Stopped;
+      break;
+    }
+    if (!first) {
+      clock.beep();
+      if (acq.pause_between && !front.pause_prompt()) {
+        run.outcome = FocusOutcome::Stopped;
+        break;
+      }
+      // Window events wait during this second.
+      if (app.settings.focus_delay) clock.sleep_ms(FOCUS_DELAY_MS);
+      if (stop_pressed(pump)) {
+        run.outcome = FocusOutcome::Stopped;
+        break;
+      }
+    }
+    const WindowStretch stretch{
+        std::clamp(app.display.palette_bits, MIN_WINDOW_BITS, MAX_WINDOW_BITS),
+        app.display.max_stretch_all};
+    int peak = 0;
+    app.ports.progress.busy_cursor(true);
+    const LinkResult read = focus_frame(app, acq.value, acq.range, stretch, window, peak);
+    app.ports.progress.busy_cursor(false);
+    if (read != LinkResult::Ok) {
+      // The link has reported the failure; an unplugged camera would fail
+      // again on every frame.
+      run.outcome = FocusOutcome::Failed;
+      break;
+    }
+    ++run.frames;
+    run.peak = peak;
+    refresh_display(app);
+    front.frame_shown(peak);
+    if (max_frames > 0 && run.frames >= max_frames) {
+      run.outcome = FocusOutcome::Finished;
+      break;
+    }
+  }
+  return run;
+}
+
+void end_focus_display(Tarvex& app) {
+  if (!app.focus_saved_samples.empty()) {
+    std::copy(app.focus_saved_samples.begin(), app.focus_saved_samples.end(),
+              app.store().CurrentFrame.begin());
+    app.focus_saved_samples.clear();
+    app.focus_saved_samples.shrink_to_fit();
+  }
+  app.display.SmallFrameMode = false;
+}
+
+namespace {
+
+void place_window(Tarvex& app, WindowPosition at) {
+  app.acquisition.focus_x = at.x;
+  app.acquisition.focus_y = at.y;
+  app.camera.readout.window_x = at.x;
+  app.camera.readout.window_y = at.y;
+}
+
+}  // namespace
+
+void arm_focus_centre(Tarvex& app) {
+  app.acquisition.focus_centre_armed = true;
+}
+
+bool focus_centre_click(Tarvex& app, int x, int y) {
+  if (!app.acquisition.focus_centre_armed) return false;
+  app.acquisition.focus_centre_armed = false;
+  place_window(app, window_for_centre(x, y));
+  return true;
+}
+
+void default_focus_centre(Tarvex& app) {
+  app.acquisition.focus_centre_armed = false;
+  place_window(app, {DEFAULT_WINDOW_X, DEFAULT_WINDOW_Y});
+}
+
+}  // namespace tarvex
