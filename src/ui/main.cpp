@@ -6,9 +6,11 @@
 #include <QTimer>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "ui/tarvex_app.h"
 
 int main(int argc, char** argv) {
+  tarvex::ignore_file_size_signal();
   tarvex::ui::TTarvexApp app(argc, argv);
   app.window().show();
   for (int i = 1; i + 1 < argc; ++i) {
