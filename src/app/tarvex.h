@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "image/history.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
 #include "image/display.h"
 #include "image/frame_store.h"
+#include "image/history.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
 #include "processing/merge_state.h"
@@ -48,6 +48,10 @@ class Tarvex {
   std::string current_file_name;
   // True while a long operation runs; the window starts no second one.
   bool busy = false;
+  // The display bitmap could not be written at the last redisplay. Its
+  // message is shown once, not again at every redisplay, until a write
+  // succeeds again.
+  bool display_bitmap_failed = false;
   // The contrast transfer table, filled by every stretch and by colour
   // synthesis, applied by the internal commands 888 and 889.
   StretchLevels StretchTable{};
