@@ -35,14 +35,6 @@ void BM_DisplayBytesHistogramBackground(benchmark::State& state) {
 }
 BENCHMARK(BM_DisplayBytesHistogramBackground)->Unit(benchmark::kMicrosecond);
 
-class QuietProgress : public Progress {
- public:
-  void open(const std::string&) override {}
-  void set_position(int) override {}
-  void close() override {}
-  void busy_cursor(bool) override {}
-};
-
 void BM_RefreshDisplayMonochrome(benchmark::State& state) {
   std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-bench-XXXXXX").string();
   const char* made = ::mkdtemp(pattern.data());
@@ -54,7 +46,7 @@ void BM_RefreshDisplayMonochrome(benchmark::State& state) {
   RecordingMessages messages;
   SteadyClock clock;
   NullPump pump;
-  QuietProgress progress;
+  NullProgress progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
   Tarvex app(Paths(root), Ports{messages, clock, pump, progress, launcher, display});

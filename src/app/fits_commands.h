@@ -38,16 +38,18 @@ std::filesystem::path with_default_extension(const std::filesystem::path& path,
 // name.
 int save_fits_image(Tarvex& app, const std::filesystem::path& path);
 
-// File > Save as FITS: a FITS date shorter than 10 characters becomes today's
-// local date; then the FITS details dialog ("Abort" cancels), then the save
-// dialog with the FITS filter and the default extension "FIT" (Cancel
-// cancels), then the save. Returns 0 (saved or cancelled) or 29.
-int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs, std::time_t now);
+// File > Save as FITS: a FITS date shorter than 10 characters becomes the
+// local date of the context's clock; then the FITS details dialog ("Abort"
+// cancels), then the save dialog with the FITS filter and the default
+// extension "FIT" (Cancel cancels), then the save. Returns 0 (saved or
+// cancelled) or 29.
+int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs);
 
 // File > Quick Save as FITS and the automatic save of an exposure sequence:
 // the next file of the numbered series, with the UT of the middle of the
-// exposure that started at `start` and lasted `exposure_ms`. Reports message
-// 6 when the file cannot be written and 21 when the settings cannot be saved
+// exposure that started at `start` and lasted `exposure_ms` (a save from the
+// menu passes the wall time of the context's clock and 0). Reports message 6
+// when the file cannot be written and 21 when the settings cannot be saved
 // afterwards; returns 0 or that code. `written` receives the file name.
 int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
                             std::filesystem::path* written = nullptr);

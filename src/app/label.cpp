@@ -64,7 +64,8 @@ bool is_labelled(const FrameStore& fs) {
   return fs.CurrentFrame[4] + fs.CurrentFrame[5] == 34;
 }
 
-int label_image(Tarvex& app, std::string_view text, LabelDate date, const std::tm& now) {
+int label_image(Tarvex& app, std::string_view text, LabelDate date) {
+  const std::tm now = app.ports.clock.local_time();
   draw_label(app.store(), label_line(text, date, now, app.fits));
   return refresh_display(app);
 }

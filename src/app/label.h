@@ -60,7 +60,9 @@ void draw_label(FrameStore& fs, std::string_view line);
 // True when the frame carries a label (samples 4 and 5 of row 0 add up to 34).
 bool is_labelled(const FrameStore& fs);
 
-// The whole command: draws the label and redisplays. Returns refresh_display's result.
-int label_image(Tarvex& app, std::string_view text, LabelDate date, const std::tm& now);
+// The whole command: draws the label, with the date and time of the
+// context's clock for Auto Date, and redisplays. Returns refresh_display's
+// result.
+int label_image(Tarvex& app, std::string_view text, LabelDate date);
 
 }  // namespace tarvex

@@ -3,12 +3,16 @@
 #include "app/file_messages.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
+#include "platform/host_version.h"
 #include "platform/messages.h"
 
 namespace tarvex {
 
 Tarvex::Tarvex(Paths p, Ports ports_in)
-    : paths(std::move(p)), ports(ports_in), store_(std::make_unique<FrameStore>()) {
+    : paths(std::move(p)),
+      ports(ports_in),
+      camera(ports.usb, ports.messages, host_kernel_version()),
+      store_(std::make_unique<FrameStore>()) {
   init_frame_store(*store_);
 }
 

@@ -1,11 +1,12 @@
 // The Tarvex context: the one frame store, the settings, the FITS text
-// record, the processing history, the display state and the ports. The main
-// window, tarvex-cli and the tests each own one.
+// record, the processing history, the display state, the camera session and
+// the ports. The main window, tarvex-cli and the tests each own one.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
 #include "image/display.h"
@@ -13,6 +14,7 @@
 #include "image/history.h"
 #include "platform/paths.h"
 #include "platform/ports.h"
+#include "platform/usb_transport.h"
 #include "processing/merge_state.h"
 #include "processing/stretch.h"
 #include "scope/star_location.h"
@@ -27,6 +29,9 @@ struct Ports {
   Progress& progress;
   Launcher& launcher;
   DisplaySink& display;
+  // What stands behind the camera's USB port; contexts that never talk to a
+  // camera may leave it out.
+  UsbTransport& usb = no_usb_transport();
 };
 
 class Tarvex {
@@ -63,6 +68,9 @@ class Tarvex {
   StarLocation star;
   StarPickState star_pick;
   MergeState merge;
+  // The camera link and readout state, shared by every camera command of the
+  // program's run.
+  CameraSession camera;
 
  private:
   std::unique_ptr<FrameStore> store_;

@@ -6,10 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "camera/usb_commands.h"
+#include "platform/host_version.h"
 #include "platform/ports.h"
 #include "platform/usb_transport.h"
 
@@ -27,23 +29,42 @@ struct DeviceRecord {
 using DeviceRecords = std::array<DeviceRecord, MAX_DEVICE_RECORDS>;
 
 // Results of the link operations.
-enum LinkResult {
-  LINK_OK = 0,
-  LINK_REFUSED = 1,  // report longer than 254 bytes: nothing sent
-  LINK_FAILED = 2,   // the write or the read failed; the error was reported
+enum class LinkResult {
+  Ok,
+  Refused,  // report longer than 254 bytes: nothing sent (reported)
+  Failed,   // the write or the read failed (reported)
 };
 
+// Results of a camera search.
+enum class CameraSearch {
+  Found,       // both interfaces are open: the camera is present
+  Incomplete,  // interfaces were listed, but not both of the camera's (reported)
+  NoneListed,  // no interface of either class is present (reported)
+  Failed,      // the device list could not be had, or a listed interface had no
+               // system name or could not be opened (reported)
+};
+
+// True when the search listed at least one interface.
+inline bool interfaces_listed(CameraSearch search) {
+  return search == CameraSearch::Found || search == CameraSearch::Incomplete;
+}
+
 struct CameraLink {
-  CameraLink(UsbTransport& usb_port, Messages& message_port)
-      : usb(usb_port), messages(message_port), receive_buffer(FIELD_READ_BYTES) {}
+  CameraLink(UsbTransport& usb_port, Messages& message_port, HostVersion host_system = {})
+      : usb(usb_port),
+        messages(message_port),
+        host(host_system),
+        receive_buffer(FIELD_READ_BYTES) {}
 
   UsbTransport& usb;
   Messages& messages;
+  // The running system's version, shown in the link report.
+  HostVersion host;
   int hid_handle = 0;
   int block_handle = 0;
-  int camera_present = 0;
-  int old_host = 0;
-  int show_link_info = 0;  // the "USB debug info" setting
+  bool camera_present = false;
+  bool old_host = false;
+  bool show_link_info = false;  // the "USB debug info" setting
   CommandBlock command{};
   std::uint32_t read_length = 0;
   // Destination of every bulk read, sized once for the largest read.
@@ -54,20 +75,20 @@ struct CameraLink {
 };
 
 // Finds the camera: enumerates the HID and block interfaces, fills the
-// records, opens both and sets camera_present. Returns 1 when at least one
-// interface of either class was enumerated, else 0.
-int find_camera(CameraLink& link, DeviceRecords& records);
+// records, opens both and sets camera_present. A search judges only what is
+// present now: the camera counts as absent until both interfaces are open.
+CameraSearch find_camera(CameraLink& link, DeviceRecords& records);
 
-// Sends `count` payload bytes (at most 254) as one output report with
-// identifier 0. Returns a LinkResult; failures are reported as message 50.
-int WriteUSBdevice(CameraLink& link, const std::uint8_t* bytes, std::size_t count);
+// Sends the payload (at most 254 bytes) as one output report with
+// identifier 0. Failures are reported as message 50.
+LinkResult WriteUSBdevice(CameraLink& link, std::span<const std::uint8_t> payload);
 
 // Makes the command block a timing command with sub-code n and sends it.
-int send_timing_command(CameraLink& link, int n);
+LinkResult send_timing_command(CameraLink& link, int n);
 
 // Sends the read command (bytes 1..7 as prepared) and reads read_length bytes
-// into the receive buffer. Returns LINK_OK, or LINK_FAILED when the read
-// failed or delivered fewer bytes (reported, last_read_failed set).
-int read_block_data(CameraLink& link);
+// into the receive buffer. Failed when the read failed or delivered fewer
+// bytes (reported, last_read_failed set).
+LinkResult read_block_data(CameraLink& link);
 
 }  // namespace tarvex

@@ -28,9 +28,8 @@ inline bool before(std::uint32_t now, std::uint32_t end) {
   return static_cast<std::int32_t>(now - end) < 0;
 }
 
-// The host side of a timed exposure: for exposures of 500 ms and more the
-// host waits, repeating timing command 2 on every pass when longer than 600
-// ms; shorter exposures are timed by the camera from the read request.
+}  // namespace
+
 void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
   const std::uint32_t t0 = clock.now_ms();
   const std::uint32_t end = t0 + static_cast<std::uint32_t>(exposure_ms);
@@ -39,8 +38,6 @@ void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
     if (exposure_ms > 600) send_timing_command(link, 2);
   }
 }
-
-}  // namespace
 
 void place_field(const std::uint8_t* raw, Frame& destination, int parity) {
   const int first_row = parity & 1;
@@ -52,25 +49,25 @@ void place_field(const std::uint8_t* raw, Frame& destination, int parity) {
   }
 }
 
-int read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination) {
+LinkResult read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination) {
   set_field_request(link.command, state.exposure_ms);
   link.read_length = FIELD_READ_BYTES;
   const bool measure =
       state.field_read_time == FIELD_READ_TIME_UNMEASURED && state.exposure_ms > 500;
   const std::uint32_t start = measure ? clock.now_ms() : 0;
-  if (read_block_data(link) != LINK_OK) return LINK_FAILED;
+  if (read_block_data(link) != LinkResult::Ok) return LinkResult::Failed;
   // Only a read that delivered a field is a fair measure of the read time.
   if (measure) state.field_read_time = clock.now_ms() - start;
   place_field(link.receive_buffer.data(), destination, state.field_parity);
-  return LINK_OK;
+  return LinkResult::Ok;
 }
 
-int read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination) {
+LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination) {
   set_window_request(link.command, state.exposure_ms, state.window_x, state.window_y);
   link.read_length = WINDOW_READ_BYTES;
-  if (read_block_data(link) != LINK_OK) return LINK_FAILED;
+  if (read_block_data(link) != LinkResult::Ok) return LinkResult::Failed;
   copy_samples(link.receive_buffer.data(), destination, SMALL_FRAME_SAMPLES);
-  return LINK_OK;
+  return LinkResult::Ok;
 }
 
 int window_exposure_ms(int value, char range) {
@@ -105,42 +102,43 @@ void stretch_window(std::uint16_t* window, const WindowStretch& stretch) {
   }
 }
 
-int take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                      const WindowStretch& stretch, std::uint16_t* destination) {
+LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                             char range, const WindowStretch& stretch, std::uint16_t* destination) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
   send_timing_command(link, 2);
   send_timing_command(link, 1);
   wait_exposure(link, clock, exposure);
   send_timing_command(link, 3);
-  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   stretch_window(destination, stretch);
-  return LINK_OK;
+  return LinkResult::Ok;
 }
 
-int take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                     const WindowStretch& stretch, std::uint16_t* destination, int& peak) {
+LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                            char range, const WindowStretch& stretch, std::uint16_t* destination,
+                            int& peak) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
   send_timing_command(link, 2);
   send_timing_command(link, 1);
   wait_exposure(link, clock, exposure);
   send_timing_command(link, 3);
-  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   peak = focus_peak(destination);
   stretch_window(destination, stretch);
-  return LINK_OK;
+  return LinkResult::Ok;
 }
 
-int take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
-                     bool first_field_downloaded, const WindowStretch& stretch,
-                     std::uint16_t* destination) {
+LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
+                            bool first_field_downloaded, const WindowStretch& stretch,
+                            std::uint16_t* destination) {
   send_timing_command(link, 2);
   wait_exposure(link, clock, guide_ms);
   send_timing_command(link, first_field_downloaded ? 5 : 4);
-  if (read_window(link, state, destination) != LINK_OK) return LINK_FAILED;
+  if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   stretch_window(destination, stretch);
-  return LINK_OK;
+  return LinkResult::Ok;
 }
 
 void fill_odd_rows(Frame& frame) {

@@ -36,13 +36,19 @@ struct WindowStretch {
 };
 
 // Reads one field and places it into the rows of `destination` given by
-// field_parity. Returns LINK_OK, or LINK_FAILED when the read failed; the
-// frame is then left untouched and the caller abandons the exposure.
-int read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination);
+// field_parity. Failed when the read failed: the frame is then left untouched
+// and the caller abandons the exposure.
+LinkResult read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame& destination);
 
 // Reads one 128 x 128 window into the first 16384 samples of `destination`.
-// Returns LINK_OK, or LINK_FAILED (destination untouched).
-int read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination);
+// Failed leaves the destination untouched.
+LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination);
+
+// The host side of a timed exposure: for exposures of 500 ms and more the
+// host waits on the clock, repeating timing command 2 on every pass when
+// longer than 600 ms; shorter exposures are timed by the camera from the
+// read request.
+void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms);
 
 // The exposure of a window frame: value x 1 ("q"), 10 ("h"), 100 ("t") or
 // 1000 (any other letter, minutes included).
@@ -50,19 +56,20 @@ int window_exposure_ms(int value, char range);
 
 // A timed focus-window exposure read into `destination`; `peak` receives the
 // brightest value by the two-row rule (0..16383, before the stretch).
-int take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                     const WindowStretch& stretch, std::uint16_t* destination, int& peak);
+LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                            char range, const WindowStretch& stretch, std::uint16_t* destination,
+                            int& peak);
 
 // As take_focus_frame without the peak search.
-int take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value, char range,
-                      const WindowStretch& stretch, std::uint16_t* destination);
+LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                             char range, const WindowStretch& stretch, std::uint16_t* destination);
 
 // A guide window timed by the guide exposure; ends with timing command 5 when
 // the first field of the main exposure was already downloaded at half time,
 // else 4. The read still carries the exposure of the last main exposure.
-int take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
-                     bool first_field_downloaded, const WindowStretch& stretch,
-                     std::uint16_t* destination);
+LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
+                            bool first_field_downloaded, const WindowStretch& stretch,
+                            std::uint16_t* destination);
 
 // Pieces of the above, exposed for tests and benchmarks.
 void place_field(const std::uint8_t* raw, Frame& destination, int parity);

@@ -43,12 +43,12 @@ void set_window_request(CommandBlock& block, int exposure_ms, int x, int y) {
   block[7] = READ_MODE_WINDOW;
 }
 
-std::size_t frame_report(const std::uint8_t* payload, std::size_t count,
+std::size_t frame_report(std::span<const std::uint8_t> payload,
                          std::array<std::uint8_t, MAX_REPORT_LENGTH>& report) {
-  if (count > MAX_REPORT_PAYLOAD) return 0;
+  if (payload.size() > MAX_REPORT_PAYLOAD) return 0;
   report[0] = 0;
-  if (count > 0) std::memcpy(report.data() + 1, payload, count);
-  return count + 1;
+  if (!payload.empty()) std::memcpy(report.data() + 1, payload.data(), payload.size());
+  return payload.size() + 1;
 }
 
 void decode_window_codes(const CommandBlock& block, int& column, int& row) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace tarvex {
 
@@ -60,9 +61,9 @@ void set_field_request(CommandBlock& block, int exposure_ms);
 void set_window_request(CommandBlock& block, int exposure_ms, int x, int y);
 
 // Frames a payload as an output report: identifier 0, then the payload.
-// Returns the report length (count + 1), or 0 when count is above 254
-// (nothing is written to `report` then).
-std::size_t frame_report(const std::uint8_t* payload, std::size_t count,
+// Returns the report length (payload size + 1), or 0 when the payload holds
+// more than 254 bytes (nothing is written to `report` then).
+std::size_t frame_report(std::span<const std::uint8_t> payload,
                          std::array<std::uint8_t, MAX_REPORT_LENGTH>& report);
 
 // The window area a camera selects for the given codes: top-left column and

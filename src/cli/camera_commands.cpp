@@ -1,17 +1,19 @@
-#include "cli/camera_commands.h"
-
-#include <chrono>
+// The camera subcommands of tarvex-cli: camera-info (discovery), read-field
+// (one field) and focus-frame (one focus window). They drive the camera
+// session of the context, as the window's camera commands do.
+#include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "app/file_commands.h"
+#include "camera/camera_session.h"
+#include "cli/subcommands.h"
 #include "platform/messages.h"
-#include "camera/camera_link.h"
-#include "camera/readout.h"
 
 namespace tarvex::cli {
 
 namespace {
+
+constexpr int kDefaultExposureMs = 100;
 
 std::string hex4(unsigned v) {
   char text[8];
@@ -37,61 +39,73 @@ void print_stats(std::ostream& out, const std::uint16_t* p, int stride, int widt
       << "\n";
 }
 
-// The host side of a short exposure as the sequencer times it: wait for
-// exposures of 500 ms and more, repeating timing command 2 while above 600 ms.
-void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
-  if (exposure_ms < 500) return;
-  const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure_ms);
-  while (static_cast<std::int32_t>(clock.now_ms() - end) < 0) {
-    if (exposure_ms > 600) send_timing_command(link, 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// The options every camera subcommand refuses (a capture saves only a KR
+// File); camera-info refuses the capture options too.
+int check_camera_options(const Options& o, bool capture, std::ostream& err) {
+  if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
+  if (!o.steps.empty() || o.save_flat || o.save_tiff || o.bitmap || o.save_fits ||
+      o.fits_unsigned || !o.fits_keys.empty() || (!capture && (o.save_raw || o.exposure_ms)))
+    return usage_error(err, o.command + " does not take that option");
+  return 0;
+}
+
+// Finds the camera for a capture and stops the exposure it may be running.
+// False (reported) when no camera is present.
+bool ready_camera(Tarvex& app) {
+  CameraSession& camera = app.camera;
+  camera.find(app.settings.usb_debug_info);
+  if (!camera.camera_present()) {
+    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+    return false;
   }
+  send_timing_command(camera.link, 3);
+  return true;
+}
+
+int save_raw_if_asked(Tarvex& app, const Options& o, std::ostream& out) {
+  if (!o.save_raw) return 0;
+  if (save_image(app, *o.save_raw) != 0) return 1;
+  out << "saved KR File " << o.save_raw->string() << "\n";
+  return 0;
 }
 
 }  // namespace
 
-bool is_camera_command(const std::string& command) {
-  return command == "camera-info" || command == "read-field" || command == "focus-frame";
-}
-
-int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& usb, int exposure_ms,
-                       const std::optional<std::filesystem::path>& save_raw, std::ostream& out,
-                       std::ostream& err) {
-  CameraLink link(usb, app.ports.messages);
-  link.show_link_info = app.settings.usb_debug_info ? 1 : 0;
-  DeviceRecords records;
-  const int enumerated = find_camera(link, records);
-  if (command == "camera-info") {
-    out << "interfaces enumerated: " << (enumerated ? "yes" : "no") << "\n";
+int camera_info_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (const int status = check_camera_options(o, false, err)) return status;
+  return with_context(o, err, [&](Tarvex& app) {
+    CameraSession& camera = app.camera;
+    const CameraSearch search = camera.find(app.settings.usb_debug_info);
+    out << "interfaces enumerated: " << (interfaces_listed(search) ? "yes" : "no") << "\n";
     for (int m = 0; m < MAX_DEVICE_RECORDS; ++m) {
-      const DeviceRecord& r = records[m];
+      const DeviceRecord& r = camera.records[m];
       if (r.vendor_id == 0) continue;
       out << "record " << m << ": vendor " << hex4(r.vendor_id) << " product " << hex4(r.product_id)
           << " manufacturer \"" << r.manufacturer << "\" product \"" << r.product << "\"\n";
     }
-    out << "hid handle: " << link.hid_handle << "\n";
-    out << "block handle: " << link.block_handle << "\n";
-    out << "camera present: " << (link.camera_present ? "yes" : "no") << "\n";
-    return link.camera_present ? 0 : 1;
-  }
-  if (!link.camera_present) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
-    return 1;
-  }
-  send_timing_command(link, 3);
+    out << "hid handle: " << camera.link.hid_handle << "\n";
+    out << "block handle: " << camera.link.block_handle << "\n";
+    out << "camera present: " << (camera.camera_present() ? "yes" : "no") << "\n";
+    return camera.camera_present() ? 0 : 1;
+  });
+}
 
-  ReadoutState state;
-  Clock& clock = app.ports.clock;
-  FrameStore& fs = app.store();
-  if (command == "read-field") {
+int read_field_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (const int status = check_camera_options(o, true, err)) return status;
+  const int exposure_ms = static_cast<int>(o.exposure_ms.value_or(kDefaultExposureMs));
+  return with_context(o, err, [&](Tarvex& app) {
+    if (!ready_camera(app)) return 1;
+    CameraLink& link = app.camera.link;
+    ReadoutState& state = app.camera.readout;
+    FrameStore& fs = app.store();
     state.exposure_ms = exposure_ms;
     send_timing_command(link, 2);
     send_timing_command(link, 1);
-    wait_exposure(link, clock, exposure_ms);
+    wait_exposure(link, app.ports.clock, exposure_ms);
     if (exposure_ms >= 200) send_timing_command(link, 2);
     send_timing_command(link, 3);
     state.field_parity = 0;
-    if (read_field(link, clock, state, fs.CurrentFrame) != LINK_OK) {
+    if (read_field(link, app.ports.clock, state, fs.CurrentFrame) != LinkResult::Ok) {
       err << "tarvex-cli: the field read failed; the frame was not changed\n";
       return 1;
     }
@@ -104,11 +118,20 @@ int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& us
     out << "field read into the even rows, odd rows filled: a binned image (" << exposure_ms
         << " ms)\n";
     print_stats(out, fs.CurrentFrame.data(), FRAME_WIDTH, FRAME_WIDTH, 0, FRAME_HEIGHT, 2);
-  } else {
+    return save_raw_if_asked(app, o, out);
+  });
+}
+
+int focus_frame_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (const int status = check_camera_options(o, true, err)) return status;
+  const int exposure_ms = static_cast<int>(o.exposure_ms.value_or(kDefaultExposureMs));
+  return with_context(o, err, [&](Tarvex& app) {
+    if (!ready_camera(app)) return 1;
+    FrameStore& fs = app.store();
     int peak = 0;
     const WindowStretch stretch{app.display.palette_bits, app.display.max_stretch_all};
-    if (take_focus_frame(link, clock, state, exposure_ms, 'q', stretch, fs.CurrentFrame.data(),
-                         peak) != LINK_OK) {
+    if (take_focus_frame(app.camera.link, app.ports.clock, app.camera.readout, exposure_ms, 'q',
+                         stretch, fs.CurrentFrame.data(), peak) != LinkResult::Ok) {
       err << "tarvex-cli: the window read failed; the frame was not changed\n";
       return 1;
     }
@@ -116,12 +139,8 @@ int run_camera_command(const std::string& command, Tarvex& app, UsbTransport& us
     out << "focus window read (" << exposure_ms << " ms), peak " << peak << "\n";
     print_stats(out, fs.CurrentFrame.data(), SMALL_FRAME_SIDE, SMALL_FRAME_SIDE, 0,
                 SMALL_FRAME_SIDE, 1);
-  }
-  if (save_raw) {
-    if (save_image(app, *save_raw) != 0) return 1;
-    out << "saved KR File " << save_raw->string() << "\n";
-  }
-  return 0;
+    return save_raw_if_asked(app, o, out);
+  });
 }
 
 }  // namespace tarvex::cli

@@ -1,9 +1,6 @@
-// tarvex-cli: the headless batch tool.
-//
-//   tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]
-//              [--save-flat OUT] [--bitmap OUT] [--save-fits OUT] [--fits-unsigned]
-//              [--fits KEY=VALUE]...
-//   tarvex-cli [--data-root DIR] info INPUT
+// tarvex-cli: the headless batch and camera tool. Its subcommands (process,
+// info, steps, camera-info, read-field, focus-frame) are declared in
+// cli/subcommands.h; the usage text in cli.cpp lists their options.
 #pragma once
 
 #include <ostream>

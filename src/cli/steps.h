@@ -2,7 +2,6 @@
 // values of its dialog given as keys.
 #pragma once
 
-#include <ctime>
 #include <functional>
 #include <map>
 #include <optional>
@@ -65,13 +64,6 @@ bool only_keys(const StepKeys& keys, const std::vector<std::string>& allowed, st
 
 // Splits "name:key=value,key=value".
 bool parse_step(const std::string& text, std::string& name, StepKeys& keys, std::string& error);
-
-// The wall-clock time steps use (Label Image's Auto Date): the local time,
-// or the time fixed with --now for repeatable output.
-void set_fixed_time(std::optional<std::tm> time);
-std::tm current_time();
-// Parses "YYYY-MM-DD HH:MM:SS".
-std::optional<std::tm> parse_time(const std::string& text);
 
 // Registration functions of each subsystem's steps.
 void register_foundation_steps(StepRegistry& registry);

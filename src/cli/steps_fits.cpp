@@ -56,11 +56,10 @@ const std::vector<NumberKey>& number_keys() {
 StepResult quick_save_step(Tarvex& app, const StepKeys& keys) {
   StepResult r;
   if (!only_keys(keys, {"start", "exposure-ms"}, r.error)) return {STEP_USAGE, r.error, {}};
-  // Without a start, the exposure starts now (or at the time fixed with --now,
-  // a local time).
-  std::tm now = current_time();
-  const auto start =
-      int_key(keys, "start", 0, 253402300799L, static_cast<long>(std::mktime(&now)), r.error);
+  // Without a start, the exposure starts at the wall time of the clock (the
+  // time fixed with --now, for repeatable output).
+  const auto start = int_key(keys, "start", 0, 253402300799L,
+                             static_cast<long>(app.ports.clock.wall_time()), r.error);
   if (!start) return {STEP_USAGE, r.error, {}};
   const auto exposure = int_key(keys, "exposure-ms", 0, 86400000L, 0L, r.error);
   if (!exposure) return {STEP_USAGE, r.error, {}};

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,27 +16,30 @@
 
 namespace tarvex {
 
-// Prints every message to stderr as "message N: text"; own-caption boxes as
-// "caption: text". Yes/No questions are answered with the preset answer.
+// Writes every message to the error stream as "message N: text"; own-caption
+// boxes as "caption: text". Yes/No questions are answered with the preset
+// answer (no, unless told: nothing is confirmed without a person present).
 class StderrMessages : public Messages {
  public:
-  explicit StderrMessages(bool answer = false) : answer_(answer) {}
+  explicit StderrMessages(std::ostream& err = std::cerr, bool answer = false)
+      : err_(err), answer_(answer) {}
   int message(unsigned code, const std::string& text) override {
-    std::fprintf(stderr, "message %u: %s\n", code, text.c_str());
+    err_ << "message " << code << ": " << text << "\n";
     ++count_;
     return 0;
   }
   int box(const std::string& caption, const std::string& text, BoxIcon) override {
-    std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
+    err_ << caption << (caption.empty() ? "" : ": ") << text << "\n";
     return 0;
   }
   bool ask_yes_no(const std::string& caption, const std::string& text) override {
-    std::fprintf(stderr, "%s: %s -> %s\n", caption.c_str(), text.c_str(), answer_ ? "yes" : "no");
+    err_ << caption << ": " << text << " -> " << (answer_ ? "yes" : "no") << "\n";
     return answer_;
   }
   int count() const { return count_; }
 
  private:
+  std::ostream& err_;
   bool answer_;
   int count_ = 0;
 };
@@ -66,6 +73,8 @@ class RecordingMessages : public Messages {
   bool yes_answer = true;
 };
 
+// The system's clocks: ticks from the steady clock (never set back), wall
+// time from the calendar clock. The beep rings the terminal bell.
 class SteadyClock : public Clock {
  public:
   std::uint32_t now_ms() override {
@@ -73,10 +82,31 @@ class SteadyClock : public Clock {
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   }
+  std::time_t wall_time() override { return std::time(nullptr); }
   void beep() override { std::fputc('\a', stderr); }
 };
 
-// A clock that moves on only when told, or by a fixed step each time it is read.
+// The system's ticks with a wall time fixed at one local date and time, for
+// repeatable output (tarvex-cli --now). The calendar time is read in the
+// time zone in force when the time is asked for, as the settings set the
+// zone after the command line is read; an impossible date rolls over as
+// std::mktime rolls it (31 February is 2 or 3 March).
+class FixedWallClock : public SteadyClock {
+ public:
+  explicit FixedWallClock(const std::tm& local) : local_(local) {}
+  std::time_t wall_time() override {
+    std::tm t = local_;
+    t.tm_isdst = -1;  // whatever the zone has in force on that date
+    return std::mktime(&t);
+  }
+
+ private:
+  std::tm local_;
+};
+
+// A clock that moves on only when told, or by a fixed step each time it is
+// read. Its wall time starts at set_wall_time (the epoch unless told) and
+// moves on with the ticks, a second per 1000 ms.
 class VirtualClock : public Clock {
  public:
   explicit VirtualClock(std::uint32_t step_per_read = 1) : step_(step_per_read) {}
@@ -84,22 +114,74 @@ class VirtualClock : public Clock {
     now_ += step_;
     return now_;
   }
+  std::time_t wall_time() override {
+    return wall_start_ + static_cast<std::time_t>((now_ - wall_set_at_) / 1000);
+  }
   void advance(std::uint32_t ms) { now_ += ms; }
+  // The wall time from now on.
+  void set_wall_time(std::time_t t) {
+    wall_start_ = t;
+    wall_set_at_ = now_;
+  }
   void beep() override { ++beeps; }
   int beeps = 0;
 
  private:
   std::uint32_t now_ = 0;
   std::uint32_t step_;
+  std::time_t wall_start_ = 0;
+  std::uint32_t wall_set_at_ = 0;
 };
 
+// An event pump with no window: counts its passes; press() records an input
+// at once, as if the user had pressed it before the next pass.
 class NullPump : public EventPump {
  public:
   void pump() override { ++pumps; }
-  bool abort_requested() override { return abort; }
-  void clear_abort() override { abort = false; }
+  Inputs pending() const override { return pending_; }
+  void clear(Inputs which = Inputs::all()) override { pending_ = pending_.without(which); }
+  void press(Input input) { pending_ = pending_ | input; }
   int pumps = 0;
-  bool abort = false;
+
+ private:
+  Inputs pending_;
+};
+
+// Presses scripted at chosen clock times: each arrives on the first pass of
+// the pump at or after its time, as a press is seen only when events are
+// handled. The clock is read only while presses remain to be delivered.
+class ScriptedPump : public NullPump {
+ public:
+  explicit ScriptedPump(Clock& clock) : clock_(clock) {}
+  void press_at(std::uint32_t at_ms, Input input) { script_.push_back({at_ms, input}); }
+  void pump() override {
+    NullPump::pump();
+    if (script_.empty()) return;
+    const std::uint32_t now = clock_.now_ms();
+    std::erase_if(script_, [&](const Scripted& s) {
+      if (static_cast<std::int32_t>(now - s.at_ms) < 0) return false;
+      press(s.input);
+      return true;
+    });
+  }
+  std::size_t scripted() const { return script_.size(); }
+
+ private:
+  struct Scripted {
+    std::uint32_t at_ms;
+    Input input;
+  };
+  Clock& clock_;
+  std::vector<Scripted> script_;
+};
+
+// A progress window nobody sees.
+class NullProgress : public Progress {
+ public:
+  void open(const std::string&) override {}
+  void set_position(int) override {}
+  void close() override {}
+  void busy_cursor(bool) override {}
 };
 
 class RecordingProgress : public Progress {

@@ -6,11 +6,12 @@
 
 namespace tarvex {
 
-void host_kernel_version(int& major, int& minor) {
-  major = minor = 0;
+HostVersion host_kernel_version() {
+  HostVersion v;
   struct utsname u;
-  if (uname(&u) != 0) return;
-  if (std::sscanf(u.release, "%d.%d", &major, &minor) < 2) minor = 0;
+  if (uname(&u) != 0) return v;
+  if (std::sscanf(u.release, "%d.%d", &v.major, &v.minor) < 2) v.minor = 0;
+  return v;
 }
 
 }  // namespace tarvex

@@ -3,7 +3,12 @@
 
 namespace tarvex {
 
+struct HostVersion {
+  int major = 0;
+  int minor = 0;
+};
+
 // Major and minor version numbers of the kernel; 0, 0 when unknown.
-void host_kernel_version(int& major, int& minor);
+HostVersion host_kernel_version();
 
 }  // namespace tarvex

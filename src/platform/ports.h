@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,23 +26,81 @@ class Messages {
   virtual bool ask_yes_no(const std::string& caption, const std::string& text) = 0;
 };
 
-// Millisecond ticks (like the system millisecond clock) and the system beep.
+// Millisecond ticks (like the system millisecond clock), the wall-clock date
+// and time, and the system beep.
 class Clock {
  public:
   virtual ~Clock() = default;
   virtual std::uint32_t now_ms() = 0;
+  // Seconds since 1970-01-01 00:00 UT (the system calendar clock): the time
+  // stamped on files and labels.
+  virtual std::time_t wall_time() = 0;
   virtual void beep() = 0;
+
+  // wall_time() as a calendar date and time in the time zone in force (the
+  // settings set it from their UT offset, so this is the observatory's UT).
+  std::tm local_time() {
+    const std::time_t t = wall_time();
+    std::tm calendar{};
+    localtime_r(&t, &calendar);
+    return calendar;
+  }
 };
 
-// Keeps the window alive during long work and reports presses that abort.
+// The inputs that stop or steer a long operation: a key, or the left or the
+// right mouse button pressed anywhere in the program's windows.
+enum class Input : std::uint8_t { None = 0, Key = 1, LeftButton = 2, RightButton = 4 };
+
+// A set of inputs.
+class Inputs {
+ public:
+  constexpr Inputs() = default;
+  // Implicit, so a single input can be passed where a set is taken.
+  constexpr Inputs(Input one) : bits_(static_cast<std::uint8_t>(one)) {}
+  static constexpr Inputs all() {
+    return Inputs(Input::Key) | Inputs(Input::LeftButton) | Inputs(Input::RightButton);
+  }
+  constexpr bool has(Input one) const {
+    return one != Input::None && (bits_ & static_cast<std::uint8_t>(one)) != 0;
+  }
+  constexpr bool any() const { return bits_ != 0; }
+  constexpr Inputs operator|(Inputs other) const { return from_bits(bits_ | other.bits_); }
+  constexpr Inputs without(Inputs other) const { return from_bits(bits_ & ~other.bits_); }
+  constexpr bool operator==(const Inputs&) const = default;
+
+ private:
+  static constexpr Inputs from_bits(unsigned bits) {
+    Inputs s;
+    s.bits_ = static_cast<std::uint8_t>(bits & 7u);
+    return s;
+  }
+  std::uint8_t bits_ = 0;
+};
+
+// Keeps the window alive during long work and tells which inputs arrived.
+// pump() handles the window events waiting now and records the presses among
+// them; a recorded input stays pending until an operation clears it, once it
+// has acted on it. An operation that waits for input clears the pump when it
+// starts, so the click that started it is not taken for an answer.
 class EventPump {
  public:
   virtual ~EventPump() = default;
   virtual void pump() = 0;
-  // True once a key or a left or right mouse button was pressed since the
-  // last call to clear_abort().
-  virtual bool abort_requested() = 0;
-  virtual void clear_abort() = 0;
+  // The inputs recorded and not cleared yet.
+  virtual Inputs pending() const = 0;
+  // Forgets the given inputs (all of them by default).
+  virtual void clear(Inputs which = Inputs::all()) = 0;
+
+  // Any key or button press stops the operations that stop on any input.
+  bool abort_requested() const { return pending().any(); }
+  // True once for each arrival of `input`: it is cleared as it is taken, so a
+  // press consumed by one wait does not also end the next. Other pending
+  // inputs are left for their own takers.
+  bool take(Input input) {
+    if (!pending().has(input)) return false;
+    clear(input);
+    return true;
+  }
 };
 
 // The "Filter Progress" window and the busy cursor.

@@ -6,8 +6,6 @@
 #include <fstream>
 #include <string>
 
-#include "platform/host_version.h"
-
 #ifdef TARVEX_HAVE_USB
 #include <hidapi/hidapi.h>
 #include <libusb.h>
@@ -156,12 +154,13 @@ struct LinuxUsbTransport::State {
 LinuxUsbTransport::LinuxUsbTransport() : state_(std::make_unique<State>()) {}
 LinuxUsbTransport::~LinuxUsbTransport() = default;
 
-bool LinuxUsbTransport::list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) {
+std::optional<std::vector<UsbInterface>> LinuxUsbTransport::list_interfaces(UsbClass cls) {
   State& s = *state_;
-  if (!s.ready()) return false;
+  if (!s.ready()) return std::nullopt;
   libusb_device** list = nullptr;
   const ssize_t count = libusb_get_device_list(s.usb, &list);
-  if (count < 0) return false;
+  if (count < 0) return std::nullopt;
+  std::vector<UsbInterface> out;
   std::vector<CameraDevice> cameras;
   for (ssize_t i = 0; i < count; ++i) {
     CameraDevice c;
@@ -187,7 +186,7 @@ bool LinuxUsbTransport::list_interfaces(UsbClass cls, std::vector<UsbInterface>&
     out.push_back(itf);
   }
   libusb_free_device_list(list, 1);
-  if (cls == UsbClass::Block) return true;
+  if (cls == UsbClass::Block) return out;
 
   hid_device_info* devices = hid_enumerate(0, 0);
   for (hid_device_info* d = devices; d != nullptr; d = d->next) {
@@ -206,7 +205,7 @@ bool LinuxUsbTransport::list_interfaces(UsbClass cls, std::vector<UsbInterface>&
     out.push_back(itf);
   }
   hid_free_enumeration(devices);
-  return true;
+  return out;
 }
 
 int LinuxUsbTransport::open_interface(UsbClass cls, const UsbInterface& which) {
@@ -246,25 +245,23 @@ int LinuxUsbTransport::open_interface(UsbClass cls, const UsbInterface& which) {
   return s.next_handle++;
 }
 
-int LinuxUsbTransport::write_report(const std::uint8_t* report, std::size_t length) {
+int LinuxUsbTransport::write_report(std::span<const std::uint8_t> report) {
   State& s = *state_;
   if (s.hid == nullptr) return ENODEV;
   errno = 0;
-  const int n = hid_write(s.hid, report, length);
+  const int n = hid_write(s.hid, report.data(), report.size());
   if (n < 0) return errno != 0 ? errno : EIO;
   return 0;
 }
 
-int LinuxUsbTransport::bulk_read(std::uint8_t* destination, std::size_t length,
-                                 std::size_t& received) {
+UsbRead LinuxUsbTransport::bulk_read(std::span<std::uint8_t> destination) {
   State& s = *state_;
-  received = 0;
-  if (s.block == nullptr) return ENODEV;
+  if (s.block == nullptr) return {ENODEV, 0};
   int transferred = 0;
-  const int r = libusb_bulk_transfer(s.block, s.block_endpoint, destination,
-                                     static_cast<int>(length), &transferred, BULK_TIMEOUT_MS);
-  received = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
-  return r == 0 ? 0 : errno_of(r);
+  const int r =
+      libusb_bulk_transfer(s.block, s.block_endpoint, destination.data(),
+                           static_cast<int>(destination.size()), &transferred, BULK_TIMEOUT_MS);
+  return {r == 0 ? 0 : errno_of(r), transferred > 0 ? static_cast<std::size_t>(transferred) : 0};
 }
 
 #else  // built without hidapi and libusb: no camera can be found
@@ -272,24 +269,19 @@ int LinuxUsbTransport::bulk_read(std::uint8_t* destination, std::size_t length,
 struct LinuxUsbTransport::State {};
 LinuxUsbTransport::LinuxUsbTransport() : state_(std::make_unique<State>()) {}
 LinuxUsbTransport::~LinuxUsbTransport() = default;
-bool LinuxUsbTransport::list_interfaces(UsbClass, std::vector<UsbInterface>&) {
-  return false;
+std::optional<std::vector<UsbInterface>> LinuxUsbTransport::list_interfaces(UsbClass) {
+  return std::nullopt;
 }
 int LinuxUsbTransport::open_interface(UsbClass, const UsbInterface&) {
   return 0;
 }
-int LinuxUsbTransport::write_report(const std::uint8_t*, std::size_t) {
+int LinuxUsbTransport::write_report(std::span<const std::uint8_t>) {
   return ENODEV;
 }
-int LinuxUsbTransport::bulk_read(std::uint8_t*, std::size_t, std::size_t& received) {
-  received = 0;
-  return ENODEV;
+UsbRead LinuxUsbTransport::bulk_read(std::span<std::uint8_t>) {
+  return {ENODEV, 0};
 }
 
 #endif
-
-void LinuxUsbTransport::host_version(int& major, int& minor) {
-  host_kernel_version(major, minor);
-}
 
 }  // namespace tarvex

@@ -19,11 +19,10 @@ class LinuxUsbTransport : public UsbTransport {
   // Only devices with both a HID interface and a vendor-specific interface
   // with a bulk IN endpoint are listed, in either class, so keyboards and
   // other HID devices never become the command channel.
-  bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override;
+  std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass cls) override;
   int open_interface(UsbClass cls, const UsbInterface& which) override;
-  int write_report(const std::uint8_t* report, std::size_t length) override;
-  int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) override;
-  void host_version(int& major, int& minor) override;
+  int write_report(std::span<const std::uint8_t> report) override;
+  UsbRead bulk_read(std::span<std::uint8_t> destination) override;
 
   // Longest wait for one bulk transfer before it counts as failed.
   static constexpr unsigned BULK_TIMEOUT_MS = 15000;

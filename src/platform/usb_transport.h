@@ -3,8 +3,11 @@
 // The Linux adapter (hidapi + libusb) and the simulated camera implement it.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,13 +25,21 @@ struct UsbInterface {
   std::string product;       // product string (HID) or identification text (block)
 };
 
+// What a bulk read delivered: `received` bytes at the start of the buffer,
+// and 0 or the system error number. A transfer that ends early may report no
+// error with fewer bytes received.
+struct UsbRead {
+  int error = 0;
+  std::size_t received = 0;
+};
+
 class UsbTransport {
  public:
   virtual ~UsbTransport() = default;
 
-  // Lists the present interfaces of one class, in enumeration order. Returns
-  // false when the system's device list cannot be had.
-  virtual bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) = 0;
+  // The present interfaces of one class, in enumeration order; nothing when
+  // the system's device list cannot be had.
+  virtual std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass cls) = 0;
 
   // Opens an interface listed by list_interfaces; it becomes the command
   // channel (Hid) or the data channel (Block), replacing one opened before.
@@ -37,15 +48,28 @@ class UsbTransport {
 
   // Writes one HID output report (report identifier first) to the command
   // channel. Returns 0, or a system error number.
-  virtual int write_report(const std::uint8_t* report, std::size_t length) = 0;
+  virtual int write_report(std::span<const std::uint8_t> report) = 0;
 
-  // Reads `length` bytes from the data channel in one bulk transfer.
-  // `received` tells how many arrived. Returns 0, or a system error number
-  // (a transfer that ends early may return 0 with fewer bytes received).
-  virtual int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) = 0;
-
-  // Major and minor version of the host system, for the link report.
-  virtual void host_version(int& major, int& minor) = 0;
+  // Fills `destination` from the data channel in one bulk transfer.
+  virtual UsbRead bulk_read(std::span<std::uint8_t> destination) = 0;
 };
+
+// The transport of a program run with no camera: it lists no interface and
+// opens none. A context made without a transport (most tests) uses it.
+class NoUsbTransport : public UsbTransport {
+ public:
+  std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass) override {
+    return std::vector<UsbInterface>{};
+  }
+  int open_interface(UsbClass, const UsbInterface&) override { return 0; }
+  int write_report(std::span<const std::uint8_t>) override { return ENODEV; }
+  UsbRead bulk_read(std::span<std::uint8_t>) override { return {ENODEV, 0}; }
+};
+
+// One transport with no camera behind it; it holds no state.
+inline UsbTransport& no_usb_transport() {
+  static NoUsbTransport none;
+  return none;
+}
 
 }  // namespace tarvex

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "camera/usb_commands.h"
-#include "platform/host_version.h"
 
 namespace tarvex {
 
@@ -33,8 +32,9 @@ SimCamera::SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky)
 SimCamera::SimCamera(Clock& clock, const SkyConfig& config)
     : SimCamera(clock, std::make_unique<SkyRenderer>(config)) {}
 
-bool SimCamera::list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) {
-  if (cls == UsbClass::Block && !block_interface_present) return true;
+std::optional<std::vector<UsbInterface>> SimCamera::list_interfaces(UsbClass cls) {
+  std::vector<UsbInterface> out;
+  if (cls == UsbClass::Block && !block_interface_present) return out;
   UsbInterface itf;
   itf.path = cls == UsbClass::Hid ? "sim:hid" : "sim:block";
   itf.vendor_id = 0x1209;
@@ -42,7 +42,7 @@ bool SimCamera::list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) {
   itf.manufacturer = "Tarvex";
   itf.product = cls == UsbClass::Hid ? "Simulated camera" : "Simulated camera image data";
   out.push_back(itf);
-  return true;
+  return out;
 }
 
 int SimCamera::open_interface(UsbClass cls, const UsbInterface&) {
@@ -52,10 +52,6 @@ int SimCamera::open_interface(UsbClass cls, const UsbInterface&) {
   }
   block_open_ = true;
   return 2;
-}
-
-void SimCamera::host_version(int& major, int& minor) {
-  host_kernel_version(major, minor);
 }
 
 double SimCamera::field_exposure(int field, std::uint32_t now) const {
@@ -102,10 +98,10 @@ void SimCamera::timing(int sub_code) {
   }
 }
 
-int SimCamera::write_report(const std::uint8_t* report, std::size_t length) {
+int SimCamera::write_report(std::span<const std::uint8_t> report) {
   if (!hid_open_) return ENODEV;
-  if (length < 1 + 8 || report[0] != 0) return EINVAL;
-  const std::uint8_t* payload = report + 1;
+  if (report.size() < 1 + 8 || report[0] != 0) return EINVAL;
+  const std::uint8_t* payload = report.data() + 1;
   if (payload[0] == 2) {
     timing(payload[1]);
   } else if (payload[0] == 4) {
@@ -115,17 +111,16 @@ int SimCamera::write_report(const std::uint8_t* report, std::size_t length) {
   return 0;
 }
 
-int SimCamera::bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) {
-  received = 0;
-  if (!block_open_) return ENODEV;
+UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
+  if (!block_open_) return {ENODEV, 0};
   if (fail_error_ != 0) {
     const int e = fail_error_;
     fail_error_ = 0;
     read_pending_ = false;
-    return e;
+    return {e, 0};
   }
   // Without a read request the camera sends nothing and the transfer times out.
-  if (!read_pending_) return ETIMEDOUT;
+  if (!read_pending_) return {ETIMEDOUT, 0};
   read_pending_ = false;
   const std::uint32_t now = clock_.now_ms();
   const int short_exposure = request_[1] | (request_[2] << 8);
@@ -147,14 +142,13 @@ int SimCamera::bulk_read(std::uint8_t* destination, std::size_t length, std::siz
     sky_->render_window(column, row, last_exposure_ms_, exposure_number_, samples_.data());
     size = WINDOW_BYTES;
   } else {
-    return ETIMEDOUT;
+    return {ETIMEDOUT, 0};
   }
-  std::size_t n = std::min({length, size, short_bytes_});
+  const std::size_t n = std::min({destination.size(), size, short_bytes_});
   short_bytes_ = SIZE_MAX;
-  to_little_endian(samples_.data(), n / 2, destination);
+  to_little_endian(samples_.data(), n / 2, destination.data());
   if (n % 2) destination[n - 1] = static_cast<std::uint8_t>(samples_[n / 2] & 0xFF);
-  received = n;
-  return 0;
+  return {0, n};
 }
 
 }  // namespace tarvex

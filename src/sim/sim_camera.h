@@ -18,11 +18,10 @@ class SimCamera : public UsbTransport {
   SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky);
   explicit SimCamera(Clock& clock, const SkyConfig& config = {});
 
-  bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override;
+  std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass cls) override;
   int open_interface(UsbClass cls, const UsbInterface& which) override;
-  int write_report(const std::uint8_t* report, std::size_t length) override;
-  int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) override;
-  void host_version(int& major, int& minor) override;
+  int write_report(std::span<const std::uint8_t> report) override;
+  UsbRead bulk_read(std::span<std::uint8_t> destination) override;
 
   // The sky seen by the camera; the simulated mount moves it.
   SkyRenderer& sky() { return *sky_; }

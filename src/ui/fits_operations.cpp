@@ -1,7 +1,6 @@
 // The FITS commands of the main window: Save as FITS, Quick Save as FITS,
 // Load/Edit AutoSave FITS text and Show/Edit Current Image FITS details.
 #include <QStatusBar>
-#include <ctime>
 
 #include "app/commands.h"
 #include "app/fits_commands.h"
@@ -16,8 +15,7 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     QtFitsDialogs dialogs(w);
     Tarvex& a = w->app();
     const std::string before = a.current_file_name;
-    if (save_as_fits_command(a, dialogs, std::time(nullptr)) == 0 &&
-        a.current_file_name != before) {
+    if (save_as_fits_command(a, dialogs) == 0 && a.current_file_name != before) {
       w->set_title(window_title(a.current_file_name));
     }
   };
@@ -25,7 +23,8 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     // No exposure of this session is known to the window yet: the file is
     // stamped with the time of the save.
     std::filesystem::path written;
-    if (quick_save_fits_command(w->app(), std::time(nullptr), 0, &written) == 0) {
+    Tarvex& a = w->app();
+    if (quick_save_fits_command(a, a.ports.clock.wall_time(), 0, &written) == 0) {
       w->statusBar()->showMessage(
           QString("Saved %1").arg(QString::fromStdString(written.string())));
     }

@@ -12,16 +12,15 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
-#include <ctime>
 
 #include "app/commands.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/file_dialogs.h"
-#include "platform/messages.h"
+#include "app/processing/merge_commands.h"
 #include "app/program_defaults.h"
 #include "app/view_commands.h"
-#include "app/processing/merge_commands.h"
+#include "platform/messages.h"
 #include "ui/dialogs.h"
 #include "ui/icons.h"
 #include "ui/picture_view.h"
@@ -45,26 +44,22 @@ QStringList qt_filters(const char* filter) {
   return list;
 }
 
-std::tm local_now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm now{};
-  localtime_r(&t, &now);  // the settings set the time zone to UT
-  return now;
-}
-
 }  // namespace
 
 TTarvexWindow::TTarvexWindow(WindowOptions options) {
   qt_messages_ = std::make_unique<QtMessages>(this);
   progress_ = std::make_unique<QtProgress>(this);
-  pump_ = std::make_unique<QtEventPump>();
-  clock_ = std::make_unique<QtClock>();
-  qt_launcher_ = std::make_unique<QtLauncher>();
+  if (!options.pump) own_pump_ = std::make_unique<QtEventPump>();
+  if (!options.clock) own_clock_ = std::make_unique<QtClock>();
+  if (!options.launcher) own_launcher_ = std::make_unique<QtLauncher>();
   Messages& messages = options.messages ? *options.messages : *qt_messages_;
-  Launcher& launcher = options.launcher ? *options.launcher : *qt_launcher_;
+  Launcher& launcher = options.launcher ? *options.launcher : *own_launcher_;
+  Clock& clock = options.clock ? *options.clock : *own_clock_;
+  EventPump& pump = options.pump ? *options.pump : *own_pump_;
+  UsbTransport& usb = options.usb ? *options.usb : no_usb_transport();
   app_ = std::make_unique<Tarvex>(
       options.data_root.empty() ? Paths::from_environment() : Paths(options.data_root),
-      Ports{messages, *clock_, *pump_, *progress_, launcher, *this});
+      Ports{messages, clock, pump, *progress_, launcher, *this, usb});
 
   setWindowTitle(QString::fromStdString(window_title({})));
   view_ = new PictureView(this);
@@ -306,7 +301,7 @@ void TTarvexWindow::fit_to_window() {
 void TTarvexWindow::label_image_dialog() {
   TLabelDialog dialog(label_model_, app_->fits, app_->ports.messages, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  label_image(*app_, label_model_.text(), label_model_.date_mode(), local_now());
+  label_image(*app_, label_model_.text(), label_model_.date_mode());
 }
 
 void TTarvexWindow::stretch_palette_dialog() {

@@ -11,6 +11,7 @@
 
 #include "app/label.h"
 #include "app/tarvex.h"
+#include "platform/usb_transport.h"
 #include "ui/dialogs.h"
 #include "ui/qt_ports.h"
 
@@ -22,10 +23,16 @@ class PictureView;
 
 using OperationMap = std::map<int, std::function<void()>>;
 
+// The ports the composition root (TTarvexApp) made for the window. The
+// window makes its message boxes and progress window itself, as they belong
+// to it; a port left null is made by the window (tests that need no more).
 struct WindowOptions {
   std::filesystem::path data_root;  // empty: from the environment
   Messages* messages = nullptr;     // null: Qt message boxes
   Launcher* launcher = nullptr;     // null: start programs detached
+  Clock* clock = nullptr;           // null: a Qt clock of its own
+  EventPump* pump = nullptr;        // null: a Qt event pump of its own
+  UsbTransport* usb = nullptr;      // null: no camera
 };
 
 class TTarvexWindow : public QMainWindow, public DisplaySink {
@@ -71,9 +78,10 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
 
   std::unique_ptr<QtMessages> qt_messages_;
   std::unique_ptr<QtProgress> progress_;
-  std::unique_ptr<QtEventPump> pump_;
-  std::unique_ptr<QtClock> clock_;
-  std::unique_ptr<QtLauncher> qt_launcher_;
+  // Ports made here only when the options gave none.
+  std::unique_ptr<QtEventPump> own_pump_;
+  std::unique_ptr<QtClock> own_clock_;
+  std::unique_ptr<QtLauncher> own_launcher_;
   std::unique_ptr<Tarvex> app_;
   PictureView* view_ = nullptr;
   QPointer<TValuesDialog> values_;

@@ -114,10 +114,11 @@ void QtEventPump::pump() {
 
 bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    abort_ = true;
+    pending_ = pending_ | Input::Key;
   } else if (event->type() == QEvent::MouseButtonPress) {
     const auto* m = static_cast<QMouseEvent*>(event);
-    if (m->button() == Qt::LeftButton || m->button() == Qt::RightButton) abort_ = true;
+    if (m->button() == Qt::LeftButton) pending_ = pending_ | Input::LeftButton;
+    if (m->button() == Qt::RightButton) pending_ = pending_ | Input::RightButton;
   }
   return QObject::eventFilter(watched, event);
 }

@@ -58,21 +58,22 @@ class QtProgress : public Progress {
   int busy_depth_ = 0;
 };
 
-// Handles pending events and notes key and left/right mouse presses that ask
-// a long operation to stop.
+// Handles pending events; an event filter on the application records which
+// input arrived (a key, the left or the right mouse button) for the long
+// operation to act on.
 class QtEventPump : public QObject, public EventPump {
   Q_OBJECT
  public:
   QtEventPump();
   void pump() override;
-  bool abort_requested() override { return abort_; }
-  void clear_abort() override { abort_ = false; }
+  Inputs pending() const override { return pending_; }
+  void clear(Inputs which = Inputs::all()) override { pending_ = pending_.without(which); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  bool abort_ = false;
+  Inputs pending_;
 };
 
 class QtClock : public SteadyClock {

@@ -19,8 +19,15 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   setWindowIcon(QIcon(":/tarvex.svg"));
   simulator_ = wants_simulator(argc, argv);
   clock_ = std::make_unique<QtClock>();
+  pump_ = std::make_unique<QtEventPump>();
+  launcher_ = std::make_unique<QtLauncher>();
   transport_ = make_camera_transport(simulator_, *clock_);
-  window_ = std::make_unique<TTarvexWindow>();
+  WindowOptions options;
+  options.clock = clock_.get();
+  options.pump = pump_.get();
+  options.launcher = launcher_.get();
+  options.usb = transport_.get();
+  window_ = std::make_unique<TTarvexWindow>(options);
 }
 
 }  // namespace tarvex::ui

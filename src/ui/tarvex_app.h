@@ -1,5 +1,7 @@
-// TTarvexApp: the application object; it reads the command line, chooses the
-// camera transport and creates the one main window.
+// TTarvexApp: the application object and the program's composition root: it
+// reads the command line, makes the ports that do not belong to a window (the
+// one clock, the event pump, the launcher and the camera transport) and
+// creates the one main window over them.
 #pragma once
 
 #include <QApplication>
@@ -23,9 +25,11 @@ class TTarvexApp : public QApplication {
 
  private:
   // Declared in this order so the window (and its Tarvex context) goes
-  // first, then the transport, then the clock the transport reads.
+  // first, then the transport, then the ports it was made over.
   bool simulator_ = false;
   std::unique_ptr<QtClock> clock_;
+  std::unique_ptr<QtEventPump> pump_;
+  std::unique_ptr<QtLauncher> launcher_;
   std::unique_ptr<UsbTransport> transport_;
   std::unique_ptr<TTarvexWindow> window_;
 };

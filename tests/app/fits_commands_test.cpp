@@ -152,13 +152,13 @@ struct ScriptedDialogs : FitsDialogs {
 TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
   TestContext t;
   ScriptedDialogs d;
-  const std::time_t now = 1710018300;  // 2024-03-09 21:05 UT
+  t.clock.set_wall_time(1710018300);  // 2024-03-09 21:05 UT
   t->settings.ut_offset_hours = 0;
   apply_ut_offset(0);
 
   // Abort: no file dialog, no file, but the date was filled before.
   d.details = [](FitsDetailsModel&) { return false; };
-  EXPECT_EQ(save_as_fits_command(*t, d, now), 0);
+  EXPECT_EQ(save_as_fits_command(*t, d), 0);
   EXPECT_EQ(t->fits.fits_date, "2024-03-09");
   EXPECT_TRUE(d.filter.empty());
 
@@ -168,7 +168,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
     m.set_text(FitsField::Object, "M42");
     return true;
   };
-  EXPECT_EQ(save_as_fits_command(*t, d, now), 0);
+  EXPECT_EQ(save_as_fits_command(*t, d), 0);
   EXPECT_EQ(t->fits.fits_date, "2024-03-09");
   EXPECT_EQ(t->fits.fits_object, "M42");
   EXPECT_EQ(d.filter, "FITS file (*.FIT)|*.FIT|All Files(*.*)|*.*|");
@@ -177,7 +177,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
   // Continue and a name without extension: saved as .FIT, a full date kept.
   t->fits.fits_date = "1999-12-31";
   d.save_path = t.dir / "orion";
-  EXPECT_EQ(save_as_fits_command(*t, d, now), 0);
+  EXPECT_EQ(save_as_fits_command(*t, d), 0);
   const auto bytes = read_bytes(t.dir / "orion.FIT");
   ASSERT_EQ(bytes.size(), FITS_NORMAL_MONO);
   EXPECT_EQ(std::string(bytes.begin() + 10 * 80, bytes.begin() + 10 * 80 + 22),
@@ -187,7 +187,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
 
   // A write failure reports message 29.
   d.save_path = t.dir / "none" / "x.FIT";
-  EXPECT_EQ(save_as_fits_command(*t, d, now), 29);
+  EXPECT_EQ(save_as_fits_command(*t, d), 29);
   EXPECT_EQ(t.messages.codes(), (std::vector<unsigned>{29}));
 }
 

@@ -90,8 +90,9 @@ TEST(Label, UnknownCharactersLeaveTheirCellBlack) {
 
 TEST(Label, AutoDateCentringOnTheFrame) {
   testing::TestContext t;
-  const std::tm now = fixed_time();
-  ASSERT_EQ(label_image(*t, "ORION", LabelDate::Auto, now), 0);
+  std::tm now = fixed_time();
+  t.clock.set_wall_time(std::mktime(&now));
+  ASSERT_EQ(label_image(*t, "ORION", LabelDate::Auto), 0);
   // (64 - 5 - 24) / 2 = 17 blanks: the 'O' is in cell 17, its leftmost ink in column 1.
   EXPECT_EQ(first_lit_column(t->store()), 17 * 8 + 1);
   EXPECT_EQ(t.display.reloads, 1);

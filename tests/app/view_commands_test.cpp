@@ -37,8 +37,7 @@ TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
   fill_pattern(fs.GreenPlane, 20);
   fill_pattern(fs.BluePlane, 30);
   fs.IsColour = 1;
-  std::tm now{};
-  label_image(*t, "NGC 7000", LabelDate::None, now);
+  label_image(*t, "NGC 7000", LabelDate::None);
   const auto labelled = fs.CurrentFrame;
   const auto red = fs.RedPlane;
   ASSERT_EQ(mirror_command(*t), 0);

@@ -2,6 +2,7 @@
 // answers bulk reads from a prepared buffer.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -11,32 +12,26 @@ namespace tarvex::test {
 
 class FakeUsb : public UsbTransport {
  public:
-  bool list_interfaces(UsbClass cls, std::vector<UsbInterface>& out) override {
-    if (!list_ok) return false;
-    const auto& src = cls == UsbClass::Hid ? hid : block;
-    out.insert(out.end(), src.begin(), src.end());
-    return true;
+  std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass cls) override {
+    if (!list_ok) return std::nullopt;
+    return cls == UsbClass::Hid ? hid : block;
   }
   int open_interface(UsbClass cls, const UsbInterface& which) override {
     if (which.path == unopenable) return 0;
     opened.push_back(which.path);
     return cls == UsbClass::Hid ? 100 + static_cast<int>(opened.size()) : 200;
   }
-  int write_report(const std::uint8_t* report, std::size_t length) override {
-    reports.emplace_back(report, report + length);
+  int write_report(std::span<const std::uint8_t> report) override {
+    reports.emplace_back(report.begin(), report.end());
     return write_error;
   }
-  int bulk_read(std::uint8_t* destination, std::size_t length, std::size_t& received) override {
+  UsbRead bulk_read(std::span<std::uint8_t> destination) override {
     ++reads;
-    received = std::min(length, data.size());
+    std::size_t received = std::min(destination.size(), data.size());
     if (deliver_short) received = received / 2;
-    if (read_error == 0 || deliver_short) std::memcpy(destination, data.data(), received);
+    if (read_error == 0 || deliver_short) std::memcpy(destination.data(), data.data(), received);
     if (read_error != 0) received = 0;
-    return read_error;
-  }
-  void host_version(int& major, int& minor) override {
-    major = 6;
-    minor = 1;
+    return {read_error, received};
   }
 
   // The payloads (without the report identifier) of every report.

@@ -49,7 +49,7 @@ TEST(Readout, FieldPlacementByParity) {
   auto frame = filled_frame(7);
   r.state.field_parity = 1;
   r.state.exposure_ms = 300;
-  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_OK);
+  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   EXPECT_EQ(at(*frame, 0, 1), 8 * 200 + 26);
   EXPECT_EQ(at(*frame, 751, 1), 8 * 200 + 777);
   EXPECT_EQ(at(*frame, 5, 579), 297 * 200 + 31);
@@ -64,11 +64,11 @@ TEST(Readout, FieldReadTimeMeasuredOnceAfterLongExposure) {
   r.usb.data = numbered_field();
   auto frame = filled_frame(0);
   r.state.exposure_ms = 2000;
-  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_OK);
+  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   const std::uint32_t measured = r.state.field_read_time;
   EXPECT_NE(measured, FIELD_READ_TIME_UNMEASURED);
   r.clock.advance(1000);
-  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_OK);
+  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   EXPECT_EQ(r.state.field_read_time, measured);
 }
 
@@ -78,17 +78,17 @@ TEST(Readout, FailedOrShortReadLeavesFrameUntouched) {
   auto frame = filled_frame(1234);
   r.usb.read_error = 110;
   r.state.exposure_ms = 2000;
-  EXPECT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_FAILED);
+  EXPECT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Failed);
   EXPECT_EQ(at(*frame, 10, 0), 1234);
   EXPECT_EQ(r.state.field_read_time, FIELD_READ_TIME_UNMEASURED);
   r.usb.read_error = 0;
   r.usb.deliver_short = true;
-  EXPECT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_FAILED);
+  EXPECT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Failed);
   EXPECT_EQ(at(*frame, 10, 0), 1234);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
   EXPECT_EQ(take_focus_frame(r.link, r.clock, r.state, 100, 'q', {}, window.data(), peak),
-            LINK_FAILED);
+            LinkResult::Failed);
   EXPECT_EQ(window[0], 55);
   EXPECT_EQ(peak, -1);
 }
@@ -104,11 +104,11 @@ TEST(Readout, RecordedCommandStream) {
   send_timing_command(r.link, 1);
   send_timing_command(r.link, 2);
   send_timing_command(r.link, 3);
-  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LINK_OK);
+  ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
   ASSERT_EQ(take_focus_frame(r.link, r.clock, r.state, 300, 'q', {16, false}, window.data(), peak),
-            LINK_OK);
+            LinkResult::Ok);
   const std::vector<Bytes> expected = {
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 1, 0, 0, 0, 0, 0, 0},
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 3, 0, 0, 0, 0, 0, 0},
@@ -123,7 +123,8 @@ TEST(Readout, WindowWaitRepeatsTimingCommandOnlyAbove600) {
     Rig r;
     r.usb.data.assign(WINDOW_READ_BYTES, 0);
     std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
-    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, 'q', {}, window.data()), LINK_OK);
+    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, 'q', {}, window.data()),
+              LinkResult::Ok);
     const auto codes = r.usb.timing_codes();
     const long twos = std::count(codes.begin(), codes.end(), 2);
     if (ms == 600) {
@@ -144,11 +145,13 @@ TEST(Readout, GuideFrameTiming) {
   r.usb.data.assign(WINDOW_READ_BYTES, 0);
   r.state.exposure_ms = 4000;
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
-  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, true, {}, window.data()), LINK_OK);
+  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, true, {}, window.data()),
+            LinkResult::Ok);
   EXPECT_EQ(r.usb.timing_codes(), (std::vector<int>{2, 5, 0}));
   EXPECT_EQ(r.usb.reports.back()[2], 0);  // the read carries the 4000 ms exposure
   r.usb.reports.clear();
-  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, false, {}, window.data()), LINK_OK);
+  ASSERT_EQ(take_guide_frame(r.link, r.clock, r.state, 200, false, {}, window.data()),
+            LinkResult::Ok);
   EXPECT_EQ(r.usb.timing_codes(), (std::vector<int>{2, 4, 0}));
 }
 

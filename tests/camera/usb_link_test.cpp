@@ -50,20 +50,20 @@ TEST(UsbLink, ReportFramingAndLengthLimit) {
   RecordingMessages messages;
   CameraLink link(usb, messages);
   std::vector<std::uint8_t> payload(255, 7);
-  EXPECT_EQ(WriteUSBdevice(link, payload.data(), 254), LINK_OK);
+  EXPECT_EQ(WriteUSBdevice(link, std::span(payload).first(254)), LinkResult::Ok);
   ASSERT_EQ(usb.reports.size(), 1u);
   EXPECT_EQ(usb.reports[0].size(), 255u);
   EXPECT_EQ(usb.reports[0][0], 0);
   EXPECT_EQ(usb.reports[0][254], 7);
 
-  EXPECT_EQ(WriteUSBdevice(link, payload.data(), 255), LINK_REFUSED);
+  EXPECT_EQ(WriteUSBdevice(link, payload), LinkResult::Refused);
   EXPECT_EQ(usb.reports.size(), 1u);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].code, 50u);
   EXPECT_EQ(messages.shown[0].text, "Maximum ByteCount for WriteUSBdevice is 254");
 
   usb.write_error = 19;
-  EXPECT_EQ(send_timing_command(link, 1), LINK_FAILED);
+  EXPECT_EQ(send_timing_command(link, 1), LinkResult::Failed);
   EXPECT_EQ(messages.shown.back().text, "Error 19 trying to send command to USB \n");
 }
 
@@ -73,18 +73,18 @@ TEST(UsbLink, FailedOrShortReadIsReportedAndMarked) {
   CameraLink link(usb, messages);
   usb.data.assign(100, 9);
   link.read_length = 100;
-  EXPECT_EQ(read_block_data(link), LINK_OK);
+  EXPECT_EQ(read_block_data(link), LinkResult::Ok);
   EXPECT_FALSE(link.last_read_failed);
   EXPECT_EQ(usb.reports.back()[1], 4);  // the read command went first
 
   usb.read_error = 110;
-  EXPECT_EQ(read_block_data(link), LINK_FAILED);
+  EXPECT_EQ(read_block_data(link), LinkResult::Failed);
   EXPECT_TRUE(link.last_read_failed);
   EXPECT_EQ(messages.shown.back().text, "Error 110 trying to read BlockIO data from USB\n");
 
   usb.read_error = 0;
   usb.deliver_short = true;
-  EXPECT_EQ(read_block_data(link), LINK_FAILED);
+  EXPECT_EQ(read_block_data(link), LinkResult::Failed);
   EXPECT_TRUE(link.last_read_failed);
   EXPECT_EQ(messages.shown.back().text, "Error 5 trying to read BlockIO data from USB\n");
 
@@ -92,7 +92,7 @@ TEST(UsbLink, FailedOrShortReadIsReportedAndMarked) {
   usb.deliver_short = false;
   const int reads = usb.reads;
   link.read_length = FIELD_READ_BYTES + 1;
-  EXPECT_EQ(read_block_data(link), LINK_FAILED);
+  EXPECT_EQ(read_block_data(link), LinkResult::Failed);
   EXPECT_EQ(usb.reads, reads);
 }
 
@@ -103,12 +103,12 @@ UsbInterface itf(const std::string& path, std::uint16_t vid, const std::string& 
 TEST(UsbDiscovery, FindsBothInterfacesAndKeepsTheLastHid) {
   FakeUsb usb;
   RecordingMessages messages;
-  CameraLink link(usb, messages);
-  link.show_link_info = 1;
+  CameraLink link(usb, messages, HostVersion{6, 1});
+  link.show_link_info = true;
   usb.hid = {itf("h1", 0x1111, "first"), itf("h2", 0x2222, "")};
   usb.block = {itf("b1", 0x3333, "bulk")};
   DeviceRecords records;
-  EXPECT_EQ(find_camera(link, records), 1);
+  EXPECT_EQ(find_camera(link, records), CameraSearch::Found);
   EXPECT_EQ(link.camera_present, 1);
   EXPECT_EQ(link.hid_handle, 102);  // the second HID interface opened
   EXPECT_EQ(link.block_handle, 200);
@@ -121,6 +121,10 @@ TEST(UsbDiscovery, FindsBothInterfacesAndKeepsTheLastHid) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text,
             "Camera Found, Hid =    102, BlockIO =    200\nO/S =    6.   1");
+  // The host version comes with the link, not from the transport.
+  CameraLink older(usb, messages, HostVersion{4, 1});
+  find_camera(older, records);
+  EXPECT_TRUE(older.old_host);
 }
 
 TEST(UsbDiscovery, MissingBlockInterfaceAndFailures) {
@@ -129,7 +133,7 @@ TEST(UsbDiscovery, MissingBlockInterfaceAndFailures) {
   CameraLink link(usb, messages);
   DeviceRecords records;
   usb.hid = {itf("h1", 0x1111, "cam")};
-  EXPECT_EQ(find_camera(link, records), 1);
+  EXPECT_EQ(find_camera(link, records), CameraSearch::Incomplete);
   EXPECT_EQ(link.camera_present, 0);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].code, 50u);
@@ -139,6 +143,12 @@ TEST(UsbDiscovery, MissingBlockInterfaceAndFailures) {
   usb.block = {itf("b1", 0x1111, "cam")};
   find_camera(link, records);
   EXPECT_EQ(link.camera_present, 1);
+  // A search that fails part-way leaves no camera behind, though one was
+  // found before: its handles were given up when the search began.
+  usb.unopenable = "b1";
+  EXPECT_EQ(find_camera(link, records), CameraSearch::Failed);
+  EXPECT_FALSE(link.camera_present);
+  usb.unopenable.clear();
 
   CameraLink fresh(usb, messages);
   usb.unopenable = "b1";
@@ -152,7 +162,7 @@ TEST(UsbDiscovery, MissingBlockInterfaceAndFailures) {
   EXPECT_EQ(messages.shown.back().text, "Could not find the system name for this HID device");
 
   usb.list_ok = false;
-  EXPECT_EQ(find_camera(fresh, records), 0);
+  EXPECT_EQ(find_camera(fresh, records), CameraSearch::Failed);
   EXPECT_EQ(messages.shown.back().text, "Could not attach to PnP node");
   EXPECT_EQ(fresh.camera_present, 0);
 }

@@ -34,10 +34,10 @@ struct SimRig {
     clock.advance(ms < 500 ? 0 : ms);
     send_timing_command(link, 5);
     state.field_parity = 0;
-    ASSERT_EQ(read_field(link, clock, state, *frame), LINK_OK);
+    ASSERT_EQ(read_field(link, clock, state, *frame), LinkResult::Ok);
     send_timing_command(link, 4);
     state.field_parity = 1;
-    ASSERT_EQ(read_field(link, clock, state, *frame), LINK_OK);
+    ASSERT_EQ(read_field(link, clock, state, *frame), LinkResult::Ok);
   }
   std::uint16_t at(int x, int y) const { return (*frame)[y * FRAME_WIDTH + x]; }
 };
@@ -97,19 +97,19 @@ TEST(SimCamera, ExposureTimedFromTimingCommandsAndReadBytes) {
   rig.clock.advance(3000);
   send_timing_command(rig.link, 5);
   rig.state.field_parity = 0;
-  ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LINK_OK);
+  ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LinkResult::Ok);
   EXPECT_EQ(rig.camera.last_read_exposure_ms(), 4000);
   rig.clock.advance(1000);
   send_timing_command(rig.link, 4);
   rig.state.field_parity = 1;
-  ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LINK_OK);
+  ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LinkResult::Ok);
   EXPECT_EQ(rig.camera.last_read_exposure_ms(), 4000);
 
   // A read without a request times out, and the frame keeps its samples.
-  std::size_t got = 0;
   std::vector<std::uint8_t> buffer(16);
-  EXPECT_NE(rig.camera.bulk_read(buffer.data(), buffer.size(), got), 0);
-  EXPECT_EQ(got, 0u);
+  const UsbRead read = rig.camera.bulk_read(buffer);
+  EXPECT_NE(read.error, 0);
+  EXPECT_EQ(read.received, 0u);
 }
 
 TEST(SimCamera, DoubleExposureDoublesStarSignal) {
@@ -132,7 +132,7 @@ TEST(SimCamera, WindowMatchesFieldArea) {
   int peak = 0;
   ASSERT_EQ(take_focus_frame(window_rig.link, window_rig.clock, window_rig.state, 300, 'q',
                              {16, false}, window.data(), peak),
-            LINK_OK);
+            LinkResult::Ok);
   int differing = 0;
   for (int y = 0; y < 128; ++y)
     for (int x = 0; x < 128; ++x) differing += window[y * 128 + x] != fields.at(80 + x, 312 + y);

@@ -1,0 +1,163 @@
+// The image subcommands of tarvex-cli: process (read INPUT, run steps, save),
+// info (describe INPUT) and steps (list the steps).
+#include <filesystem>
+#include <vector>
+
+#include "app/export_commands.h"
+#include "app/file_commands.h"
+#include "app/fits_commands.h"
+#include "cli/fits_keys.h"
+#include "cli/steps.h"
+#include "cli/subcommands.h"
+#include "files/raw_file.h"
+#include "platform/file_io.h"
+
+namespace tarvex::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool copy_file_atomically(const fs::path& from, const fs::path& to) {
+  InputFile in;
+  if (!in.open(from)) return false;
+  std::vector<char> data(static_cast<std::size_t>(in.size()));
+  if (!data.empty() && !in.read(data.data(), data.size())) return false;
+  AtomicFile out;
+  return out.open(to) && out.write(data.data(), data.size()) && out.commit(true);
+}
+
+// Reads INPUT into the context (or shows the start-up ramp). Returns false
+// when the file was refused (the command reported why).
+bool read_input(Tarvex& app, const Options& o, std::ostream& out) {
+  if (o.input != "ramp") {
+    if (open_image(app, o.input) != 0) return false;
+    if (o.command == "process") out << "opened " << o.input << "\n";
+  } else {
+    refresh_display(app);
+    if (o.command == "process") out << "start-up ramp\n";
+  }
+  after_paint(app);
+  return true;
+}
+
+struct PlannedStep {
+  const StepInfo* info;
+  StepKeys keys;
+  std::string text;
+};
+
+// The saves process ends with, in this order. Returns the exit status.
+int save_outputs(Tarvex& app, const Options& o, std::ostream& out, std::ostream& err) {
+  if (o.save_raw) {
+    if (save_image(app, *o.save_raw) != 0) return 1;
+    out << "saved KR File " << o.save_raw->string() << "\n";
+  }
+  if (o.save_flat) {
+    if (save_flat_image(app, *o.save_flat) != 0) return 1;
+    out << "saved flat field " << o.save_flat->string() << "\n";
+  }
+  if (o.save_tiff) {
+    if (save_tiff_command(app, *o.save_tiff) != 0) return 1;
+    out << "saved TIFF file " << o.save_tiff->string() << "\n";
+  }
+  if (o.save_fits) {
+    if (save_fits_image(app, *o.save_fits) != 0) return 1;
+    out << "saved FITS " << o.save_fits->string() << "\n";
+  }
+  if (o.bitmap) {
+    if (refresh_display(app) != 0) return 1;
+    const fs::path written = app.paths.bitmap_file(app.display.SmallFrameMode);
+    if (!copy_file_atomically(written, *o.bitmap)) {
+      err << "tarvex-cli: cannot write " << o.bitmap->string() << "\n";
+      return 1;
+    }
+    out << "wrote display bitmap " << o.bitmap->string() << "\n";
+  }
+  return 0;
+}
+
+}  // namespace
+
+int steps_command(const Options&, std::ostream& out, std::ostream&) {
+  for (const auto& s : steps().all()) out << s.name << "  " << s.help << "\n";
+  return 0;
+}
+
+int info_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (o.input.empty()) return usage_error(err, "no INPUT given");
+  if (!o.steps.empty() || o.save_raw || o.save_flat || o.save_tiff || o.bitmap || o.save_fits ||
+      o.fits_unsigned || !o.fits_keys.empty()) {
+    return usage_error(err, "info takes only an INPUT");
+  }
+  return with_context(o, err, [&](Tarvex& app) {
+    bool input_is_fits = false;
+    if (o.input != "ramp") {
+      InputFile probe;
+      if (probe.open(o.input)) {
+        out << "length: " << probe.size() << "\n";
+        out << "layout: " << layout_name(layout_for_length(probe.size())) << "\n";
+      }
+    }
+    if (!read_input(app, o, out)) return 1;
+    if (o.input != "ramp") {
+      InputFile probe;
+      input_is_fits = probe.open(o.input) && is_fits_layout(layout_for_length(probe.size()));
+    }
+    const FrameStore& f = app.store();
+    if (o.input == "ramp") out << "layout: start-up ramp\n";
+    out << "IsBinned: " << f.IsBinned << "\n";
+    out << "IsColour: " << f.IsColour << "\n";
+    out << "HasBytePlanes: " << f.HasBytePlanes << "\n";
+    out << "title: " << window_title(app.current_file_name) << "\n";
+    if (input_is_fits) print_fits_text(out, app.fits, app.history);
+    return 0;
+  });
+}
+
+int process_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (o.input.empty()) return usage_error(err, "no INPUT given");
+  // Check every step before anything runs, so a typing error costs nothing.
+  std::vector<PlannedStep> plan;
+  for (const auto& text : o.steps) {
+    std::string name, error;
+    StepKeys keys;
+    if (!parse_step(text, name, keys, error)) return usage_error(err, error);
+    const StepInfo* info = steps().find(name);
+    if (info == nullptr) return usage_error(err, "unknown step '" + name + "'");
+    plan.push_back({info, std::move(keys), text});
+  }
+  // The --fits keys are checked on a scratch record now, and applied once
+  // INPUT is read (reading a file resets the record).
+  {
+    FitsText scratch;
+    std::string error;
+    for (const auto& kv : o.fits_keys)
+      if (!set_fits_key(scratch, kv, error)) return usage_error(err, error);
+  }
+
+  return with_context(o, err, [&](Tarvex& app) {
+    if (!read_input(app, o, out)) return 1;
+    for (const auto& kv : o.fits_keys) {
+      std::string error;
+      set_fits_key(app.fits, kv, error);
+    }
+    if (o.fits_unsigned) app.fits.fits_unsigned = true;
+
+    for (const auto& step : plan) {
+      const StepResult r = step.info->run(app, step.keys);
+      if (r.status == STEP_USAGE) return usage_error(err, "step '" + step.text + "': " + r.error);
+      if (r.status != STEP_OK) {
+        err << "tarvex-cli: step '" << step.text << "' failed\n";
+        return 1;
+      }
+      after_paint(app);
+      out << "step " << step.text << ": done (background level " << app.store().BackgroundLevel
+          << ")\n";
+      if (!r.output.empty()) out << r.output << "\n";
+    }
+    return save_outputs(app, o, out, err);
+  });
+}
+
+}  // namespace tarvex::cli

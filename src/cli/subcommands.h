@@ -1,0 +1,59 @@
+// The subcommands of tarvex-cli, the options they share and the composition
+// root every subcommand that needs the program builds its context with. A
+// subcommand is one function: it checks the options it was given (refusing
+// what it does not take with a usage error), then runs.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/tarvex.h"
+
+namespace tarvex::cli {
+
+// The command line as read: the subcommand, its INPUT and every option.
+struct Options {
+  std::optional<std::filesystem::path> data_root;
+  std::string command;
+  std::string input;
+  std::vector<std::string> steps;
+  std::optional<std::filesystem::path> save_raw, save_flat, save_tiff, bitmap, save_fits;
+  // --now: a local date and time the run's clock shows as its wall time.
+  std::optional<std::tm> now;
+  bool fits_unsigned = false;
+  std::vector<std::string> fits_keys;
+  bool simulator = false;
+  std::optional<long> exposure_ms;
+};
+
+// Prints "tarvex-cli: what" and the usage text to `err`; returns 2, the
+// usage-error status.
+int usage_error(std::ostream& err, const std::string& what);
+
+// The composition root: makes the run's ports once (messages to `err`, the
+// one clock, with the wall time fixed by --now, the camera transport chosen
+// by --simulator), the context over them, loads the settings as at start-up
+// and runs `body` on the context. Returns what `body` returns.
+int with_context(const Options& options, std::ostream& err,
+                 const std::function<int(Tarvex&)>& body);
+
+// A subcommand: returns the exit status (0 done, 1 a command reported a
+// failure, 2 a usage error).
+using Subcommand = int (*)(const Options& options, std::ostream& out, std::ostream& err);
+
+// Image files (batch_commands.cpp).
+int process_command(const Options& options, std::ostream& out, std::ostream& err);
+int info_command(const Options& options, std::ostream& out, std::ostream& err);
+int steps_command(const Options& options, std::ostream& out, std::ostream& err);
+
+// Camera diagnostics (camera_commands.cpp).
+int camera_info_command(const Options& options, std::ostream& out, std::ostream& err);
+int read_field_command(const Options& options, std::ostream& out, std::ostream& err);
+int focus_frame_command(const Options& options, std::ostream& out, std::ostream& err);
+
+}  // namespace tarvex::cli
