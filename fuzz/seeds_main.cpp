@@ -1,7 +1,7 @@
 // Writes the seed inputs of every fuzz target into <folder>/<target>/: files
 // the program writes (KR Files, flat fields, FITS files of each layout, the
 // settings file), put into each target's input form, and a few scripted
-// camera reads.
+// camera reads and LX200 coordinates.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -134,6 +134,17 @@ int main(int argc, char** argv) {
   seed("readout", "field-odd-short", fuzz::Bytes{3, 0xE8, 0x03, 8, 128, 9, 9, 9});
   seed("readout", "window", fuzz::Bytes{0, 100, 0, 200, 0, 50, 0, 0, 14, 0, 0x10, 0x20});
   seed("readout", "failed", fuzz::Bytes{1, 0, 0, 7, 0, 0, 0, 0, 0});
+
+  // LX200 coordinates in each form the mount reads.
+  const std::pair<std::uint8_t, std::string> coordinates[] = {
+      {0, "05:35:17"},  {0, "05:35.2"}, {0, "23:59"},    {1, "-05*23:28"},
+      {1, "+89*15'51"}, {3, "-00*30"},  {1, "45\xDF" "30"}, {1, "12:34:56"}};
+  int n = 0;
+  for (const auto& [form, text] : coordinates) {
+    fuzz::Bytes in{form};
+    in.insert(in.end(), text.begin(), text.end());
+    seed("lx200", "coordinates-" + std::to_string(n++), in);
+  }
 
   std::error_code ec;
   fs::remove_all(fuzz::work_folder(), ec);

@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_PER_TARGET="${1:-8}"
 JOBS="${JOBS:-$(nproc)}"
-TARGETS=(raw_file second_frame fits settings readout)
+TARGETS=(raw_file second_frame fits settings readout lx200)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARVEX_FUZZ=ON >/dev/null
@@ -31,6 +31,7 @@ max_len() {
   case "$1" in
     fits) echo 8192 ;;
     settings) echo 4736 ;;
+    lx200) echo 64 ;;
     *) echo 16384 ;;
   esac
 }

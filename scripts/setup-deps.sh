@@ -12,6 +12,7 @@ PACKAGES=(
   libtiff-tools
   xvfb xauth fonts-dejavu-core
   python3-astropy
+  indi-bin
 )
 
 missing=()

@@ -17,6 +17,7 @@
 #include "platform/usb_transport.h"
 #include "processing/merge_state.h"
 #include "processing/stretch.h"
+#include "scope/serial_link.h"
 #include "scope/star_location.h"
 #include "scope/star_pick.h"
 
@@ -71,6 +72,9 @@ class Tarvex {
   // The camera link and readout state, shared by every camera command of the
   // program's run.
   CameraSession camera;
+  // The telescope's serial link: port, direction block, move flags, the
+  // mount's object information.
+  SerialLink telescope;
 
  private:
   std::unique_ptr<FrameStore> store_;

@@ -5,9 +5,12 @@
 #include <memory>
 
 #include "app/camera_transport.h"
+#include "app/telescope_ports.h"
+#include "cli/scope_commands.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
+#include "platform/stepping_clock.h"
 
 namespace tarvex::cli {
 
@@ -166,19 +169,32 @@ int usage_error(std::ostream& err, const std::string& what) {
 
 int with_context(const Options& o, std::ostream& err, const std::function<int(Tarvex&)>& body) {
   StderrMessages messages(err);
-  std::unique_ptr<Clock> clock;
-  if (o.now) {
-    clock = std::make_unique<FixedWallClock>(*o.now);
+  std::unique_ptr<Clock> base;
+  if (o.virtual_time) {
+    base = std::make_unique<VirtualClock>();
+  } else if (o.now) {
+    base = std::make_unique<FixedWallClock>(*o.now);
   } else {
-    clock = std::make_unique<SteadyClock>();
+    base = std::make_unique<SteadyClock>();
   }
+  // The simulated mount takes its turn whenever the program reads the clock.
+  SteppingClock clock(*base);
   NullPump pump;
   NullProgress progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
-  const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, *clock);
-  Ports ports{messages, *clock, pump, progress, launcher, display, *usb};
-  Tarvex app(o.data_root ? Paths(*o.data_root) : Paths::from_environment(), ports);
+  const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, clock);
+  const Paths paths = o.data_root ? Paths(*o.data_root) : Paths::from_environment();
+  TelescopePorts telescope;
+  std::string error;
+  if (!make_telescope_ports(o.simulator, clock, paths, telescope, error)) {
+    err << "tarvex-cli: " << error << "\n";
+    return 1;
+  }
+  attach_simulated_sky(*usb, telescope);
+  Ports ports{messages, clock, pump, progress, launcher, display, *usb};
+  Tarvex app(paths, ports);
+  app.telescope.port = telescope.serial.get();
 
   // Settings first, as at start-up; their result is ignored there too.
   load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
@@ -187,6 +203,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (is_scope_invocation(args)) return run_scope_cli(args, out, err);
   Options o;
   if (const auto status = parse_options(args, o, out, err)) return *status;
   const SubcommandEntry* subcommand = find_subcommand(o.command);

@@ -28,6 +28,8 @@ struct Options {
   bool fits_unsigned = false;
   std::vector<std::string> fits_keys;
   bool simulator = false;
+  // --virtual-time (scope): a virtual clock, on which waits take no time.
+  bool virtual_time = false;
   std::optional<long> exposure_ms;
 };
 
@@ -36,9 +38,10 @@ struct Options {
 int usage_error(std::ostream& err, const std::string& what);
 
 // The composition root: makes the run's ports once (messages to `err`, the
-// one clock, with the wall time fixed by --now, the camera transport chosen
-// by --simulator), the context over them, loads the settings as at start-up
-// and runs `body` on the context. Returns what `body` returns.
+// one clock, with the wall time fixed by --now, the camera transport and the
+// serial port chosen by --simulator), the context over them, loads the
+// settings as at start-up and runs `body` on the context. Returns what
+// `body` returns.
 int with_context(const Options& options, std::ostream& err,
                  const std::function<int(Tarvex&)>& body);
 

@@ -58,8 +58,13 @@ const char* table_text(unsigned code) {
              "fit window or in KR geometry.";
     case 31: return "Sorry, you are already in Merging mode.";
     case 32: return "Cannot open bitmap file";
+    // 33 and 36 had no wording; a box must say what went wrong.
+    case 33: return "Sorry, the images could not be lined up on the star";
     case 34: return "Sorry, Nothing found to centre on";
     case 35: return "Find centre failed - outside image area";
+    case 36:
+      return "Unable to open the LX200 telescope link - check the Com Port setting and the "
+             "cable";
     case 51: return "Guiding Terminated";
     case 52: return "Sorry! Mk 2 Controlbox not present. Self-guiding not available";
     case 53: return "You must first take an image and pick a star";
@@ -68,7 +73,7 @@ const char* table_text(unsigned code) {
     case 56: return "Darkframe is binned, image is not binned";
     case 57: return "Selfguiding interrupted or failed";
     case 58: return "Sorry, Image is not colour converted";
-    default: return "";  // 0, 33, 36..49, 59 and above: an empty box
+    default: return "";  // 0, 37..49, 59 and above: an empty box
   }
 }
 

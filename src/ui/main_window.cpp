@@ -60,6 +60,7 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) {
   app_ = std::make_unique<Tarvex>(
       options.data_root.empty() ? Paths::from_environment() : Paths(options.data_root),
       Ports{messages, clock, pump, *progress_, launcher, *this, usb});
+  app_->telescope.port = options.serial;
 
   setWindowTitle(QString::fromStdString(window_title({})));
   view_ = new PictureView(this);

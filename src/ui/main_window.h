@@ -33,6 +33,7 @@ struct WindowOptions {
   Clock* clock = nullptr;           // null: a Qt clock of its own
   EventPump* pump = nullptr;        // null: a Qt event pump of its own
   UsbTransport* usb = nullptr;      // null: no camera
+  SerialPort* serial = nullptr;     // null: no telescope port
 };
 
 class TTarvexWindow : public QMainWindow, public DisplaySink {

@@ -1,5 +1,6 @@
 #include "ui/tarvex_app.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/camera_transport.h"
@@ -19,14 +20,24 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   setWindowIcon(QIcon(":/tarvex.svg"));
   simulator_ = wants_simulator(argc, argv);
   clock_ = std::make_unique<QtClock>();
+  stepping_clock_ = std::make_unique<SteppingClock>(*clock_);
   pump_ = std::make_unique<QtEventPump>();
   launcher_ = std::make_unique<QtLauncher>();
-  transport_ = make_camera_transport(simulator_, *clock_);
+  transport_ = make_camera_transport(simulator_, *stepping_clock_);
+  // Under --simulator every "Com Port" is the simulated mount, which moves
+  // the simulated camera's sky.
+  std::string error;
+  if (!make_telescope_ports(simulator_, *stepping_clock_, Paths::from_environment(), telescope_,
+                            error)) {
+    std::fprintf(stderr, "tarvex: %s\n", error.c_str());
+  }
+  attach_simulated_sky(*transport_, telescope_);
   WindowOptions options;
-  options.clock = clock_.get();
+  options.clock = stepping_clock_.get();
   options.pump = pump_.get();
   options.launcher = launcher_.get();
   options.usb = transport_.get();
+  options.serial = telescope_.serial.get();
   window_ = std::make_unique<TTarvexWindow>(options);
 }
 

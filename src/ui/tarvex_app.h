@@ -1,12 +1,14 @@
 // TTarvexApp: the application object and the program's composition root: it
 // reads the command line, makes the ports that do not belong to a window (the
-// one clock, the event pump, the launcher and the camera transport) and
-// creates the one main window over them.
+// one clock, the event pump, the launcher, the camera transport and the
+// telescope's serial port) and creates the one main window over them.
 #pragma once
 
 #include <QApplication>
 #include <memory>
 
+#include "app/telescope_ports.h"
+#include "platform/stepping_clock.h"
 #include "platform/usb_transport.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
@@ -28,9 +30,12 @@ class TTarvexApp : public QApplication {
   // first, then the transport, then the ports it was made over.
   bool simulator_ = false;
   std::unique_ptr<QtClock> clock_;
+  // The clock everything reads: the simulated mount takes its turn on it.
+  std::unique_ptr<SteppingClock> stepping_clock_;
   std::unique_ptr<QtEventPump> pump_;
   std::unique_ptr<QtLauncher> launcher_;
   std::unique_ptr<UsbTransport> transport_;
+  TelescopePorts telescope_;
   std::unique_ptr<TTarvexWindow> window_;
 };
 

@@ -1,0 +1,443 @@
+#include "app/telescope.h"
+
+#include <cctype>
+
+#include "platform/messages.h"
+#include "scope/control_box.h"
+#include "scope/serial_link.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr unsigned kLinkNotOpened = 36;
+constexpr unsigned kNoAnswer = 54;
+constexpr const char* kOpenFailed = "Open Communications Failed";
+
+void wait_until(Clock& clock, std::uint32_t t) {
+  while (static_cast<std::int32_t>(clock.now_ms() - t) < 0) {
+  }
+}
+
+// Waits until `ms` milliseconds after now.
+void wait_for(Clock& clock, std::uint32_t ms) {
+  wait_until(clock, clock.now_ms() + ms);
+}
+
+ScopeResult session_result(const SerialSession& s) {
+  return s.ok() ? ScopeResult::Done : ScopeResult::SerialError;
+}
+
+// Sets the four direction letters from the settings, which the swap options
+// change at any time.
+void sync_letters(Tarvex& app) {
+  DirectionBlock& block = app.telescope.directions;
+  const char port_digit = block.letters[7];
+  sync_direction_block(block, app.settings.drive_directions, com_port(app));
+  block.letters[7] = port_digit;
+}
+
+bool open_link_port(Tarvex& app) {
+  DirectionBlock& block = app.telescope.directions;
+  sync_direction_block(block, app.settings.drive_directions, com_port(app));
+  if (link_type(app) == 'b') return open_control_box(app);
+  if (!open_lx200(app)) {
+    app.telescope.lx200_failed = true;
+    show_message(app.ports.messages, kLinkNotOpened);
+    return false;
+  }
+  app.telescope.lx200_failed = false;
+  return true;
+}
+
+bool ready(Tarvex& app) {
+  return ensure_link_open(app) == ScopeResult::Done;
+}
+
+}  // namespace
+
+char link_type(const Tarvex& app) {
+  if (app.telescope.lx200_failed) return 'n';
+  return app.telescope.link_type_override.value_or(app.settings.telescope_type);
+}
+
+int com_port(const Tarvex& app) {
+  const int n = app.telescope.com_port_override.value_or(app.settings.com_port);
+  return (n >= 1 && n <= 5) ? n : 5;
+}
+
+ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code) {
+  SerialLink& link = app.telescope;
+  if (!link.link_open) {
+    if (settings_load_failed(
+            load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
+      show_message(app.ports.messages, reload_failure_code);
+      save_settings(app.paths.settings_file(), app.settings, app.fits);
+    }
+    // The reload brings back the link type the astronomer chose.
+    link.lx200_failed = false;
+    // A control box that could not be opened still counts as a link, as the
+    // guided exposure expects; the next operation tries the port again.
+    if (!open_link_port(app) && link_type(app) != 'b') return ScopeResult::LinkFailed;
+    link.link_open = true;
+  } else {
+    const char wanted = static_cast<char>('0' + com_port(app));
+    if (link.port_open && link.directions.port_digit() != wanted) {
+      // The port setting changed: leave the old port for the new one.
+      SerialSession(link, app.ports.messages).close();
+    }
+    if (!link.port_open && !open_link_port(app)) return ScopeResult::LinkFailed;
+  }
+  sync_letters(app);
+  app.settings.controlbox_present = true;
+  return link.port_open ? ScopeResult::Done : ScopeResult::LinkFailed;
+}
+
+bool open_lx200(Tarvex& app) {
+  SerialSession s(app.telescope, app.ports.messages);
+  s.reset();
+  s.baud(BAUD_9600);
+  s.dtr(LINE_SET);
+  s.rts(LINE_SET);
+  if (!s.ok()) return false;
+  if (s.parms(PARITY_NONE, STOP_BITS_ONE, 8) < 0) {
+    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, kOpenFailed);
+    s.close();
+    return false;
+  }
+  return true;
+}
+
+bool open_control_box(Tarvex& app) {
+  SerialSession s(app.telescope, app.ports.messages);
+  s.reset();
+  s.baud(BAUD_300);
+  if (!s.ok()) return false;
+  if (s.parms(PARITY_NONE, STOP_BITS_ONE, 8) < 0) {
+    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, kOpenFailed);
+    s.close();
+    return false;
+  }
+  app.settings.controlbox_present = true;
+  return true;
+}
+
+ScopeResult guide_pulse(Tarvex& app) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialLink& link = app.telescope;
+  Clock& clock = app.ports.clock;
+  SerialSession s(link, app.ports.messages);
+  const char letter = link.directions.current_move();
+  if (link_type(app) == 'l') {
+    const std::uint32_t start = clock.now_ms();
+    if (s.puts(LX200_RATE_GUIDE)) {
+      wait_until(clock, start + 20);
+      if (s.puts(lx200_move(letter))) {
+        wait_for(clock, link.pulse_ms);
+        s.puts(lx200_stop(letter));
+      }
+    }
+  } else {
+    const std::uint8_t bits = control_box_bits(letter);
+    if (s.putc(bits)) {
+      wait_for(clock, 1);
+      if (s.putc(static_cast<std::uint8_t>(bits + CONTROL_BOX_CLOSE))) {
+        wait_for(clock, link.pulse_ms);
+        s.putc(CONTROL_BOX_STOP);
+      }
+    }
+  }
+  if (!s.ok()) return ScopeResult::SerialError;
+  wait_for(clock, 4);
+  return ScopeResult::Done;
+}
+
+ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  app.telescope.directions.current_move() = app.telescope.directions.letter(direction);
+  app.telescope.pulse_ms = ms;
+  return guide_pulse(app);
+}
+
+void set_move_rate(Tarvex& app, MoveRate rate) {
+  switch (rate) {
+    case MoveRate::Slew: app.telescope.rate_command = LX200_RATE_SLEW; break;
+    case MoveRate::Find: app.telescope.rate_command = LX200_RATE_FIND; break;
+    case MoveRate::Centre: app.telescope.rate_command = LX200_RATE_CENTRE; break;
+    case MoveRate::Guide: app.telescope.rate_command = LX200_RATE_GUIDE; break;
+  }
+}
+
+void set_focus_speed(Tarvex& app, bool fast) {
+  app.telescope.focus_speed = fast ? LX200_FOCUS_FAST : LX200_FOCUS_SLOW;
+}
+
+ScopeResult press_lx200_move(Tarvex& app, Direction direction) {
+  SerialLink& link = app.telescope;
+  if (link.move_running) return ScopeResult::Ignored;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(link, app.ports.messages);
+  s.rx_clear();
+  s.puts(link.rate_command);
+  s.rx_clear();
+  s.puts(lx200_move(link.directions.letter(direction)));
+  link.move_running = s.ok();
+  return session_result(s);
+}
+
+ScopeResult release_lx200_move(Tarvex& app) {
+  SerialLink& link = app.telescope;
+  link.move_running = false;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(link, app.ports.messages);
+  for (const char* stop : LX200_STOP_ALL) s.puts(stop);
+  return session_result(s);
+}
+
+ScopeResult press_box_move(Tarvex& app, Direction direction) {
+  SerialLink& link = app.telescope;
+  if (link.move_running) return ScopeResult::Ignored;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  link.directions.current_move() = link.directions.letter(direction);
+  const std::uint8_t bits = control_box_bits(link.directions.current_move());
+  SerialSession s(link, app.ports.messages);
+  if (s.putc(bits)) {
+    wait_for(app.ports.clock, 1);
+    s.putc(static_cast<std::uint8_t>(bits + CONTROL_BOX_CLOSE));
+  }
+  link.move_running = s.ok();
+  return session_result(s);
+}
+
+ScopeResult release_box_move(Tarvex& app) {
+  SerialLink& link = app.telescope;
+  link.move_running = false;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(link, app.ports.messages);
+  s.putc(CONTROL_BOX_STOP);
+  return session_result(s);
+}
+
+ScopeResult press_move(Tarvex& app, Direction direction) {
+  return link_type(app) == 'b' ? press_box_move(app, direction) : press_lx200_move(app, direction);
+}
+
+ScopeResult release_move(Tarvex& app) {
+  return link_type(app) == 'b' ? release_box_move(app) : release_lx200_move(app);
+}
+
+ScopeResult press_focus(Tarvex& app, bool inward) {
+  SerialLink& link = app.telescope;
+  if (link.focus_running) return ScopeResult::Ignored;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(link, app.ports.messages);
+  s.rx_clear();
+  s.puts(link.focus_speed);
+  s.rx_clear();
+  s.puts(inward ? LX200_FOCUS_IN : LX200_FOCUS_OUT);
+  link.focus_running = s.ok();
+  return session_result(s);
+}
+
+ScopeResult release_focus(Tarvex& app) {
+  SerialLink& link = app.telescope;
+  link.focus_running = false;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(link, app.ports.messages);
+  s.rx_clear();
+  s.puts(LX200_FOCUS_STOP);
+  return session_result(s);
+}
+
+namespace {
+
+// Sends ":LI#", waits 200 ms and reads the answer; an answer longer than 33
+// characters is read again and the rest discarded. True when anything came.
+bool fetch_object_info(Tarvex& app, SerialSession& s) {
+  SerialLink& link = app.telescope;
+  link.object_info.clear();
+  if (!s.puts(LX200_OBJECT_INFO)) return false;
+  wait_for(app.ports.clock, 200);
+  link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
+  const std::string more = s.gets(1);
+  if (!more.empty()) {
+    link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
+    s.rx_clear();
+  }
+  return !link.object_info.empty();
+}
+
+std::string without_terminator(std::string text) {
+  const std::size_t end = text.find('#');
+  if (end != std::string::npos) text.resize(end);
+  return text;
+}
+
+// The end of both go-to forms, after ":MS#": the object text the mount sent
+// for ":LI#", the reply to the slew, and on a refusal the mount's reason.
+// Then the object information is read again.
+GotoResult finish_goto(Tarvex& app, SerialSession& s) {
+  SerialLink& link = app.telescope;
+  GotoResult result;
+  link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
+  const std::string reply = s.gets(1);
+  if (!s.ok()) {
+    result.status = ScopeResult::SerialError;
+    return result;
+  }
+  if (reply.empty()) {
+    show_message(app.ports.messages, kNoAnswer);
+    result.status = ScopeResult::NoReply;
+    return result;
+  }
+  result.reply = reply[0];
+  if (result.reply != '0') {
+    result.reason = without_terminator(s.gets(static_cast<int>(OBJECT_INFO_LENGTH)));
+    s.rx_clear();
+  }
+  fetch_object_info(app, s);
+  if (!s.ok()) {
+    result.status = ScopeResult::SerialError;
+  } else if (result.reply == '0') {
+    result.status = ScopeResult::Done;
+  } else if (result.reply == '1' || result.reply == '2') {
+    result.status = ScopeResult::Refused;
+  } else {
+    // Not an LX200's answer to a slew.
+    show_message(app.ports.messages, kNoAnswer);
+    result.status = ScopeResult::NoReply;
+  }
+  return result;
+}
+
+void beep_and_slew(Tarvex& app, SerialSession& s) {
+  Clock& clock = app.ports.clock;
+  wait_for(clock, 1);
+  clock.beep();
+  s.puts(LX200_SLEW);
+  wait_for(clock, 1);
+}
+
+}  // namespace
+
+GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
+  GotoResult result;
+  const std::string select = lx200_select_object(catalogue, number);
+  if (select.empty()) {
+    result.status = ScopeResult::OutOfRange;
+    return result;
+  }
+  if (!ready(app)) {
+    result.status = ScopeResult::LinkFailed;
+    return result;
+  }
+  SerialLink& link = app.telescope;
+  link.object_info.clear();
+  SerialSession s(link, app.ports.messages);
+  s.rx_clear();
+  if (s.puts(select) && s.puts(LX200_OBJECT_INFO)) beep_and_slew(app, s);
+  if (!s.ok()) {
+    result.status = ScopeResult::SerialError;
+    return result;
+  }
+  return finish_goto(app, s);
+}
+
+GotoResult goto_coordinates(Tarvex& app, const Coordinates& target) {
+  GotoResult result;
+  if (!ready(app)) {
+    result.status = ScopeResult::LinkFailed;
+    return result;
+  }
+  SerialLink& link = app.telescope;
+  link.object_info.clear();
+  SerialSession s(link, app.ports.messages);
+  s.rx_clear();
+  // Each text goes without its closing '#': the next command's leading one
+  // closes it on the wire.
+  s.puts(lx200_target_ra(target.ra_hours, target.ra_minutes));
+  s.puts(lx200_target_dec(target.dec_negative, target.dec_degrees, target.dec_minutes));
+  s.puts(LX200_OBJECT_INFO);
+  // The mount acknowledges each coordinate with '1' (or refuses it with
+  // '0') ahead of the object text; taken here, they can neither shift the
+  // reply to the slew nor let a refused target start a slew to the old one.
+  const std::string acks = s.gets(2);
+  if (!s.ok()) {
+    result.status = ScopeResult::SerialError;
+    return result;
+  }
+  if (acks.size() < 2 || (acks[0] != '0' && acks[0] != '1') || (acks[1] != '0' && acks[1] != '1')) {
+    show_message(app.ports.messages, kNoAnswer);
+    result.status = ScopeResult::NoReply;
+    return result;
+  }
+  if (acks != "11") {
+    s.rx_clear();
+    result.status = ScopeResult::Refused;
+    result.reason = acks[0] != '1' ? "right ascension refused" : "declination refused";
+    return result;
+  }
+  beep_and_slew(app, s);
+  if (!s.ok()) {
+    result.status = ScopeResult::SerialError;
+    return result;
+  }
+  return finish_goto(app, s);
+}
+
+ScopeResult read_object_info(Tarvex& app) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  const bool heard = fetch_object_info(app, s);
+  if (!s.ok()) return ScopeResult::SerialError;
+  if (!heard) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  return ScopeResult::Done;
+}
+
+ScopeResult reset_control_box(Tarvex& app) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  Clock& clock = app.ports.clock;
+  SerialSession s(app.telescope, app.ports.messages);
+  s.rx_clear();
+  s.rts(LINE_CLEAR);
+  s.dtr(LINE_CLEAR);
+  if (s.ok()) wait_for(clock, 200);
+  s.rts(LINE_SET);
+  s.dtr(LINE_SET);
+  if (s.ok()) wait_for(clock, 300);
+  for (std::uint8_t b : CONTROL_BOX_RESET_BYTES) s.putc(b);
+  return session_result(s);
+}
+
+bool messier_in_range(int number) {
+  return number >= 1 && number <= 110;
+}
+
+bool ngc_in_range(int number) {
+  return number >= 1 && number <= 7815;
+}
+
+bool coordinates_in_range(const Coordinates& t) {
+  return t.ra_hours >= 0 && t.ra_hours < 24 && t.ra_minutes >= 0 && t.ra_minutes < 60 &&
+         t.dec_degrees >= 0 && t.dec_degrees <= 89 && t.dec_minutes >= 0 && t.dec_minutes < 60;
+}
+
+int planet_number(std::string_view name) {
+  static constexpr struct {
+    const char* name;
+    int number;
+  } kPlanets[] = {{"mercury", 901}, {"venus", 902},  {"mars", 904},    {"jupiter", 905},
+                  {"saturn", 906},  {"uranus", 907}, {"neptune", 908}, {"pluto", 909}};
+  std::string lower;
+  for (char c : name)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (const auto& p : kPlanets) {
+    if (lower == p.name) return p.number;
+  }
+  return 0;
+}
+
+}  // namespace tarvex

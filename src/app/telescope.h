@@ -1,0 +1,120 @@
+// Telescope operations on the context: opening the serial link, timed guide
+// pulses, press-and-hold moves and focus moves, go-to by catalogue and by
+// coordinates, the mount's object information, and the control box reset.
+// The telescope windows, the autoguider and tarvex-cli all drive these.
+//
+// Every operation first makes sure the link is open (and opens the port
+// again when a serial error closed it), and stops at its first failed
+// serial call: one failure, one message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/tarvex.h"
+#include "scope/direction_block.h"
+#include "scope/lx200.h"
+
+namespace tarvex {
+
+enum class ScopeResult {
+  Done,
+  Ignored,      // a press while a move of that kind runs: nothing was sent
+  LinkFailed,   // the link could not be opened (already reported)
+  SerialError,  // a serial call failed (reported as "ERROR n "; the port is closed)
+  NoReply,      // the mount did not answer, or not as an LX200 does (message 54)
+  Refused,      // the mount refused the slew or the target
+  OutOfRange,   // a catalogue number the command cannot carry: nothing was sent
+};
+
+// The link type in effect: 'l' LX200, 'b' control box, 'n' none. A failed
+// LX200 open counts as 'n' until the next reload of the settings; a
+// command-line choice overrides the settings for the run.
+char link_type(const Tarvex& app);
+// The "Com Port" number in effect, 1..5.
+int com_port(const Tarvex& app);
+
+// Makes sure the link is open. When it is not yet open: reloads the
+// settings (on failure reports `reload_failure_code`, 20 or 27, and writes
+// the settings file with the values in memory), opens the control box for
+// link type 'b', else the LX200 link; a failed LX200 open reports message 36
+// and stops. When the link is open but a serial error closed the port, or the
+// port setting changed, the port is opened again. Sets controlbox_present
+// whenever it does not stop early. Done when the port is open.
+ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code = 20);
+
+// Opens the port for an LX200 (9600 baud, DTR and RTS set, 8N1) or for the
+// control box (300 baud, 8N1, DTR and RTS left alone). A refused line setup
+// reports message 50 "Open Communications Failed". True when open.
+bool open_lx200(Tarvex& app);
+bool open_control_box(Tarvex& app);
+
+// A timed guide pulse in the current move letter for the pulse duration
+// (SerialLink::pulse_ms): the LX200 form for link type 'l', the control box
+// form otherwise; 4 ms pause after it.
+ScopeResult guide_pulse(Tarvex& app);
+// The same after setting the current move letter from the direction block
+// and the pulse duration.
+ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms);
+
+// The rate of LX200 press-and-hold moves.
+enum class MoveRate { Slew, Find, Centre, Guide };
+void set_move_rate(Tarvex& app, MoveRate rate);
+void set_focus_speed(Tarvex& app, bool fast);
+
+// Press-and-hold moves: the LX200 form (rate, move in the block's letter;
+// release sends all four stops) and the control-box form (bits, 1 ms, bits
+// + 16; release sends 0). A press while a move runs sends nothing.
+ScopeResult press_lx200_move(Tarvex& app, Direction direction);
+ScopeResult release_lx200_move(Tarvex& app);
+ScopeResult press_box_move(Tarvex& app, Direction direction);
+ScopeResult release_box_move(Tarvex& app);
+// The form the telescope window of the link type uses: the control box for
+// 'b', the LX200 otherwise.
+ScopeResult press_move(Tarvex& app, Direction direction);
+ScopeResult release_move(Tarvex& app);
+
+// LX200 focus moves: inward sends "#:F+#", outward "#:F-#"; release "#:FQ#".
+ScopeResult press_focus(Tarvex& app, bool inward);
+ScopeResult release_focus(Tarvex& app);
+
+struct GotoResult {
+  ScopeResult status = ScopeResult::Done;
+  char reply = 0;      // the mount's reply to the slew, 0 when none came
+  std::string reason;  // what the mount said after refusing, if anything
+};
+
+// Go-to by catalogue number: Messier, star catalogue (planets) or CNGC. The
+// object information is read afterwards. A reply other than '0' is a refusal.
+GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number);
+
+struct Coordinates {
+  int ra_hours = 0;
+  int ra_minutes = 0;
+  bool dec_negative = false;  // the sign typed, so that -0 degrees stays south
+  int dec_degrees = 0;        // without its sign
+  int dec_minutes = 0;
+};
+// Go-to by coordinates. The mount acknowledges the right ascension and the
+// declination with '1' each; both acknowledgements are taken before the
+// slew, which is not asked for when either target is refused.
+GotoResult goto_coordinates(Tarvex& app, const Coordinates& target);
+
+// Reads the mount's object information into SerialLink::object_info.
+// Message 54 when nothing came.
+ScopeResult read_object_info(Tarvex& app);
+
+// Resets the control box: lines cleared, 200 ms, set, 300 ms, bytes 13, 0, 0.
+ScopeResult reset_control_box(Tarvex& app);
+
+// The ranges the telescope window accepts.
+bool messier_in_range(int number);  // 1..110
+bool ngc_in_range(int number);      // 1..7815
+// R.A. 0h00 to 23h59, Dec -89 00 to +89 59.
+bool coordinates_in_range(const Coordinates& target);
+// The star-catalogue number of a planet's button (mercury 901 .. pluto
+// 909, any case), or 0 for another name.
+int planet_number(std::string_view name);
+
+}  // namespace tarvex

@@ -1,0 +1,37 @@
+#include "app/telescope_ports.h"
+
+#include "sim/sim_camera.h"
+
+namespace tarvex {
+
+TelescopePorts::~TelescopePorts() {
+  if (mount && clock != nullptr) clock->remove_listener(*mount);
+}
+
+bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& paths,
+                          TelescopePorts& out, std::string& error) {
+  out = TelescopePorts{};
+  if (simulator) {
+    auto mount = std::make_unique<SimMount>();
+    if (!mount->open()) {
+      error = "no pseudo-terminal could be opened for the simulated mount";
+      return false;
+    }
+    const std::string path = mount->device_path();
+    clock.add_listener(*mount);
+    out.clock = &clock;
+    out.mount = std::move(mount);
+    out.serial = std::make_unique<TermiosSerialPort>(clock, [path](int) { return path; });
+    return true;
+  }
+  out.serial = std::make_unique<TermiosSerialPort>(
+      clock, [paths](int n) { return paths.com_port(n).string(); });
+  return true;
+}
+
+void attach_simulated_sky(UsbTransport& camera, TelescopePorts& telescope) {
+  auto* simulated = dynamic_cast<SimCamera*>(&camera);
+  if (simulated != nullptr && telescope.mount) telescope.mount->attach_sky(&simulated->sky());
+}
+
+}  // namespace tarvex

@@ -1,0 +1,566 @@
+#include "sim/sim_mount.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "scope/control_box.h"
+#include "scope/lx200.h"
+#include "sim/sky_renderer.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegree = kPi / 180.0;
+
+int speed_to_baud(speed_t s) {
+  switch (s) {
+    case B110: return 110;
+    case B300: return 300;
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+  }
+}
+
+// Index of a direction letter in the motion tables: e, w, n, s.
+int direction_index(char c) {
+  switch (c) {
+    case 'e': return 0;
+    case 'w': return 1;
+    case 'n': return 2;
+    case 's': return 3;
+    default: return -1;
+  }
+}
+
+bool starts_with(const std::string& s, const char* prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+// The argument after `n` command letters, without the spaces some clients
+// put in front of it.
+std::string argument(const std::string& command, std::size_t n) {
+  std::size_t i = n;
+  while (i < command.size() && command[i] == ' ') ++i;
+  return command.substr(std::min(i, command.size()));
+}
+
+}  // namespace
+
+SimMount::SimMount(const SimMountConfig& config) : config_(config) {
+  ra_hours_ = config.start_ra_hours;
+  dec_degrees_ = config.start_dec_degrees;
+  target_ra_ = ra_hours_;
+  target_dec_ = dec_degrees_;
+}
+
+SimMount::~SimMount() {
+  if (master_ >= 0) ::close(master_);
+  if (slave_ >= 0) ::close(slave_);
+}
+
+bool SimMount::open() {
+  if (master_ >= 0) return true;
+  char name[256] = {};
+  if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+    master_ = slave_ = -1;
+    return false;
+  }
+  path_ = name;
+  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+  ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+  ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  // Raw at 9600 8N1 until a program sets the line up: no echo, no line
+  // editing, so a client that forgets raw mode still talks byte for byte.
+  termios t{};
+  if (::tcgetattr(slave_, &t) == 0) {
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    ::cfsetispeed(&t, B9600);
+    ::cfsetospeed(&t, B9600);
+    ::tcsetattr(slave_, TCSANOW, &t);
+  }
+  return true;
+}
+
+void SimMount::read_line_settings() {
+  termios t{};
+  // On a pseudo-terminal the settings of the program's side show through
+  // the mount's side.
+  if (::tcgetattr(master_, &t) != 0) return;
+  baud_ = speed_to_baud(::cfgetospeed(&t));
+  framing_ok_ =
+      (t.c_cflag & CSIZE) == CS8 && (t.c_cflag & PARENB) == 0 && (t.c_cflag & CSTOPB) == 0;
+}
+
+void SimMount::step(std::uint32_t now) {
+  if (master_ < 0) return;
+  if (!started_) {
+    started_ = true;
+    last_ms_ = now;
+  }
+  if (static_cast<std::int32_t>(now - last_ms_) > 0) advance(now);
+  read_line_settings();
+  char buf[512];
+  for (;;) {
+    const ssize_t n = ::read(master_, buf, sizeof buf);
+    if (n <= 0) break;  // nothing more now, or no program on the line
+    if (recording_) {
+      if (!received_.empty() && received_.back().at_ms == now && received_.back().baud == baud_)
+        received_.back().bytes.append(buf, static_cast<std::size_t>(n));
+      else
+        received_.push_back({now, baud_, std::string(buf, static_cast<std::size_t>(n))});
+    }
+    if (behaviour_ == MountBehaviour::Silent) continue;
+    for (ssize_t i = 0; i < n; ++i) {
+      if (framing_ok_ && baud_ == 9600) {
+        take_lx200(buf[i], now);
+      } else if (framing_ok_ && baud_ == 300) {
+        take_box_byte(static_cast<std::uint8_t>(buf[i]));
+      } else {
+        ++garbled_;
+      }
+    }
+  }
+  flush(now);
+}
+
+int SimMount::next_due_in(std::uint32_t now) const {
+  if (out_.empty()) return -1;
+  const double elapsed = static_cast<std::int32_t>(now - last_ms_);
+  const double wait = out_.front().due_ms - (clock_ms_ + elapsed);
+  return wait <= 0 ? 0 : static_cast<int>(std::ceil(wait));
+}
+
+std::string SimMount::received_text() const {
+  std::string all;
+  for (const Received& r : received_) all += r.bytes;
+  return all;
+}
+
+// --- Motion ---
+
+void SimMount::advance(std::uint32_t to) {
+  for (;;) {
+    // A timed pulse that ends before `to` splits the interval.
+    int ending = -1;
+    for (int i = 0; i < 4; ++i) {
+      if (!pulsing_[i]) continue;
+      const std::int32_t left = static_cast<std::int32_t>(pulse_end_[i] - last_ms_);
+      const std::int32_t until_to = static_cast<std::int32_t>(pulse_end_[i] - to);
+      if (left <= 0) {
+        pulsing_[i] = false;
+        update_motion();
+        continue;
+      }
+      if (until_to <= 0 &&
+          (ending < 0 || static_cast<std::int32_t>(pulse_end_[i] - pulse_end_[ending]) < 0))
+        ending = i;
+    }
+    const std::uint32_t segment_end = ending >= 0 ? pulse_end_[ending] : to;
+    const std::int32_t ms = static_cast<std::int32_t>(segment_end - last_ms_);
+    move_for(ms / 1000.0);
+    clock_ms_ += ms;
+    last_ms_ = segment_end;
+    if (ending < 0) break;
+    pulsing_[ending] = false;
+    update_motion();
+  }
+}
+
+void SimMount::move_for(double seconds) {
+  if (seconds <= 0) return;
+  double dx = config_.drift_x * seconds;
+  double dy = config_.drift_y * seconds;
+  const double backlash[2] = {config_.ra_backlash, config_.dec_backlash};
+  for (int a = 0; a < 2; ++a) {
+    AxisState& axis = axes_[a];
+    if (axis.sign == 0) continue;
+    double d = axis.rate * seconds;
+    // The gear sits somewhere in its backlash gap: 0 engaged for the
+    // positive direction (east, north), `backlash` for the negative one.
+    if (axis.sign > 0) {
+      const double take = std::min(axis.slack, d);
+      axis.slack -= take;
+      d -= take;
+    } else {
+      const double take = std::min(backlash[a] - axis.slack, d);
+      axis.slack += take;
+      d -= take;
+    }
+    const double signed_d = axis.sign * d;
+    const double degrees = signed_d * config_.arcsec_per_pixel / 3600.0;
+    if (a == RA) {
+      dx -= signed_d;
+      const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
+      ra_hours_ = std::fmod(ra_hours_ + degrees / 15.0 / c + 24.0, 24.0);
+    } else {
+      dy -= signed_d;
+      dec_degrees_ = std::clamp(dec_degrees_ + degrees, -90.0, 90.0);
+    }
+  }
+  pointing_x_ += dx;
+  pointing_y_ += dy;
+  if (sky_ != nullptr) sky_->shift_pointing(dx, dy);
+
+  if (slewing_) {
+    const double step = config_.goto_degrees_per_second * seconds;
+    double dra = (target_ra_ - ra_hours_) * 15.0;
+    if (dra > 180) dra -= 360;
+    if (dra < -180) dra += 360;
+    const double ddec = target_dec_ - dec_degrees_;
+    const double mra = std::clamp(dra, -step, step);
+    const double mdec = std::clamp(ddec, -step, step);
+    ra_hours_ = std::fmod(ra_hours_ + mra / 15.0 + 24.0, 24.0);
+    dec_degrees_ += mdec;
+    if (std::fabs(dra - mra) < 1e-9 && std::fabs(ddec - mdec) < 1e-9) {
+      ra_hours_ = target_ra_;
+      dec_degrees_ = target_dec_;
+      slewing_ = false;
+    }
+  }
+  if (focus_direction_ != 0)
+    focus_position_ += focus_direction_ * (focus_fast_ ? 100 : 10) * seconds;
+}
+
+void SimMount::update_motion() {
+  const double backlash[2] = {config_.ra_backlash, config_.dec_backlash};
+  const double guide[2] = {config_.guide_rate_ra, config_.guide_rate_dec};
+  const double held_rate = rate_ == 'S'   ? config_.slew_rate
+                           : rate_ == 'M' ? config_.find_rate
+                           : rate_ == 'C' ? config_.centre_rate
+                                          : -1;  // guide
+  // Control box relays: e 1, n 2, s 4, w 8.
+  const bool relay[4] = {(relays_closed_ & 1) != 0, (relays_closed_ & 8) != 0,
+                         (relays_closed_ & 2) != 0, (relays_closed_ & 4) != 0};
+  for (int a = 0; a < 2; ++a) {
+    const int plus = a == RA ? 0 : 2;  // e or n
+    const int minus = plus + 1;        // w or s
+    const bool held_plus = moving_[plus], held_minus = moving_[minus];
+    const bool on_plus = held_plus || pulsing_[plus] || relay[plus];
+    const bool on_minus = held_minus || pulsing_[minus] || relay[minus];
+    AxisState& axis = axes_[a];
+    const int sign = on_plus == on_minus ? 0 : (on_plus ? 1 : -1);
+    const bool held = sign > 0 ? held_plus : held_minus;
+    axis.rate = (held && held_rate > 0) ? held_rate : guide[a];
+    if (sign != 0 && axis.last_sign == 0) {
+      // The first move of the run finds the gear engaged its way.
+      axis.slack = sign > 0 ? 0 : backlash[a];
+    }
+    if (sign != 0) axis.last_sign = sign;
+    axis.sign = sign;
+  }
+}
+
+// --- Time and sky ---
+
+double SimMount::sidereal_hours(std::uint32_t now) const {
+  const double elapsed = clock_ms_ + static_cast<std::int32_t>(now - last_ms_);
+  const double unix_time = config_.start_unix_time + elapsed / 1000.0;
+  const double days = (unix_time - 946728000.0) / 86400.0;  // since J2000.0
+  double gmst = std::fmod(18.697374558 + 24.06570982441908 * days, 24.0);
+  double lst = std::fmod(gmst + config_.longitude / 15.0 + 48.0, 24.0);
+  return lst;
+}
+
+double SimMount::altitude(double ra, double dec, std::uint32_t now) const {
+  const double hour_angle = (sidereal_hours(now) - ra) * 15.0 * kDegree;
+  const double lat = config_.latitude * kDegree;
+  const double s = std::sin(lat) * std::sin(dec * kDegree) +
+                   std::cos(lat) * std::cos(dec * kDegree) * std::cos(hour_angle);
+  return std::asin(std::clamp(s, -1.0, 1.0)) / kDegree;
+}
+
+// --- The LX200 side ---
+
+void SimMount::take_lx200(char c, std::uint32_t now) {
+  if (c == '\x06' && !in_command_) {
+    reply("P", now);  // polar (equatorial) alignment
+    return;
+  }
+  if (c == ':' && !in_command_) {
+    // Inside a command ':' is part of a time or an angle; '#' ends it.
+    in_command_ = true;
+    command_.clear();
+    return;
+  }
+  if (c == '#') {
+    if (in_command_) {
+      in_command_ = false;
+      run_command(command_, now);
+    }
+    return;
+  }
+  if (!in_command_) return;  // stray bytes between commands
+  if (command_.size() >= 64) {
+    in_command_ = false;  // no command is this long
+    ++garbled_;
+    return;
+  }
+  command_ += c;
+}
+
+void SimMount::run_command(const std::string& cmd, std::uint32_t now) {
+  std::string answer;
+  bool answers = true;
+  auto site_time = [&](std::tm& tm) {
+    const double elapsed = clock_ms_ + static_cast<std::int32_t>(now - last_ms_);
+    const std::time_t t = static_cast<std::time_t>(config_.start_unix_time + elapsed / 1000.0);
+    gmtime_r(&t, &tm);
+  };
+  char text[96];
+  const int dir = cmd.size() == 2 ? direction_index(cmd[1]) : -1;
+
+  if (cmd == "GR") {
+    answer = format_lx200_ra(ra_hours_, high_precision_) + "#";
+  } else if (cmd == "GD") {
+    answer = format_lx200_dec(dec_degrees_, high_precision_) + "#";
+  } else if (cmd == "Gr") {
+    answer = format_lx200_ra(target_ra_, high_precision_) + "#";
+  } else if (cmd == "Gd") {
+    answer = format_lx200_dec(target_dec_, high_precision_) + "#";
+  } else if (cmd == "GVP") {
+    answer = "Tarvex Sim#";
+  } else if (cmd == "GVN") {
+    answer = "1.0#";
+  } else if (cmd == "GVD") {
+    answer = "Jan 15 2024#";
+  } else if (cmd == "GVT") {
+    answer = "20:00:00#";
+  } else if (cmd == "GVF") {
+    answer = "Tarvex simulated LX200#";
+  } else if (cmd == "Gt") {
+    answer = format_lx200_dec(config_.latitude, false) + "#";
+  } else if (cmd == "Gg") {
+    // West positive, as the LX200 counts longitude.
+    const double west = -config_.longitude;
+    const long minutes = std::lround(std::fabs(west) * 60.0);
+    std::snprintf(text, sizeof text, "%c%03ld*%02ld#", west < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    answer = text;
+  } else if (cmd == "GC") {
+    std::tm tm{};
+    site_time(tm);
+    std::snprintf(text, sizeof text, "%02d/%02d/%02d#", tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_year % 100);
+    answer = text;
+  } else if (cmd == "GL" || cmd == "Ga") {
+    std::tm tm{};
+    site_time(tm);
+    const int hour = cmd == "Ga" ? (tm.tm_hour + 11) % 12 + 1 : tm.tm_hour;
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d#", hour, tm.tm_min, tm.tm_sec);
+    answer = text;
+  } else if (cmd == "GG") {
+    answer = "+00#";  // the simulated site keeps universal time
+  } else if (cmd == "Gc") {
+    answer = "24#";
+  } else if (cmd == "GM" || cmd == "GN" || cmd == "GO" || cmd == "GP") {
+    answer = "Tarvex#";
+  } else if (cmd == "GT") {
+    answer = "60.1#";
+  } else if (cmd == "GS") {
+    answer = format_lx200_ra(sidereal_hours(now), true) + "#";
+  } else if (cmd == "GA") {
+    answer = format_lx200_dec(altitude(ra_hours_, dec_degrees_, now), true) + "#";
+  } else if (cmd == "GZ") {
+    answer = "180*00'00#";
+  } else if (starts_with(cmd, "Sr")) {
+    double v = 0;
+    const bool ok = parse_lx200_ra(argument(cmd, 2), v);
+    if (ok) {
+      target_ra_ = v;
+      target_set_ = true;
+      selected_set_ = false;
+    }
+    answer = ok ? "1" : "0";
+  } else if (starts_with(cmd, "Sd")) {
+    double v = 0;
+    const bool ok = parse_lx200_dec(argument(cmd, 2), v);
+    if (ok) {
+      target_dec_ = v;
+      target_set_ = true;
+      selected_set_ = false;
+    }
+    answer = ok ? "1" : "0";
+  } else if (starts_with(cmd, "SC")) {
+    answer = "1Updating Planetary Data#                                #";
+  } else if (cmd.size() >= 2 && cmd[0] == 'S') {
+    answer = "1";  // site, time, limits: taken and ignored
+  } else if (cmd == "MS") {
+    if (selected_set_ && !selected_.can_slew) {
+      answer = "1Object Below Horizon#";
+    } else if (altitude(target_ra_, target_dec_, now) < 0) {
+      answer = "1Object Below Horizon#";
+    } else {
+      answer = "0";
+      for (bool& m : moving_) m = false;
+      slewing_ = true;
+      update_motion();
+    }
+  } else if (cmd == "MA") {
+    answer = "0";
+  } else if (cmd.size() == 2 && cmd[0] == 'M' && dir >= 0) {
+    moving_[dir] = true;
+    slewing_ = false;
+    update_motion();
+    answers = false;
+  } else if (starts_with(cmd, "Mg") && cmd.size() >= 4 && direction_index(cmd[2]) >= 0) {
+    int ms = 0;
+    for (std::size_t i = 3; i < cmd.size() && ms < 100000; ++i) {
+      if (cmd[i] < '0' || cmd[i] > '9') break;
+      ms = ms * 10 + (cmd[i] - '0');
+    }
+    const int d = direction_index(cmd[2]);
+    pulsing_[d] = ms > 0;
+    pulse_end_[d] = now + static_cast<std::uint32_t>(ms);
+    update_motion();
+    answers = false;
+  } else if (cmd == "Q") {
+    for (int i = 0; i < 4; ++i) moving_[i] = pulsing_[i] = false;
+    slewing_ = false;
+    update_motion();
+    answers = false;
+  } else if (cmd.size() == 2 && cmd[0] == 'Q' && dir >= 0) {
+    moving_[dir] = false;
+    update_motion();
+    answers = false;
+  } else if (cmd == "RS" || cmd == "RM" || cmd == "RC" || cmd == "RG") {
+    rate_ = cmd[1];
+    update_motion();
+    answers = false;
+  } else if (cmd == "CM") {
+    ra_hours_ = target_ra_;
+    dec_degrees_ = target_dec_;
+    answer = "Coordinates     matched.        #";
+  } else if (cmd == "D") {
+    answer = slewing_ ? "|#" : "#";
+  } else if (cmd == "U") {
+    high_precision_ = !high_precision_;
+    answers = false;
+  } else if (cmd == "P") {
+    high_precision_ = !high_precision_;
+    answer = high_precision_ ? "HIGH PRECISION" : "LOW PRECISION";
+  } else if (starts_with(cmd, "LM") || starts_with(cmd, "LS") || starts_with(cmd, "LC")) {
+    const Catalogue catalogue = cmd[1] == 'M'   ? Catalogue::Messier
+                                : cmd[1] == 'S' ? Catalogue::Star
+                                                : Catalogue::Ngc;
+    const std::string number = argument(cmd, 2);
+    int n = 0;
+    bool digits = !number.empty() && number.size() <= 4;
+    for (char c : number) {
+      if (c < '0' || c > '9')
+        digits = false;
+      else
+        n = n * 10 + (c - '0');
+    }
+    SkyObject object;
+    if (digits && find_sky_object(catalogue, n, object)) {
+      selected_ = object;
+      selected_set_ = true;
+      target_ra_ = object.ra_hours;
+      target_dec_ = object.dec_degrees;
+      target_set_ = true;
+    }
+    answers = false;
+  } else if (cmd == "LI") {
+    if (selected_set_) {
+      answer = object_info_text(selected_);
+    } else {
+      answer = "TARGET " + format_lx200_ra(target_ra_, false) + " " +
+               format_lx200_dec(target_dec_, false);
+      answer.resize(OBJECT_INFO_LENGTH, ' ');
+    }
+  } else if (cmd == "F+" || cmd == "F-") {
+    focus_direction_ = cmd[1] == '+' ? 1 : -1;
+    answers = false;
+  } else if (cmd == "FQ") {
+    focus_direction_ = 0;
+    answers = false;
+  } else if (cmd == "FF" || cmd == "FS") {
+    focus_fast_ = cmd[1] == 'F';
+    answers = false;
+  } else {
+    answers = false;  // alignment, tracking, park and the rest: no answer
+  }
+
+  if (!answers) return;
+  if (behaviour_ == MountBehaviour::Garbage) {
+    reply(noise(std::max<std::size_t>(answer.size() * 3, 40) + noise_state_ % 97), now);
+  } else {
+    reply(answer, now);
+  }
+}
+
+// --- The control box side ---
+
+void SimMount::take_box_byte(std::uint8_t b) {
+  const ControlBoxByte d = decode_control_box_byte(b);
+  switch (d.kind) {
+    case ControlBoxByte::Reset:
+      relays_closed_ = 0;
+      ++box_resets_;
+      break;
+    case ControlBoxByte::Stop: relays_closed_ = 0; break;
+    case ControlBoxByte::Select: break;  // the relays close with the next byte
+    case ControlBoxByte::Close: relays_closed_ = d.directions; break;
+  }
+  update_motion();
+}
+
+// --- Replies ---
+
+void SimMount::reply(const std::string& text, std::uint32_t now) {
+  const double char_ms = baud_ > 0 ? 10000.0 / baud_ : 1.0;
+  const double at = clock_ms_ + static_cast<std::int32_t>(now - last_ms_) + reply_delay_ms_;
+  double t = std::max(line_free_ms_, at);
+  for (char c : text) {
+    if (out_.size() >= MAX_QUEUED) break;
+    t += char_ms;
+    out_.push_back({c, t});
+  }
+  line_free_ms_ = t;
+}
+
+void SimMount::flush(std::uint32_t /*now*/) {
+  char buf[512];
+  std::size_t n = 0;
+  while (n < out_.size() && n < sizeof buf && out_[n].due_ms <= clock_ms_) {
+    buf[n] = out_[n].c;
+    ++n;
+  }
+  if (n == 0) return;
+  const ssize_t written = ::write(master_, buf, n);
+  if (written > 0) out_.erase(out_.begin(), out_.begin() + written);
+}
+
+std::string SimMount::noise(std::size_t length) {
+  // Letters, punctuation and high bytes; never a digit or '#', so noise can
+  // never pass for an answer.
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz!$%&()*+,-./"
+      ";<=>?@[]^_{|}~\x80\xA7\xDF\xFE";
+  std::string s;
+  for (std::size_t i = 0; i < length; ++i) {
+    noise_state_ = noise_state_ * 1103515245u + 12345u;
+    s.push_back(kAlphabet[(noise_state_ >> 16) % (sizeof kAlphabet - 1)]);
+  }
+  return s;
+}
+
+}  // namespace tarvex

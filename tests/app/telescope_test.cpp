@@ -1,0 +1,537 @@
+// The telescope operations end to end: real termios on a pseudo-terminal,
+// the simulated mount at the other end recording what arrives and when, on
+// the virtual clock. Every byte stream is compared with bytes written out
+// by hand.
+#include "app/telescope.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/telescope_ports.h"
+#include "platform/basic_ports.h"
+#include "platform/serial_termios.h"
+#include "platform/stepping_clock.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_mount.h"
+#include "test_support.h"
+
+namespace tarvex {
+namespace {
+
+using testing::read_bytes;
+using testing::TempDir;
+
+// Wraps the real adapter and fails chosen calls.
+class FaultyPort : public SerialPort {
+ public:
+  explicit FaultyPort(SerialPort& real) : real_(real) {}
+  int fail_puts_after = -1;  // successful writes before one fails; -1 never
+  bool fail_parms = false;
+  int resets = 0, dones = 0, writes = 0;
+
+  int reset(int p, int r, int t) override {
+    ++resets;
+    return real_.reset(p, r, t);
+  }
+  int baud(int p, int c) override { return real_.baud(p, c); }
+  int parms(int p, int a, int b, int c) override {
+    return fail_parms ? -EINVAL : real_.parms(p, a, b, c);
+  }
+  int dtr(int p, char c) override { return real_.dtr(p, c); }
+  int rts(int p, char c) override { return real_.rts(p, c); }
+  int puts(int p, const char* s, int n) override {
+    ++writes;
+    if (fail_puts_after == 0) {
+      fail_puts_after = -1;
+      return -EIO;
+    }
+    if (fail_puts_after > 0) --fail_puts_after;
+    return real_.puts(p, s, n);
+  }
+  int putc(int p, std::uint8_t b) override {
+    const char c = static_cast<char>(b);
+    return puts(p, &c, 1);
+  }
+  int gets(int p, char* b, int n) override { return real_.gets(p, b, n); }
+  int rx_clear(int p) override { return real_.rx_clear(p); }
+  int done(int p) override {
+    ++dones;
+    return real_.done(p);
+  }
+
+ private:
+  SerialPort& real_;
+};
+
+// A context whose "Com Port"s lead to the simulated mount, on the virtual
+// clock, with the settings file holding the link type.
+struct ScopeRig : ::testing::Test {
+  TempDir dir;
+  RecordingMessages messages;
+  VirtualClock base;
+  SteppingClock clock{base};
+  NullPump pump;
+  RecordingProgress progress;
+  RecordingLauncher launcher;
+  RecordingDisplaySink display;
+  SimMount mount;
+  std::string device;  // what every "Com Port" leads to
+  std::vector<int> ports_named;
+  std::unique_ptr<TermiosSerialPort> serial;
+  std::unique_ptr<FaultyPort> faulty;
+  std::unique_ptr<Tarvex> app;
+
+  void SetUp() override {
+    ASSERT_TRUE(mount.open());
+    mount.set_recording(true);
+    clock.add_listener(mount);
+    device = mount.device_path();
+    serial = std::make_unique<TermiosSerialPort>(clock, [this](int n) {
+      ports_named.push_back(n);
+      return device;
+    });
+    faulty = std::make_unique<FaultyPort>(*serial);
+    app = std::make_unique<Tarvex>(Paths(dir.path() / "data"),
+                                   Ports{messages, clock, pump, progress, launcher, display});
+    app->telescope.port = faulty.get();
+    use_link('l');
+  }
+  // Chooses the link type, in memory and in the file the link reloads.
+  void use_link(char type) {
+    app->settings.telescope_type = type;
+    ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
+  }
+  void open_link() {
+    ASSERT_EQ(ensure_link_open(*app), ScopeResult::Done);
+    mount.clear_received();
+  }
+  std::uint32_t now() { return base.now_ms(); }
+
+  struct Chunk {
+    std::uint32_t at;  // clock reading when the mount read it
+    std::string bytes;
+  };
+  std::vector<Chunk> chunks() const {
+    std::vector<Chunk> c;
+    for (const auto& r : mount.received()) c.push_back({r.at_ms, r.bytes});
+    return c;
+  }
+  std::vector<std::string> texts() const {
+    std::vector<std::string> t;
+    for (const auto& r : mount.received()) t.push_back(r.bytes);
+    return t;
+  }
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(ScopeRig, OpeningSetsTheLineForTheLinkType) {
+  EXPECT_EQ(ensure_link_open(*app), ScopeResult::Done);
+  clock.now_ms();
+  EXPECT_EQ(mount.baud(), 9600);
+  EXPECT_TRUE(app->telescope.link_open);
+  EXPECT_TRUE(app->settings.controlbox_present);
+  EXPECT_TRUE(messages.shown.empty());  // no modem lines on a pseudo-terminal: not an error
+  EXPECT_EQ(ports_named, std::vector<int>{1});
+
+  app->telescope = SerialLink{};
+  app->telescope.port = faulty.get();
+  use_link('b');
+  EXPECT_EQ(ensure_link_open(*app), ScopeResult::Done);
+  clock.now_ms();
+  EXPECT_EQ(mount.baud(), 300);
+  EXPECT_TRUE(mount.received().empty());  // opening sends nothing
+}
+
+TEST_F(ScopeRig, Lx200GuidePulseRateMoveWaitStop) {
+  open_link();
+  const std::uint32_t start = now();
+  ASSERT_EQ(guide_pulse(*app, Direction::East, 500), ScopeResult::Done);
+  const std::uint32_t took = now() - start;
+  const auto c = chunks();
+  ASSERT_EQ(texts(), (Texts{"#:RG#", "#:Me#", "#:Qe#"}));
+  EXPECT_GE(c[1].at - c[0].at, 19u);  // 20 ms after the pulse began
+  EXPECT_LE(c[1].at - c[0].at, 21u);
+  EXPECT_GE(c[2].at - c[1].at, 500u);
+  EXPECT_LE(c[2].at - c[1].at, 503u);
+  EXPECT_GE(took, 524u);  // 20 ms + the pulse + 4 ms
+  EXPECT_LE(took, 530u);
+  EXPECT_EQ(app->telescope.directions.current_move(), 'e');
+  EXPECT_EQ(app->telescope.pulse_ms, 500u);
+  // Half a second east at the guide rate moved the stars that far towards -x.
+  EXPECT_NEAR(mount.pointing_x(), -0.5 * mount.config().guide_rate_ra, 0.1);
+}
+
+TEST_F(ScopeRig, ControlBoxPulseEvenOfZeroAndForLinkTypeNone) {
+  use_link('b');
+  open_link();
+  ASSERT_EQ(guide_pulse(*app, Direction::North, 300), ScopeResult::Done);
+  auto c = chunks();
+  ASSERT_EQ(texts(), (Texts{"\x02", "\x12", std::string(1, '\0')}));
+  EXPECT_GE(c[1].at - c[0].at, 1u);
+  EXPECT_LE(c[1].at - c[0].at, 3u);
+  EXPECT_GE(c[2].at - c[1].at, 300u);
+  EXPECT_LE(c[2].at - c[1].at, 303u);
+  // A pulse of 0 ms still sends its three bytes.
+  mount.clear_received();
+  ASSERT_EQ(guide_pulse(*app, Direction::South, 0), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"\x04", "\x14", std::string(1, '\0')}));
+  // Only link type 'l' pulses the LX200 way; 'n' pulses like the box.
+  app->telescope = SerialLink{};
+  app->telescope.port = faulty.get();
+  use_link('n');
+  open_link();
+  ASSERT_EQ(guide_pulse(*app, Direction::West, 10), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"\x08", "\x18", std::string(1, '\0')}));
+}
+
+TEST_F(ScopeRig, SwappedDirectionsReverseMovesAndPulsesAlike) {
+  app->settings.drive_directions = {'n', 's', 'w', 'e'};  // Swap e/w
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
+  open_link();
+  ASSERT_EQ(press_move(*app, Direction::East), ScopeResult::Done);  // "Right"
+  ASSERT_EQ(release_move(*app), ScopeResult::Done);
+  ASSERT_EQ(guide_pulse(*app, Direction::East, 5), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"#:RS#", "#:Mw#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#", "#:RG#", "#:Mw#",
+                            "#:Qw#"}));
+  // Swapping in the defaults applies at once, without reopening.
+  app->settings.drive_directions = {'s', 'n', 'e', 'w'};
+  mount.clear_received();
+  ASSERT_EQ(press_move(*app, Direction::North), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"#:RS#", "#:Ms#"}));
+}
+
+TEST_F(ScopeRig, PressAndHoldLx200AndASecondPressSendsNothing) {
+  open_link();
+  set_move_rate(*app, MoveRate::Centre);
+  ASSERT_EQ(press_lx200_move(*app, Direction::North), ScopeResult::Done);
+  EXPECT_EQ(press_lx200_move(*app, Direction::South), ScopeResult::Ignored);
+  EXPECT_EQ(texts(), (Texts{"#:RC#", "#:Mn#"}));
+  mount.clear_received();
+  ASSERT_EQ(release_lx200_move(*app), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#"}));
+  EXPECT_FALSE(app->telescope.move_running);
+}
+
+TEST_F(ScopeRig, PressAndHoldControlBox) {
+  use_link('b');
+  open_link();
+  ASSERT_EQ(press_move(*app, Direction::West), ScopeResult::Done);
+  EXPECT_EQ(press_move(*app, Direction::East), ScopeResult::Ignored);
+  EXPECT_EQ(app->telescope.directions.current_move(), 'w');
+  ASSERT_EQ(release_move(*app), ScopeResult::Done);
+  const auto c = chunks();
+  ASSERT_EQ(texts(), (Texts{"\x08", "\x18", std::string(1, '\0')}));
+  EXPECT_GE(c[1].at - c[0].at, 1u);
+}
+
+TEST_F(ScopeRig, FocusMoves) {
+  open_link();
+  ASSERT_EQ(press_focus(*app, true), ScopeResult::Done);
+  EXPECT_EQ(press_focus(*app, false), ScopeResult::Ignored);
+  ASSERT_EQ(release_focus(*app), ScopeResult::Done);
+  set_focus_speed(*app, true);
+  ASSERT_EQ(press_focus(*app, false), ScopeResult::Done);
+  ASSERT_EQ(release_focus(*app), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"#:FS#", "#:F+#", "#:FQ#", "#:FF#", "#:F-#", "#:FQ#"}));
+}
+
+TEST_F(ScopeRig, GotoMessierReadsTheObjectAndTheReply) {
+  open_link();
+  const std::uint32_t start = now();
+  const GotoResult r = goto_object(*app, Catalogue::Messier, 31);
+  const std::uint32_t took = now() - start;
+  EXPECT_EQ(r.status, ScopeResult::Done);
+  EXPECT_EQ(r.reply, '0');
+  EXPECT_EQ(texts(), (Texts{"#:LM 0031#", "#:LI#", "#:MS#", "#:LI#"}));
+  const auto c = chunks();
+  EXPECT_GE(c[2].at - c[1].at, 1u);  // 1 ms, the beep, then the slew
+  EXPECT_EQ(base.beeps, 1);
+  EXPECT_EQ(app->telescope.object_info, "M31     GX MAG  3.4 Andromeda    ");
+  EXPECT_TRUE(mount.slewing());
+  EXPECT_TRUE(messages.shown.empty());
+  // The information is read again 200 ms after asking.
+  EXPECT_GE(took, 200u);
+  EXPECT_LE(took, 260u);
+}
+
+TEST_F(ScopeRig, GotoCoordinatesTakesTheTwoAcknowledgementsAndKeepsTheTypedSign) {
+  open_link();
+  Coordinates target;
+  target.ra_hours = 5;
+  target.ra_minutes = 35;
+  target.dec_negative = true;  // typed "-0"
+  target.dec_degrees = 0;
+  target.dec_minutes = 30;
+  const GotoResult r = goto_coordinates(*app, target);
+  EXPECT_EQ(r.status, ScopeResult::Done);
+  EXPECT_EQ(r.reply, '0');
+  EXPECT_EQ(mount.received_text(), "#:Sr 05:35.0#:Sd -00*30#:LI##:MS##:LI#");
+  // Neither "11" nor a shifted reply in the object text.
+  EXPECT_EQ(app->telescope.object_info, "TARGET 05:35.0 -00*30            ");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ScopeRig, AGotoTheMountRefusesKeepsItsReplyAndReason) {
+  open_link();
+  Coordinates south;
+  south.ra_hours = 12;
+  south.dec_negative = true;
+  south.dec_degrees = 60;
+  const GotoResult r = goto_coordinates(*app, south);
+  EXPECT_EQ(r.status, ScopeResult::Refused);
+  EXPECT_EQ(r.reply, '1');
+  EXPECT_EQ(r.reason, "Object Below Horizon");
+  EXPECT_EQ(app->telescope.object_info, "TARGET 12:00.0 -60*00            ");
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(mount.slewing());
+}
+
+TEST_F(ScopeRig, ObjectInformationAndControlBoxReset) {
+  open_link();
+  ASSERT_EQ(read_object_info(*app), ScopeResult::Done);
+  EXPECT_EQ(texts(), (Texts{"#:LI#"}));
+  EXPECT_EQ(app->telescope.object_info.size(), 33u);
+
+  use_link('b');
+  app->telescope = SerialLink{};
+  app->telescope.port = faulty.get();
+  open_link();
+  const std::uint32_t start = now();
+  ASSERT_EQ(reset_control_box(*app), ScopeResult::Done);
+  const auto c = chunks();
+  ASSERT_EQ(mount.received_text(), std::string("\x0d\0\0", 3));
+  EXPECT_GE(c[0].at - start, 500u);  // lines cleared 200 ms, set 300 ms
+  EXPECT_EQ(mount.control_box_resets(), 1);
+}
+
+// Every operation against a mount that says nothing, a slow one and one
+// that talks nonsense: bounded time, one message at most, nothing kept
+// without bound.
+TEST_F(ScopeRig, SilentSlowAndGarbageMountsCostABoundedTimeAndOneMessage) {
+  open_link();
+  const std::uint32_t bound = TermiosSerialPort::REPLY_WAIT_MS + 20;
+  Coordinates target;
+  target.ra_hours = 1;
+  target.dec_degrees = 40;
+  struct Case {
+    const char* name;
+    std::function<bool()> run;  // true when it succeeded
+    std::uint32_t bound;
+    std::size_t messages;
+  };
+  const std::vector<Case> cases = {
+      {"goto object",
+       [&] { return goto_object(*app, Catalogue::Ngc, 7000).status == ScopeResult::Done; }, bound,
+       1},
+      {"goto coordinates",
+       [&] { return goto_coordinates(*app, target).status == ScopeResult::Done; }, bound, 1},
+      {"object info", [&] { return read_object_info(*app) == ScopeResult::Done; }, bound, 1},
+      {"pulse", [&] { return guide_pulse(*app, Direction::North, 100) == ScopeResult::Done; }, 130,
+       0},
+      {"move",
+       [&] {
+         return press_move(*app, Direction::East) == ScopeResult::Done &&
+                release_move(*app) == ScopeResult::Done;
+       },
+       10, 0},
+      {"focus",
+       [&] {
+         return press_focus(*app, true) == ScopeResult::Done &&
+                release_focus(*app) == ScopeResult::Done;
+       },
+       10, 0},
+  };
+  mount.set_behaviour(MountBehaviour::Silent);
+  for (const Case& k : cases) {
+    messages.shown.clear();
+    const std::uint32_t start = now();
+    const bool ok = k.run();
+    const std::uint32_t took = now() - start;
+    EXPECT_LE(took, k.bound) << k.name;
+    EXPECT_EQ(messages.shown.size(), k.messages) << k.name;
+    EXPECT_EQ(ok, k.messages == 0) << k.name;
+    for (const auto& m : messages.shown) EXPECT_EQ(m.code, 54u) << k.name;
+  }
+
+  // Slow but within the reply wait: answered.
+  mount.set_behaviour(MountBehaviour::Normal);
+  mount.set_reply_delay(150);
+  messages.shown.clear();
+  EXPECT_EQ(goto_object(*app, Catalogue::Messier, 42).status, ScopeResult::Done);
+  EXPECT_TRUE(messages.shown.empty());
+  // Slower than that: as good as silent.
+  mount.set_reply_delay(400);
+  EXPECT_EQ(goto_object(*app, Catalogue::Messier, 42).status, ScopeResult::NoReply);
+  EXPECT_EQ(messages.codes(), std::vector<unsigned>{54});
+  mount.set_reply_delay(0);
+  // Let the late answers go by.
+  const std::uint32_t settle = now() + 1000;
+  while (static_cast<std::int32_t>(clock.now_ms() - settle) < 0) {
+  }
+
+  mount.set_behaviour(MountBehaviour::Garbage);
+  for (const Case& k : cases) {
+    messages.shown.clear();
+    const std::uint32_t start = now();
+    k.run();
+    EXPECT_LE(now() - start, 1000u) << k.name;
+    EXPECT_LE(messages.shown.size(), 1u) << k.name;
+    for (const auto& m : messages.shown) EXPECT_EQ(m.code, 54u) << k.name;
+    EXPECT_LE(app->telescope.object_info.size(), 33u);
+  }
+  EXPECT_LE(mount.queued_reply_bytes(), SimMount::MAX_QUEUED);
+}
+
+TEST_F(ScopeRig, ASerialErrorGivesOneBoxAndTheNextOperationReopens) {
+  open_link();
+  faulty->fail_puts_after = 0;  // the first write of the next operation fails
+  EXPECT_EQ(goto_object(*app, Catalogue::Messier, 13).status, ScopeResult::SerialError);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].code, 50u);
+  EXPECT_EQ(messages.shown[0].text, "ERROR -5 ");
+  EXPECT_EQ(faulty->writes, 1);  // stopped at the failed call
+  EXPECT_FALSE(app->telescope.port_open);
+  EXPECT_TRUE(app->telescope.link_open);
+  EXPECT_EQ(faulty->dones, 1);
+
+  messages.shown.clear();
+  const int resets = faulty->resets;
+  EXPECT_EQ(press_move(*app, Direction::North), ScopeResult::Done);
+  EXPECT_EQ(faulty->resets, resets + 1);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(texts(), (Texts{"#:RS#", "#:Mn#"}));
+}
+
+TEST_F(ScopeRig, AFailedLx200OpenCountsAsNoLinkForThisRunOnly) {
+  device = (dir.path() / "no-such-port").string();
+  EXPECT_EQ(ensure_link_open(*app), ScopeResult::LinkFailed);
+  ASSERT_EQ(messages.codes(), (std::vector<unsigned>{50, 36}));
+  EXPECT_EQ(messages.shown[0].text, "ERROR -2 ");
+  EXPECT_FALSE(messages.shown[1].text.empty());
+  EXPECT_EQ(link_type(*app), 'n');
+  EXPECT_FALSE(app->telescope.link_open);
+  // The astronomer's choice stays in the settings and in the file.
+  EXPECT_EQ(app->settings.telescope_type, 'l');
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
+  Settings reread;
+  FitsText fits;
+  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
+  EXPECT_EQ(reread.telescope_type, 'l');
+  // Plugged in: the next operation tries the LX200 again.
+  device = mount.device_path();
+  messages.shown.clear();
+  EXPECT_EQ(goto_object(*app, Catalogue::Messier, 1).status, ScopeResult::Done);
+  EXPECT_EQ(link_type(*app), 'l');
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ScopeRig, AControlBoxThatCannotBeOpenedStillMarksTheLinkOpen) {
+  use_link('b');
+  device = (dir.path() / "no-such-port").string();
+  EXPECT_EQ(ensure_link_open(*app), ScopeResult::LinkFailed);
+  EXPECT_EQ(messages.codes(), std::vector<unsigned>{50});
+  EXPECT_TRUE(app->telescope.link_open);
+  EXPECT_TRUE(app->settings.controlbox_present);
+  device = mount.device_path();
+  EXPECT_EQ(reset_control_box(*app), ScopeResult::Done);
+}
+
+TEST_F(ScopeRig, RefusedLineSettingsAreOpenCommunicationsFailed) {
+  faulty->fail_parms = true;
+  EXPECT_EQ(ensure_link_open(*app), ScopeResult::LinkFailed);
+  ASSERT_EQ(messages.codes(), (std::vector<unsigned>{50, 36}));
+  EXPECT_EQ(messages.shown[0].text, "Open Communications Failed");
+  EXPECT_FALSE(app->telescope.port_open);
+}
+
+TEST_F(ScopeRig, AnUnreadableSettingsFileIsReportedAndWrittenAgain) {
+  testing::write_bytes(app->paths.settings_file(), std::vector<std::uint8_t>(10, 0));
+  EXPECT_EQ(ensure_link_open(*app, 27), ScopeResult::Done);
+  const auto codes = messages.codes();
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(codes.back(), 27u);
+  EXPECT_EQ(read_bytes(app->paths.settings_file()).size(), SETTINGS_FILE_SIZE);
+}
+
+TEST_F(ScopeRig, CommandLineChoicesAreNeverWrittenAndAPortChangeIsFollowed) {
+  use_link('n');
+  app->telescope.link_type_override = 'b';
+  app->telescope.com_port_override = 3;
+  open_link();
+  clock.now_ms();
+  EXPECT_EQ(mount.baud(), 300);
+  EXPECT_EQ(ports_named, std::vector<int>{3});
+  ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
+  Settings reread;
+  FitsText fits;
+  ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
+  EXPECT_EQ(reread.telescope_type, 'n');
+  EXPECT_EQ(reread.com_port, 1);
+  // The port changes while the link is open: the next operation moves over.
+  app->telescope.com_port_override = 4;
+  EXPECT_EQ(guide_pulse(*app, Direction::East, 0), ScopeResult::Done);
+  EXPECT_EQ(ports_named, (std::vector<int>{3, 4}));
+  EXPECT_EQ(app->telescope.directions.port_digit(), '4');
+}
+
+TEST(TelescopePorts, UnderTheSimulatorEveryComPortIsTheMountOnTheCamerasSky) {
+  TempDir dir;
+  VirtualClock base;
+  SteppingClock clock(base);
+  TelescopePorts ports;
+  std::string error;
+  ASSERT_TRUE(make_telescope_ports(true, clock, Paths(dir.path()), ports, error)) << error;
+  SimCamera camera(clock);
+  attach_simulated_sky(camera, ports);
+  for (int port = 0; port < 5; ++port) {
+    EXPECT_EQ(ports.serial->reset(port, 1024, 1024), 0);
+    EXPECT_EQ(ports.serial->device(port), ports.mount->device_path());
+  }
+  // Nothing of it lands in the data folder.
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // The mount drifts as the clock is read, and the camera's sky with it.
+  for (int i = 0; i < 5000; ++i) clock.now_ms();
+  EXPECT_NE(ports.mount->pointing_x(), 0.0);
+  EXPECT_DOUBLE_EQ(camera.sky().pointing_x(), ports.mount->pointing_x());
+  EXPECT_DOUBLE_EQ(camera.sky().pointing_y(), ports.mount->pointing_y());
+}
+
+TEST(TelescopeRanges, TheTelescopeWindowsRanges) {
+  EXPECT_FALSE(messier_in_range(0));
+  EXPECT_TRUE(messier_in_range(1));
+  EXPECT_TRUE(messier_in_range(110));
+  EXPECT_FALSE(messier_in_range(111));
+  EXPECT_FALSE(ngc_in_range(0));
+  EXPECT_TRUE(ngc_in_range(7815));
+  EXPECT_FALSE(ngc_in_range(7816));
+  Coordinates c;
+  c.ra_hours = 23;
+  c.ra_minutes = 59;
+  c.dec_negative = true;
+  c.dec_degrees = 89;
+  c.dec_minutes = 59;
+  EXPECT_TRUE(coordinates_in_range(c));  // Dec -89 59 accepted
+  c.dec_degrees = 90;
+  c.dec_minutes = 0;
+  EXPECT_FALSE(coordinates_in_range(c));  // -90 refused
+  c.dec_degrees = 0;
+  c.ra_hours = 24;
+  c.ra_minutes = 0;
+  EXPECT_FALSE(coordinates_in_range(c));  // RA 24 h refused
+  c.ra_hours = 0;
+  c.ra_minutes = 60;
+  EXPECT_FALSE(coordinates_in_range(c));
+  EXPECT_EQ(planet_number("Mercury"), 901);
+  EXPECT_EQ(planet_number("MARS"), 904);
+  EXPECT_EQ(planet_number("pluto"), 909);
+  EXPECT_EQ(planet_number("earth"), 0);
+}
+
+}  // namespace
+}  // namespace tarvex
