@@ -136,9 +136,16 @@ int main(int argc, char** argv) {
   seed("readout", "failed", fuzz::Bytes{1, 0, 0, 7, 0, 0, 0, 0, 0});
 
   // LX200 coordinates in each form the mount reads.
-  const std::pair<std::uint8_t, std::string> coordinates[] = {
-      {0, "05:35:17"},  {0, "05:35.2"}, {0, "23:59"},    {1, "-05*23:28"},
-      {1, "+89*15'51"}, {3, "-00*30"},  {1, "45\xDF" "30"}, {1, "12:34:56"}};
+  const std::pair<std::uint8_t, std::string> coordinates[] = {{0, "05:35:17"},
+                                                              {0, "05:35.2"},
+                                                              {0, "23:59"},
+                                                              {1, "-05*23:28"},
+                                                              {1, "+89*15'51"},
+                                                              {3, "-00*30"},
+                                                              {1,
+                                                               "45\xDF"
+                                                               "30"},
+                                                              {1, "12:34:56"}};
   int n = 0;
   for (const auto& [form, text] : coordinates) {
     fuzz::Bytes in{form};
