@@ -147,9 +147,9 @@ int main(int argc, char** argv) {
                                                                "30"},
                                                               {1, "12:34:56"}};
   int n = 0;
-  for (const auto& [form, text] : coordinates) {
+  for (const auto& [form, coordinate] : coordinates) {
     fuzz::Bytes in{form};
-    in.insert(in.end(), text.begin(), text.end());
+    in.insert(in.end(), coordinate.begin(), coordinate.end());
     seed("lx200", "coordinates-" + std::to_string(n++), in);
   }
 
