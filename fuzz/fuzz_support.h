@@ -76,9 +76,15 @@ inline Bytes read_file(const std::filesystem::path& path) {
 // `pattern` repeated (or cut) to `length` bytes; zeros when it is empty.
 inline Bytes repeat_to(const std::uint8_t* pattern, std::size_t n, std::size_t length) {
   Bytes out(length, 0);
-  if (n == 0) return out;
-  for (std::size_t at = 0; at < length; at += n)
-    std::memcpy(out.data() + at, pattern, std::min(n, length - at));
+  if (n == 0 || length == 0) return out;
+  // One copy of the pattern, then the filled part doubled until the end.
+  std::size_t filled = std::min(n, length);
+  std::memcpy(out.data(), pattern, filled);
+  while (filled < length) {
+    const std::size_t more = std::min(filled, length - filled);
+    std::memcpy(out.data() + filled, out.data(), more);
+    filled += more;
+  }
   return out;
 }
 

@@ -2,7 +2,9 @@
 // the program writes (KR Files, flat fields, FITS files of each layout, the
 // settings file), put into each target's input form, and a few scripted
 // camera reads and LX200 coordinates.
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -35,16 +37,21 @@ fuzz::Bytes as_length_input(const fuzz::Bytes& file, std::uint8_t flags, std::si
   return in;
 }
 
-// A FITS file as the FITS target takes it: its layout, flags, the header and
-// the first data bytes.
-fuzz::Bytes as_fits_input(const fuzz::Bytes& file) {
+// A FITS file as the FITS target takes it: its layout, flags, and one patch
+// for each card that differs from the header the target starts from.
+fuzz::Bytes as_fits_input(const fuzz::Bytes& file, const std::array<char, FITS_HEADER_SIZE>& base) {
   const std::uint64_t lengths[] = {FITS_BINNED_MONO, FITS_NORMAL_MONO, FITS_COLOUR_8BIT,
                                    FITS_COLOUR_16BIT};
   std::uint8_t layout = 0;
   for (std::uint8_t i = 0; i < 4; ++i)
     if (lengths[i] == file.size()) layout = i;
   fuzz::Bytes in{layout, 0};
-  in.insert(in.end(), file.begin(), file.begin() + static_cast<long>(FITS_HEADER_SIZE + 2048));
+  for (std::size_t card = 0; card < static_cast<std::size_t>(FITS_HEADER_CARDS); ++card) {
+    const auto* c = file.data() + card * FITS_CARD_SIZE;
+    if (std::memcmp(c, base.data() + card * FITS_CARD_SIZE, FITS_CARD_SIZE) == 0) continue;
+    in.insert(in.end(), {static_cast<std::uint8_t>(card), 0, FITS_CARD_SIZE});
+    in.insert(in.end(), c, c + FITS_CARD_SIZE);
+  }
   return in;
 }
 
@@ -97,6 +104,17 @@ int main(int argc, char** argv) {
   text.fits_focal_length = 1.7976931348e308;
   ProcessingHistory history;
   history.add_history("Normal Stretch : max 200 ,min 10");
+  // The header the FITS target lays its patches over (as in fits_fuzz.cpp).
+  FitsText base_text;
+  base_text.fits_object = "M42";
+  base_text.fits_telescope = "LX200 10in";
+  base_text.fits_observer = "A. Observer";
+  base_text.fits_date = "2024-03-09";
+  base_text.fits_time = "21:05:07";
+  base_text.fits_history = "dark subtracted";
+  base_text.fits_exposure = 30.0;
+  base_text.fits_focal_length = 100.0;
+  ProcessingHistory base_history = history;
   for (int colour = 0; colour < 2; ++colour) {
     for (int binned = 0; binned < 2; ++binned) {
       for (int unsigned_format = 0; unsigned_format < 2; ++unsigned_format) {
@@ -106,12 +124,21 @@ int main(int argc, char** argv) {
         const fuzz::Bytes file = fuzz::read_file(tmp);
         const std::string name = "fits-" + std::to_string(colour) + std::to_string(binned) +
                                  std::to_string(unsigned_format);
-        seed("fits", name, as_fits_input(file));
+        const auto base =
+            fits_header(colour != 0, file.size() == FITS_BINNED_MONO, base_text, base_history);
+        seed("fits", name, as_fits_input(file, base));
         seed("raw_file", name, as_length_input(file, 0, FITS_HEADER_SIZE + 1024));
         seed("second_frame", name, as_length_input(file, 0, FITS_HEADER_SIZE + 1024));
       }
     }
   }
+
+  // Patches of a single value: the exposure and the object.
+  const std::string exposure = "    3.0000000000E+01" + std::string(30, ' ');
+  fuzz::Bytes exposure_patch{1, 0, 40, 10, static_cast<std::uint8_t>(exposure.size())};
+  exposure_patch.insert(exposure_patch.end(), exposure.begin(), exposure.end());
+  seed("fits", "exposure-value", exposure_patch);
+  seed("fits", "object-value", fuzz::Bytes{3, 0, 5, 11, 6, 'a', '\'', '\'', 'b', '\'', ' '});
 
   // The settings file: the defaults, every field changed, and cut short.
   Settings s;

@@ -42,9 +42,11 @@ status=0
 for t in "${TARGETS[@]}"; do
   mkdir -p "build-fuzz/corpus/$t" "fuzz/regressions/$t"
   log="build-fuzz/fuzz-$t.log"
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   if ! "build-fuzz/fuzz/fuzz_$t" -max_total_time="$SECONDS_PER_TARGET" -max_len="$(max_len "$t")" \
       -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
-      -artifact_prefix="fuzz/regressions/$t/" \
+      -artifact_prefix="fuzz/regressions/$t/" "${dict[@]}" \
       "build-fuzz/corpus/$t" "build-fuzz/seeds/$t" "fuzz/regressions/$t" >"$log" 2>&1; then
     echo "fuzz_$t FAILED; the input is in fuzz/regressions/$t/ (log: $log)"
     grep -E "ERROR|fuzz check failed|SUMMARY|runtime error" "$log" | head -20 || true
