@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tarvex and runs its main job. With a display, that is the main
-# window. Without one (a server, a container, a remote shell), it says so and
-# runs the headless demonstration on the built-in simulated camera instead:
-# take an exposure, turn it into a colour picture, stretch and balance it, and
-# save it as FITS, TIFF and KR File.
+# window on the simulated camera. Without one (a server, a container, a
+# remote shell), it says so and runs the headless demonstration on the
+# built-in simulated camera instead: a short colour sequence, registered,
+# summed and saved automatically as a numbered series of FITS files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,19 +27,17 @@ mkdir -p "$out"
 cli=./build/tarvex-cli
 echo "== Files go to $out"
 
-echo "== A 2-second exposure on the simulated camera (one field, a binned image)"
-$cli --data-root "$data" --simulator read-field --exposure 2000 --save-raw "$out/~sky"
+echo "== A short colour sequence on the simulated camera: three 2-second exposures,"
+echo "   registered on its brightest star and summed, turned into colour and saved"
+echo "   automatically after each exposure (the camera's clock runs virtually)"
+saved=$($cli --data-root "$data" --simulator --virtual-time capture --range s --value 2 \
+  --count 3 --star 551,240 --colour --autosave --save-fits "$out/sum.fit" \
+  --save-tiff "$out/sum.tif" | tee /dev/stderr)
 
-echo "== Colour synthesis, light pollution correction, weak stretch, colour balance"
-$cli --data-root "$data" process "$out/~sky" \
-  --do "synthesize-colour:stretch=weak,light-pollution=y,anti-alias=y" \
-  --do "colour-balance:saturation=2" \
-  --save-raw "$out/~sky-colour" --save-fits "$out/sky.fit" --save-tiff "$out/sky.tif" \
-  --bitmap "$out/sky.bmp"
+echo "== Reading the last file of the series back"
+last=$(printf '%s\n' "$saved" | sed -n 's/^autosaved //p' | tail -n 1)
+$cli --data-root "$data" info "$last"
 
-echo "== The start-up ramp, processed and saved"
-$cli --data-root "$data" process ramp --do "normal-stretch:black=20,white=200" --do undo \
-  --save-raw "$out/~ramp" --save-flat "$out/~flat" --bitmap "$out/ramp.bmp"
-
-echo "== Reading the saved FITS file back"
-$cli --data-root "$data" info "$out/sky.fit"
+echo "== The files of the series are in $data/autosave:"
+ls -l "$data/autosave"
+echo "== The final picture: $out/sum.fit and $out/sum.tif"

@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "app/tarvex.h"
+#include "image/label_band.h"
 
 namespace tarvex {
 
 inline constexpr std::size_t LABEL_TEXT_MAX = 30;  // characters the dialog accepts
 inline constexpr int LABEL_LINE_CELLS = 64;        // cells the text is centred in
 inline constexpr int LABEL_DATE_CELLS = 24;        // cells the centring allows for a date
-inline constexpr std::uint16_t LABEL_MARK = 17;    // samples 0..5 of row 0 of a labelled frame
 
 enum class LabelDate { None, Auto, Fits };
 
@@ -56,9 +56,6 @@ std::string label_line(std::string_view text, LabelDate date, const std::tm& now
 // (characters beyond the frame's 94 cells are dropped) and sets the first six
 // samples of row 0 to the label mark.
 void draw_label(FrameStore& fs, std::string_view line);
-
-// True when the frame carries a label (samples 4 and 5 of row 0 add up to 34).
-bool is_labelled(const FrameStore& fs);
 
 // The whole command: draws the label, with the date and time of the
 // context's clock for Auto Date, and redisplays. Returns refresh_display's

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
@@ -75,6 +76,9 @@ class Tarvex {
   // The telescope's serial link: port, direction block, move flags, the
   // mount's object information.
   SerialLink telescope;
+  // The camera dialog's settings of the next exposure or sequence, kept for
+  // the program's run only (the settings file has no place for them).
+  AcquisitionSettings acquisition;
 
  private:
   std::unique_ptr<FrameStore> store_;

@@ -14,14 +14,24 @@ constexpr unsigned kLinkNotOpened = 36;
 constexpr unsigned kNoAnswer = 54;
 constexpr const char* kOpenFailed = "Open Communications Failed";
 
-void wait_until(Clock& clock, std::uint32_t t) {
-  while (static_cast<std::int32_t>(clock.now_ms() - t) < 0) {
+// Waits until clock time t. Waits longer than a few milliseconds handle the
+// windows' events meanwhile, so the program stays alive while the mount is
+// waited on; never in the last of them, so a repaint cannot hold a timed
+// pulse open much beyond its end.
+constexpr std::int32_t kPumpMarginMs = 20;
+
+void wait_until(Tarvex& app, std::uint32_t t) {
+  Clock& clock = app.ports.clock;
+  for (;;) {
+    const auto left = static_cast<std::int32_t>(t - clock.now_ms());
+    if (left <= 0) return;
+    if (left > kPumpMarginMs) app.ports.pump.pump();
   }
 }
 
 // Waits until `ms` milliseconds after now.
-void wait_for(Clock& clock, std::uint32_t ms) {
-  wait_until(clock, clock.now_ms() + ms);
+void wait_for(Tarvex& app, std::uint32_t ms) {
+  wait_until(app, app.ports.clock.now_ms() + ms);
 }
 
 ScopeResult session_result(const SerialSession& s) {
@@ -40,7 +50,8 @@ void sync_letters(Tarvex& app) {
 bool open_link_port(Tarvex& app) {
   DirectionBlock& block = app.telescope.directions;
   sync_direction_block(block, app.settings.drive_directions, com_port(app));
-  if (link_type(app) == 'b') return open_control_box(app);
+  app.telescope.port_for_box = link_type(app) == 'b';
+  if (app.telescope.port_for_box) return open_control_box(app);
   if (!open_lx200(app)) {
     app.telescope.lx200_failed = true;
     show_message(app.ports.messages, kLinkNotOpened);
@@ -82,8 +93,10 @@ ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code) {
     link.link_open = true;
   } else {
     const char wanted = static_cast<char>('0' + com_port(app));
-    if (link.port_open && link.directions.port_digit() != wanted) {
-      // The port setting changed: leave the old port for the new one.
+    if (link.port_open &&
+        (link.directions.port_digit() != wanted || link.port_for_box != (link_type(app) == 'b'))) {
+      // The port or the kind of link changed in the defaults: leave the old
+      // port, or its line settings, for the new ones.
       SerialSession(link, app.ports.messages).close();
     }
     if (!link.port_open && !open_link_port(app)) return ScopeResult::LinkFailed;
@@ -131,24 +144,24 @@ ScopeResult guide_pulse(Tarvex& app) {
   if (link_type(app) == 'l') {
     const std::uint32_t start = clock.now_ms();
     if (s.puts(LX200_RATE_GUIDE)) {
-      wait_until(clock, start + 20);
+      wait_until(app, start + 20);
       if (s.puts(lx200_move(letter))) {
-        wait_for(clock, link.pulse_ms);
+        wait_for(app, link.pulse_ms);
         s.puts(lx200_stop(letter));
       }
     }
   } else {
     const std::uint8_t bits = control_box_bits(letter);
     if (s.putc(bits)) {
-      wait_for(clock, 1);
+      wait_for(app, 1);
       if (s.putc(static_cast<std::uint8_t>(bits + CONTROL_BOX_CLOSE))) {
-        wait_for(clock, link.pulse_ms);
+        wait_for(app, link.pulse_ms);
         s.putc(CONTROL_BOX_STOP);
       }
     }
   }
   if (!s.ok()) return ScopeResult::SerialError;
-  wait_for(clock, 4);
+  wait_for(app, 4);
   return ScopeResult::Done;
 }
 
@@ -202,7 +215,7 @@ ScopeResult press_box_move(Tarvex& app, Direction direction) {
   const std::uint8_t bits = control_box_bits(link.directions.current_move());
   SerialSession s(link, app.ports.messages);
   if (s.putc(bits)) {
-    wait_for(app.ports.clock, 1);
+    wait_for(app, 1);
     s.putc(static_cast<std::uint8_t>(bits + CONTROL_BOX_CLOSE));
   }
   link.move_running = s.ok();
@@ -257,7 +270,7 @@ bool fetch_object_info(Tarvex& app, SerialSession& s) {
   SerialLink& link = app.telescope;
   link.object_info.clear();
   if (!s.puts(LX200_OBJECT_INFO)) return false;
-  wait_for(app.ports.clock, 200);
+  wait_for(app, 200);
   link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
   const std::string more = s.gets(1);
   if (!more.empty()) {
@@ -311,11 +324,10 @@ GotoResult finish_goto(Tarvex& app, SerialSession& s) {
 }
 
 void beep_and_slew(Tarvex& app, SerialSession& s) {
-  Clock& clock = app.ports.clock;
-  wait_for(clock, 1);
-  clock.beep();
+  wait_for(app, 1);
+  app.ports.clock.beep();
   s.puts(LX200_SLEW);
-  wait_for(clock, 1);
+  wait_for(app, 1);
 }
 
 }  // namespace
@@ -399,15 +411,14 @@ ScopeResult read_object_info(Tarvex& app) {
 
 ScopeResult reset_control_box(Tarvex& app) {
   if (!ready(app)) return ScopeResult::LinkFailed;
-  Clock& clock = app.ports.clock;
   SerialSession s(app.telescope, app.ports.messages);
   s.rx_clear();
   s.rts(LINE_CLEAR);
   s.dtr(LINE_CLEAR);
-  if (s.ok()) wait_for(clock, 200);
+  if (s.ok()) wait_for(app, 200);
   s.rts(LINE_SET);
   s.dtr(LINE_SET);
-  if (s.ok()) wait_for(clock, 300);
+  if (s.ok()) wait_for(app, 300);
   for (std::uint8_t b : CONTROL_BOX_RESET_BYTES) s.putc(b);
   return session_result(s);
 }

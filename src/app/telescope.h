@@ -40,7 +40,7 @@ int com_port(const Tarvex& app);
 // the settings file with the values in memory), opens the control box for
 // link type 'b', else the LX200 link; a failed LX200 open reports message 36
 // and stops. When the link is open but a serial error closed the port, or the
-// port setting changed, the port is opened again. Sets controlbox_present
+// port setting or the link type changed, the port is opened again. Sets controlbox_present
 // whenever it does not stop early. Done when the port is open.
 ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code = 20);
 

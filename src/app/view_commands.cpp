@@ -9,7 +9,7 @@
 namespace tarvex {
 
 int mirror_command(Tarvex& app) {
-  mirror_image(app.store(), is_labelled(app.store()));
+  mirror_image(app.store(), has_label_band(app.store().CurrentFrame));
   return refresh_display(app);
 }
 

@@ -80,6 +80,7 @@ LinkResult WriteUSBdevice(CameraLink& link, std::span<const std::uint8_t> payloa
   }
   const int error = link.usb.write_report(std::span(report).first(length));
   if (error != 0) {
+    link.last_error = error;
     show_message(link.messages, MESSAGE_CALLER_TEXT, format_error(FORMAT_WRITE_FAILED, error));
     return LinkResult::Failed;
   }
@@ -106,6 +107,7 @@ LinkResult read_block_data(CameraLink& link) {
     if (error == 0 && read.received < wanted) error = EIO;
   }
   if (error != 0) {
+    link.last_error = error;
     show_message(link.messages, MESSAGE_CALLER_TEXT, format_error(FORMAT_READ_FAILED, error));
     return LinkResult::Failed;
   }

@@ -72,6 +72,9 @@ struct CameraLink {
   // True when the last bulk read failed or came back short: the buffer then
   // does not hold a new image and must not be placed into a frame.
   bool last_read_failed = false;
+  // The system error number of the last write or read that failed (0 before
+  // any failure); ENODEV and its kin say the camera is gone.
+  int last_error = 0;
 };
 
 // Finds the camera: enumerates the HID and block interfaces, fills the

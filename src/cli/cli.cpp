@@ -24,16 +24,34 @@ constexpr const char* kUsage =
     "             [--now \"YYYY-MM-DD HH:MM:SS\"]\n"
     "  tarvex-cli [--data-root DIR] info INPUT\n"
     "  tarvex-cli steps\n"
-    "  tarvex-cli [--data-root DIR] [--simulator] camera-info\n"
-    "  tarvex-cli [--data-root DIR] [--simulator] read-field [--exposure MS] [--save-raw OUT]\n"
-    "  tarvex-cli [--data-root DIR] [--simulator] focus-frame [--exposure MS] [--save-raw OUT]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] camera-info\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] read-field [--exposure MS]\n"
+    "             [--save-raw OUT]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus-frame [--exposure MS]\n"
+    "             [--save-raw OUT]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] capture [--range q|h|t|s|m]\n"
+    "             [--value N] [--mode fast|progressive|interlaced] [--count N] [--average]\n"
+    "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
+    "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
+    "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
     "  object, observer, telescope, instrument, origin, date, time, filter,\n"
     "  history, comment, exposure, focal-length, aperture.\n"
-    "--simulator uses the simulated camera instead of the one on USB;\n"
-    "--exposure is in milliseconds (default 100).\n";
+    "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
+    "  runs its clock virtually, so a long sequence finishes in seconds;\n"
+    "--exposure is in milliseconds (default 100).\n"
+    "capture takes an exposure or a sequence as the camera dialog's settings of the\n"
+    "  same names say (for this run only): --range and --value give the exposure\n"
+    "  (thousandths, hundredths, tenths, seconds or minutes; default 1 s), --count\n"
+    "  up to 20 exposures registered on a star and summed (--star X,Y: the star,\n"
+    "  found near there; --average: averaged; --alt-slew: registered on\n"
+    "  brightness profiles instead), --continuous repeats with\n"
+    "  --delay minutes between, --countdown waits ten seconds first, --auto-dark\n"
+    "  subtracts the dark frame (--dark FILE, default dark.def in the data folder),\n"
+    "  --colour converts to colour, --autosave saves each result as the next FITS\n"
+    "  file of the series, --beep beeps after each exposure. Ctrl-C stops the run.\n";
 
 // The subcommands. Those that check --exposure themselves say so; every
 // other one (and a missing or unknown command) refuses it first.
@@ -50,6 +68,7 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"camera-info", camera_info_command, true},
     {"read-field", read_field_command, true},
     {"focus-frame", focus_frame_command, true},
+    {"capture", capture_command, true},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {
@@ -128,6 +147,8 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
       o.bitmap = v;
     } else if (a == "--simulator") {
       o.simulator = true;
+    } else if (a == "--virtual-time") {
+      o.virtual_time = true;
     } else if (a == "--exposure") {
       if (const auto twice = given_twice(a, o.exposure_ms.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--exposure needs milliseconds");
@@ -144,6 +165,15 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
     } else if (a == "--fits") {
       if (!need_value(v)) return usage_error(err, "--fits needs KEY=VALUE");
       o.fits_keys.push_back(v);
+    } else if (const OptionRead r = read_capture_option(
+                   a,
+                   [&]() -> std::optional<std::string> {
+                     if (i + 1 >= args.size()) return std::nullopt;
+                     return args[++i];
+                   },
+                   o.capture, v);
+               r != OptionRead::NotCapture) {
+      if (r == OptionRead::Bad) return usage_error(err, v);
     } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return 0;
@@ -167,11 +197,16 @@ int usage_error(std::ostream& err, const std::string& what) {
   return 2;
 }
 
-int with_context(const Options& o, std::ostream& err, const std::function<int(Tarvex&)>& body) {
+int with_context(const Options& o, std::ostream& err, const std::function<int(Tarvex&)>& body,
+                 EventPump* pump, Progress* progress) {
   StderrMessages messages(err);
   std::unique_ptr<Clock> base;
+  VirtualClock* virtual_clock = nullptr;
   if (o.virtual_time) {
-    base = std::make_unique<VirtualClock>();
+    auto v = std::make_unique<VirtualClock>();
+    v->set_wall_time(std::time(nullptr));
+    virtual_clock = v.get();
+    base = std::move(v);
   } else if (o.now) {
     base = std::make_unique<FixedWallClock>(*o.now);
   } else {
@@ -179,8 +214,8 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   }
   // The simulated mount takes its turn whenever the program reads the clock.
   SteppingClock clock(*base);
-  NullPump pump;
-  NullProgress progress;
+  NullPump null_pump;
+  NullProgress null_progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
   const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, clock);
@@ -192,12 +227,21 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
     return 1;
   }
   attach_simulated_sky(*usb, telescope);
-  Ports ports{messages, clock, pump, progress, launcher, display, *usb};
+  Ports ports{
+      messages, clock, pump ? *pump : null_pump, progress ? *progress : null_progress, launcher,
+      display,  *usb};
   Tarvex app(paths, ports);
   app.telescope.port = telescope.serial.get();
 
   // Settings first, as at start-up; their result is ignored there too.
   load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  // A virtual clock's wall time starts at --now, read in the zone the
+  // settings have just set.
+  if (virtual_clock != nullptr && o.now) {
+    std::tm t = *o.now;
+    t.tm_isdst = -1;
+    virtual_clock->set_wall_time(std::mktime(&t));
+  }
   init_frame_store(app.store());
   return body(app);
 }
@@ -209,6 +253,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const SubcommandEntry* subcommand = find_subcommand(o.command);
   if (o.exposure_ms && !(subcommand && subcommand->checks_exposure))
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
+  if (!o.capture.given.empty() && o.command != "capture")
+    return usage_error(err, o.capture.given.front() + " belongs to capture");
+  if (o.virtual_time && !o.simulator)
+    return usage_error(err, "--virtual-time runs the simulated camera's clock: add --simulator");
   if (subcommand == nullptr)
     return usage_error(err,
                        o.command.empty() ? "no command given" : "unknown command " + o.command);

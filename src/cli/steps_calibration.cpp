@@ -47,15 +47,15 @@ StepResult merge_step(Tarvex& app, const StepKeys& keys) {
   // merge image, mark it, choose the options and press Merge.
   if (start_merge(app) != 0) return done(1);
   app.merge.centre_on_star = *centre;
-  TMergeDialog dialog(app);
+  MergeDialogModel dialog(app);
   if (mark_merge_position(app, static_cast<int>(*bx), static_cast<int>(*by)) != 0 ||
       open_merge_partner(app, file->second) != 0 ||
       mark_merge_position(app, static_cast<int>(*mx), static_cast<int>(*my)) != 0) {
-    dialog.command(TMergeDialog::ID_CANCEL);
+    dialog.command(MergeDialogModel::ID_CANCEL);
     return done(1);
   }
-  if (*average) dialog.command(TMergeDialog::ID_AVERAGE);
-  return done(dialog.command(TMergeDialog::ID_MERGE) ? 0 : 1);
+  if (*average) dialog.command(MergeDialogModel::ID_AVERAGE);
+  return done(dialog.command(MergeDialogModel::ID_MERGE) ? 0 : 1);
 }
 
 StepResult locate_star_step(Tarvex& app, const StepKeys& keys) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/tarvex.h"
+#include "cli/capture_commands.h"
 
 namespace tarvex::cli {
 
@@ -28,9 +29,12 @@ struct Options {
   bool fits_unsigned = false;
   std::vector<std::string> fits_keys;
   bool simulator = false;
-  // --virtual-time (scope): a virtual clock, on which waits take no time.
+  // --virtual-time (with --simulator): a virtual clock, on which waits take
+  // no time; the simulated camera takes its read time and the exposures
+  // theirs on it, so a long sequence finishes in seconds.
   bool virtual_time = false;
   std::optional<long> exposure_ms;
+  CaptureOptions capture;
 };
 
 // Prints "tarvex-cli: what" and the usage text to `err`; returns 2, the
@@ -41,9 +45,10 @@ int usage_error(std::ostream& err, const std::string& what);
 // one clock, with the wall time fixed by --now, the camera transport and the
 // serial port chosen by --simulator), the context over them, loads the
 // settings as at start-up and runs `body` on the context. Returns what
-// `body` returns.
-int with_context(const Options& options, std::ostream& err,
-                 const std::function<int(Tarvex&)>& body);
+// `body` returns. A subcommand that reports progress or listens for a stop
+// passes its own pump and progress window; the others get silent ones.
+int with_context(const Options& options, std::ostream& err, const std::function<int(Tarvex&)>& body,
+                 EventPump* pump = nullptr, Progress* progress = nullptr);
 
 // A subcommand: returns the exit status (0 done, 1 a command reported a
 // failure, 2 a usage error).
@@ -58,5 +63,8 @@ int steps_command(const Options& options, std::ostream& out, std::ostream& err);
 int camera_info_command(const Options& options, std::ostream& out, std::ostream& err);
 int read_field_command(const Options& options, std::ostream& out, std::ostream& err);
 int focus_frame_command(const Options& options, std::ostream& out, std::ostream& err);
+
+// Exposures and sequences (capture_commands.cpp).
+int capture_command(const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tarvex::cli

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "colour/synthesis.h"
+#include "image/lanes.h"
 #include "image/target_clones.h"
 
 namespace tarvex {
@@ -39,18 +40,15 @@ inline Ratios pixel_ratios(int lambda, int red, int green, int blue) {
           blue / static_cast<double>(m)};
 }
 
-typedef double Doubles __attribute__((vector_size(32)));
-typedef std::int64_t Masks __attribute__((vector_size(32)));
-typedef std::int32_t Bytes4 __attribute__((vector_size(16)));
 constexpr int PICTURE_LANES = 4;
 
 // One channel of four pixels: the weighted level, clamped to 0..255 and
 // truncated as to_byte does.
-[[gnu::always_inline]] inline Bytes4 weigh(const Doubles& q, double f, double lift,
-                                           const Doubles& level) {
-  const Doubles v = ((q - 1.0) * f * 0.5 + lift) * level;
-  const Doubles top = Doubles{} + 255.0, zero = Doubles{};
-  return __builtin_convertvector(v >= top ? top : v <= zero ? zero : v, Bytes4);
+[[gnu::always_inline]] inline Int32x4 weigh(const Float64x4& q, double f, double lift,
+                                            const Float64x4& level) {
+  const Float64x4 v = ((q - 1.0) * f * 0.5 + lift) * level;
+  const Float64x4 top = Float64x4{} + 255.0, zero = Float64x4{};
+  return __builtin_convertvector(v >= top ? top : v <= zero ? zero : v, Int32x4);
 }
 
 // The normal view for pixels [begin, end): each channel is
@@ -61,11 +59,11 @@ TARVEX_CLONES void weigh_pixels(const std::uint8_t* display, const std::uint16_t
                                 const std::uint16_t* green, const std::uint16_t* blue,
                                 const double* curve, double f, double lift, std::uint8_t* out,
                                 int begin, int end) {
-  const Doubles one = Doubles{} + 1.0, zero = Doubles{};
+  const Float64x4 one = Float64x4{} + 1.0, zero = Float64x4{};
   int i = begin;
   for (; i + PICTURE_LANES <= end; i += PICTURE_LANES) {
-    Doubles level, r, g, b;
-    Masks bright, saturated;
+    Float64x4 level, r, g, b;
+    Int64x4 bright, saturated;
     for (int k = 0; k < PICTURE_LANES; ++k) {
       const int lambda = display[i + k];
       level[k] = curve[lambda];
@@ -75,27 +73,27 @@ TARVEX_CLONES void weigh_pixels(const std::uint8_t* display, const std::uint16_t
       bright[k] = lambda >= 235 ? -1 : 0;
       saturated[k] = red[i + k] > 64000 || green[i + k] > 64000 || blue[i + k] > 64000 ? -1 : 0;
     }
-    const Doubles rg = r > g ? r : g;
-    const Doubles m = rg > b ? rg : b;
-    const Masks empty = m == zero;
-    const Doubles divisor = empty ? one : m;
-    Doubles qr = r / divisor, qg = g / divisor, qb = b / divisor;
+    const Float64x4 rg = r > g ? r : g;
+    const Float64x4 m = rg > b ? rg : b;
+    const Int64x4 empty = m == zero;
+    const Float64x4 divisor = empty ? one : m;
+    Float64x4 qr = r / divisor, qg = g / divisor, qb = b / divisor;
     bool any_saturated = false;
     for (int k = 0; k < PICTURE_LANES; ++k) any_saturated |= saturated[k] != 0;
     if (any_saturated) {
-      Doubles sum;
+      Float64x4 sum;
       for (int k = 0; k < PICTURE_LANES; ++k) sum[k] = red[i + k] + blue[i + k] + green[i + k];
-      const Doubles mean = sum / 196500.0;
+      const Float64x4 mean = sum / 196500.0;
       qr = saturated ? mean : qr;
       qg = saturated ? mean : qg;
       qb = saturated ? mean : qb;
     }
-    const Masks plain = bright | (empty & ~saturated);
+    const Int64x4 plain = bright | (empty & ~saturated);
     qr = plain ? one : qr;
     qg = plain ? one : qg;
     qb = plain ? one : qb;
-    const Bytes4 cb = weigh(qb, f, lift, level), cg = weigh(qg, f, lift, level),
-                 cr = weigh(qr, f, lift, level);
+    const Int32x4 cb = weigh(qb, f, lift, level), cg = weigh(qg, f, lift, level),
+                  cr = weigh(qr, f, lift, level);
     std::uint8_t* px = out + 3 * i;
     for (int k = 0; k < PICTURE_LANES; ++k) {
       px[3 * k] = static_cast<std::uint8_t>(cb[k]);

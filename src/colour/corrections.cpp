@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "colour/synthesis.h"
+#include "image/label_band.h"
 #include "processing/stretch.h"
 
 namespace tarvex {

@@ -1,10 +1,11 @@
 #include "colour/synthesis.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "colour/median25.h"
+#include "image/lanes.h"
 #include "image/target_clones.h"
 #include "processing/stretch.h"
 
@@ -16,19 +17,6 @@ constexpr int W = FRAME_WIDTH;
 constexpr int H = FRAME_HEIGHT;
 constexpr std::uint16_t BAD = 65535;
 
-struct Rgb {
-  std::int32_t red, blue, green;
-};
-
-inline int highlight_boost(int level) {
-  if (level > 65000) return 5000000;
-  if (level > 60000) return 2000000;
-  if (level > 55000) return 300000;
-  if (level > 53000) return 10000;
-  if (level > 50000) return 1000;
-  return 0;
-}
-
 // The sum divided by 1.7, truncated, in integers: 10 s / 17 is either a
 // whole number or at least 1/17 away from one, far more than the rounding
 // of a double division, so both truncate to the same value.
@@ -37,145 +25,82 @@ inline std::uint16_t luminance_of(int pair_sum) {
   return v > 65534 ? std::uint16_t{65535} : static_cast<std::uint16_t>(v);
 }
 
-// One computed pixel of the per-row step, from the raw sample at `p`. The
-// three weight sets of the options come in as compile-time divisors so that
+// The per-row step's formula is written once, over a pixel type P: one
+// pixel (P = std::int32_t, its masks bool) or eight neighbouring pixels of a
+// row (P = Int32x8, its masks -1 or 0 per lane). The helpers below give both
+// the same operations.
+template <typename P>
+[[gnu::always_inline]] inline P load_pixels(const std::uint16_t* p) {
+  if constexpr (std::is_same_v<P, Int32x8>) {
+    return load_widened(p);
+  } else {
+    return *p;
+  }
+}
+[[gnu::always_inline]] inline void store_pixels(std::uint16_t* p, std::int32_t v) {
+  *p = static_cast<std::uint16_t>(v);
+}
+[[gnu::always_inline]] inline void store_pixels(std::uint16_t* p, const Int32x8& v) {
+  store_narrowed(p, v);
+}
+[[gnu::always_inline]] inline bool any_pixel(bool mask) {
+  return mask;
+}
+[[gnu::always_inline]] inline bool any_pixel(const Int32x8& mask) {
+  return any_lane(mask);
+}
+template <typename P>
+inline constexpr int PIXELS_OF = sizeof(P) / sizeof(std::int32_t);
+[[gnu::always_inline]] inline std::int32_t pixel(std::int32_t v, int) {
+  return v;
+}
+[[gnu::always_inline]] inline std::int32_t pixel(const Int32x8& v, int i) {
+  return v[i];
+}
+[[gnu::always_inline]] inline void set_pixel(std::int32_t& v, int, std::int32_t value) {
+  v = value;
+}
+[[gnu::always_inline]] inline void set_pixel(Int32x8& v, int i, std::int32_t value) {
+  v[i] = value;
+}
+
+template <typename P>
+struct Rgb {
+  P red, blue, green;
+};
+
+// `when_set()` where the mask is set, `when_clear()` where it is clear. One
+// pixel runs only the formula it needs; eight run both and take each lane
+// from the one its mask picks.
+template <typename F, typename G>
+[[gnu::always_inline]] inline auto either(bool mask, F when_set, G when_clear) {
+  return mask ? when_set() : when_clear();
+}
+template <typename F, typename G>
+[[gnu::always_inline]] inline auto either(const Int32x8& mask, F when_set, G when_clear) {
+  const auto a = when_set();
+  const auto b = when_clear();
+  return decltype(a){select(mask, a.red, b.red), select(mask, a.blue, b.blue),
+                     select(mask, a.green, b.green)};
+}
+
+// The computed pixels of the per-row step from the raw samples at `p`: the
+// luminance and the three plane values. `x_set` marks the pixels whose
+// column phase equals the line phase, `column` those with column phase 1.
+// The weight sets of the options come in as compile-time divisors so that
 // the weighting divides by constants.
-template <typename Divisors>
-inline void compute_pixel(const std::uint16_t* p, bool binned, bool column_phase, bool line_phase,
-                          bool odd_row, const Divisors& d, std::uint16_t& lum,
-                          std::uint16_t& out_red, std::uint16_t& out_blue,
-                          std::uint16_t& out_green) {
-  const int k = p[0];
-  const int left = p[-1];
-  const int right = p[1];
-  int level;
-  if (binned) {
-    if (k == 65535) {
-      lum = 65535;
-      level = 65535;
-    } else {
-      const int s = left + k;
-      lum = luminance_of(s);
-      level = s / 2;
-    }
-  } else if (k > 65000 || (left > 65000 && right > 65000)) {
-    lum = 65535;
-    level = 65535;
-  } else {
-    const int s = left > 65000 ? 2 * k : left + k;
-    lum = luminance_of(s);
-    level = s / 2;
-  }
-  const int boost = highlight_boost(level);
-
-  const int e = left + right + p[-2 * W] + p[2 * W];
-  const int kk = p[-2 * W - 1] + p[-2 * W + 1] + p[2 * W - 1] + p[2 * W + 1];
-  const int a = k + e + kk;
-  int red, blue, green;
-  if (column_phase == line_phase) {
-    const int x1 = (4 * e + 16 * k - 6 * kk) / 40;
-    const int x2 = (2 * e + 2 * kk - 12 * k) / 20;
-    const int x3 = (a - 7 * x1 - 10 * x2) / 14;
-    green = x3;
-    if (!column_phase) {
-      red = x2;
-      blue = x1;
-    } else {
-      red = x1;
-      blue = x2;
-    }
-  } else {
-    const int y1 = (7 * kk - 2 * e - 12 * k) / 40;
-    const int y2 = (6 * e - kk - 4 * k) / 40;
-    const int y3 = (a - 11 * y1 - 13 * y2) / 8;
-    green = y2;
-    if (!column_phase) {  // column 0, line 1
-      red = y1;
-      blue = y3;
-    } else {  // column 1, line 0
-      red = y3;
-      blue = y1;
-    }
-  }
-  // (value + boost) * 300 stays below 2^31: the boost is at most 5,000,000
-  // and the formulas stay below 140,000.
-  red = (red + boost) * COLOUR_MULTIPLIER / d.red;
-  blue = (blue + boost) * COLOUR_MULTIPLIER / d.blue;
-  green = (green + boost) * COLOUR_MULTIPLIER / d.green;
-  bool bad = false;
-  if (red < 0 || blue < 0 || green < 0) {
-    bad = true;
-    red = std::max(red, 0);
-    blue = std::max(blue, 0);
-    green = std::max(green, 0);
-  }
-  const int m = std::max(red, std::max(blue, green));
-  if (m <= 100000) {
-    red /= 2;
-    blue /= 2;
-    green /= 2;
-  } else {
-    const int scale = m / 100000 + 2;
-    red /= scale;
-    blue /= scale;
-    green /= scale;
-  }
-  if (odd_row) {
-    red = std::min(red, 65535);
-    blue = std::min(blue, 65535);
-    green = std::min(green, 65535);
-  } else if (red > 65535 || blue > 65535 || green > 65535) {
-    red = blue = green = 65535;
-  }
-  if (bad) red = blue = green = 65535;
-  out_red = static_cast<std::uint16_t>(red);
-  out_blue = static_cast<std::uint16_t>(blue);
-  out_green = static_cast<std::uint16_t>(green);
-}
-
-// The vector helpers are always inlined into the dispatched clones, so
-// their calling convention never crosses a clone boundary.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-// Eight neighbouring pixels of the per-row step at once, as 32-bit lanes.
-typedef std::int32_t Int8 __attribute__((vector_size(32)));
-typedef std::uint16_t Raw8 __attribute__((vector_size(16)));
-constexpr int PIXEL_LANES = 8;
-
-[[gnu::always_inline]] inline Int8 load8(const std::uint16_t* p) {
-  Raw8 v;
-  std::memcpy(&v, p, sizeof v);
-  return __builtin_convertvector(v, Int8);
-}
-[[gnu::always_inline]] inline void store8(std::uint16_t* p, const Int8& v) {
-  const Raw8 r = __builtin_convertvector(v, Raw8);
-  std::memcpy(p, &r, sizeof r);
-}
-[[gnu::always_inline]] inline Int8 select(const Int8& mask, const Int8& a, const Int8& b) {
-  return mask ? a : b;
-}
-
-inline bool avx2_available() {
-#if defined(__x86_64__)
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-#else
-  return false;
-#endif
-}
-
-// compute_pixel for the eight pixels from `p`. `x_set` marks the lanes whose
-// column phase equals the line phase, `column` the lanes with column phase
-// 1 (all lanes -1 or 0).
-template <bool Binned, typename Divisors>
-[[gnu::always_inline]] inline void compute_pixels(const std::uint16_t* p, const Int8& x_set,
-                                                  const Int8& column, bool odd_row,
-                                                  const Divisors& d, std::uint16_t* out_lum,
-                                                  std::uint16_t* out_red, std::uint16_t* out_blue,
-                                                  std::uint16_t* out_green) {
-  const Int8 k = load8(p), left = load8(p - 1), right = load8(p + 1);
-  const Int8 white = Int8{} + 65535;
-  Int8 sum, saturated;
+template <bool Binned, typename P, typename Mask, typename Divisors>
+[[gnu::always_inline]] inline void mosaic_pixels(const std::uint16_t* p, const Mask& x_set,
+                                                 const Mask& column, bool odd_row,
+                                                 const Divisors& d, std::uint16_t* out_lum,
+                                                 std::uint16_t* out_red, std::uint16_t* out_blue,
+                                                 std::uint16_t* out_green) {
+  const P k = load_pixels<P>(p), left = load_pixels<P>(p - 1), right = load_pixels<P>(p + 1);
+  const P white = P{} + 65535;
+  // The luminance: the pair sum (twice the sample when the left one is
+  // nearly saturated) divided by 1.7, as luminance_of; white when saturated.
+  P sum;
+  Mask saturated;
   if constexpr (Binned) {
     sum = left + k;
     saturated = k == 65535;
@@ -183,64 +108,108 @@ template <bool Binned, typename Divisors>
     saturated = (k > 65000) | ((left > 65000) & (right > 65000));
     sum = select(left > 65000, k + k, left + k);
   }
-  const Int8 quotient = sum * 10 / 17;  // luminance_of, lane by lane
-  const Int8 lum = select(saturated | (quotient > 65534), white, quotient);
-  const Int8 level = select(saturated, white, sum >> 1);
-  const Int8 boost = select(level > 65000, Int8{} + 5000000,
-                            select(level > 60000, Int8{} + 2000000,
-                                   select(level > 55000, Int8{} + 300000,
-                                          select(level > 53000, Int8{} + 10000,
-                                                 select(level > 50000, Int8{} + 1000, Int8{})))));
+  const P quotient = sum * 10 / 17;
+  const P lum = select(saturated | (quotient > 65534), white, quotient);
+  const P level = select(saturated, white, sum >> 1);
+  // Bright pixels are lifted so that their colour survives the scaling.
+  const P boost = select(
+      level > 65000, P{} + 5000000,
+      select(level > 60000, P{} + 2000000,
+             select(level > 55000, P{} + 300000,
+                    select(level > 53000, P{} + 10000, select(level > 50000, P{} + 1000, P{})))));
 
-  const Int8 e = left + right + load8(p - 2 * W) + load8(p + 2 * W);
-  const Int8 kk =
-      load8(p - 2 * W - 1) + load8(p - 2 * W + 1) + load8(p + 2 * W - 1) + load8(p + 2 * W + 1);
-  const Int8 a = k + e + kk;
-  const Int8 x1 = (4 * e + 16 * k - 6 * kk) / 40;
-  const Int8 x2 = (2 * e + 2 * kk - 12 * k) / 20;
-  const Int8 x3 = (a - 7 * x1 - 10 * x2) / 14;
-  const Int8 y1 = (7 * kk - 2 * e - 12 * k) / 40;
-  const Int8 y2 = (6 * e - kk - 4 * k) / 40;
-  const Int8 y3 = (a - 11 * y1 - 13 * y2) / 8;
-  Int8 red = select(x_set, select(column, x1, x2), select(column, y3, y1));
-  Int8 blue = select(x_set, select(column, x2, x1), select(column, y1, y3));
-  Int8 green = select(x_set, x3, y2);
-  red = (red + boost) * COLOUR_MULTIPLIER / d.red;
-  blue = (blue + boost) * COLOUR_MULTIPLIER / d.blue;
-  green = (green + boost) * COLOUR_MULTIPLIER / d.green;
-  const Int8 bad = (red < 0) | (blue < 0) | (green < 0);
-  red = select(red < 0, Int8{}, red);
-  blue = select(blue < 0, Int8{}, blue);
-  green = select(green < 0, Int8{}, green);
-  const Int8 m = select(red > blue, red, blue);
-  const Int8 largest = select(m > green, m, green);
-  const Int8 bright = largest > 100000;
-  Int8 r2 = red >> 1, b2 = blue >> 1, g2 = green >> 1;
-  bool any_bright = false;
-  for (int i = 0; i < PIXEL_LANES; ++i) any_bright |= bright[i] != 0;
-  if (any_bright) {
-    for (int i = 0; i < PIXEL_LANES; ++i) {
-      if (!bright[i]) continue;
-      const int div = largest[i] / 100000 + 2;
-      r2[i] = red[i] / div;
-      b2[i] = blue[i] / div;
-      g2[i] = green[i] / div;
+  // The colour weights of the 3 x 3 neighbourhood of the mosaic: the edge
+  // neighbours e, the corner neighbours kk (both two rows apart vertically).
+  const P e = left + right + load_pixels<P>(p - 2 * W) + load_pixels<P>(p + 2 * W);
+  const P kk = load_pixels<P>(p - 2 * W - 1) + load_pixels<P>(p - 2 * W + 1) +
+               load_pixels<P>(p + 2 * W - 1) + load_pixels<P>(p + 2 * W + 1);
+  const P a = k + e + kk;
+  Rgb<P> c = either(
+      x_set,
+      [&] {
+        const P x1 = (4 * e + 16 * k - 6 * kk) / 40;
+        const P x2 = (2 * e + 2 * kk - 12 * k) / 20;
+        const P x3 = (a - 7 * x1 - 10 * x2) / 14;
+        return Rgb<P>{select(column, x1, x2), select(column, x2, x1), x3};
+      },
+      [&] {
+        const P y1 = (7 * kk - 2 * e - 12 * k) / 40;
+        const P y2 = (6 * e - kk - 4 * k) / 40;
+        const P y3 = (a - 11 * y1 - 13 * y2) / 8;
+        // column 1, line 0: red y3; column 0, line 1: red y1.
+        return Rgb<P>{select(column, y3, y1), select(column, y1, y3), y2};
+      });
+  // (value + boost) * 300 stays below 2^31: the boost is at most 5,000,000
+  // and the formulas stay below 140,000.
+  c.red = (c.red + boost) * COLOUR_MULTIPLIER / d.red;
+  c.blue = (c.blue + boost) * COLOUR_MULTIPLIER / d.blue;
+  c.green = (c.green + boost) * COLOUR_MULTIPLIER / d.green;
+  // A negative value marks the pixel bad: it ends white.
+  const Mask bad = (c.red < 0) | (c.blue < 0) | (c.green < 0);
+  c.red = select(c.red < 0, P{}, c.red);
+  c.blue = select(c.blue < 0, P{}, c.blue);
+  c.green = select(c.green < 0, P{}, c.green);
+  // Halved, or divided by largest / 100000 + 2 when the largest of the three
+  // is above 100000 (rare: those pixels go one by one).
+  const P m = select(c.red > c.blue, c.red, c.blue);
+  const P largest = select(m > c.green, m, c.green);
+  const Mask bright = largest > 100000;
+  P red = c.red >> 1, blue = c.blue >> 1, green = c.green >> 1;
+  if (any_pixel(bright)) {
+    for (int i = 0; i < PIXELS_OF<P>; ++i) {
+      if (!pixel(bright, i)) continue;
+      const int div = pixel(largest, i) / 100000 + 2;
+      set_pixel(red, i, pixel(c.red, i) / div);
+      set_pixel(blue, i, pixel(c.blue, i) / div);
+      set_pixel(green, i, pixel(c.green, i) / div);
     }
   }
+  // Above 65535: on odd rows each value is clamped, on even rows the pixel
+  // turns white.
   if (odd_row) {
-    r2 = select(r2 > 65535, white, r2);
-    b2 = select(b2 > 65535, white, b2);
-    g2 = select(g2 > 65535, white, g2);
+    red = select(red > 65535, white, red);
+    blue = select(blue > 65535, white, blue);
+    green = select(green > 65535, white, green);
   } else {
-    const Int8 over = (r2 > 65535) | (b2 > 65535) | (g2 > 65535);
-    r2 = select(over, white, r2);
-    b2 = select(over, white, b2);
-    g2 = select(over, white, g2);
+    const Mask over = (red > 65535) | (blue > 65535) | (green > 65535);
+    red = select(over, white, red);
+    blue = select(over, white, blue);
+    green = select(over, white, green);
   }
-  store8(out_lum, lum);
-  store8(out_red, select(bad, white, r2));
-  store8(out_blue, select(bad, white, b2));
-  store8(out_green, select(bad, white, g2));
+  store_pixels(out_lum, lum);
+  store_pixels(out_red, select(bad, white, red));
+  store_pixels(out_blue, select(bad, white, blue));
+  store_pixels(out_green, select(bad, white, green));
+}
+
+constexpr int PIXEL_LANES = PIXELS_OF<Int32x8>;
+
+// Columns 1..750 of a row: eight pixels at a time where lanes pay, the rest
+// one by one.
+template <bool Binned, typename Divisors>
+[[gnu::always_inline]] inline void mosaic_columns(const std::uint16_t* raw, std::uint16_t* lum,
+                                                  std::uint16_t* red, std::uint16_t* blue,
+                                                  std::uint16_t* green, bool odd_row,
+                                                  bool column_phase_start, bool line_phase,
+                                                  const Divisors& d) {
+  // Without AVX2 the 32-bit lane multiplications and divisions are
+  // emulated and the one-pixel loop is faster.
+  const bool lanes_pay = avx2_available();
+  const Int32x8 column = column_phase_start ? Int32x8{-1, 0, -1, 0, -1, 0, -1, 0}
+                                            : Int32x8{0, -1, 0, -1, 0, -1, 0, -1};
+  const Int32x8 x_set = line_phase ? column : ~column;
+  int c = 1;
+  for (; lanes_pay && c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
+    mosaic_pixels<Binned, Int32x8>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
+                                   green + c);
+  }
+  // Whole groups of eight keep the phase of column 1 in their first lane.
+  bool cp = column_phase_start;
+  for (; c < W - 1; ++c) {
+    mosaic_pixels<Binned, std::int32_t>(raw + c, cp == line_phase, cp, odd_row, d, lum + c, red + c,
+                                        blue + c, green + c);
+    cp = !cp;
+  }
 }
 
 template <typename Divisors>
@@ -263,27 +232,10 @@ template <typename Divisors>
   if (!border_row && !(binned && odd_row)) {
     // Border pixels do not flip the column phase, so it is the same at
     // column 1 of every row.
-    // Without AVX2 the 32-bit lane multiplications and divisions are
-    // emulated and the one-pixel loop below is faster.
-    const bool lanes_pay = avx2_available();
-    const Int8 column =
-        column_phase_start ? Int8{-1, 0, -1, 0, -1, 0, -1, 0} : Int8{0, -1, 0, -1, 0, -1, 0, -1};
-    const Int8 x_set = line_phase ? column : ~column;
-    int c = 1;
-    for (; lanes_pay && c + PIXEL_LANES <= W - 1; c += PIXEL_LANES) {
-      if (binned) {
-        compute_pixels<true>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
-                             green + c);
-      } else {
-        compute_pixels<false>(raw + c, x_set, column, odd_row, d, lum + c, red + c, blue + c,
-                              green + c);
-      }
-    }
-    // Whole groups of eight keep the phase of column 1 in their first lane.
-    bool cp = column_phase_start;
-    for (; c < W - 1; ++c) {
-      compute_pixel(raw + c, binned, cp, line_phase, odd_row, d, lum[c], red[c], blue[c], green[c]);
-      cp = !cp;
+    if (binned) {
+      mosaic_columns<true>(raw, lum, red, blue, green, odd_row, column_phase_start, line_phase, d);
+    } else {
+      mosaic_columns<false>(raw, lum, red, blue, green, odd_row, column_phase_start, line_phase, d);
     }
   }
   lum[W - 1] = raw[W - 1];
@@ -313,19 +265,10 @@ inline std::uint16_t avg2(std::uint16_t a, std::uint16_t b) {
   return static_cast<std::uint16_t>((a + b) / 2);
 }
 
-typedef std::uint16_t Lanes16 __attribute__((vector_size(32)));
 constexpr int REPAIR_LANES = 16;
 
-[[gnu::always_inline]] inline Lanes16 load16(const std::uint16_t* p) {
-  Lanes16 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-[[gnu::always_inline]] inline void store16(std::uint16_t* p, const Lanes16& v) {
-  std::memcpy(p, &v, sizeof v);
-}
 // (a + b) / 2 without leaving 16 bits.
-[[gnu::always_inline]] inline Lanes16 mean16(const Lanes16& a, const Lanes16& b) {
+[[gnu::always_inline]] inline Uint16x16 mean16(const Uint16x16& a, const Uint16x16& b) {
   return (a >> 1) + (b >> 1) + (a & b & 1);
 }
 
@@ -352,7 +295,7 @@ constexpr int REPAIR_LANES = 16;
 TARVEX_CLONES void outlier_repair(FrameStore& fs, bool binned) {
   const int s = binned ? 2 : 1;
   std::uint16_t* const planes[3] = {fs.RedPlane.data(), fs.BluePlane.data(), fs.GreenPlane.data()};
-  const Lanes16 limit = Lanes16{} + 65530;
+  const Uint16x16 limit = Uint16x16{} + 65530;
   for (int r = 0; r < H; ++r) {
     // Below the last rows there is nothing to compare with: such a pixel
     // counts as good.
@@ -362,23 +305,24 @@ TARVEX_CLONES void outlier_repair(FrameStore& fs, bool binned) {
     int c = W - REPAIR_LANES;
     for (; c >= 1; c -= REPAIR_LANES) {
       const int i = r * W + c;
-      Lanes16 v[3], good = Lanes16{} - 1;
+      Uint16x16 v[3], good = Uint16x16{} - 1;
       for (int p = 0; p < 3; ++p) {
-        v[p] = load16(planes[p] + i);
+        v[p] = load_u16x16(planes[p] + i);
         good &= v[p] <= limit;
       }
       if (has_below) {
         // v <= 2 * below, as (v + 1) / 2 <= below without overflow.
         for (int p = 0; p < 3; ++p) {
-          const Lanes16 below = load16(planes[p] + i + s * W);
+          const Uint16x16 below = load_u16x16(planes[p] + i + s * W);
           good &= ((v[p] >> 1) + (v[p] & 1)) <= below;
         }
       }
       for (int p = 0; p < 3; ++p) {
-        const Lanes16 smoothed = mean16(v[p], load16(planes[p] + i - 1));
-        const Lanes16 other =
-            vertical ? mean16(load16(planes[p] + i + up), load16(planes[p] + i - up)) : v[p];
-        store16(planes[p] + i, good ? smoothed : other);
+        const Uint16x16 smoothed = mean16(v[p], load_u16x16(planes[p] + i - 1));
+        const Uint16x16 other =
+            vertical ? mean16(load_u16x16(planes[p] + i + up), load_u16x16(planes[p] + i - up))
+                     : v[p];
+        store_u16x16(planes[p] + i, good ? smoothed : other);
       }
     }
     for (c += REPAIR_LANES - 1; c >= 1; --c)
@@ -386,6 +330,10 @@ TARVEX_CLONES void outlier_repair(FrameStore& fs, bool binned) {
   }
 }
 
+// Each column is a pair of its own: the upper sample spreads down when it is
+// above 50000 and the lower one above 30000, otherwise the lower one spreads
+// up on the same rule. Written without branches, so the compiler works on
+// many columns at once and the time does not depend on the picture.
 void saturation_spread(Frame& lum, bool binned) {
   const int step = binned ? 4 : 2;
   const int partner = binned ? 2 : 1;
@@ -393,11 +341,13 @@ void saturation_spread(Frame& lum, bool binned) {
     std::uint16_t* a = lum.data() + r * W;
     std::uint16_t* b = lum.data() + (r + partner) * W;
     for (int c = 0; c < W; ++c) {
-      if (a[c] > 50000 && b[c] > 30000) {
-        b[c] = a[c];
-      } else if (b[c] > 50000 && a[c] > 30000) {
-        a[c] = b[c];
-      }
+      const std::uint16_t upper = a[c], lower = b[c];
+      const bool down = (upper > 50000) & (lower > 30000);
+      const bool up = (lower > 50000) & (upper > 30000) & !down;
+      const std::uint16_t new_upper = up ? lower : upper;
+      const std::uint16_t new_lower = down ? upper : lower;
+      a[c] = new_upper;
+      b[c] = new_lower;
     }
   }
 }
@@ -547,7 +497,7 @@ void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicSta
   }
 }
 
-void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {
+void repair_and_finish(FrameStore& fs, bool label_band, bool smoothing) {
   const bool binned = fs.IsBinned != 0;
   outlier_repair(fs, binned);
   saturation_spread(fs.SecondFrame, binned);
@@ -555,7 +505,7 @@ void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing) {
   if (binned) fill_binned_rows(fs);
   Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   for (Frame* p : planes) {
-    if (top_band) {
+    if (label_band) {
       std::fill_n(p->begin(), BLOCK_SAMPLES, std::uint16_t{65535});
     } else {
       std::fill_n(p->begin(), W, std::uint16_t{0});

@@ -70,9 +70,10 @@ void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicSta
 
 // The repair and post-processing pass after the per-row step: outlier
 // repair of the planes, saturation spread and notch fill in the luminance,
-// binned odd rows, the top band, the black last row, and the optional 3 x 3
+// binned odd rows, the label band (white in the planes when `label_band` is
+// set, else a black first row), the black last row, and the optional 3 x 3
 // smoothing of the planes.
-void repair_and_finish(FrameStore& fs, bool top_band, bool smoothing);
+void repair_and_finish(FrameStore& fs, bool label_band, bool smoothing);
 
 // Equalises the background levels of the three planes (light pollution).
 void equalise_backgrounds(FrameStore& fs);

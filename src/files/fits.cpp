@@ -345,6 +345,11 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
 
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
                             FrameStore& fs) {
+  return load_fits_second(path, purpose, SecondTarget{fs.SecondFrame, fs.IsBinned != 0});
+}
+
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            const SecondTarget& target) {
   InputFile in;
   FileLayout layout = FileLayout::Unknown;
   ParsedHeader parsed;
@@ -356,12 +361,12 @@ SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose pur
   }
   if (purpose == SecondPurpose::SubtractDark) {
     const bool dark_binned = layout == FileLayout::FitsBinnedMono || parsed.binned;
-    if (dark_binned && !fs.IsBinned) return SecondLoad::DarkBinnedImageNot;
-    if (!dark_binned && fs.IsBinned) return SecondLoad::ImageBinnedDarkNot;
+    if (dark_binned && !target.image_binned) return SecondLoad::DarkBinnedImageNot;
+    if (!dark_binned && target.image_binned) return SecondLoad::ImageBinnedDarkNot;
   }
   std::vector<std::uint8_t> data(FRAME_BYTES);
   if (!in.read(data.data(), data.size())) return SecondLoad::FitsUnreadable;
-  decode_frame(data.data(), fs.SecondFrame.data(), parsed.offset);
+  decode_frame(data.data(), target.frame.data(), parsed.offset);
   return SecondLoad::Ok;
 }
 
@@ -407,6 +412,22 @@ std::string local_date_text(std::time_t now) {
   return fits_date_text(local);
 }
 
+std::filesystem::path next_autosave_file(const Settings& settings, const Paths& paths,
+                                         const std::string& prefix, unsigned* number_out) {
+  const std::filesystem::path folder = paths.autosave_dir(settings.autosave_subdir);
+  unsigned number = next_autosave_number(settings.autosave_number);
+  std::filesystem::path file = folder / autosave_file_name(prefix, number);
+  std::error_code ec;
+  for (unsigned tries = 1; std::filesystem::exists(file, ec) && tries < AUTOSAVE_NUMBER_WRAP;
+       ++tries) {
+    number = next_autosave_number(static_cast<std::int16_t>(number));
+    file = folder / autosave_file_name(prefix, number);
+  }
+  if (number_out != nullptr) *number_out = number;
+  if (std::filesystem::exists(file, ec)) return {};  // every number of the series is taken
+  return file;
+}
+
 AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t exposure_ms,
                              const std::string& prefix) {
   AutosaveResult r;
@@ -417,21 +438,11 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
     r.file = folder / autosave_file_name(prefix, r.number);
     return r;
   }
-  // The next number whose file does not exist yet: after the numbers wrap,
-  // or when the settings file was lost, earlier images stay.
-  std::int16_t last = t.settings.autosave_number;
-  unsigned number = next_autosave_number(last);
-  std::filesystem::path file = folder / autosave_file_name(prefix, number);
-  std::error_code ec;
-  for (unsigned tries = 1; std::filesystem::exists(file, ec) && tries < AUTOSAVE_NUMBER_WRAP;
-       ++tries) {
-    last = static_cast<std::int16_t>(number);
-    number = next_autosave_number(last);
-    file = folder / autosave_file_name(prefix, number);
-  }
+  unsigned number = 0;
+  const std::filesystem::path file = next_autosave_file(t.settings, t.paths, prefix, &number);
   r.number = number;
-  r.file = file;
-  if (std::filesystem::exists(file, ec)) {
+  r.file = file.empty() ? folder / autosave_file_name(prefix, number) : file;
+  if (file.empty()) {
     r.result = AutosaveStatus::FileNotWritten;  // every number of the series is taken
     return r;
   }

@@ -80,6 +80,9 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
 // success.
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
                             FrameStore& fs);
+// The same into any frame (see SecondTarget).
+SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
+                            const SecondTarget& target);
 
 // The number the next automatic save gets after `last` (the settings field,
 // taken as an unsigned 16-bit count): last + 1, or 1 when that reaches 65530.
@@ -123,6 +126,14 @@ struct AutosaveResult {
   std::filesystem::path file;  // the file written (or tried)
   unsigned number = 0;         // its number
 };
+
+// The file the next automatic save writes: the next number whose file does
+// not exist yet in the automatic-save folder (after the numbers wrap, or
+// when the settings file was lost, earlier images stay). `number` receives
+// its number. An empty path when every number of the series is taken.
+std::filesystem::path next_autosave_file(const Settings& settings, const Paths& paths,
+                                         const std::string& prefix = AUTOSAVE_PREFIX,
+                                         unsigned* number = nullptr);
 
 // The automatic save of an exposure sequence and of Quick Save as FITS: the
 // next number, the UT of the middle of the exposure into the text record,

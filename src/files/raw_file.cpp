@@ -240,11 +240,17 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
 }
 
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs) {
+  return load_second(path, purpose,
+                     SecondTarget{fs.SecondFrame, fs.IsBinned != 0, fs.IsColour && fs.MergeMode});
+}
+
+SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,
+                       const SecondTarget& target) {
   InputFile in;
   if (!in.open(path)) return SecondLoad::Unreadable;
   const FileLayout layout = layout_for_length(in.size());
   bool accepted = false;
-  if (fs.IsColour && fs.MergeMode) {
+  if (target.colour_merge) {
     accepted = layout == FileLayout::RawColour8 || layout == FileLayout::FitsColour8;
   } else {
     accepted = layout == FileLayout::RawTagged || layout == FileLayout::RawFrameOnly ||
@@ -255,7 +261,7 @@ SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,
 
   if (is_fits_layout(layout)) {
     in.close();
-    return load_fits_second(path, purpose, fs);
+    return load_fits_second(path, purpose, target);
   }
 
   char tag0 = 'N';
@@ -265,10 +271,10 @@ SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,
     tag0 = tag[0];
   }
   if (purpose == SecondPurpose::SubtractDark) {
-    if (fs.IsBinned && tag0 != 'B') return SecondLoad::ImageBinnedDarkNot;
-    if (!fs.IsBinned && tag0 == 'B') return SecondLoad::DarkBinnedImageNot;
+    if (target.image_binned && tag0 != 'B') return SecondLoad::ImageBinnedDarkNot;
+    if (!target.image_binned && tag0 == 'B') return SecondLoad::DarkBinnedImageNot;
   }
-  if (!read_frame(in, fs.SecondFrame.data())) return SecondLoad::Unreadable;
+  if (!read_frame(in, target.frame.data())) return SecondLoad::Unreadable;
   return SecondLoad::Ok;
 }
 

@@ -103,6 +103,20 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget target);
 // reports a failure.
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs);
 
+// Where a second frame goes and what it is checked against: the frame it is
+// read into, whether the image it serves is binned (a dark frame must match)
+// and whether a colour merge takes it (only colour files then).
+struct SecondTarget {
+  Frame& frame;
+  bool image_binned = false;
+  bool colour_merge = false;
+};
+// load_second into any frame: the automatic dark removal of an exposure
+// sequence keeps its dark frame in a buffer of its own. The frame is
+// changed only on success.
+SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,
+                       const SecondTarget& target);
+
 // The current file name as the window title shows it: the name without its
 // folder, in lower case.
 std::string display_file_name(const std::filesystem::path& path);

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,9 @@ class SteadyClock : public Clock {
   }
   std::time_t wall_time() override { return std::time(nullptr); }
   void beep() override { std::fputc('\a', stderr); }
+  void sleep_ms(std::uint32_t ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
 };
 
 // The system's ticks with a wall time fixed at one local date and time, for
@@ -118,6 +122,7 @@ class VirtualClock : public Clock {
     return wall_start_ + static_cast<std::time_t>((now_ - wall_set_at_) / 1000);
   }
   void advance(std::uint32_t ms) { now_ += ms; }
+  void sleep_ms(std::uint32_t ms) override { advance(ms); }
   // The wall time from now on.
   void set_wall_time(std::time_t t) {
     wall_start_ = t;

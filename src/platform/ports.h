@@ -36,6 +36,16 @@ class Clock {
   // stamped on files and labels.
   virtual std::time_t wall_time() = 0;
   virtual void beep() = 0;
+  // Lets `ms` milliseconds pass doing nothing else: the system clock sleeps,
+  // a virtual clock moves on at once. Blocking work that takes time (the
+  // simulated camera reading out a field) and waiting loops resting between
+  // their passes use it. This default polls the ticks until they have moved
+  // on that far.
+  virtual void sleep_ms(std::uint32_t ms) {
+    const std::uint32_t start = now_ms();
+    while (now_ms() - start < ms) {
+    }
+  }
 
   // wall_time() as a calendar date and time in the time zone in force (the
   // settings set it from their UT offset, so this is the observatory's UT).

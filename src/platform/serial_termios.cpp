@@ -173,7 +173,7 @@ int TermiosSerialPort::puts(int port, const char* text, int length) {
       return fail(EAGAIN, l->device.c_str());
     }
     pollfd p{l->fd, POLLOUT, 0};
-    ::poll(&p, 1, 0);
+    if (::poll(&p, 1, 0) == 0) pump_events();
   }
   // A reply is awaited from now on.
   l->written = true;
@@ -223,8 +223,17 @@ int TermiosSerialPort::gets(int port, char* buffer, int length) {
       deadline = l->last_write + REPLY_WAIT_MS;
     }
     if (reached(now, deadline) || reached(now, limit)) return got;
+    if (ready == 0) pump_events();
     now = clock_.now_ms();
   }
+}
+
+void TermiosSerialPort::pump_events() {
+  // Not again from inside an event the pump is handling.
+  if (pump_ == nullptr || pumping_) return;
+  pumping_ = true;
+  pump_->pump();
+  pumping_ = false;
 }
 
 int TermiosSerialPort::rx_clear(int port) {

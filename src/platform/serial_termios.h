@@ -55,6 +55,13 @@ class TermiosSerialPort : public SerialPort {
 
   std::string last_failure() const override { return last_failure_; }
 
+  // While it waits for a reply or for room to write, the port handles the
+  // program's pending events through `pump` (none by default), so that a
+  // window stays alive however long the mount takes. Operations started by
+  // those events must not use the port meanwhile: the program's windows
+  // start no second telescope operation while one runs.
+  void set_pump(EventPump* pump) { pump_ = pump; }
+
   // The device behind `port` at its last reset.
   std::string device(int port) const;
 
@@ -74,11 +81,14 @@ class TermiosSerialPort : public SerialPort {
   Line* open_line(int port);
   int fail(int error_number, const char* what);
   int set_lines(int port, int bits, char command);
+  void pump_events();
 
   Clock& clock_;
   DeviceNamer device_for_;
   std::array<Line, PORT_COUNT> lines_;
   std::string last_failure_;
+  EventPump* pump_ = nullptr;
+  bool pumping_ = false;
 };
 
 }  // namespace tarvex

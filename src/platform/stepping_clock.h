@@ -41,6 +41,13 @@ class SteppingClock : public Clock {
   }
   std::time_t wall_time() override { return inner_.wall_time(); }
   void beep() override { inner_.beep(); }
+  // Lets the time pass in slices of at most 10 ms, the simulators taking
+  // their turn after each, as they would in a waiting loop.
+  void sleep_ms(std::uint32_t ms) override {
+    const std::uint32_t end = inner_.now_ms() + ms;
+    for (std::uint32_t now = now_ms(); static_cast<std::int32_t>(now - end) < 0; now = now_ms())
+      inner_.sleep_ms(std::min<std::uint32_t>(end - now, 10));
+  }
 
  private:
   Clock& inner_;

@@ -1,15 +1,15 @@
 #include "processing/calibration.h"
 
+#include "image/label_band.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-
 
 namespace tarvex {
 
 namespace {
 
-constexpr int TOP_BAND_ROWS = 10;
 // The normalisation area of a flat field, taken with a row stride of 580.
 constexpr int FLAT_NORM_STRIDE = 580;
 constexpr int FLAT_NORM_FIRST_ROW = 9;
@@ -75,13 +75,13 @@ int divide_flat_row_sse2(std::uint16_t* c, const std::uint16_t* f, int x, int en
 
 }  // namespace
 
-bool frame_has_top_band(const Frame& frame) {
-  return frame[4] + frame[5] == 34;
+void subtract_dark_frame(FrameStore& fs) {
+  subtract_dark(fs.CurrentFrame, fs.SecondFrame);
 }
 
-void subtract_dark_frame(FrameStore& fs) {
-  std::uint16_t* __restrict c = fs.CurrentFrame.data();
-  const std::uint16_t* __restrict d = fs.SecondFrame.data();
+void subtract_dark(Frame& image, const Frame& dark) {
+  std::uint16_t* __restrict c = image.data();
+  const std::uint16_t* __restrict d = dark.data();
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
     const std::uint16_t v = c[i];
     const std::uint16_t diff = d[i] < v ? static_cast<std::uint16_t>(v - d[i]) : 0;
@@ -99,7 +99,7 @@ double flat_normalisation(const Frame& flat) {
 
 void divide_flat_field(FrameStore& fs, Progress& progress) {
   const double m = flat_normalisation(fs.SecondFrame);
-  const int first_row = frame_has_top_band(fs.CurrentFrame) ? TOP_BAND_ROWS + 1 : 1;
+  const int first_row = has_label_band(fs.CurrentFrame) ? LABEL_BAND_ROWS + 1 : 1;
   progress.open(FLAT_PROGRESS_CAPTION);
   for (int y = first_row; y < FRAME_HEIGHT; ++y) {
     progress.set_position(y / 2);

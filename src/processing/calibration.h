@@ -15,14 +15,13 @@ inline constexpr const char* FLAT_HISTORY = "Flat Field Subtracted";
 inline constexpr const char* FLAT_PROGRESS_CAPTION = "FLAT FIELD PROGRESS";
 inline constexpr double FLAT_NORMALISATION_SCALE = 0.0002;
 
-// True when the frame carries the top band of a labelled image: samples 4 and
-// 5 add up to exactly 34.
-bool frame_has_top_band(const Frame& frame);
-
 // CurrentFrame minus SecondFrame over the whole frame: samples of 65500 and
 // above stay (saturated pixels stay saturated); a dark value at or above the
 // image value gives 0.
 void subtract_dark_frame(FrameStore& fs);
+// The same rule for any image and dark frame (the automatic dark removal of
+// an exposure sequence holds its dark frame in a buffer of its own).
+void subtract_dark(Frame& image, const Frame& dark);
 
 // The flat field normalisation: 0.0002 times the sum of the SecondFrame
 // samples at index i * 580 + j for i = 9..19 and j = 9..499 (5401 samples).

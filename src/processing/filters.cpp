@@ -1,8 +1,9 @@
 #include "processing/filters.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "image/label_band.h"
+#include "image/lanes.h"
 #include "image/target_clones.h"
 #include "processing/filters_median.h"
 #include "processing/stretch.h"
@@ -133,12 +134,6 @@ TARVEX_CLONES void smooth_rows(const std::uint16_t* u, std::uint16_t* cur, int y
   }
 }
 
-// The vector helpers are always inlined into the dispatched clones, so
-// their calling convention never crosses a clone boundary.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-typedef std::int32_t Int8 __attribute__((vector_size(32)));
-typedef std::uint16_t Raw8 __attribute__((vector_size(16)));
 constexpr int GRADIENT_LANES = 8;
 
 // The sky estimate at (x, y) is g = (a + b x) / (752 * 580) with a, b exact
@@ -159,7 +154,7 @@ TARVEX_CLONES void gradient_rows(std::uint16_t* cur, int y0, const std::int64_t 
         static_cast<std::int64_t>(H - y) * W * off[0] + static_cast<std::int64_t>(W) * y * off[2];
     const std::int64_t b = static_cast<std::int64_t>(H - y) * (off[1] - off[0]) +
                            static_cast<std::int64_t>(y) * (off[3] - off[2]);
-    Int8 q, r;
+    Int32x8 q, r;
     for (int k = 0; k < GRADIENT_LANES; ++k) {
       const std::int64_t v = a + b * k;
       q[k] = static_cast<std::int32_t>(v / N);
@@ -167,19 +162,16 @@ TARVEX_CLONES void gradient_rows(std::uint16_t* cur, int y0, const std::int64_t 
     }
     const std::int64_t step = b * GRADIENT_LANES;
     const std::int64_t step_q = floor_div(step);
-    const Int8 dq = Int8{} + static_cast<std::int32_t>(step_q);
-    const Int8 dr = Int8{} + static_cast<std::int32_t>(step - step_q * N);
-    const Int8 n = Int8{} + static_cast<std::int32_t>(N);
+    const Int32x8 dq = Int32x8{} + static_cast<std::int32_t>(step_q);
+    const Int32x8 dr = Int32x8{} + static_cast<std::int32_t>(step - step_q * N);
+    const Int32x8 n = Int32x8{} + static_cast<std::int32_t>(N);
     std::uint16_t* d = cur + y * W;
     for (int x = 0; x < W; x += GRADIENT_LANES) {
-      Raw8 raw;
-      std::memcpy(&raw, d + x, sizeof raw);
-      const Int8 c = __builtin_convertvector(raw, Int8);
-      const Raw8 out = __builtin_convertvector(c > q ? c - q : Int8{}, Raw8);
-      std::memcpy(d + x, &out, sizeof out);
+      const Int32x8 c = load_widened(d + x);
+      store_narrowed(d + x, select(c > q, c - q, Int32x8{}));
       q += dq;
       r += dr;
-      const Int8 carry = r >= n;  // -1 where the remainder wrapped
+      const Int32x8 carry = r >= n;  // -1 where the remainder wrapped
       r -= n & carry;
       q -= carry;
     }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "image/frame_store.h"
+#include "image/lanes.h"
 #include "image/target_clones.h"
 #include "processing/filters.h"
 
@@ -137,32 +138,13 @@ const Network& network(int r) {
   return nets[r - 1];
 }
 
-// The vector helpers below are always inlined into the dispatched clones, so
-// their calling convention never crosses a clone boundary.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-// Sixteen samples worked on together; the compiler maps these onto the
-// widest vector registers the chosen clone has.
-typedef std::uint16_t Lanes __attribute__((vector_size(32)));
+// Sixteen samples are worked on together.
 constexpr int LANES = 16;
 static_assert(W % LANES == 0);
 
-[[gnu::always_inline]] inline Lanes load(const std::uint16_t* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-[[gnu::always_inline]] inline void store(std::uint16_t* p, const Lanes& v) {
-  std::memcpy(p, &v, sizeof v);
-}
-[[gnu::always_inline]] inline Lanes vmin(const Lanes& a, const Lanes& b) {
-  return a < b ? a : b;
-}
-[[gnu::always_inline]] inline Lanes vmax(const Lanes& a, const Lanes& b) {
-  return a < b ? b : a;
-}
-[[gnu::always_inline]] inline Lanes median3(const Lanes& a, const Lanes& b, const Lanes& c) {
-  return vmax(vmin(a, b), vmin(vmax(a, b), c));
+[[gnu::always_inline]] inline Uint16x16 median3(const Uint16x16& a, const Uint16x16& b,
+                                                const Uint16x16& c) {
+  return lane_max(lane_min(a, b), lane_min(lane_max(a, b), c));
 }
 
 // Row y's result from its window medians, maxima and minima (the minimum
@@ -192,26 +174,30 @@ static_assert(W % LANES == 0);
   constexpr int PAD = 2 * LANES;
   alignas(64) std::uint16_t lo[W + PAD] = {}, mid[W + PAD] = {}, hi[W + PAD] = {};
   alignas(64) std::uint16_t med[W + PAD], mx[W + PAD], mn[W + PAD];
-  const Lanes cap = Lanes{} + MEDIAN_MIN_START;
+  const Uint16x16 cap = Uint16x16{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
     const std::uint16_t* a = src + (y - 1) * W;
     for (int x = 0; x < W; x += LANES) {
-      const Lanes p = load(a + x), q = load(a + W + x), r = load(a + 2 * W + x);
-      const Lanes l = vmin(p, q), h = vmax(p, q);
-      store(lo + x, vmin(l, r));
-      store(hi + x, vmax(h, r));
-      store(mid + x, vmax(l, vmin(h, r)));
+      const Uint16x16 p = load_u16x16(a + x), q = load_u16x16(a + W + x),
+                      r = load_u16x16(a + 2 * W + x);
+      const Uint16x16 l = lane_min(p, q), h = lane_max(p, q);
+      store_u16x16(lo + x, lane_min(l, r));
+      store_u16x16(hi + x, lane_max(h, r));
+      store_u16x16(mid + x, lane_max(l, lane_min(h, r)));
     }
     // Output x + 1 from columns x, x + 1 and x + 2.
     for (int x = 0; x < W - 2; x += LANES) {
-      const Lanes l0 = load(lo + x), l1 = load(lo + x + 1), l2 = load(lo + x + 2);
-      const Lanes h0 = load(hi + x), h1 = load(hi + x + 1), h2 = load(hi + x + 2);
-      const Lanes lows = vmax(vmax(l0, l1), l2);
-      const Lanes highs = vmin(vmin(h0, h1), h2);
-      const Lanes mids = median3(load(mid + x), load(mid + x + 1), load(mid + x + 2));
-      store(med + x + 1, median3(lows, mids, highs));
-      store(mx + x + 1, vmax(vmax(h0, h1), h2));
-      store(mn + x + 1, vmin(vmin(vmin(l0, l1), l2), cap));
+      const Uint16x16 l0 = load_u16x16(lo + x), l1 = load_u16x16(lo + x + 1),
+                      l2 = load_u16x16(lo + x + 2);
+      const Uint16x16 h0 = load_u16x16(hi + x), h1 = load_u16x16(hi + x + 1),
+                      h2 = load_u16x16(hi + x + 2);
+      const Uint16x16 lows = lane_max(lane_max(l0, l1), l2);
+      const Uint16x16 highs = lane_min(lane_min(h0, h1), h2);
+      const Uint16x16 mids =
+          median3(load_u16x16(mid + x), load_u16x16(mid + x + 1), load_u16x16(mid + x + 2));
+      store_u16x16(med + x + 1, median3(lows, mids, highs));
+      store_u16x16(mx + x + 1, lane_max(lane_max(h0, h1), h2));
+      store_u16x16(mn + x + 1, lane_min(lane_min(lane_min(l0, l1), l2), cap));
     }
     threshold_row(src + y * W, dst + y * W, med, mx, mn, 1, W - 1, fraction);
   }
@@ -228,12 +214,12 @@ template <int R, typename Rows>
                                                 Rows sorted) {
   constexpr int S = 2 * R + 1;
   for (int x = 0; x < width; x += LANES) {
-    Lanes v[S];
-    for (int q = 0; q < S; ++q) v[q] = load(top + q * stride + x);
+    Uint16x16 v[S];
+    for (int q = 0; q < S; ++q) v[q] = load_u16x16(top + q * stride + x);
     auto cx = [&](int i, int j) {
-      const Lanes a = v[i], b = v[j];
-      v[i] = vmin(a, b);
-      v[j] = vmax(a, b);
+      const Uint16x16 a = v[i], b = v[j];
+      v[i] = lane_min(a, b);
+      v[j] = lane_max(a, b);
     };
     if constexpr (R == 2) {
       cx(0, 1);
@@ -263,24 +249,24 @@ template <int R, typename Rows>
       cx(3, 4);
       cx(5, 6);
     }
-    for (int q = 0; q < S; ++q) store(sorted[q] + x, v[q]);
+    for (int q = 0; q < S; ++q) store_u16x16(sorted[q] + x, v[q]);
   }
 }
 
 // One exchange of the network, unrolled at compile time so that its values
 // stay in registers where the processor has enough of them.
 template <int R, int T>
-[[gnu::always_inline]] inline void exchange(const Lanes* in, Lanes* buf) {
+[[gnu::always_inline]] inline void exchange(const Uint16x16* in, Uint16x16* buf) {
   constexpr Exchange e = NETWORK<R>.ops[T];
   constexpr int inputs = NETWORK<R>.inputs;
-  const Lanes a = e.a < inputs ? in[e.a] : buf[e.a - inputs];
-  const Lanes b = e.b < inputs ? in[e.b] : buf[e.b - inputs];
-  if constexpr (e.kind != Exchange::HighOnly) buf[e.lo] = vmin(a, b);
-  if constexpr (e.kind != Exchange::LowOnly) buf[e.hi] = vmax(a, b);
+  const Uint16x16 a = e.a < inputs ? in[e.a] : buf[e.a - inputs];
+  const Uint16x16 b = e.b < inputs ? in[e.b] : buf[e.b - inputs];
+  if constexpr (e.kind != Exchange::HighOnly) buf[e.lo] = lane_min(a, b);
+  if constexpr (e.kind != Exchange::LowOnly) buf[e.hi] = lane_max(a, b);
 }
 
 template <int R, int... T>
-[[gnu::always_inline]] inline void run_network(const Lanes* in, Lanes* buf,
+[[gnu::always_inline]] inline void run_network(const Uint16x16* in, Uint16x16* buf,
                                                std::integer_sequence<int, T...>) {
   (exchange<R, T>(in, buf), ...);
 }
@@ -288,12 +274,12 @@ template <int R, int... T>
 // The medians of the sixteen windows made of sorted columns x .. x + 2R;
 // `in` receives the window's sorted columns.
 template <int R, typename Rows>
-[[gnu::always_inline]] inline Lanes window_median(Rows sorted, int x, Lanes* in) {
+[[gnu::always_inline]] inline Uint16x16 window_median(Rows sorted, int x, Uint16x16* in) {
   constexpr int S = 2 * R + 1;
   constexpr Network net = NETWORK<R>;
-  Lanes buf[net.buffers];
+  Uint16x16 buf[net.buffers];
   for (int b = 0; b < S; ++b)
-    for (int q = 0; q < S; ++q) in[b * S + q] = load(sorted[q] + x + b);
+    for (int q = 0; q < S; ++q) in[b * S + q] = load_u16x16(sorted[q] + x + b);
   run_network<R>(in, buf, std::make_integer_sequence<int, net.count>{});
   return buf[net.result];
 }
@@ -308,21 +294,21 @@ template <int R>
   constexpr int PAD = 2 * LANES;
   alignas(64) std::uint16_t sorted[S][W + PAD] = {};
   alignas(64) std::uint16_t med[W + PAD], mx[W + PAD], mn[W + PAD];
-  const Lanes cap = Lanes{} + MEDIAN_MIN_START;
+  const Uint16x16 cap = Uint16x16{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
     sort_columns<R>(src + (y - R) * W, W, W, sorted);
     // Output x + R from columns x .. x + 2R.
     for (int x = 0; x < W - 2 * R; x += LANES) {
-      Lanes in[S * S];
-      const Lanes median = window_median<R>(sorted, x, in);
-      Lanes high = in[S - 1], low = vmin(in[0], cap);
+      Uint16x16 in[S * S];
+      const Uint16x16 median = window_median<R>(sorted, x, in);
+      Uint16x16 high = in[S - 1], low = lane_min(in[0], cap);
       for (int b = 1; b < S; ++b) {
-        high = vmax(high, in[b * S + S - 1]);
-        low = vmin(low, in[b * S]);
+        high = lane_max(high, in[b * S + S - 1]);
+        low = lane_min(low, in[b * S]);
       }
-      store(med + x + R, median);
-      store(mx + x + R, high);
-      store(mn + x + R, low);
+      store_u16x16(med + x + R, median);
+      store_u16x16(mx + x + R, high);
+      store_u16x16(mn + x + R, low);
     }
     threshold_row(src + y * W, dst + y * W, med, mx, mn, R, W - R, fraction);
   }
@@ -355,8 +341,8 @@ TARVEX_CLONES void median5_dispatch(const std::uint16_t* src, int stride, int co
       std::fill(rows[q] + columns, rows[q] + width, std::uint16_t{0});
     }
     sort_columns<2>(rows[0], WIDTH, width, sorted);
-    Lanes in[25];
-    for (int x = 0; x < n; x += LANES) store(med + x, window_median<2>(sorted, x, in));
+    Uint16x16 in[25];
+    for (int x = 0; x < n; x += LANES) store_u16x16(med + x, window_median<2>(sorted, x, in));
     std::memcpy(out + x0, med, n * sizeof(std::uint16_t));
   }
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/label_band.h"
+
 namespace tarvex {
 
 namespace {

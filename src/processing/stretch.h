@@ -16,13 +16,6 @@ inline constexpr std::uint16_t STRETCH_TOP = 32767;
 // Output levels (0..32767) indexed by sample >> 1.
 using StretchLevels = std::array<std::uint16_t, STRETCH_TABLE_SIZE>;
 
-// Label Image writes 10 rows of text at the top of the frame and marks the
-// frame by making samples 4 and 5 add up to 34; processing leaves those rows.
-inline constexpr int LABEL_BAND_ROWS = 10;
-inline bool has_label_band(const Frame& f) {
-  return f[4] + f[5] == 34;
-}
-
 // Parameter limits of the stretch dialogs.
 inline constexpr unsigned STRETCH_BLACK_MAX = 255;
 inline constexpr unsigned STRETCH_WHITE_MIN = 1;

@@ -26,6 +26,9 @@ struct SerialLink {
   // True while the port itself is open. A serial error closes the port and
   // clears this, and the next telescope operation opens it again.
   bool port_open = false;
+  // The port was opened for the control box (300 baud) rather than for an
+  // LX200 (9600 baud).
+  bool port_for_box = false;
   // The LX200 link could not be opened: the link type counts as 'n' until
   // the settings are next reloaded. Kept here, never in the settings, so a
   // passing failure cannot end up in the settings file.

@@ -59,8 +59,49 @@ double SimCamera::field_exposure(int field, std::uint32_t now) const {
   return static_cast<double>(now - start_[field]);
 }
 
+void SimCamera::note_pointing(std::uint32_t now, bool always) {
+  const double t = static_cast<double>(now - integration_start_);
+  const double x = sky_->pointing_x(), y = sky_->pointing_y();
+  if (!always && !pointing_.empty()) {
+    const PointingSample& last = pointing_.back();
+    if ((last.x == x && last.y == y) || t - last.t_ms < 50) return;
+  }
+  pointing_.push_back({t, x, y});
+}
+
+std::vector<PointingSample> SimCamera::path_of(std::uint32_t start, double exposure_ms) const {
+  std::vector<PointingSample> path;
+  if (pointing_.empty()) return path;
+  const double from = static_cast<double>(start - integration_start_);
+  const double to = from + exposure_ms;
+  auto at = [&](double t) {
+    if (t <= pointing_.front().t_ms) return pointing_.front();
+    for (std::size_t i = 1; i < pointing_.size(); ++i) {
+      const PointingSample& a = pointing_[i - 1];
+      const PointingSample& b = pointing_[i];
+      if (t <= b.t_ms) {
+        const double f = b.t_ms > a.t_ms ? (t - a.t_ms) / (b.t_ms - a.t_ms) : 1.0;
+        return PointingSample{t, a.x + f * (b.x - a.x), a.y + f * (b.y - a.y)};
+      }
+    }
+    return pointing_.back();
+  };
+  PointingSample first = at(from);
+  path.push_back({0.0, first.x, first.y});
+  for (const PointingSample& p : pointing_)
+    if (p.t_ms > from && p.t_ms < to) path.push_back({p.t_ms - from, p.x, p.y});
+  PointingSample last = at(to);
+  path.push_back({exposure_ms, last.x, last.y});
+  return path;
+}
+
 void SimCamera::timing(int sub_code) {
   const std::uint32_t now = clock_.now_ms();
+  if (sub_code == 1) {
+    integration_start_ = now;
+    pointing_.clear();
+  }
+  note_pointing(now, sub_code != 2);
   auto latch = [&](int field) {
     latched_[field] = static_cast<double>(now - start_[field]);
     is_latched_[field] = true;
@@ -123,14 +164,17 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
   if (!read_pending_) return {ETIMEDOUT, 0};
   read_pending_ = false;
   const std::uint32_t now = clock_.now_ms();
+  note_pointing(now, true);
   const int short_exposure = request_[1] | (request_[2] << 8);
   std::size_t size = 0;
   if (request_[7] == 2) {
     const int field = next_field_;
     last_exposure_ms_ = short_exposure != 0 ? short_exposure : field_exposure(field, now);
-    sky_->render_field(field, last_exposure_ms_, exposure_number_, samples_.data());
+    const auto path = path_of(start_[field], last_exposure_ms_);
+    sky_->render_field(field, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = FIELD_BYTES;
     if (field == 0) next_field_ = 1;
+    clock_.sleep_ms(field_read_ms);
   } else if (request_[7] == 1) {
     if (short_exposure != 0) {
       last_exposure_ms_ = short_exposure;
@@ -139,8 +183,10 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
     }
     int column = 0, row = 0;
     decode_window_codes(request_, column, row);
-    sky_->render_window(column, row, last_exposure_ms_, exposure_number_, samples_.data());
+    const auto path = path_of(start_[0], last_exposure_ms_);
+    sky_->render_window(column, row, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = WINDOW_BYTES;
+    clock_.sleep_ms(window_read_ms);
   } else {
     return {ETIMEDOUT, 0};
   }

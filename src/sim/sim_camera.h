@@ -15,6 +15,11 @@ namespace tarvex {
 
 class SimCamera : public UsbTransport {
  public:
+  // How long the camera takes to deliver a field read and a window read, as
+  // the hardware does; the clock passes that time during the bulk read.
+  static constexpr std::uint32_t FIELD_READ_MS = 3500;
+  static constexpr std::uint32_t WINDOW_READ_MS = 231;  // the same rate for 32768 bytes
+
   SimCamera(Clock& clock, std::unique_ptr<SkyRenderer> sky);
   explicit SimCamera(Clock& clock, const SkyConfig& config = {});
 
@@ -34,6 +39,10 @@ class SimCamera : public UsbTransport {
   // While false, discovery finds no block interface (a camera whose data
   // interface is missing).
   bool block_interface_present = true;
+  // The read times in use (a camera of another speed, or none at all for
+  // tests of the sky alone).
+  std::uint32_t field_read_ms = FIELD_READ_MS;
+  std::uint32_t window_read_ms = WINDOW_READ_MS;
 
   // The exposure the last read was rendered with, and how many exposures
   // have been started (timing command 1).
@@ -43,6 +52,10 @@ class SimCamera : public UsbTransport {
  private:
   void timing(int sub_code);
   double field_exposure(int field, std::uint32_t now) const;
+  // Keeps where the sky lies while an exposure integrates (at most every
+  // 50 ms unless `always`), so a read renders the stars along their path.
+  void note_pointing(std::uint32_t now, bool always);
+  std::vector<PointingSample> path_of(std::uint32_t start, double exposure_ms) const;
 
   Clock& clock_;
   std::unique_ptr<SkyRenderer> sky_;
@@ -62,6 +75,8 @@ class SimCamera : public UsbTransport {
   int next_field_ = 0;
   std::uint32_t exposure_number_ = 0;
   double last_exposure_ms_ = 0;
+  std::vector<PointingSample> pointing_;  // times are clock ticks since the exposure began
+  std::uint32_t integration_start_ = 0;
   int fail_error_ = 0;
   std::size_t short_bytes_ = SIZE_MAX;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tarvex {
@@ -23,6 +24,17 @@ struct SkyConfig {
   double hot_per_s = 40000.0;  // dark signal of a hot pixel per second
   bool shot_noise = true;      // photon noise growing with the square root of the signal
   bool mosaic = true;          // false: every photosite sees plain grey light
+};
+
+// Where the sky lay on the sensor at one moment of an exposure: the pointing
+// offset (as shift_pointing accumulates it) `t_ms` milliseconds after the
+// exposure began. A path is a list of these in time order; between samples
+// the pointing moves in a straight line, before the first and after the last
+// it stays put.
+struct PointingSample {
+  double t_ms;
+  double x;
+  double y;
 };
 
 class SkyRenderer {
@@ -48,13 +60,23 @@ class SkyRenderer {
 
   // One field as the camera delivers it: 298 lines of 832 samples; lines
   // 8..297, samples 26..777 are frame rows parity, parity + 2, ... and columns
-  // 0..751; the rest is overscan at the bias level.
+  // 0..751; the rest is overscan at the bias level. The stars integrate along
+  // `path` over the exposure (so a moving pointing trails them); an empty
+  // path holds the pointing where it is now.
+  void render_field(int parity, double exposure_ms, std::span<const PointingSample> path,
+                    std::uint32_t exposure_number, std::uint16_t* raw);
   void render_field(int parity, double exposure_ms, std::uint32_t exposure_number,
-                    std::uint16_t* raw);
+                    std::uint16_t* raw) {
+    render_field(parity, exposure_ms, {}, exposure_number, raw);
+  }
 
   // The 128 x 128 window with its top-left corner at frame (column, row).
+  void render_window(int column, int row, double exposure_ms, std::span<const PointingSample> path,
+                     std::uint32_t exposure_number, std::uint16_t* window);
   void render_window(int column, int row, double exposure_ms, std::uint32_t exposure_number,
-                     std::uint16_t* window);
+                     std::uint16_t* window) {
+    render_window(column, row, exposure_ms, {}, exposure_number, window);
+  }
 
   // The frame position of star i, for tests.
   struct Star {
@@ -66,17 +88,24 @@ class SkyRenderer {
 
  private:
   void rebuild_signal();
+  // Chooses the star signal of an exposure: the cached one of a pointing held
+  // where it is now, or the trails along a path; true for trails.
+  bool prepare_stars(double exposure_ms, std::span<const PointingSample> path);
+  void draw_trails(double exposure_ms, std::span<const PointingSample> path);
   void render_row(int y, int x0, int count, double exposure_ms, std::uint32_t exposure_number,
-                  std::uint16_t* out);
+                  bool trails, std::uint16_t* out);
 
   SkyConfig config_;
   double offset_x_ = 0;
   double offset_y_ = 0;
   std::vector<Star> stars_;
   std::vector<int> hot_;  // frame sample indices
-  // Star and sky signal per millisecond at each photosite, mosaic included.
+  // Star and sky signal per millisecond at each photosite, mosaic included,
+  // for the pointing held where it is now.
   std::vector<float> signal_;
-  std::vector<float> dark_;  // dark signal per millisecond at each photosite
+  std::vector<float> sky_;     // the sky alone per millisecond, mosaic included
+  std::vector<float> dark_;    // dark signal per millisecond at each photosite
+  std::vector<float> trails_;  // star signal integrated along the path of one exposure
   bool signal_valid_ = false;
 };
 

@@ -56,7 +56,7 @@ TDeleteFileDialog::TDeleteFileDialog(const QString& path, QWidget* parent) : QDi
 }
 
 TMergeDialog::TMergeDialog(Tarvex& app, QWidget* parent) : QDialog(parent), model_(app) {
-  using Model = ::tarvex::TMergeDialog;
+  using Model = MergeDialogModel;
   setWindowTitle(Model::TITLE);
   setModal(false);
   setAttribute(Qt::WA_DeleteOnClose);
@@ -115,7 +115,7 @@ TMergeDialog::TMergeDialog(Tarvex& app, QWidget* parent) : QDialog(parent), mode
 }
 
 void TMergeDialog::refresh() {
-  using Model = ::tarvex::TMergeDialog;
+  using Model = MergeDialogModel;
   const bool base = model_.checked_radio() == Model::ID_ORIGINAL;
   original_->setChecked(base);
   merge_image_->setChecked(!base);
@@ -128,7 +128,7 @@ void TMergeDialog::refresh() {
 }
 
 QLineEdit* TMergeDialog::field(int id) const {
-  using Model = ::tarvex::TMergeDialog;
+  using Model = MergeDialogModel;
   switch (id) {
     case Model::ID_BASE_X: return base_x_;
     case Model::ID_BASE_Y: return base_y_;
@@ -139,7 +139,7 @@ QLineEdit* TMergeDialog::field(int id) const {
 }
 
 QPushButton* TMergeDialog::button(int id) const {
-  using Model = ::tarvex::TMergeDialog;
+  using Model = MergeDialogModel;
   switch (id) {
     case Model::ID_MERGE: return merge_;
     case Model::ID_CANCEL: return cancel_;
@@ -157,13 +157,13 @@ void TMergeDialog::press(int id) {
 }
 
 void TMergeDialog::reject() {
-  press(::tarvex::TMergeDialog::ID_CANCEL);
+  press(MergeDialogModel::ID_CANCEL);
 }
 
 void TMergeDialog::closeEvent(QCloseEvent* event) {
   // Closed by its frame while the merge is still in progress: as Cancel.
   // (The plain widget close: QDialog's own would call reject() again.)
-  if (model_.is_open()) model_.command(::tarvex::TMergeDialog::ID_CANCEL);
+  if (model_.is_open()) model_.command(MergeDialogModel::ID_CANCEL);
   QWidget::closeEvent(event);
   if (ended) ended();
 }

@@ -56,7 +56,7 @@ class TMergeDialog : public QDialog {
 
  private:
   void press(int id);
-  ::tarvex::TMergeDialog model_;
+  MergeDialogModel model_;
   QRadioButton* original_;
   QRadioButton* merge_image_;
   QLineEdit* base_x_;

@@ -128,6 +128,8 @@ void TTarvexWindow::register_operations() {
   register_calibration_operations(*this, op);
   register_fits_operations(*this, op);
   register_colour_operations(*this, op);
+  register_camera_operations(*this, op);
+  register_telescope_operations(*this, op);
 }
 
 void TTarvexWindow::build_menus() {

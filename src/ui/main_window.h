@@ -94,11 +94,15 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
 
 // Each menu family adds the operations of its commands to the window's table
 // (one file each: processing_operations.cpp, calibration_operations.cpp,
-// fits_operations.cpp, colour_operations.cpp).
+// fits_operations.cpp, colour_operations.cpp, camera_operations.cpp).
 void register_processing_operations(TTarvexWindow& window, OperationMap& operations);
 void register_calibration_operations(TTarvexWindow& window, OperationMap& operations);
 void register_fits_operations(TTarvexWindow& window, OperationMap& operations);
 void register_colour_operations(TTarvexWindow& window, OperationMap& operations);
+// The camera command (camera_operations.cpp).
+void register_camera_operations(TTarvexWindow& window, OperationMap& operations);
+// File > "Telescope Control" (telescope_operations.cpp).
+void register_telescope_operations(TTarvexWindow& window, OperationMap& operations);
 
 // The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
 QColor background_colour(char letter);

@@ -251,19 +251,20 @@ void TNonLiniarDialog::refresh() {
   field_->setText(QString::fromStdString(model_.field()));
 }
 
-TUnsharpDialog::TUnsharpDialog(UnsharpDialogModel& model, Messages& messages, QWidget* parent)
+TwoValueDialog::TwoValueDialog(TwoValueDialogModel& model, Messages& messages, QWidget* parent)
     : QDialog(parent), model_(model) {
-  setWindowTitle(UnsharpDialogModel::TITLE);
+  const TwoValueDialogSpec& spec = model.spec();
+  setWindowTitle(spec.title);
   auto* layout = new QVBoxLayout(this);
   radius_spin_ = new SpinArrows(this);
   power_spin_ = new SpinArrows(this);
-  radius_spin_->setObjectName(QString::number(UnsharpDialogModel::RADIUS_SPIN));
-  power_spin_->setObjectName(QString::number(UnsharpDialogModel::POWER_SPIN));
-  radius_field_ = make_field(this, UnsharpDialogModel::RADIUS_FIELD);
-  power_field_ = make_field(this, UnsharpDialogModel::POWER_FIELD);
+  radius_spin_->setObjectName(QString::number(spec.radius_spin_id));
+  power_spin_->setObjectName(QString::number(spec.power_spin_id));
+  radius_field_ = make_field(this, spec.radius_field_id);
+  power_field_ = make_field(this, spec.power_field_id);
   layout->addLayout(labelled_rows(
       this, {{"Radius", radius_field_, radius_spin_}, {"Power", power_field_, power_spin_}}));
-  layout->addLayout(button_row(this, messages, UnsharpDialogModel::help()));
+  layout->addLayout(button_row(this, messages, spec.help()));
   radius_spin_->stepped = [this](int step) {
     if (model_.radius_spin(step)) refresh();
   };
@@ -273,34 +274,7 @@ TUnsharpDialog::TUnsharpDialog(UnsharpDialogModel& model, Messages& messages, QW
   refresh();
 }
 
-void TUnsharpDialog::refresh() {
-  radius_field_->setText(QString::fromStdString(model_.radius_field()));
-  power_field_->setText(QString::fromStdString(model_.power_field()));
-}
-
-TMedianDialog::TMedianDialog(MedianDialogModel& model, Messages& messages, QWidget* parent)
-    : QDialog(parent), model_(model) {
-  setWindowTitle(MedianDialogModel::TITLE);
-  auto* layout = new QVBoxLayout(this);
-  radius_spin_ = new SpinArrows(this);
-  power_spin_ = new SpinArrows(this);
-  radius_spin_->setObjectName(QString::number(MedianDialogModel::RADIUS_SPIN));
-  power_spin_->setObjectName(QString::number(MedianDialogModel::POWER_SPIN));
-  radius_field_ = make_field(this, MedianDialogModel::RADIUS_FIELD);
-  power_field_ = make_field(this, MedianDialogModel::POWER_FIELD);
-  layout->addLayout(labelled_rows(
-      this, {{"Radius", radius_field_, radius_spin_}, {"Power", power_field_, power_spin_}}));
-  layout->addLayout(button_row(this, messages, MedianDialogModel::help()));
-  radius_spin_->stepped = [this](int step) {
-    if (model_.radius_spin(step)) refresh();
-  };
-  power_spin_->stepped = [this](int step) {
-    if (model_.power_spin(step)) refresh();
-  };
-  refresh();
-}
-
-void TMedianDialog::refresh() {
+void TwoValueDialog::refresh() {
   radius_field_->setText(QString::fromStdString(model_.radius_field()));
   power_field_->setText(QString::fromStdString(model_.power_field()));
 }

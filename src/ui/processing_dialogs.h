@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/processing/processing_dialog_model.h"
 #include "platform/ports.h"
 #include "processing/histogram.h"
-#include "app/processing/processing_dialog_model.h"
 
 class QLineEdit;
 class QPushButton;
@@ -113,11 +113,13 @@ class TNonLiniarDialog : public QDialog {
   QLineEdit* field_;
 };
 
-// "Unsharp Mask Filter": Radius and Power spins with their fields.
-class TUnsharpDialog : public QDialog {
+// The two-value dialogs, "Unsharp Mask Filter" and "Median Filter": Radius
+// and Power spins with their fields, OK, Cancel and Help. The model's spec
+// gives the title, the control ids and the help box.
+class TwoValueDialog : public QDialog {
   Q_OBJECT
  public:
-  TUnsharpDialog(UnsharpDialogModel& model, Messages& messages, QWidget* parent = nullptr);
+  TwoValueDialog(TwoValueDialogModel& model, Messages& messages, QWidget* parent = nullptr);
   SpinArrows* radius_spin() const { return radius_spin_; }
   SpinArrows* power_spin() const { return power_spin_; }
   QLineEdit* radius_field() const { return radius_field_; }
@@ -125,30 +127,27 @@ class TUnsharpDialog : public QDialog {
 
  private:
   void refresh();
-  UnsharpDialogModel& model_;
+  TwoValueDialogModel& model_;
   SpinArrows* radius_spin_;
   SpinArrows* power_spin_;
   QLineEdit* radius_field_;
   QLineEdit* power_field_;
 };
 
-// "Median Filter": Radius and Power (tenths) spins with their fields.
-class TMedianDialog : public QDialog {
+// "Unsharp Mask Filter": radius and power 1..7.
+class TUnsharpDialog : public TwoValueDialog {
   Q_OBJECT
  public:
-  TMedianDialog(MedianDialogModel& model, Messages& messages, QWidget* parent = nullptr);
-  SpinArrows* radius_spin() const { return radius_spin_; }
-  SpinArrows* power_spin() const { return power_spin_; }
-  QLineEdit* radius_field() const { return radius_field_; }
-  QLineEdit* power_field() const { return power_field_; }
+  TUnsharpDialog(UnsharpDialogModel& model, Messages& messages, QWidget* parent = nullptr)
+      : TwoValueDialog(model, messages, parent) {}
+};
 
- private:
-  void refresh();
-  MedianDialogModel& model_;
-  SpinArrows* radius_spin_;
-  SpinArrows* power_spin_;
-  QLineEdit* radius_field_;
-  QLineEdit* power_field_;
+// "Median Filter": radius 1..3, power in tenths 0.1..1.0.
+class TMedianDialog : public TwoValueDialog {
+  Q_OBJECT
+ public:
+  TMedianDialog(MedianDialogModel& model, Messages& messages, QWidget* parent = nullptr)
+      : TwoValueDialog(model, messages, parent) {}
 };
 
 // "Histogram of Current Image": modeless, the plot and the listing of the

@@ -32,6 +32,8 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
     std::fprintf(stderr, "tarvex: %s\n", error.c_str());
   }
   attach_simulated_sky(*transport_, telescope_);
+  // The windows stay alive while the mount is waited on.
+  if (telescope_.serial) telescope_.serial->set_pump(pump_.get());
   WindowOptions options;
   options.clock = stepping_clock_.get();
   options.pump = pump_.get();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/label_font.h"
+#include "image/label_band.h"
 #include "image/mirror.h"
 #include "test_context.h"
 
@@ -51,7 +52,7 @@ TEST(Label, DrawsIntoTopRowsAndMarksTheFrame) {
   // A 64-character label starts in column 0: 'H' has its left stroke in column 1.
   EXPECT_EQ(first_lit_column(*fs), 1);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(fs->CurrentFrame[static_cast<std::size_t>(i)], 17);
-  EXPECT_TRUE(is_labelled(*fs));
+  EXPECT_TRUE(has_label_band(fs->CurrentFrame));
   // Rows 0..9 hold only 0, 65535 and the mark; row 10 is untouched.
   for (int i = 6; i < BLOCK_SAMPLES; ++i) {
     const auto v = fs->CurrentFrame[static_cast<std::size_t>(i)];

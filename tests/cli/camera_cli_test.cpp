@@ -30,13 +30,13 @@ TEST(CameraCli, SimulatorDiagnostics) {
   EXPECT_NE(info.out.find("camera present: yes"), std::string::npos);
 
   const fs::path raw = root / "field.raw";
-  auto field = run_cli({"--data-root", root.string(), "--simulator", "read-field", "--exposure",
-                        "300", "--save-raw", raw.string()});
+  auto field = run_cli({"--data-root", root.string(), "--simulator", "--virtual-time", "read-field",
+                        "--exposure", "300", "--save-raw", raw.string()});
   EXPECT_EQ(field.status, 0) << field.err;
   EXPECT_TRUE(fs::exists(raw));
 
-  auto focus =
-      run_cli({"--data-root", root.string(), "--simulator", "focus-frame", "--exposure", "50"});
+  auto focus = run_cli({"--data-root", root.string(), "--simulator", "--virtual-time",
+                        "focus-frame", "--exposure", "50"});
   EXPECT_EQ(focus.status, 0) << focus.err;
   EXPECT_NE(focus.out.find("peak"), std::string::npos);
 

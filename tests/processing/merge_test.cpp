@@ -129,36 +129,36 @@ TEST_F(MergeFlowTest, RefusalsAndTheDialogStates) {
   EXPECT_EQ(start_merge(*app), 31);
   EXPECT_EQ(app.messages.codes(), (std::vector<unsigned>{30, 31}));
 
-  TMergeDialog dialog(*app);
+  MergeDialogModel dialog(*app);
   EXPECT_TRUE(dialog.is_open());
-  EXPECT_EQ(dialog.checked_radio(), TMergeDialog::ID_ORIGINAL);
+  EXPECT_EQ(dialog.checked_radio(), MergeDialogModel::ID_ORIGINAL);
   EXPECT_EQ(mark_merge_position(*app, 120, 130), 0);
   EXPECT_EQ(mark_merge_position(*app, 752, 10), 1);  // outside the frame: ignored
-  EXPECT_EQ(dialog.field(TMergeDialog::ID_BASE_X), 120);
-  EXPECT_EQ(dialog.field_text(TMergeDialog::ID_BASE_Y), "130");
-  EXPECT_EQ(dialog.field(TMergeDialog::ID_MERGE_X), 0);
+  EXPECT_EQ(dialog.field(MergeDialogModel::ID_BASE_X), 120);
+  EXPECT_EQ(dialog.field_text(MergeDialogModel::ID_BASE_Y), "130");
+  EXPECT_EQ(dialog.field(MergeDialogModel::ID_MERGE_X), 0);
 
   // Merge before the second image is opened does nothing.
-  EXPECT_FALSE(dialog.command(TMergeDialog::ID_MERGE));
+  EXPECT_FALSE(dialog.command(MergeDialogModel::ID_MERGE));
   EXPECT_TRUE(dialog.is_open());
 
-  dialog.command(TMergeDialog::ID_HELP);
+  dialog.command(MergeDialogModel::ID_HELP);
   EXPECT_EQ(app.messages.shown.back().caption, "MORVALE - Control Merging");
   EXPECT_EQ(app.messages.shown.back().text, MERGE_HELP_TEXT);
 
-  dialog.command(TMergeDialog::ID_AVERAGE);
-  dialog.command(TMergeDialog::ID_CENTRE);
+  dialog.command(MergeDialogModel::ID_AVERAGE);
+  dialog.command(MergeDialogModel::ID_CENTRE);
   EXPECT_TRUE(dialog.average_checked());
   EXPECT_TRUE(dialog.centre_checked());
-  EXPECT_TRUE(dialog.command(TMergeDialog::ID_CANCEL));
+  EXPECT_TRUE(dialog.command(MergeDialogModel::ID_CANCEL));
   EXPECT_FALSE(dialog.is_open());
   EXPECT_FALSE(dialog.average_checked());
   EXPECT_TRUE(dialog.centre_checked());  // kept for the next merge
 
   // A new merge clears the positions and the average flag.
-  dialog.command(TMergeDialog::ID_AVERAGE);
+  dialog.command(MergeDialogModel::ID_AVERAGE);
   EXPECT_EQ(start_merge(*app), 0);
-  EXPECT_EQ(dialog.field(TMergeDialog::ID_BASE_X), 0);
+  EXPECT_EQ(dialog.field(MergeDialogModel::ID_BASE_X), 0);
   EXPECT_FALSE(dialog.average_checked());
 }
 
@@ -183,10 +183,10 @@ TEST_F(MergeFlowTest, AddsTheOpenedImageAtTheMarkedOffset) {
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
 
   mark_merge_position(*app, 110, 195);
-  TMergeDialog dialog(*app);
-  EXPECT_EQ(dialog.checked_radio(), TMergeDialog::ID_MERGE_IMAGE);
+  MergeDialogModel dialog(*app);
+  EXPECT_EQ(dialog.checked_radio(), MergeDialogModel::ID_MERGE_IMAGE);
   const int reloads = app.display.reloads;
-  EXPECT_TRUE(dialog.command(TMergeDialog::ID_MERGE));
+  EXPECT_TRUE(dialog.command(MergeDialogModel::ID_MERGE));
   EXPECT_FALSE(dialog.is_open());
   EXPECT_GT(app.display.reloads, reloads);
 
@@ -212,9 +212,9 @@ TEST_F(MergeFlowTest, ColourMergeAveragesTheBasePlanesWithThePartnerPlanes) {
   ASSERT_EQ(start_merge(*app), 0);
   ASSERT_EQ(open_merge_partner(*app, path), 0);
   EXPECT_EQ(fs().RedSaved[0], 3000);  // the base planes were saved
-  TMergeDialog dialog(*app);
-  dialog.command(TMergeDialog::ID_AVERAGE);
-  ASSERT_TRUE(dialog.command(TMergeDialog::ID_MERGE));
+  MergeDialogModel dialog(*app);
+  dialog.command(MergeDialogModel::ID_AVERAGE);
+  ASSERT_TRUE(dialog.command(MergeDialogModel::ID_MERGE));
   EXPECT_EQ(fs().IsColour, 1);
   const std::size_t inner = 300 * 752 + 300;
   EXPECT_EQ(fs().CurrentFrame[inner], 150);

@@ -16,6 +16,10 @@ namespace {
 // as the program drives the real one.
 struct SimRig {
   explicit SimRig(const SkyConfig& config = {}) : camera(clock, config) {
+    // These tests look at the sky and the timing commands; the time a read
+    // takes has tests of its own (sky_trails_test.cpp).
+    camera.field_read_ms = 0;
+    camera.window_read_ms = 0;
     DeviceRecords records;
     find_camera(link, records);
   }

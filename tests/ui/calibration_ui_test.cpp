@@ -30,7 +30,7 @@
 
 using namespace tarvex;
 using namespace tarvex::ui;
-using MergeModel = ::tarvex::TMergeDialog;
+using MergeModel = ::tarvex::MergeDialogModel;
 using MergeBox = ::tarvex::ui::TMergeDialog;
 
 namespace {

@@ -51,7 +51,8 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(open->isEnabled());
     QCOMPARE(w().action(CM_EXIT)->shortcuts().size(), 2);
     // Commands whose operations come later are present but disabled.
-    QVERIFY(!w().action(CM_CAMERA)->isEnabled());
+    QVERIFY(!w().action(CM_FOCUS_CENTRE)->isEnabled());
+    QVERIFY(w().action(CM_CAMERA)->isEnabled());
     QVERIFY(w().action(CM_NORMAL_STRETCH)->isEnabled());
     QVERIFY(w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
     QCOMPARE(w().action(CM_SYNTHESIZE_COLOUR)->text(), QString("&Synthesize Colour Image"));
@@ -70,8 +71,9 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     dialog.button("Meade LX200 (Tm)")->click();
     QCOMPARE(w().app().settings.telescope_type, 'l');
     w().update_commands();
-    // The menus offer them now; their operations arrive with the telescope work.
-    const CommandInfo* info = find_command(CM_TELESCOPE_CONTROL);
+    // The menus offer them now; the guiding operations arrive with the autoguider.
+    QVERIFY(w().action(CM_TELESCOPE_CONTROL)->isEnabled());
+    const CommandInfo* info = find_command(CM_START_GUIDING);
     CommandState s{true, w().app().settings.telescope_type, true, false};
     QVERIFY(command_enabled(*info, s));
   }

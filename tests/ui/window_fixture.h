@@ -1,7 +1,9 @@
 // The one fixture of the Qt tests: before each test function a fresh main
 // window with its own data folder, recording message boxes and a recording
 // launcher, shown on screen; after it the window is closed. A test class
-// derives from WindowTest and declares its test functions as private slots.
+// derives from WindowTest and declares its test functions as private slots;
+// one that needs more ports (a clock, a serial port) gives them in
+// more_options, which runs before each window is made.
 #pragma once
 
 #include <QObject>
@@ -27,6 +29,8 @@ class WindowTest : public QObject {
   RecordingLauncher launcher_;
   std::unique_ptr<TTarvexWindow> window_;
 
+  virtual void more_options(WindowOptions&) {}
+
  private slots:
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
@@ -38,6 +42,7 @@ class WindowTest : public QObject {
     o.data_root = dir_->path().toStdString();
     o.messages = &messages_;
     o.launcher = &launcher_;
+    more_options(o);
     window_ = std::make_unique<TTarvexWindow>(o);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));

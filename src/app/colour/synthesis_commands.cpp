@@ -6,6 +6,7 @@
 #include "app/busy_scope.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/stretch_commands.h"
+#include "image/label_band.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -78,12 +79,12 @@ void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
     BusyScope busy(app);
     progress.open("COLOUR CALCULATION IN PROGRESS");
     const ColourDivisors divisors = colour_divisors(o.daylight, o.ir_filter);
-    const bool top_band = fs.CurrentFrame[4] + fs.CurrentFrame[5] == 34;
+    const bool label_band = has_label_band(fs.CurrentFrame);
     synthesize_mosaic(fs, divisors, {o.pixel_offset, o.line_offset}, [&](int row) {
       progress.set_position(row_progress(row));
       pump.pump();
     });
-    repair_and_finish(fs, top_band, o.smoothing);
+    repair_and_finish(fs, label_band, o.smoothing);
     progress.close();
     fs.IsColour = 1;
     if (o.light_pollution) equalise_backgrounds(fs);

@@ -4,16 +4,10 @@
 #include <cstring>
 
 #include "app/file_commands.h"
+#include "image/label_band.h"
 #include "platform/messages.h"
-#include "processing/calibration.h"
 
 namespace tarvex {
-
-namespace {
-
-constexpr int TOP_BAND_ROWS = 10;
-
-}  // namespace
 
 int start_merge(Tarvex& app) {
   FrameStore& fs = app.store();
@@ -95,9 +89,8 @@ int merge_button(Tarvex& app) {
   fs.MergeMode = 0;
   const int dx = m.merge_x - m.base_x;
   const int dy = m.merge_y - m.base_y;
-  const int first_row = (frame_has_top_band(fs.SecondFrame) || frame_has_top_band(fs.CurrentFrame))
-                            ? TOP_BAND_ROWS
-                            : 0;
+  const int first_row =
+      (has_label_band(fs.SecondFrame) || has_label_band(fs.CurrentFrame)) ? LABEL_BAND_ROWS : 0;
   const bool colour = fs.IsColour && m.base_colour;
   combine_merge(fs, dx, dy, first_row, m.average, colour);
   if (colour) {
@@ -120,15 +113,15 @@ void cancel_merge(Tarvex& app) {
   app.merge.average = false;
 }
 
-bool TMergeDialog::is_open() const {
+bool MergeDialogModel::is_open() const {
   return app_.store().MergeMode != 0;
 }
 
-int TMergeDialog::checked_radio() const {
+int MergeDialogModel::checked_radio() const {
   return app_.merge.marking_base ? ID_ORIGINAL : ID_MERGE_IMAGE;
 }
 
-int TMergeDialog::field(int id) const {
+int MergeDialogModel::field(int id) const {
   const MergeState& m = app_.merge;
   switch (id) {
     case ID_BASE_X: return m.base_x;
@@ -139,14 +132,14 @@ int TMergeDialog::field(int id) const {
   }
 }
 
-bool TMergeDialog::average_checked() const {
+bool MergeDialogModel::average_checked() const {
   return app_.merge.average;
 }
-bool TMergeDialog::centre_checked() const {
+bool MergeDialogModel::centre_checked() const {
   return app_.merge.centre_on_star;
 }
 
-bool TMergeDialog::command(int id) {
+bool MergeDialogModel::command(int id) {
   switch (id) {
     case ID_AVERAGE: app_.merge.average = !app_.merge.average; return false;
     case ID_CENTRE: app_.merge.centre_on_star = !app_.merge.centre_on_star; return false;

@@ -49,8 +49,8 @@ int merge_button(Tarvex& app);
 // The dialog's Cancel: ends the merge, the images stay as they are.
 void cancel_merge(Tarvex& app);
 
-// Model of the modeless "MERGE IMAGES" dialog (dialog 13).
-class TMergeDialog {
+// Model of the modeless "MERGE IMAGES" dialog (dialog 13); its view is ui::TMergeDialog.
+class MergeDialogModel {
  public:
   static constexpr int ID_MERGE = 1;
   static constexpr int ID_CANCEL = 2;
@@ -65,7 +65,7 @@ class TMergeDialog {
   static constexpr int ID_CENTRE = 108;
   static constexpr const char* TITLE = "MERGE IMAGES";
 
-  explicit TMergeDialog(Tarvex& app) : app_(app) {}
+  explicit MergeDialogModel(Tarvex& app) : app_(app) {}
 
   // The dialog stays open while the merge is in progress.
   bool is_open() const;

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "processing/filters.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/stretch_commands.h"
+#include "processing/filters.h"
 
 namespace tarvex {
 
@@ -143,43 +143,26 @@ bool NonLiniarDialogModel::finish(Tarvex& app, bool accepted) const {
   return accepted && non_linear_stretch_command(app, power_);
 }
 
-bool UnsharpDialogModel::radius_spin(int step) {
-  return step_within(radius_, step, UNSHARP_RADIUS_MIN, UNSHARP_RADIUS_MAX);
+bool TwoValueDialogModel::radius_spin(int step) {
+  return step_within(radius_, step, spec_.radius_min, spec_.radius_max);
 }
 
-bool UnsharpDialogModel::power_spin(int step) {
-  return step_within(power_, step, UNSHARP_POWER_MIN, UNSHARP_POWER_MAX);
-}
-
-HelpText UnsharpDialogModel::help() {
-  return {TITLE, "Use controls to vary the radius from 1 to 7, and the power from 1 to 7."};
-}
-
-bool UnsharpDialogModel::finish(Tarvex& app, bool accepted) const {
-  return accepted && unsharp_mask_command(app, radius_, power_);
-}
-
-bool MedianDialogModel::radius_spin(int step) {
-  return step_within(radius_, step, MEDIAN_RADIUS_MIN, MEDIAN_RADIUS_MAX);
-}
-
-bool MedianDialogModel::power_spin(int step) {
-  const bool changed = step_within(power_, step, MEDIAN_POWER_MIN, MEDIAN_POWER_MAX);
-  power_changed_ = power_changed_ || changed;
+bool TwoValueDialogModel::power_spin(int step) {
+  const bool changed = step_within(power_, step, spec_.power_min, spec_.power_max);
+  power_stepped_ = power_stepped_ || changed;
   return changed;
 }
 
-std::string MedianDialogModel::power_field() const {
-  return power_changed_ ? tenths(power_ / 10.0) : std::string(".6");
+bool UnsharpDialogModel::finish(Tarvex& app, bool accepted) const {
+  return accepted && unsharp_mask_command(app, radius(), power());
 }
 
-HelpText MedianDialogModel::help() {
-  return {"MORVALE - Median Filter",
-          "Use controls to vary the radius from 1 to 3, and the power from 0.1 to 1."};
+std::string MedianDialogModel::power_field() const {
+  return power_stepped() ? tenths(power() / 10.0) : std::string(".6");
 }
 
 bool MedianDialogModel::finish(Tarvex& app, bool accepted) const {
-  return accepted && median_filter_command(app, radius_, power_);
+  return accepted && median_filter_command(app, radius(), power());
 }
 
 }  // namespace tarvex

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/tarvex.h"
+#include "processing/filters.h"
 #include "processing/histogram.h"
 
 namespace tarvex {
@@ -71,45 +72,90 @@ class NonLiniarDialogModel {
   unsigned power_ = 25;
 };
 
-// TUnsharpDialog, "Unsharp Mask Filter".
-class UnsharpDialogModel {
- public:
-  static constexpr const char* TITLE = "Unsharp Mask Filter";
-  static constexpr int RADIUS_SPIN = 101, POWER_SPIN = 102, RADIUS_FIELD = 103, POWER_FIELD = 104;
-  int radius() const { return radius_; }
-  int power() const { return power_; }
-  // `step` is +1 or -1; values stay within 1..7.
-  bool radius_spin(int step);
-  bool power_spin(int step);
-  std::string radius_field() const { return std::to_string(radius_); }
-  std::string power_field() const { return std::to_string(power_); }
-  static HelpText help();
-  bool finish(Tarvex& app, bool accepted) const;
-
- private:
-  int radius_ = 3;
-  int power_ = 1;
+// What sets one two-value dialog apart: its title, control ids, the ranges
+// and opening values of its two values, and its help box.
+struct TwoValueDialogSpec {
+  const char* title;
+  int radius_spin_id, power_spin_id, radius_field_id, power_field_id;
+  int radius_min, radius_max, radius_start;
+  int power_min, power_max, power_start;
+  const char* help_caption;
+  const char* help_text;
+  HelpText help() const { return {help_caption, help_text}; }
 };
 
-// TMedianDialog, "Median Filter". Power in tenths.
-class MedianDialogModel {
+// The model of TUnsharpDialog and TMedianDialog: a Radius and a Power, each
+// stepped by one with its arrows within its range and shown in its field.
+class TwoValueDialogModel {
  public:
-  static constexpr const char* TITLE = "Median Filter";
-  static constexpr int RADIUS_FIELD = 101, POWER_FIELD = 102, RADIUS_SPIN = 103, POWER_SPIN = 104;
+  explicit TwoValueDialogModel(const TwoValueDialogSpec& spec)
+      : spec_(spec), radius_(spec.radius_start), power_(spec.power_start) {}
+  virtual ~TwoValueDialogModel() = default;
+  const TwoValueDialogSpec& spec() const { return spec_; }
   int radius() const { return radius_; }
   int power() const { return power_; }
+  // `step` is +1 or -1; each returns true when the value changed.
   bool radius_spin(int step);
   bool power_spin(int step);
   std::string radius_field() const { return std::to_string(radius_); }
-  // ".6" as the dialog opens, then "%1.1f" of power / 10.
-  std::string power_field() const;
-  static HelpText help();
-  bool finish(Tarvex& app, bool accepted) const;
+  virtual std::string power_field() const { return std::to_string(power_); }
+  // OK runs the filter with the two values; Cancel changes nothing.
+  virtual bool finish(Tarvex& app, bool accepted) const = 0;
+
+ protected:
+  bool power_stepped() const { return power_stepped_; }
 
  private:
-  int radius_ = 1;
-  int power_ = 6;
-  bool power_changed_ = false;
+  const TwoValueDialogSpec& spec_;
+  int radius_;
+  int power_;
+  bool power_stepped_ = false;
+};
+
+// TUnsharpDialog, "Unsharp Mask Filter": radius and power 1..7.
+class UnsharpDialogModel : public TwoValueDialogModel {
+ public:
+  static constexpr TwoValueDialogSpec SPEC = {
+      .title = "Unsharp Mask Filter",
+      .radius_spin_id = 101,
+      .power_spin_id = 102,
+      .radius_field_id = 103,
+      .power_field_id = 104,
+      .radius_min = UNSHARP_RADIUS_MIN,
+      .radius_max = UNSHARP_RADIUS_MAX,
+      .radius_start = 3,
+      .power_min = UNSHARP_POWER_MIN,
+      .power_max = UNSHARP_POWER_MAX,
+      .power_start = 1,
+      .help_caption = "Unsharp Mask Filter",
+      .help_text = "Use controls to vary the radius from 1 to 7, and the power from 1 to 7."};
+  UnsharpDialogModel() : TwoValueDialogModel(SPEC) {}
+  static HelpText help() { return SPEC.help(); }
+  bool finish(Tarvex& app, bool accepted) const override;
+};
+
+// TMedianDialog, "Median Filter": radius 1..3, power in tenths 1..10.
+class MedianDialogModel : public TwoValueDialogModel {
+ public:
+  static constexpr TwoValueDialogSpec SPEC = {
+      .title = "Median Filter",
+      .radius_spin_id = 103,
+      .power_spin_id = 104,
+      .radius_field_id = 101,
+      .power_field_id = 102,
+      .radius_min = MEDIAN_RADIUS_MIN,
+      .radius_max = MEDIAN_RADIUS_MAX,
+      .radius_start = 1,
+      .power_min = MEDIAN_POWER_MIN,
+      .power_max = MEDIAN_POWER_MAX,
+      .power_start = 6,
+      .help_caption = "MORVALE - Median Filter",
+      .help_text = "Use controls to vary the radius from 1 to 3, and the power from 0.1 to 1."};
+  MedianDialogModel() : TwoValueDialogModel(SPEC) {}
+  static HelpText help() { return SPEC.help(); }
+  // ".6" as the dialog opens, then "%1.1f" of power / 10.
+  std::string power_field() const override;
+  bool finish(Tarvex& app, bool accepted) const override;
 };
 
 }  // namespace tarvex

@@ -1,0 +1,72 @@
+// The acquisition settings of the camera dialog: what the next exposure or
+// sequence is to be. They live in the context for the program's run and are
+// never written to the settings file, whose layout is fixed. The program
+// settings that take part in a sequence keep their own places: the beep after
+// exposure, the interlace smoothing (second-field gain matching), the last
+// autosave number and folder, the readout interrupt setting in the settings
+// record; the dark frame path in the context.
+#pragma once
+
+#include <optional>
+
+#include "camera/usb_commands.h"
+
+namespace tarvex {
+
+enum class ExposureMode { Fast, Progressive, Interlaced };
+
+// The range letters and what one unit of each is in milliseconds: "q"
+// thousandths, "h" hundredths, "t" tenths, "s" seconds, "m" minutes.
+inline constexpr char EXPOSURE_RANGES[] = {'q', 'h', 't', 's', 'm'};
+bool is_exposure_range(char range);
+// The exposure E of a sequence: value x 1 ("q"), 10 ("h"), 100 ("t"), 60000
+// ("m") or 1000 (any other letter).
+int sequence_exposure_ms(int value, char range);
+// The guide exposure: value x 1 ("q"), 10 ("h"), 100 ("t") or 1000 (other).
+int guide_exposure_ms(int value, char range);
+// True for the ranges the host times with progress and messages ("s", "m").
+inline bool is_long_range(char range) {
+  return range != 'q' && range != 'h' && range != 't';
+}
+// The largest exposure value the camera dialog offers for a range.
+int exposure_value_maximum(char range);
+
+inline constexpr int MAX_EXPOSURE_COUNT = 20;
+inline constexpr int MAX_DELAY_MINUTES = 20;
+
+struct AcquisitionSettings {
+  char range = 's';
+  int value = 1;
+  // Exposures in the sequence; counts down while it runs and is 1 again
+  // when the camera dialog opens.
+  int count = 1;
+  bool average = false;           // average instead of sum
+  bool alternative_slew = false;  // register on brightness profiles instead of a star
+  bool continuous = false;        // repeat until stopped
+  int delay_minutes = 0;          // pause between repetitions
+  bool pause_between = false;     // the focus mode pauses between frames
+  bool delay_before = false;      // 10-second countdown before the first exposure
+  ExposureMode mode = ExposureMode::Fast;
+  bool auto_dark = false;      // subtract the dark frame from every exposure
+  bool auto_save = false;      // save every result as the next FITS file of the series
+  bool auto_colour = false;    // colour synthesis after every exposure
+  bool auto_exposure = false;  // a stored flag the dialog shows; acquisition ignores it
+
+  // Self-guiding.
+  bool self_guide_next = false;     // guide the next exposure
+  bool take_matching_dark = false;  // the next exposure repeats the last guided one as a dark
+  bool half_time_download = false;  // read the first field at half time while guiding
+  int guide_frames = 0;             // guide frames counted in the last guided exposure
+  int guide_value = 1;
+  char guide_range = 's';
+
+  // The focus-window position (column and row values).
+  int focus_x = DEFAULT_WINDOW_X;
+  int focus_y = DEFAULT_WINDOW_Y;
+
+  // A beep after each exposure for this run only (tarvex-cli --beep); unset,
+  // the program setting decides.
+  std::optional<bool> beep_after_exposure;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,653 @@
+#include "app/capture/sequencer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "app/busy_scope.h"
+#include "app/colour/synthesis_commands.h"
+#include "app/file_messages.h"
+#include "app/fits_commands.h"
+#include "camera/readout.h"
+#include "files/fits.h"
+#include "files/raw_file.h"
+#include "platform/messages.h"
+#include "processing/calibration.h"
+
+namespace tarvex {
+
+namespace {
+
+// True while the clock has not yet reached `end` (tick counts may wrap).
+inline bool before(std::uint32_t now, std::uint32_t end) {
+  return static_cast<std::int32_t>(now - end) < 0;
+}
+
+// Progress steps per exposure: 6 for 5..12 seconds, 20 from 13 seconds and
+// in minutes, else 2.
+int step_divisor(char range, int value) {
+  if (range == 's' && value >= 5 && value <= 12) return 6;
+  if ((range == 's' && value >= 13) || range == 'm') return 20;
+  return 2;
+}
+
+std::string left_text(int count) {
+  return " (Left - " + std::to_string(count) + ")";
+}
+
+// An error that says the camera is no longer there.
+bool device_gone(int error) {
+  return error == ENODEV || error == ENXIO || error == ESHUTDOWN;
+}
+
+void copy_samples(const Frame& from, Frame& to) {
+  std::memcpy(to.data(), from.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
+}
+
+}  // namespace
+
+SelfGuide& no_self_guide() {
+  static SelfGuide none;
+  return none;
+}
+
+Sequencer::Sequencer(Tarvex& app, CaptureFront& front, SelfGuide& guide)
+    : app_(app),
+      front_(front),
+      guide_(guide),
+      exposure_(std::make_unique<Frame>()),
+      work_(std::make_unique<Frame>()),
+      sum_(std::make_unique<Frame>()),
+      half_(std::make_unique<Frame>()),
+      dark_(std::make_unique<Frame>()) {}
+
+// ---------------------------------------------------------------------------
+// Start
+
+CaptureOutcome Sequencer::take_photo() {
+  CameraSession& camera = app_.camera;
+  AcquisitionSettings& acq = app_.acquisition;
+  aborted_ = false;
+  failed_ = false;
+  half_done_ = false;
+  camera.readout.field_parity = 0;
+  const bool menu_guiding = guide_.suspend_menu_guiding();
+  // Whatever way the run ends: the registration state cleared, the guide
+  // star back, half-time state and field parity reset, menu guiding resumed.
+  struct OnExit {
+    Sequencer& s;
+    bool resume;
+    ~OnExit() {
+      s.on_star_ = {};
+      s.on_profiles_ = {};
+      s.guide_.restore_guide_star();
+      s.half_done_ = false;
+      s.app_.camera.readout.field_parity = 0;
+      if (resume) s.guide_.resume_menu_guiding();
+    }
+  } on_exit{*this, menu_guiding};
+
+  if (app_.dark_frame_path.empty()) app_.dark_frame_path = app_.paths.dark_definition_file();
+  dark_loaded_ = false;
+  dark_refused_ = false;
+  dark_told_ = false;
+  self_guide_ran_ = false;
+  exposures_taken_ = 0;
+
+  if (!camera.camera_present()) {
+    if (settings_load_failed(load_settings(app_.paths.settings_file(), app_.settings, app_.fits,
+                                           app_.ports.messages)))
+      show_message(app_.ports.messages, 20);
+    camera.find(app_.settings.usb_debug_info);
+    if (!camera.camera_present()) {
+      show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+      return CaptureOutcome::NoCamera;
+    }
+    // Ends whatever exposure the camera may have been running.
+    send_timing_command(camera.link, 3);
+  }
+
+  on_star_ = {};
+  on_profiles_ = {};
+  acq.count = 1;
+  if (front_.run_camera_dialog(acq) != CameraDialogResult::TakePhoto) {
+    // The focus mode leaves the small frame on show: back to the full frame.
+    if (app_.display.SmallFrameMode) {
+      app_.display.SmallFrameMode = false;
+      BusyScope busy(app_);
+      refresh_display(app_);
+    }
+    return CaptureOutcome::Cancelled;
+  }
+  // The click or key that pressed "Take Photo" is no request to stop.
+  app_.ports.pump.clear();
+  return run_exposures();
+}
+
+// ---------------------------------------------------------------------------
+// Preparation and the two loops
+
+CaptureOutcome Sequencer::run_exposures() {
+  AcquisitionSettings& acq = app_.acquisition;
+  CameraSession& camera = app_.camera;
+  FrameStore& fs = app_.store();
+  app_.display.SmallFrameMode = false;
+  acq.count = std::clamp(acq.count, 1, MAX_EXPOSURE_COUNT);
+  exposure_ms_ = sequence_exposure_ms(acq.value, acq.range);
+  guide_ms_ = acq.take_matching_dark ? 100 : guide_exposure_ms(acq.guide_value, acq.guide_range);
+  // Both fields of a progressive exposure need the first one's read time.
+  if (acq.mode == ExposureMode::Progressive &&
+      static_cast<std::uint32_t>(exposure_ms_) < camera.field_read_time())
+    acq.mode = ExposureMode::Interlaced;
+  multiple_ = acq.count > 1;
+
+  // A merge keeps its base image in SecondFrame once the merge image is
+  // open; colour synthesis works there, and a sum would be shown over it.
+  if (fs.MergeMode && !app_.merge.marking_base && (multiple_ || acq.auto_colour)) {
+    show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, CAPTURE_DURING_MERGE_TEXT);
+    return CaptureOutcome::Refused;
+  }
+
+  BusyScope busy(app_);
+  total_exposure_s_ = 0;
+  app_.current_file_name = CAMERA_IMAGE_TITLE;
+  app_.ports.display.set_title(window_title(app_.current_file_name));
+  camera.readout.exposure_ms = exposure_ms_;
+  new_image_ = false;
+  history_reset_ = false;
+  displayed_ = false;
+
+  Progress& progress = app_.ports.progress;
+  if (acq.delay_before) {
+    for (int i = 0; i < 10; ++i) {
+      stage(std::string(STAGE_DELAY) + left_text(10 - i));
+      progress.set_position(25 * i);
+      wait_seconds(1);  // a press only shortens this second
+      app_.ports.clock.beep();
+    }
+    progress.close();
+  }
+
+  requested_count_ = acq.count;
+  running_continuous_ = acq.continuous;
+  bool first = true;
+  do {
+    if (!first) acq.count = requested_count_;
+    first = false;
+    run_repetition();
+  } while (running_continuous_ && !aborted_ && !failed_);
+
+  if (failed_) return CaptureOutcome::Failed;
+  if (aborted_) return CaptureOutcome::Stopped;
+  return CaptureOutcome::Done;
+}
+
+void Sequencer::run_repetition() {
+  AcquisitionSettings& acq = app_.acquisition;
+  sequence_start_time_ = app_.ports.clock.wall_time();
+  while (acq.count > 0 && !aborted_ && !failed_) {
+    expose();
+    app_.ports.progress.close();
+    acq.count -= 1;
+    if (failed_ && !new_image_) break;
+
+    if (acq.auto_colour && new_image_) {
+      history_reset_ = true;
+      app_.history.clear();
+      if (image_dark_) app_.history.add_history(DARK_HISTORY);
+      // The conversion shows its result; the finish need not show it again.
+      displayed_ = synthesize_colour_command(app_, {}) == 0;
+    }
+    if (multiple_ && running_continuous_ && acq.count == 0) running_continuous_ = false;
+    if (running_continuous_ && !aborted_) {
+      if (new_image_) finish_exposure();
+      if (wait_seconds(1)) {
+        acq.count = 0;
+        running_continuous_ = false;
+        aborted_ = true;
+      } else if (acq.delay_minutes > 0) {
+        pause_between_exposures();
+      }
+    }
+    if (acq.count > 0 && !aborted_ && !failed_) {
+      if (new_image_) finish_exposure();
+      rearm_self_guiding();
+      guide_.restore_guide_star();
+    }
+  }
+  // The last exposure of the run (or the one completed when the run was
+  // stopped) is shown and saved like every other.
+  if (new_image_) finish_exposure();
+  if (acq.continuous) rearm_self_guiding();
+}
+
+// ---------------------------------------------------------------------------
+// One exposure
+
+void Sequencer::expose() {
+  AcquisitionSettings& acq = app_.acquisition;
+  const int e = exposure_ms_;
+  total_exposure_s_ = acq.continuous ? 0.001 * e : total_exposure_s_ + 0.001 * e;
+  std::string underway = STAGE_UNDERWAY;
+  if (acq.count > 1) underway += left_text(acq.count);
+  stage(underway);
+  progress_ = 0;
+  app_.ports.progress.set_position(0);
+  step_divisor_ = step_divisor(acq.range, acq.value);
+  // Rows a mode does not read keep what the image has, as in place.
+  copy_samples(app_.store().CurrentFrame, *exposure_);
+
+  // A press before the exposure starts stops the run without one.
+  if (pump_messages()) return;
+  if (!command(2) || !command(1)) return;
+
+  guided_ = acq.self_guide_next;
+  if (guided_) {
+    guide_frames_counted_ = 0;
+    guide_.show_info(acq.take_matching_dark ? GUIDING_DARK : GUIDING_CHECK);
+    self_guide_ran_ = true;
+    if (!acq.take_matching_dark) {
+      GuidedExposure g{app_, acq, e, guide_ms_, 0, half_done_};
+      if (!guide_.check_before_exposure(g)) {
+        guide_.close_info();
+        app_.ports.progress.close();
+        acq.self_guide_next = false;
+        failed_ = true;
+        return;
+      }
+    }
+    if (!command(1) || !command(2)) return;
+  }
+
+  if (!is_long_range(acq.range)) {
+    // Timed by the host from 500 ms on, without events; shorter exposures
+    // are timed by the camera from the read request.
+    wait_exposure(app_.camera.link, app_.ports.clock, e);
+  } else if (!wait_long(e, true)) {
+    if (failed_) return;
+  }
+
+  if (e >= 200 && !command(2)) return;
+  if (aborted_ || failed_) return;
+  bool binned = false;
+  if (!read_exposure(e, binned)) return;
+  ++exposures_taken_;
+
+  pump_messages();
+  if (acq.beep_after_exposure.value_or(app_.settings.beep_after_exposure)) app_.ports.clock.beep();
+  const bool dark = acq.auto_dark && remove_dark(binned);
+  if (multiple_ && !acq.continuous && !self_guide_ran_) {
+    register_exposure(binned, dark);
+  } else {
+    copy_samples(*exposure_, app_.store().CurrentFrame);
+    place(binned, dark);
+  }
+}
+
+bool Sequencer::wait_long(int e, bool first_wait) {
+  AcquisitionSettings& acq = app_.acquisition;
+  Clock& clock = app_.ports.clock;
+  Progress& progress = app_.ports.progress;
+  const std::uint32_t frt = app_.camera.field_read_time();
+  std::uint32_t t0 = clock.now_ms();
+  std::uint32_t end = t0 + static_cast<std::uint32_t>(e);
+  std::uint32_t next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
+  const std::uint32_t restart = t0 + frt + frt / 50;
+  const std::uint32_t half = t0 + static_cast<std::uint32_t>(e / 2);
+  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive || guided_;
+  for (;;) {
+    const std::uint32_t now = clock.now_ms();
+    if (!before(now, end)) break;
+    // The second field restarts once the first field's read time has
+    // passed, so both fields get the same exposure.
+    if (!restarted && !before(now, restart)) {
+      restarted = true;
+      clock.beep();
+      if (!command(4) || !command(2)) return false;
+    }
+    if (e > 3000 && !command(2)) return false;
+    if (before(next, now)) {
+      next += static_cast<std::uint32_t>(e / step_divisor_);
+      progress_ += 256 / step_divisor_;
+      progress.set_position(progress_);
+    }
+    if (pump_messages()) return false;
+
+    if (first_wait && guided_) {
+      GuidedExposure g{app_, acq, e, guide_ms_, guide_frames_counted_, half_done_};
+      if (acq.half_time_download && !half_done_ && !before(now, half)) {
+        // The first field is read at half time; the guiding frame and the
+        // reference move with it, so one large correction is allowed.
+        half_done_ = g.half_done = true;
+        if (!command(2) || !command(5)) return false;
+        guide_.show_info(GUIDING_DOWNLOAD);
+        app_.camera.readout.field_parity = 0;
+        if (read_field(app_.camera.link, clock, app_.camera.readout, *exposure_) != LinkResult::Ok)
+          return link_failed();
+        copy_samples(*exposure_, *half_);
+        if (!command(1)) return false;
+        guide_.allow_large_correction();
+        guide_.switch_guiding_frame(g);
+        if (pump_messages()) return false;
+        progress_ = 128;
+        progress.set_position(progress_);
+        t0 = clock.now_ms();
+        end = t0 + static_cast<std::uint32_t>(e / 2);
+        next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
+        if (acq.take_matching_dark) guide_frames_counted_ = 0;
+      }
+      if (!acq.take_matching_dark || guide_frames_counted_ < acq.guide_frames / 2) {
+        g.frames_counted = guide_frames_counted_;
+        guide_.guide_step(g);
+      }
+      if (!acq.self_guide_next) {
+        guide_.close_info();
+        progress.close();
+        aborted_ = true;
+        failed_ = true;
+        show_message(app_.ports.messages, 57);
+        return false;
+      }
+      ++guide_frames_counted_;
+    }
+    // A moment's rest between passes keeps the processor free.
+    clock.sleep_ms(1);
+  }
+  if (first_wait && guided_ && acq.take_matching_dark) guide_frames_counted_ = acq.guide_frames;
+  return true;
+}
+
+// Reads the fields of the exposure into the sequencer's exposure frame and
+// composes them. False when the exposure is not complete (a stop or a
+// failure): the image on show is then left as it was.
+bool Sequencer::read_exposure(int e, bool& binned) {
+  AcquisitionSettings& acq = app_.acquisition;
+  CameraSession& camera = app_.camera;
+  Clock& clock = app_.ports.clock;
+  const bool long_range = is_long_range(acq.range);
+  const bool half_time = guided_ && acq.half_time_download;
+
+  std::string text = STAGE_READ;
+  text += acq.count < 2 ? STAGE_READ_SHORT : left_text(acq.count);
+  stage(text);
+  if (!guided_) {
+    if (!command(acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
+  } else {
+    if (!command(half_time ? 4 : 5)) return false;
+    acq.self_guide_next = false;
+    guide_.close_info();
+    acq.take_matching_dark = false;
+  }
+  progress_ = 0;
+  app_.ports.progress.set_position(0);
+
+  // The readout interrupt setting concerns an older host family only; the
+  // reads here are plain transfers.
+  camera.readout.field_parity = half_time ? 1 : 0;
+  const LinkResult first = read_field(camera.link, clock, camera.readout, *exposure_);
+  camera.readout.field_parity = 0;
+  if (first != LinkResult::Ok) return link_failed();
+
+  if (!half_time && acq.mode == ExposureMode::Progressive) {
+    stage(STAGE_READ_INTERLACED);
+    if (!command(4)) return false;
+    camera.readout.field_parity = 1;
+    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
+    camera.readout.field_parity = 0;
+    if (second != LinkResult::Ok) return link_failed();
+    combine_fields(*exposure_, *exposure_, *work_, 1);
+  } else if (!half_time && acq.mode == ExposureMode::Interlaced) {
+    // The second field gets an exposure of its own.
+    if (!command(1) || !command(2)) return false;
+    if (!long_range) {
+      if (!command(2)) return false;
+      if (e >= 500) {
+        const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(e);
+        while (before(clock.now_ms(), end)) {
+          if (pump_messages()) break;
+          clock.sleep_ms(1);
+        }
+      }
+    } else {
+      if (!command(2)) return false;
+      stage(STAGE_SECOND_EXPOSURE);
+      progress_ = 0;
+      if (!wait_long(e, false) && failed_) return false;
+    }
+    if (e > 99 && !command(2)) return false;
+    if (aborted_) return false;
+    stage(STAGE_READ_SECOND);
+    if (!command(5) || !command(4)) return false;
+    camera.readout.field_parity = 1;
+    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
+    camera.readout.field_parity = 0;
+    if (second != LinkResult::Ok) return link_failed();
+    if (app_.settings.interlace_smoothing) match_fields(*exposure_);
+  }
+  if (half_time) {
+    combine_fields(*exposure_, *half_, *work_, 0);
+    acq.half_time_download = false;
+  }
+  binned = acq.mode == ExposureMode::Fast && !half_done_;
+  if (binned) fill_odd_rows(*exposure_);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// After the read: dark frame, registration, placement
+
+bool Sequencer::remove_dark(bool binned) {
+  if (dark_refused_) return false;
+  if (!dark_loaded_) {
+    const SecondLoad loaded = load_second(app_.dark_frame_path, SecondPurpose::SubtractDark,
+                                          SecondTarget{*dark_, binned, false});
+    const int result = dark_result(loaded);
+    if (result != 0) {
+      // The loader's message, then what it means for the run; told once per
+      // run, so a sequence is not held up by a box at every exposure.
+      if (!dark_told_) {
+        dark_told_ = true;
+        report(app_.ports.messages, message_code(loaded));
+        if (result == 11 || result == 12) {
+          char text[MESSAGE_CALLER_TEXT_MAX + 1];
+          std::snprintf(text, sizeof text, DARK_NOT_USED_TEXT,
+                        app_.dark_frame_path.string().c_str());
+          show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, text);
+        }
+      }
+      // A dark frame of the other binned state is never subtracted in this
+      // run; a file that could not be read is tried again next exposure.
+      if (result == 13 || result == 14) dark_refused_ = true;
+      return false;
+    }
+    dark_loaded_ = true;
+  }
+  subtract_dark(*exposure_, *dark_);
+  return true;
+}
+
+int dark_result(SecondLoad loaded) {
+  switch (loaded) {
+    case SecondLoad::Ok: return 0;
+    case SecondLoad::Unreadable:
+    case SecondLoad::FitsUnreadable: return 11;
+    case SecondLoad::NotASecondFrame:
+    case SecondLoad::FitsForeign: return 12;
+    case SecondLoad::DarkBinnedImageNot: return 13;
+    case SecondLoad::ImageBinnedDarkNot: return 14;
+  }
+  return 11;
+}
+
+void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
+  AcquisitionSettings& acq = app_.acquisition;
+  FrameStore& fs = app_.store();
+  const bool first = acq.alternative_slew ? !on_profiles_.has_reference : !on_star_.has_reference;
+  const Registration r =
+      acq.alternative_slew
+          ? register_on_profiles(on_profiles_, *exposure_, *sum_, fs.CurrentFrame, requested_count_,
+                                 acq.average)
+          : register_on_star(on_star_, app_.star, app_.settings.guide_mask_radius, *exposure_,
+                             *sum_, fs.CurrentFrame, requested_count_, acq.average);
+  if (r == Registration::Added) {
+    const bool all_dark = (first ? true : image_dark_) && dark_subtracted;
+    place(binned, all_dark);
+    return;
+  }
+  // The run ends here, once, with its reason. A first exposure is kept as an
+  // image of its own; later ones are left out of the sum on show.
+  if (first) {
+    copy_samples(*exposure_, fs.CurrentFrame);
+    place(binned, dark_subtracted);
+  }
+  acq.count = 1;
+  failed_ = true;
+  show_message(app_.ports.messages, r == Registration::LostTrack ? 33 : 34);
+}
+
+// The new image is in CurrentFrame: its flags follow it, and the colour
+// planes of an earlier image no longer belong to it.
+void Sequencer::place(bool binned, bool dark_subtracted) {
+  FrameStore& fs = app_.store();
+  fs.IsBinned = binned ? 1 : 0;
+  fs.IsColour = 0;
+  fs.HasBytePlanes = 0;
+  fs.RestorePlanesOnUndo = 0;
+  new_image_ = true;
+  image_dark_ = dark_subtracted;
+}
+
+// ---------------------------------------------------------------------------
+// Display, saving, pause
+
+void Sequencer::finish_exposure() {
+  exposure_end_time_ = app_.ports.clock.wall_time();
+  if (!history_reset_) {
+    app_.history.clear();
+    if (image_dark_) app_.history.add_history(DARK_HISTORY);
+  }
+  history_reset_ = false;
+  app_.fits.fits_exposure = total_exposure_s_;
+  // Undo Last Filter after an exposure keeps the new image.
+  save_undo(app_.store());
+  new_image_ = false;
+  if (!displayed_) refresh_display(app_);
+  displayed_ = false;
+  if (app_.acquisition.auto_save) autosave();
+}
+
+void Sequencer::autosave() {
+  const std::filesystem::path file = next_autosave_file(app_.settings, app_.paths);
+  front_.saving_image(file);
+  std::filesystem::path written;
+  const int result = quick_save_fits_command(
+      app_, sequence_start_time_, static_cast<std::uint32_t>(total_exposure_s_ * 1000.0 + 0.5),
+      &written);
+  app_.ports.clock.sleep_ms(50);
+  front_.saving_done();
+  if (result == 0 || result == 21) front_.autosaved(written);
+}
+
+void Sequencer::pause_between_exposures() {
+  Clock& clock = app_.ports.clock;
+  Progress& progress = app_.ports.progress;
+  stage(STAGE_PAUSE);
+  progress_ = 0;
+  progress.set_position(0);
+  const std::uint32_t pause = static_cast<std::uint32_t>(app_.acquisition.delay_minutes) * 60000u;
+  const std::uint32_t start = clock.now_ms();
+  const std::uint32_t end = start + pause;
+  std::uint32_t next = start + pause / 16;
+  for (;;) {
+    const std::uint32_t now = clock.now_ms();
+    if (!before(now, end)) break;
+    if (!before(now, next)) {
+      next += pause / 16;
+      progress_ += 16;
+      progress.set_position(progress_);
+    }
+    if (pump_messages()) break;
+    clock.sleep_ms(1);
+  }
+  progress.close();
+}
+
+// ---------------------------------------------------------------------------
+// Events and the link
+
+bool Sequencer::pump_messages() {
+  EventPump& pump = app_.ports.pump;
+  pump.pump();
+  if (!pump.abort_requested()) return false;
+  pump.clear();
+  AcquisitionSettings& acq = app_.acquisition;
+  acq.count = 1;
+  aborted_ = true;
+  running_continuous_ = false;
+  if (guide_.end_guiding_in_progress()) acq.continuous = false;
+  app_.ports.clock.beep();
+  acq.focus_x = DEFAULT_WINDOW_X;
+  acq.focus_y = DEFAULT_WINDOW_Y;
+  app_.camera.readout.window_x = DEFAULT_WINDOW_X;
+  app_.camera.readout.window_y = DEFAULT_WINDOW_Y;
+  end_self_guiding();
+  return true;
+}
+
+bool Sequencer::wait_seconds(int n) {
+  Clock& clock = app_.ports.clock;
+  EventPump& pump = app_.ports.pump;
+  const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(n) * 1000u;
+  while (before(clock.now_ms(), end)) {
+    pump.pump();
+    if (pump.abort_requested()) {
+      pump.clear();
+      clock.beep();
+      return true;
+    }
+    clock.sleep_ms(1);
+  }
+  return false;
+}
+
+void Sequencer::stage(const std::string& text) {
+  app_.ports.progress.open(text);
+}
+
+bool Sequencer::command(int sub_code) {
+  if (failed_) return false;
+  if (send_timing_command(app_.camera.link, sub_code) != LinkResult::Ok) return link_failed();
+  return true;
+}
+
+// A command or a read failed (the link reported it): the exposure is given
+// up and the run ends. A camera that is gone is looked for again by the next
+// Take Photo.
+bool Sequencer::link_failed() {
+  failed_ = true;
+  CameraLink& link = app_.camera.link;
+  if (device_gone(link.last_error)) link.camera_present = false;
+  return false;
+}
+
+void Sequencer::end_self_guiding() {
+  AcquisitionSettings& acq = app_.acquisition;
+  guide_.close_info();
+  guide_.stop();
+  acq.self_guide_next = false;
+  acq.take_matching_dark = false;
+  acq.half_time_download = false;
+  half_done_ = false;
+}
+
+void Sequencer::rearm_self_guiding() {
+  if (!self_guide_ran_) return;
+  AcquisitionSettings& acq = app_.acquisition;
+  acq.self_guide_next = true;
+  half_done_ = false;
+  GuidedExposure g{app_, acq, exposure_ms_, guide_ms_, guide_frames_counted_, half_done_};
+  guide_.rearm(g);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,210 @@
+#include "app/telescope_windows.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <iterator>
+
+namespace tarvex {
+
+TelescopeWindow telescope_control(Tarvex& app) {
+  constexpr unsigned kSettingsUnreadable = 27;
+  if (ensure_link_open(app, kSettingsUnreadable) != ScopeResult::Done) return TelescopeWindow::None;
+  if (link_type(app) != 'b') return TelescopeWindow::Lx200;
+  // The box starts from its reset state, with every relay open.
+  if (reset_control_box(app) != ScopeResult::Done) return TelescopeWindow::None;
+  return TelescopeWindow::ControlBox;
+}
+
+bool read_box_number(std::string_view text, BoxNumber& out) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  BoxNumber n;
+  if (text.empty()) {
+    out = n;
+    return true;
+  }
+  if (text.front() == '-' || text.front() == '+') {
+    n.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  // Nine digits keep every value, and its negation, inside an int.
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n.value = n.value * 10 + (c - '0');
+  }
+  if (n.negative) n.value = -n.value;
+  out = n;
+  return true;
+}
+
+// --- One operation at a time ---
+
+ScopeResult ScopeWindowModel::guarded(bool long_wait, const std::function<ScopeResult()>& op) {
+  running_ = true;
+  const bool was_busy = app_.busy;
+  app_.busy = true;
+  if (long_wait) app_.ports.progress.busy_cursor(true);
+  const ScopeResult result = op();
+  if (long_wait) app_.ports.progress.busy_cursor(false);
+  app_.busy = was_busy;
+  running_ = false;
+  // A button let go while the operation waited on the mount.
+  if (move_release_pending_) {
+    move_release_pending_ = false;
+    send_release(false);
+  }
+  if (focus_release_pending_) {
+    focus_release_pending_ = false;
+    send_release(true);
+  }
+  return result;
+}
+
+ScopeResult ScopeWindowModel::run(bool long_wait, const std::function<ScopeResult()>& op) {
+  if (running_ || app_.busy) return ScopeResult::Ignored;
+  return guarded(long_wait, op);
+}
+
+ScopeResult ScopeWindowModel::release(bool focus) {
+  if (running_) {
+    (focus ? focus_release_pending_ : move_release_pending_) = true;
+    return ScopeResult::Ignored;
+  }
+  return send_release(focus);
+}
+
+ScopeResult ScopeWindowModel::send_release(bool focus) {
+  const SerialLink& link = app_.telescope;
+  if (!(focus ? link.focus_running : link.move_running)) return ScopeResult::Ignored;
+  // Stopping the mount goes ahead even while another command of the
+  // program is busy: a move must never be left running.
+  return guarded(false, [&] { return focus ? release_focus(app_) : send_move_release(); });
+}
+
+void ScopeWindowModel::release_all() {
+  release(false);
+  release(true);
+}
+
+// --- "TARVEX Move Telescope" ---
+
+namespace {
+
+// A box that holds no number counts as 0, as an empty box does.
+int catalogue_number(const std::string& text) {
+  BoxNumber n;
+  return read_box_number(text, n) ? n.value : 0;
+}
+
+}  // namespace
+
+ScopeResult MoveTelescopeModel::show_goto(const GotoResult& result) {
+  refusal_.clear();
+  if (result.status == ScopeResult::Refused) {
+    refusal_ = result.reason.empty() ? std::string("The mount refused the slew") : result.reason;
+  }
+  return result.status;
+}
+
+ScopeResult MoveTelescopeModel::goto_object() {
+  return run(true, [this] {
+    const int m = catalogue_number(messier);
+    const int c = catalogue_number(ngc);
+    if (messier_in_range(m)) return show_goto(tarvex::goto_object(app_, Catalogue::Messier, m));
+    if (ngc_in_range(c)) return show_goto(tarvex::goto_object(app_, Catalogue::Ngc, c));
+    app_.ports.messages.box(SCOPE_RANGE_CAPTION, SCOPE_OUT_OF_RANGE, BoxIcon::None);
+    return ScopeResult::OutOfRange;
+  });
+}
+
+ScopeResult MoveTelescopeModel::goto_coordinates() {
+  return run(true, [this] {
+    BoxNumber h, m, d, dm;
+    Coordinates target;
+    bool valid = read_box_number(ra_hours, h) && read_box_number(ra_minutes, m) &&
+                 read_box_number(dec_degrees, d) && read_box_number(dec_minutes, dm);
+    if (valid) {
+      target.ra_hours = h.value;
+      target.ra_minutes = m.value;
+      target.dec_negative = d.negative;
+      target.dec_degrees = std::abs(d.value);
+      target.dec_minutes = dm.value;
+      valid = coordinates_in_range(target);
+    }
+    if (!valid) {
+      app_.ports.messages.box(SCOPE_COORDINATES_CAPTION, SCOPE_INVALID_COORDINATES, BoxIcon::None);
+      return ScopeResult::OutOfRange;
+    }
+    return show_goto(tarvex::goto_coordinates(app_, target));
+  });
+}
+
+ScopeResult MoveTelescopeModel::goto_planet(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(PLANET_BUTTONS)))
+    return ScopeResult::OutOfRange;
+  const int number = PLANET_BUTTONS[index].number;
+  return run(true, [this, number] {
+    return show_goto(tarvex::goto_object(app_, Catalogue::Star, number));
+  });
+}
+
+ScopeResult MoveTelescopeModel::press_move(Direction direction) {
+  return run(false, [this, direction] { return press_lx200_move(app_, direction); });
+}
+
+ScopeResult MoveTelescopeModel::press_focus(bool up) {
+  return run(false, [this, up] { return tarvex::press_focus(app_, up); });
+}
+
+MoveRate MoveTelescopeModel::rate() const {
+  const std::string& r = app_.telescope.rate_command;
+  switch (r.size() > 3 ? r[3] : 'G') {
+    case 'S': return MoveRate::Slew;
+    case 'M': return MoveRate::Find;
+    case 'C': return MoveRate::Centre;
+    default: return MoveRate::Guide;
+  }
+}
+
+bool MoveTelescopeModel::focus_fast() const {
+  return app_.telescope.focus_speed == LX200_FOCUS_FAST;
+}
+
+namespace {
+
+// A text from the mount as the window can show it: up to its closing '#',
+// the LX200 degree sign as one, other control and 8-bit bytes as blanks,
+// without trailing blanks.
+std::string shown_text(std::string_view from_mount) {
+  std::string text;
+  for (char c : from_mount) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '#') break;
+    if (u == 0xDF) {
+      text += "\xC2\xB0";
+    } else if (u < 0x20 || u >= 0x7F) {
+      text += ' ';
+    } else {
+      text += c;
+    }
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::string MoveTelescopeModel::info_text() const {
+  const std::string info = shown_text(app_.telescope.object_info);
+  return refusal_.empty() ? info : shown_text(refusal_) + "\n" + info;
+}
+
+// --- "Move Telescope" ---
+
+ScopeResult ControlBoxMoveModel::press(Direction direction) {
+  return run(false, [this, direction] { return press_box_move(app_, direction); });
+}
+
+}  // namespace tarvex

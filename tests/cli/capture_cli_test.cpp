@@ -1,0 +1,150 @@
+// tarvex-cli capture on the simulated camera with a virtual clock: what it
+// prints, what it saves, what it refuses, and a Ctrl-C.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "cli_fixture.h"
+#include "files/settings.h"
+#include "platform/basic_ports.h"
+
+namespace tarvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CaptureCli : public testing::CliFixture {
+ protected:
+  fs::path autosave(int n) const {
+    return dir / "data" / "autosave" / ("IMG" + std::to_string(n) + ".FIT");
+  }
+};
+
+TEST_F(CaptureCli, SumWithAutosaveAndSaves) {
+  const fs::path raw = dir / "~sum", fits = dir / "sum.fit", tiff = dir / "sum.tif";
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--range", "s", "--value", "2",
+                 "--count", "3", "--autosave", "--beep", "--save-raw", raw.string(), "--save-fits",
+                 fits.string(), "--save-tiff", tiff.string()}),
+            0)
+      << err.str();
+  // One line per file written, nothing else, on standard output.
+  EXPECT_EQ(out.str(), "autosaved " + autosave(1).string() + "\nautosaved " + autosave(2).string() +
+                           "\nautosaved " + autosave(3).string() + "\nsaved KR File " +
+                           raw.string() + "\nsaved FITS " + fits.string() + "\nsaved TIFF file " +
+                           tiff.string() + "\n");
+  EXPECT_TRUE(fs::exists(raw) && fs::exists(fits) && fs::exists(tiff));
+  // The stages on the error stream, no progress bar (it is not a terminal).
+  const std::string e = err.str();
+  EXPECT_NE(e.find("EXPOSURE UNDERWAY (Left - 3)\nREAD KR CAMERA (Left - 3)\n"), std::string::npos);
+  EXPECT_NE(e.find("READ KR CAMERA - takes 3 - 4 seconds\n"), std::string::npos);
+  EXPECT_NE(e.find("capture: 3 exposures taken"), std::string::npos);
+  EXPECT_EQ(e.find('['), std::string::npos);
+  EXPECT_EQ(e.find("message"), std::string::npos);
+
+  // The options were for that run: the settings file keeps its beep setting
+  // and holds only the new autosave number.
+  Settings settings;
+  FitsText text;
+  RecordingMessages messages;
+  load_settings(dir / "data" / "autosave" / "Tarvex.ini", settings, text, messages);
+  EXPECT_FALSE(settings.beep_after_exposure);
+  EXPECT_EQ(settings.autosave_number, 3);
+}
+
+// The brightest sample within 4 pixels of (x, y) of a saved KR File.
+int peak_near(const fs::path& raw, int x, int y) {
+  const auto bytes = testing::read_bytes(raw);
+  int best = 0;
+  for (int j = y - 4; j <= y + 4; ++j)
+    for (int i = x - 4; i <= x + 4; ++i) {
+      const std::size_t at = 10 + 2 * static_cast<std::size_t>(j * 752 + i);
+      best = std::max(best, bytes[at] | (bytes[at + 1] << 8));
+    }
+  return best;
+}
+
+TEST_F(CaptureCli, SumRegisteredOnTheStarGiven) {
+  // The simulated sky's brightest star lies near (551, 240). Averaged on it,
+  // three exposures keep its peak.
+  const fs::path one = dir / "~one", on_star = dir / "~star";
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--save-raw", one.string()}), 0);
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--count", "3", "--average", "--star",
+                 "551,240", "--save-raw", on_star.string()}),
+            0)
+      << err.str();
+  const int single = peak_near(one, 551, 240);
+  EXPECT_GT(single, 20000);
+  EXPECT_NEAR(peak_near(on_star, 551, 240), single / 3 * 3, single / 20);
+  EXPECT_EQ(run({"--simulator", "capture", "--star", "752,10"}), 2);
+  EXPECT_EQ(run({"--simulator", "capture", "--star", "10"}), 2);
+}
+
+TEST_F(CaptureCli, MessagesAndFailuresOnTheErrorStream) {
+  // A dark frame that is not there: the loader's message and the notice, as
+  // "message N: text"; the exposure is still taken.
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--range", "t", "--value", "5",
+                 "--auto-dark", "--dark", (dir / "none.drk").string(), "--mode", "interlaced"}),
+            0);
+  EXPECT_NE(err.str().find("message 15: "), std::string::npos);
+  EXPECT_NE(err.str().find("message 50: The dark frame\n" + (dir / "none.drk").string()),
+            std::string::npos);
+  EXPECT_NE(err.str().find("READ KR CAMERA - Interlaced(2nd Exposure)"), std::string::npos);
+  EXPECT_TRUE(out.str().empty());
+}
+
+TEST_F(CaptureCli, UsageErrors) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--simulator", "capture", "--range", "x"},
+      {"--simulator", "capture", "--range", "s", "--value", "301"},
+      {"--simulator", "capture", "--range", "m", "--value", "91"},
+      {"--simulator", "capture", "--value", "0"},
+      {"--simulator", "capture", "--count", "21"},
+      {"--simulator", "capture", "--delay", "21"},
+      {"--simulator", "capture", "--mode", "slow"},
+      {"--simulator", "capture", "--count"},
+      {"--simulator", "capture", "--do", "mirror"},
+      {"--simulator", "capture", "--exposure", "100"},
+      {"--simulator", "capture", "INPUT"},
+      {"--virtual-time", "capture"},
+      {"process", "ramp", "--count", "2"},
+      {"--simulator", "read-field", "--autosave"},
+  };
+  for (const auto& args : wrong) {
+    EXPECT_EQ(run(args), 2) << args.back();
+    EXPECT_NE(err.str().find("usage:"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "data" / "autosave")) << "nothing ran";
+  }
+  EXPECT_NE((run({"process", "ramp", "--colour"}), err.str()).find("--colour belongs to capture"),
+            std::string::npos);
+}
+
+TEST_F(CaptureCli, CtrlCStopsTheRunAndKeepsTheSavedFiles) {
+  // A continuous run in a child process; once its first file is saved, a
+  // Ctrl-C stops it as a key press would.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int status = run({"--simulator", "--virtual-time", "capture", "--range", "s", "--value",
+                            "30", "--continuous", "--autosave"});
+    _exit(status);
+  }
+  bool saved = false;
+  for (int k = 0; k < 2000 && !saved; ++k) {
+    saved = fs::exists(autosave(1));
+    if (!saved) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(saved);
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "stopped cleanly, not killed by the signal";
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_TRUE(fs::exists(autosave(1)));
+}
+
+}  // namespace
+}  // namespace tarvex
