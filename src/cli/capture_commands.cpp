@@ -16,6 +16,7 @@
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/fits_commands.h"
+#include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
 
@@ -119,11 +120,9 @@ class OptionsFront : public CaptureFront {
 };
 
 std::optional<int> whole_number(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || v < -1000000 || v > 1000000) return std::nullopt;
-  return static_cast<int>(v);
+  const auto v = parse_whole_number(text);
+  if (!v || *v < -1000000 || *v > 1000000) return std::nullopt;
+  return static_cast<int>(*v);
 }
 
 int default_value(char range) {
@@ -176,14 +175,14 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
   } else if (flag == "--star") {
-    int x = 0, y = 0;
-    char tail = 0;
-    if (std::sscanf(v->c_str(), "%d,%d%c", &x, &y, &tail) != 2 || x < 0 || x >= FRAME_WIDTH ||
-        y < 0 || y >= FRAME_HEIGHT) {
+    const auto comma = v->find(',');
+    const auto x = comma == std::string::npos ? std::nullopt : whole_number(v->substr(0, comma));
+    const auto y = comma == std::string::npos ? std::nullopt : whole_number(v->substr(comma + 1));
+    if (!x || !y || *x < 0 || *x >= FRAME_WIDTH || *y < 0 || *y >= FRAME_HEIGHT) {
       error = "--star takes X,Y inside the frame (0..751, 0..579), not " + *v;
       return OptionRead::Bad;
     }
-    c.star = std::make_pair(x, y);
+    c.star = std::make_pair(*x, *y);
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
