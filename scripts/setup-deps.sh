@@ -11,7 +11,7 @@ PACKAGES=(
   libhidapi-dev libusb-1.0-0-dev
   libtiff-tools
   xvfb xauth fonts-dejavu-core
-  python3-astropy
+  python3-astropy siril
   indi-bin
 )
 

@@ -46,6 +46,9 @@ constexpr CommandInfo kCommands[] = {
     {CM_FITS_DETAILS, M::View, "&Show/Edit Current Image FITS details", nullptr, nullptr, R::Always,
      false},
     {CM_SHOW_VALUES, M::View, "Show &Values", nullptr, nullptr, R::Always, false},
+    {CM_ZOOM_IN, M::View, "Zoom &In", "Ctrl++", "Ctrl+=", R::Zoom, false},
+    {CM_ZOOM_OUT, M::View, "Zoom &Out", "Ctrl+-", nullptr, R::Zoom, false},
+    {CM_ZOOM_ACTUAL, M::View, "Zoom &1:1", "Ctrl+0", nullptr, R::Zoom, false},
     // Colour
     {CM_SYNTHESIZE_COLOUR, M::Colour, "&Synthesize Colour Image", "Ctrl+C", nullptr, R::Always,
      false},
@@ -90,7 +93,11 @@ constexpr CommandInfo kCommands[] = {
     // The menu bar's own item
     {CM_HISTOGRAM, M::Histogram, "&Histogram", "Ctrl+H", nullptr, R::Always, false},
     // Help
-    {CM_HELP, M::Help, "Help in using Tarvex", nullptr, nullptr, R::Always, false},
+    {CM_HELP, M::Help, "Help in using Tarvex", "F1", nullptr, R::Always, false},
+    {CM_ABOUT, M::Help, "&About Tarvex", nullptr, nullptr, R::Always, false},
+    // File > Export
+    {CM_EXPORT_STANDARD_FITS, M::Export, "Standard &FITS...", nullptr, nullptr, R::Always, false},
+    {CM_EXPORT_TIFF16, M::Export, "16-bit &TIFF...", nullptr, nullptr, R::Always, false},
     // Commands without a menu item
     {CM_MAX_STRETCH_ALL, M::None, nullptr, nullptr, nullptr, R::Always, false},
     {CM_MAX_STRETCH_FOCUS_ONLY, M::None, nullptr, nullptr, nullptr, R::Always, false},
@@ -107,6 +114,11 @@ constexpr MenuInfo kMenus[] = {
     {M::File, "&File"},     {M::Edit, "&Edit"},           {M::View, "&View"},
     {M::Colour, "&Colour"}, {M::Contrast, "C&ontrast"},   {M::Filters, "F&ilters"},
     {M::Merge, "&Merge"},   {M::Histogram, "&Histogram"}, {M::Help, "H&elp"},
+};
+
+constexpr SubmenuInfo kSubmenus[] = {
+    {M::RecentFiles, M::File, "Rece&nt Files", CM_OPEN},
+    {M::Export, M::File, "&Export", CM_QUICK_SAVE_FITS},
 };
 
 struct Hint {
@@ -140,6 +152,12 @@ constexpr Hint kHints[] = {
     {24332, "Get an image from Disk"},
     {24333, "Save Image in Raw data format"},
     {24335, "Save Image as a FITs file"},
+    {CM_EXPORT_STANDARD_FITS, "Export the image as a standard FITS file for other programs"},
+    {CM_EXPORT_TIFF16, "Export every sample of the image as a 16-bit TIFF file"},
+    {CM_ZOOM_IN, "Show the picture larger"},
+    {CM_ZOOM_OUT, "Show the picture smaller"},
+    {CM_ZOOM_ACTUAL, "Show the picture at its own size"},
+    {CM_ABOUT, "Version, licences and the data folder"},
 };
 
 constexpr ToolButton kToolBar[] = {
@@ -181,6 +199,10 @@ std::span<const MenuInfo> menu_bar() {
   return kMenus;
 }
 
+std::span<const SubmenuInfo> submenus() {
+  return kSubmenus;
+}
+
 std::string_view command_hint(int id) {
   for (const auto& h : kHints)
     if (h.id == id) return h.text;
@@ -197,6 +219,7 @@ bool command_enabled(const CommandInfo& command, const CommandState& state) {
     case EnableRule::Always: return true;
     case EnableRule::Telescope: return state.telescope_type != 'n';
     case EnableRule::Picture: return state.picture_loaded;
+    case EnableRule::Zoom: return !state.fit_to_window;
   }
   return false;
 }

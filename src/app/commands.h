@@ -81,16 +81,39 @@ enum CommandId : int {
   CM_SAVE_FITS = 24335,
   CM_SAVE_FLAT = 24336,
   CM_QUICK_SAVE_FITS = 24337,
+  // Everyday additions beyond the original command set: File > Export, the
+  // zoom of the picture and Help > About.
+  CM_EXPORT_STANDARD_FITS = 30001,
+  CM_EXPORT_TIFF16 = 30002,
+  CM_ZOOM_IN = 30011,
+  CM_ZOOM_OUT = 30012,
+  CM_ZOOM_ACTUAL = 30013,
+  CM_ABOUT = 30021,
 };
 
-// Where a command appears. `Histogram` is the menu bar's own item.
-enum class MenuId { None, File, Edit, View, Colour, Contrast, Filters, Merge, Histogram, Help };
+// Where a command appears. `Histogram` is the menu bar's own item; `Export`
+// and `RecentFiles` are sub-menus (see submenus()).
+enum class MenuId {
+  None,
+  File,
+  Edit,
+  View,
+  Colour,
+  Contrast,
+  Filters,
+  Merge,
+  Histogram,
+  Help,
+  Export,
+  RecentFiles,
+};
 
 // What, beyond having an operation, a command needs to be enabled.
 enum class EnableRule {
   Always,
   Telescope,  // only while telescope_type is not 'n'
   Picture,    // only while a picture is loaded
+  Zoom,       // only out of Fit to window
 };
 
 struct CommandInfo {
@@ -114,6 +137,17 @@ struct MenuInfo {
 };
 std::span<const MenuInfo> menu_bar();
 
+// A sub-menu: its title and where it sits, after the item of command `after`
+// in its parent menu. File > Recent Files lists files, not commands: the
+// window fills it.
+struct SubmenuInfo {
+  MenuId id;
+  MenuId parent;
+  const char* title;
+  int after;
+};
+std::span<const SubmenuInfo> submenus();
+
 // The status-bar hint of a command or tool-bar bitmap (empty when none).
 std::string_view command_hint(int id);
 
@@ -131,6 +165,7 @@ struct CommandState {
   char telescope_type = 'n';
   bool picture_loaded = false;
   bool busy = false;  // a long operation is running
+  bool fit_to_window = false;
 };
 
 // Whether the command can be chosen now. While a long operation runs no

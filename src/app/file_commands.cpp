@@ -1,6 +1,9 @@
 #include "app/file_commands.h"
 
+#include <system_error>
+
 #include "app/file_messages.h"
+#include "app/image_file.h"
 #include "files/raw_file.h"
 
 namespace tarvex {
@@ -12,6 +15,10 @@ int open_image(Tarvex& app, const std::filesystem::path& path) {
   if (result != 0) return result;
   refresh_display(app);
   save_undo(app.store());
+  std::error_code ec;
+  const auto length = std::filesystem::file_size(path, ec);
+  const bool fits = !ec && is_fits_layout(layout_for_length(length));
+  image_matches_file(app, path, fits ? ImageFileKind::Fits : ImageFileKind::KrFile);
   return 0;
 }
 
@@ -21,7 +28,10 @@ int load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurp
 
 int save_image(Tarvex& app, const std::filesystem::path& path) {
   const int result = report(app.ports.messages, message_code(save_raw(path, app.store())));
-  if (result == 0) app.current_file_name = display_file_name(path);
+  if (result == 0) {
+    app.current_file_name = display_file_name(path);
+    image_matches_file(app, path, ImageFileKind::KrFile);
+  }
   return result;
 }
 

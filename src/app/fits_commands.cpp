@@ -1,6 +1,7 @@
 #include "app/fits_commands.h"
 
 #include "app/file_messages.h"
+#include "app/image_file.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "platform/file_io.h"
@@ -37,6 +38,7 @@ int save_fits_image(Tarvex& app, const std::filesystem::path& path) {
   if (save_fits(path, fs.IsColour != 0, fs, app.fits, app.history) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   app.current_file_name = display_file_name(path);
+  image_matches_file(app, path, ImageFileKind::Fits);
   return 0;
 }
 
@@ -56,6 +58,9 @@ int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposu
       autosave_fits(AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths},
                     start, exposure_ms);
   if (written != nullptr) *written = r.file;
+  // The image was written even when the new number could not be kept.
+  if (r.result != AutosaveStatus::FileNotWritten)
+    image_matches_file(app, r.file, ImageFileKind::Fits);
   return report(app.ports.messages, message_code(r.result));
 }
 

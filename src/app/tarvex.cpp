@@ -1,6 +1,7 @@
 #include "app/tarvex.h"
 
 #include "app/file_messages.h"
+#include "app/image_file.h"
 #include "colour/colour_display.h"
 #include "platform/file_io.h"
 #include "platform/host_version.h"
@@ -24,6 +25,7 @@ void start_up(Tarvex& app) {
   load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
   init_frame_store(app.store());
   refresh_display(app);
+  image_needs_no_save(app);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "app/capture/acquisition.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
+#include "files/recent_files.h"
 #include "files/settings.h"
 #include "image/display.h"
 #include "image/frame_store.h"
@@ -34,6 +35,19 @@ struct Ports {
   // What stands behind the camera's USB port; contexts that never talk to a
   // camera may leave it out.
   UsbTransport& usb = no_usb_transport();
+};
+
+// The kind of file the image was last opened from or saved to.
+enum class ImageFileKind { None, KrFile, Fits };
+
+// What the image was last opened from or saved to, and its fingerprint then
+// (app/image_file.h).
+struct ImageFileState {
+  ImageFileKind kind = ImageFileKind::None;
+  std::filesystem::path path;
+  std::uint64_t signature = 0;
+  bool known = false;       // false until start-up, an open or a save
+  unsigned generation = 0;  // counts the opens and saves
 };
 
 class Tarvex {
@@ -79,6 +93,11 @@ class Tarvex {
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;
+  // The file behind the image, for the question asked before closing.
+  ImageFileState image_file;
+  // File > Recent Files, kept only by contexts that asked for it.
+  RecentFiles recent_files;
+  bool keeps_recent_files = false;
 
  private:
   std::unique_ptr<FrameStore> store_;

@@ -65,6 +65,20 @@ int save_outputs(Tarvex& app, const Options& o, std::ostream& out, std::ostream&
     if (save_fits_image(app, *o.save_fits) != 0) return 1;
     out << "saved FITS " << o.save_fits->string() << "\n";
   }
+  if (o.export_fits) {
+    if (export_standard_fits_command(app, *o.export_fits, StandardFitsSamples::Int16) != 0)
+      return 1;
+    out << "exported standard FITS " << o.export_fits->string() << "\n";
+  }
+  if (o.export_fits_float) {
+    if (export_standard_fits_command(app, *o.export_fits_float, StandardFitsSamples::Float32) != 0)
+      return 1;
+    out << "exported standard FITS (floating point) " << o.export_fits_float->string() << "\n";
+  }
+  if (o.export_tiff16) {
+    if (export_tiff16_command(app, *o.export_tiff16) != 0) return 1;
+    out << "exported 16-bit TIFF " << o.export_tiff16->string() << "\n";
+  }
   if (o.bitmap) {
     if (refresh_display(app) != 0) return 1;
     const fs::path written = app.paths.bitmap_file(app.display.SmallFrameMode);
@@ -87,7 +101,8 @@ int steps_command(const Options&, std::ostream& out, std::ostream&) {
 int info_command(const Options& o, std::ostream& out, std::ostream& err) {
   if (o.input.empty()) return usage_error(err, "no INPUT given");
   if (!o.steps.empty() || o.save_raw || o.save_flat || o.save_tiff || o.bitmap || o.save_fits ||
-      o.fits_unsigned || !o.fits_keys.empty()) {
+      o.fits_unsigned || !o.fits_keys.empty() || o.export_fits || o.export_fits_float ||
+      o.export_tiff16) {
     return usage_error(err, "info takes only an INPUT");
   }
   return with_context(o, err, [&](Tarvex& app) {

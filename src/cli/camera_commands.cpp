@@ -44,7 +44,8 @@ void print_stats(std::ostream& out, const std::uint16_t* p, int stride, int widt
 int check_camera_options(const Options& o, bool capture, std::ostream& err) {
   if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
   if (!o.steps.empty() || o.save_flat || o.save_tiff || o.bitmap || o.save_fits ||
-      o.fits_unsigned || !o.fits_keys.empty() || (!capture && (o.save_raw || o.exposure_ms)))
+      o.fits_unsigned || !o.fits_keys.empty() || o.export_fits || o.export_fits_float ||
+      o.export_tiff16 || (!capture && (o.save_raw || o.exposure_ms)))
     return usage_error(err, o.command + " does not take that option");
   return 0;
 }

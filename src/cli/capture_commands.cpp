@@ -236,7 +236,7 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
 int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
   if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
   if (!o.steps.empty() || o.save_flat || o.bitmap || o.fits_unsigned || !o.fits_keys.empty() ||
-      o.exposure_ms)
+      o.exposure_ms || o.export_fits || o.export_fits_float || o.export_tiff16)
     return usage_error(err, "capture does not take that option");
   const CaptureOptions& c = o.capture;
   const char range = c.range.value_or('s');

@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] process INPUT [--do STEP]... [--save-raw OUT]\n"
     "             [--save-flat OUT] [--save-tiff OUT] [--bitmap OUT] [--save-fits OUT]\n"
     "             [--fits-unsigned] [--fits KEY=VALUE]...\n"
+    "             [--export-fits OUT] [--export-fits-float OUT] [--export-tiff16 OUT]\n"
     "             [--now \"YYYY-MM-DD HH:MM:SS\"]\n"
     "  tarvex-cli [--data-root DIR] info INPUT\n"
     "  tarvex-cli steps\n"
@@ -39,6 +40,9 @@ constexpr const char* kUsage =
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
     "  object, observer, telescope, instrument, origin, date, time, filter,\n"
     "  history, comment, exposure, focal-length, aperture.\n"
+    "--export-fits and --export-fits-float write a standard FITS file (16-bit\n"
+    "  integers, or 32-bit floating point) that any FITS reader opens;\n"
+    "  --export-tiff16 a 16-bit grey or 48-bit colour TIFF file.\n"
     "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
     "  runs its clock virtually, so a long sequence finishes in seconds;\n"
     "--exposure is in milliseconds (default 100).\n"
@@ -160,6 +164,15 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
       if (const auto twice = given_twice(a, o.save_fits.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--save-fits needs a file name");
       o.save_fits = v;
+    } else if (a == "--export-fits") {
+      if (!need_value(v)) return usage_error(err, "--export-fits needs a file name");
+      o.export_fits = v;
+    } else if (a == "--export-fits-float") {
+      if (!need_value(v)) return usage_error(err, "--export-fits-float needs a file name");
+      o.export_fits_float = v;
+    } else if (a == "--export-tiff16") {
+      if (!need_value(v)) return usage_error(err, "--export-tiff16 needs a file name");
+      o.export_tiff16 = v;
     } else if (a == "--fits-unsigned") {
       o.fits_unsigned = true;
     } else if (a == "--fits") {

@@ -24,6 +24,8 @@ struct Options {
   std::string input;
   std::vector<std::string> steps;
   std::optional<std::filesystem::path> save_raw, save_flat, save_tiff, bitmap, save_fits;
+  // File > Export: standard FITS (16-bit or floating point) and 16-bit TIFF.
+  std::optional<std::filesystem::path> export_fits, export_fits_float, export_tiff16;
   // --now: a local date and time the run's clock shows as its wall time.
   std::optional<std::tm> now;
   bool fits_unsigned = false;

@@ -1,8 +1,6 @@
 #include "files/raw_file.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -116,10 +114,9 @@ const char* layout_name(FileLayout layout) {
 }
 
 std::string display_file_name(const std::filesystem::path& path) {
-  std::string name = path.filename().string();
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name;
+  // The name exactly as on the disk: names differ by case on Linux, so a
+  // name in lower case could be another file than the one written.
+  return path.filename().string();
 }
 
 RawSave save_raw(const std::filesystem::path& path, const FrameStore& fs) {

@@ -117,8 +117,8 @@ struct SecondTarget {
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,
                        const SecondTarget& target);
 
-// The current file name as the window title shows it: the name without its
-// folder, in lower case.
+// The current file name as the window title shows it: the name of the file
+// actually read or written, without its folder.
 std::string display_file_name(const std::filesystem::path& path);
 
 }  // namespace tarvex

@@ -65,6 +65,11 @@ class RecordingMessages : public Messages {
     shown.push_back({0, caption, text});
     return yes_answer;
   }
+  SaveChoice ask_save_discard_cancel(const std::string& caption, const std::string& text) override {
+    shown.push_back({0, caption, text});
+    ++save_questions;
+    return save_answer;
+  }
   std::vector<unsigned> codes() const {
     std::vector<unsigned> c;
     for (const auto& s : shown) c.push_back(s.code);
@@ -72,6 +77,9 @@ class RecordingMessages : public Messages {
   }
   std::vector<Shown> shown;
   bool yes_answer = true;
+  // The answer to Save/Discard/Cancel questions, and how many were asked.
+  SaveChoice save_answer = SaveChoice::Cancel;
+  int save_questions = 0;
 };
 
 // The system's clocks: ticks from the steady clock (never set back), wall

@@ -83,6 +83,10 @@ fs::path Paths::flat_definition_file() const {
   return child_ignoring_case(root_, "flat.def");
 }
 
+fs::path Paths::recent_files_file() const {
+  return root_ / "recent-files";
+}
+
 fs::path Paths::com_port(int n) const {
   fs::path link = root_ / ("com" + std::to_string(n));
   if (exists_quietly(link)) return link;

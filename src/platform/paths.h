@@ -26,6 +26,8 @@ class Paths {
   std::filesystem::path bitmap_file(bool small_frame) const;
   std::filesystem::path dark_definition_file() const;
   std::filesystem::path flat_definition_file() const;
+  // The list of File > Recent Files, a file of its own beside the others.
+  std::filesystem::path recent_files_file() const;
   // The device behind "Com Port n": <root>/com<n> when it exists, else
   // /dev/ttyUSB<n-1> when that exists, else /dev/ttyS<n-1>.
   std::filesystem::path com_port(int n) const;

@@ -13,6 +13,9 @@ namespace tarvex {
 
 enum class BoxIcon { None, Stop, Warning, Information };
 
+// The answers to "save the changed image before closing?".
+enum class SaveChoice { Save, Discard, Cancel };
+
 // Message boxes. `message` shows a coded message from the table (caption
 // "Tarvex", one OK button, no icon); `box` shows a box with its own caption.
 class Messages {
@@ -24,6 +27,11 @@ class Messages {
   virtual int box(const std::string& caption, const std::string& text, BoxIcon icon) = 0;
   // A Yes/No question; true for Yes.
   virtual bool ask_yes_no(const std::string& caption, const std::string& text) = 0;
+  // A question with the buttons "Save", "Discard" and "Cancel". Adapters
+  // without such a box ask Yes/No instead: Yes saves, No discards.
+  virtual SaveChoice ask_save_discard_cancel(const std::string& caption, const std::string& text) {
+    return ask_yes_no(caption, text) ? SaveChoice::Save : SaveChoice::Discard;
+  }
 };
 
 // Millisecond ticks (like the system millisecond clock), the wall-clock date

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/file_dialogs.h"
+#include "ui/value_box.h"
 
 namespace tarvex::ui {
 
@@ -35,7 +36,7 @@ TDeleteFileDialog::TDeleteFileDialog(const QString& path, QWidget* parent) : QDi
   layout->addWidget(new QLabel(DELETE_PROMPT, this));
   // The path is shown, not edited: the file deleted is the one chosen.
   path_ = new QLineEdit(path, this);
-  path_->setReadOnly(true);
+  make_value_box(path_);
   path_->setMinimumWidth(360);
   path_->setCursorPosition(0);
   layout->addWidget(path_);
@@ -72,8 +73,7 @@ TMergeDialog::TMergeDialog(Tarvex& app, QWidget* parent) : QDialog(parent), mode
   original_ = radio("Original  Image");
   merge_image_ = radio("Merge Image");
   auto number = [this](int id) {
-    auto* f = new QLineEdit(this);
-    f->setReadOnly(true);
+    auto* f = new_value_box(this);
     f->setMaximumWidth(70);
     f->setObjectName(QString::number(id));
     return f;

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/value_box.h"
+
 namespace tarvex::ui {
 
 namespace {
@@ -71,8 +73,7 @@ TSavingDialog::TSavingDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Saving Image");
   setModal(false);
   auto* form = new QFormLayout(this);
-  name_ = new QLineEdit(this);
-  name_->setReadOnly(true);
+  name_ = new_value_box(this);
   name_->setMinimumWidth(320);
   form->addRow("Filename", name_);
 }

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "ui/value_box.h"
+
 namespace tarvex::ui {
 
 namespace {
@@ -28,7 +30,7 @@ QLineEdit* small_box(QWidget* parent, int width = 40) {
 
 QLineEdit* shown_value(QWidget* parent) {
   auto* e = small_box(parent);
-  e->setReadOnly(true);
+  make_value_box(e);
   return e;
 }
 

@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "ui/value_box.h"
+
 namespace tarvex::ui {
 
 TLabelDialog::TLabelDialog(LabelDialogModel& model, const FitsText& fits, Messages& messages,
@@ -70,7 +72,7 @@ TPaletteDialog::TPaletteDialog(StretchPaletteModel& model, QWidget* parent)
   row->addWidget(new QLabel("16 bit", this));
   layout->addLayout(row);
   value_ = new QLineEdit(this);
-  value_->setReadOnly(true);
+  make_value_box(value_);
   value_->setMaximumWidth(50);
   layout->addWidget(value_);
   all_ = new QCheckBox("Selected for use on all images", this);

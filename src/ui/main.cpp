@@ -1,26 +1,40 @@
 // tarvex: the main program.
 //
-//   tarvex                     the main window
+//   tarvex [FILE]              the main window, opening FILE as File > Open does
 //   tarvex --screenshot FILE   start, save a picture of the window, and stop
 //   tarvex --simulator         use the simulated camera instead of the USB port
-#include <QTimer>
-#include <cstring>
+//   tarvex --help | --version  print and stop, without a display
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "platform/file_io.h"
+#include "ui/launch_options.h"
 #include "ui/tarvex_app.h"
 
 int main(int argc, char** argv) {
+  using namespace tarvex::ui;
+  // A save past the file-size limit fails with its message instead of ending
+  // the program.
   tarvex::ignore_file_size_signal();
-  tarvex::ui::TTarvexApp app(argc, argv);
-  app.window().show();
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--screenshot") == 0) {
-      const QString out = QString::fromLocal8Bit(argv[i + 1]);
-      QTimer::singleShot(500, &app, [&app, out] {
-        const bool ok = app.window().grab().save(out);
-        app.exit(ok ? 0 : 1);
-      });
-    }
+  // Answered before Qt starts, so they work where there is no display.
+  const LaunchOptions early = early_launch_options(std::vector<std::string>(argv + 1, argv + argc));
+  if (early.help) {
+    std::cout << launch_usage();
+    return 0;
   }
+  if (early.version) {
+    std::cout << launch_version();
+    return 0;
+  }
+  TTarvexApp app(argc, argv);
+  // Qt has taken its own options out of argv by now.
+  const LaunchOptions options =
+      parse_launch_arguments(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.error.empty()) {
+    std::cerr << "tarvex: " << options.error << "\n" << launch_usage();
+    return 2;
+  }
+  start_window(app.window(), options);
   return app.exec();
 }

@@ -3,25 +3,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUrl>
 
+#include "app/about.h"
 #include "app/commands.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/file_dialogs.h"
+#include "app/image_file.h"
 #include "app/processing/merge_commands.h"
 #include "app/program_defaults.h"
 #include "app/view_commands.h"
 #include "platform/messages.h"
+#include "platform/version.h"
 #include "ui/dialogs.h"
+#include "ui/fits_dialogs.h"
+#include "ui/help_window.h"
 #include "ui/icons.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
@@ -46,7 +51,7 @@ QStringList qt_filters(const char* filter) {
 
 }  // namespace
 
-TTarvexWindow::TTarvexWindow(WindowOptions options) {
+TTarvexWindow::TTarvexWindow(WindowOptions options) : help_folder_(options.help_folder) {
   qt_messages_ = std::make_unique<QtMessages>(this);
   progress_ = std::make_unique<QtProgress>(this);
   if (!options.pump) own_pump_ = std::make_unique<QtEventPump>();
@@ -70,6 +75,11 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) {
     if (!values_ || !values_->isVisible()) return;
     if (auto r = pixel_readout(app_->store(), x, y)) values_->show_readout(*r);
   };
+  view_->zoom_changed = [this](double zoom) {
+    statusBar()->showMessage(QString("Zoom %1%").arg(qRound(zoom * 100)));
+    update_commands();
+  };
+  keep_recent_files(*app_);
   register_operations();
   build_menus();
   build_tool_bar();
@@ -106,7 +116,11 @@ void TTarvexWindow::register_operations() {
   op[CM_PROGRAM_DEFAULTS] = [this] { program_defaults_dialog(); };
   op[CM_PRINT_SETUP] = [&a] { print_setup_command(a); };
   op[CM_PRINT] = [&a] { print_command(a); };
-  op[CM_EXIT] = [this] { close(); };
+  op[CM_EXIT] = [this] {
+    exit_command_ = true;
+    close();
+    exit_command_ = false;
+  };
   op[CM_UNDO] = [&a] { undo_filter_command(a); };
   op[CM_UNDO_COLOUR] = [&a] { undo_colour_filter_command(a); };
   op[CM_LABEL_IMAGE] = [this] { label_image_dialog(); };
@@ -121,6 +135,12 @@ void TTarvexWindow::register_operations() {
   };
   op[CM_SHOW_VALUES] = [this] { show_values(); };
   op[CM_HELP] = [this] { show_help(); };
+  op[CM_ABOUT] = [this] { show_about(); };
+  op[CM_EXPORT_STANDARD_FITS] = [this] { export_standard_fits(); };
+  op[CM_EXPORT_TIFF16] = [this] { export_tiff16(); };
+  op[CM_ZOOM_IN] = [this] { view_->zoom_in(); };
+  op[CM_ZOOM_OUT] = [this] { view_->zoom_out(); };
+  op[CM_ZOOM_ACTUAL] = [this] { view_->set_zoom(1.0, view_->viewport()->rect().center()); };
   op[CM_COPY_CLIPBOARD] = [this] { copy_to_clipboard(); };
   op[CM_REALISE_PALETTE] = [this] { repaint_picture(); };
   op[CM_REBUILD_PICTURE] = [&a] { rebuild_picture(a); };
@@ -162,9 +182,76 @@ void TTarvexWindow::build_menus() {
     QMenu* menu = bar->addMenu(QString::fromUtf8(m.title));
     connect(menu, &QMenu::aboutToShow, this, &TTarvexWindow::update_commands);
     for (const auto& c : command_table()) {
-      if (c.menu == m.id && c.text) menu->addAction(actions_[c.id]);
+      if (c.menu != m.id || !c.text) continue;
+      menu->addAction(actions_[c.id]);
+      add_submenus(menu, c.id);
     }
   }
+}
+
+void TTarvexWindow::add_submenus(QMenu* menu, int after) {
+  for (const auto& sub : submenus()) {
+    if (sub.after != after) continue;
+    QMenu* submenu = menu->addMenu(QString::fromUtf8(sub.title));
+    if (sub.id == MenuId::RecentFiles) {
+      recent_menu_ = submenu;
+      connect(submenu, &QMenu::aboutToShow, this, &TTarvexWindow::fill_recent_files_menu);
+      fill_recent_files_menu();
+      continue;
+    }
+    connect(submenu, &QMenu::aboutToShow, this, &TTarvexWindow::update_commands);
+    for (const auto& c : command_table()) {
+      if (c.menu == sub.id && c.text) submenu->addAction(actions_[c.id]);
+    }
+  }
+}
+
+void TTarvexWindow::fill_recent_files_menu() {
+  recent_menu_->clear();
+  const auto& files = app_->recent_files.files();
+  int n = 0;
+  for (const auto& f : files) {
+    const QString path = QString::fromStdString(f.string());
+    // "&1 name  (folder)"; a literal '&' in a name is doubled.
+    QString name = QString::fromStdString(f.filename().string()).replace("&", "&&");
+    QString folder = QString::fromStdString(f.parent_path().string()).replace("&", "&&");
+    QAction* act = recent_menu_->addAction(QString("&%1 %2  (%3)").arg(++n).arg(name, folder));
+    act->setStatusTip(path);
+    act->setData(path);
+    act->setEnabled(!app_->busy);
+    connect(act, &QAction::triggered, this, [this, path] { open_recent_file(path); });
+  }
+  if (files.empty()) {
+    recent_menu_->addAction("(none)")->setEnabled(false);
+    return;
+  }
+  recent_menu_->addSeparator();
+  QAction* clear = recent_menu_->addAction("&Clear List");
+  clear->setEnabled(!app_->busy);
+  connect(clear, &QAction::triggered, this, [this] {
+    for (const auto& f : std::vector<std::filesystem::path>(app_->recent_files.files()))
+      forget_recent_file(*app_, f);
+  });
+}
+
+void TTarvexWindow::open_recent_file(const QString& path) {
+  run_guarded([this, path] {
+    const std::filesystem::path p = path.toStdString();
+    std::error_code ec;
+    const bool missing = !std::filesystem::exists(p, ec);
+    open_file(path);
+    // A file that has gone away is dropped from the list, once it was reported.
+    if (missing) forget_recent_file(*app_, p);
+  });
+}
+
+void TTarvexWindow::run_guarded(const std::function<void()>& operation) {
+  if (app_->busy) return;
+  app_->busy = true;
+  update_commands();
+  operation();
+  app_->busy = false;
+  update_commands();
 }
 
 void TTarvexWindow::build_tool_bar() {
@@ -195,6 +282,7 @@ void TTarvexWindow::update_commands() {
   s.telescope_type = app_->settings.telescope_type;
   s.picture_loaded = !view_->image().isNull();
   s.busy = app_->busy;
+  s.fit_to_window = app_->display.fit_to_window;
   for (const auto& c : command_table()) {
     QAction* act = actions_[c.id];
     s.has_operation = operations_.count(c.id) != 0;
@@ -214,12 +302,9 @@ void TTarvexWindow::command(int id) {
   s.has_operation = true;
   s.telescope_type = app_->settings.telescope_type;
   s.picture_loaded = !view_->image().isNull();
+  s.fit_to_window = app_->display.fit_to_window;
   if (!command_enabled(*info, s)) return;
-  app_->busy = true;
-  update_commands();
-  it->second();
-  app_->busy = false;
-  update_commands();
+  run_guarded(it->second);
 }
 
 QString TTarvexWindow::ask_open_path() {
@@ -323,20 +408,97 @@ void TTarvexWindow::program_defaults_dialog() {
   repaint_picture();
 }
 
+QString TTarvexWindow::help_folder() const {
+  if (!help_folder_) return find_help_folder();
+  const QString folder = QString::fromStdString(help_folder_->string());
+  return QFileInfo::exists(folder + "/index.html") ? folder : QString();
+}
+
 void TTarvexWindow::show_help() {
-  QStringList candidates;
-  const QDir exe(QCoreApplication::applicationDirPath());
-  candidates << exe.filePath("../share/tarvex/help/index.html") << exe.filePath("help/index.html");
-#ifdef TARVEX_HELP_DIR
-  candidates << QString(TARVEX_HELP_DIR) + "/index.html";
-#endif
-  for (const QString& c : candidates) {
-    if (QFileInfo::exists(c) &&
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath()))) {
+  // The pages open in the program's own help window, which needs no web
+  // browser; only missing pages fail.
+  const QString folder = help_folder();
+  if (folder.isEmpty()) {
+    app_->ports.messages.box("Tarvex", "WinHelp failed!", BoxIcon::Stop);
+    return;
+  }
+  if (!help_) help_ = new THelpWindow(folder, this);
+  help_->show_home();
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+}
+
+void TTarvexWindow::show_about() {
+  QMessageBox box(this);
+  box.setWindowTitle("About Tarvex");
+  box.setIconPixmap(windowIcon().pixmap(64, 64));
+  box.setText(QString("<b>Tarvex %1</b>").arg(QString::fromUtf8(PROGRAM_VERSION)));
+  box.setInformativeText(QString::fromStdString(about_text(app_->paths, qVersion()))
+                             .toHtmlEscaped()
+                             .replace("\n", "<br>"));
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+QString TTarvexWindow::export_start_name(const QString& extension) const {
+  // Beside the file the image came from, under its name, when there is one.
+  const std::filesystem::path& from = app_->image_file.path;
+  if (from.empty()) return {};
+  std::filesystem::path p = from;
+  p.replace_extension(extension.toStdString());
+  return QString::fromStdString(p.string());
+}
+
+void TTarvexWindow::export_standard_fits() {
+  QFileDialog dialog(this, "Export Standard FITS");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  const QStringList filters = {
+      "FITS, 16-bit integers (*.fits *.fit *.fts *.FITS *.FIT *.FTS)",
+      "FITS, 32-bit floating point (*.fits *.fit *.fts *.FITS *.FIT *.FTS)"};
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(export_fits_filter_));
+  dialog.setDefaultSuffix("fits");
+  const QString start = export_start_name("fits");
+  if (!start.isEmpty()) dialog.selectFile(start);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  export_fits_filter_ = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));
+  const StandardFitsSamples samples =
+      export_fits_filter_ == 1 ? StandardFitsSamples::Float32 : StandardFitsSamples::Int16;
+  const QString path = dialog.selectedFiles().first();
+  if (export_standard_fits_command(*app_, path.toStdString(), samples) == 0)
+    statusBar()->showMessage(QString("Exported %1").arg(path));
+}
+
+void TTarvexWindow::export_tiff16() {
+  QFileDialog dialog(this, "Export 16-bit TIFF");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({"TIFF, 16 bits per sample (*.tif *.tiff *.TIF *.TIFF)"});
+  dialog.setDefaultSuffix("tif");
+  const QString start = export_start_name("tif");
+  if (!start.isEmpty()) dialog.selectFile(start);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().first();
+  if (export_tiff16_command(*app_, path.toStdString()) == 0)
+    statusBar()->showMessage(QString("Exported %1").arg(path));
+}
+
+void TTarvexWindow::closeEvent(QCloseEvent* event) {
+  // While a long operation runs (an exposure, a filter) closing stays as it
+  // was; File > Exit itself runs as a command.
+  const bool long_operation = app_->busy && !exit_command_;
+  if (!long_operation) {
+    QtFitsDialogs dialogs(this);
+    if (!may_close(*app_, dialogs)) {
+      event->ignore();
       return;
     }
   }
-  app_->ports.messages.box("Tarvex", "WinHelp failed!", BoxIcon::Stop);
+  if (help_) help_->close();
+  QMainWindow::closeEvent(event);
 }
 
 void TTarvexWindow::copy_to_clipboard() {

@@ -8,14 +8,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/label.h"
 #include "app/tarvex.h"
 #include "platform/usb_transport.h"
 #include "ui/dialogs.h"
+#include "ui/help_window.h"
 #include "ui/qt_ports.h"
 
 class QAction;
+class QMenu;
 
 namespace tarvex::ui {
 
@@ -34,6 +37,8 @@ struct WindowOptions {
   EventPump* pump = nullptr;        // null: a Qt event pump of its own
   UsbTransport* usb = nullptr;      // null: no camera
   SerialPort* serial = nullptr;     // null: no telescope port
+  // The folder of the help pages; unset: the installed pages (help_window.h).
+  std::optional<std::filesystem::path> help_folder;
 };
 
 class TTarvexWindow : public QMainWindow, public DisplaySink {
@@ -46,6 +51,8 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   PictureView* picture() const { return view_; }
   QAction* action(int id) const;
   TValuesDialog* values_box() const { return values_; }
+  THelpWindow* help_window() const { return help_; }
+  QMenu* recent_files_menu() const { return recent_menu_; }
 
   // Runs a command of the table, as the menu, accelerators and tool bar do.
   // A command without an operation, or any command while a long operation
@@ -57,6 +64,9 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   // The operations behind the file dialogs, callable without them.
   void open_file(const QString& path);
   void save_file(const QString& path);
+
+  // The folder the help pages are read from (empty when none was found).
+  QString help_folder() const;
 
   // DisplaySink
   void set_title(const std::string& title) override;
@@ -74,9 +84,22 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   void stretch_palette_dialog();
   void program_defaults_dialog();
   void show_help();
+  void show_about();
   void copy_to_clipboard();
   void repaint_picture();
+  void add_submenus(QMenu* menu, int after);
+  void fill_recent_files_menu();
+  void open_recent_file(const QString& path);
+  void export_standard_fits();
+  void export_tiff16();
+  QString export_start_name(const QString& extension) const;
+  void run_guarded(const std::function<void()>& operation);
 
+ protected:
+  // A changed image is not lost: closing asks to save it first.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
   std::unique_ptr<QtMessages> qt_messages_;
   std::unique_ptr<QtProgress> progress_;
   // Ports made here only when the options gave none.
@@ -90,6 +113,11 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   OperationMap operations_;
   LabelDialogModel label_model_;
   int open_filter_ = 0;
+  std::optional<std::filesystem::path> help_folder_;
+  QPointer<THelpWindow> help_;
+  QMenu* recent_menu_ = nullptr;
+  int export_fits_filter_ = 0;  // 16-bit integers or floating point, as chosen last
+  bool exit_command_ = false;   // File > Exit is closing the window
 };
 
 // Each menu family adds the operations of its commands to the window's table

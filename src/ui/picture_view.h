@@ -1,6 +1,9 @@
 // The scrollable picture of the main window: the bitmap refresh_display
 // wrote, drawn at its own size with 1-pixel scroll steps, or stretched to the
 // window in Fit to window mode, on the background brush of the settings.
+// Out of Fit to window the picture can be zoomed (View > Zoom In, Zoom Out,
+// 1:1, or the mouse wheel with Ctrl); every image position the view reports
+// (clicks, pointer moves, overlays) is in image pixels at any zoom.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -41,9 +44,23 @@ class PictureView : public QAbstractScrollArea {
   QPoint image_position(QPoint viewport_position) const;
   // Moves the mouse pointer by a distance in image pixels.
   void move_pointer_by(int dx, int dy);
-  // The scroll range: picture size minus viewport size, at least 0; 0 in Fit
-  // to window mode.
+  // The scroll range: picture size (at the zoom) minus viewport size, at
+  // least 0; 0 in Fit to window mode.
   void refresh_scroll_range();
+
+  // The zoom: screen pixels per image pixel, one of zoom_steps().
+  double zoom() const { return zoom_; }
+  static const std::vector<double>& zoom_steps();
+  // Sets the zoom, keeping the image point under `anchor` (a viewport
+  // position) where it is, as far as the scroll range allows.
+  void set_zoom(double zoom, QPoint anchor);
+  // The next step up or down, anchored at the middle of the viewport unless
+  // told otherwise; false when there is no further step.
+  bool zoom_in();
+  bool zoom_out();
+  bool zoom_by_steps(int steps, QPoint anchor);
+  // Called after every change of the zoom.
+  std::function<void(double zoom)> zoom_changed;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -51,11 +68,14 @@ class PictureView : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   QImage image_;
   QImage shown_;  // the picture in the screen's format, converted once per load
   bool fit_ = false;
+  double zoom_ = 1.0;
+  int wheel_rest_ = 0;  // wheel movement short of a whole step
   QColor background_{192, 192, 192};
   std::vector<ClickHandler> click_handlers_;
   std::vector<OverlayPainter> overlays_;

@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "ui/value_box.h"
+
 namespace tarvex::ui {
 
 namespace {
@@ -63,7 +65,7 @@ void drive_slider(QDialog* dialog, QScrollBar* bar, Apply apply, Position positi
 QLineEdit* make_field(QWidget* parent, int id) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(QString::number(id));
-  field->setReadOnly(true);  // values change only through the sliders and spins
+  make_value_box(field);  // values change only through the sliders and spins
   field->setMaximumWidth(60);
   return field;
 }

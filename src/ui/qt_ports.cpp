@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace tarvex::ui {
@@ -44,6 +45,26 @@ bool QtMessages::ask_yes_no(const std::string& caption, const std::string& text)
   return QMessageBox::question(owner_, QString::fromStdString(caption),
                                QString::fromStdString(text),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+SaveChoice QtMessages::ask_save_discard_cancel(const std::string& caption,
+                                               const std::string& text) {
+  QMessageBox b(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                QMessageBox::NoButton, owner_);
+  // The button texts are set here, not taken from the desktop theme, so the
+  // question reads the same everywhere.
+  QPushButton* save = b.addButton("Save", QMessageBox::AcceptRole);
+  QPushButton* discard = b.addButton("Discard", QMessageBox::DestructiveRole);
+  QPushButton* cancel = b.addButton("Cancel", QMessageBox::RejectRole);
+  save->setObjectName("Save");
+  discard->setObjectName("Discard");
+  cancel->setObjectName("Cancel");
+  b.setDefaultButton(save);
+  b.setEscapeButton(cancel);
+  b.exec();
+  if (b.clickedButton() == save) return SaveChoice::Save;
+  if (b.clickedButton() == discard) return SaveChoice::Discard;
+  return SaveChoice::Cancel;
 }
 
 TProgressDialog::TProgressDialog(QWidget* parent) : QDialog(parent) {

@@ -22,6 +22,9 @@ class QtMessages : public Messages {
   int message(unsigned code, const std::string& text) override;
   int box(const std::string& caption, const std::string& text, BoxIcon icon) override;
   bool ask_yes_no(const std::string& caption, const std::string& text) override;
+  // A warning box with the buttons "Save", "Discard" and "Cancel"; Escape
+  // and closing the box cancel.
+  SaveChoice ask_save_discard_cancel(const std::string& caption, const std::string& text) override;
 
  private:
   QWidget* owner_;

@@ -1,7 +1,9 @@
 #include "ui/tarvex_app.h"
 
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 #include "app/camera_transport.h"
 
@@ -41,6 +43,24 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   options.usb = transport_.get();
   options.serial = telescope_.serial.get();
   window_ = std::make_unique<TTarvexWindow>(options);
+}
+
+void start_window(TTarvexWindow& window, const LaunchOptions& options) {
+  window.show();
+  if (!options.file.empty()) {
+    const QString file = QString::fromLocal8Bit(options.file.c_str());
+    QTimer::singleShot(0, &window, [&window, file] { window.open_file(file); });
+  }
+  if (!options.screenshot.empty()) {
+    const QString out = QString::fromLocal8Bit(options.screenshot.c_str());
+    QTimer::singleShot(500, &window, [&window, out] {
+      const bool ok = window.grab().save(out);
+      if (ok)
+        std::cout << "tarvex: saved a picture of \"" << window.windowTitle().toStdString()
+                  << "\" to " << out.toStdString() << std::endl;
+      QCoreApplication::exit(ok ? 0 : 1);
+    });
+  }
 }
 
 }  // namespace tarvex::ui

@@ -10,6 +10,7 @@
 #include "app/telescope_ports.h"
 #include "platform/stepping_clock.h"
 #include "platform/usb_transport.h"
+#include "ui/launch_options.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 
@@ -41,5 +42,11 @@ class TTarvexApp : public QApplication {
 
 // True when the arguments (after the program name) ask for the simulated camera.
 bool wants_simulator(int argc, char** argv);
+
+// Shows the window and, once it is up, opens the file of the command line as
+// File > Open opens it (a file that cannot be read is reported the same way);
+// with --screenshot, saves a picture of the window, prints the window title
+// and stops the program.
+void start_window(TTarvexWindow& window, const LaunchOptions& options);
 
 }  // namespace tarvex::ui

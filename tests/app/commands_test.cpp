@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -25,7 +26,48 @@ TEST(CommandTable, IdsAreUniqueAndEveryMenuHasItems) {
       }
     }
   }
-  EXPECT_EQ(keys.size(), 15u);  // 14 commands, Exit has two
+  // The program's 14 commands with keys (Exit has two), then F1 for help and
+  // the zoom keys (Zoom In answers Ctrl++ and, unshifted, Ctrl+=).
+  EXPECT_EQ(keys.size(), 20u);
+}
+
+TEST(CommandTable, EverydayAdditionsLeaveTheProgramsOwnCommandsAlone) {
+  // The additions take ids of their own and keys no original command used.
+  for (int id : {CM_EXPORT_STANDARD_FITS, CM_EXPORT_TIFF16, CM_ZOOM_IN, CM_ZOOM_OUT, CM_ZOOM_ACTUAL,
+                 CM_ABOUT})
+    EXPECT_GT(id, CM_QUICK_SAVE_FITS) << id;
+  EXPECT_STREQ(find_command(CM_HELP)->text, "Help in using Tarvex");
+  EXPECT_STREQ(find_command(CM_HELP)->accelerator, "F1");
+  EXPECT_STREQ(find_command(CM_ZOOM_IN)->accelerator, "Ctrl++");
+  EXPECT_STREQ(find_command(CM_ZOOM_OUT)->accelerator, "Ctrl+-");
+  EXPECT_STREQ(find_command(CM_ZOOM_ACTUAL)->accelerator, "Ctrl+0");
+  // File > Export holds the two exports; Recent Files follows Open.
+  int exports = 0;
+  for (const auto& c : command_table()) exports += c.menu == MenuId::Export;
+  EXPECT_EQ(exports, 2);
+  ASSERT_EQ(submenus().size(), 2u);
+  for (const auto& sub : submenus()) {
+    EXPECT_EQ(sub.parent, MenuId::File);
+    EXPECT_EQ(find_command(sub.after)->menu, MenuId::File);
+  }
+  // Mnemonics stay unique within the File and View menus with the additions.
+  for (MenuId menu : {MenuId::File, MenuId::View, MenuId::Help}) {
+    std::set<char> letters;
+    auto unique = [&](const char* text) {
+      const char m = static_cast<char>(std::tolower(menu_mnemonic(text)));
+      return m == 0 || letters.insert(m).second;
+    };
+    for (const auto& c : command_table()) {
+      if (c.menu == menu && c.text) {
+        EXPECT_TRUE(unique(c.text)) << c.text;
+      }
+    }
+    for (const auto& sub : submenus()) {
+      if (sub.parent == menu) {
+        EXPECT_TRUE(unique(sub.title)) << sub.title;
+      }
+    }
+  }
 }
 
 TEST(CommandTable, TextsAcceleratorsAndMenus) {
@@ -87,6 +129,13 @@ TEST(CommandTable, EnablingRules) {
   s.busy = false;
   s.has_operation = false;
   EXPECT_FALSE(command_enabled(open, s));
+  // Zoom works only out of Fit to window.
+  s.has_operation = true;
+  const CommandInfo& zoom = *find_command(CM_ZOOM_IN);
+  EXPECT_TRUE(command_enabled(zoom, s));
+  s.fit_to_window = true;
+  EXPECT_FALSE(command_enabled(zoom, s));
+  EXPECT_TRUE(command_enabled(open, s));
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
   ASSERT_EQ(bytes.size(), FITS_NORMAL_MONO);
   EXPECT_EQ(std::string(bytes.begin() + 10 * 80, bytes.begin() + 10 * 80 + 22),
             "DATE-OBS= '1999-12-31'");
-  EXPECT_EQ(t->current_file_name, "orion.fit");
+  EXPECT_EQ(t->current_file_name, "orion.FIT");  // the name written, as written
   EXPECT_TRUE(std::filesystem::is_directory(t->paths.autosave_root()));
 
   // A write failure reports message 29.

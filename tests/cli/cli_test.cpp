@@ -87,3 +87,41 @@ TEST(CliSteps, KeyParsing) {
 
 }  // namespace
 }  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+TEST_F(Cli, ExportsStandardFitsAndSixteenBitTiff) {
+  const auto fits16 = (dir / "ramp.fits").string();
+  const auto fits32 = (dir / "ramp-float.fits").string();
+  const auto tiff = (dir / "ramp.tif").string();
+  ASSERT_EQ(run({"process", "ramp", "--fits", "object=M42", "--export-fits", fits16,
+                 "--export-fits-float", fits32, "--export-tiff16", tiff}),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find("exported standard FITS " + fits16), std::string::npos);
+  const auto f16 = read_bytes(fits16);
+  const auto f32 = read_bytes(fits32);
+  // A header block, then the data padded to whole blocks of 2880 bytes.
+  EXPECT_EQ(f16.size(), 2880u + 303u * 2880u);
+  EXPECT_EQ(f32.size(), 2880u + 606u * 2880u);
+  EXPECT_EQ(std::string(f16.begin(), f16.begin() + 30), "SIMPLE  =                    T");
+  EXPECT_EQ(std::string(f32.begin() + 80, f32.begin() + 110), "BITPIX  =                  -32");
+  const std::string header(f16.begin(), f16.begin() + 2880);
+  EXPECT_NE(header.find("OBJECT  = 'M42     '"), std::string::npos);
+  // The ramp's bottom row (579 * 112 = 64848) is stored first: 64848 - 32768.
+  EXPECT_EQ((f16[2880] << 8) | f16[2881], 64848 - 32768);
+  EXPECT_EQ(read_bytes(tiff).size() % 2, 0u);
+  EXPECT_GT(read_bytes(tiff).size(), 2u * FRAME_SAMPLES);
+  // The program's own reader does not take the export: it is for others.
+  EXPECT_EQ(run({"info", fits16}), 1);
+  // info takes no exports; a missing file name is a usage error.
+  EXPECT_EQ(run({"info", "ramp", "--export-fits", fits16}), 2);
+  EXPECT_EQ(run({"process", "ramp", "--export-tiff16"}), 2);
+  // An export that cannot be written fails with message 29.
+  EXPECT_EQ(run({"process", "ramp", "--export-fits", (dir / "no" / "x.fits").string()}), 1);
+  EXPECT_NE(err.str().find("message 29:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvex

@@ -376,7 +376,7 @@ TEST(RawFileLayouts, LengthsAndNames) {
   EXPECT_EQ(layout_for_length(872330), FileLayout::RawTagged);
   EXPECT_EQ(layout_for_length(2186560), FileLayout::FitsColour8);
   EXPECT_EQ(layout_for_length(872331), FileLayout::Unknown);
-  EXPECT_EQ(display_file_name("/home/obs/IMG12.FIT"), "img12.fit");
+  EXPECT_EQ(display_file_name("/home/obs/IMG12.FIT"), "IMG12.FIT");  // as on the disk
 }
 
 }  // namespace

@@ -147,7 +147,7 @@ class FitsDialogsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(filters[0].startsWith("FITS file"));
     QCOMPARE(suffix, QString("FIT"));
     QCOMPARE(QFileInfo(target + ".FIT").size(), qint64(878080));
-    QCOMPARE(w().windowTitle(), QString("Tarvex - andromeda.fit"));
+    QCOMPARE(w().windowTitle(), QString("Tarvex - andromeda.FIT"));  // the name written
     QVERIFY(messages_.shown.empty());
   }
 

@@ -1,0 +1,66 @@
+#include "ui/launch_options.h"
+
+#include "platform/version.h"
+
+namespace tarvex::ui {
+
+LaunchOptions early_launch_options(const std::vector<std::string>& args) {
+  LaunchOptions o;
+  for (const auto& a : args) {
+    if (a == "--") break;
+    if (a == "--help" || a == "-h") o.help = true;
+    if (a == "--version") o.version = true;
+  }
+  return o;
+}
+
+LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
+  LaunchOptions o;
+  bool options_end = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!options_end && a == "--") {
+      options_end = true;
+    } else if (!options_end && (a == "--help" || a == "-h")) {
+      o.help = true;
+    } else if (!options_end && a == "--version") {
+      o.version = true;
+    } else if (!options_end && a == "--simulator") {
+      o.simulator = true;
+    } else if (!options_end && a == "--screenshot") {
+      if (i + 1 >= args.size()) {
+        o.error = "--screenshot needs a file name";
+        return o;
+      }
+      o.screenshot = args[++i];
+    } else if (!options_end && !a.empty() && a[0] == '-') {
+      o.error = "unknown option " + a;
+      return o;
+    } else if (o.file.empty()) {
+      o.file = a;
+    } else {
+      o.error = "one file at a time: " + a;
+      return o;
+    }
+  }
+  return o;
+}
+
+std::string launch_usage() {
+  return "usage: tarvex [--simulator] [--screenshot PNG] [FILE]\n"
+         "       tarvex --help | --version\n"
+         "Opens the Tarvex window; FILE (a KR File or a FITS file written by Tarvex)\n"
+         "is opened as File > Open opens it.\n"
+         "  --simulator       use the simulated camera and mount instead of the hardware\n"
+         "  --screenshot PNG  save a picture of the window to PNG, print the window\n"
+         "                    title, and stop\n"
+         "  --help            show this text and stop\n"
+         "  --version         show the version and stop\n"
+         "Qt's own options (for example -platform offscreen) are accepted as well.\n";
+}
+
+std::string launch_version() {
+  return std::string("tarvex ") + PROGRAM_VERSION + "\n";
+}
+
+}  // namespace tarvex::ui
