@@ -90,5 +90,22 @@ void BM_SimRenderFieldAfterSlew(benchmark::State& state) {
 }
 BENCHMARK(BM_SimRenderFieldAfterSlew)->Unit(benchmark::kMillisecond);
 
+// A whole field on the chart, summed on the chip as in field mode, redrawn
+// after a move.
+void BM_SimRenderChartAfterSlew(benchmark::State& state) {
+  SkyConfig config;
+  config.scene = SkyScene::Chart;
+  SkyRenderer sky(config);
+  sky.set_field_readout(FieldReadout::Summed);
+  std::vector<std::uint16_t> raw(RAW_FIELD_LINES * RAW_LINE_SAMPLES);
+  std::uint32_t n = 0;
+  for (auto _ : state) {
+    sky.shift_pointing(1, 0);
+    sky.render_field(0, 1000, n++, raw.data());
+    benchmark::DoNotOptimize(raw.data());
+  }
+}
+BENCHMARK(BM_SimRenderChartAfterSlew)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace tarvex

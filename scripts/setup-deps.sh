@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config python3 clang-format
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libopencv-imgproc-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libhidapi-dev libusb-1.0-0-dev
   libtiff-tools

@@ -5,9 +5,24 @@
 
 namespace tarvex {
 
-std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock) {
-  if (simulator) return std::make_unique<SimCamera>(clock);
+std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock, SkyScene scene) {
+  if (simulator) {
+    SkyConfig config;
+    config.scene = scene;
+    return std::make_unique<SimCamera>(clock, config);
+  }
   return std::make_unique<LinuxUsbTransport>();
+}
+
+bool parse_sky_scene(std::string_view name, SkyScene& scene) {
+  if (name == "stars") {
+    scene = SkyScene::Stars;
+  } else if (name == "chart") {
+    scene = SkyScene::Chart;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tarvex

@@ -3,12 +3,20 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "platform/ports.h"
 #include "platform/usb_transport.h"
+#include "sim/sky_renderer.h"
 
 namespace tarvex {
 
-std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock);
+// `scene` is what the simulated camera looks at (--sky): the night sky or
+// the colour chart.
+std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock,
+                                                    SkyScene scene = SkyScene::Stars);
+
+// The scene named by --sky: "stars" or "chart"; false for any other name.
+bool parse_sky_scene(std::string_view name, SkyScene& scene);
 
 }  // namespace tarvex

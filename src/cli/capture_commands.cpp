@@ -16,6 +16,8 @@
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/fits_commands.h"
+#include "app/guiding/autoguider.h"
+#include "cli/guide_commands.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
@@ -147,9 +149,12 @@ OptionRead read_capture_option(const std::string& flag,
   if (flag == "--colour") return flag_only(c.colour);
   if (flag == "--autosave") return flag_only(c.autosave);
   if (flag == "--beep") return flag_only(c.beep);
+  if (flag == "--self-guide") return flag_only(c.self_guide);
+  if (flag == "--half-time") return flag_only(c.half_time);
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
-                           flag == "--star";
+                           flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
+                           flag == "--minutes";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -183,6 +188,19 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
     c.star = std::make_pair(*x, *y);
+  } else if (flag == "--guide-range") {
+    if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
+      error = "--guide-range takes q, h, t or s, not " + *v;
+      return OptionRead::Bad;
+    }
+    c.guide_range = (*v)[0];
+  } else if (flag == "--guide-value" || flag == "--minutes") {
+    const std::optional<int> n = whole_number(*v);
+    if (!n || *n < 1 || *n > 999) {
+      error = flag + " takes a whole number from 1 to 999, not " + *v;
+      return OptionRead::Bad;
+    }
+    (flag == "--minutes" ? c.minutes : c.guide_value) = *n;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
@@ -231,6 +249,10 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   a.auto_colour = o.colour;
   a.auto_save = o.autosave;
   if (o.beep) a.beep_after_exposure = true;
+  if (o.guide_range) a.guide_range = *o.guide_range;
+  if (o.guide_value) a.guide_value = *o.guide_value;
+  if (o.self_guide) a.self_guide_next = true;
+  if (o.half_time) a.half_time_download = true;
 }
 
 int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
@@ -253,7 +275,12 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
         if (c.dark) app.dark_frame_path = *c.dark;
         if (c.star) app.star.position = {c.star->first, c.star->second, 0, 0};
         OptionsFront front(c, out);
-        Sequencer sequencer(app, front);
+        Autoguider guider(app);
+        if (c.self_guide) {
+          apply_capture_options(c, app.acquisition);  // the guide exposure for the star search
+          if (!prepare_guiding(app, o, guider, err)) return 1;
+        }
+        Sequencer sequencer(app, front, guider);
         const CaptureOutcome outcome = sequencer.take_photo();
         progress.close();
         err << "capture: " << sequencer.exposures_taken() << " exposure"

@@ -31,6 +31,12 @@ struct CaptureOptions {
   bool colour = false;
   bool autosave = false;
   bool beep = false;
+  // Self-guiding (the camera dialog's self-guiding controls) and guide runs.
+  bool self_guide = false;
+  bool half_time = false;
+  std::optional<char> guide_range;
+  std::optional<int> guide_value;
+  std::optional<int> minutes;  // guide: how long to guide
   // The capture options given, in order, so other subcommands can refuse them.
   std::vector<std::string> given;
 };

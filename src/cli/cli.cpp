@@ -6,6 +6,7 @@
 
 #include "app/camera_transport.h"
 #include "app/telescope_ports.h"
+#include "cli/guide_commands.h"
 #include "cli/scope_commands.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
@@ -44,7 +45,8 @@ constexpr const char* kUsage =
     "  integers, or 32-bit floating point) that any FITS reader opens;\n"
     "  --export-tiff16 a 16-bit grey or 48-bit colour TIFF file.\n"
     "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
-    "  runs its clock virtually, so a long sequence finishes in seconds;\n"
+    "  runs its clock virtually, so a long sequence finishes in seconds; --sky chart\n"
+    "  shows it a colour chart instead of the night sky (--sky stars);\n"
     "--exposure is in milliseconds (default 100).\n"
     "capture takes an exposure or a sequence as the camera dialog's settings of the\n"
     "  same names say (for this run only): --range and --value give the exposure\n"
@@ -73,6 +75,8 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"read-field", read_field_command, true},
     {"focus-frame", focus_frame_command, true},
     {"capture", capture_command, true},
+    {"train", train_command, false},
+    {"guide", guide_command, false},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {
@@ -151,6 +155,10 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
       o.bitmap = v;
     } else if (a == "--simulator") {
       o.simulator = true;
+    } else if (a == "--sky") {
+      if (!need_value(v) || !parse_sky_scene(v, o.sky))
+        return usage_error(err, "--sky needs stars or chart");
+      o.sky_given = true;
     } else if (a == "--virtual-time") {
       o.virtual_time = true;
     } else if (a == "--exposure") {
@@ -231,7 +239,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   NullProgress null_progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
-  const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, clock);
+  const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, clock, o.sky);
   const Paths paths = o.data_root ? Paths(*o.data_root) : Paths::from_environment();
   TelescopePorts telescope;
   std::string error;
@@ -266,8 +274,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const SubcommandEntry* subcommand = find_subcommand(o.command);
   if (o.exposure_ms && !(subcommand && subcommand->checks_exposure))
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
-  if (!o.capture.given.empty() && o.command != "capture")
+  if (!o.capture.given.empty() && o.command != "capture" && o.command != "train" &&
+      o.command != "guide")
     return usage_error(err, o.capture.given.front() + " belongs to capture");
+  if (o.sky_given && !o.simulator)
+    return usage_error(err, "--sky chooses what the simulated camera sees: add --simulator");
   if (o.virtual_time && !o.simulator)
     return usage_error(err, "--virtual-time runs the simulated camera's clock: add --simulator");
   if (subcommand == nullptr)

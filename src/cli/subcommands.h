@@ -14,6 +14,7 @@
 
 #include "app/tarvex.h"
 #include "cli/capture_commands.h"
+#include "sim/sky_renderer.h"
 
 namespace tarvex::cli {
 
@@ -35,6 +36,9 @@ struct Options {
   // no time; the simulated camera takes its read time and the exposures
   // theirs on it, so a long sequence finishes in seconds.
   bool virtual_time = false;
+  // --sky (with --simulator): what the simulated camera looks at.
+  SkyScene sky = SkyScene::Stars;
+  bool sky_given = false;
   std::optional<long> exposure_ms;
   CaptureOptions capture;
 };

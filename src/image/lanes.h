@@ -23,6 +23,8 @@ typedef std::uint16_t Uint16x16 __attribute__((vector_size(32)));
 typedef std::int32_t Int32x4 __attribute__((vector_size(16)));
 typedef std::int32_t Int32x8 __attribute__((vector_size(32)));
 typedef std::int64_t Int64x4 __attribute__((vector_size(32)));
+typedef std::int32_t Int32x16 __attribute__((vector_size(64)));
+typedef float Float32x16 __attribute__((vector_size(64)));
 typedef double Float64x4 __attribute__((vector_size(32)));
 
 // Sixteen samples from p, as they are.

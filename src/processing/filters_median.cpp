@@ -166,6 +166,19 @@ static_assert(W % LANES == 0);
   }
 }
 
+// threshold_row for sixteen pixels v at once, with the same arithmetic: the
+// range scaled in single precision and truncated. Both the limit (at most
+// the range, as the fraction is at most 1) and the departure fit 16 bits.
+[[gnu::always_inline]] inline Uint16x16 threshold(const Uint16x16& v, const Uint16x16& m,
+                                                  const Uint16x16& mx, const Uint16x16& mn,
+                                                  float fraction) {
+  const Float32x16 range = __builtin_convertvector(mx - mn, Float32x16);
+  const Uint16x16 limit =
+      __builtin_convertvector(__builtin_convertvector(range * fraction, Int32x16), Uint16x16);
+  const Uint16x16 departure = lane_max(m, v) - lane_min(m, v);
+  return select(limit < departure, m, v);
+}
+
 // Radius 1: each column of three is sorted once per row into low, middle
 // and high rows; the window median is then the median of the largest low,
 // the median middle and the smallest high of its three columns.
@@ -185,7 +198,12 @@ static_assert(W % LANES == 0);
       store_u16x16(hi + x, lane_max(h, r));
       store_u16x16(mid + x, lane_max(l, lane_min(h, r)));
     }
-    // Output x + 1 from columns x, x + 1 and x + 2.
+    // Output x + 1 from columns x, x + 1 and x + 2. Whole vectors of
+    // outputs are thresholded in registers and stored straight into the
+    // row; the last, partial one goes through the buffers so that nothing
+    // past the row's last output is written.
+    const std::uint16_t* s = src + y * W;
+    std::uint16_t* d = dst + y * W;
     for (int x = 0; x < W - 2; x += LANES) {
       const Uint16x16 l0 = load_u16x16(lo + x), l1 = load_u16x16(lo + x + 1),
                       l2 = load_u16x16(lo + x + 2);
@@ -195,11 +213,18 @@ static_assert(W % LANES == 0);
       const Uint16x16 highs = lane_min(lane_min(h0, h1), h2);
       const Uint16x16 mids =
           median3(load_u16x16(mid + x), load_u16x16(mid + x + 1), load_u16x16(mid + x + 2));
-      store_u16x16(med + x + 1, median3(lows, mids, highs));
-      store_u16x16(mx + x + 1, lane_max(lane_max(h0, h1), h2));
-      store_u16x16(mn + x + 1, lane_min(lane_min(lane_min(l0, l1), l2), cap));
+      const Uint16x16 m = median3(lows, mids, highs);
+      const Uint16x16 high = lane_max(lane_max(h0, h1), h2);
+      const Uint16x16 low = lane_min(lane_min(lane_min(l0, l1), l2), cap);
+      if (x + LANES <= W - 2) {
+        store_u16x16(d + x + 1, threshold(load_u16x16(s + x + 1), m, high, low, fraction));
+      } else {
+        store_u16x16(med + x + 1, m);
+        store_u16x16(mx + x + 1, high);
+        store_u16x16(mn + x + 1, low);
+        threshold_row(s, d, med, mx, mn, x + 1, W - 1, fraction);
+      }
     }
-    threshold_row(src + y * W, dst + y * W, med, mx, mn, 1, W - 1, fraction);
   }
 }
 
@@ -297,7 +322,10 @@ template <int R>
   const Uint16x16 cap = Uint16x16{} + MEDIAN_MIN_START;
   for (int y = y0; y < y1; ++y) {
     sort_columns<R>(src + (y - R) * W, W, W, sorted);
-    // Output x + R from columns x .. x + 2R.
+    // Output x + R from columns x .. x + 2R; whole vectors of outputs are
+    // thresholded in registers, the last partial one through the buffers.
+    const std::uint16_t* s = src + y * W;
+    std::uint16_t* d = dst + y * W;
     for (int x = 0; x < W - 2 * R; x += LANES) {
       Uint16x16 in[S * S];
       const Uint16x16 median = window_median<R>(sorted, x, in);
@@ -306,11 +334,15 @@ template <int R>
         high = lane_max(high, in[b * S + S - 1]);
         low = lane_min(low, in[b * S]);
       }
-      store_u16x16(med + x + R, median);
-      store_u16x16(mx + x + R, high);
-      store_u16x16(mn + x + R, low);
+      if (x + LANES <= W - 2 * R) {
+        store_u16x16(d + x + R, threshold(load_u16x16(s + x + R), median, high, low, fraction));
+      } else {
+        store_u16x16(med + x + R, median);
+        store_u16x16(mx + x + R, high);
+        store_u16x16(mn + x + R, low);
+        threshold_row(s, d, med, mx, mn, x + R, W - R, fraction);
+      }
     }
-    threshold_row(src + y * W, dst + y * W, med, mx, mn, R, W - R, fraction);
   }
 }
 

@@ -97,45 +97,73 @@ std::vector<PointingSample> SimCamera::path_of(std::uint32_t start, double expos
 
 void SimCamera::timing(int sub_code) {
   const std::uint32_t now = clock_.now_ms();
+  // A 4 or 5 that was not followed by a window read acts on the fields now.
+  resolve_pending(false);
   if (sub_code == 1) {
     integration_start_ = now;
     pointing_.clear();
   }
   note_pointing(now, sub_code != 2);
-  auto latch = [&](int field) {
-    latched_[field] = static_cast<double>(now - start_[field]);
-    is_latched_[field] = true;
-    last_latched_ = latched_[field];
-    any_latched_ = true;
-  };
   switch (sub_code) {
     case 1:  // integration of both fields starts
       start_[0] = start_[1] = now;
       is_latched_[0] = is_latched_[1] = false;
       any_latched_ = false;
       next_field_ = 0;
+      window_start_ = now;
+      guide_window_ = false;
       ++exposure_number_;
       break;
     case 3:  // a single-field or window exposure ends
-      latch(0);
+      frame_readout_ = false;
+      latch(0, now);
       latched_[1] = latched_[0];
       is_latched_[1] = true;
       next_field_ = 0;
       break;
-    case 5:  // the first field ends; the second keeps integrating
-      latch(0);
-      next_field_ = 0;
-      break;
     case 4:
-      if (is_latched_[0]) {
-        latch(1);  // the second field ends
-      } else {
-        start_[1] = now;  // the second field restarts part-way
-      }
-      next_field_ = 1;
+    case 5:
+      // Ends a guide window when a window read follows, else acts on the
+      // fields: what comes next decides.
+      pending_code_ = sub_code;
+      pending_at_ = now;
       break;
     default:  // 2 keeps the exposure running
       break;
+  }
+}
+
+void SimCamera::latch(int field, std::uint32_t at) {
+  latched_[field] = static_cast<double>(at - start_[field]);
+  is_latched_[field] = true;
+  last_latched_ = latched_[field];
+  any_latched_ = true;
+}
+
+void SimCamera::resolve_pending(bool window_read_follows, bool field_read_follows) {
+  const int code = pending_code_;
+  if (code == 0) return;
+  pending_code_ = 0;
+  const std::uint32_t at = pending_at_;
+  if (window_read_follows) {
+    // A guide window read while the main exposure integrates: the fields
+    // go on undisturbed.
+    guide_window_ = true;
+    guide_exposure_ = static_cast<double>(at - window_start_);
+    return;
+  }
+  if (code == 5) {
+    // The first field of a progressive frame ends; the second keeps
+    // integrating, and the frame is read a photosite row at a time.
+    frame_readout_ = true;
+    latch(0, at);
+    next_field_ = 0;
+  } else if (is_latched_[0] || field_read_follows) {
+    latch(1, at);  // the second field ends
+    next_field_ = 1;
+  } else {
+    start_[1] = at;  // the second field restarts part-way
+    next_field_ = 1;
   }
 }
 
@@ -147,6 +175,7 @@ int SimCamera::write_report(std::span<const std::uint8_t> report) {
     timing(payload[1]);
   } else if (payload[0] == 4) {
     std::memcpy(request_.data(), payload, 8);
+    resolve_pending(request_[7] == 1, request_[7] == 2);
     read_pending_ = true;
   }
   return 0;
@@ -170,23 +199,37 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
   if (request_[7] == 2) {
     const int field = next_field_;
     last_exposure_ms_ = short_exposure != 0 ? short_exposure : field_exposure(field, now);
+    // A progressive frame (first field ended by timing command 5, both
+    // fields of one exposure) is read a photosite row at a time; every other
+    // field read sums neighbouring rows on the chip.
+    if (field == 0 && frame_readout_) single_rows_exposure_ = exposure_number_;
+    const bool single = field == 0 ? frame_readout_ : single_rows_exposure_ == exposure_number_;
+    sky_->set_field_readout(single ? FieldReadout::Single : FieldReadout::Summed);
     const auto path = path_of(start_[field], last_exposure_ms_);
     sky_->render_field(field, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = FIELD_BYTES;
     if (field == 0) next_field_ = 1;
     clock_.sleep_ms(field_read_ms);
   } else if (request_[7] == 1) {
-    if (short_exposure != 0) {
+    std::uint32_t from = start_[0];
+    if (guide_window_) {
+      last_exposure_ms_ = guide_exposure_;
+      from = window_start_;
+    } else if (short_exposure != 0) {
       last_exposure_ms_ = short_exposure;
     } else {
       last_exposure_ms_ = any_latched_ ? last_latched_ : static_cast<double>(now - start_[0]);
     }
     int column = 0, row = 0;
     decode_window_codes(request_, column, row);
-    const auto path = path_of(start_[0], last_exposure_ms_);
+    const auto path = path_of(from, last_exposure_ms_);
     sky_->render_window(column, row, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = WINDOW_BYTES;
     clock_.sleep_ms(window_read_ms);
+    if (guide_window_) {
+      guide_window_ = false;
+      window_start_ = clock_.now_ms();  // the window's charge was read out
+    }
   } else {
     return {ETIMEDOUT, 0};
   }

@@ -51,6 +51,8 @@ class SimCamera : public UsbTransport {
 
  private:
   void timing(int sub_code);
+  void latch(int field, std::uint32_t at);
+  void resolve_pending(bool window_read_follows, bool field_read_follows = false);
   double field_exposure(int field, std::uint32_t now) const;
   // Keeps where the sky lies while an exposure integrates (at most every
   // 50 ms unless `always`), so a read renders the stars along their path.
@@ -73,10 +75,22 @@ class SimCamera : public UsbTransport {
   double last_latched_ = 0;
   bool any_latched_ = false;
   int next_field_ = 0;
+  // Guide windows read while a main exposure integrates: the window's own
+  // exposure runs from the start of integration or the last window read to
+  // the timing command that ends it, and leaves the main fields alone.
+  std::uint32_t window_start_ = 0;
+  bool guide_window_ = false;
+  double guide_exposure_ = 0;
+  int pending_code_ = 0;  // a timing 4 or 5 not yet resolved
+  std::uint32_t pending_at_ = 0;
   std::uint32_t exposure_number_ = 0;
   double last_exposure_ms_ = 0;
   std::vector<PointingSample> pointing_;  // times are clock ticks since the exposure began
   std::uint32_t integration_start_ = 0;
+  // Whether the first field ended for a frame readout, and the exposure
+  // whose first field was so read.
+  bool frame_readout_ = false;
+  std::uint32_t single_rows_exposure_ = UINT32_MAX;
   int fail_error_ = 0;
   std::size_t short_bytes_ = SIZE_MAX;
 };

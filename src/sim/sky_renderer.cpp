@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace tarvex {
 
@@ -48,23 +49,136 @@ inline std::uint16_t to_sample(float v) {
 
 }  // namespace
 
+// The filter response model.
+//
+// The sensor carries four complementary filters, given here as their
+// transmission in the red, green and blue bands: cyan (0.08, 0.90, 0.90),
+// yellow (0.90, 0.90, 0.08), magenta (0.90, 0.08, 0.90) and green
+// (0.08, 0.90, 0.08); each passes 90 % in its bands and leaks 8 % in the
+// others. Behind them the silicon answers red 1.00, green 0.68 and blue 0.31:
+// weak in the blue, and chosen so that white light comes out grey under the
+// synthesis' night-time colour weights (red 70, green 60, blue 28), the
+// leaks included.
+//
+// Photosite rows alternate: the even rows hold cyan and yellow, the odd rows
+// magenta and green, which swap places from one odd row to the next. With
+// column phase (x + 1) & 1 and line phase 1 - ((y / 2) & 1), as colour
+// synthesis counts them with the camera's default offsets:
+//
+//   even row, column phase 0: cyan        column phase 1: yellow
+//   odd row,  line phase 1:   magenta, green
+//   odd row,  line phase 0:   green, magenta
+//
+// Colour synthesis works on sums of two vertically neighbouring photosites:
+// a field read in field mode combines them on the chip (row y of the frame
+// holds the charge of rows y and y + 1, read at half the gain, so a field
+// is as bright as one row and a progressive frame, the program's sum of its
+// two fields, twice as bright), and a progressive frame gets them from the
+// program's sum. The sums at each phase are
+//
+//   column phase 0, line phase 0: cyan + green
+//   column phase 1, line phase 0: yellow + magenta
+//   column phase 0, line phase 1: cyan + magenta
+//   column phase 1, line phase 1: yellow + green
+//
+// and the two sums of one line phase together carry the same light as the
+// two of the other (2 red + 3 green + 2 blue for ideal filters), so colour
+// synthesis recovers red, green and blue exactly from ideal filters. The leaks mix a little of
+// every band into every sum and so make colours a little paler, which the synthesis does not undo.
+// Light is given in the three bands; the chart's patches send their linear sRGB values into them.
+namespace {
+
+struct Response {
+  double r, g, b;
+};
+
+constexpr double PASS = 0.90;
+constexpr double LEAK = 0.08;
+constexpr Response SILICON{1.00, 0.68, 0.31};
+
+struct MosaicTable {
+  Response cell[4];  // cyan, yellow, magenta, green
+  MosaicTable() {
+    const Response raw[4] = {
+        {LEAK, PASS, PASS}, {PASS, PASS, LEAK}, {PASS, LEAK, PASS}, {LEAK, PASS, LEAK}};
+    // Scaled so that the four filters average 1 for white light.
+    double mean = 0;
+    for (const Response& k : raw)
+      mean += (k.r * SILICON.r + k.g * SILICON.g + k.b * SILICON.b) / 3.0 / 4.0;
+    for (int i = 0; i < 4; ++i)
+      cell[i] = {raw[i].r * SILICON.r / mean, raw[i].g * SILICON.g / mean,
+                 raw[i].b * SILICON.b / mean};
+  }
+};
+
+const MosaicTable& mosaic_table() {
+  static const MosaicTable table;
+  return table;
+}
+
+}  // namespace
+
+int mosaic_cell(int x, int y) {
+  const int column_phase = (x + 1) & 1;
+  if ((y & 1) == 0) return column_phase;  // cyan, yellow
+  const int line_phase = 1 ^ ((y >> 1) & 1);
+  return 2 + (column_phase ^ (line_phase ^ 1));  // magenta, green
+}
+
 void mosaic_filter(int x, int y, double& r, double& g, double& b) {
-  // Cyan and yellow alternate along the rows of the first field; green and
-  // magenta along the rows of the second, swapping places every other row.
-  enum { Cy, Ye, Mg, Gr } f;
-  if ((y & 1) == 0) {
-    f = (x & 1) == 0 ? Cy : Ye;
-  } else if (((y >> 1) & 1) == 0) {
-    f = (x & 1) == 0 ? Gr : Mg;
-  } else {
-    f = (x & 1) == 0 ? Mg : Gr;
-  }
-  switch (f) {
-    case Cy: r = 0.05, g = 0.9, b = 0.9; break;
-    case Ye: r = 0.9, g = 0.9, b = 0.05; break;
-    case Mg: r = 0.9, g = 0.05, b = 0.9; break;
-    default: r = 0.05, g = 0.9, b = 0.05; break;
-  }
+  const Response& k = mosaic_table().cell[mosaic_cell(x, y)];
+  r = k.r, g = k.g, b = k.b;
+}
+
+double srgb_to_linear(int value) {
+  const double c = std::clamp(value, 0, 255) / 255.0;
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+BandLight star_colour(double kelvin) {
+  // Planck's law at the middle of each band (610, 540 and 460 nm).
+  auto planck = [kelvin](double micron) {
+    return std::pow(micron, -5.0) / (std::exp(14388.0 / (micron * kelvin)) - 1.0);
+  };
+  BandLight c{planck(0.61), planck(0.54), planck(0.46)};
+  const double total = c.r + c.g + c.b;
+  c.r *= 3 / total, c.g *= 3 / total, c.b *= 3 / total;
+  return c;
+}
+
+namespace {
+
+// The chart: six saturated colours, six natural tones and a grey ramp from
+// white to black, in three rows of six patches of 100 x 150 photosites.
+constexpr int PATCH_W = 100, PATCH_H = 150, PATCH_X0 = 26, PATCH_Y0 = 40;
+constexpr int PATCH_DX = 120, PATCH_DY = 175;
+constexpr ChartPatch patch(const char* name, int r, int g, int b, int column, int row) {
+  return {name,
+          r,
+          g,
+          b,
+          PATCH_X0 + column * PATCH_DX,
+          PATCH_Y0 + row * PATCH_DY,
+          PATCH_X0 + column * PATCH_DX + PATCH_W,
+          PATCH_Y0 + row * PATCH_DY + PATCH_H};
+}
+constexpr ChartPatch kChart[] = {
+    patch("red", 175, 54, 60, 0, 0),           patch("yellow", 231, 199, 31, 1, 0),
+    patch("green", 70, 148, 73, 2, 0),         patch("cyan", 8, 133, 161, 3, 0),
+    patch("blue", 56, 61, 150, 4, 0),          patch("magenta", 187, 86, 149, 5, 0),
+    patch("dark skin", 115, 82, 68, 0, 1),     patch("light skin", 194, 150, 130, 1, 1),
+    patch("foliage", 87, 108, 67, 2, 1),       patch("blue sky", 98, 122, 157, 3, 1),
+    patch("orange", 214, 126, 44, 4, 1),       patch("purplish blue", 80, 91, 166, 5, 1),
+    patch("white", 243, 243, 242, 0, 2),       patch("neutral 8", 200, 200, 200, 1, 2),
+    patch("neutral 6.5", 160, 160, 160, 2, 2), patch("neutral 5", 122, 122, 121, 3, 2),
+    patch("neutral 3.5", 85, 85, 85, 4, 2),    patch("black", 52, 52, 52, 5, 2),
+};
+constexpr double CHART_CARD = 0.02;  // the dark card between the patches, linear
+
+}  // namespace
+
+std::span<const ChartPatch> chart_patches() {
+  return kChart;
 }
 
 SkyRenderer::SkyRenderer(const SkyConfig& config)
@@ -77,18 +191,28 @@ void SkyRenderer::configure(const SkyConfig& config) {
   Random rnd(config.seed);
   stars_.clear();
   const double faint = std::max(1e-6, std::min(1.0, config.faintest_ratio));
-  for (int i = 0; i < std::max(0, config.star_count); ++i) {
+  const int star_count = config.scene == SkyScene::Chart ? 0 : std::max(0, config.star_count);
+  for (int i = 0; i < star_count; ++i) {
     Star s;
     s.x = -MARGIN + rnd.uniform() * (WIDTH + 2 * MARGIN);
     s.y = -MARGIN + rnd.uniform() * (HEIGHT + 2 * MARGIN);
     // Faint stars are far more common than bright ones.
     s.flux = config.brightest_flux * std::pow(faint, std::pow(rnd.uniform(), 0.6));
-    // Colours from red giants to blue stars.
-    const double t = rnd.uniform();
-    s.r = 0.6 + 0.9 * (1 - t);
-    s.b = 0.6 + 0.9 * t;
-    s.g = 3.0 - s.r - s.b;
+    // Surface temperatures from red dwarfs and giants (3000 K) to blue-white
+    // stars (15000 K), the cool ones more common.
+    s.kelvin = 3000.0 * std::pow(5.0, std::pow(rnd.uniform(), 1.6));
+    const BandLight c = star_colour(s.kelvin);
+    s.r = c.r, s.g = c.g, s.b = c.b;
     stars_.push_back(s);
+  }
+  if (config.scene == SkyScene::Stars && config.extended_objects) {
+    // A bright double star of contrasting colours: an orange primary and a
+    // blue-white companion 14 photosites away.
+    for (const auto& [x, y, share, kelvin] :
+         {std::tuple{590.0, 440.0, 0.8, 4000.0}, std::tuple{601.0, 431.5, 0.35, 13000.0}}) {
+      const BandLight c = star_colour(kelvin);
+      stars_.push_back({x, y, config.brightest_flux * share, c.r, c.g, c.b, kelvin});
+    }
   }
   hot_.clear();
   for (int i = 0; i < std::max(0, config.hot_pixels); ++i) {
@@ -114,16 +238,15 @@ struct StarColours {
 };
 
 int filter_index(int x, int y, bool mosaic) {
-  if (!mosaic) return 0;
-  if ((y & 1) == 0) return (x & 1);
-  return 2 + ((x & 1) ^ ((y >> 1) & 1));
+  return mosaic ? mosaic_cell(x, y) : 0;
 }
 
 StarColours star_colours(const SkyRenderer::Star& s, bool mosaic) {
   StarColours c{};
-  const int sites[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};  // one photosite of each filter
   for (int f = 0; f < 4; ++f) {
     double r = 1, g = 1, b = 1;
+    // One photosite of each filter: cyan, yellow, magenta, green.
+    constexpr int sites[4][2] = {{1, 0}, {0, 0}, {1, 1}, {0, 1}};
     if (mosaic) mosaic_filter(sites[f][0], sites[f][1], r, g, b);
     c.through[f] = (r * s.r + g * s.g + b * s.b) / 3.0;
   }
@@ -198,13 +321,19 @@ std::vector<PathStep> path_steps(std::span<const PointingSample> path, double ex
 void SkyRenderer::rebuild_signal() {
   const float sky = static_cast<float>(config_.sky_per_s / 1000.0);
   const float dark = static_cast<float>(config_.dark_per_s / 1000.0);
-  for (int y = 0; y < HEIGHT; ++y) {
-    for (int x = 0; x < WIDTH; ++x) {
-      double r = 1, g = 1, b = 1;
-      if (config_.mosaic) mosaic_filter(x, y, r, g, b);
-      // A slightly warm sky glow.
-      signal_[y * WIDTH + x] = sky * static_cast<float>((1.2 * r + 1.0 * g + 0.8 * b) / 3.0);
+  if (config_.scene == SkyScene::Chart) {
+    std::fill(signal_.begin(), signal_.end(), 0.0f);
+    add_chart(signal_);
+  } else {
+    for (int y = 0; y < HEIGHT; ++y) {
+      for (int x = 0; x < WIDTH; ++x) {
+        double r = 1, g = 1, b = 1;
+        if (config_.mosaic) mosaic_filter(x, y, r, g, b);
+        // A sky glow tinted slightly warm by street lights.
+        signal_[y * WIDTH + x] = sky * static_cast<float>((1.2 * r + 1.0 * g + 0.8 * b) / 3.0);
+      }
     }
+    if (config_.extended_objects) add_extended(signal_);
   }
   sky_ = signal_;
   std::fill(dark_.begin(), dark_.end(), dark);
@@ -233,6 +362,118 @@ void SkyRenderer::rebuild_signal() {
     }
   }
   signal_valid_ = true;
+}
+
+namespace {
+
+// Adds light of band colour `c` (per second at each photosite) through the
+// mosaic at (x, y).
+inline void add_light(std::vector<float>& out, int x, int y, const BandLight& c, bool mosaic) {
+  double r = 1, g = 1, b = 1;
+  if (mosaic) mosaic_filter(x, y, r, g, b);
+  out[static_cast<std::size_t>(y) * SkyRenderer::WIDTH + x] +=
+      static_cast<float>((r * c.r + g * c.g + b * c.b) / 3.0 / 1000.0);
+}
+
+struct Blob {
+  double x, y, sigma, peak;  // sky position, size, peak light per second
+};
+
+}  // namespace
+
+void SkyRenderer::add_extended(std::vector<float>& out) const {
+  const bool mosaic = config_.mosaic;
+  // Light per photosite per second, relative to the sky glow.
+  const double level = std::max(1.0, config_.sky_per_s);
+  // An emission nebula: glowing hydrogen (deep red, a little blue) in a few
+  // overlapping clouds, with a greenish-blue oxygen core.
+  const BandLight hydrogen{2.3, 0.3, 0.4};
+  const BandLight oxygen{0.3, 1.4, 1.3};
+  const Blob clouds[] = {{215, 330, 45, 1.5 * level},
+                         {265, 300, 30, 1.0 * level},
+                         {180, 370, 35, 0.9 * level},
+                         {240, 385, 55, 0.55 * level},
+                         {205, 290, 25, 0.75 * level}};
+  const Blob oxygen_core{225, 335, 14, 0.9 * level};
+  const double ox = offset_x_, oy = offset_y_;
+  {
+    const int x0 = std::max(0, static_cast<int>(60 + ox)), x1 = std::min(WIDTH, int(420 + ox));
+    const int y0 = std::max(0, static_cast<int>(150 + oy)), y1 = std::min(HEIGHT, int(560 + oy));
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const double sx = x - ox, sy = y - oy;
+        double h = 0;
+        for (const Blob& c : clouds) {
+          const double d2 = (sx - c.x) * (sx - c.x) + (sy - c.y) * (sy - c.y);
+          if (d2 < 16 * c.sigma * c.sigma) h += c.peak * std::exp(-0.5 * d2 / (c.sigma * c.sigma));
+        }
+        const double d2 = (sx - oxygen_core.x) * (sx - oxygen_core.x) +
+                          (sy - oxygen_core.y) * (sy - oxygen_core.y);
+        const double o =
+            d2 < 16 * oxygen_core.sigma * oxygen_core.sigma
+                ? oxygen_core.peak * std::exp(-0.5 * d2 / (oxygen_core.sigma * oxygen_core.sigma))
+                : 0.0;
+        if (h + o < 1e-3 * level) continue;
+        add_light(out, x, y,
+                  {h * hydrogen.r + o * oxygen.r, h * hydrogen.g + o * oxygen.g,
+                   h * hydrogen.b + o * oxygen.b},
+                  mosaic);
+      }
+    }
+  }
+  // A spiral galaxy seen at a slant: a yellowish core of old stars and a
+  // bluer disc of young stars along two arms.
+  {
+    const double cx = 560, cy = 170, tilt = 0.55, angle = 0.5;
+    const BandLight bulge{1.3, 1.05, 0.65};
+    const BandLight disc{0.75, 0.95, 1.3};
+    const double bulge_peak = 8 * level, bulge_sigma = 5;
+    const double disc_peak = 1.2 * level, scale = 26;
+    const double ca = std::cos(angle), sa = std::sin(angle);
+    const int x0 = std::max(0, static_cast<int>(cx - 150 + ox));
+    const int x1 = std::min(WIDTH, static_cast<int>(cx + 150 + ox));
+    const int y0 = std::max(0, static_cast<int>(cy - 150 + oy));
+    const int y1 = std::min(HEIGHT, static_cast<int>(cy + 150 + oy));
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const double dx = x - ox - cx, dy = y - oy - cy;
+        // Into the galaxy's own plane: along the major axis, and the minor
+        // axis stretched back by the tilt.
+        const double u = dx * ca + dy * sa;
+        const double v = (-dx * sa + dy * ca) / tilt;
+        const double r = std::sqrt(u * u + v * v);
+        if (r > 140) continue;
+        const double core = bulge_peak * std::exp(-0.5 * r * r / (bulge_sigma * bulge_sigma));
+        // Two logarithmic arms winding out from the core.
+        const double theta = std::atan2(v, u);
+        const double arms =
+            0.35 + 0.65 * std::pow(0.5 + 0.5 * std::cos(2 * theta - 2.2 * std::log(r + 1)), 3);
+        const double d = disc_peak * std::exp(-r / scale) * arms;
+        add_light(
+            out, x, y,
+            {core * bulge.r + d * disc.r, core * bulge.g + d * disc.g, core * bulge.b + d * disc.b},
+            mosaic);
+      }
+    }
+  }
+}
+
+void SkyRenderer::add_chart(std::vector<float>& out) const {
+  const double white = config_.chart_white_per_s;
+  const int ox = static_cast<int>(std::lround(offset_x_));
+  const int oy = static_cast<int>(std::lround(offset_y_));
+  const BandLight card{CHART_CARD * white, CHART_CARD * white, CHART_CARD * white};
+  for (int y = 0; y < HEIGHT; ++y)
+    for (int x = 0; x < WIDTH; ++x) add_light(out, x, y, card, config_.mosaic);
+  for (const ChartPatch& p : kChart) {
+    const double lr = srgb_to_linear(p.red), lg = srgb_to_linear(p.green),
+                 lb = srgb_to_linear(p.blue);
+    const BandLight light{(lr - CHART_CARD) * white, (lg - CHART_CARD) * white,
+                          (lb - CHART_CARD) * white};
+    for (int y = std::max(0, p.y0 + oy); y < std::min(HEIGHT, p.y1 + oy); ++y)
+      for (int x = std::max(0, p.x0 + ox); x < std::min(WIDTH, p.x1 + ox); ++x)
+        add_light(out, x, y, light, config_.mosaic);
+  }
 }
 
 void SkyRenderer::draw_trails(double exposure_ms, std::span<const PointingSample> path) {
@@ -279,7 +520,8 @@ bool SkyRenderer::prepare_stars(double exposure_ms, std::span<const PointingSamp
 }
 
 void SkyRenderer::render_row(int y, int x0, int count, double exposure_ms,
-                             std::uint32_t exposure_number, bool trails, std::uint16_t* out) {
+                             std::uint32_t exposure_number, bool trails, bool summed,
+                             std::uint16_t* out) {
   const float e = static_cast<float>(std::max(0.0, exposure_ms));
   const float bias = static_cast<float>(config_.bias);
   const float read2 = static_cast<float>(config_.read_noise * config_.read_noise);
@@ -287,12 +529,24 @@ void SkyRenderer::render_row(int y, int x0, int count, double exposure_ms,
   const std::uint64_t key =
       (config_.seed * 0x100000001B3ull) ^ (static_cast<std::uint64_t>(exposure_number) << 32);
   const std::size_t first = static_cast<std::size_t>(y) * WIDTH + x0;
-  const float* sig = (trails ? sky_.data() : signal_.data()) + first;
+  // The row summed with this one on the chip: the next, or for the last row
+  // the one above, which carries the same filters as the missing next one.
+  const std::size_t partner = static_cast<std::size_t>(y + 1 < HEIGHT ? y + 1 : y - 1) * WIDTH + x0;
+  const float* base = trails ? sky_.data() : signal_.data();
+  const float* sig = base + first;
   const float* drk = dark_.data() + first;
   const float* trail = trails ? trails_.data() + first : nullptr;
+  const float* sig2 = base + partner;
+  const float* drk2 = dark_.data() + partner;
+  const float* trail2 = trails ? trails_.data() + partner : nullptr;
   for (int i = 0; i < count; ++i) {
     float s = (sig[i] + drk[i]) * e;
     if (trail != nullptr) s += trail[i];
+    if (summed) {
+      float s2 = (sig2[i] + drk2[i]) * e;
+      if (trail2 != nullptr) s2 += trail2[i];
+      s = 0.5f * (s + s2);
+    }
     const float var = shot ? read2 + s : read2;
     const std::uint64_t pixel = static_cast<std::uint64_t>(y) * WIDTH + x0 + i;
     const float noise = var > 0.0f ? std::sqrt(var) * normal_from(key + pixel) : 0.0f;
@@ -304,7 +558,7 @@ std::uint16_t SkyRenderer::sample(int x, int y, double exposure_ms, std::uint32_
   if (!signal_valid_) rebuild_signal();
   std::uint16_t v = 0;
   render_row(std::clamp(y, 0, HEIGHT - 1), std::clamp(x, 0, WIDTH - 1), 1, exposure_ms,
-             exposure_number, false, &v);
+             exposure_number, false, false, &v);
   return v;
 }
 
@@ -327,7 +581,7 @@ void SkyRenderer::render_field(int parity, double exposure_ms, std::span<const P
     overscan(line, 0, FIRST_SAMPLE);
     overscan(line, FIRST_SAMPLE + WIDTH, RAW_SAMPLES);
     const int y = 2 * (line - FIRST_LINE) + (parity & 1);
-    render_row(y, 0, WIDTH, exposure_ms, exposure_number, trails,
+    render_row(y, 0, WIDTH, exposure_ms, exposure_number, trails, readout_ == FieldReadout::Summed,
                raw + line * RAW_SAMPLES + FIRST_SAMPLE);
   }
 }
@@ -339,7 +593,8 @@ void SkyRenderer::render_window(int column, int row, double exposure_ms,
   column = std::clamp(column, 0, WIDTH - WINDOW);
   row = std::clamp(row, 0, HEIGHT - WINDOW);
   for (int i = 0; i < WINDOW; ++i)
-    render_row(row + i, column, WINDOW, exposure_ms, exposure_number, trails, window + i * WINDOW);
+    render_row(row + i, column, WINDOW, exposure_ms, exposure_number, trails, false,
+               window + i * WINDOW);
 }
 
 }  // namespace tarvex

@@ -1,6 +1,9 @@
-// The simulated sky as the camera's sensor sees it: a seeded star field with
-// a Gaussian point spread, sky background, dark current and hot pixels,
-// read and shot noise, and the sensor's complementary-colour mosaic.
+// The simulated sky as the camera's sensor sees it: a seeded star field of
+// stellar colours with a Gaussian point spread, a bright double star, an
+// emission nebula and a spiral galaxy, a faintly tinted sky background,
+// dark current and hot pixels, read and shot noise, all seen through the
+// sensor's complementary-colour mosaic (see mosaic_response below for the
+// filter model). In place of the sky it can show a colour chart.
 // Usable on its own; the simulated camera owns one.
 #pragma once
 
@@ -10,21 +13,58 @@
 
 namespace tarvex {
 
+// How a field read delivers the photosites: one row each (frame readout,
+// as for a progressive frame, and the 128 x 128 window), or each frame row
+// y combined on the chip with row y + 1, at half the gain so that a field
+// keeps the brightness of one row (field mode: fast and interlaced
+// exposures).
+enum class FieldReadout { Single, Summed };
+
+// What the camera looks at.
+enum class SkyScene {
+  Stars,  // the night sky
+  Chart,  // a colour chart of patches of known colour, evenly lit
+};
+
 struct SkyConfig {
+  SkyScene scene = SkyScene::Stars;
   std::uint64_t seed = 1;
   int star_count = 80;               // over the frame and a margin around it
   double brightest_flux = 400000.0;  // whole-star signal per second, before the mosaic
   double faintest_ratio = 0.003;     // faintest star relative to the brightest
-  double psf_sigma = 1.3;            // pixels
-  double sky_per_s = 150.0;          // background signal per pixel per second
-  double bias = 600.0;               // offset of every sample, overscan included
-  double read_noise = 6.0;           // standard deviation of each read
-  double dark_per_s = 20.0;          // dark signal per pixel per second
+  double psf_sigma = 2.5;    // pixels: seeing spreads a star over about six photosites (FWHM)
+  double sky_per_s = 90.0;  // background signal per pixel per second
+  double bias = 600.0;       // offset of every sample, overscan included
+  double read_noise = 6.0;   // standard deviation of each read
+  double dark_per_s = 20.0;  // dark signal per pixel per second
   int hot_pixels = 6;
-  double hot_per_s = 40000.0;  // dark signal of a hot pixel per second
-  bool shot_noise = true;      // photon noise growing with the square root of the signal
-  bool mosaic = true;          // false: every photosite sees plain grey light
+  double hot_per_s = 40000.0;          // dark signal of a hot pixel per second
+  bool shot_noise = true;              // photon noise growing with the square root of the signal
+  bool mosaic = true;                  // false: every photosite sees plain grey light
+  bool extended_objects = true;        // the double star, the nebula and the galaxy
+  double chart_white_per_s = 20000.0;  // the chart's white patch per photosite per second
 };
+
+// Light in the sensor's three bands (red, green, blue), in linear units.
+struct BandLight {
+  double r = 0, g = 0, b = 0;
+};
+
+// One patch of the colour chart: its name, its colour as 8-bit sRGB, and
+// its place on the sensor (frame columns x0..x1-1, rows y0..y1-1, before
+// the pointing offset).
+struct ChartPatch {
+  const char* name;
+  int red, green, blue;
+  int x0, y0, x1, y1;
+};
+std::span<const ChartPatch> chart_patches();
+// An 8-bit sRGB value as linear light, 0..1.
+double srgb_to_linear(int value);
+
+// The band colour of a star of the given surface temperature (kelvin): the
+// black body seen through the three bands, scaled to sum 3.
+BandLight star_colour(double kelvin);
 
 // Where the sky lay on the sensor at one moment of an exposure: the pointing
 // offset (as shift_pointing accumulates it) `t_ms` milliseconds after the
@@ -70,6 +110,10 @@ class SkyRenderer {
     render_field(parity, exposure_ms, {}, exposure_number, raw);
   }
 
+  // How the following field reads deliver the photosites (Single at first).
+  void set_field_readout(FieldReadout readout) { readout_ = readout; }
+  FieldReadout field_readout() const { return readout_; }
+
   // The 128 x 128 window with its top-left corner at frame (column, row).
   void render_window(int column, int row, double exposure_ms, std::span<const PointingSample> path,
                      std::uint32_t exposure_number, std::uint16_t* window);
@@ -83,17 +127,22 @@ class SkyRenderer {
     double x, y;     // sky position before the pointing offset
     double flux;     // per second
     double r, g, b;  // colour, summing to 3
+    double kelvin;   // the surface temperature the colour comes from
   };
   const std::vector<Star>& stars() const { return stars_; }
 
  private:
   void rebuild_signal();
+  // Adds the extended objects or the chart, as they lie at the current
+  // pointing, to the sky signal.
+  void add_extended(std::vector<float>& out) const;
+  void add_chart(std::vector<float>& out) const;
   // Chooses the star signal of an exposure: the cached one of a pointing held
   // where it is now, or the trails along a path; true for trails.
   bool prepare_stars(double exposure_ms, std::span<const PointingSample> path);
   void draw_trails(double exposure_ms, std::span<const PointingSample> path);
   void render_row(int y, int x0, int count, double exposure_ms, std::uint32_t exposure_number,
-                  bool trails, std::uint16_t* out);
+                  bool trails, bool summed, std::uint16_t* out);
 
   SkyConfig config_;
   double offset_x_ = 0;
@@ -107,10 +156,19 @@ class SkyRenderer {
   std::vector<float> dark_;    // dark signal per millisecond at each photosite
   std::vector<float> trails_;  // star signal integrated along the path of one exposure
   bool signal_valid_ = false;
+  FieldReadout readout_ = FieldReadout::Single;
 };
 
-// The filter in front of frame column x, row y of the mosaic, as red, green
-// and blue transmissions.
+// The response of the photosite at frame column x, row y to light in each
+// band, filter and sensor together, scaled so that the four filters average
+// 1 for white light (r + g + b averaged over the mosaic is 3). The signal of
+// a photosite is (r * light.r + g * light.g + b * light.b) / 3 for light of
+// band colour `light` (bands summing to 3 for unit brightness). The filter
+// model is described in sky_renderer.cpp.
 void mosaic_filter(int x, int y, double& r, double& g, double& b);
+
+// The filter of the photosite at frame column x, row y: 0 cyan, 1 yellow,
+// 2 magenta, 3 green.
+int mosaic_cell(int x, int y);
 
 }  // namespace tarvex

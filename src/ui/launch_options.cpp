@@ -1,5 +1,6 @@
 #include "ui/launch_options.h"
 
+#include "app/camera_transport.h"
 #include "platform/version.h"
 
 namespace tarvex::ui {
@@ -27,6 +28,13 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
       o.version = true;
     } else if (!options_end && a == "--simulator") {
       o.simulator = true;
+    } else if (!options_end && a == "--sky") {
+      SkyScene scene;
+      if (i + 1 >= args.size() || !parse_sky_scene(args[i + 1], scene)) {
+        o.error = "--sky needs stars or chart";
+        return o;
+      }
+      o.sky = args[++i];
     } else if (!options_end && a == "--screenshot") {
       if (i + 1 >= args.size()) {
         o.error = "--screenshot needs a file name";
@@ -47,11 +55,12 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
 }
 
 std::string launch_usage() {
-  return "usage: tarvex [--simulator] [--screenshot PNG] [FILE]\n"
+  return "usage: tarvex [--simulator [--sky stars|chart]] [--screenshot PNG] [FILE]\n"
          "       tarvex --help | --version\n"
          "Opens the Tarvex window; FILE (a KR File or a FITS file written by Tarvex)\n"
          "is opened as File > Open opens it.\n"
          "  --simulator       use the simulated camera and mount instead of the hardware\n"
+         "  --sky chart       the simulated camera sees a colour chart, not the night sky\n"
          "  --screenshot PNG  save a picture of the window to PNG, print the window\n"
          "                    title, and stop\n"
          "  --help            show this text and stop\n"

@@ -1,5 +1,5 @@
 // The command line of the tarvex program:
-//   tarvex [--simulator] [--screenshot PNG] [FILE]
+//   tarvex [--simulator [--sky stars|chart]] [--screenshot PNG] [FILE]
 //   tarvex --help | --version
 // --help and --version are answered before any window (or display) is
 // needed; FILE is opened as File > Open opens it (the desktop entry passes
@@ -16,6 +16,7 @@ struct LaunchOptions {
   bool help = false;
   bool version = false;
   bool simulator = false;
+  std::string sky;         // --sky: "stars" or "chart", empty when not given
   std::string screenshot;  // save a picture of the window there, then stop
   std::string file;        // the file to open
   std::string error;       // a usage error, when the line could not be read

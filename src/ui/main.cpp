@@ -3,6 +3,7 @@
 //   tarvex [FILE]              the main window, opening FILE as File > Open does
 //   tarvex --screenshot FILE   start, save a picture of the window, and stop
 //   tarvex --simulator         use the simulated camera instead of the USB port
+//   tarvex --simulator --sky chart   the simulated camera sees a colour chart
 //   tarvex --help | --version  print and stop, without a display
 #include <iostream>
 #include <string>

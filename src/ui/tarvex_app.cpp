@@ -16,6 +16,16 @@ bool wants_simulator(int argc, char** argv) {
   return false;
 }
 
+SkyScene wanted_sky(int argc, char** argv) {
+  SkyScene scene = SkyScene::Stars;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--sky") != 0) continue;
+    if (!parse_sky_scene(argv[i + 1], scene))
+      std::fprintf(stderr, "tarvex: --sky needs stars or chart, not %s\n", argv[i + 1]);
+  }
+  return scene;
+}
+
 TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("Tarvex");
   setOrganizationName("Tarvex");
@@ -25,7 +35,7 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   stepping_clock_ = std::make_unique<SteppingClock>(*clock_);
   pump_ = std::make_unique<QtEventPump>();
   launcher_ = std::make_unique<QtLauncher>();
-  transport_ = make_camera_transport(simulator_, *stepping_clock_);
+  transport_ = make_camera_transport(simulator_, *stepping_clock_, wanted_sky(argc, argv));
   // Under --simulator every "Com Port" is the simulated mount, which moves
   // the simulated camera's sky.
   std::string error;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "app/camera_transport.h"
 #include "app/telescope_ports.h"
 #include "platform/stepping_clock.h"
 #include "platform/usb_transport.h"
@@ -42,6 +43,9 @@ class TTarvexApp : public QApplication {
 
 // True when the arguments (after the program name) ask for the simulated camera.
 bool wants_simulator(int argc, char** argv);
+// What --sky asks the simulated camera to look at: "stars" (the default)
+// or "chart".
+SkyScene wanted_sky(int argc, char** argv);
 
 // Shows the window and, once it is up, opens the file of the command line as
 // File > Open opens it (a file that cannot be read is reported the same way);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "cli_fixture.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
+#include "sim/sky_renderer.h"
 
 namespace tarvex {
 namespace {
@@ -144,6 +146,46 @@ TEST_F(CaptureCli, CtrlCStopsTheRunAndKeepsTheSavedFiles) {
   ASSERT_TRUE(WIFEXITED(status)) << "stopped cleanly, not killed by the signal";
   EXPECT_EQ(WEXITSTATUS(status), 130);
   EXPECT_TRUE(fs::exists(autosave(1)));
+}
+
+}  // namespace
+}  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+using SkyCli = testing::CliFixture;
+
+TEST_F(SkyCli, ChartInColourAndUsageErrors) {
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "--sky", "chart", "capture", "--mode",
+                 "progressive", "--colour"}),
+            0)
+      << err.str();
+  // The display bitmap: 24-bit, bottom-up rows of 2256 bytes in blue,
+  // green, red order after a 54-byte header.
+  const std::vector<std::uint8_t> bmp = testing::read_bytes(dir / "data" / "tvximg.bmp");
+  ASSERT_EQ(bmp.size(), 54u + 2256u * 580u);
+  auto pixel = [&](const char* name) {
+    for (const ChartPatch& p : chart_patches()) {
+      if (std::string(p.name) != name) continue;
+      const int x = (p.x0 + p.x1) / 2, y = (p.y0 + p.y1) / 2;
+      const std::size_t at = 54 + static_cast<std::size_t>(579 - y) * 2256 + x * 3;
+      return std::array<int, 3>{bmp[at + 2], bmp[at + 1], bmp[at]};
+    }
+    ADD_FAILURE() << name;
+    return std::array<int, 3>{};
+  };
+  const auto white = pixel("white"), black = pixel("black"), red = pixel("red"),
+             blue = pixel("blue");
+  EXPECT_GT(white[1], 4 * black[1] + 20);
+  EXPECT_GT(red[0], red[1] + 20);
+  EXPECT_GT(red[0], red[2] + 20);
+  EXPECT_GT(blue[2], blue[0] + 10);
+
+  EXPECT_EQ(run({"--sky", "chart", "camera-info"}), 2);
+  EXPECT_NE(err.str().find("--sky chooses what the simulated camera sees"), std::string::npos);
+  EXPECT_EQ(run({"--simulator", "--sky", "moon", "camera-info"}), 2);
+  EXPECT_NE(err.str().find("--sky needs stars or chart"), std::string::npos);
 }
 
 }  // namespace

@@ -60,13 +60,17 @@ TEST(StretchTable, RemoveBackgroundLevels) {
 }
 
 TEST_F(ContextTest, ApplyStretchTableMatchesThePlainMapping) {
-  // Every sample mapped through the table (lowest bit ignored), the undo copy
-  // holding the original, and a labelled top band left alone.
+  // Every sample mapped through the table (lowest bit ignored, an entry's top
+  // bit lost in the doubling), the undo copy holding the original, and a
+  // labelled top band left alone. The top entry and the last samples of the
+  // frame (past the last whole vector of a block) are looked up too.
   static StretchLevels table;
   for (std::size_t i = 0; i < table.size(); ++i)
-    table[i] = static_cast<std::uint16_t>((i * 7919u + 13u) % 32768u);
+    table[i] = static_cast<std::uint16_t>((i * 7919u + 13u) % 65536u);
   for (bool band : {false, true}) {
     fill_random(band ? 5 : 6);
+    for (int i = FRAME_SAMPLES - 24; i < FRAME_SAMPLES; ++i)
+      fs().CurrentFrame[i] = static_cast<std::uint16_t>(65535 - (i & 1));
     if (band) {
       at(4, 0) = 17;
       at(5, 0) = 17;

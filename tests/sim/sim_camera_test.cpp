@@ -180,6 +180,7 @@ TEST(SimCamera, SameSeedSameFrames) {
 TEST(SkyRenderer, BiasDarkHotPixelsAndSaturation) {
   SkyConfig config;
   config.star_count = 0;
+  config.extended_objects = false;
   SkyRenderer sky(config);
   std::vector<std::uint16_t> raw(298 * 832);
   sky.render_field(0, 1000, 1, raw.data());

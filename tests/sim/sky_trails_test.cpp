@@ -21,6 +21,7 @@ SkyConfig one_plain_star() {
   c.faintest_ratio = 1.0;     // the one star is the brightest
   c.brightest_flux = 100000;  // the still peak stays below saturation
   c.mosaic = false;
+  c.extended_objects = false;
   c.read_noise = 0;
   c.shot_noise = false;
   c.hot_pixels = 0;

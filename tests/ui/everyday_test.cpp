@@ -85,6 +85,10 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(!parse_launch_arguments({"--frobnicate"}).error.empty());
     QVERIFY(!parse_launch_arguments({"a.fit", "b.fit"}).error.empty());
     QVERIFY(!parse_launch_arguments({"--screenshot"}).error.empty());
+    QCOMPARE(QString::fromStdString(parse_launch_arguments({"--simulator", "--sky", "chart"}).sky),
+             QString("chart"));
+    QVERIFY(!parse_launch_arguments({"--sky", "moon"}).error.empty());
+    QVERIFY(!parse_launch_arguments({"--sky"}).error.empty());
     QCOMPARE(QString::fromStdString(launch_version()),
              QString("tarvex %1\n").arg(QString::fromUtf8(PROGRAM_VERSION)));
   }
@@ -211,8 +215,8 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
         help->contents()->findItems("File", Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(file_items.size(), 1);
     // A heading of the contents shows its part of the page.
-    QList<QTreeWidgetItem*> last = help->contents()->findItems(
-        "Where files go", Qt::MatchExactly | Qt::MatchRecursive);
+    QList<QTreeWidgetItem*> last =
+        help->contents()->findItems("Where files go", Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(last.size(), 1);
     help->browser()->verticalScrollBar()->setValue(0);
     emit help->contents()->itemClicked(last[0], 0);

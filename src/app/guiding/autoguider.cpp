@@ -1,0 +1,418 @@
+#include "app/guiding/autoguider.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/telescope.h"
+#include "camera/readout.h"
+#include "camera/usb_commands.h"
+#include "files/settings.h"
+#include "platform/messages.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr const char* NO_STAR = "You must first take an image and pick a star";
+constexpr const char* NO_LINK = "Communication with telescope failed";
+constexpr const char* SHORT_PULSE =
+    "The training pulse would be 0 ms or less: lower the hysteresis or lengthen the "
+    "training time";
+constexpr int LOST_STAR_BEEPS = 29;
+
+}  // namespace
+
+GuiderFront& no_guider_front() {
+  static GuiderFront front;
+  return front;
+}
+
+Autoguider::Autoguider(Tarvex& app, GuiderFront& front) : app_(app), front_(front) {}
+
+GuideParameters Autoguider::parameters() const {
+  const Settings& s = app_.settings;
+  GuideParameters p;
+  p.ra_rate = s.ra_pixels_per_sec;
+  p.dec_rate = s.dec_pixels_per_sec;
+  p.ra_backlash = s.ra_backlash;
+  p.dec_backlash = s.dec_backlash;
+  p.ra_hysteresis = s.ra_hysteresis;
+  p.dec_hysteresis = s.dec_hysteresis;
+  p.whole_pixels = s.ignore_drift;
+  p.direction_change_delay = s.direction_change_delay;
+  return p;
+}
+
+void Autoguider::set_status(const std::string& s) {
+  status_ = s;
+  front_.show_info(s);
+}
+
+// Places the guiding frame around the picked guide star (or the shared star
+// position when none was picked) and points the camera's window at it. The
+// star's place inside the window is where the window the camera is asked
+// for really starts, so the first search finds it.
+void Autoguider::place_frame() {
+  saved_ = app_.star.position;
+  saved_window_x_ = app_.camera.readout.window_x;
+  saved_window_y_ = app_.camera.readout.window_y;
+  const bool picked = app_.star_pick.guide_star_picked;
+  const int gx = picked ? app_.star_pick.guide_star_x : app_.star.position.x;
+  const int gy = picked ? app_.star_pick.guide_star_y : app_.star.position.y;
+  frame_ = place_guiding_frame(gx, gy);
+  app_.star_pick.guiding_frame_column = frame_.origin_column;
+  app_.star_pick.guiding_frame_row = frame_.origin_row;
+  ReadoutState& r = app_.camera.readout;
+  r.window_x = guiding_window_x(frame_);
+  r.window_y = guiding_window_y(frame_, gy);
+  CommandBlock block{};
+  set_window_codes(block, r.window_x, r.window_y);
+  int column = 0, row = 0;
+  decode_window_codes(block, column, row);
+  app_.star.position.x = gx - column;
+  app_.star.position.y = gy - row;
+  app_.star.guiding_frame = true;
+}
+
+void Autoguider::end_frame_use() {
+  app_.star.guiding_active = false;
+  app_.star.guiding_frame = false;
+  app_.camera.readout.window_x = saved_window_x_;
+  app_.camera.readout.window_y = saved_window_y_;
+}
+
+bool Autoguider::take_frame() {
+  const AcquisitionSettings& a = app_.acquisition;
+  return take_window_frame(app_.camera.link, app_.ports.clock, app_.camera.readout, a.guide_value,
+                           a.guide_range, WindowStretch{}, window_.data()) == LinkResult::Ok;
+}
+
+bool Autoguider::take_guided_frame(GuidedExposure& g) {
+  ++g.frames_counted;
+  return take_guide_frame(app_.camera.link, app_.ports.clock, app_.camera.readout, g.guide_ms,
+                          g.half_done, WindowStretch{}, window_.data()) == LinkResult::Ok;
+}
+
+bool Autoguider::locate_twice(int x, int y) {
+  StarLocation& s = app_.star;
+  if (locate_star(s, x, y, window_.data(), s.radius, app_.ports.messages) != 0) return false;
+  return locate_star(s, s.position.x, s.position.y, window_.data(), s.radius,
+                     app_.ports.messages) == 0;
+}
+
+bool Autoguider::pulse(Direction d, int ms) {
+  return guide_pulse(app_, d, static_cast<std::uint32_t>(ms)) == ScopeResult::Done;
+}
+
+TrainOutcome Autoguider::train() {
+  Messages& m = app_.ports.messages;
+  if (link_type(app_) == 'n' || !app_.camera.camera_present()) {
+    show_message(m, MESSAGE_CALLER_TEXT, NO_STAR);
+    return TrainOutcome::Refused;
+  }
+  const int seconds = std::max<int>(1, app_.settings.guide_training_time);
+  const int dec_ms = training_pulse_ms(seconds, app_.settings.dec_hysteresis);
+  const int ra_ms = training_pulse_ms(seconds, app_.settings.ra_hysteresis);
+  if (dec_ms <= 0 || ra_ms <= 0) {
+    show_message(m, MESSAGE_CALLER_TEXT, SHORT_PULSE);
+    return TrainOutcome::Refused;
+  }
+  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+    show_message(m, MESSAGE_CALLER_TEXT, NO_LINK);
+    return TrainOutcome::LinkFailed;
+  }
+  reset_control_box(app_);
+  if (link_type(app_) == 'b' && !first_pulses_sent_) {
+    first_pulses_sent_ = true;
+    for (Direction d : {Direction::North, Direction::South, Direction::East, Direction::West})
+      pulse(d, 1);
+  }
+  place_frame();
+  app_.star.guiding_active = true;
+  running_ = false;
+  app_.star.radius = app_.settings.guide_mask_radius;
+  app_.star.ignore_drift = app_.settings.ignore_drift;
+
+  TrainOutcome outcome = TrainOutcome::StarLost;
+  TrainingLegs legs;
+  // Measures the star after a pulse: locate at the last x and `y`, then at
+  // the result.
+  auto leg = [&](Direction d, int ms, int y, int& out, bool want_x) {
+    if (!pulse(d, ms) || !take_frame()) return false;
+    if (!locate_twice(app_.star.position.x, y)) return false;
+    out = want_x ? app_.star.position.x : app_.star.position.y;
+    return true;
+  };
+  do {
+    // The start position is measured, not assumed: the window the camera
+    // reads may sit a row or a column off the predicted one.
+    if (!take_frame() || !locate_twice(app_.star.position.x, app_.star.position.y)) break;
+    legs.y0 = app_.star.position.y;
+    const int y0 = legs.y0;
+    if (!leg(Direction::North, dec_ms, y0, legs.y1, false)) break;
+    if (!leg(Direction::North, dec_ms, legs.y1, legs.y2, false)) break;
+    if (!leg(Direction::South, dec_ms, legs.y2, legs.y3, false)) break;
+    if (!leg(Direction::South, dec_ms, legs.y3, legs.y4, false)) break;
+    legs.x0 = app_.star.position.x;
+    const int y = app_.star.position.y;
+    if (!leg(Direction::East, ra_ms, y, legs.x1, true)) break;
+    if (!leg(Direction::East, ra_ms, y, legs.x2, true)) break;
+    if (!leg(Direction::West, ra_ms, y, legs.x3, true)) break;
+    if (!leg(Direction::West, ra_ms, y, legs.x4, true)) break;
+    trained_ = training_result(legs, seconds);
+    char text[128];
+    std::snprintf(text, sizeof text, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d",
+                  trained_.ra_rate, trained_.dec_rate, trained_.ra_backlash, trained_.dec_backlash);
+    show_message(m, MESSAGE_CALLER_TEXT, text);
+    const TrainingResult stored = stored_training_values(trained_);
+    Settings& s = app_.settings;
+    s.ra_pixels_per_sec = static_cast<std::int16_t>(stored.ra_rate);
+    s.dec_pixels_per_sec = static_cast<std::int16_t>(stored.dec_rate);
+    s.ra_backlash = static_cast<std::int16_t>(stored.ra_backlash);
+    s.dec_backlash = static_cast<std::int16_t>(stored.dec_backlash);
+    save_settings(app_.paths.settings_file(), s, app_.fits);
+    outcome = TrainOutcome::Done;
+  } while (false);
+  end_frame_use();
+  app_.star.position = saved_;
+  return outcome;
+}
+
+int Autoguider::correct() {
+  StarLocation& s = app_.star;
+  if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
+      0) {
+    s.guiding_active = false;
+    s.quiet = false;
+    s.guiding_frame = false;
+    return 3;
+  }
+  dx_ = guide_error(reference_.x, reference_.x_tenths, s.position.x, s.position.x_tenths);
+  dy_ = guide_error(reference_.y, reference_.y_tenths, s.position.y, s.position.y_tenths);
+  GuideSample sample;
+  sample.at_ms = app_.ports.clock.now_ms();
+  sample.dx = dx_ / 1000.0;
+  sample.dy = dy_ / 1000.0;
+  const GuideParameters p = parameters();
+  DirectionBlock& block = app_.telescope.directions;
+  CorrectionMemory memory;
+  memory.ra_east = block.last_ra() == block.letter(Direction::East);
+  memory.dec_north = block.last_dec() == block.letter(Direction::North);
+  const Correction c = guide_correction(dx_, dy_, p, large_permitted_, memory);
+  if (!c.skipped_large) {
+    const int band = p.whole_pixels ? GUIDE_DEAD_BAND_WHOLE : GUIDE_DEAD_BAND_TENTHS;
+    Clock& clock = app_.ports.clock;
+    if (std::abs(dx_) > band) {
+      const Direction d = c.ra.positive ? Direction::East : Direction::West;
+      block.last_ra() = block.letter(d);
+      if (c.ra.send) {
+        clock.beep();
+        pulse(d, c.ra.ms);
+        clock.beep();
+        sample.ra_pulse_ms = c.ra.positive ? c.ra.ms : -c.ra.ms;
+      }
+    }
+    if (c.delay_70ms) clock.sleep_ms(70);
+    if (std::abs(dy_) > band) {
+      const Direction d = c.dec.positive ? Direction::North : Direction::South;
+      block.last_dec() = block.letter(d);
+      if (c.dec.send) {
+        clock.beep();
+        pulse(d, c.dec.ms);
+        clock.beep();
+        sample.dec_pulse_ms = c.dec.positive ? c.dec.ms : -c.dec.ms;
+      }
+    }
+  }
+  graph_.add(sample);
+  if (on_correction) on_correction(sample);
+  return 0;
+}
+
+GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
+  Messages& m = app_.ports.messages;
+  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+      !app_.star_pick.guide_star_picked) {
+    show_message(m, 53);
+    return GuideOutcome::Refused;
+  }
+  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+    show_message(m, 54);
+    return GuideOutcome::LinkFailed;
+  }
+  if (link_type(app_) == 'b') reset_control_box(app_);
+  app_.star.guiding_active = true;
+  running_ = true;
+  menu_guiding_ = true;
+  app_.star.radius = app_.settings.guide_mask_radius;
+  app_.star.ignore_drift = app_.settings.ignore_drift;
+  place_frame();
+  reference_.x = app_.star.position.x;
+  reference_.y = app_.star.position.y;
+  graph_.clear();
+  EventPump& pump = app_.ports.pump;
+  Clock& clock = app_.ports.clock;
+  const std::uint32_t start = clock.now_ms();
+  GuideOutcome outcome = GuideOutcome::Stopped;
+  while (running_) {
+    pump.pump();
+    if (pump.abort_requested()) {
+      pump.clear();
+      break;
+    }
+    if (max_ms != 0 && clock.now_ms() - start >= max_ms) break;
+    if (!take_frame()) {
+      outcome = GuideOutcome::FrameFailed;
+      break;
+    }
+    if (first_frame_) {
+      if (!locate_twice(reference_.x, reference_.y)) {
+        outcome = GuideOutcome::StarLost;
+        break;
+      }
+      reference_ = app_.star.position;
+      first_frame_ = false;
+      set_status("Guiding Info");
+    }
+    pump.pump();
+    if (pump.abort_requested()) {
+      pump.clear();
+      break;
+    }
+    if (correct() == 3) {
+      // A lost star ends the loop: nothing is sent for it.
+      outcome = GuideOutcome::StarLost;
+      break;
+    }
+    front_.refresh_info();
+  }
+  running_ = false;
+  menu_guiding_ = false;
+  show_message(m, 51);
+  first_frame_ = true;
+  front_.close_info();
+  end_frame_use();
+  app_.star.quiet = false;
+  app_.star.position = saved_;
+  return outcome;
+}
+
+// Self-guided exposures.
+
+bool Autoguider::suspend_menu_guiding() {
+  if (!menu_guiding_) return false;
+  running_ = false;
+  return true;
+}
+
+bool Autoguider::end_guiding_in_progress() {
+  const bool was = running_ || app_.star.guiding_active;
+  running_ = false;
+  return was;
+}
+
+void Autoguider::close_info() {
+  if (app_.star.guiding_frame) end_frame_use();
+  app_.star.quiet = false;
+  front_.close_info();
+}
+
+void Autoguider::restore_guide_star() {
+  app_.star.position = saved_;
+}
+
+bool Autoguider::check_before_exposure(GuidedExposure& g) {
+  Messages& m = app_.ports.messages;
+  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+      !app_.star_pick.guide_star_picked) {
+    show_message(m, 53);
+    return false;
+  }
+  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+    show_message(m, 54);
+    return false;
+  }
+  set_status("Guiding Info - Creating Guiding Frame");
+  if (link_type(app_) == 'b') reset_control_box(app_);
+  app_.star.radius = app_.settings.guide_mask_radius;
+  app_.star.ignore_drift = app_.settings.ignore_drift;
+  app_.star.guiding_active = true;
+  app_.star.quiet = true;
+  place_frame();
+  reference_ = app_.star.position;
+  set_status("Guiding Info - stabilising");
+  for (int i = 0; i < 3; ++i) {
+    if (!take_frame()) return false;
+    front_.refresh_info();
+  }
+  if (!locate_twice(reference_.x, reference_.y)) {
+    end_frame_use();
+    return false;
+  }
+  reference_ = app_.star.position;
+  set_status("Guiding Info");
+  if (!take_frame() || !locate_twice(reference_.x, reference_.y)) {
+    end_frame_use();
+    return false;
+  }
+  reference_ = app_.star.position;
+  (void)g;
+  return true;
+}
+
+void Autoguider::guide_step(GuidedExposure& g) {
+  set_status("Guiding Info - guiding exposure");
+  const bool ok = take_guided_frame(g);
+  set_status("Guiding Info - moving telescope");
+  if (g.acquisition.take_matching_dark) return;
+  if (!ok || correct() == 3) {
+    app_.star.quiet = false;
+    app_.star.guiding_active = false;
+    for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();
+    g.acquisition.self_guide_next = false;
+    return;
+  }
+  large_permitted_ = false;
+  front_.refresh_info();
+  set_status("Guiding Info");
+}
+
+void Autoguider::switch_guiding_frame(GuidedExposure& g) {
+  set_status("Guiding Info - Switching Guiding Frame");
+  const bool dark = g.acquisition.take_matching_dark;
+  take_guided_frame(g);
+  take_guided_frame(g);
+  auto step = [&] {
+    if (dark) return;
+    if (correct() == 3) {
+      app_.star.quiet = false;
+      app_.star.guiding_active = false;
+      for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();
+      g.acquisition.self_guide_next = false;
+    } else {
+      front_.refresh_info();
+    }
+  };
+  if (!dark) half_row_step(reference_.y, reference_.y_tenths);
+  step();
+  set_status(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
+  take_guided_frame(g);
+  step();
+  large_permitted_ = false;
+}
+
+void Autoguider::rearm(GuidedExposure& g) {
+  g.acquisition.guide_frames = g.frames_counted;
+  end_frame_use();
+  app_.star.quiet = false;
+}
+
+void Autoguider::stop() {
+  running_ = false;
+  large_permitted_ = false;
+  end_frame_use();
+  app_.star.quiet = false;
+  front_.close_info();
+}
+
+}  // namespace tarvex

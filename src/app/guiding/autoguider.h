@@ -1,0 +1,111 @@
+// The autoguider on the context: training (command 126), guiding from the
+// menu (command 125), and the steps of a self-guided exposure behind the
+// sequencer's hooks. Guide frames are read into the autoguider's own
+// 128 x 128 buffer, so the picture in the frame store is never overwritten.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/capture/self_guide.h"
+#include "app/guiding/guide_graph.h"
+#include "app/tarvex.h"
+#include "scope/guiding.h"
+
+namespace tarvex {
+
+inline constexpr int GUIDE_WINDOW_SAMPLES = 128 * 128;
+
+// What the front end shows of guiding: the Guiding Info window.
+class GuiderFront {
+ public:
+  virtual ~GuiderFront() = default;
+  // Opens the window, or retitles it with a status text.
+  virtual void show_info(const std::string& /*title*/) {}
+  // The values and the small frame changed.
+  virtual void refresh_info() {}
+  virtual void close_info() {}
+};
+
+GuiderFront& no_guider_front();
+
+enum class TrainOutcome { Done, Refused, LinkFailed, StarLost, Aborted };
+enum class GuideOutcome { Stopped, StarLost, Refused, LinkFailed, FrameFailed };
+
+class Autoguider : public SelfGuide {
+ public:
+  explicit Autoguider(Tarvex& app, GuiderFront& front = no_guider_front());
+
+  // Train Auto-Guiding: measures the rates and backlash and saves them.
+  TrainOutcome train();
+  // Start Auto-Guiding: guides until a key or button press, or the star is
+  // lost; `max_ms` (0 for none) ends it after that long, for tarvex-cli.
+  GuideOutcome guide(std::uint32_t max_ms = 0);
+  // One measurement and correction on the guide frame in the buffer: 0 done,
+  // 3 star lost.
+  int correct();
+
+  // The self-guided exposure's hooks.
+  bool suspend_menu_guiding() override;
+  void resume_menu_guiding() override {}
+  bool end_guiding_in_progress() override;
+  void restore_guide_star() override;
+  void show_info(const std::string& text) override { set_status(text); }
+  // The guided exposure is over (or failed): the guiding frame is given up.
+  void close_info() override;
+  bool check_before_exposure(GuidedExposure& g) override;
+  void switch_guiding_frame(GuidedExposure& g) override;
+  void allow_large_correction() override { large_permitted_ = true; }
+  void guide_step(GuidedExposure& g) override;
+  void rearm(GuidedExposure& g) override;
+  void stop() override;
+
+  // What the Guiding Info window shows.
+  const StarPosition& reference() const { return reference_; }
+  // The shared star position, as the Guiding Info window shows it.
+  const StarPosition& star_position() const { return app_.star.position; }
+  int dx() const { return dx_; }  // thousandths
+  int dy() const { return dy_; }
+  const std::string& status() const { return status_; }
+  const std::array<std::uint16_t, GUIDE_WINDOW_SAMPLES>& window() const { return window_; }
+  const GuideGraph& graph() const { return graph_; }
+  const GuidingFrame& frame() const { return frame_; }
+  bool running() const { return running_; }
+  // Clears guiding-running: the loop ends after its current frame.
+  void request_stop() { running_ = false; }
+  // A line per correction (tarvex-cli prints them).
+  std::function<void(const GuideSample&)> on_correction;
+  // The report after training, also shown as message 50.
+  const TrainingResult& last_training() const { return trained_; }
+
+ private:
+  GuideParameters parameters() const;
+  void place_frame();
+  bool take_frame();                          // take_window_frame into window_
+  bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
+  bool locate_twice(int x, int y);
+  bool pulse(Direction d, int ms);
+  void set_status(const std::string& s);
+  void end_frame_use();
+
+  Tarvex& app_;
+  GuiderFront& front_;
+  std::array<std::uint16_t, GUIDE_WINDOW_SAMPLES> window_{};
+  GuidingFrame frame_;
+  StarPosition reference_;
+  StarPosition saved_;
+  int dx_ = 0, dy_ = 0;
+  bool running_ = false;
+  bool large_permitted_ = false;
+  bool first_frame_ = true;
+  bool first_pulses_sent_ = false;
+  bool menu_guiding_ = false;
+  int saved_window_x_ = 0, saved_window_y_ = 0;
+  std::string status_;
+  GuideGraph graph_;
+  TrainingResult trained_;
+};
+
+}  // namespace tarvex

@@ -1,0 +1,62 @@
+// The guide graph's data: the RA and Dec errors of the last corrections and
+// the pulses sent for them, in a fixed ring so that guiding all night never
+// grows memory. The Guiding Info window draws it; tarvex-cli prints its RMS.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvex {
+
+struct GuideSample {
+  std::uint32_t at_ms = 0;
+  double dx = 0;         // RA error, pixels (reference minus star)
+  double dy = 0;         // Dec error, pixels
+  int ra_pulse_ms = 0;   // signed: positive east, negative west, 0 none
+  int dec_pulse_ms = 0;  // signed: positive north, negative south
+};
+
+class GuideGraph {
+ public:
+  static constexpr std::size_t CAPACITY = 1024;  // about 17 minutes at one frame a second
+
+  void clear() { size_ = 0, next_ = 0; }
+  void add(const GuideSample& s) {
+    samples_[next_] = s;
+    next_ = (next_ + 1) % CAPACITY;
+    if (size_ < CAPACITY) ++size_;
+  }
+  std::size_t size() const { return size_; }
+  // Sample i, oldest first.
+  const GuideSample& at(std::size_t i) const {
+    return samples_[(next_ + CAPACITY - size_ + i) % CAPACITY];
+  }
+  // RMS of the errors of the samples taken within the last `window_ms`
+  // before the newest (all of them for 0).
+  double rms_x(std::uint32_t window_ms = 0) const { return rms(window_ms, true); }
+  double rms_y(std::uint32_t window_ms = 0) const { return rms(window_ms, false); }
+
+ private:
+  double rms(std::uint32_t window_ms, bool x) const {
+    if (size_ == 0) return 0;
+    const std::uint32_t newest = at(size_ - 1).at_ms;
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < size_; ++i) {
+      const GuideSample& s = at(i);
+      if (window_ms != 0 && newest - s.at_ms > window_ms) continue;
+      const double v = x ? s.dx : s.dy;
+      sum += v * v;
+      ++n;
+    }
+    return n == 0 ? 0 : std::sqrt(sum / static_cast<double>(n));
+  }
+
+  std::array<GuideSample, CAPACITY> samples_{};
+  std::size_t size_ = 0;
+  std::size_t next_ = 0;
+};
+
+}  // namespace tarvex

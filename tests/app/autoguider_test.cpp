@@ -1,0 +1,324 @@
+// The autoguider end to end on the simulators: the simulated camera's
+// windows, the real serial code on the pseudo-terminal to the simulated
+// mount, all on the virtual clock (seeded, repeatable). Guide exposure 1 s;
+// the simulated window read takes 231 ms (32768 bytes at the field read's
+// rate). Rates, backlash and drift are in window pixels.
+#include "app/guiding/autoguider.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/capture/sequencer.h"
+#include "app/telescope.h"
+#include "files/settings.h"
+#include "platform/basic_ports.h"
+#include "platform/serial_termios.h"
+#include "platform/stepping_clock.h"
+#include "sim/sim_camera.h"
+#include "sim/sim_mount.h"
+#include "test_support.h"
+
+namespace tarvex {
+namespace {
+
+std::vector<unsigned> codes(const RecordingMessages& m) {
+  std::vector<unsigned> c;
+  for (const auto& s : m.shown) c.push_back(s.code);
+  return c;
+}
+
+struct GuideRig {
+  explicit GuideRig(const SimMountConfig& mc, SkyConfig sky = {}) : mount(mc) {
+    EXPECT_TRUE(mount.open());
+    clock.add_listener(mount);
+    sky.mosaic = false;
+    // Sharp stars and no extended objects: the spreads below compare star
+    // shapes, which a wide seeing disc or a nebula would blur.
+    sky.psf_sigma = 1.3;
+    sky.extended_objects = false;
+    camera = std::make_unique<SimCamera>(clock, sky);
+    mount.attach_sky(&camera->sky());
+    serial =
+        std::make_unique<TermiosSerialPort>(clock, [this](int) { return mount.device_path(); });
+    app = std::make_unique<Tarvex>(
+        Paths(dir.path() / "data"),
+        Ports{messages, clock, pump, progress, launcher, display, *camera});
+    app->telescope.port = serial.get();
+    app->camera.find(false);
+    Settings& s = app->settings;
+    s.telescope_type = 'l';
+    // The simulated mount moves the stars left for east and up for north:
+    // the drive directions are swapped so that corrections close the loop.
+    s.drive_directions = {'s', 'n', 'w', 'e'};
+    EXPECT_EQ(save_settings(app->paths.settings_file(), s, app->fits), FileSave::Ok);
+    app->acquisition.guide_value = 1;
+    app->acquisition.guide_range = 's';
+    pick_star();
+  }
+  // The brightest star well inside the part of the frame the window codes
+  // reach.
+  void pick_star() {
+    double best = 0;
+    for (const auto& st : camera->sky().stars()) {
+      const double x = st.x + camera->sky().pointing_x(), y = st.y + camera->sky().pointing_y();
+      if (x < 90 || x > 240 || y < 100 || y > 450 || st.flux <= best) continue;
+      best = st.flux;
+      star_x = x, star_y = y;
+    }
+    ASSERT_GT(best, 0);
+    app->star_pick.guide_star_picked = true;
+    app->star_pick.guide_star_x = static_cast<int>(std::lround(star_x));
+    app->star_pick.guide_star_y = static_cast<int>(std::lround(star_y));
+    app->star.position = {app->star_pick.guide_star_x, app->star_pick.guide_star_y, 0, 0};
+  }
+
+  testing::TempDir dir;
+  VirtualClock base;
+  SteppingClock clock{base};
+  SimMount mount;
+  RecordingMessages messages;
+  NullPump pump;
+  RecordingProgress progress;
+  RecordingLauncher launcher;
+  RecordingDisplaySink display;
+  std::unique_ptr<SimCamera> camera;
+  std::unique_ptr<TermiosSerialPort> serial;
+  std::unique_ptr<Tarvex> app;
+  double star_x = 0, star_y = 0;
+};
+
+SimMountConfig still_mount() {
+  SimMountConfig mc;
+  mc.drift_x = 0;
+  mc.drift_y = 0;
+  return mc;
+}
+
+TEST(AutoguiderSim, TrainingMeasuresTheGuideRatesAndBacklash) {
+  GuideRig rig(still_mount());
+  Autoguider guider(*rig.app);
+  ASSERT_EQ(guider.train(), TrainOutcome::Done) << ::testing::PrintToString(codes(rig.messages));
+  const TrainingResult& r = guider.last_training();
+  std::printf(
+      "trained: RA %d px/s (mount 6), Dec %d px/s (mount 5), backlash RA %d (4), Dec %d (6)\n",
+      r.ra_rate, r.dec_rate, r.ra_backlash, r.dec_backlash);
+  EXPECT_NEAR(r.ra_rate, 6, 1);
+  EXPECT_NEAR(r.dec_rate, 5, 1);
+  EXPECT_NEAR(r.ra_backlash, 4, 1);
+  EXPECT_NEAR(r.dec_backlash, 6, 1);
+  EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, r.ra_rate);
+  // The report, then the settings on disk.
+  ASSERT_FALSE(rig.messages.shown.empty());
+  Settings reloaded;
+  FitsText fits;
+  RecordingMessages quiet;
+  EXPECT_FALSE(
+      settings_load_failed(load_settings(rig.app->paths.settings_file(), reloaded, fits, quiet)));
+  EXPECT_EQ(reloaded.dec_pixels_per_sec, r.dec_rate);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+  EXPECT_FALSE(rig.app->star.guiding_active);
+}
+
+TEST(AutoguiderSim, TrainingRefusesAPulseOfZeroOrLess) {
+  GuideRig rig(still_mount());
+  rig.app->settings.ra_hysteresis = 10;  // 1 s - 10 x 100 ms = 0
+  Autoguider guider(*rig.app);
+  EXPECT_EQ(guider.train(), TrainOutcome::Refused);
+  EXPECT_EQ(rig.mount.received().size(), 0u);
+  EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, 6);
+}
+
+TEST(AutoguiderSim, MenuGuidingHoldsADriftingStar) {
+  SimMountConfig mc;
+  mc.drift_x = 0.5;
+  mc.drift_y = 0.3;
+  GuideRig rig(mc);
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  int pulses = 0;
+  guider.on_correction = [&](const GuideSample& s) { pulses += s.ra_pulse_ms != 0; };
+  const double x0 = rig.mount.pointing_x();
+  EXPECT_EQ(guider.guide(10 * 60 * 1000), GuideOutcome::Stopped);
+  const GuideGraph& g = guider.graph();
+  std::printf("guided %zu frames: RMS RA %.3f px, Dec %.3f px; %d RA pulses\n", g.size(), g.rms_x(),
+              g.rms_y(), pulses);
+  EXPECT_GT(g.size(), 300u);
+  EXPECT_LT(g.rms_x(), 1.0);
+  EXPECT_LT(g.rms_y(), 1.0);
+  EXPECT_LT(std::abs(rig.mount.pointing_x() - x0), 3.0) << "the drift was taken out";
+  ASSERT_FALSE(codes(rig.messages).empty());
+  EXPECT_EQ(codes(rig.messages).back(), 51u);
+  // Afterwards: the star position as it was, the guiding flags cleared.
+  EXPECT_EQ(rig.app->star.position.x, rig.app->star_pick.guide_star_x);
+  EXPECT_FALSE(rig.app->star.guiding_active);
+}
+
+TEST(AutoguiderSim, GuidingRefusedWithoutAGuideStar) {
+  GuideRig rig(still_mount());
+  rig.app->star_pick.guide_star_picked = false;
+  Autoguider guider(*rig.app);
+  EXPECT_EQ(guider.guide(1000), GuideOutcome::Refused);
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{53});
+}
+
+// The spread (RMS radius about the centroid, pixels) in x and y of the star
+// whose brightest sample lies within `reach` of (x, y) in the current image.
+void star_width(const Frame& f, int x, int y, int reach, double& sx, double& sy) {
+  int best = -1, cx = x, cy = y;
+  for (int j = std::max(8, y - reach); j <= std::min(FRAME_HEIGHT - 9, y + reach); ++j)
+    for (int i = std::max(8, x - reach); i <= std::min(FRAME_WIDTH - 9, x + reach); ++i)
+      if (f[j * FRAME_WIDTH + i] > best) best = f[j * FRAME_WIDTH + i], cx = i, cy = j;
+  std::vector<int> ring;
+  for (int i = -8; i <= 8; ++i) ring.push_back(f[(cy - 8) * FRAME_WIDTH + cx + i]);
+  std::sort(ring.begin(), ring.end());
+  const double background = ring[ring.size() / 2];
+  double w = 0, mx = 0, my = 0, mxx = 0, myy = 0;
+  for (int j = -7; j <= 7; ++j)
+    for (int i = -7; i <= 7; ++i) {
+      const double v = std::max(0.0, f[(cy + j) * FRAME_WIDTH + cx + i] - background);
+      w += v, mx += v * i, my += v * j, mxx += v * i * i, myy += v * j * j;
+    }
+  sx = std::sqrt(mxx / w - (mx / w) * (mx / w));
+  sy = std::sqrt(myy / w - (my / w) * (my / w));
+}
+
+class OneShotFront : public CaptureFront {
+ public:
+  explicit OneShotFront(std::function<void(AcquisitionSettings&)> set) : set_(std::move(set)) {}
+  CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
+    set_(a);
+    return CameraDialogResult::TakePhoto;
+  }
+
+ private:
+  std::function<void(AcquisitionSettings&)> set_;
+};
+
+// One exposure of `seconds` in fast mode, guided or not; the star's spread.
+void expose(int seconds, bool guided, double& sx, double& sy, GuideRig*& out_rig,
+            std::unique_ptr<GuideRig>& keep) {
+  SimMountConfig mc;
+  mc.drift_x = 0.5;
+  mc.drift_y = 0.3;
+  keep = std::make_unique<GuideRig>(mc);
+  GuideRig& rig = *keep;
+  out_rig = keep.get();
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([&](AcquisitionSettings& a) {
+    a.mode = ExposureMode::Fast;
+    a.range = 's';
+    a.value = seconds;
+    a.count = 1;
+    a.self_guide_next = guided;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  const int x = rig.app->star_pick.guide_star_x, y = rig.app->star_pick.guide_star_y;
+  ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+      << ::testing::PrintToString(codes(rig.messages));
+  star_width(rig.app->store().CurrentFrame, x, y, guided ? 6 : 40, sx, sy);
+}
+
+TEST(AutoguiderSim, SelfGuidedExposureKeepsStarsRound) {
+  std::unique_ptr<GuideRig> keep;
+  GuideRig* rig = nullptr;
+  double short_x, short_y, trailed_x, trailed_y, guided_x, guided_y;
+  expose(2, false, short_x, short_y, rig, keep);
+  expose(60, false, trailed_x, trailed_y, rig, keep);
+  expose(60, true, guided_x, guided_y, rig, keep);
+  std::printf(
+      "star spread (px): unguided 2 s %.2f x %.2f, unguided 60 s %.2f x %.2f, "
+      "self-guided 60 s %.2f x %.2f\n",
+      short_x, short_y, trailed_x, trailed_y, guided_x, guided_y);
+  EXPECT_GT(trailed_x, 2 * short_x) << "the unguided exposure is trailed";
+  EXPECT_LT(guided_x, 1.2 * short_x);
+  EXPECT_LT(guided_y, 1.2 * short_y);
+  EXPECT_TRUE(rig->messages.shown.empty());
+  EXPECT_FALSE(rig->app->star.guiding_frame);
+}
+
+TEST(AutoguiderSim, HalfTimeDownloadGivesBothFieldsTheirExposure) {
+  // The first field is read at half time, the second at the end; guide
+  // windows in between must not restart the second field's integration.
+  GuideRig rig(still_mount());
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([](AcquisitionSettings& a) {
+    a.range = 's';
+    a.value = 20;
+    a.self_guide_next = true;
+    a.half_time_download = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+      << ::testing::PrintToString(codes(rig.messages));
+  // The second field integrates from the restart after the half-time read
+  // (the switch of the guiding frame included) to the end: at least the
+  // half exposure, where a guide window used to restart it.
+  EXPECT_GE(rig.camera->last_read_exposure_ms(), 10000);
+  EXPECT_LE(rig.camera->last_read_exposure_ms(), 16000);
+  // The second field is not the darker one.
+  const Frame& f = rig.app->store().CurrentFrame;
+  double even = 0, odd = 0;
+  for (int y = 100; y < 400; y += 2)
+    for (int x = 50; x < 700; ++x)
+      even += f[y * FRAME_WIDTH + x], odd += f[(y + 1) * FRAME_WIDTH + x];
+  EXPECT_GT(odd / even, 0.95);
+}
+
+// Moves the sky far at one moment: the guide star leaves its search box.
+struct SkyJump : ClockListener {
+  SkyRenderer* sky = nullptr;
+  std::uint32_t at = 0;
+  bool done = false;
+  void on_clock(std::uint32_t now) override {
+    if (done || now < at) return;
+    done = true;
+    sky->shift_pointing(40, 0);
+  }
+};
+
+TEST(AutoguiderSim, StarLostDuringASelfGuidedExposureEndsTheRun) {
+  // A noiseless sky, so that where the star was there is nothing at all.
+  SkyConfig sky;
+  sky.read_noise = 0;
+  sky.shot_noise = false;
+  sky.hot_pixels = 0;
+  GuideRig rig(still_mount(), sky);
+  rig.app->settings.ra_pixels_per_sec = 6;
+  rig.app->settings.dec_pixels_per_sec = 5;
+  Autoguider guider(*rig.app);
+  OneShotFront front([](AcquisitionSettings& a) {
+    a.range = 's';
+    a.value = 60;
+    a.self_guide_next = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  SkyJump jump;
+  jump.sky = &rig.camera->sky();
+  jump.at = rig.base.now_ms() + 20000;
+  rig.clock.add_listener(jump);
+  rig.mount.set_recording(true);
+  const int beeps_before = rig.base.beeps;
+  EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Failed);
+  ASSERT_TRUE(jump.done);
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
+  EXPECT_GE(rig.base.beeps - beeps_before, 29);
+  // Nothing went to the mount once the star was gone.
+  for (const auto& r : rig.mount.received()) EXPECT_LT(r.at_ms, jump.at) << r.bytes;
+  EXPECT_FALSE(rig.app->star.guiding_active);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+  rig.clock.remove_listener(jump);
+}
+
+}  // namespace
+}  // namespace tarvex
