@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config python3 clang-format
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libopencv-imgproc-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev

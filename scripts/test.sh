@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tarvex and runs every test: the normal build (with the benchmarks
 # built and given a short smoke run), then the core and its tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every
+# fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,7 @@ bash scripts/setup-deps.sh
 python3 scripts/check-layers.py
 
 # The sources are formatted as .clang-format says.
-find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run --Werror
 
 JOBS="${JOBS:-$(nproc)}"
@@ -32,5 +33,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVEX_SANITIZE=ON \
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$JOBS"
+
+# Every file reader fuzzed briefly (8 s a target), from the seeds and every
+# input that ever failed; scripts/fuzz.sh SECONDS runs them longer.
+bash scripts/fuzz.sh 8
 
 echo "All tests passed."

@@ -50,7 +50,13 @@ int write_picture(Tarvex& app) {
     const GreyMap map = grey_mapping(app.display, fs.BackgroundLevel);
     result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
   }
-  if (result != BitmapWrite::Ok) return report(app.ports.messages, message_code(result));
+  if (result != BitmapWrite::Ok) {
+    const unsigned code = message_code(result);
+    if (!app.display_bitmap_failed) show_message(app.ports.messages, code);
+    app.display_bitmap_failed = true;
+    return static_cast<int>(code);
+  }
+  app.display_bitmap_failed = false;
   app.ports.display.reload_bitmap(app.paths.bitmap_file(small).string(), fs.IsColour && !small);
   return 0;
 }

@@ -70,6 +70,10 @@ class Tarvex {
   std::string current_file_name;
   // True while a long operation runs; the window starts no second one.
   bool busy = false;
+  // The display bitmap could not be written at the last redisplay. Its
+  // message is shown once, not again at every redisplay, until a write
+  // succeeds again.
+  bool display_bitmap_failed = false;
   // The contrast transfer table, filled by every stretch and by colour
   // synthesis, applied by the internal commands 888 and 889.
   StretchLevels StretchTable{};

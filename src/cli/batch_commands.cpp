@@ -124,7 +124,7 @@ int info_command(const Options& o, std::ostream& out, std::ostream& err) {
     out << "IsBinned: " << f.IsBinned << "\n";
     out << "IsColour: " << f.IsColour << "\n";
     out << "HasBytePlanes: " << f.HasBytePlanes << "\n";
-    out << "title: " << window_title(app.current_file_name) << "\n";
+    out << "title: " << printable_text(window_title(app.current_file_name)) << "\n";
     if (input_is_fits) print_fits_text(out, app.fits, app.history);
     return 0;
   });
@@ -152,6 +152,16 @@ int process_command(const Options& o, std::ostream& out, std::ostream& err) {
   }
 
   return with_context(o, err, [&](Tarvex& app) {
+    // Every step's values are checked before the input is read or any step
+    // runs: a bad value in a late step must not leave an early step's files
+    // behind (a Quick Save's image, its raised number).
+    {
+      const StepCheckScope checking;
+      for (const auto& step : plan) {
+        const StepResult r = step.info->run(app, step.keys);
+        if (r.status == STEP_USAGE) return usage_error(err, "step '" + step.text + "': " + r.error);
+      }
+    }
     if (!read_input(app, o, out)) return 1;
     for (const auto& kv : o.fits_keys) {
       std::string error;
@@ -171,7 +181,17 @@ int process_command(const Options& o, std::ostream& out, std::ostream& err) {
           << ")\n";
       if (!r.output.empty()) out << r.output << "\n";
     }
-    return save_outputs(app, o, out, err);
+    const int saved = save_outputs(app, o, out, err);
+    if (saved != 0) return saved;
+    // The display bitmap is one of the files the run writes: when it could
+    // not be written (its message was shown once), the run did not succeed.
+    if (app.display_bitmap_failed) {
+      err << "tarvex-cli: the display bitmap "
+          << app.paths.bitmap_file(app.display.SmallFrameMode).string()
+          << " could not be written\n";
+      return 1;
+    }
+    return 0;
   });
 }
 

@@ -18,6 +18,7 @@
 #include "app/fits_commands.h"
 #include "app/guiding/autoguider.h"
 #include "cli/guide_commands.h"
+#include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
 
@@ -121,11 +122,9 @@ class OptionsFront : public CaptureFront {
 };
 
 std::optional<int> whole_number(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || v < -1000000 || v > 1000000) return std::nullopt;
-  return static_cast<int>(v);
+  const auto v = parse_whole_number(text);
+  if (!v || *v < -1000000 || *v > 1000000) return std::nullopt;
+  return static_cast<int>(*v);
 }
 
 int default_value(char range) {
@@ -181,14 +180,14 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
   } else if (flag == "--star") {
-    int x = 0, y = 0;
-    char tail = 0;
-    if (std::sscanf(v->c_str(), "%d,%d%c", &x, &y, &tail) != 2 || x < 0 || x >= FRAME_WIDTH ||
-        y < 0 || y >= FRAME_HEIGHT) {
+    const auto comma = v->find(',');
+    const auto x = comma == std::string::npos ? std::nullopt : whole_number(v->substr(0, comma));
+    const auto y = comma == std::string::npos ? std::nullopt : whole_number(v->substr(comma + 1));
+    if (!x || !y || *x < 0 || *x >= FRAME_WIDTH || *y < 0 || *y >= FRAME_HEIGHT) {
       error = "--star takes X,Y inside the frame (0..751, 0..579), not " + *v;
       return OptionRead::Bad;
     }
-    c.star = std::make_pair(x, y);
+    c.star = std::make_pair(*x, *y);
   } else if (flag == "--guide-range") {
     if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
       error = "--guide-range takes q, h, t or s, not " + *v;

@@ -8,6 +8,7 @@
 #include "app/telescope_ports.h"
 #include "cli/guide_commands.h"
 #include "cli/scope_commands.h"
+#include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
 #include "platform/stepping_clock.h"
@@ -115,29 +116,41 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
     value = args[++i];
     return true;
   };
+  // An option that names one file or value may be given once: a second one
+  // would silently replace the first.
+  auto given_twice = [&](const std::string& option, bool already) {
+    return already ? std::optional<int>(usage_error(err, option + " may be given only once"))
+                   : std::nullopt;
+  };
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string v;
     if (a == "--data-root") {
+      if (const auto twice = given_twice(a, o.data_root.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--data-root needs a folder");
       o.data_root = v;
     } else if (a == "--do") {
       if (!need_value(v)) return usage_error(err, "--do needs a step");
       o.steps.push_back(v);
     } else if (a == "--save-raw") {
+      if (const auto twice = given_twice(a, o.save_raw.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--save-raw needs a file name");
       o.save_raw = v;
     } else if (a == "--save-flat") {
+      if (const auto twice = given_twice(a, o.save_flat.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--save-flat needs a file name");
       o.save_flat = v;
     } else if (a == "--save-tiff") {
+      if (const auto twice = given_twice(a, o.save_tiff.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--save-tiff needs a file name");
       o.save_tiff = v;
     } else if (a == "--now") {
+      if (const auto twice = given_twice(a, o.now.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--now needs a time");
       o.now = parse_time(v);
       if (!o.now) return usage_error(err, "--now needs \"YYYY-MM-DD HH:MM:SS\", not '" + v + "'");
     } else if (a == "--bitmap") {
+      if (const auto twice = given_twice(a, o.bitmap.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--bitmap needs a file name");
       o.bitmap = v;
     } else if (a == "--simulator") {
@@ -149,13 +162,14 @@ std::optional<int> parse_options(const std::vector<std::string>& args, Options& 
     } else if (a == "--virtual-time") {
       o.virtual_time = true;
     } else if (a == "--exposure") {
+      if (const auto twice = given_twice(a, o.exposure_ms.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--exposure needs milliseconds");
-      char* end = nullptr;
-      const long ms = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || ms < 1 || ms > 65535)
+      const auto ms = parse_whole_number(v);
+      if (!ms || *ms < 1 || *ms > 65535)
         return usage_error(err, "--exposure needs milliseconds from 1 to 65535, not " + v);
-      o.exposure_ms = ms;
+      o.exposure_ms = *ms;
     } else if (a == "--save-fits") {
+      if (const auto twice = given_twice(a, o.save_fits.has_value())) return twice;
       if (!need_value(v)) return usage_error(err, "--save-fits needs a file name");
       o.save_fits = v;
     } else if (a == "--export-fits") {

@@ -10,6 +10,7 @@
 
 #include "app/tarvex.h"
 #include "app/telescope.h"
+#include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
 #include "sim/sim_mount.h"
@@ -61,13 +62,10 @@ bool parse_globals(const std::vector<std::string>& args, Globals& g) {
 }
 
 bool parse_number(const std::string& text, long lo, long hi, long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || errno != 0 || v < lo || v > hi || text[0] == '+' || text[0] == ' ')
-    return false;
-  value = v;
+  // Plain decimal digits, with a '-' where the range takes one.
+  const auto v = text.empty() || text[0] == '+' ? std::nullopt : parse_whole_number(text);
+  if (!v || *v < lo || *v > hi) return false;
+  value = *v;
   return true;
 }
 

@@ -1,8 +1,9 @@
 #include "cli/steps.h"
 
-#include <cerrno>
+#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <system_error>
 
 namespace tarvex::cli {
 
@@ -14,6 +15,22 @@ const StepInfo* StepRegistry::find(const std::string& name) const {
   for (const auto& s : steps_)
     if (s.name == name) return &s;
   return nullptr;
+}
+
+namespace {
+bool g_checking_steps = false;
+}  // namespace
+
+bool checking_steps() {
+  return g_checking_steps;
+}
+
+StepCheckScope::StepCheckScope() {
+  g_checking_steps = true;
+}
+
+StepCheckScope::~StepCheckScope() {
+  g_checking_steps = false;
 }
 
 const StepRegistry& steps() {
@@ -30,6 +47,61 @@ const StepRegistry& steps() {
   return registry;
 }
 
+namespace {
+
+bool is_digit(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The length of the run of digits at `at`.
+std::size_t digits_at(const std::string& t, std::size_t at) {
+  std::size_t n = 0;
+  while (at + n < t.size() && is_digit(t[at + n])) ++n;
+  return n;
+}
+
+// The text without a leading '+', which from_chars does not take.
+const char* after_plus(const std::string& t) {
+  return t.c_str() + (!t.empty() && t[0] == '+' ? 1 : 0);
+}
+
+}  // namespace
+
+std::optional<long> parse_whole_number(const std::string& t) {
+  std::size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+  const std::size_t n = digits_at(t, i);
+  if (n == 0 || i + n != t.size()) return std::nullopt;
+  long v = 0;
+  const char* first = after_plus(t);
+  const auto r = std::from_chars(first, t.c_str() + t.size(), v);
+  if (r.ec != std::errc() || r.ptr != t.c_str() + t.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<double> parse_real_number(const std::string& t) {
+  std::size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+  const std::size_t whole = digits_at(t, i);
+  i += whole;
+  std::size_t fraction = 0;
+  if (i < t.size() && t[i] == '.') {
+    fraction = digits_at(t, i + 1);
+    i += 1 + fraction;
+  }
+  if (whole + fraction == 0) return std::nullopt;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+    const std::size_t exponent = digits_at(t, j);
+    if (exponent == 0) return std::nullopt;
+    i = j + exponent;
+  }
+  if (i != t.size()) return std::nullopt;
+  double v = 0.0;
+  const auto r = std::from_chars(after_plus(t), t.c_str() + t.size(), v);
+  if (r.ec != std::errc() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
 std::optional<long> int_key(const StepKeys& keys, const std::string& key, long lo, long hi,
                             std::optional<long> fallback, std::string& error) {
   auto it = keys.find(key);
@@ -38,13 +110,12 @@ std::optional<long> int_key(const StepKeys& keys, const std::string& key, long l
     return fallback;
   }
   const std::string& text = it->second;
-  errno = 0;
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE) {
+  const auto parsed = parse_whole_number(text);
+  if (!parsed) {
     error = "key '" + key + "' needs a whole number, not '" + text + "'";
     return std::nullopt;
   }
+  const long v = *parsed;
   if (v < lo || v > hi) {
     error = "key '" + key + "' must lie in " + std::to_string(lo) + ".." + std::to_string(hi) +
             ", not " + text;
@@ -61,12 +132,12 @@ std::optional<double> double_key(const StepKeys& keys, const std::string& key, d
     return fallback;
   }
   const std::string& text = it->second;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+  const auto parsed = parse_real_number(text);
+  if (!parsed) {
     error = "key '" + key + "' needs a number, not '" + text + "'";
     return std::nullopt;
   }
+  const double v = *parsed;
   if (v < lo || v > hi) {
     error = "key '" + key + "' must lie in " + std::to_string(lo) + ".." + std::to_string(hi) +
             ", not " + text;

@@ -48,8 +48,27 @@ class StepRegistry {
   std::vector<StepInfo> steps_;
 };
 
+// Before a run every step is called once to check its keys, so a mistake in
+// the last step is found before the first one changed anything. While
+// checking_steps() is true a step reads and checks its keys, then returns
+// STEP_OK without running its command.
+bool checking_steps();
+class StepCheckScope {
+ public:
+  StepCheckScope();
+  ~StepCheckScope();
+  StepCheckScope(const StepCheckScope&) = delete;
+  StepCheckScope& operator=(const StepCheckScope&) = delete;
+};
+
 // Every step of every subsystem.
 const StepRegistry& steps();
+
+// Numbers on the command line: decimal digits with an optional sign, and
+// for a real number an optional decimal point and exponent ("12", "-3",
+// "2.5e-3"). Nothing else is a number: no blanks, no hexadecimal, no "inf".
+std::optional<long> parse_whole_number(const std::string& text);
+std::optional<double> parse_real_number(const std::string& text);
 
 // Key parsing shared by the steps. Each returns nullopt and sets `error` when
 // the key is missing (and has no default) or its value is out of range.

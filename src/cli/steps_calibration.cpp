@@ -24,6 +24,7 @@ StepResult file_step(Tarvex& app, const StepKeys& keys,
   if (!only_keys(keys, {"file"}, error)) return usage(error);
   const auto it = keys.find("file");
   if (it == keys.end() || it->second.empty()) return usage("missing key 'file'");
+  if (checking_steps()) return StepResult{};
   return done(command(app, it->second));
 }
 
@@ -40,6 +41,7 @@ StepResult merge_step(Tarvex& app, const StepKeys& keys) {
   const auto average = bool_key(keys, "average", false, e);
   const auto centre = bool_key(keys, "centre", false, e);
   if (!bx || !by || !mx || !my || !average || !centre) return usage(e);
+  if (checking_steps()) return StepResult{};
 
   // The same flow as in the window: start, mark the base image, open the
   // merge image, mark it, choose the options and press Merge.
@@ -63,6 +65,7 @@ StepResult locate_star_step(Tarvex& app, const StepKeys& keys) {
   const auto y = int_key(keys, "y", 0, FRAME_HEIGHT - 1, std::nullopt, e);
   const auto r = int_key(keys, "radius", 1, STAR_MAX_RADIUS, app.star.radius, e);
   if (!x || !y || !r) return usage(e);
+  if (checking_steps()) return StepResult{};
   // A single search as the window makes it: full frame, whole pixels unless
   // the settings ask otherwise.
   app.star.ignore_drift = app.settings.ignore_drift;

@@ -20,6 +20,7 @@ StepFunction plain(Command command) {
   return [command](Tarvex& app, const StepKeys& keys) {
     std::string error;
     if (!only_keys(keys, {}, error)) return usage(error);
+    if (checking_steps()) return StepResult{};
     return result(command(app));
   };
 }
@@ -119,6 +120,7 @@ void register_colour_steps(StepRegistry& registry) {
           return usage(e);
         const auto options = synthesis_keys(app.settings, keys, e);
         if (!options) return usage(e);
+        if (checking_steps()) return StepResult{};
         if (app.store().IsColour) {
           show_message(app.ports.messages, 22);
           return result(false);
@@ -147,6 +149,7 @@ void register_colour_steps(StepRegistry& registry) {
         }
         const auto sat = int_key(keys, "saturation", 1, 9, app.settings.saturation_factor, e);
         if (!sat) return usage(e);
+        if (checking_steps()) return StepResult{};
         if (!app.store().IsColour) {
           show_message(app.ports.messages, 25);
           return result(false);
@@ -169,6 +172,7 @@ void register_colour_steps(StepRegistry& registry) {
                    if (!v) return usage(e);
                    *target = static_cast<int>(*v);
                  }
+                 if (checking_steps()) return StepResult{};
                  return result(chromatism_command(app, s));
                });
   registry.add("overload-smoothing", "Colour > Colour Overload Smoothing",

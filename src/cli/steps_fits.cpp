@@ -63,6 +63,7 @@ StepResult quick_save_step(Tarvex& app, const StepKeys& keys) {
   if (!start) return {STEP_USAGE, r.error, {}};
   const auto exposure = int_key(keys, "exposure-ms", 0, 86400000L, 0L, r.error);
   if (!exposure) return {STEP_USAGE, r.error, {}};
+  if (checking_steps()) return StepResult{};
   std::filesystem::path written;
   if (quick_save_fits_command(app, static_cast<std::time_t>(*start),
                               static_cast<std::uint32_t>(*exposure), &written) != 0) {
@@ -83,8 +84,10 @@ bool set_fits_key(FitsText& fits, const std::string& key_value, std::string& err
   const std::string value = key_value.substr(eq + 1);
   for (const auto& k : text_keys()) {
     if (key != k.key) continue;
-    if (value.size() > k.max) {
-      error = "--fits " + key + " takes at most " + std::to_string(k.max) + " characters";
+    // A quote takes two characters of the card, where it is written doubled.
+    if (card_text_length(value) > k.max) {
+      error = "--fits " + key + " takes at most " + std::to_string(k.max) +
+              " characters (a quote counts as two)";
       return false;
     }
     fits.*k.field = value;
@@ -92,25 +95,51 @@ bool set_fits_key(FitsText& fits, const std::string& key_value, std::string& err
   }
   for (const auto& k : number_keys()) {
     if (key != k.key) continue;
-    char* end = nullptr;
-    const double v = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(v)) {
-      error = "--fits " + key + " needs a number, not '" + value + "'";
+    const auto v = parse_real_number(value);
+    if (!v) {
+      error = "--fits " + key + " needs a decimal number, not '" + value + "'";
       return false;
     }
-    fits.*k.field = v;
+    if (!fits_number_writable(*v)) {
+      error = "--fits " + key + " is too large for a FITS card: " + value;
+      return false;
+    }
+    fits.*k.field = *v;
     return true;
   }
   error = "unknown --fits key '" + key + "' (keys: " + FITS_KEYS + ")";
   return false;
 }
 
+std::string printable_text(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (u >= 0x20 && u < 0x7F) {
+      out.push_back(c);
+    } else {
+      out += "\\x";
+      out.push_back(kHex[u >> 4]);
+      out.push_back(kHex[u & 0xF]);
+    }
+  }
+  return out;
+}
+
 void print_fits_text(std::ostream& out, const FitsText& fits, const ProcessingHistory& history) {
+  // The texts come from the file: they are printed with every control
+  // character escaped, so a header can neither forge an output line nor
+  // send escape sequences to the terminal.
   for (const auto& k : text_keys()) {
     // The long texts come back from a file with the blank padding of their
     // cards; it is not printed.
     const std::string& text = fits.*k.field;
-    out << "fits " << k.key << ": " << text.substr(0, text.find_last_not_of(' ') + 1) << "\n";
+    out << "fits " << k.key << ": "
+        << printable_text(text.substr(0, text.find_last_not_of(' ') + 1)) << "\n";
   }
   for (const auto& k : number_keys())
     out << "fits " << k.key << ": " << fits_number_text(fits.*k.field) << "\n";
@@ -118,7 +147,8 @@ void print_fits_text(std::ostream& out, const FitsText& fits, const ProcessingHi
   out << "fits pixel-height: " << fits_number_text(fits.fits_pixel_height) << "\n";
   out << "fits unsigned: " << (fits.fits_unsigned ? "y" : "n") << "\n";
   for (int i = 0; i < HISTORY_LINES; ++i)
-    if (!history.line(i).empty()) out << "history " << i + 1 << ": " << history.line(i) << "\n";
+    if (!history.line(i).empty())
+      out << "history " << i + 1 << ": " << printable_text(history.line(i)) << "\n";
 }
 
 void register_fits_steps(StepRegistry& registry) {

@@ -23,6 +23,7 @@ StepFunction plain(Command command) {
   return [command](Tarvex& app, const StepKeys& keys) {
     std::string error;
     if (!only_keys(keys, {}, error)) return usage(error);
+    if (checking_steps()) return StepResult{};
     command(app);
     return done(true);
   };
@@ -45,6 +46,7 @@ void register_processing_steps(StepRegistry& registry) {
                      int_key(keys, "white", STRETCH_WHITE_MIN, STRETCH_WHITE_MAX, 255, e);
                  if (!w) return usage(e);
                  if (*b >= *w) return usage("black must lie below white");
+                 if (checking_steps()) return StepResult{};
                  return done(normal_stretch_command(app, static_cast<unsigned>(*b),
                                                     static_cast<unsigned>(*w)));
                });
@@ -54,6 +56,7 @@ void register_processing_steps(StepRegistry& registry) {
                  if (!only_keys(keys, {"gamma"}, e)) return usage(e);
                  const auto g = double_key(keys, "gamma", 0.1, 3.0, 1.0, e);
                  if (!g) return usage(e);
+                 if (checking_steps()) return StepResult{};
                  return done(power_stretch_command(app, *g));
                });
   registry.add("sine-stretch", "Contrast > Sine Law Stretch",
@@ -71,6 +74,7 @@ void register_processing_steps(StepRegistry& registry) {
                  const auto p =
                      int_key(keys, "power", NON_LINEAR_POWER_MIN, NON_LINEAR_POWER_MAX, 25, e);
                  if (!p) return usage(e);
+                 if (checking_steps()) return StepResult{};
                  return done(non_linear_stretch_command(app, static_cast<unsigned>(*p)));
                });
   registry.add("invert", "Contrast > Invert image to Negative",
@@ -97,6 +101,7 @@ void register_processing_steps(StepRegistry& registry) {
                  if (!r) return usage(e);
                  const auto p = int_key(keys, "power", UNSHARP_POWER_MIN, UNSHARP_POWER_MAX, 1, e);
                  if (!p) return usage(e);
+                 if (checking_steps()) return StepResult{};
                  return done(unsharp_mask_command(app, static_cast<int>(*r), static_cast<int>(*p)));
                });
   registry.add(
@@ -108,6 +113,7 @@ void register_processing_steps(StepRegistry& registry) {
         if (!r) return usage(e);
         const auto p = int_key(keys, "power", MEDIAN_POWER_MIN, MEDIAN_POWER_MAX, 6, e);
         if (!p) return usage(e);
+        if (checking_steps()) return StepResult{};
         return done(median_filter_command(app, static_cast<int>(*r), static_cast<int>(*p)));
       });
   registry.add("vertical-smoothing", "Filters > Vertical Smoothing (alternates direction)",

@@ -10,6 +10,7 @@ void register_view_steps(StepRegistry& registry) {
                [](Tarvex& app, const StepKeys& keys) {
                  StepResult r;
                  if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
+                 if (checking_steps()) return StepResult{};
                  return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
                });
   registry.add(
@@ -26,6 +27,7 @@ void register_view_steps(StepRegistry& registry) {
         }
         const auto date = bool_key(keys, "auto-date", false, r.error);
         if (!date) return StepResult{STEP_USAGE, r.error};
+        if (checking_steps()) return StepResult{};
         const int result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
         return StepResult{result == 0 ? STEP_OK : STEP_FAILED, {}};
       });

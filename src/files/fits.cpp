@@ -80,23 +80,9 @@ std::string printable(std::string_view text) {
   return out;
 }
 
-// The value of a numeric card: "    %11.10E" in the C locale (the numbers are
-// written the same whatever locale the desktop uses). Values that are not
-// finite are written as 0.
-std::string number_text(double v) {
-  if (!std::isfinite(v)) v = 0.0;
-  char buf[48];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 10);
-  std::string digits(buf, r.ptr);
-  for (char& c : digits)
-    if (c == 'e') c = 'E';
-  if (digits.size() < 11) digits.insert(0, 11 - digits.size(), ' ');
-  return "    " + digits;
-}
-
-// Reads the number after the '=' of a numeric card. False when there is none.
-bool card_number(const char* card, double& value) {
-  std::string_view v(card + 9, FITS_CARD_SIZE - 9);
+// Reads the number of a card's value field. False when there is none, or
+// when it is not a finite double.
+bool parse_card_number(std::string_view v, double& value) {
   const auto first = v.find_first_not_of(' ');
   if (first == std::string_view::npos) return false;
   v.remove_prefix(first);
@@ -108,9 +94,41 @@ bool card_number(const char* card, double& value) {
   return true;
 }
 
-std::string cut(std::string text, std::size_t max) {
-  if (text.size() > max) text.resize(max);
-  return text;
+// A number in the card's "%11.10E" form, in the C locale (the numbers are
+// written the same whatever locale the desktop uses).
+std::string number_digits(double v) {
+  char buf[48];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 10);
+  std::string digits(buf, r.ptr);
+  for (char& c : digits)
+    if (c == 'e') c = 'E';
+  if (digits.size() < 11) digits.insert(0, 11 - digits.size(), ' ');
+  return digits;
+}
+
+// The value of a numeric card: "    %11.10E". Values the card cannot carry
+// (not finite, or so close to the largest double that ten digits round past
+// it) are written as 0; the places a number is entered refuse them first.
+std::string number_text(double v) {
+  if (!fits_number_writable(v)) v = 0.0;
+  return "    " + number_digits(v);
+}
+
+// Reads the number after the '=' of a numeric card. False when there is
+// none, or when it is one this program could not write back.
+bool card_number(const char* card, double& value) {
+  double parsed = 0.0;
+  if (!parse_card_number(std::string_view(card + 9, FITS_CARD_SIZE - 9), parsed) ||
+      !fits_number_writable(parsed))
+    return false;
+  value = parsed;
+  return true;
+}
+
+// A text read from a card, cut to the room its field has (a quote counting
+// two, as it does when the text is written again).
+std::string cut(const std::string& text, std::size_t room) {
+  return cut_card_text(text, room);
 }
 
 // Everything a header gives, read into a copy so nothing of the image state
@@ -214,6 +232,12 @@ FitsLoad open_and_parse(const std::filesystem::path& path, InputFile& in, FileLa
 }
 
 }  // namespace
+
+bool fits_number_writable(double value) {
+  if (!std::isfinite(value)) return false;
+  double back = 0.0;
+  return parse_card_number(number_digits(value), back);
+}
 
 std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const FitsText& f,
                                                const ProcessingHistory& history) {

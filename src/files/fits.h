@@ -42,6 +42,13 @@ inline constexpr const char* FITS_DEFAULT_EXTENSION = "FIT";
 inline constexpr const char* AUTOSAVE_PREFIX = "IMG";
 inline constexpr unsigned AUTOSAVE_NUMBER_WRAP = 65530;
 
+// True when a number can be written into a numeric card so that the reader
+// takes it back: finite, and not so close to the largest double that its
+// ten-digit form rounds past it. Where numbers are entered (the FITS details
+// dialog, the command line) others are refused, and a header holding one is
+// refused as not of this layout.
+bool fits_number_writable(double value);
+
 // The 72 header cards for an image with or without colour planes.
 std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const FitsText& fits,
                                                const ProcessingHistory& history);

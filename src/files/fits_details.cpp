@@ -14,8 +14,12 @@ std::size_t index_of(FitsField f) {
   return static_cast<std::size_t>(f);
 }
 
-std::string cut(std::string_view text, std::size_t max) {
-  return std::string(text.substr(0, max));
+// What an edit box keeps of a text: a number box its first characters, a
+// text box what fits the room of its card, a quote taking two.
+std::string cut(FitsField field, std::string_view text) {
+  const FitsFieldInfo& info = fits_field_info(field);
+  if (info.numeric) return std::string(text.substr(0, info.max_chars));
+  return cut_card_text(text, info.max_chars);
 }
 
 }  // namespace
@@ -58,7 +62,8 @@ double fits_number_from_text(std::string_view text) {
   if (s[i] == '+') ++i;
   double v = 0.0;
   const auto r = std::from_chars(s.data() + i, s.data() + s.size(), v);
-  if (r.ec != std::errc() || !std::isfinite(v)) return 0.0;
+  // A number a FITS card could not carry back is refused like any other.
+  if (r.ec != std::errc() || !fits_number_writable(v)) return 0.0;
   return v;
 }
 
@@ -66,9 +71,7 @@ FitsDetailsModel::FitsDetailsModel(FitsText& fits, std::int16_t& ut_offset_hours
     : fits_(fits), ut_offset_hours_(ut_offset_hours), binned_(is_binned) {
   // A stored difference the bar cannot show starts the bar at 0.
   ut_bar_ = (ut_offset_hours >= UT_BAR_MIN && ut_offset_hours <= UT_BAR_MAX) ? ut_offset_hours : 0;
-  auto put = [this](FitsField f, std::string_view v) {
-    texts_[index_of(f)] = cut(v, fits_field_info(f).max_chars);
-  };
+  auto put = [this](FitsField f, std::string_view v) { texts_[index_of(f)] = cut(f, v); };
   put(FitsField::Object, fits.fits_object);
   put(FitsField::Observer, fits.fits_observer);
   put(FitsField::Origin, fits.fits_origin);
@@ -89,7 +92,7 @@ const std::string& FitsDetailsModel::text(FitsField field) const {
 }
 
 void FitsDetailsModel::set_text(FitsField field, std::string_view text) {
-  texts_[index_of(field)] = cut(text, fits_field_info(field).max_chars);
+  texts_[index_of(field)] = cut(field, text);
 }
 
 void FitsDetailsModel::step_time_difference(int delta) {

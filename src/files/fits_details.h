@@ -47,7 +47,8 @@ inline constexpr int UT_BAR_MAX = 11;
 
 // A number as the dialog shows it ("%f": six decimals, the same in every
 // locale) and as it reads one back (the leading number of the text, a comma
-// taken as the decimal point; no number or not a finite one gives 0).
+// taken as the decimal point; no number, or one a FITS card cannot carry,
+// gives 0).
 std::string fits_number_text(double value);
 double fits_number_from_text(std::string_view text);
 
@@ -66,7 +67,8 @@ class FitsDetailsModel {
 
   // The text of a field's edit box.
   const std::string& text(FitsField field) const;
-  // The user typed into a field; the box takes at most its limit.
+  // The user typed into a field; the box takes at most its limit (in a text
+  // field a quote counts two, as it takes two characters in the card).
   void set_text(FitsField field, std::string_view text);
 
   // The time-difference bar: its value, shown beside it as a whole number.

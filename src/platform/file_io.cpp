@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <system_error>
 
@@ -42,10 +44,27 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::open(const fs::path& target) {
   discard();
-  target_ = target;
-  temp_ = target;
-  temp_ += ".tvxtmp" + std::to_string(::getpid());
-  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  target_ = save_destination(target);
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target_, ec))) return false;  // a loop of links
+  const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+  // A fresh random name for every try; a name that exists already (a file,
+  // or a link someone placed there) is passed over, never opened.
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    unsigned char random[6];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return false;
+    std::string name = TEMPORARY_FILE_PREFIX;
+    for (unsigned char r : random) name.push_back(kLetters[r % (sizeof kLetters - 1)]);
+    const fs::path candidate = folder / name;
+    fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+      temp_ = candidate;
+    } else if (errno != EEXIST) {
+      return false;
+    }
+  }
   if (fd_ < 0) return false;
   // The temporary file becomes the target, so it gets the target's mode now:
   // that of the file it replaces, or for a new file the permissions of any
@@ -116,6 +135,14 @@ bool AtomicFile::commit(bool durable) {
   if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(temp_.c_str());
+  } else if (durable) {
+    // The new name is on the disk only once the folder is.
+    const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
   }
   temp_.clear();
   return ok;
@@ -138,13 +165,17 @@ InputFile::~InputFile() {
 
 bool InputFile::open(const fs::path& path) {
   close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO without a writer (or a device) would block
+  // for ever; the check below refuses it before anything is read.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) return false;
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     close();
     return false;
   }
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
   size_ = static_cast<std::uint64_t>(st.st_size);
   return true;
 }
@@ -171,6 +202,24 @@ void InputFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   size_ = 0;
+}
+
+fs::path save_destination(const fs::path& target) {
+  fs::path p = target;
+  // At most 40 links, as the kernel follows; a longer chain (or a loop) is
+  // left for open to refuse.
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+    const fs::path link = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = link.is_absolute() ? link : p.parent_path() / link;
+  }
+  return p;
+}
+
+void ignore_file_size_signal() {
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool make_folder(const fs::path& folder) {

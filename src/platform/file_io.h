@@ -2,7 +2,14 @@
 //
 // Writers go through AtomicFile: the bytes are written to a temporary file
 // beside the target, which replaces the target only when every byte was
-// written. A failed save therefore leaves the previous file as it was.
+// written. A failed save therefore leaves the previous file as it was, and
+// removes its temporary file.
+//
+// The temporary file has a short unpredictable name (".tvxtmp" and six
+// random characters, so it fits whatever name the target has) and is created
+// with O_CREAT | O_EXCL | O_NOFOLLOW: a link planted in the folder under a
+// guessed name can never redirect a save. A target that is a symbolic link
+// is followed: the file the link points to is replaced, the link stays.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +29,8 @@ class AtomicFile {
   // Creates the temporary file: with the mode of the target when it exists,
   // else 0666 less the umask. False when it cannot.
   bool open(const std::filesystem::path& target);
+  // The temporary file being written (empty when none), for tests.
+  const std::filesystem::path& temporary_path() const { return temp_; }
   // Writes all n bytes; false on a short write.
   bool write(const void* data, std::size_t n);
   // Writes `rows` rows of `row_bytes` bytes each, the last row of `data`
@@ -49,6 +58,9 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile();
 
+  // Opens a regular file. Anything else (a folder, a device, a FIFO) is
+  // refused at once: the file is opened without blocking, so a FIFO without
+  // a writer cannot hold the program up.
   bool open(const std::filesystem::path& path);
   bool is_open() const { return fd_ >= 0; }
   std::uint64_t size() const { return size_; }
@@ -64,5 +76,18 @@ class InputFile {
 
 // Creates a folder and its parents; true when it exists afterwards.
 bool make_folder(const std::filesystem::path& folder);
+
+// The prefix of every temporary file name of a save.
+inline constexpr const char* TEMPORARY_FILE_PREFIX = ".tvxtmp";
+
+// The file a save to `target` replaces: the target itself, or where the
+// chain of symbolic links it names ends (a link to a file not yet there
+// gives that file's path).
+std::filesystem::path save_destination(const std::filesystem::path& target);
+
+// Ignores SIGXFSZ, so a write past the file-size limit (RLIMIT_FSIZE) fails
+// with EFBIG and the save reports it, instead of the signal ending the
+// program without a word. Each front end calls it once at start.
+void ignore_file_size_signal();
 
 }  // namespace tarvex

@@ -57,6 +57,13 @@ fs::path Paths::autosave_root() const {
 fs::path Paths::autosave_dir(std::string_view subdir) const {
   fs::path base = autosave_root();
   if (subdir.empty()) return base;
+  // The sub-folder comes from the settings file: one that would lead out of
+  // the automatic-save folder (an absolute path, a ".." step) is not used,
+  // and the images go into the automatic-save folder itself.
+  const fs::path sub(subdir);
+  if (sub.is_absolute() || sub.has_root_name()) return base;
+  for (const fs::path& part : sub)
+    if (part == "..") return base;
   return child_ignoring_case(base, subdir);
 }
 

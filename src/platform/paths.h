@@ -19,7 +19,8 @@ class Paths {
 
   // The automatic-save folder, shared by every spelling of its name.
   std::filesystem::path autosave_root() const;
-  // The automatic-save folder with the settings' sub-folder, when one is set.
+  // The automatic-save folder with the settings' sub-folder, when one is set
+  // and stays inside it (no absolute path, no ".." step).
   std::filesystem::path autosave_dir(std::string_view subdir) const;
   std::filesystem::path settings_file() const;
   std::filesystem::path bitmap_file(bool small_frame) const;

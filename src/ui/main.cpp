@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "ui/launch_options.h"
 #include "ui/tarvex_app.h"
 
 int main(int argc, char** argv) {
   using namespace tarvex::ui;
+  // A save past the file-size limit fails with its message instead of ending
+  // the program.
+  tarvex::ignore_file_size_signal();
   // Answered before Qt starts, so they work where there is no display.
   const LaunchOptions early = early_launch_options(std::vector<std::string>(argv + 1, argv + argc));
   if (early.help) {

@@ -81,6 +81,15 @@ TEST(FitsDetailsModel, FieldLimitsAndLabels) {
   EXPECT_EQ(m.text(FitsField::Object).size(), 67u);
   m.set_text(FitsField::Time, "21:05:07.25x");
   EXPECT_EQ(m.text(FitsField::Time), "21:05:07.25");
+  // A quote takes two places of a text's room; the number boxes refuse what
+  // a FITS card could not carry back.
+  m.set_text(FitsField::Object, std::string(66, 'o') + "'");
+  EXPECT_EQ(m.text(FitsField::Object), std::string(66, 'o'));
+  m.set_text(FitsField::Exposure, "1.7976931348623157e308");
+  m.set_text(FitsField::Aperture, "1.5e308");
+  m.accept();
+  EXPECT_EQ(f.fits_exposure, 0.0);
+  EXPECT_DOUBLE_EQ(f.fits_aperture, 1.5e308);
 }
 
 TEST(FitsDetailsModel, TimeDifferenceBarStaysWithinElevenHours) {

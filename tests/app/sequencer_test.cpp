@@ -735,6 +735,31 @@ TEST(Sequencer, StopOrFailureAfterTheFirstFieldKeepsThePreviousImage) {
   }
 }
 
+// A camera that delivers part of a field and stops, or stops answering in
+// the middle of a read (the transfer times out): the exposure is abandoned
+// with one message, the image on show stays, and the next exposure works.
+TEST(Sequencer, AShortOrStalledReadKeepsThePreviousImage) {
+  for (const char* fault : {"short", "stalled"}) {
+    Rig rig;
+    testing::fill_frame(rig.fs().CurrentFrame, 11);
+    const auto image = std::make_unique<Frame>(rig.fs().CurrentFrame);
+    if (std::string(fault) == "short") {
+      rig.camera.shorten_next_read(FIELD_READ_BYTES / 3);
+    } else {
+      rig.usb.fail_read = 1;
+      rig.usb.fail_error = ETIMEDOUT;
+    }
+    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Failed) << fault;
+    EXPECT_TRUE(rig.fs().CurrentFrame == *image) << fault;
+    EXPECT_EQ(rig.codes(), (std::vector<unsigned>{50})) << fault;
+    EXPECT_TRUE(rig.app->camera.camera_present()) << fault;
+    rig.messages.shown.clear();
+    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Done) << fault;
+    EXPECT_FALSE(rig.fs().CurrentFrame == *image) << fault;
+    EXPECT_TRUE(rig.codes().empty()) << fault;
+  }
+}
+
 TEST(Sequencer, UndoAfterAnExposureKeepsTheNewImage) {
   Rig rig;
   rig.fs().UndoFrame.fill(77);

@@ -146,3 +146,28 @@ TEST(ExportCommands, TiffFailureReportsMessage29) {
 
 }  // namespace
 }  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+TEST(DisplayBitmap, AFailedWriteIsReportedOnceUntilAWriteSucceeds) {
+  testing::TestContext t;
+  // The data root is a file: no bitmap can be written under it.
+  testing::write_bytes(t.dir / "data", {1});
+  EXPECT_EQ(refresh_display(*t), 8);
+  EXPECT_EQ(refresh_display(*t), 8);
+  EXPECT_EQ(refresh_display(*t), 8);
+  ASSERT_EQ(t.messages.shown.size(), 1u);
+  EXPECT_EQ(t.messages.shown[0].code, 8u);
+  EXPECT_TRUE(t->display_bitmap_failed);
+  std::filesystem::remove(t.dir / "data");
+  EXPECT_EQ(refresh_display(*t), 0);
+  EXPECT_FALSE(t->display_bitmap_failed);
+  std::filesystem::remove_all(t.dir / "data");
+  testing::write_bytes(t.dir / "data", {1});
+  EXPECT_EQ(refresh_display(*t), 8);
+  EXPECT_EQ(t.messages.shown.size(), 2u);
+}
+
+}  // namespace
+}  // namespace tarvex

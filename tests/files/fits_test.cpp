@@ -418,6 +418,41 @@ TEST_F(Fits, TextsAreWrittenAsPrintableAscii) {
   EXPECT_EQ(std::string(h2.data() + 40 * 80, 29), "EXPTIME =    0.0000000000E+00");
 }
 
+TEST_F(Fits, QuotesAndTheLargestNumbersComeBackAsWritten) {
+  t->fits.fits_object = "Barnard's Loop";
+  t->fits.fits_comment = "it's 'quoted'";
+  t->fits.fits_exposure = 1.7976931348623157e308;  // ten digits round past the largest double
+  t->fits.fits_focal_length = 1.797693134e308;
+  t->fits.fits_aperture = 4.9406564584124654e-324;
+  const auto header = fits_header(false, false, t->fits, t->history);
+  EXPECT_EQ(std::string(header.data() + 5 * 80, 80), card("OBJECT  = 'Barnard''s Loop'"));
+  EXPECT_EQ(std::string(header.data() + 40 * 80, 80), card("EXPTIME =    0.0000000000E+00"));
+  const auto path = t.dir / "q.fit";
+  ASSERT_EQ(save_fits(path, false, fs(), t->fits, t->history), FileSave::Ok);
+  ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
+  EXPECT_EQ(t->fits.fits_object, "Barnard's Loop");
+  EXPECT_EQ(t->fits.fits_comment.substr(0, 14), "it's 'quoted' ");
+  EXPECT_EQ(t->fits.fits_exposure, 0.0);
+  EXPECT_DOUBLE_EQ(t->fits.fits_focal_length, 1.797693134e308);
+  EXPECT_GT(t->fits.fits_aperture, 0.0);
+
+  EXPECT_TRUE(fits_number_writable(1.7976931348e308));
+  EXPECT_FALSE(fits_number_writable(1.7976931348623157e308));
+  EXPECT_FALSE(fits_number_writable(-1.79769313486e308));
+  EXPECT_FALSE(fits_number_writable(std::nan("")));
+  EXPECT_TRUE(fits_number_writable(-2.5e-300));
+
+  // A header carrying a number this program could not write back is refused
+  // as not of its layout, with the image intact.
+  auto bytes = read_bytes(path);
+  const std::string big = card("EXPTIME = 1.797693134862315E+308");
+  std::memcpy(bytes.data() + 40 * 80, big.data(), 80);
+  write_bytes(path, bytes);
+  fs().CurrentFrame[7] = 4321;
+  EXPECT_EQ(load_raw(path, target()), RawLoad::FitsForeign);
+  EXPECT_EQ(fs().CurrentFrame[7], 4321);
+}
+
 TEST(AutosaveNumbers, WrapAndNames) {
   EXPECT_EQ(next_autosave_number(0), 1u);
   EXPECT_EQ(next_autosave_number(41), 42u);

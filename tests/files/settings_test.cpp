@@ -250,5 +250,30 @@ TEST(SettingsCards, CardTextStopsAtTheQuote) {
   EXPECT_EQ(longest[78], '\'');
 }
 
+TEST(SettingsCards, AQuoteIsWrittenDoubledAndReadBackAsOne) {
+  const auto c = make_text_card("OBJECT  ", "a'b");
+  EXPECT_EQ(std::string(c.begin(), c.end()), card("OBJECT  = 'a''b'"));
+  EXPECT_EQ(card_text(c.data()), "a'b");
+  // A doubled quote takes two places of the 67: 66 letters and a quote do
+  // not fit, so the quote is left off rather than split.
+  const std::string text = std::string(66, 'x') + "'";
+  EXPECT_EQ(card_text_length(text), 68u);
+  EXPECT_EQ(card_text(make_text_card("OBJECT  ", text).data()), std::string(66, 'x'));
+  EXPECT_EQ(card_text(make_text_card("OBJECT  ", "''''").data()), "''''");
+
+  // Long texts: a piece never splits a doubled quote, and one cut short
+  // ends at its own quote, so no blank enters the middle of the text.
+  const std::string history = std::string(67, 'h') + "'" + std::string(10, 'i');
+  const auto cards = make_long_text_cards("HISTORY ", history);
+  EXPECT_EQ(std::string(cards[0].begin(), cards[0].end()),
+            "HISTORY = '" + std::string(67, 'h') + "' ");
+  EXPECT_EQ(std::string(cards[1].begin(), cards[1].begin() + 24), "HISTORY = '''iiiiiiiiii ");
+  std::string joined;
+  for (const auto& k : cards) joined.append(k.begin(), k.end());
+  const std::string back = long_text_from_cards(joined.data());
+  EXPECT_EQ(back.substr(0, history.size()), history);
+  EXPECT_EQ(back.find_first_not_of(' ', history.size()), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tarvex

@@ -1,6 +1,8 @@
 #include "platform/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -50,6 +52,98 @@ TEST(AtomicFile, AReplacedFileKeepsItsMode) {
     EXPECT_EQ(file_mode(path), mode);
     EXPECT_EQ(read_bytes(path), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
   }
+}
+
+}  // namespace
+}  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+using testing::read_bytes;
+using testing::TempDir;
+using testing::write_bytes;
+
+std::vector<std::filesystem::path> temporary_files(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().filename().string().rfind(TEMPORARY_FILE_PREFIX, 0) == 0)
+      found.push_back(e.path());
+  return found;
+}
+
+TEST(InputFile, RefusesAFifoWithoutWaitingForAWriter) {
+  TempDir dir;
+  const auto fifo = dir / "f";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Opened the blocking way this would never return; the test would hang.
+  InputFile in;
+  EXPECT_FALSE(in.open(fifo));
+  EXPECT_FALSE(in.open(dir.path()));       // a folder
+  EXPECT_FALSE(in.open("/dev/null"));      // a device
+  EXPECT_FALSE(in.open(dir / "missing"));  // nothing
+  write_bytes(dir / "plain", {1, 2, 3});
+  ASSERT_TRUE(in.open(dir / "plain"));
+  std::uint8_t b[3] = {};
+  EXPECT_TRUE(in.read(b, 3));
+  EXPECT_EQ(b[2], 3);
+}
+
+TEST(AtomicFile, TheTemporaryFileHasAnUnpredictableNameAndIsGoneAfterADiscard) {
+  TempDir dir;
+  AtomicFile a, b;
+  ASSERT_TRUE(a.open(dir / "x"));
+  ASSERT_TRUE(b.open(dir / "x"));
+  EXPECT_NE(a.temporary_path(), b.temporary_path());
+  EXPECT_EQ(a.temporary_path().parent_path(), dir.path());
+  EXPECT_EQ(temporary_files(dir.path()).size(), 2u);
+  a.discard();
+  b.discard();
+  EXPECT_TRUE(temporary_files(dir.path()).empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "x"));
+}
+
+TEST(AtomicFile, ALinkPlantedUnderTheOldTemporaryNameIsNeverFollowed) {
+  TempDir dir;
+  write_bytes(dir / "victim", {'v'});
+  // The names a save used to write through, beside the target.
+  const std::string old_name = "out.kr.tvxtmp" + std::to_string(::getpid());
+  std::filesystem::create_symlink(dir / "victim", dir / old_name);
+  ASSERT_TRUE(save_text(dir / "out.kr", "data"));
+  EXPECT_EQ(read_bytes(dir / "victim"), (std::vector<std::uint8_t>{'v'}));
+  EXPECT_EQ(read_bytes(dir / "out.kr"), (std::vector<std::uint8_t>{'d', 'a', 't', 'a'}));
+}
+
+TEST(AtomicFile, SavingThroughALinkReplacesTheFileItPointsTo) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  write_bytes(dir / "real" / "img.fit", {'o', 'l', 'd'});
+  std::filesystem::permissions(dir / "real" / "img.fit", std::filesystem::perms(0640));
+  std::filesystem::create_symlink("real/img.fit", dir / "link.fit");
+  ASSERT_TRUE(save_text(dir / "link.fit", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.fit"));
+  EXPECT_EQ(read_bytes(dir / "real" / "img.fit"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(testing::file_mode(dir / "real" / "img.fit"), 0640u);
+  EXPECT_TRUE(temporary_files(dir.path()).empty());
+  EXPECT_TRUE(temporary_files(dir / "real").empty());
+
+  // A link to a file not there yet creates that file; a loop of links is refused.
+  std::filesystem::create_symlink("real/later.fit", dir / "dangling");
+  ASSERT_TRUE(save_text(dir / "dangling", "x"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling"));
+  EXPECT_EQ(read_bytes(dir / "real" / "later.fit"), (std::vector<std::uint8_t>{'x'}));
+  std::filesystem::create_symlink("loop2", dir / "loop1");
+  std::filesystem::create_symlink("loop1", dir / "loop2");
+  EXPECT_FALSE(save_text(dir / "loop1", "y"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop1"));
+}
+
+TEST(AtomicFile, ALongValidNameCanBeSaved) {
+  TempDir dir;
+  const std::string name(250, 'n');
+  ASSERT_TRUE(save_text(dir / name, "long"));
+  EXPECT_EQ(read_bytes(dir / name).size(), 4u);
+  EXPECT_TRUE(temporary_files(dir.path()).empty());
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ TEST(Paths, FixedNamesAndFolderNamesWithoutRegardToCase) {
   EXPECT_EQ(p.autosave_dir("orion"), dir / "AUTOSAVE" / "Orion");
   EXPECT_EQ(p.autosave_dir("Lyra"), dir / "AUTOSAVE" / "Lyra");
   EXPECT_EQ(p.settings_file(), dir / "AUTOSAVE" / "Tarvex.ini");
+  // A sub-folder from the settings file never leads out of the folder.
+  EXPECT_EQ(p.autosave_dir("/etc"), dir / "AUTOSAVE");
+  EXPECT_EQ(p.autosave_dir("../.."), dir / "AUTOSAVE");
+  EXPECT_EQ(p.autosave_dir("orion/../../x"), dir / "AUTOSAVE");
+  EXPECT_EQ(p.autosave_dir("a..b"), dir / "AUTOSAVE" / "a..b");
 }
 
 TEST(Paths, ComPortsPreferTheUsersLink) {
