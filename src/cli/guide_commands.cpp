@@ -14,7 +14,9 @@ namespace {
 // camera mounted that way sees it: the drive directions are swapped for the
 // run so that corrections close the loop. Training saves the settings, and
 // with them this swap, into the simulator's data folder.
-void simulator_directions(Tarvex& app) { app.settings.drive_directions = {'s', 'n', 'w', 'e'}; }
+void simulator_directions(Tarvex& app) {
+  app.settings.drive_directions = {'s', 'n', 'w', 'e'};
+}
 
 // The brightest sample of a window left of the frame's middle, in frame
 // coordinates.

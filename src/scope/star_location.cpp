@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/messages.h"
 #include "image/frame_store.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

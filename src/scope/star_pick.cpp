@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/messages.h"
 #include "image/frame_store.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 

@@ -33,7 +33,7 @@ struct SkyConfig {
   double brightest_flux = 400000.0;  // whole-star signal per second, before the mosaic
   double faintest_ratio = 0.003;     // faintest star relative to the brightest
   double psf_sigma = 2.5;    // pixels: seeing spreads a star over about six photosites (FWHM)
-  double sky_per_s = 90.0;  // background signal per pixel per second
+  double sky_per_s = 90.0;   // background signal per pixel per second
   double bias = 600.0;       // offset of every sample, overscan included
   double read_noise = 6.0;   // standard deviation of each read
   double dark_per_s = 20.0;  // dark signal per pixel per second

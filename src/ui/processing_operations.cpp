@@ -5,9 +5,9 @@
 
 #include "app/commands.h"
 #include "app/processing/filters_commands.h"
-#include "processing/histogram.h"
 #include "app/processing/processing_dialog_model.h"
 #include "app/processing/stretch_commands.h"
+#include "processing/histogram.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"
 #include "ui/processing_dialogs.h"

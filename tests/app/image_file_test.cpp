@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/export_commands.h"
-#include "app/file_dialogs.h"
 #include "app/file_commands.h"
+#include "app/file_dialogs.h"
 #include "app/fits_commands.h"
 #include "app/view_commands.h"
 #include "files/raw_file.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/tarvex.h"
 #include "app/colour/correction_commands.h"
 #include "app/colour/synthesis_commands.h"
-#include "processing/histogram.h"
 #include "app/processing/processing_dialog_model.h"
+#include "app/tarvex.h"
+#include "processing/histogram.h"
 
 namespace tarvex {
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <system_error>
 
-#include "platform/messages.h"
 #include "app/processing/calibration_commands.h"
+#include "platform/messages.h"
 
 namespace tarvex {
 
