@@ -14,6 +14,7 @@
 #include <sstream>
 #include <vector>
 
+#include "app/capture/focus_mode.h"
 #include "app/capture/sequencer.h"
 #include "cli/cli.h"
 #include "files/raw_file.h"
@@ -144,6 +145,59 @@ BENCHMARK(BM_VirtualTimeSum)
     ->UseRealTime()
     ->Iterations(1)
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Focus mode: BM_FocusFrame is the host-side work of one focus frame (window
+// placement, the read, peak search, stretch and the small-frame display) with
+// the camera answering at once; BM_FocusFramesOnSimulator is tarvex-cli
+// taking 20 focus frames of 10 ms on the simulated camera with --virtual-time.
+void BM_FocusFrame(benchmark::State& state) {
+  const auto folder = scratch_folder("focus");
+  RecordingMessages messages;
+  VirtualClock clock;
+  NullPump pump;
+  NullProgress progress;
+  RecordingLauncher launcher;
+  RecordingDisplaySink display;
+  ReadyCamera camera;
+  Tarvex app(Paths(folder), Ports{messages, clock, pump, progress, launcher, display, camera});
+  app.camera.find(false);
+  app.acquisition.range = 'h';  // 10 ms frames
+  app.acquisition.value = 1;
+  FocusFront front;
+  constexpr int frames = 10;
+  for (auto _ : state) {
+    if (run_focus_mode(app, front, frames).outcome != FocusOutcome::Finished)
+      state.SkipWithError("the focus run failed");
+    end_focus_display(app);
+  }
+  state.counters["per_frame"] =
+      benchmark::Counter(frames * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_FocusFrame)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_FocusFramesOnSimulator(benchmark::State& state) {
+  const auto folder = scratch_folder("focus-sim");
+  for (auto _ : state) {
+    std::ostringstream out, err;
+    const int status = cli::run({"--data-root", folder.string(), "--simulator", "--virtual-time",
+                                 "focus", "--frames", "20", "--range", "h", "--value", "1"},
+                                out, err);
+    if (status != 0) state.SkipWithError(err.str().c_str());
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_FocusFramesOnSimulator)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -154,7 +154,7 @@ OptionRead read_capture_option(const std::string& flag,
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
-                           flag == "--minutes";
+                           flag == "--minutes" || flag == "--frames" || flag == "--centre";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -179,28 +179,28 @@ OptionRead read_capture_option(const std::string& flag,
       error = "--mode takes fast, progressive or interlaced, not " + *v;
       return OptionRead::Bad;
     }
-  } else if (flag == "--star") {
+  } else if (flag == "--star" || flag == "--centre") {
     const auto comma = v->find(',');
     const auto x = comma == std::string::npos ? std::nullopt : whole_number(v->substr(0, comma));
     const auto y = comma == std::string::npos ? std::nullopt : whole_number(v->substr(comma + 1));
     if (!x || !y || *x < 0 || *x >= FRAME_WIDTH || *y < 0 || *y >= FRAME_HEIGHT) {
-      error = "--star takes X,Y inside the frame (0..751, 0..579), not " + *v;
+      error = flag + " takes X,Y inside the frame (0..751, 0..579), not " + *v;
       return OptionRead::Bad;
     }
-    c.star = std::make_pair(*x, *y);
+    (flag == "--star" ? c.star : c.centre) = std::make_pair(*x, *y);
   } else if (flag == "--guide-range") {
     if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
       error = "--guide-range takes q, h, t or s, not " + *v;
       return OptionRead::Bad;
     }
     c.guide_range = (*v)[0];
-  } else if (flag == "--guide-value" || flag == "--minutes") {
+  } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames") {
     const std::optional<int> n = whole_number(*v);
     if (!n || *n < 1 || *n > 999) {
       error = flag + " takes a whole number from 1 to 999, not " + *v;
       return OptionRead::Bad;
     }
-    (flag == "--minutes" ? c.minutes : c.guide_value) = *n;
+    (flag == "--minutes" ? c.minutes : flag == "--frames" ? c.frames : c.guide_value) = *n;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";

@@ -37,6 +37,9 @@ struct CaptureOptions {
   std::optional<char> guide_range;
   std::optional<int> guide_value;
   std::optional<int> minutes;  // guide: how long to guide
+  // focus: how many frames, and the centre of the focus window.
+  std::optional<int> frames;
+  std::optional<std::pair<int, int>> centre;
   // The capture options given, in order, so other subcommands can refuse them.
   std::vector<std::string> given;
 };

@@ -36,6 +36,8 @@ constexpr const char* kUsage =
     "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
     "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
     "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
+    "             [--range q|h|t|s] [--value N] [--centre X,Y]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
@@ -57,7 +59,10 @@ constexpr const char* kUsage =
     "  --delay minutes between, --countdown waits ten seconds first, --auto-dark\n"
     "  subtracts the dark frame (--dark FILE, default dark.def in the data folder),\n"
     "  --colour converts to colour, --autosave saves each result as the next FITS\n"
-    "  file of the series, --beep beeps after each exposure. Ctrl-C stops the run.\n";
+    "  file of the series, --beep beeps after each exposure. Ctrl-C stops the run.\n"
+    "focus runs the focus mode on the 128 x 128 focus window (centred near --centre,\n"
+    "  else where the camera dialog keeps it) for --frames frames (default 10) and\n"
+    "  prints one line per frame: its peak and the star's full width at half maximum.\n";
 
 // The subcommands. Those that check --exposure themselves say so; every
 // other one (and a missing or unknown command) refuses it first.
@@ -77,6 +82,7 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"capture", capture_command, true},
     {"train", train_command, false},
     {"guide", guide_command, false},
+    {"focus", focus_command, false},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {
@@ -275,7 +281,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (o.exposure_ms && !(subcommand && subcommand->checks_exposure))
     return usage_error(err, "--exposure belongs to read-field and focus-frame");
   if (!o.capture.given.empty() && o.command != "capture" && o.command != "train" &&
-      o.command != "guide")
+      o.command != "guide" && o.command != "focus")
     return usage_error(err, o.capture.given.front() + " belongs to capture");
   if (o.sky_given && !o.simulator)
     return usage_error(err, "--sky chooses what the simulated camera sees: add --simulator");

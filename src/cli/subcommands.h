@@ -73,4 +73,7 @@ int focus_frame_command(const Options& options, std::ostream& out, std::ostream&
 // Exposures and sequences (capture_commands.cpp).
 int capture_command(const Options& options, std::ostream& out, std::ostream& err);
 
+// Focus mode without the window (focus_commands.cpp).
+int focus_command(const Options& options, std::ostream& out, std::ostream& err);
+
 }  // namespace tarvex::cli

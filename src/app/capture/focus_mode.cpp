@@ -1,6 +1,8 @@
 #include "app/capture/focus_mode.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 #include "app/capture/camera_dialog_model.h"
 #include "camera/readout.h"
@@ -34,20 +36,24 @@ LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& 
   Clock& clock = app.ports.clock;
   const int exposure = window_exposure_ms(value, range);
   app.camera.readout.exposure_ms = exposure;
-  send_timing_command(link, 2);
-  send_timing_command(link, 1);
+  // A camera that stopped answering ends the frame at its first failed
+  // command, with the one message the link shows, not one per pass.
+  if (send_timing_command(link, 2) != LinkResult::Ok ||
+      send_timing_command(link, 1) != LinkResult::Ok)
+    return LinkResult::Failed;
   if (exposure >= 500) {
     const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure);
     std::uint32_t next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
     while (before(clock.now_ms(), end)) {
-      if (exposure > 600) send_timing_command(link, 2);
+      if (exposure > 600 && send_timing_command(link, 2) != LinkResult::Ok)
+        return LinkResult::Failed;
       if (!before(clock.now_ms(), next_pump)) {
         app.ports.pump.pump();
         next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
       }
     }
   }
-  send_timing_command(link, 3);
+  if (send_timing_command(link, 3) != LinkResult::Ok) return LinkResult::Failed;
   if (read_window(link, app.camera.readout, destination) != LinkResult::Ok)
     return LinkResult::Failed;
   peak = focus_peak(destination);
@@ -56,6 +62,25 @@ LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& 
 }
 
 }  // namespace
+
+double window_fwhm(const std::uint16_t* window) {
+  constexpr int side = SMALL_FRAME_SIDE;
+  double ring = 0;
+  int peak = 0;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const int v = window[y * side + x];
+      peak = std::max(peak, v);
+      if (y == 0 || y == side - 1 || x == 0 || x == side - 1) ring += v;
+    }
+  }
+  const double background = ring / (4 * side - 4);
+  if (peak <= background) return 0.0;
+  const double half = background + (peak - background) / 2.0;
+  int area = 0;
+  for (int i = 0; i < SMALL_FRAME_SAMPLES; ++i) area += window[i] >= half ? 1 : 0;
+  return 2.0 * std::sqrt(area / std::numbers::pi);
+}
 
 FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames) {
   FocusRun run;

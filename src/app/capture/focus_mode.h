@@ -46,6 +46,13 @@ struct FocusRun {
   int peak = 0;  // of the last frame
 };
 
+// The full width at half maximum, in pixels, of the star in a 128 x 128 focus
+// window: the background is the mean of the window's outer ring, and the
+// pixels at or above half way from it to the peak make an area A, taken as a
+// disc: 2 * sqrt(A / pi). For a round Gaussian star this is its FWHM. 0 when
+// the window is flat.
+double window_fwhm(const std::uint16_t* window);
+
 // The "Start" button's action. `max_frames` 0 runs until stopped.
 FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames = 0);
 
