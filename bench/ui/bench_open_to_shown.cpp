@@ -40,9 +40,16 @@ struct Window {
   }
 };
 
-Window& window() {
-  static Window w;
+// Made on first use and closed before the application object goes away: a
+// widget must not outlive QApplication.
+std::unique_ptr<Window>& the_window() {
+  static std::unique_ptr<Window> w;
   return w;
+}
+
+Window& window() {
+  if (!the_window()) the_window() = std::make_unique<Window>();
+  return *the_window();
 }
 
 void BM_OpenToShown(benchmark::State& state) {
@@ -62,6 +69,11 @@ void BM_Repaint(benchmark::State& state) {
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+void close_window() {
+  the_window().reset();
+}
+
 }  // namespace tarvex::ui
 
 int main(int argc, char** argv) {
@@ -73,5 +85,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  tarvex::ui::close_window();
   return 0;
 }
