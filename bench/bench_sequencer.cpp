@@ -95,9 +95,10 @@ void write_dark(const std::filesystem::path& path) {
   }
 }
 
-void BM_HostWorkPerExposure(benchmark::State& state) {
-  const bool colour = state.range(0) != 0;
-  const auto folder = scratch_folder("host");
+// A context on the virtual clock whose camera answers at once.
+struct ReadyContext {
+  explicit ReadyContext(const std::filesystem::path& folder)
+      : app(Paths(folder), Ports{messages, clock, pump, progress, launcher, display, camera}) {}
   RecordingMessages messages;
   VirtualClock clock;
   NullPump pump;
@@ -105,7 +106,15 @@ void BM_HostWorkPerExposure(benchmark::State& state) {
   RecordingLauncher launcher;
   RecordingDisplaySink display;
   ReadyCamera camera;
-  Tarvex app(Paths(folder), Ports{messages, clock, pump, progress, launcher, display, camera});
+  Tarvex app;
+};
+
+void BM_HostWorkPerExposure(benchmark::State& state) {
+  const bool colour = state.range(0) != 0;
+  const auto folder = scratch_folder("host");
+  ReadyContext ctx(folder);
+  Tarvex& app = ctx.app;
+  ReadyCamera& camera = ctx.camera;
   write_dark(app.paths.dark_definition_file());
   TakePhoto front(colour);
   Sequencer sequencer(app, front);
@@ -153,14 +162,8 @@ BENCHMARK(BM_VirtualTimeSum)
 // taking 20 focus frames of 10 ms on the simulated camera with --virtual-time.
 void BM_FocusFrame(benchmark::State& state) {
   const auto folder = scratch_folder("focus");
-  RecordingMessages messages;
-  VirtualClock clock;
-  NullPump pump;
-  NullProgress progress;
-  RecordingLauncher launcher;
-  RecordingDisplaySink display;
-  ReadyCamera camera;
-  Tarvex app(Paths(folder), Ports{messages, clock, pump, progress, launcher, display, camera});
+  ReadyContext ctx(folder);
+  Tarvex& app = ctx.app;
   app.camera.find(false);
   app.acquisition.range = 'h';  // 10 ms frames
   app.acquisition.value = 1;

@@ -255,18 +255,18 @@ void TNonLiniarDialog::refresh() {
 
 TwoValueDialog::TwoValueDialog(TwoValueDialogModel& model, Messages& messages, QWidget* parent)
     : QDialog(parent), model_(model) {
-  const TwoValueDialogSpec& spec = model.spec();
-  setWindowTitle(spec.title);
+  const TwoValueDialogLayout& d = model.layout();
+  setWindowTitle(d.title);
   auto* layout = new QVBoxLayout(this);
   radius_spin_ = new SpinArrows(this);
   power_spin_ = new SpinArrows(this);
-  radius_spin_->setObjectName(QString::number(spec.radius_spin_id));
-  power_spin_->setObjectName(QString::number(spec.power_spin_id));
-  radius_field_ = make_field(this, spec.radius_field_id);
-  power_field_ = make_field(this, spec.power_field_id);
+  radius_spin_->setObjectName(QString::number(d.radius_spin_id));
+  power_spin_->setObjectName(QString::number(d.power_spin_id));
+  radius_field_ = make_field(this, d.radius_field_id);
+  power_field_ = make_field(this, d.power_field_id);
   layout->addLayout(labelled_rows(
       this, {{"Radius", radius_field_, radius_spin_}, {"Power", power_field_, power_spin_}}));
-  layout->addLayout(button_row(this, messages, spec.help()));
+  layout->addLayout(button_row(this, messages, d.help()));
   radius_spin_->stepped = [this](int step) {
     if (model_.radius_spin(step)) refresh();
   };

@@ -114,7 +114,7 @@ class TNonLiniarDialog : public QDialog {
 };
 
 // The two-value dialogs, "Unsharp Mask Filter" and "Median Filter": Radius
-// and Power spins with their fields, OK, Cancel and Help. The model's spec
+// and Power spins with their fields, OK, Cancel and Help. The model's layout
 // gives the title, the control ids and the help box.
 class TwoValueDialog : public QDialog {
   Q_OBJECT

@@ -144,11 +144,11 @@ bool NonLiniarDialogModel::finish(Tarvex& app, bool accepted) const {
 }
 
 bool TwoValueDialogModel::radius_spin(int step) {
-  return step_within(radius_, step, spec_.radius_min, spec_.radius_max);
+  return step_within(radius_, step, layout_.radius_min, layout_.radius_max);
 }
 
 bool TwoValueDialogModel::power_spin(int step) {
-  const bool changed = step_within(power_, step, spec_.power_min, spec_.power_max);
+  const bool changed = step_within(power_, step, layout_.power_min, layout_.power_max);
   power_stepped_ = power_stepped_ || changed;
   return changed;
 }

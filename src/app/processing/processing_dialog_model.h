@@ -74,7 +74,7 @@ class NonLiniarDialogModel {
 
 // What sets one two-value dialog apart: its title, control ids, the ranges
 // and opening values of its two values, and its help box.
-struct TwoValueDialogSpec {
+struct TwoValueDialogLayout {
   const char* title;
   int radius_spin_id, power_spin_id, radius_field_id, power_field_id;
   int radius_min, radius_max, radius_start;
@@ -88,10 +88,10 @@ struct TwoValueDialogSpec {
 // stepped by one with its arrows within its range and shown in its field.
 class TwoValueDialogModel {
  public:
-  explicit TwoValueDialogModel(const TwoValueDialogSpec& spec)
-      : spec_(spec), radius_(spec.radius_start), power_(spec.power_start) {}
+  explicit TwoValueDialogModel(const TwoValueDialogLayout& layout)
+      : layout_(layout), radius_(layout.radius_start), power_(layout.power_start) {}
   virtual ~TwoValueDialogModel() = default;
-  const TwoValueDialogSpec& spec() const { return spec_; }
+  const TwoValueDialogLayout& layout() const { return layout_; }
   int radius() const { return radius_; }
   int power() const { return power_; }
   // `step` is +1 or -1; each returns true when the value changed.
@@ -106,7 +106,7 @@ class TwoValueDialogModel {
   bool power_stepped() const { return power_stepped_; }
 
  private:
-  const TwoValueDialogSpec& spec_;
+  const TwoValueDialogLayout& layout_;
   int radius_;
   int power_;
   bool power_stepped_ = false;
@@ -115,7 +115,7 @@ class TwoValueDialogModel {
 // TUnsharpDialog, "Unsharp Mask Filter": radius and power 1..7.
 class UnsharpDialogModel : public TwoValueDialogModel {
  public:
-  static constexpr TwoValueDialogSpec SPEC = {
+  static constexpr TwoValueDialogLayout LAYOUT = {
       .title = "Unsharp Mask Filter",
       .radius_spin_id = 101,
       .power_spin_id = 102,
@@ -129,15 +129,15 @@ class UnsharpDialogModel : public TwoValueDialogModel {
       .power_start = 1,
       .help_caption = "Unsharp Mask Filter",
       .help_text = "Use controls to vary the radius from 1 to 7, and the power from 1 to 7."};
-  UnsharpDialogModel() : TwoValueDialogModel(SPEC) {}
-  static HelpText help() { return SPEC.help(); }
+  UnsharpDialogModel() : TwoValueDialogModel(LAYOUT) {}
+  static HelpText help() { return LAYOUT.help(); }
   bool finish(Tarvex& app, bool accepted) const override;
 };
 
 // TMedianDialog, "Median Filter": radius 1..3, power in tenths 1..10.
 class MedianDialogModel : public TwoValueDialogModel {
  public:
-  static constexpr TwoValueDialogSpec SPEC = {
+  static constexpr TwoValueDialogLayout LAYOUT = {
       .title = "Median Filter",
       .radius_spin_id = 103,
       .power_spin_id = 104,
@@ -151,8 +151,8 @@ class MedianDialogModel : public TwoValueDialogModel {
       .power_start = 6,
       .help_caption = "MORVALE - Median Filter",
       .help_text = "Use controls to vary the radius from 1 to 3, and the power from 0.1 to 1."};
-  MedianDialogModel() : TwoValueDialogModel(SPEC) {}
-  static HelpText help() { return SPEC.help(); }
+  MedianDialogModel() : TwoValueDialogModel(LAYOUT) {}
+  static HelpText help() { return LAYOUT.help(); }
   // ".6" as the dialog opens, then "%1.1f" of power / 10.
   std::string power_field() const override;
   bool finish(Tarvex& app, bool accepted) const override;
