@@ -17,6 +17,7 @@
 #include "app/capture/sequencer.h"
 #include "app/telescope.h"
 #include "files/settings.h"
+#include "guide_rig.h"
 #include "platform/basic_ports.h"
 #include "platform/serial_termios.h"
 #include "platform/stepping_clock.h"
@@ -26,79 +27,6 @@
 
 namespace tarvex {
 namespace {
-
-std::vector<unsigned> codes(const RecordingMessages& m) {
-  std::vector<unsigned> c;
-  for (const auto& s : m.shown) c.push_back(s.code);
-  return c;
-}
-
-struct GuideRig {
-  explicit GuideRig(const SimMountConfig& mc, SkyConfig sky = {}) : mount(mc) {
-    EXPECT_TRUE(mount.open());
-    clock.add_listener(mount);
-    sky.mosaic = false;
-    // Sharp stars and no extended objects: the spreads below compare star
-    // shapes, which a wide seeing disc or a nebula would blur.
-    sky.psf_sigma = 1.3;
-    sky.extended_objects = false;
-    camera = std::make_unique<SimCamera>(clock, sky);
-    mount.attach_sky(&camera->sky());
-    serial =
-        std::make_unique<TermiosSerialPort>(clock, [this](int) { return mount.device_path(); });
-    app = std::make_unique<Tarvex>(
-        Paths(dir.path() / "data"),
-        Ports{messages, clock, pump, progress, launcher, display, *camera});
-    app->telescope.port = serial.get();
-    app->camera.find(false);
-    Settings& s = app->settings;
-    s.telescope_type = 'l';
-    // The simulated mount moves the stars left for east and up for north:
-    // the drive directions are swapped so that corrections close the loop.
-    s.drive_directions = {'s', 'n', 'w', 'e'};
-    EXPECT_EQ(save_settings(app->paths.settings_file(), s, app->fits), FileSave::Ok);
-    app->acquisition.guide_value = 1;
-    app->acquisition.guide_range = 's';
-    pick_star();
-  }
-  // The brightest star well inside the part of the frame the window codes
-  // reach.
-  void pick_star() {
-    double best = 0;
-    for (const auto& st : camera->sky().stars()) {
-      const double x = st.x + camera->sky().pointing_x(), y = st.y + camera->sky().pointing_y();
-      if (x < 90 || x > 240 || y < 100 || y > 450 || st.flux <= best) continue;
-      best = st.flux;
-      star_x = x, star_y = y;
-    }
-    ASSERT_GT(best, 0);
-    app->star_pick.guide_star_picked = true;
-    app->star_pick.guide_star_x = static_cast<int>(std::lround(star_x));
-    app->star_pick.guide_star_y = static_cast<int>(std::lround(star_y));
-    app->star.position = {app->star_pick.guide_star_x, app->star_pick.guide_star_y, 0, 0};
-  }
-
-  testing::TempDir dir;
-  VirtualClock base;
-  SteppingClock clock{base};
-  SimMount mount;
-  RecordingMessages messages;
-  NullPump pump;
-  RecordingProgress progress;
-  RecordingLauncher launcher;
-  RecordingDisplaySink display;
-  std::unique_ptr<SimCamera> camera;
-  std::unique_ptr<TermiosSerialPort> serial;
-  std::unique_ptr<Tarvex> app;
-  double star_x = 0, star_y = 0;
-};
-
-SimMountConfig still_mount() {
-  SimMountConfig mc;
-  mc.drift_x = 0;
-  mc.drift_y = 0;
-  return mc;
-}
 
 TEST(AutoguiderSim, TrainingMeasuresTheGuideRatesAndBacklash) {
   GuideRig rig(still_mount());
