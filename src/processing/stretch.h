@@ -46,4 +46,9 @@ void fill_non_linear_table(StretchLevels& t, unsigned power);
 void apply_stretch_table(FrameStore& fs, const StretchLevels& t, Progress& progress,
                          EventPump& pump);
 
+// The same as apply_stretch_table with the invert table (sample s becomes
+// 65534 - (s & ~1)), undo copy, label band and progress alike, but computed
+// instead of looked up, at about the speed of a frame copy.
+void invert_frame(FrameStore& fs, Progress& progress, EventPump& pump);
+
 }  // namespace tarvex

@@ -63,12 +63,15 @@ TEST_F(ContextTest, ApplyStretchTableMatchesThePlainMapping) {
   // Every sample mapped through the table (lowest bit ignored, an entry's top
   // bit lost in the doubling), the undo copy holding the original, and a
   // labelled top band left alone. The top entry and the last samples of the
-  // frame (past the last whole vector of a block) are looked up too.
+  // frame (past the last whole vector of a block) are looked up too, and every
+  // sample value once, odd and even, in each lane of the whole vectors.
   static StretchLevels table;
   for (std::size_t i = 0; i < table.size(); ++i)
     table[i] = static_cast<std::uint16_t>((i * 7919u + 13u) % 65536u);
   for (bool band : {false, true}) {
     fill_random(band ? 5 : 6);
+    for (int v = 0; v < 65536; ++v)
+      fs().CurrentFrame[BLOCK_SAMPLES + 3 * v + (band ? 1 : 0)] = static_cast<std::uint16_t>(v);
     for (int i = FRAME_SAMPLES - 24; i < FRAME_SAMPLES; ++i)
       fs().CurrentFrame[i] = static_cast<std::uint16_t>(65535 - (i & 1));
     if (band) {
@@ -83,6 +86,37 @@ TEST_F(ContextTest, ApplyStretchTableMatchesThePlainMapping) {
                                      : static_cast<std::uint16_t>(table[before[i] >> 1] << 1);
       ASSERT_EQ(fs().CurrentFrame[i], want) << i;
       ASSERT_EQ(fs().UndoFrame[i], before[i]) << i;
+    }
+  }
+}
+
+TEST_F(ContextTest, InvertGivesTheInvertTablesSamples) {
+  // The computed invert against the invert table, sample for sample: every
+  // value in every lane, the band rows labelled or not, the last samples of
+  // the frame, and the undo copy.
+  static StretchLevels table;
+  fill_invert_table(table);
+  static Frame want_current, want_undo;
+  for (bool band : {false, true}) {
+    fill_random(band ? 7 : 8);
+    for (int v = 0; v < 65536; ++v)
+      fs().CurrentFrame[3 * v + (band ? 7 : 2)] = static_cast<std::uint16_t>(v);
+    for (int i = FRAME_SAMPLES - 24; i < FRAME_SAMPLES; ++i)
+      fs().CurrentFrame[i] = static_cast<std::uint16_t>(i);
+    if (band) {
+      at(4, 0) = 17;
+      at(5, 0) = 17;
+    }
+    const Frame before = fs().CurrentFrame;
+    apply_stretch_table(fs(), table, progress_, pump_);
+    want_current = fs().CurrentFrame;
+    want_undo = fs().UndoFrame;
+    fs().CurrentFrame = before;
+    fs().UndoFrame.fill(1);
+    invert_frame(fs(), progress_, pump_);
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+      ASSERT_EQ(fs().CurrentFrame[i], want_current[i]) << i;
+      ASSERT_EQ(fs().UndoFrame[i], want_undo[i]) << i;
     }
   }
 }

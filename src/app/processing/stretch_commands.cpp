@@ -9,6 +9,20 @@ namespace tarvex {
 
 namespace {
 
+// Runs `map` over the frame inside the progress window "CONTRAST STRETCH"
+// with the busy cursor, then redisplays when asked.
+template <typename Map>
+void map_with_progress(Tarvex& app, bool redisplay, Map map) {
+  Progress& progress = app.ports.progress;
+  {
+    BusyScope busy(app);
+    progress.open("CONTRAST STRETCH");
+    map(progress);
+    progress.close();
+  }
+  if (redisplay) refresh_display(app);
+}
+
 // Runs the table through the frame and writes the history line once the
 // mapping (and the redisplay, when asked) is complete.
 bool apply_and_record(Tarvex& app, bool redisplay, const std::string& history_line) {
@@ -20,14 +34,9 @@ bool apply_and_record(Tarvex& app, bool redisplay, const std::string& history_li
 }  // namespace
 
 void stretch_table_command(Tarvex& app, bool redisplay) {
-  Progress& progress = app.ports.progress;
-  {
-    BusyScope busy(app);
-    progress.open("CONTRAST STRETCH");
+  map_with_progress(app, redisplay, [&app](Progress& progress) {
     apply_stretch_table(app.store(), app.StretchTable, progress, app.ports.pump);
-    progress.close();
-  }
-  if (redisplay) refresh_display(app);
+  });
 }
 
 bool normal_stretch_command(Tarvex& app, unsigned black, unsigned white) {
@@ -62,8 +71,15 @@ bool antilog_stretch_command(Tarvex& app) {
 }
 
 bool invert_command(Tarvex& app) {
+  // The table is filled as for every stretch, so applying StretchTable again
+  // inverts again; the frame itself is inverted by arithmetic, which gives
+  // the same samples as the table without a look-up per sample.
   fill_invert_table(app.StretchTable);
-  return apply_and_record(app, true, "Invert Image to Negative");
+  map_with_progress(app, true, [&app](Progress& progress) {
+    invert_frame(app.store(), progress, app.ports.pump);
+  });
+  app.history.add_history("Invert Image to Negative");
+  return true;
 }
 
 bool remove_background(Tarvex& app, bool redisplay) {
