@@ -13,8 +13,10 @@ namespace tarvex {
 inline constexpr int STRETCH_TABLE_SIZE = 32768;
 inline constexpr std::uint16_t STRETCH_TOP = 32767;
 
-// Output levels (0..32767) indexed by sample >> 1.
-using StretchLevels = std::array<std::uint16_t, STRETCH_TABLE_SIZE>;
+// Output levels (0..32767) indexed by sample >> 1. Aligned to a cache line
+// so that the look-ups, which read entries in aligned pairs, never straddle
+// two lines.
+struct alignas(64) StretchLevels : std::array<std::uint16_t, STRETCH_TABLE_SIZE> {};
 
 // Parameter limits of the stretch dialogs.
 inline constexpr unsigned STRETCH_BLACK_MAX = 255;
