@@ -29,8 +29,8 @@ QString GuideGraphView::rms_text() const {
   if (graph_ == nullptr || graph_->size() == 0) return QStringLiteral("RMS: no corrections yet");
   const double rx = graph_->rms_x(), ry = graph_->rms_y();
   QString text = QString::asprintf("RMS RA %.2f px, Dec %.2f px", rx, ry);
-  if (arcsec_per_pixel_ > 0)
-    text += QString::asprintf(" (%.2f\", %.2f\")", rx * arcsec_per_pixel_, ry * arcsec_per_pixel_);
+  if (scale_.known())
+    text += QString::asprintf(" (%.2f\", %.2f\")", rx * scale_.ra, ry * scale_.dec);
   return text;
 }
 
@@ -129,7 +129,11 @@ void GuidingInfoWindow::set_guider(const Autoguider* guider) {
 
 void GuidingInfoWindow::show_info(const std::string& title) {
   setWindowTitle(QString::fromStdString(title));
-  if (!isVisible()) show();
+  if (isVisible()) return;
+  // Opened as guiding starts: the sky scale as the FITS details give it now.
+  if (guider_ != nullptr) graph_->set_scale(guider_->scale());
+  rms_->setText(graph_->rms_text());
+  show();
 }
 
 void GuidingInfoWindow::refresh_info() {

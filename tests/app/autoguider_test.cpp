@@ -62,6 +62,55 @@ TEST(AutoguiderSim, TrainingRefusesAPulseOfZeroOrLess) {
   EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, 6);
 }
 
+// Presses a key on the rig's pump once the clock reaches `at_ms`, as a user
+// would while training runs.
+struct KeyPressAt : ClockListener {
+  KeyPressAt(NullPump& p, std::uint32_t t) : pump(p), at_ms(t) {}
+  void on_clock(std::uint32_t now_ms) override {
+    if (!pressed && now_ms >= at_ms) pump.press(Input::Key), pressed = true;
+  }
+  NullPump& pump;
+  std::uint32_t at_ms;
+  bool pressed = false;
+};
+
+TEST(AutoguiderSim, AKeyPressStopsTrainingBeforeItsNextPulse) {
+  GuideRig rig(still_mount());
+  rig.app->settings.ra_pixels_per_sec = 3;
+  ASSERT_EQ(save_settings(rig.app->paths.settings_file(), rig.app->settings, rig.app->fits),
+            FileSave::Ok);
+  rig.mount.set_recording(true);
+  const StarPosition before = rig.app->star.position;
+  // Within the first declination pulse.
+  KeyPressAt key(rig.pump, rig.clock.now_ms() + 2000);
+  rig.clock.add_listener(key);
+  Autoguider guider(*rig.app);
+  EXPECT_EQ(guider.train(), TrainOutcome::Aborted);
+  rig.clock.remove_listener(key);
+  ASSERT_TRUE(key.pressed);
+  EXPECT_FALSE(rig.pump.abort_requested()) << "the press was taken";
+  // The pulse under way ended with its stop, and no other followed.
+  int moves = 0, stops = 0;
+  for (const auto& r : rig.mount.received()) {
+    for (std::size_t i = 0; (i = r.bytes.find("#:M", i)) != std::string::npos; ++i) ++moves;
+    for (std::size_t i = 0; (i = r.bytes.find("#:Q", i)) != std::string::npos; ++i) ++stops;
+  }
+  EXPECT_EQ(moves, 1);
+  EXPECT_EQ(stops, 1);
+  // No report, nothing saved, the frame given up and the star put back.
+  EXPECT_TRUE(rig.messages.shown.empty()) << ::testing::PrintToString(codes(rig.messages));
+  Settings reloaded;
+  FitsText fits;
+  RecordingMessages quiet;
+  load_settings(rig.app->paths.settings_file(), reloaded, fits, quiet);
+  EXPECT_EQ(reloaded.ra_pixels_per_sec, 3);
+  EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, 3);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+  EXPECT_FALSE(rig.app->star.guiding_active);
+  EXPECT_EQ(rig.app->star.position.x, before.x);
+  EXPECT_EQ(rig.app->star.position.y, before.y);
+}
+
 TEST(AutoguiderSim, MenuGuidingHoldsADriftingStar) {
   SimMountConfig mc;
   mc.drift_x = 0.5;

@@ -135,10 +135,21 @@ TrainOutcome Autoguider::train() {
 
   TrainOutcome outcome = TrainOutcome::StarLost;
   TrainingLegs legs;
+  // A key or button press (Ctrl-C in tarvex-cli) stops training before its
+  // next pulse; the stored rates stay as they were.
+  EventPump& events = app_.ports.pump;
+  events.clear();
+  auto stop_requested = [&] {
+    events.pump();
+    if (!events.abort_requested()) return false;
+    events.clear();
+    outcome = TrainOutcome::Aborted;
+    return true;
+  };
   // Measures the star after a pulse: locate at the last x and `y`, then at
   // the result.
   auto leg = [&](Direction d, int ms, int y, int& out, bool want_x) {
-    if (!pulse(d, ms) || !take_frame()) return false;
+    if (stop_requested() || !pulse(d, ms) || !take_frame()) return false;
     if (!locate_twice(app_.star.position.x, y)) return false;
     out = want_x ? app_.star.position.x : app_.star.position.y;
     return true;
