@@ -141,6 +141,8 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
           out.flush();
         };
         const GuideOutcome outcome = guider.guide(static_cast<std::uint32_t>(minutes) * 60000u);
+        // Refused before the loop: its message says why, and there is no RMS.
+        if (outcome == GuideOutcome::Refused || outcome == GuideOutcome::LinkFailed) return 1;
         const GuideGraph& g = guider.graph();
         const GuideScale scale = guider.scale();
         char line[160];

@@ -111,15 +111,14 @@ TEST_F(GuideCli, GuideHoldsTheStarWithTheDefaultDirectionsAndPrintsTheRms) {
   EXPECT_EQ(read_guide_output(out.str()).last_line.find('"'), std::string::npos);
 }
 
-TEST_F(GuideCli, NoStarAtThePlaceGivenEndsGuidingWithAClearMessage) {
-  // An empty patch of the simulated sky.
-  EXPECT_EQ(run({"--simulator", "--virtual-time", "guide", "--star", "700,540"}), 1);
-  EXPECT_NE(err.str().find("message 51: Guiding Terminated"), std::string::npos) << err.str();
-  EXPECT_NE(err.str().find("the guide star was lost before the first correction: is there a star "
-                           "near 700,540?"),
+TEST_F(GuideCli, AStarTheCameraCannotFrameIsRefusedWithItsReason) {
+  // Right of the columns the camera's window reaches.
+  EXPECT_EQ(run({"--simulator", "--virtual-time", "guide", "--star", "600,200"}), 1);
+  EXPECT_NE(err.str().find("message 50: The camera cannot read a guiding frame around this star"),
             std::string::npos)
       << err.str();
-  EXPECT_NE(out.str().find("0 corrections"), std::string::npos);
+  EXPECT_EQ(err.str().find("message 51"), std::string::npos) << "guiding never started";
+  EXPECT_EQ(out.str(), "");
   // Options that do not belong to guiding are refused before anything runs.
   EXPECT_EQ(run({"--simulator", "--virtual-time", "guide", "--count", "3"}), 2);
   EXPECT_NE(err.str().find("--count does not belong to guide"), std::string::npos);
