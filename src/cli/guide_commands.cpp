@@ -132,11 +132,13 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
         apply_guide_exposure(o, app);
         Autoguider guider(app);
         if (!prepare_guiding(app, o, guider, err)) return 1;
+        // Times from the start of the run, whatever the clock counts from.
+        const std::uint32_t start = app.ports.clock.now_ms();
         guider.on_correction = [&](const GuideSample& s) {
           char line[120];
           std::snprintf(line, sizeof line,
                         "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms\n",
-                        s.at_ms / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
+                        (s.at_ms - start) / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
           out << line;
           out.flush();
         };
