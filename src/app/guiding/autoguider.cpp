@@ -318,6 +318,10 @@ void Autoguider::close_info() {
 }
 
 void Autoguider::restore_guide_star() {
+  // Only a guided exposure moved the star position into its guiding frame;
+  // after any other the position is the one the astronomer picked.
+  if (!guide_star_held_) return;
+  guide_star_held_ = false;
   app_.star.position = saved_;
 }
 
@@ -339,6 +343,7 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   app_.star.guiding_active = true;
   app_.star.quiet = true;
   place_frame();
+  guide_star_held_ = true;
   reference_ = app_.star.position;
   set_status("Guiding Info - stabilising");
   for (int i = 0; i < 3; ++i) {
@@ -395,6 +400,11 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
   };
   if (!dark) half_row_step(reference_.y, reference_.y_tenths);
   step();
+  if (!g.acquisition.self_guide_next) {
+    // The star was lost: guiding ends here, with one set of beeps.
+    large_permitted_ = false;
+    return;
+  }
   set_status(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
   take_guided_frame(g);
   step();
