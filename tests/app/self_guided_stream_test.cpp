@@ -68,8 +68,10 @@ std::vector<Step> record_of(const SimCamera& camera, const SimMount& mount) {
       continue;
     }
     Step s{kind, e.at, e.at, 1, {}, {}};
-    if (e.mount) s.bytes = e.received->bytes;
-    else s.block = e.command->bytes;
+    if (e.mount)
+      s.bytes = e.received->bytes;
+    else
+      s.block = e.command->bytes;
     steps.push_back(s);
   }
   return steps;
@@ -98,10 +100,10 @@ class ClickingFront : public CaptureFront {
 // What a pulse group must look like: an optional right-ascension pulse, then
 // an optional declination pulse, each the guide rate, the move and its stop.
 std::regex pulse_group(const DirectionBlock& d) {
-  const std::string ra = std::string("[") + d.letter(Direction::East) + d.letter(Direction::West) +
-                         "]";
-  const std::string dec = std::string("[") + d.letter(Direction::North) +
-                          d.letter(Direction::South) + "]";
+  const std::string ra =
+      std::string("[") + d.letter(Direction::East) + d.letter(Direction::West) + "]";
+  const std::string dec =
+      std::string("[") + d.letter(Direction::North) + d.letter(Direction::South) + "]";
   return std::regex("(?:#:RG##:M(" + ra + ")##:Q\\1#)?(?:#:RG##:M(" + dec + ")##:Q\\2#)?");
 }
 
@@ -366,6 +368,81 @@ TEST(SelfGuidedControls, UnguidedExposureKeepsThePickedStar) {
   ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
   EXPECT_EQ(rig.app->star.position.x, picked.x);
   EXPECT_EQ(rig.app->star.position.y, picked.y);
+}
+
+// Moves the sky far once the clock reaches `at`: the guide star leaves its
+// search box (never while `at` is 0). Notes the beeps so far.
+struct SkyJump : ClockListener {
+  SkyRenderer* sky = nullptr;
+  VirtualClock* clock = nullptr;
+  std::uint32_t at = 0;
+  int beeps_before = -1;
+  void on_clock(std::uint32_t now) override {
+    if (beeps_before >= 0 || at == 0 || now < at) return;
+    beeps_before = clock->beeps;
+    sky->shift_pointing(40, 0);
+  }
+};
+
+TEST(SelfGuidedStream, StarLostAtTheGuidingFrameSwitchEndsGuidingThere) {
+  SkyConfig sky;
+  sky.read_noise = 0;
+  sky.shot_noise = false;
+  sky.hot_pixels = 0;
+  GuideRig rig(still_mount(), sky);
+  Autoguider guider(*rig.app);
+  ClickingFront front([](AcquisitionSettings& a) {
+    a.mode = ExposureMode::Interlaced;
+    a.range = 's';
+    a.value = 20;
+    a.self_guide_next = true;
+    a.half_time_download = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  rig.camera->set_recording(true);
+  rig.mount.set_recording(true);
+  // The star goes while the first field is read at half time.
+  SkyJump jump;
+  jump.sky = &rig.camera->sky();
+  jump.clock = &rig.base;
+  rig.clock.add_listener(jump);
+  struct FieldWatch : ClockListener {
+    SimCamera* camera;
+    SkyJump* jump;
+    void on_clock(std::uint32_t now) override {
+      const auto& c = camera->commands();
+      if (jump->at == 0 && !c.empty() && c.back().bytes[0] == 4 && c.back().bytes[7] == 2)
+        jump->at = now;
+    }
+  } watch;
+  watch.camera = rig.camera.get();
+  watch.jump = &jump;
+  rig.clock.add_listener(watch);
+  EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Failed);
+  rig.clock.remove_listener(watch);
+  rig.clock.remove_listener(jump);
+  ASSERT_GE(jump.beeps_before, 0);
+  // The two frames of the switch find no star: one set of 29 beeps, no
+  // pulse, no further frame, no read of the exposure; message 57.
+  const std::vector<Step> steps = record_of(*rig.camera, rig.mount);
+  const std::string k = kinds_of(steps);
+  EXPECT_TRUE(std::regex_match(k, std::regex("21(?:2123W){4}12(?:4WP?2)+5F125W25W"))) << k;
+  for (const auto& r : rig.mount.received()) EXPECT_LT(r.at_ms, jump.at) << r.bytes;
+  EXPECT_EQ(rig.base.beeps - jump.beeps_before, 29);
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
+}
+
+TEST(SelfGuidedControls, CorrectionWithoutAGuidingFrameFindsNoStar) {
+  // After a lost star has given up the guiding frame, the guide window
+  // buffer is no whole frame to search: the correction finds nothing and
+  // sends nothing.
+  GuideRig rig(still_mount());
+  Autoguider guider(*rig.app);
+  rig.app->star.guiding_frame = false;
+  rig.app->star.guiding_active = false;
+  rig.mount.set_recording(true);
+  EXPECT_EQ(guider.correct(), 3);
+  EXPECT_TRUE(rig.mount.received().empty());
 }
 
 }  // namespace

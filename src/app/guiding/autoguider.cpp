@@ -180,6 +180,10 @@ TrainOutcome Autoguider::train() {
 
 int Autoguider::correct() {
   StarLocation& s = app_.star;
+  // The buffer holds a 128 x 128 guide window: once a lost star has given
+  // up the guiding frame, the search would take it for a whole frame and
+  // read far past its end.
+  if (!s.guiding_active && !s.guiding_frame) return 3;
   if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
       0) {
     s.guiding_active = false;
