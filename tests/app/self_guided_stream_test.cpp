@@ -445,5 +445,33 @@ TEST(SelfGuidedControls, CorrectionWithoutAGuidingFrameFindsNoStar) {
   EXPECT_TRUE(rig.mount.received().empty());
 }
 
+TEST(SelfGuidedStream, NoStarInTheGuidingFrameEndsTheRunWithItsReason) {
+  SkyConfig sky;
+  sky.read_noise = 0;
+  sky.shot_noise = false;
+  sky.hot_pixels = 0;
+  GuideRig rig(still_mount(), sky);
+  rig.camera->shift_pointing(40, 0);  // the picked star is no longer there
+  Autoguider guider(*rig.app);
+  ClickingFront front([](AcquisitionSettings& a) {
+    a.mode = ExposureMode::Interlaced;
+    a.range = 's';
+    a.value = 20;
+    a.self_guide_next = true;
+    a.half_time_download = true;
+  });
+  Sequencer sequencer(*rig.app, front, guider);
+  rig.camera->set_recording(true);
+  rig.mount.set_recording(true);
+  EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Failed);
+  // The three stabilising frames, then the search fails: nothing more is
+  // asked of the camera or the mount, and the astronomer is told.
+  const std::string k = kinds_of(record_of(*rig.camera, rig.mount));
+  EXPECT_TRUE(std::regex_match(k, std::regex("21(?:2123W){3}"))) << k;
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
+  EXPECT_FALSE(rig.app->acquisition.self_guide_next);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+}
+
 }  // namespace
 }  // namespace tarvex

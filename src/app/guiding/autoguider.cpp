@@ -354,16 +354,21 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
     if (!take_frame()) return false;
     front_.refresh_info();
   }
-  if (!locate_twice(reference_.x, reference_.y)) {
+  // The star searches are quiet while guiding; a star that is not in the
+  // guiding frame is reported here, or the exposure would end unexplained.
+  auto star_missing = [&] {
     end_frame_use();
+    show_message(m, 57);
     return false;
-  }
+  };
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   set_status("Guiding Info");
-  if (!take_frame() || !locate_twice(reference_.x, reference_.y)) {
+  if (!take_frame()) {
     end_frame_use();
     return false;
   }
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   (void)g;
   return true;
