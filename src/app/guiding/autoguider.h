@@ -82,6 +82,8 @@ class Autoguider : public SelfGuide {
 
  private:
   GuideParameters parameters() const;
+  void guide_star(int& gx, int& gy) const;
+  bool star_in_reach();
   void place_frame();
   bool take_frame();                          // take_window_frame into window_
   bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
