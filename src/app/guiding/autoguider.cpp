@@ -208,6 +208,10 @@ TrainOutcome Autoguider::train() {
 
 int Autoguider::correct() {
   StarLocation& s = app_.star;
+  // The buffer holds a 128 x 128 guide window: once a lost star has given
+  // up the guiding frame, the search would take it for a whole frame and
+  // read far past its end.
+  if (!s.guiding_active && !s.guiding_frame) return 3;
   if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
       0) {
     s.guiding_active = false;
@@ -347,6 +351,10 @@ void Autoguider::close_info() {
 }
 
 void Autoguider::restore_guide_star() {
+  // Only a guided exposure moved the star position into its guiding frame;
+  // after any other the position is the one the astronomer picked.
+  if (!guide_star_held_) return;
+  guide_star_held_ = false;
   app_.star.position = saved_;
 }
 
@@ -369,22 +377,28 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   app_.star.guiding_active = true;
   app_.star.quiet = true;
   place_frame();
+  guide_star_held_ = true;
   reference_ = app_.star.position;
   set_status("Guiding Info - stabilising");
   for (int i = 0; i < 3; ++i) {
     if (!take_frame()) return false;
     front_.refresh_info();
   }
-  if (!locate_twice(reference_.x, reference_.y)) {
+  // The star searches are quiet while guiding; a star that is not in the
+  // guiding frame is reported here, or the exposure would end unexplained.
+  auto star_missing = [&] {
     end_frame_use();
+    show_message(m, 57);
     return false;
-  }
+  };
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   set_status("Guiding Info");
-  if (!take_frame() || !locate_twice(reference_.x, reference_.y)) {
+  if (!take_frame()) {
     end_frame_use();
     return false;
   }
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   (void)g;
   return true;
@@ -425,6 +439,11 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
   };
   if (!dark) half_row_step(reference_.y, reference_.y_tenths);
   step();
+  if (!g.acquisition.self_guide_next) {
+    // The star was lost: guiding ends here, with one set of beeps.
+    large_permitted_ = false;
+    return;
+  }
   set_status(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
   take_guided_frame(g);
   step();

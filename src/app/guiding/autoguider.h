@@ -109,6 +109,7 @@ class Autoguider : public SelfGuide {
   bool first_frame_ = true;
   bool first_pulses_sent_ = false;
   bool menu_guiding_ = false;
+  bool guide_star_held_ = false;  // saved_ holds the star position a guided exposure moved
   int saved_window_x_ = 0, saved_window_y_ = 0;
   std::string status_;
   GuideGraph graph_;
