@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "camera/window_geometry.h"
+#include "image/window_geometry.h"
 
 namespace tarvex {
 

@@ -7,7 +7,7 @@
 // window is scaled and how it is shown.
 //
 // Focus and guide windows are placed by the camera's window geometry
-// (camera/window_geometry.h). The simulated camera renders the window whose
+// (image/window_geometry.h). The simulated camera renders the window whose
 // top-left corner is the decoded column and row, which for every position
 // kept in reach is X, Y itself. A stop of a sequence puts the window back at
 // its default place, 80, 312.
@@ -17,7 +17,7 @@
 #include <string>
 
 #include "app/capture/acquisition.h"
-#include "camera/window_geometry.h"
+#include "image/window_geometry.h"
 
 namespace tarvex {
 
