@@ -22,6 +22,13 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTARVEX_WERROR=ON
 cmake --build build -j"$JOBS"
 ctest --test-dir build --output-on-failure -j"$JOBS"
 
+# The autoguider's accuracy on the simulators, with its figures: trained
+# rates and backlash, the RMS of ten minutes of guiding, the star spreads of
+# unguided and self-guided exposures.
+echo "Guiding accuracy on the simulators:"
+build/tarvex_tests --gtest_filter='AutoguiderSim.*' --gtest_brief=1 |
+  grep -E '^(trained|guided|star spread|guide stars)'
+
 # Every benchmark once, briefly, so a broken benchmark is caught.
 for b in build/bench_*; do
   [ -x "$b" ] || continue

@@ -19,6 +19,12 @@ constexpr const char* kOpenFailed = "Open Communications Failed";
 // waited on; never in the last of them, so a repaint cannot hold a timed
 // pulse open much beyond its end.
 constexpr std::int32_t kPumpMarginMs = 20;
+// The last milliseconds of a wait are spun on the clock; before them the
+// wait sleeps a millisecond at a time. A program that sleeps is scheduled
+// again promptly when it wakes, where one that spins all along is the first
+// to lose the processor to other work and can then miss a pulse's end by
+// many milliseconds.
+constexpr std::int32_t kSpinMs = 3;
 
 void wait_until(Tarvex& app, std::uint32_t t) {
   Clock& clock = app.ports.clock;
@@ -26,6 +32,7 @@ void wait_until(Tarvex& app, std::uint32_t t) {
     const auto left = static_cast<std::int32_t>(t - clock.now_ms());
     if (left <= 0) return;
     if (left > kPumpMarginMs) app.ports.pump.pump();
+    if (left > kSpinMs) clock.sleep_ms(1);
   }
 }
 

@@ -12,7 +12,12 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
                           TelescopePorts& out, std::string& error) {
   out = TelescopePorts{};
   if (simulator) {
-    auto mount = std::make_unique<SimMount>();
+    // The camera turned so that the program's default drive directions
+    // close the guiding loop, as on a mount set up for it.
+    SimMountConfig config;
+    config.east_shifts_stars_left = false;
+    config.north_shifts_stars_up = false;
+    auto mount = std::make_unique<SimMount>(config);
     if (!mount->open()) {
       error = "no pseudo-terminal could be opened for the simulated mount";
       return false;

@@ -4,7 +4,6 @@
 // Ctrl-C stops the run as a key press stops it in the window.
 #include "cli/capture_commands.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "app/fits_commands.h"
 #include "app/guiding/autoguider.h"
 #include "cli/guide_commands.h"
+#include "cli/interrupt.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
@@ -25,45 +25,6 @@
 namespace tarvex::cli {
 
 namespace {
-
-// Set by the Ctrl-C handler, taken by the pump's next pass.
-volatile sig_atomic_t g_interrupted = 0;
-
-void on_interrupt(int) {
-  g_interrupted = 1;
-}
-
-// The pump of a capture: no window events, but a Ctrl-C arrives as a key.
-class InterruptPump : public NullPump {
- public:
-  void pump() override {
-    NullPump::pump();
-    if (g_interrupted) {
-      g_interrupted = 0;
-      press(Input::Key);
-      interrupted = true;
-    }
-  }
-  bool interrupted = false;
-};
-
-// Installs the Ctrl-C handler for the length of a run.
-class InterruptScope {
- public:
-  InterruptScope() {
-    g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
 
 // Stage texts as lines on the error stream; on a terminal a bar follows the
 // position on the line below the stage.

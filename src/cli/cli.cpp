@@ -38,6 +38,11 @@ constexpr const char* kUsage =
     "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
     "             [--range q|h|t|s] [--value N] [--centre X,Y]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] train [--star X,Y]\n"
+    "             [--guide-range q|h|t|s] [--guide-value N]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] guide [--minutes M]\n"
+    "             [--star X,Y] [--guide-range q|h|t|s] [--guide-value N]\n"
+    "             [--fits focal-length=INCHES]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
@@ -62,7 +67,12 @@ constexpr const char* kUsage =
     "  file of the series, --beep beeps after each exposure. Ctrl-C stops the run.\n"
     "focus runs the focus mode on the 128 x 128 focus window (centred near --centre,\n"
     "  else where the camera dialog keeps it) for --frames frames (default 10) and\n"
-    "  prints one line per frame: its peak and the star's full width at half maximum.\n";
+    "  prints one line per frame: its peak and the star's full width at half maximum.\n"
+    "train measures the mount's guide rates and backlash and saves them; guide holds\n"
+    "  the star (--star X,Y, else the brightest one found) for M minutes (default 1),\n"
+    "  a line per correction and the RMS of both axes at the end (also in arcseconds\n"
+    "  when the focal length is given); guide frames of --guide-range/--guide-value\n"
+    "  (default 1 s). Ctrl-C ends guiding after the current frame.\n";
 
 // The subcommands. Those that check --exposure themselves say so; every
 // other one (and a missing or unknown command) refuses it first.

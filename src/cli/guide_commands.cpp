@@ -1,22 +1,17 @@
 #include "cli/guide_commands.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/telescope.h"
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
+#include "cli/fits_keys.h"
+#include "cli/interrupt.h"
 
 namespace tarvex::cli {
 
 namespace {
-
-// The simulated mount moves the stars left for east and up for north, as a
-// camera mounted that way sees it: the drive directions are swapped for the
-// run so that corrections close the loop. Training saves the settings, and
-// with them this swap, into the simulator's data folder.
-void simulator_directions(Tarvex& app) {
-  app.settings.drive_directions = {'s', 'n', 'w', 'e'};
-}
 
 // The brightest sample of a window left of the frame's middle, in frame
 // coordinates.
@@ -44,6 +39,23 @@ bool find_bright_star(Tarvex& app, int& gx, int& gy) {
   return best > 0;
 }
 
+// Refuses the capture options a guiding command does not take.
+std::optional<int> refuse_other_options(const Options& o, bool with_minutes, std::ostream& err) {
+  for (const std::string& flag : o.capture.given) {
+    if (flag != "--star" && flag != "--guide-range" && flag != "--guide-value" &&
+        !(with_minutes && flag == "--minutes"))
+      return usage_error(err, flag + " does not belong to " + o.command);
+  }
+  if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
+  return std::nullopt;
+}
+
+// The guide exposure the options give (the camera dialog's, 1 s, otherwise).
+void apply_guide_exposure(const Options& o, Tarvex& app) {
+  if (o.capture.guide_range) app.acquisition.guide_range = *o.capture.guide_range;
+  if (o.capture.guide_value) app.acquisition.guide_value = *o.capture.guide_value;
+}
+
 }  // namespace
 
 bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& err) {
@@ -57,7 +69,6 @@ bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& e
     err << "tarvex-cli: the telescope link could not be opened\n";
     return false;
   }
-  if (o.simulator) simulator_directions(app);
   int gx = 0, gy = 0;
   if (o.capture.star) {
     gx = o.capture.star->first;
@@ -74,36 +85,90 @@ bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& e
 }
 
 int train_command(const Options& o, std::ostream& out, std::ostream& err) {
-  return with_context(o, err, [&](Tarvex& app) {
-    Autoguider guider(app);
-    if (!prepare_guiding(app, o, guider, err)) return 1;
-    if (guider.train() != TrainOutcome::Done) return 1;
-    const TrainingResult& r = guider.last_training();
-    out << "RA rate " << r.ra_rate << " px/s, Dec rate " << r.dec_rate << " px/s, RA backlash "
-        << r.ra_backlash << ", Dec backlash " << r.dec_backlash << "\n";
-    return 0;
-  });
+  if (const auto refused = refuse_other_options(o, false, err)) return *refused;
+  if (!o.fits_keys.empty()) return usage_error(err, "--fits belongs to process and guide");
+  InterruptPump pump;
+  InterruptScope interrupts;
+  return with_context(
+      o, err,
+      [&](Tarvex& app) {
+        apply_guide_exposure(o, app);
+        Autoguider guider(app);
+        if (!prepare_guiding(app, o, guider, err)) return 1;
+        const TrainOutcome outcome = guider.train();
+        if (outcome == TrainOutcome::Aborted) {
+          err << "tarvex-cli: training stopped; the stored rates and backlash are unchanged\n";
+          return 130;
+        }
+        if (outcome == TrainOutcome::StarLost)
+          err << "tarvex-cli: the star was lost during training; the stored rates and backlash "
+                 "are unchanged\n";
+        if (outcome != TrainOutcome::Done) return 1;
+        const TrainingResult& r = guider.last_training();
+        out << "RA rate " << r.ra_rate << " px/s, Dec rate " << r.dec_rate << " px/s, RA backlash "
+            << r.ra_backlash << ", Dec backlash " << r.dec_backlash << "\n";
+        return 0;
+      },
+      &pump);
 }
 
 int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (const auto refused = refuse_other_options(o, true, err)) return *refused;
   const int minutes = o.capture.minutes.value_or(1);
-  return with_context(o, err, [&](Tarvex& app) {
-    Autoguider guider(app);
-    if (!prepare_guiding(app, o, guider, err)) return 1;
-    guider.on_correction = [&](const GuideSample& s) {
-      char line[120];
-      std::snprintf(line, sizeof line, "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms\n",
-                    s.at_ms / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
-      out << line;
-    };
-    const GuideOutcome outcome = guider.guide(static_cast<std::uint32_t>(minutes) * 60000u);
-    const GuideGraph& g = guider.graph();
-    char line[120];
-    std::snprintf(line, sizeof line, "%zu corrections: RMS RA %.3f px, Dec %.3f px\n", g.size(),
-                  g.rms_x(), g.rms_y());
-    out << line;
-    return outcome == GuideOutcome::Stopped ? 0 : 1;
-  });
+  // The focal length gives the RMS in arcseconds too (the pixel size is the
+  // camera's).
+  for (const std::string& kv : o.fits_keys)
+    if (kv.rfind("focal-length=", 0) != 0)
+      return usage_error(err, "guide takes --fits focal-length=INCHES only");
+  InterruptPump pump;
+  InterruptScope interrupts;
+  return with_context(
+      o, err,
+      [&](Tarvex& app) {
+        for (const std::string& kv : o.fits_keys) {
+          std::string error;
+          if (!set_fits_key(app.fits, kv, error)) return usage_error(err, error);
+        }
+        apply_guide_exposure(o, app);
+        Autoguider guider(app);
+        if (!prepare_guiding(app, o, guider, err)) return 1;
+        // Times from the start of the run, whatever the clock counts from.
+        const std::uint32_t start = app.ports.clock.now_ms();
+        guider.on_correction = [&](const GuideSample& s) {
+          char line[120];
+          std::snprintf(line, sizeof line,
+                        "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms\n",
+                        (s.at_ms - start) / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
+          out << line;
+          out.flush();
+        };
+        const GuideOutcome outcome = guider.guide(static_cast<std::uint32_t>(minutes) * 60000u);
+        // Refused before the loop: its message says why, and there is no RMS.
+        if (outcome == GuideOutcome::Refused || outcome == GuideOutcome::LinkFailed) return 1;
+        const GuideGraph& g = guider.graph();
+        const GuideScale scale = guider.scale();
+        char line[160];
+        int n = std::snprintf(line, sizeof line, "%zu corrections: RMS RA %.3f px, Dec %.3f px",
+                              g.size(), g.rms_x(), g.rms_y());
+        if (scale.known())
+          n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
+                             " (RA %.2f\", Dec %.2f\")", g.rms_x() * scale.ra,
+                             g.rms_y() * scale.dec);
+        out << line << "\n";
+        switch (outcome) {
+          case GuideOutcome::Stopped: return 0;
+          case GuideOutcome::StarLost:
+            err << "tarvex-cli: the guide star was lost";
+            if (g.size() == 0 && o.capture.star)
+              err << " before the first correction: is there a star near " << o.capture.star->first
+                  << "," << o.capture.star->second << "?";
+            err << "\n";
+            return 1;
+          case GuideOutcome::FrameFailed: err << "tarvex-cli: a guide frame failed\n"; return 1;
+          default: return 1;
+        }
+      },
+      &pump);
 }
 
 }  // namespace tarvex::cli

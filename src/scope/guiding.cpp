@@ -27,8 +27,22 @@ GuidingFrame place_guiding_frame(int gx, int gy) {
   return f;
 }
 
-int guiding_window_y(const GuidingFrame&, int gy) {
-  return std::clamp(gy - GUIDE_HALF_SIZE, 0, 2 * GUIDE_FRAME_FIELD_ROWS - 2 * GUIDE_HALF_SIZE);
+GuideWindow guide_window(const GuidingFrame& f, int gx, int gy) {
+  const int x = std::clamp(gx - f.star_column, 0, WINDOW_MAX_X);
+  // Nearest row step: the camera reads rows only in steps of three.
+  const int wanted_y = std::clamp(gy - f.star_row, 0, WINDOW_MAX_Y);
+  const int y =
+      std::min((wanted_y + WINDOW_ROW_STEP / 2) / WINDOW_ROW_STEP * WINDOW_ROW_STEP, WINDOW_MAX_Y);
+  GuideWindow w;
+  w.at = {x, y};
+  w.star_column = gx - x;
+  w.star_row = gy - y;
+  return w;
+}
+
+bool guide_window_holds_star(const GuideWindow& w, int r) {
+  const auto inside = [r](int v) { return v - r >= 0 && v + r < WINDOW_SIZE; };
+  return inside(w.star_column) && inside(w.star_row);
 }
 
 TrainingResult training_result(const TrainingLegs& l, int seconds) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "image/window_geometry.h"
+
 namespace tarvex {
 
 inline constexpr int GUIDE_HALF_SIZE = 64;          // half the guiding frame's side
@@ -40,15 +42,24 @@ struct GuidingFrame {
 // origin's remainder modulo 10, which is how the camera aligns a window read.
 GuidingFrame place_guiding_frame(int gx, int gy);
 
-// The window position the camera is asked for to read that frame: the column
-// origin, and the first of 128 consecutive frame rows centred on the guide
-// star's frame row `gy` (kept on the sensor). The window read delivers frame
-// rows, so the rows are placed around the star itself rather than from the
-// field-row origin.
-inline int guiding_window_x(const GuidingFrame& f) {
-  return f.origin_column;
-}
-int guiding_window_y(const GuidingFrame& f, int gy);
+// The window the camera reads for a guiding frame, and where the guide star
+// lands in it. The frame's star position is where the star is wanted inside
+// the window, so the window starts that far above and left of the guide
+// star, kept in the camera's reach (the row to the nearest row step). The
+// star then lands on the wanted column exactly and within a row of the
+// wanted row, except beyond the camera's reach (the rightmost columns and
+// the last rows), where it lands where the reachable window puts it.
+struct GuideWindow {
+  WindowPosition at;  // the window position X, Y sent to the camera
+  int star_column = 0;
+  int star_row = 0;
+};
+
+GuideWindow guide_window(const GuidingFrame& f, int gx, int gy);
+
+// The star's search box of radius `r` lies inside the window, as it must for
+// the star to be found there.
+bool guide_window_holds_star(const GuideWindow& w, int r);
 
 // Star positions recorded during training, in guiding-frame pixels.
 struct TrainingLegs {

@@ -171,6 +171,11 @@ int SimCamera::write_report(std::span<const std::uint8_t> report) {
   if (!hid_open_) return ENODEV;
   if (report.size() < 1 + 8 || report[0] != 0) return EINVAL;
   const std::uint8_t* payload = report.data() + 1;
+  if (recording_) {
+    Command c{clock_.now_ms(), {}};
+    std::memcpy(c.bytes.data(), payload, 8);
+    commands_.push_back(c);
+  }
   if (payload[0] == 2) {
     timing(payload[1]);
   } else if (payload[0] == 4) {

@@ -49,6 +49,16 @@ class SimCamera : public UsbTransport {
   double last_read_exposure_ms() const { return last_exposure_ms_; }
   std::uint32_t exposures_started() const { return exposure_number_; }
 
+  // Every command block the camera received (timing commands and read
+  // requests), with the clock time it arrived at. Kept only while recording.
+  struct Command {
+    std::uint32_t at_ms;
+    std::array<std::uint8_t, 8> bytes;
+  };
+  void set_recording(bool on) { recording_ = on; }
+  const std::vector<Command>& commands() const { return commands_; }
+  void clear_commands() { commands_.clear(); }
+
  private:
   void timing(int sub_code);
   void latch(int field, std::uint32_t at);
@@ -93,6 +103,8 @@ class SimCamera : public UsbTransport {
   std::uint32_t single_rows_exposure_ = UINT32_MAX;
   int fail_error_ = 0;
   std::size_t short_bytes_ = SIZE_MAX;
+  bool recording_ = false;
+  std::vector<Command> commands_;
 };
 
 }  // namespace tarvex

@@ -207,11 +207,11 @@ void SimMount::move_for(double seconds) {
     const double signed_d = axis.sign * d;
     const double degrees = signed_d * config_.arcsec_per_pixel / 3600.0;
     if (a == RA) {
-      dx -= signed_d;
+      dx += config_.east_shifts_stars_left ? -signed_d : signed_d;
       const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
       ra_hours_ = std::fmod(ra_hours_ + degrees / 15.0 / c + 24.0, 24.0);
     } else {
-      dy -= signed_d;
+      dy += config_.north_shifts_stars_up ? -signed_d : signed_d;
       dec_degrees_ = std::clamp(dec_degrees_ + degrees, -90.0, 90.0);
     }
   }

@@ -10,7 +10,8 @@
 // On a virtual clock every run is repeatable.
 //
 // Motion is kept in sensor pixels, as the camera sees it: moving east
-// shifts the stars towards smaller x, north towards smaller y. Held moves
+// shifts the stars towards smaller x, north towards smaller y (or the other
+// way, as the configuration turns the camera). Held moves
 // run at the selected rate, guide pulses and the control box's relays at
 // the guide rates (different in RA and Dec); reversing an axis first takes
 // up its backlash; the mount drifts slowly. Go-to slews change the
@@ -40,6 +41,12 @@ struct SimMountConfig {
   double drift_x = 0.02;      // pixels per second
   double drift_y = 0.01;
   double arcsec_per_pixel = 2.0;
+  // How the camera is turned on the mount: set, moving east shifts the stars
+  // towards smaller x and north towards smaller y, so that guiding needs
+  // both pairs of drive directions swapped; cleared, towards larger x and y,
+  // as the program's default drive directions expect.
+  bool east_shifts_stars_left = true;
+  bool north_shifts_stars_up = true;
   // The focuser: the position where stars are sharpest, and how much blur
   // (pixels of extra star width) each step away from it adds. The focuser
   // starts at position 0, in focus unless best_focus says otherwise.

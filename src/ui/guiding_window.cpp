@@ -2,7 +2,7 @@
 
 #include <QFormLayout>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 
@@ -29,8 +29,8 @@ QString GuideGraphView::rms_text() const {
   if (graph_ == nullptr || graph_->size() == 0) return QStringLiteral("RMS: no corrections yet");
   const double rx = graph_->rms_x(), ry = graph_->rms_y();
   QString text = QString::asprintf("RMS RA %.2f px, Dec %.2f px", rx, ry);
-  if (arcsec_per_pixel_ > 0)
-    text += QString::asprintf(" (%.2f\", %.2f\")", rx * arcsec_per_pixel_, ry * arcsec_per_pixel_);
+  if (scale_.known())
+    text += QString::asprintf(" (%.2f\", %.2f\")", rx * scale_.ra, ry * scale_.dec);
   return text;
 }
 
@@ -55,19 +55,16 @@ void GuideGraphView::paintEvent(QPaintEvent*) {
   auto y_of = [&](double e) {
     return mid - std::clamp(e, -GRAPH_RANGE, GRAPH_RANGE) * mid / GRAPH_RANGE;
   };
-  QPainterPath ra, dec;
+  QPolygonF ra, dec;
+  ra.reserve(static_cast<int>(shown));
+  dec.reserve(static_cast<int>(shown));
   const double pulse_h = (h - errors_h) / 2.0;
   const double pulse_mid = errors_h + pulse_h;
   for (std::size_t i = 0; i < shown; ++i) {
     const GuideSample& s = graph_->at(n - shown + i);
     const double x = static_cast<double>(i) * step;
-    if (i == 0) {
-      ra.moveTo(x, y_of(s.dx));
-      dec.moveTo(x, y_of(s.dy));
-    } else {
-      ra.lineTo(x, y_of(s.dx));
-      dec.lineTo(x, y_of(s.dy));
-    }
+    ra.append(QPointF(x, y_of(s.dx)));
+    dec.append(QPointF(x, y_of(s.dy)));
     // Pulses: up to 1 s fills the half band; RA left of the tick, Dec right.
     auto bar = [&](int ms, const QColor& c, double dxp) {
       if (ms == 0) return;
@@ -77,11 +74,13 @@ void GuideGraphView::paintEvent(QPaintEvent*) {
     bar(s.ra_pulse_ms, QColor(90, 160, 255), -1.5);
     bar(s.dec_pulse_ms, QColor(255, 110, 110), 0);
   }
+  // One-pixel antialiased lines: the painter draws these on its fast path,
+  // where a wider pen is stroked as an outline at many times the cost.
   p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(90, 160, 255), 1.5));
-  p.drawPath(ra);
-  p.setPen(QPen(QColor(255, 110, 110), 1.5));
-  p.drawPath(dec);
+  p.setPen(QPen(QColor(90, 160, 255), 1.0));
+  p.drawPolyline(ra);
+  p.setPen(QPen(QColor(255, 110, 110), 1.0));
+  p.drawPolyline(dec);
   p.setPen(Qt::white);
   p.drawText(6, 14, QStringLiteral("RA"));
   p.setPen(QColor(255, 110, 110));
@@ -129,7 +128,11 @@ void GuidingInfoWindow::set_guider(const Autoguider* guider) {
 
 void GuidingInfoWindow::show_info(const std::string& title) {
   setWindowTitle(QString::fromStdString(title));
-  if (!isVisible()) show();
+  if (isVisible()) return;
+  // Opened as guiding starts: the sky scale as the FITS details give it now.
+  if (guider_ != nullptr) graph_->set_scale(guider_->scale());
+  rms_->setText(graph_->rms_text());
+  show();
 }
 
 void GuidingInfoWindow::refresh_info() {

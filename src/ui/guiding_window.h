@@ -18,8 +18,9 @@ class GuideGraphView : public QWidget {
  public:
   explicit GuideGraphView(QWidget* parent = nullptr);
   void set_graph(const GuideGraph* graph) { graph_ = graph; }
-  // Pixels to arcseconds, 0 when unknown (the RMS is then shown in pixels only).
-  void set_arcsec_per_pixel(double a) { arcsec_per_pixel_ = a; }
+  // Pixels to arcseconds on each axis; while either is unknown the RMS is
+  // shown in pixels only.
+  void set_scale(const GuideScale& scale) { scale_ = scale; }
   QString rms_text() const;
 
  protected:
@@ -27,7 +28,7 @@ class GuideGraphView : public QWidget {
 
  private:
   const GuideGraph* graph_ = nullptr;
-  double arcsec_per_pixel_ = 0;
+  GuideScale scale_;
 };
 
 class GuidingInfoWindow : public QWidget, public GuiderFront {

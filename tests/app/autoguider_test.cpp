@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -16,17 +17,65 @@
 
 #include "app/capture/sequencer.h"
 #include "app/telescope.h"
+#include "camera/readout.h"
 #include "files/settings.h"
 #include "guide_rig.h"
 #include "platform/basic_ports.h"
+#include "platform/messages.h"
 #include "platform/serial_termios.h"
 #include "platform/stepping_clock.h"
+#include "scope/guiding.h"
 #include "sim/sim_camera.h"
 #include "sim/sim_mount.h"
 #include "test_support.h"
 
 namespace tarvex {
 namespace {
+
+TEST(AutoguiderSim, GuideStarLandsWhereThePlacementPutsIt) {
+  // Bright stars across the part of the frame a guiding frame can reach,
+  // from the top edge to the right of the window's column reach: each guide
+  // window read by the simulated camera shows its star where the placement
+  // said, within a pixel of the frame's star position.
+  GuideRig rig(still_mount());
+  SkyRenderer& sky = rig.camera->sky();
+  std::array<std::uint16_t, GUIDE_WINDOW_SAMPLES> window{};
+  int checked = 0;
+  for (const auto& st : sky.stars()) {
+    const double x = st.x + sky.pointing_x(), y = st.y + sky.pointing_y();
+    if (st.flux < 2000 || x < 0 || y < 0) continue;
+    const int gx = static_cast<int>(std::lround(x)), gy = static_cast<int>(std::lround(y));
+    const GuidingFrame f = place_guiding_frame(gx, gy);
+    const GuideWindow w = guide_window(f, gx, gy);
+    if (!guide_window_holds_star(w, 8)) continue;
+    ReadoutState& r = rig.app->camera.readout;
+    r.window_x = w.at.x;
+    r.window_y = w.at.y;
+    ASSERT_EQ(take_window_frame(rig.app->camera.link, rig.clock, r, 1, 's', WindowStretch{},
+                                window.data()),
+              LinkResult::Ok);
+    StarLocation& s = rig.app->star;
+    s.guiding_frame = true;
+    s.quiet = true;
+    s.ignore_drift = false;
+    if (locate_star(s, w.star_column, w.star_row, window.data(), 8, rig.messages) != 0) continue;
+    const double found_x = s.position.x + s.position.x_tenths / 10.0;
+    const double found_y = s.position.y + s.position.y_tenths / 10.0;
+    // Where the star truly is in the window, and where the placement put it.
+    EXPECT_NEAR(found_x, x - w.at.x, 0.6) << gx << "," << gy;
+    EXPECT_NEAR(found_y, y - w.at.y, 0.6) << gx << "," << gy;
+    // The placement works on the picked pixel (gx, gy): the picked pixel
+    // lands within a pixel of the frame's star position (and the centroid's
+    // tenths and the noise add up to 0.15 to the measurement).
+    if (gx - f.star_column <= WINDOW_MAX_X) {
+      EXPECT_NEAR(found_x - (x - gx), f.star_column, 1.15) << gx << "," << gy;
+      EXPECT_NEAR(found_y - (y - gy), f.star_row, 1.15) << gx << "," << gy;
+    }
+    ++checked;
+  }
+  std::printf("guide stars placed and found: %d\n", checked);
+  EXPECT_GE(checked, 5);
+}
 
 TEST(AutoguiderSim, TrainingMeasuresTheGuideRatesAndBacklash) {
   GuideRig rig(still_mount());
@@ -62,6 +111,55 @@ TEST(AutoguiderSim, TrainingRefusesAPulseOfZeroOrLess) {
   EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, 6);
 }
 
+// Presses a key on the rig's pump once the clock reaches `at_ms`, as a user
+// would while training runs.
+struct KeyPressAt : ClockListener {
+  KeyPressAt(NullPump& p, std::uint32_t t) : pump(p), at_ms(t) {}
+  void on_clock(std::uint32_t now_ms) override {
+    if (!pressed && now_ms >= at_ms) pump.press(Input::Key), pressed = true;
+  }
+  NullPump& pump;
+  std::uint32_t at_ms;
+  bool pressed = false;
+};
+
+TEST(AutoguiderSim, AKeyPressStopsTrainingBeforeItsNextPulse) {
+  GuideRig rig(still_mount());
+  rig.app->settings.ra_pixels_per_sec = 3;
+  ASSERT_EQ(save_settings(rig.app->paths.settings_file(), rig.app->settings, rig.app->fits),
+            FileSave::Ok);
+  rig.mount.set_recording(true);
+  const StarPosition before = rig.app->star.position;
+  // Within the first declination pulse.
+  KeyPressAt key(rig.pump, rig.clock.now_ms() + 2000);
+  rig.clock.add_listener(key);
+  Autoguider guider(*rig.app);
+  EXPECT_EQ(guider.train(), TrainOutcome::Aborted);
+  rig.clock.remove_listener(key);
+  ASSERT_TRUE(key.pressed);
+  EXPECT_FALSE(rig.pump.abort_requested()) << "the press was taken";
+  // The pulse under way ended with its stop, and no other followed.
+  int moves = 0, stops = 0;
+  for (const auto& r : rig.mount.received()) {
+    for (std::size_t i = 0; (i = r.bytes.find("#:M", i)) != std::string::npos; ++i) ++moves;
+    for (std::size_t i = 0; (i = r.bytes.find("#:Q", i)) != std::string::npos; ++i) ++stops;
+  }
+  EXPECT_EQ(moves, 1);
+  EXPECT_EQ(stops, 1);
+  // No report, nothing saved, the frame given up and the star put back.
+  EXPECT_TRUE(rig.messages.shown.empty()) << ::testing::PrintToString(codes(rig.messages));
+  Settings reloaded;
+  FitsText fits;
+  RecordingMessages quiet;
+  load_settings(rig.app->paths.settings_file(), reloaded, fits, quiet);
+  EXPECT_EQ(reloaded.ra_pixels_per_sec, 3);
+  EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, 3);
+  EXPECT_FALSE(rig.app->star.guiding_frame);
+  EXPECT_FALSE(rig.app->star.guiding_active);
+  EXPECT_EQ(rig.app->star.position.x, before.x);
+  EXPECT_EQ(rig.app->star.position.y, before.y);
+}
+
 TEST(AutoguiderSim, MenuGuidingHoldsADriftingStar) {
   SimMountConfig mc;
   mc.drift_x = 0.5;
@@ -88,12 +186,24 @@ TEST(AutoguiderSim, MenuGuidingHoldsADriftingStar) {
   EXPECT_FALSE(rig.app->star.guiding_active);
 }
 
-TEST(AutoguiderSim, GuidingRefusedWithoutAGuideStar) {
+TEST(AutoguiderSim, GuidingRefusedWithoutAGuideStarOrOneOutOfReach) {
   GuideRig rig(still_mount());
   rig.app->star_pick.guide_star_picked = false;
   Autoguider guider(*rig.app);
   EXPECT_EQ(guider.guide(1000), GuideOutcome::Refused);
   EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{53});
+  // A star the camera's guide window cannot reach: refused before anything
+  // goes to the mount, by guiding and by training alike.
+  rig.messages.shown.clear();
+  rig.mount.set_recording(true);
+  rig.app->star_pick.guide_star_picked = true;
+  rig.app->star_pick.guide_star_x = 600;
+  rig.app->star_pick.guide_star_y = 300;
+  EXPECT_EQ(guider.guide(1000), GuideOutcome::Refused);
+  EXPECT_EQ(guider.train(), TrainOutcome::Refused);
+  EXPECT_EQ(codes(rig.messages), (std::vector<unsigned>{MESSAGE_CALLER_TEXT, MESSAGE_CALLER_TEXT}));
+  EXPECT_TRUE(rig.mount.received().empty());
+  EXPECT_FALSE(rig.app->star.guiding_active);
 }
 
 // The spread (RMS radius about the centroid, pixels) in x and y of the star

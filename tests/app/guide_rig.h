@@ -48,8 +48,9 @@ struct GuideRig {
     app->camera.find(false);
     Settings& s = app->settings;
     s.telescope_type = 'l';
-    // The program's default drive directions: the simulated mount moves the
-    // stars left for east and up for north, so "w" first closes the loop.
+    // This rig's mount moves the stars left for east and up for north, as a
+    // camera turned half a turn sees them: both pairs of drive directions
+    // are swapped so that corrections close the loop.
     s.drive_directions = {'s', 'n', 'w', 'e'};
     EXPECT_EQ(save_settings(app->paths.settings_file(), s, app->fits), FileSave::Ok);
     app->acquisition.guide_value = 1;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace tarvex {
 namespace {
 
@@ -35,10 +37,37 @@ TEST(GuidingFramePlacement, InsideAndAtTheEdges) {
   EXPECT_EQ(f.origin_row, 162);
   EXPECT_EQ(f.star_column, 77);
   EXPECT_EQ(f.star_row, 125);
-  EXPECT_EQ(guiding_window_x(f), 624);
-  EXPECT_EQ(guiding_window_y(f, 579), 452);
-  EXPECT_EQ(guiding_window_y(f, 20), 0);
-  EXPECT_EQ(guiding_window_y(f, 300), 236);
+}
+
+TEST(GuidingFramePlacement, WindowPutsTheStarWhereTheFrameSays) {
+  // {gx, gy, window X, Y, star column, row in the window, held with r = 8}
+  struct Case {
+    int gx, gy, x, y, column, row;
+    bool held;
+  };
+  const Case cases[] = {
+      {100, 201, 36, 144, 64, 57, true},     // frame star (64, 58): Y 143 to the nearest step
+      {65, 131, 0, 69, 65, 62, true},        // odd column origin; frame star (65, 63)
+      {30, 40, 0, 21, 30, 19, true},         // top left corner; frame star (30, 20)
+      {319, 300, 254, 243, 65, 57, true},    // odd origin 255: the even column before it
+      {360, 300, 255, 243, 105, 57, true},   // beyond reach: the star sits right of centre
+      {380, 300, 255, 243, 125, 57, false},  // too near the window's right edge
+      {5, 300, 0, 243, 5, 57, false},        // the search box leaves the frame
+      {701, 579, 255, 450, 446, 129, false},
+  };
+  for (const Case& c : cases) {
+    const GuidingFrame f = place_guiding_frame(c.gx, c.gy);
+    const GuideWindow w = guide_window(f, c.gx, c.gy);
+    EXPECT_EQ(w.at.x, c.x) << c.gx;
+    EXPECT_EQ(w.at.y, c.y) << c.gy;
+    EXPECT_EQ(w.star_column, c.column) << c.gx;
+    EXPECT_EQ(w.star_row, c.row) << c.gy;
+    EXPECT_EQ(guide_window_holds_star(w, 8), c.held) << c.gx << "," << c.gy;
+    if (c.gx - f.star_column <= WINDOW_MAX_X && c.held) {
+      EXPECT_EQ(w.star_column, f.star_column);
+      EXPECT_LE(std::abs(w.star_row - f.star_row), 1);
+    }
+  }
 }
 
 TEST(GuidingTraining, RatesAndBacklashFromRecordedLegs) {

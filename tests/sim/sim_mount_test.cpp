@@ -159,6 +159,23 @@ TEST_F(Client, ReversingAnAxisFirstTakesUpItsBacklash) {
   EXPECT_NEAR(mount->pointing_y() - y, 3 * config.guide_rate_dec - config.dec_backlash, 0.01);
 }
 
+TEST_F(Client, TheCameraTurnedTheOtherWayTurnsTheMotionOnTheSensor) {
+  TearDown();
+  config.east_shifts_stars_left = false;
+  config.north_shifts_stars_up = false;
+  start();
+  // East and north now move the stars towards +x and +y; the backlash of a
+  // reversal is taken up as before.
+  send(":Mge0500#:Mgn1000#");
+  run_for(1500);
+  EXPECT_NEAR(mount->pointing_x(), config.guide_rate_ra * 0.5, 0.01);
+  EXPECT_NEAR(mount->pointing_y(), config.guide_rate_dec, 0.01);
+  send(":Mgs2000#");
+  run_for(2500);
+  EXPECT_NEAR(mount->pointing_y(),
+              config.guide_rate_dec - (2 * config.guide_rate_dec - config.dec_backlash), 0.01);
+}
+
 TEST(SimMountDrift, DriftsSlowly) {
   SimMountConfig config;
   config.drift_x = 0.5;

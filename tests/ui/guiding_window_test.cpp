@@ -29,6 +29,16 @@ class GuidingWindowTest : public WindowTest {
     QCOMPARE(info.windowTitle(), QStringLiteral("Guiding Info"));
     info.close_info();
     QVERIFY(!info.isVisible());
+    // Opened again with a focal length set: the graph takes the sky scale
+    // (40 inches, 8.6 x 8.3 um pixels: 1.746 and 1.685 arcseconds a pixel).
+    a().fits.fits_focal_length = 40;
+    info.show_info("Guiding Info");
+    GuideGraph graph;
+    graph.add({0, 1.0, 1.0, 0, 0});
+    info.graph()->set_graph(&graph);
+    QCOMPARE(info.graph()->rms_text(),
+             QStringLiteral("RMS RA 1.00 px, Dec 1.00 px (1.75\", 1.69\")"));
+    info.close_info();
   }
 
   void graph_draws_errors_and_rms() {
@@ -43,8 +53,11 @@ class GuidingWindowTest : public WindowTest {
       graph.add({static_cast<std::uint32_t>(i * 1000), 0.6 * s, 0.8 * s, i % 2 ? 100 : -100, 0});
     }
     QCOMPARE(view.rms_text(), QStringLiteral("RMS RA 0.60 px, Dec 0.80 px"));
-    view.set_arcsec_per_pixel(2.0);
-    QCOMPARE(view.rms_text(), QStringLiteral("RMS RA 0.60 px, Dec 0.80 px (1.20\", 1.60\")"));
+    // Separate scales: 2 and 3 arcseconds per pixel; one unknown shows none.
+    view.set_scale({2.0, 0.0});
+    QCOMPARE(view.rms_text(), QStringLiteral("RMS RA 0.60 px, Dec 0.80 px"));
+    view.set_scale({2.0, 3.0});
+    QCOMPARE(view.rms_text(), QStringLiteral("RMS RA 0.60 px, Dec 0.80 px (1.20\", 2.40\")"));
     const QImage picture = view.grab().toImage();
     // Something blue (RA) and something red (Dec) was drawn.
     bool blue = false, red = false;

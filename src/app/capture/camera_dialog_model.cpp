@@ -24,16 +24,6 @@ const char* const CAMERA_HELP_TEXT =
     "exposure\n\n"
     "The delay option gives an audible 10 second countdown to the exposure start";
 
-WindowPosition reachable_window(int x, int y) {
-  x = std::clamp(x, 0, WINDOW_MAX_X);
-  y = std::clamp(y, 0, WINDOW_MAX_Y);
-  return {x, y - y % 3};
-}
-
-WindowPosition window_for_centre(int cx, int cy) {
-  return reachable_window(cx - WINDOW_SIZE / 2, cy - WINDOW_SIZE / 2);
-}
-
 const char* guide_range_word(char range) {
   switch (range) {
     case 'q': return "thousandths";

@@ -6,24 +6,18 @@
 // same variables View > Max Palette Stretch moves: one depth governs how a
 // window is scaled and how it is shown.
 //
-// Focus and guide window geometry. The window position X, Y that the camera
-// receives is the top-left corner of the 128 x 128 window in frame pixels:
-// X a column, Y a frame row (not a field row). The camera's window codes
-// carry the column only modulo 256 and the row in steps of three, so a
-// position is kept where the camera can reach it exactly: X in 0..255 and Y
-// a multiple of three in 0..450. A picked centre (cx, cy) becomes
-// X = cx - 64, Y = cy - 64, rounded down to the row step and then kept in
-// those ranges; a centre right of column 319 therefore gets the rightmost
-// window the camera can read. The simulated camera renders the window whose
+// Focus and guide windows are placed by the camera's window geometry
+// (image/window_geometry.h). The simulated camera renders the window whose
 // top-left corner is the decoded column and row, which for every position
-// kept this way is X, Y itself. A stop of a sequence puts the window back
-// at its default place, 80, 312.
+// kept in reach is X, Y itself. A stop of a sequence puts the window back at
+// its default place, 80, 312.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "app/capture/acquisition.h"
+#include "image/window_geometry.h"
 
 namespace tarvex {
 
@@ -35,20 +29,6 @@ inline constexpr const char* GUIDE_MODE_TEXT = "High Resolution  - Interlaced";
 inline constexpr int EXPOSURE_VALUE_MINIMUM = 1;
 // The longest main exposure self-guiding can be armed below (seconds).
 inline constexpr int SELF_GUIDE_LIMIT_S = 12;
-
-// The window position reach of the camera.
-inline constexpr int WINDOW_SIZE = 128;
-inline constexpr int WINDOW_MAX_X = 255;
-inline constexpr int WINDOW_MAX_Y = 450;
-struct WindowPosition {
-  int x;
-  int y;
-};
-// The window position X, Y for a window centred as near as the camera allows
-// on frame pixel (cx, cy).
-WindowPosition window_for_centre(int cx, int cy);
-// The same position kept in the camera's reach.
-WindowPosition reachable_window(int x, int y);
 
 // The range words of the guide exposure field: "thousandths" ... "minutes".
 const char* guide_range_word(char range);

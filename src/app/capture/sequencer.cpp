@@ -339,7 +339,10 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
         if (acq.take_matching_dark) guide_frames_counted_ = 0;
       }
-      if (!acq.take_matching_dark || guide_frames_counted_ < acq.guide_frames / 2) {
+      // A star lost at the switch of the guiding frame ends guiding there:
+      // no further frame is taken for it.
+      if (acq.self_guide_next &&
+          (!acq.take_matching_dark || guide_frames_counted_ < acq.guide_frames / 2)) {
         g.frames_counted = guide_frames_counted_;
         guide_.guide_step(g);
       }
@@ -368,7 +371,11 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   CameraSession& camera = app_.camera;
   Clock& clock = app_.ports.clock;
   const bool long_range = is_long_range(acq.range);
-  const bool half_time = guided_ && acq.half_time_download;
+  // The first field was read at half time only when a pass of the wait
+  // reached it: an exposure shorter than that, or timed without the long
+  // wait, is read whole like an unguided one, never merged with a first
+  // field that was not read.
+  const bool half_time = guided_ && half_done_;
 
   std::string text = STAGE_READ;
   text += acq.count < 2 ? STAGE_READ_SHORT : left_text(acq.count);

@@ -5,7 +5,6 @@
 
 #include "app/telescope.h"
 #include "camera/readout.h"
-#include "camera/usb_commands.h"
 #include "files/settings.h"
 #include "platform/messages.h"
 
@@ -18,6 +17,9 @@ constexpr const char* NO_LINK = "Communication with telescope failed";
 constexpr const char* SHORT_PULSE =
     "The training pulse would be 0 ms or less: lower the hysteresis or lengthen the "
     "training time";
+constexpr const char* OUT_OF_REACH =
+    "The camera cannot read a guiding frame around this star - pick a guide star further "
+    "from the right and bottom edges of the image";
 constexpr int LOST_STAR_BEEPS = 29;
 
 }  // namespace
@@ -48,29 +50,43 @@ void Autoguider::set_status(const std::string& s) {
   front_.show_info(s);
 }
 
-// Places the guiding frame around the picked guide star (or the shared star
-// position when none was picked) and points the camera's window at it. The
-// star's place inside the window is where the window the camera is asked
-// for really starts, so the first search finds it.
+// The guide star: the picked one, or the shared star position when none was
+// picked (training may run on the star last located).
+void Autoguider::guide_star(int& gx, int& gy) const {
+  const bool picked = app_.star_pick.guide_star_picked;
+  gx = picked ? app_.star_pick.guide_star_x : app_.star.position.x;
+  gy = picked ? app_.star_pick.guide_star_y : app_.star.position.y;
+}
+
+// The camera reads windows only so far right and so far down: a guide star
+// beyond that reach, or so near an edge that its search box leaves the
+// window, cannot be guided on. Refused before anything is sent.
+bool Autoguider::star_in_reach() {
+  int gx = 0, gy = 0;
+  guide_star(gx, gy);
+  const GuideWindow w = guide_window(place_guiding_frame(gx, gy), gx, gy);
+  if (guide_window_holds_star(w, app_.settings.guide_mask_radius)) return true;
+  show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, OUT_OF_REACH);
+  return false;
+}
+
+// Places the guiding frame around the guide star and points the camera's
+// window at it, so that the star lands where the frame's star position says.
 void Autoguider::place_frame() {
   saved_ = app_.star.position;
   saved_window_x_ = app_.camera.readout.window_x;
   saved_window_y_ = app_.camera.readout.window_y;
-  const bool picked = app_.star_pick.guide_star_picked;
-  const int gx = picked ? app_.star_pick.guide_star_x : app_.star.position.x;
-  const int gy = picked ? app_.star_pick.guide_star_y : app_.star.position.y;
+  int gx = 0, gy = 0;
+  guide_star(gx, gy);
   frame_ = place_guiding_frame(gx, gy);
   app_.star_pick.guiding_frame_column = frame_.origin_column;
   app_.star_pick.guiding_frame_row = frame_.origin_row;
+  const GuideWindow w = guide_window(frame_, gx, gy);
   ReadoutState& r = app_.camera.readout;
-  r.window_x = guiding_window_x(frame_);
-  r.window_y = guiding_window_y(frame_, gy);
-  CommandBlock block{};
-  set_window_codes(block, r.window_x, r.window_y);
-  int column = 0, row = 0;
-  decode_window_codes(block, column, row);
-  app_.star.position.x = gx - column;
-  app_.star.position.y = gy - row;
+  r.window_x = w.at.x;
+  r.window_y = w.at.y;
+  app_.star.position.x = w.star_column;
+  app_.star.position.y = w.star_row;
   app_.star.guiding_frame = true;
 }
 
@@ -110,6 +126,7 @@ TrainOutcome Autoguider::train() {
     show_message(m, MESSAGE_CALLER_TEXT, NO_STAR);
     return TrainOutcome::Refused;
   }
+  if (!star_in_reach()) return TrainOutcome::Refused;
   const int seconds = std::max<int>(1, app_.settings.guide_training_time);
   const int dec_ms = training_pulse_ms(seconds, app_.settings.dec_hysteresis);
   const int ra_ms = training_pulse_ms(seconds, app_.settings.ra_hysteresis);
@@ -135,10 +152,21 @@ TrainOutcome Autoguider::train() {
 
   TrainOutcome outcome = TrainOutcome::StarLost;
   TrainingLegs legs;
+  // A key or button press (Ctrl-C in tarvex-cli) stops training before its
+  // next pulse; the stored rates stay as they were.
+  EventPump& events = app_.ports.pump;
+  events.clear();
+  auto stop_requested = [&] {
+    events.pump();
+    if (!events.abort_requested()) return false;
+    events.clear();
+    outcome = TrainOutcome::Aborted;
+    return true;
+  };
   // Measures the star after a pulse: locate at the last x and `y`, then at
   // the result.
   auto leg = [&](Direction d, int ms, int y, int& out, bool want_x) {
-    if (!pulse(d, ms) || !take_frame()) return false;
+    if (stop_requested() || !pulse(d, ms) || !take_frame()) return false;
     if (!locate_twice(app_.star.position.x, y)) return false;
     out = want_x ? app_.star.position.x : app_.star.position.y;
     return true;
@@ -180,6 +208,10 @@ TrainOutcome Autoguider::train() {
 
 int Autoguider::correct() {
   StarLocation& s = app_.star;
+  // The buffer holds a 128 x 128 guide window: once a lost star has given
+  // up the guiding frame, the search would take it for a whole frame and
+  // read far past its end.
+  if (!s.guiding_active && !s.guiding_frame) return 3;
   if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
       0) {
     s.guiding_active = false;
@@ -236,6 +268,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
     show_message(m, 53);
     return GuideOutcome::Refused;
   }
+  if (!star_in_reach()) return GuideOutcome::Refused;
   if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
     show_message(m, 54);
     return GuideOutcome::LinkFailed;
@@ -318,6 +351,10 @@ void Autoguider::close_info() {
 }
 
 void Autoguider::restore_guide_star() {
+  // Only a guided exposure moved the star position into its guiding frame;
+  // after any other the position is the one the astronomer picked.
+  if (!guide_star_held_) return;
+  guide_star_held_ = false;
   app_.star.position = saved_;
 }
 
@@ -328,6 +365,7 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
     show_message(m, 53);
     return false;
   }
+  if (!star_in_reach()) return false;
   if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
     show_message(m, 54);
     return false;
@@ -339,22 +377,28 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   app_.star.guiding_active = true;
   app_.star.quiet = true;
   place_frame();
+  guide_star_held_ = true;
   reference_ = app_.star.position;
   set_status("Guiding Info - stabilising");
   for (int i = 0; i < 3; ++i) {
     if (!take_frame()) return false;
     front_.refresh_info();
   }
-  if (!locate_twice(reference_.x, reference_.y)) {
+  // The star searches are quiet while guiding; a star that is not in the
+  // guiding frame is reported here, or the exposure would end unexplained.
+  auto star_missing = [&] {
     end_frame_use();
+    show_message(m, 57);
     return false;
-  }
+  };
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   set_status("Guiding Info");
-  if (!take_frame() || !locate_twice(reference_.x, reference_.y)) {
+  if (!take_frame()) {
     end_frame_use();
     return false;
   }
+  if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
   (void)g;
   return true;
@@ -395,6 +439,11 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
   };
   if (!dark) half_row_step(reference_.y, reference_.y_tenths);
   step();
+  if (!g.acquisition.self_guide_next) {
+    // The star was lost: guiding ends here, with one set of beeps.
+    large_permitted_ = false;
+    return;
+  }
   set_status(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
   take_guided_frame(g);
   step();

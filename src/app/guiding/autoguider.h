@@ -11,6 +11,7 @@
 
 #include "app/capture/self_guide.h"
 #include "app/guiding/guide_graph.h"
+#include "app/guiding/guide_scale.h"
 #include "app/tarvex.h"
 #include "scope/guiding.h"
 
@@ -38,7 +39,9 @@ class Autoguider : public SelfGuide {
  public:
   explicit Autoguider(Tarvex& app, GuiderFront& front = no_guider_front());
 
-  // Train Auto-Guiding: measures the rates and backlash and saves them.
+  // Train Auto-Guiding: measures the rates and backlash and saves them. A
+  // key or button press stops it before its next pulse (Aborted, nothing
+  // saved).
   TrainOutcome train();
   // Start Auto-Guiding: guides until a key or button press, or the star is
   // lost; `max_ms` (0 for none) ends it after that long, for tarvex-cli.
@@ -71,6 +74,8 @@ class Autoguider : public SelfGuide {
   const std::string& status() const { return status_; }
   const std::array<std::uint16_t, GUIDE_WINDOW_SAMPLES>& window() const { return window_; }
   const GuideGraph& graph() const { return graph_; }
+  // Arcseconds per guide pixel, as the FITS details give them now.
+  GuideScale scale() const { return guide_scale(app_.fits); }
   const GuidingFrame& frame() const { return frame_; }
   bool running() const { return running_; }
   // Clears guiding-running: the loop ends after its current frame.
@@ -82,6 +87,8 @@ class Autoguider : public SelfGuide {
 
  private:
   GuideParameters parameters() const;
+  void guide_star(int& gx, int& gy) const;
+  bool star_in_reach();
   void place_frame();
   bool take_frame();                          // take_window_frame into window_
   bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
@@ -102,6 +109,7 @@ class Autoguider : public SelfGuide {
   bool first_frame_ = true;
   bool first_pulses_sent_ = false;
   bool menu_guiding_ = false;
+  bool guide_star_held_ = false;  // saved_ holds the star position a guided exposure moved
   int saved_window_x_ = 0, saved_window_y_ = 0;
   std::string status_;
   GuideGraph graph_;
