@@ -183,8 +183,9 @@ __attribute__((target("avx512f,avx512bw"))) void map_samples_avx512(std::uint16_
                                                                     std::uint16_t* u, int n,
                                                                     const std::uint16_t* table) {
   const int* pairs = reinterpret_cast<const int*>(table);
-  // The samples before the first cache line boundary go the AVX2 way (the
-  // blocks do not start on one; the frames share their offset in a line).
+  // The samples before the first cache line boundary go the AVX2 way: the
+  // blocks do not start on one. CurrentFrame and UndoFrame sit at the same
+  // offset within a line, so both are then read and written in whole lines.
   const int head =
       std::min(n, static_cast<int>((64 - (reinterpret_cast<std::uintptr_t>(c) & 63)) & 63) / 2);
   map_samples_avx2(c, u, head, table);
