@@ -6,15 +6,13 @@ namespace tarvex {
 
 namespace {
 
-void mirror_plane(Frame& plane, Frame& scratch, int first_row) {
-  const std::size_t begin = static_cast<std::size_t>(first_row) * FRAME_WIDTH;
-  std::copy(plane.begin() + static_cast<std::ptrdiff_t>(begin), plane.begin() + FRAME_SAMPLES,
-            scratch.begin() + static_cast<std::ptrdiff_t>(begin));
+// Reverses every row from `first_row` down, in place: no other frame is
+// touched, so a merge's base image or a loaded dark frame in SecondFrame
+// survives a mirror.
+void mirror_plane(Frame& plane, int first_row) {
   for (int row = first_row; row < FRAME_HEIGHT; ++row) {
-    const std::size_t start = static_cast<std::size_t>(row) * FRAME_WIDTH;
-    std::reverse_copy(scratch.begin() + static_cast<std::ptrdiff_t>(start),
-                      scratch.begin() + static_cast<std::ptrdiff_t>(start + FRAME_WIDTH),
-                      plane.begin() + static_cast<std::ptrdiff_t>(start));
+    auto start = plane.begin() + static_cast<std::ptrdiff_t>(row) * FRAME_WIDTH;
+    std::reverse(start, start + FRAME_WIDTH);
   }
 }
 
@@ -22,11 +20,11 @@ void mirror_plane(Frame& plane, Frame& scratch, int first_row) {
 
 void mirror_image(FrameStore& fs, bool keep_label_rows) {
   const int first_row = keep_label_rows ? BLOCK_ROWS : 0;
-  mirror_plane(fs.CurrentFrame, fs.SecondFrame, first_row);
+  mirror_plane(fs.CurrentFrame, first_row);
   if (fs.IsColour) {
-    mirror_plane(fs.RedPlane, fs.RedWork, first_row);
-    mirror_plane(fs.GreenPlane, fs.GreenWork, first_row);
-    mirror_plane(fs.BluePlane, fs.BlueWork, first_row);
+    mirror_plane(fs.RedPlane, first_row);
+    mirror_plane(fs.GreenPlane, first_row);
+    mirror_plane(fs.BluePlane, first_row);
   }
 }
 

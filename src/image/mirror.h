@@ -5,10 +5,10 @@
 
 namespace tarvex {
 
-// Reverses the 752 columns of every row of CurrentFrame (SecondFrame is used
-// as scratch and overwritten) and, for a colour image, of the three colour
-// planes (the work planes are the scratch). When `keep_label_rows` is set,
-// rows 0..9 stay as they are. Mirroring twice restores the image.
+// Reverses the 752 columns of every row of CurrentFrame and, for a colour
+// image, of the three colour planes, each in place: SecondFrame and the work
+// planes are left as they are. When `keep_label_rows` is set, rows 0..9 stay
+// as they are. Mirroring twice restores the image.
 void mirror_image(FrameStore& fs, bool keep_label_rows);
 
 }  // namespace tarvex

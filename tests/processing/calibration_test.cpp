@@ -3,9 +3,11 @@
 #include <cmath>
 #include <random>
 
+#include "app/colour/synthesis_commands.h"
 #include "app/processing/calibration_commands.h"
 #include "app/processing/file_chooser.h"
 #include "app/processing/merge_commands.h"
+#include "app/view_commands.h"
 #include "files/raw_file.h"
 #include "platform/messages.h"
 #include "test_context.h"
@@ -175,7 +177,7 @@ TEST_F(CalibrationTest, CommandsTakeUndoWriteHistoryAndStopOnAFailedLoad) {
   EXPECT_EQ(fs().CurrentFrame[752 + 10], static_cast<int>((*before)[752 + 10] * 1.0802));
 }
 
-TEST_F(CalibrationTest, CalibrationWaitsWhileAMergeHoldsItsBaseImage) {
+TEST_F(CalibrationTest, CommandsUsingSecondFrameWaitWhileAMergeHoldsItsBaseImage) {
   auto dark = std::make_unique<Frame>();
   dark->fill(100);
   const auto dark_path = write_raw("dark~m", *dark);
@@ -190,8 +192,16 @@ TEST_F(CalibrationTest, CalibrationWaitsWhileAMergeHoldsItsBaseImage) {
   EXPECT_EQ(subtract_dark_command(*app, dark_path), 1);
   EXPECT_EQ(flat_field_command(*app, dark_path), 1);
   ASSERT_EQ(app.messages.codes(), (std::vector<unsigned>{50, 50}));
-  EXPECT_EQ(app.messages.shown[0].text, CALIBRATION_DURING_MERGE_TEXT);
+  EXPECT_EQ(app.messages.shown[0].text, MERGE_HOLDS_BASE_TEXT);
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
+  // Colour synthesis works in SecondFrame: it waits too, before its dialog.
+  bool asked = false;
+  EXPECT_EQ(synthesize_colour_command(*app, [&](Settings&) { return asked = true; }), 1);
+  EXPECT_FALSE(asked);
+  // Mirroring the merge image (to line it up) leaves the base image alone.
+  EXPECT_EQ(mirror_command(*app), 0);
+  EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
+  EXPECT_EQ(mirror_command(*app), 0);
   EXPECT_EQ(fs().CurrentFrame[3000], 900);
   cancel_merge(*app);
   EXPECT_EQ(subtract_dark_command(*app, dark_path), 0);

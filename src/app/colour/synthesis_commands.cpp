@@ -5,6 +5,7 @@
 
 #include "app/busy_scope.h"
 #include "app/processing/filters_commands.h"
+#include "app/processing/merge_commands.h"
 #include "app/processing/stretch_commands.h"
 #include "image/label_band.h"
 #include "platform/messages.h"
@@ -53,6 +54,8 @@ void store_synthesis_options(const SynthesisOptions& o, Settings& s) {
 }
 int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
   FrameStore& fs = app.store();
+  // The synthesis works in SecondFrame.
+  if (refused_during_merge(app)) return 1;
   if (fs.IsColour) {
     show_message(app.ports.messages, 22);
     return 22;

@@ -2,6 +2,7 @@
 
 #include "app/busy_scope.h"
 #include "app/file_commands.h"
+#include "app/processing/merge_commands.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -18,13 +19,6 @@ int run_calibration(Tarvex& app, const char* history_line, Operation operation) 
   operation(fs);
   app.history.add_history(history_line);
   return refresh_display(app);
-}
-
-// True (after saying so) when a merge keeps its base image in SecondFrame.
-bool refused_during_merge(Tarvex& app) {
-  if (!app.store().MergeMode || app.merge.marking_base) return false;
-  show_message(app.ports.messages, MESSAGE_CALLER_TEXT, CALIBRATION_DURING_MERGE_TEXT);
-  return true;
 }
 
 }  // namespace

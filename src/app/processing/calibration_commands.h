@@ -22,13 +22,6 @@ int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
 // unchanged).
 int flat_field_command(Tarvex& app, const std::filesystem::path& path);
 
-// Dark subtraction and flat division read their frame into SecondFrame, where
-// a merge keeps its base image once the merge image is open; they wait until
-// the merge is done or cancelled.
-inline constexpr const char* CALIBRATION_DURING_MERGE_TEXT =
-    "Sorry, a merge is in progress and holds its base image.\n\nPress Merge or Cancel in the "
-    "MERGE IMAGES box first.";
-
 inline constexpr const char* FLAT_BLANK_TEXT =
     "Sorry, the flat field is black near its top edge, where it is normalised.\n\nImage unchanged.";
 

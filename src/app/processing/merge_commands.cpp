@@ -82,6 +82,12 @@ int open_merge_partner(Tarvex& app, const std::filesystem::path& path) {
   return result;
 }
 
+bool refused_during_merge(Tarvex& app) {
+  if (!app.store().MergeMode || app.merge.marking_base) return false;
+  show_message(app.ports.messages, MESSAGE_CALLER_TEXT, MERGE_HOLDS_BASE_TEXT);
+  return true;
+}
+
 int merge_button(Tarvex& app) {
   FrameStore& fs = app.store();
   MergeState& m = app.merge;

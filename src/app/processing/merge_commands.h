@@ -49,6 +49,15 @@ int merge_button(Tarvex& app);
 // The dialog's Cancel: ends the merge, the images stay as they are.
 void cancel_merge(Tarvex& app);
 
+// Once the merge image is open, the merge keeps its base image in
+// SecondFrame. Commands that would overwrite SecondFrame (reading a dark or
+// flat frame into it, colour synthesis working in it) wait until the merge is
+// done or cancelled: this says so and returns true.
+inline constexpr const char* MERGE_HOLDS_BASE_TEXT =
+    "Sorry, a merge is in progress and holds its base image.\n\nPress Merge or Cancel in the "
+    "MERGE IMAGES box first.";
+bool refused_during_merge(Tarvex& app);
+
 // Model of the modeless "MERGE IMAGES" dialog (dialog 13); its view is ui::TMergeDialog.
 class MergeDialogModel {
  public:
