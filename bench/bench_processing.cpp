@@ -5,6 +5,7 @@
 #include <memory>
 #include <random>
 
+#include "bench_frame.h"
 #include "image/frame_store.h"
 #include "platform/basic_ports.h"
 #include "processing/filters.h"
@@ -14,22 +15,9 @@ namespace {
 
 using namespace tarvex;
 
-// A sky of noise with stars and hot pixels, made once.
+// The processing benchmarks' picture (bench_frame.h).
 FrameStore& store() {
-  static std::unique_ptr<FrameStore> fs = [] {
-    auto f = std::make_unique<FrameStore>();
-    init_frame_store(*f);
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> noise(0, 2000), pick(0, 499);
-    for (int i = 0; i < FRAME_SAMPLES; ++i) {
-      int v = 3000 + noise(rng);
-      if (pick(rng) == 0) v = 40000 + noise(rng) * 10;
-      f->CurrentFrame[i] = static_cast<std::uint16_t>(std::min(v, 65535));
-    }
-    f->SecondFrame = f->CurrentFrame;
-    return f;
-  }();
-  return *fs;
+  return bench::noisy_sky_store();
 }
 
 // Every run starts from the same picture; the reset is not timed.

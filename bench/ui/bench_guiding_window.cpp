@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/basic_ports.h"
+#include "qt_bench_main.h"
 #include "ui/guiding_window.h"
 #include "ui/main_window.h"
 
@@ -75,14 +76,5 @@ void close_guiding() {
 }  // namespace tarvex::ui
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  tarvex::ui::close_guiding();
-  return 0;
+  return tarvex::ui::run_qt_benchmarks(argc, argv, tarvex::ui::close_guiding);
 }

@@ -10,6 +10,7 @@
 
 #include "app/file_commands.h"
 #include "platform/basic_ports.h"
+#include "qt_bench_main.h"
 #include "ui/main_window.h"
 #include "ui/picture_view.h"
 
@@ -77,14 +78,5 @@ void close_window() {
 }  // namespace tarvex::ui
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  tarvex::ui::close_window();
-  return 0;
+  return tarvex::ui::run_qt_benchmarks(argc, argv, tarvex::ui::close_window);
 }

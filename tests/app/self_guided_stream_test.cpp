@@ -97,6 +97,18 @@ class ClickingFront : public CaptureFront {
   std::function<void(AcquisitionSettings&)> clicks_;
 };
 
+// The dialog's clicks for an interlaced self-guided exposure with the
+// half-time download.
+std::function<void(AcquisitionSettings&)> guided_interlaced(char range, int value) {
+  return [range, value](AcquisitionSettings& a) {
+    a.mode = ExposureMode::Interlaced;
+    a.range = range;
+    a.value = value;
+    a.self_guide_next = true;
+    a.half_time_download = true;
+  };
+}
+
 // What a pulse group must look like: an optional right-ascension pulse, then
 // an optional declination pulse, each the guide rate, the move and its stop.
 std::regex pulse_group(const DirectionBlock& d) {
@@ -114,13 +126,7 @@ TEST(SelfGuidedStream, InterlacedExposureWithHalfTimeDownload) {
   mc.drift_x = 0.5;
   GuideRig rig(mc);
   Autoguider guider(*rig.app);
-  ClickingFront front([](AcquisitionSettings& a) {
-    a.mode = ExposureMode::Interlaced;
-    a.range = 's';
-    a.value = 20;
-    a.self_guide_next = true;
-    a.half_time_download = true;
-  });
+  ClickingFront front(guided_interlaced('s', 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
@@ -339,13 +345,7 @@ TEST(SelfGuidedStream, GuidedExposureEndingBeforeHalfTimeReadsBothFields) {
   // field. A merge with a first field never read would be a corrupt image.
   GuideRig rig(still_mount());
   Autoguider guider(*rig.app);
-  ClickingFront front([](AcquisitionSettings& a) {
-    a.mode = ExposureMode::Interlaced;
-    a.range = 't';
-    a.value = 5;
-    a.self_guide_next = true;
-    a.half_time_download = true;
-  });
+  ClickingFront front(guided_interlaced('t', 5));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
@@ -391,13 +391,7 @@ TEST(SelfGuidedStream, StarLostAtTheGuidingFrameSwitchEndsGuidingThere) {
   sky.hot_pixels = 0;
   GuideRig rig(still_mount(), sky);
   Autoguider guider(*rig.app);
-  ClickingFront front([](AcquisitionSettings& a) {
-    a.mode = ExposureMode::Interlaced;
-    a.range = 's';
-    a.value = 20;
-    a.self_guide_next = true;
-    a.half_time_download = true;
-  });
+  ClickingFront front(guided_interlaced('s', 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
@@ -453,13 +447,7 @@ TEST(SelfGuidedStream, NoStarInTheGuidingFrameEndsTheRunWithItsReason) {
   GuideRig rig(still_mount(), sky);
   rig.camera->shift_pointing(40, 0);  // the picked star is no longer there
   Autoguider guider(*rig.app);
-  ClickingFront front([](AcquisitionSettings& a) {
-    a.mode = ExposureMode::Interlaced;
-    a.range = 's';
-    a.value = 20;
-    a.self_guide_next = true;
-    a.half_time_download = true;
-  });
+  ClickingFront front(guided_interlaced('s', 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
