@@ -3,6 +3,8 @@
 // SecondFrame, from which each run can start afresh.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -26,6 +28,20 @@ inline FrameStore& noisy_sky_store() {
     return f;
   }();
   return *fs;
+}
+
+// Times `op(fs)` on the picture; every run starts from the same picture, and
+// the reset is not timed.
+template <typename Op>
+void run_on_picture(benchmark::State& state, Op op) {
+  FrameStore& fs = noisy_sky_store();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
+    state.ResumeTiming();
+    op(fs);
+    benchmark::DoNotOptimize(fs.CurrentFrame.data());
+  }
 }
 
 }  // namespace tarvex::bench

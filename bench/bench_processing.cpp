@@ -15,22 +15,9 @@ namespace {
 
 using namespace tarvex;
 
-// The processing benchmarks' picture (bench_frame.h).
-FrameStore& store() {
-  return bench::noisy_sky_store();
-}
-
-// Every run starts from the same picture; the reset is not timed.
 template <typename Op>
 void run(benchmark::State& state, Op op) {
-  FrameStore& fs = store();
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
-    state.ResumeTiming();
-    op(fs);
-    benchmark::DoNotOptimize(fs.CurrentFrame.data());
-  }
+  bench::run_on_picture(state, op);
 }
 
 void BM_apply_stretch_table(benchmark::State& state) {

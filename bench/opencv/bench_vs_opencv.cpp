@@ -41,17 +41,9 @@ cv::Mat cv_source() {
   return cv::Mat(FRAME_HEIGHT, FRAME_WIDTH, CV_16UC1, store().SecondFrame.data());
 }
 
-// Every run starts from the same picture; the reset is not timed.
 template <typename Op>
 void run(benchmark::State& state, Op op) {
-  FrameStore& fs = store();
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
-    state.ResumeTiming();
-    op(fs);
-    benchmark::DoNotOptimize(fs.CurrentFrame.data());
-  }
+  bench::run_on_picture(state, op);
 }
 
 template <typename Op>
