@@ -4,11 +4,23 @@
 #include <string>
 #include <string_view>
 
+#include "platform/message_list.h"
 #include "platform/ports.h"
 
 namespace tarvex {
 
-inline constexpr unsigned MESSAGE_CALLER_TEXT = 50;  // code whose text the caller formats
+// The program's messages by name; each carries its number.
+enum class Msg : unsigned {
+#define TARVEX_MESSAGE_NAME(name, number, text) name = number,
+  TARVEX_MESSAGES(TARVEX_MESSAGE_NAME)
+#undef TARVEX_MESSAGE_NAME
+};
+
+constexpr unsigned message_number(Msg m) {
+  return static_cast<unsigned>(m);
+}
+
+inline constexpr unsigned MESSAGE_CALLER_TEXT = message_number(Msg::CallerText);
 inline constexpr std::size_t MESSAGE_CALLER_TEXT_MAX = 498;
 
 // The text shown for `code`: the table entry, the caller's text (at most 498
@@ -18,5 +30,8 @@ std::string message_text(unsigned code, std::string_view caller_text = {});
 // Shows message `code` in a modal box captioned "Tarvex" and waits for OK.
 // Returns 0 after a normal close (2 only if the box reports a cancel).
 int show_message(Messages& messages, unsigned code, std::string_view caller_text = {});
+inline int show_message(Messages& messages, Msg m, std::string_view caller_text = {}) {
+  return show_message(messages, message_number(m), caller_text);
+}
 
 }  // namespace tarvex

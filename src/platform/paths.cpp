@@ -87,6 +87,10 @@ fs::path Paths::recent_files_file() const {
   return root_ / "recent-files";
 }
 
+fs::path Paths::more_settings_file() const {
+  return root_ / "tarvex.conf";
+}
+
 fs::path Paths::com_port(int n) const {
   fs::path link = root_ / ("com" + std::to_string(n));
   if (exists_quietly(link)) return link;

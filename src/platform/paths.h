@@ -28,6 +28,9 @@ class Paths {
   std::filesystem::path flat_definition_file() const;
   // The list of File > Recent Files, a file of its own beside the others.
   std::filesystem::path recent_files_file() const;
+  // The small `key = value` file of the settings the settings file has no
+  // room for.
+  std::filesystem::path more_settings_file() const;
   // The device behind "Com Port n": <root>/com<n> when it exists, else
   // /dev/ttyUSB<n-1> when that exists, else /dev/ttyS<n-1>.
   std::filesystem::path com_port(int n) const;

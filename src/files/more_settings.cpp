@@ -1,0 +1,188 @@
+#include "files/more_settings.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "platform/file_io.h"
+
+namespace tarvex {
+
+namespace {
+
+// The file is a few hundred bytes; anything far larger is not ours.
+constexpr std::uint64_t kMaxFileBytes = 64 * 1024;
+
+constexpr std::array kKnown = {
+    // Where an INDI server runs and which of its devices is the mount.
+    SettingSpec{"indi.server", SettingKind::Text, "localhost:7624", 0, 0, ""},
+    SettingSpec{"indi.mount", SettingKind::Text, "", 0, 0, ""},
+    // Which mount the telescope commands drive: the one of the settings'
+    // link (LX200 or control box) or an INDI mount.
+    SettingSpec{"mount.link", SettingKind::Choice, "settings", 0, 0, "settings|indi"},
+    SettingSpec{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic"},
+    SettingSpec{"guide.dither-pixels", SettingKind::Number, "0", 0, 50, ""},
+    // astrometry.net's solver and how long a solve may take.
+    SettingSpec{"solver.program", SettingKind::Text, "solve-field", 0, 0, ""},
+    SettingSpec{"solver.seconds", SettingKind::Integer, "60", 5, 3600, ""},
+    SettingSpec{"autosave.standard-fits", SettingKind::OnOff, "on", 0, 0, ""},
+};
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool parse_number(std::string_view s, double& out) {
+  const char* end = s.data() + s.size();
+  const auto r = std::from_chars(s.data(), end, out);
+  return r.ec == std::errc() && r.ptr == end && std::isfinite(out);
+}
+
+bool parse_integer(std::string_view s, long long& out) {
+  const char* end = s.data() + s.size();
+  const auto r = std::from_chars(s.data(), end, out);
+  return r.ec == std::errc() && r.ptr == end;
+}
+
+bool one_of(std::string_view choices, std::string_view value) {
+  while (!choices.empty()) {
+    const std::size_t bar = choices.find('|');
+    if (choices.substr(0, bar) == value) return true;
+    if (bar == std::string_view::npos) break;
+    choices.remove_prefix(bar + 1);
+  }
+  return false;
+}
+
+// A value must stay on its line and survive the trim of the next read.
+bool writable(std::string_view value) {
+  for (char c : value)
+    if (c == '\n' || c == '\r' || c == '\0') return false;
+  return trim(value) == value;
+}
+
+}  // namespace
+
+std::span<const SettingSpec> known_settings() {
+  return kKnown;
+}
+
+const SettingSpec* find_setting(std::string_view key) {
+  for (const auto& spec : kKnown)
+    if (spec.key == key) return &spec;
+  return nullptr;
+}
+
+bool setting_value_ok(const SettingSpec& spec, std::string_view value) {
+  if (!writable(value)) return false;
+  switch (spec.kind) {
+    case SettingKind::Text: return true;
+    case SettingKind::Integer: {
+      long long v = 0;
+      return parse_integer(value, v) && v >= spec.min && v <= spec.max;
+    }
+    case SettingKind::Number: {
+      double v = 0;
+      return parse_number(value, v) && v >= spec.min && v <= spec.max;
+    }
+    case SettingKind::Choice: return one_of(spec.choices, value);
+    case SettingKind::OnOff: return value == "on" || value == "off";
+  }
+  return false;
+}
+
+const MoreSettings::Entry* MoreSettings::entry(std::string_view key) const {
+  for (const auto& e : entries_)
+    if (e.key == key) return &e;
+  return nullptr;
+}
+
+void MoreSettings::put(std::string_view key, std::string_view value) {
+  for (auto& e : entries_)
+    if (e.key == key) {
+      e.value = value;
+      return;
+    }
+  entries_.push_back({std::string(key), std::string(value)});
+}
+
+std::string MoreSettings::text(std::string_view key) const {
+  if (const Entry* e = entry(key); e && find_setting(key)) return e->value;
+  const SettingSpec* spec = find_setting(key);
+  return spec ? std::string(spec->fallback) : std::string();
+}
+
+long long MoreSettings::integer(std::string_view key) const {
+  long long v = 0;
+  parse_integer(text(key), v);
+  return v;
+}
+
+double MoreSettings::number(std::string_view key) const {
+  double v = 0;
+  parse_number(text(key), v);
+  return v;
+}
+
+bool MoreSettings::on(std::string_view key) const {
+  return text(key) == "on";
+}
+
+SettingChange MoreSettings::set(std::string_view key, std::string_view value) {
+  const SettingSpec* spec = find_setting(key);
+  if (!spec) return SettingChange::UnknownKey;
+  if (!setting_value_ok(*spec, value)) return SettingChange::BadValue;
+  put(key, value);
+  return SettingChange::Set;
+}
+
+void MoreSettings::keep_unknown(std::string_view key, std::string_view value) {
+  if (!find_setting(key) && writable(value) && writable(key)) put(key, value);
+}
+
+MoreSettingsLoad load_more_settings(const std::filesystem::path& file) {
+  MoreSettingsLoad load;
+  InputFile in;
+  if (!in.open(file)) return load;
+  if (in.size() > kMaxFileBytes) {
+    load.refused.push_back("the file is larger than a settings file can be; the defaults are used");
+    return load;
+  }
+  std::string text(static_cast<std::size_t>(in.size()), '\0');
+  if (!text.empty() && !in.read(text.data(), text.size())) return load;
+  std::size_t at = 0;
+  for (int number = 1; at < text.size(); ++number) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line = trim(std::string_view(text).substr(at, end - at));
+    at = end + 1;
+    if (line.empty() || line.front() == '#') continue;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      load.refused.push_back("line " + std::to_string(number) + ": no '=' in it");
+      continue;
+    }
+    const std::string_view key = trim(line.substr(0, eq));
+    const std::string_view value = trim(line.substr(eq + 1));
+    const SettingSpec* spec = find_setting(key);
+    if (!spec) {
+      load.settings.keep_unknown(key, value);
+    } else if (load.settings.set(key, value) != SettingChange::Set) {
+      load.refused.push_back(std::string(key) + ": bad value '" + std::string(value) +
+                             "', the default '" + std::string(spec->fallback) + "' is used");
+    }
+  }
+  return load;
+}
+
+FileSave save_more_settings(const std::filesystem::path& file, const MoreSettings& settings) {
+  std::string text = "# Tarvex settings beyond the settings file: key = value\n";
+  for (const auto& e : settings.entries()) text += e.key + " = " + e.value + "\n";
+  AtomicFile out;
+  return saved_if(out.open(file) && out.write(text.data(), text.size()) && out.commit(false));
+}
+
+}  // namespace tarvex
