@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "files/tiff_directory.h"
 #include "platform/file_io.h"
 
 namespace tarvex {
@@ -16,63 +17,30 @@ constexpr std::uint32_t kMonoStripBytes = kMonoRowsPerStrip * FRAME_WIDTH;      
 constexpr std::uint32_t kColourStripBytes = kColourRowsPerStrip * FRAME_WIDTH * 3;  // 65424
 constexpr std::uint32_t kColourBitsOffset = TIFF_COLOUR_PIXELS_OFFSET + 3 * FRAME_SAMPLES;
 
-class Header {
- public:
-  void u16(std::uint32_t v) {
-    bytes_[n_++] = static_cast<std::uint8_t>(v);
-    bytes_[n_++] = static_cast<std::uint8_t>(v >> 8);
-  }
-  void u32(std::uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  }
-  // A directory entry; a SHORT value sits in the first two bytes of the field.
-  void entry(std::uint32_t tag, std::uint32_t type, std::uint32_t count, std::uint32_t value) {
-    u16(tag);
-    u16(type);
-    u32(count);
-    if (type == 3 && count == 1) {
-      u16(value);
-      u16(0);
-    } else {
-      u32(value);
-    }
-  }
-  const std::uint8_t* data() const { return bytes_.data(); }
-  std::size_t size() const { return n_; }
-
- private:
-  std::array<std::uint8_t, TIFF_COLOUR_PIXELS_OFFSET> bytes_{};
-  std::size_t n_ = 0;
-};
-
-Header tiff_header(bool colour) {
+TiffBytes tiff_header(bool colour) {
   const int strips = colour ? kColourStrips : kMonoStrips;
   const std::uint32_t strip_bytes = colour ? kColourStripBytes : kMonoStripBytes;
   const std::uint32_t counts_offset = 186 + 4 * static_cast<std::uint32_t>(strips);
   const std::uint32_t pixels = colour ? TIFF_COLOUR_PIXELS_OFFSET : TIFF_MONO_PIXELS_OFFSET;
-  Header h;
-  h.u16(0x4949);
-  h.u16(42);
-  h.u32(8);
-  h.u16(13);
-  h.entry(254, 4, 1, 0);
-  h.entry(256, 3, 1, FRAME_WIDTH);
-  h.entry(257, 3, 1, FRAME_HEIGHT);
+  TiffBytes h;
+  h.header(13);
+  h.entry(254, TIFF_LONG, 1, 0);
+  h.entry(256, TIFF_SHORT, 1, FRAME_WIDTH);
+  h.entry(257, TIFF_SHORT, 1, FRAME_HEIGHT);
   if (colour) {
-    h.entry(258, 3, 3, kColourBitsOffset);
+    h.entry(258, TIFF_SHORT, 3, kColourBitsOffset);
   } else {
-    h.entry(258, 3, 1, 8);
+    h.entry(258, TIFF_SHORT, 1, 8);
   }
-  h.entry(259, 3, 1, 1);
-  h.entry(262, 3, 1, colour ? 2 : 1);
-  h.entry(273, 4, static_cast<std::uint32_t>(strips), 186);
-  h.entry(277, 3, 1, colour ? 3 : 1);
-  h.entry(278, 4, 1, colour ? kColourRowsPerStrip : kMonoRowsPerStrip);
-  h.entry(279, 3, static_cast<std::uint32_t>(strips), counts_offset);
-  h.entry(282, 5, 1, 170);
-  h.entry(283, 5, 1, 178);
-  h.entry(296, 3, 1, 3);
+  h.entry(259, TIFF_SHORT, 1, 1);
+  h.entry(262, TIFF_SHORT, 1, colour ? 2 : 1);
+  h.entry(273, TIFF_LONG, static_cast<std::uint32_t>(strips), 186);
+  h.entry(277, TIFF_SHORT, 1, colour ? 3 : 1);
+  h.entry(278, TIFF_LONG, 1, colour ? kColourRowsPerStrip : kMonoRowsPerStrip);
+  h.entry(279, TIFF_SHORT, static_cast<std::uint32_t>(strips), counts_offset);
+  h.entry(282, TIFF_RATIONAL, 1, 170);
+  h.entry(283, TIFF_RATIONAL, 1, 178);
+  h.entry(296, TIFF_SHORT, 1, 3);
   h.u32(0);  // no next directory
   h.u32(510);
   h.u32(6);
@@ -87,9 +55,9 @@ Header tiff_header(bool colour) {
 
 FileSave save_tiff(const std::filesystem::path& path, const FrameStore& fs) {
   const bool colour = fs.IsColour != 0;
-  const Header h = tiff_header(colour);
+  const TiffBytes h = tiff_header(colour);
   AtomicFile out;
-  if (!out.open(path) || !out.write(h.data(), h.size())) return FileSave::Failed;
+  if (!out.open(path) || !out.write(h.data().data(), h.data().size())) return FileSave::Failed;
   // One strip at a time through a fixed buffer.
   std::array<std::uint8_t, kColourStripBytes> strip;
   if (colour) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "files/tiff_directory.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
 
@@ -10,7 +11,6 @@ namespace tarvex {
 
 namespace {
 
-enum : std::uint16_t { kShort = 3, kLong = 4, kRational = 5, kAscii = 2 };
 constexpr int kEntries = 15;
 constexpr std::uint32_t kDirectory = 8;
 constexpr std::uint32_t kAfterDirectory = kDirectory + 2 + 12 * kEntries + 4;  // 194
@@ -48,61 +48,29 @@ std::uint32_t strip_bytes(bool colour) {
   return TIFF16_ROWS_PER_STRIP * FRAME_WIDTH * (colour ? 6 : 2);
 }
 
-class Bytes {
- public:
-  void u16(std::uint32_t v) {
-    b_.push_back(static_cast<std::uint8_t>(v));
-    b_.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  void u32(std::uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  }
-  // A directory entry; a SHORT value sits in the first two bytes of the field.
-  void entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
-    u16(tag);
-    u16(type);
-    u32(count);
-    if (type == kShort && count == 1) {
-      u16(value);
-      u16(0);
-    } else {
-      u32(value);
-    }
-  }
-  void pad_to(std::size_t n) { b_.resize(n, 0); }
-  std::vector<std::uint8_t>& data() { return b_; }
-
- private:
-  std::vector<std::uint8_t> b_;
-};
-
 std::vector<std::uint8_t> header(bool colour) {
   const Offsets o = offsets(colour);
   const std::string sw = software();
-  Bytes h;
-  h.u16(0x4949);
-  h.u16(42);
-  h.u32(kDirectory);
-  h.u16(kEntries);
-  h.entry(254, kLong, 1, 0);  // NewSubfileType: the full image
-  h.entry(256, kShort, 1, FRAME_WIDTH);
-  h.entry(257, kShort, 1, FRAME_HEIGHT);
+  TiffBytes h;
+  h.header(kEntries);
+  h.entry(254, TIFF_LONG, 1, 0);  // NewSubfileType: the full image
+  h.entry(256, TIFF_SHORT, 1, FRAME_WIDTH);
+  h.entry(257, TIFF_SHORT, 1, FRAME_HEIGHT);
   if (colour)
-    h.entry(258, kShort, 3, o.bits);
+    h.entry(258, TIFF_SHORT, 3, o.bits);
   else
-    h.entry(258, kShort, 1, 16);
-  h.entry(259, kShort, 1, 1);               // no compression
-  h.entry(262, kShort, 1, colour ? 2 : 1);  // RGB, or grey with black at zero
-  h.entry(273, kLong, TIFF16_STRIPS, o.strip_offsets);
-  h.entry(277, kShort, 1, colour ? 3 : 1);
-  h.entry(278, kLong, 1, TIFF16_ROWS_PER_STRIP);
-  h.entry(279, kLong, TIFF16_STRIPS, o.strip_counts);
-  h.entry(282, kRational, 1, o.xres);
-  h.entry(283, kRational, 1, o.yres);
-  h.entry(284, kShort, 1, 1);  // samples of a pixel side by side
-  h.entry(296, kShort, 1, 2);  // pixels per inch
-  h.entry(305, kAscii, static_cast<std::uint32_t>(sw.size() + 1), o.software);
+    h.entry(258, TIFF_SHORT, 1, 16);
+  h.entry(259, TIFF_SHORT, 1, 1);               // no compression
+  h.entry(262, TIFF_SHORT, 1, colour ? 2 : 1);  // RGB, or grey with black at zero
+  h.entry(273, TIFF_LONG, TIFF16_STRIPS, o.strip_offsets);
+  h.entry(277, TIFF_SHORT, 1, colour ? 3 : 1);
+  h.entry(278, TIFF_LONG, 1, TIFF16_ROWS_PER_STRIP);
+  h.entry(279, TIFF_LONG, TIFF16_STRIPS, o.strip_counts);
+  h.entry(282, TIFF_RATIONAL, 1, o.xres);
+  h.entry(283, TIFF_RATIONAL, 1, o.yres);
+  h.entry(284, TIFF_SHORT, 1, 1);  // samples of a pixel side by side
+  h.entry(296, TIFF_SHORT, 1, 2);  // pixels per inch
+  h.entry(305, TIFF_ASCII, static_cast<std::uint32_t>(sw.size() + 1), o.software);
   h.u32(0);  // no next directory
   if (colour) {
     for (int k = 0; k < 3; ++k) h.u16(16);
