@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <map>
 
-#include "app/colour/colour_dialogs.h"
+#include "app/colour/colour_dialog_models.h"
 
 class QAbstractButton;
 class QCheckBox;

@@ -2,7 +2,7 @@
 // Balance, Adjust Chromatism, Apply Anti-Alias Filter, Colour Overload
 // Smoothing, Low Pass Colour Filter and Balance Colour Histogram. (Undo Last
 // Colour Filter is registered with the Edit commands.)
-#include "app/colour/colour_dialogs.h"
+#include "app/colour/colour_dialog_models.h"
 #include "app/colour/correction_commands.h"
 #include "app/colour/synthesis_commands.h"
 #include "app/commands.h"

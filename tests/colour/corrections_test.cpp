@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/colour/colour_dialogs.h"
+#include "app/colour/colour_dialog_models.h"
 #include "app/colour/correction_commands.h"
 #include "colour/colour_display.h"
 #include "colour_reference.h"

@@ -1,4 +1,4 @@
-#include "app/colour/colour_dialogs.h"
+#include "app/colour/colour_dialog_models.h"
 
 #include <algorithm>
 #include <cerrno>
