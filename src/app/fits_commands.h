@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/fits_details_model.h"
 #include "app/tarvex.h"
 #include "files/fits.h"
-#include "files/fits_details.h"
 
 namespace tarvex {
 

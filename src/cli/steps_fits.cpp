@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/fits_commands.h"
+#include "app/fits_details_model.h"
 #include "cli/fits_keys.h"
 #include "cli/steps.h"
 #include "files/fits.h"
-#include "files/fits_details.h"
 
 namespace tarvex::cli {
 

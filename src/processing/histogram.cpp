@@ -56,20 +56,4 @@ std::vector<PlotLine> marker_strip(unsigned black, unsigned white) {
   return lines;
 }
 
-bool HistDialogModel::open() {
-  if (open_) return false;
-  open_ = true;
-  return true;
-}
-
-HelpText HistDialogModel::help() {
-  return {"Morvale - Display Histogram",
-          "This shows a histogram of the values in the current main window. The horizontal scale "
-          "represents values from black (0) to white (256), whilst the vertical scale shows the "
-          "number of pixels with a particular value. The vertical scale goes from 0 to 1000, "
-          "where there are more than 1000 pixels with the same value the line is truncated and "
-          "shown in red.\n\nThe first 15 values where the pixel count exceeds 1000 are also "
-          "listed next to the Histogram\n\nShort key - CTL+H"};
-}
-
 }  // namespace tarvex

@@ -52,26 +52,4 @@ std::string histogram_listing(const std::array<std::uint16_t, HISTOGRAM_BINS>& h
 // inside MARKER_STRIP_RECT (filled white, outlined black).
 std::vector<PlotLine> marker_strip(unsigned black, unsigned white);
 
-struct HelpText {
-  std::string caption;
-  std::string text;
-};
-
-// The modeless histogram window ("Histogram of Current Image"): at most one.
-class HistDialogModel {
- public:
-  static constexpr const char* TITLE = "Histogram of Current Image";
-  static constexpr int CLOSE_ID = 101;
-  static constexpr int HELP_ID = 9;
-  // Command 6: true when a window should open; false while one is open.
-  bool open();
-  // "Close": clears the open flag.
-  void close() { open_ = false; }
-  bool is_open() const { return open_; }
-  static HelpText help();
-
- private:
-  bool open_ = false;
-};
-
 }  // namespace tarvex

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "app/fits_commands.h"
-#include "files/fits_details.h"
+#include "app/fits_details_model.h"
 
 class QCheckBox;
 class QLabel;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help_text.h"
 #include "app/tarvex.h"
 #include "processing/filters.h"
 #include "processing/histogram.h"
@@ -156,6 +157,23 @@ class MedianDialogModel : public TwoValueDialogModel {
   // ".6" as the dialog opens, then "%1.1f" of power / 10.
   std::string power_field() const override;
   bool finish(Tarvex& app, bool accepted) const override;
+};
+
+// The modeless histogram window ("Histogram of Current Image"): at most one.
+class HistDialogModel {
+ public:
+  static constexpr const char* TITLE = "Histogram of Current Image";
+  static constexpr int CLOSE_ID = 101;
+  static constexpr int HELP_ID = 9;
+  // Command 6: true when a window should open; false while one is open.
+  bool open();
+  // "Close": clears the open flag.
+  void close() { open_ = false; }
+  bool is_open() const { return open_; }
+  static HelpText help();
+
+ private:
+  bool open_ = false;
 };
 
 }  // namespace tarvex

@@ -1,4 +1,4 @@
-#include "files/fits_details.h"
+#include "app/fits_details_model.h"
 
 #include <algorithm>
 #include <charconv>
