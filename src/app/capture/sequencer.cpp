@@ -42,13 +42,6 @@ bool device_gone(int error) {
   return error == ENODEV || error == ENXIO || error == ESHUTDOWN;
 }
 
-// The command that ends the first field of a two-field exposure: 5 where the
-// frame is read a photosite row at a time (progressive), 3 where the camera
-// reads fields (fast, interlaced).
-int first_field_end(ExposureMode mode) {
-  return mode == ExposureMode::Progressive ? 5 : 3;
-}
-
 void copy_samples(const Frame& from, Frame& to) {
   std::memcpy(to.data(), from.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
 }
@@ -307,7 +300,9 @@ bool Sequencer::wait_long(int e, bool first_wait) {
   std::uint32_t next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
   const std::uint32_t restart = t0 + frt + frt / 50;
   const std::uint32_t half = t0 + static_cast<std::uint32_t>(e / 2);
-  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive || guided_;
+  // A guided progressive exposure restarts its second field too: its fields
+  // are read as an unguided one's, and unequal exposures would tint them.
+  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive;
   for (;;) {
     const std::uint32_t now = clock.now_ms();
     if (!before(now, end)) break;
@@ -341,9 +336,7 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         // The first field is read at half time; the guiding frame and the
         // reference move with it, so one large correction is allowed.
         half_done_ = g.half_done = true;
-        // The first field ends as the first field of a two-field exposure of
-        // the mode ends.
-        if (!command(2) || !command(first_field_end(acq.mode))) return false;
+        if (!command(2) || !command(5)) return false;
         guide_.show_info(GUIDING_DOWNLOAD);
         if (read_main_field(0) != LinkResult::Ok) return link_failed();
         copy_samples(*exposure_, *half_);
