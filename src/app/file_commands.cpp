@@ -13,6 +13,8 @@ int open_image(Tarvex& app, const std::filesystem::path& path) {
                     app.settings.binned_import_default};
   const int result = report(app.ports.messages, message_code(load_raw(path, target)));
   if (result != 0) return result;
+  // The image is the file's now, dated by the file's own FITS details.
+  app.exposure_start = 0;
   refresh_display(app);
   save_undo(app.store());
   std::error_code ec;

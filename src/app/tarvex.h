@@ -3,6 +3,7 @@
 // the ports. The main window, tarvex-cli and the tests each own one.
 #pragma once
 
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,11 @@ class Tarvex {
   StretchLevels StretchTable{};
   // Direction of the next Vertical Smoothing run; every run toggles it.
   bool SmoothDownward = false;
+  // When the exposure of the image on show started (seconds since the epoch;
+  // 0 when the image came from no exposure of this run, as a file opened
+  // does). Every FITS save of the image carries it as the exposure's date
+  // and time.
+  std::time_t exposure_start = 0;
   // The dark frame chosen with File > Select Dark Frame.
   std::filesystem::path dark_frame_path = paths.dark_definition_file();
   // The shared star position, search radius and star location flags.

@@ -226,6 +226,12 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
   if (c.value && *c.value > exposure_value_maximum(range))
     return usage_error(err, "--value in range " + std::string(1, range) + " goes up to " +
                                 std::to_string(exposure_value_maximum(range)));
+  // A continuous run repeats single exposures; with a count it would take that
+  // many single exposures and end, which is neither a sum nor a repetition.
+  if (c.continuous && c.count.value_or(1) > 1)
+    return usage_error(err,
+                       "--continuous repeats single exposures until stopped and --count sums "
+                       "one sequence: give one of them");
 
   InterruptPump pump;
   StageProgress progress(err, &err == &std::cerr && ::isatty(STDERR_FILENO));
@@ -241,7 +247,8 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
           apply_capture_options(c, app.acquisition);  // the guide exposure for the star search
           if (!prepare_guiding(app, o, guider, err)) return 1;
         }
-        Sequencer sequencer(app, front, guider);
+        GuidingReport guiding(guider, err);
+        Sequencer sequencer(app, front, guiding);
         const CaptureOutcome outcome = sequencer.take_photo();
         progress.close();
         err << "capture: " << sequencer.exposures_taken() << " exposure"

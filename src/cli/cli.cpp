@@ -35,6 +35,7 @@ constexpr const char* kUsage =
     "             [--value N] [--mode fast|progressive|interlaced] [--count N] [--average]\n"
     "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
     "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
+    "             [--self-guide [--half-time] [--guide-range q|h|t|s] [--guide-value N]]\n"
     "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
     "             [--range q|h|t|s] [--value N] [--centre X,Y]\n"
@@ -43,6 +44,11 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] guide [--minutes M]\n"
     "             [--star X,Y] [--guide-range q|h|t|s] [--guide-value N]\n"
     "             [--fits focal-length=INCHES]\n"
+    "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] scope [--port N]\n"
+    "             [--link l|b|n] goto-messier N | goto-ngc N | goto-planet NAME |\n"
+    "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
+    "             pulse n|s|e|w MS | focus in|out MS [--fast] | info | reset-box\n"
+    "  tarvex-cli --simulator mount-sim [--silent | --garbage] [--reply-delay MS] [--for MS]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
@@ -65,6 +71,10 @@ constexpr const char* kUsage =
     "  subtracts the dark frame (--dark FILE, default dark.def in the data folder),\n"
     "  --colour converts to colour, --autosave saves each result as the next FITS\n"
     "  file of the series, --beep beeps after each exposure. Ctrl-C stops the run.\n"
+    "  --self-guide guides the exposures on the star (--star X,Y, else the brightest\n"
+    "  one found) with guide frames of --guide-range/--guide-value (default 1 s) and\n"
+    "  prints a guiding line per exposure; --half-time reads the first field at half\n"
+    "  time. --continuous takes single exposures: it does not go with --count.\n"
     "focus runs the focus mode on the 128 x 128 focus window (centred near --centre,\n"
     "  else where the camera dialog keeps it) for --frames frames (default 10) and\n"
     "  prints one line per frame: its peak and the star's full width at half maximum.\n"
@@ -72,7 +82,9 @@ constexpr const char* kUsage =
     "  the star (--star X,Y, else the brightest one found) for M minutes (default 1),\n"
     "  a line per correction and the RMS of both axes at the end (also in arcseconds\n"
     "  when the focal length is given); guide frames of --guide-range/--guide-value\n"
-    "  (default 1 s). Ctrl-C ends guiding after the current frame.\n";
+    "  (default 1 s). Ctrl-C ends guiding after the current frame.\n"
+    "scope drives the mount over the Com Port (see 'tarvex-cli scope --help');\n"
+    "  mount-sim serves the simulated mount on a pseudo-terminal for other programs.\n";
 
 // The subcommands. Those that check --exposure themselves say so; every
 // other one (and a missing or unknown command) refuses it first.

@@ -58,6 +58,51 @@ void apply_guide_exposure(const Options& o, Tarvex& app) {
 
 }  // namespace
 
+GuidingReport::GuidingReport(Autoguider& guider, std::ostream& out) : guider_(guider), out_(out) {}
+
+bool GuidingReport::check_before_exposure(GuidedExposure& g) {
+  if (!guider_.check_before_exposure(g)) return false;
+  started_ = true;
+  lost_ = false;
+  stopped_ = false;
+  at_start_ = guider_.graph().totals();
+  return true;
+}
+
+void GuidingReport::note_lost(const GuidedExposure& g) {
+  if (!g.acquisition.self_guide_next && !stopped_) lost_ = true;
+}
+
+void GuidingReport::switch_guiding_frame(GuidedExposure& g) {
+  guider_.switch_guiding_frame(g);
+  note_lost(g);
+}
+
+void GuidingReport::guide_step(GuidedExposure& g) {
+  guider_.guide_step(g);
+  note_lost(g);
+}
+
+bool GuidingReport::end_guiding_in_progress() {
+  stopped_ = true;
+  return guider_.end_guiding_in_progress();
+}
+
+void GuidingReport::close_info() {
+  guider_.close_info();
+  if (!started_) return;
+  started_ = false;
+  const GuideTotals t = guider_.graph().totals().since(at_start_);
+  char line[160];
+  std::snprintf(line, sizeof line, "guiding: %zu corrections, RMS RA %.3f px, Dec %.3f px, %s\n",
+                t.count, t.rms_x(), t.rms_y(),
+                lost_      ? "star lost"
+                : stopped_ ? "stopped"
+                           : "star held");
+  out_ << line;
+  out_.flush();
+}
+
 bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& err) {
   if (!app.camera.camera_present()) app.camera.find(app.settings.usb_debug_info);
   if (!app.camera.camera_present()) {
@@ -136,20 +181,22 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
         const std::uint32_t start = app.ports.clock.now_ms();
         guider.on_correction = [&](const GuideSample& s) {
           char line[120];
-          std::snprintf(line, sizeof line,
-                        "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms\n",
+          std::snprintf(line, sizeof line, "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms",
                         (s.at_ms - start) / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
           out << line;
+          if (s.beyond_range >= BEYOND_RANGE_FRAMES) out << "  " << BEYOND_RANGE_TEXT;
+          out << "\n";
           out.flush();
         };
         const GuideOutcome outcome = guider.guide(static_cast<std::uint32_t>(minutes) * 60000u);
         // Refused before the loop: its message says why, and there is no RMS.
         if (outcome == GuideOutcome::Refused || outcome == GuideOutcome::LinkFailed) return 1;
-        const GuideGraph& g = guider.graph();
+        // The summary covers the whole run, not only what the graph holds.
+        const GuideTotals& g = guider.graph().totals();
         const GuideScale scale = guider.scale();
         char line[160];
         int n = std::snprintf(line, sizeof line, "%zu corrections: RMS RA %.3f px, Dec %.3f px",
-                              g.size(), g.rms_x(), g.rms_y());
+                              g.count, g.rms_x(), g.rms_y());
         if (scale.known())
           n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
                              " (RA %.2f\", Dec %.2f\")", g.rms_x() * scale.ra,
@@ -159,7 +206,7 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
           case GuideOutcome::Stopped: return 0;
           case GuideOutcome::StarLost:
             err << "tarvex-cli: the guide star was lost";
-            if (g.size() == 0 && o.capture.star)
+            if (g.count == 0 && o.capture.star)
               err << " before the first correction: is there a star near " << o.capture.star->first
                   << "," << o.capture.star->second << "?";
             err << "\n";

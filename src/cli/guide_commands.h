@@ -19,6 +19,35 @@ namespace tarvex::cli {
 int train_command(const Options& options, std::ostream& out, std::ostream& err);
 int guide_command(const Options& options, std::ostream& out, std::ostream& err);
 
+// The autoguider of a self-guided capture, which also prints one line per
+// guided exposure: its corrections, their RMS and whether the star was held,
+// lost or guiding was stopped.
+class GuidingReport : public SelfGuide {
+ public:
+  GuidingReport(Autoguider& guider, std::ostream& out);
+  bool suspend_menu_guiding() override { return guider_.suspend_menu_guiding(); }
+  void resume_menu_guiding() override { guider_.resume_menu_guiding(); }
+  bool end_guiding_in_progress() override;
+  void restore_guide_star() override { guider_.restore_guide_star(); }
+  void show_info(const std::string& text) override { guider_.show_info(text); }
+  void close_info() override;
+  bool check_before_exposure(GuidedExposure& g) override;
+  void switch_guiding_frame(GuidedExposure& g) override;
+  void allow_large_correction() override { guider_.allow_large_correction(); }
+  void guide_step(GuidedExposure& g) override;
+  void rearm(GuidedExposure& g) override { guider_.rearm(g); }
+  void stop() override { guider_.stop(); }
+
+ private:
+  void note_lost(const GuidedExposure& g);
+  Autoguider& guider_;
+  std::ostream& out_;
+  GuideTotals at_start_;
+  bool started_ = false;  // an exposure is being guided
+  bool lost_ = false;
+  bool stopped_ = false;
+};
+
 // Gets the context ready for guiding: the camera found, the link open (an
 // LX200 under --simulator unless the settings name a link), and the guide
 // star picked (--star, or the brightest one found). False after printing why.

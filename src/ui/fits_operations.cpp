@@ -20,11 +20,12 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     }
   };
   operations[CM_QUICK_SAVE_FITS] = [w] {
-    // No exposure of this session is known to the window yet: the file is
-    // stamped with the time of the save.
+    // An exposure of this run is dated by its start; any other image by the
+    // time of the save.
     std::filesystem::path written;
     Tarvex& a = w->app();
-    if (quick_save_fits_command(a, a.ports.clock.wall_time(), 0, &written) == 0) {
+    const std::time_t start = a.exposure_start != 0 ? a.exposure_start : a.ports.clock.wall_time();
+    if (quick_save_fits_command(a, start, 0, &written) == 0) {
       w->statusBar()->showMessage(
           QString("Saved %1").arg(QString::fromStdString(written.string())));
     }

@@ -31,6 +31,8 @@ QString GuideGraphView::rms_text() const {
   QString text = QString::asprintf("RMS RA %.2f px, Dec %.2f px", rx, ry);
   if (scale_.known())
     text += QString::asprintf(" (%.2f\", %.2f\")", rx * scale_.ra, ry * scale_.dec);
+  if (graph_->at(graph_->size() - 1).beyond_range >= BEYOND_RANGE_FRAMES)
+    text += QStringLiteral(" - ") + QString::fromLatin1(BEYOND_RANGE_TEXT);
   return text;
 }
 
@@ -73,6 +75,9 @@ void GuideGraphView::paintEvent(QPaintEvent*) {
     };
     bar(s.ra_pulse_ms, QColor(90, 160, 255), -1.5);
     bar(s.dec_pulse_ms, QColor(255, 110, 110), 0);
+    // A frame whose error was beyond the correction range sent nothing: a
+    // yellow mark at the top edge.
+    if (s.beyond_range > 0) p.fillRect(QRectF(x - 1.5, 0, 3, 6), QColor(255, 210, 0));
   }
   // One-pixel antialiased lines: the painter draws these on its fast path,
   // where a wider pen is stroked as an outline at many times the cost.

@@ -186,6 +186,52 @@ TEST(AutoguiderSim, MenuGuidingHoldsADriftingStar) {
   EXPECT_FALSE(rig.app->star.guiding_active);
 }
 
+TEST(AutoguiderSim, AStarBeyondTheCorrectionRangeIsToldAndGuidingGoesOn) {
+  // The sky jumps 3.6 px once a minute has passed: within the search box,
+  // beyond the 3 px a correction may cover. Nothing is sent for it, and after
+  // three such frames the window and the correction lines say why.
+  GuideRig rig(still_mount());
+  Autoguider guider(*rig.app);
+  struct Jump : ClockListener {
+    SimCamera* camera = nullptr;
+    std::uint32_t at = 0;
+    void on_clock(std::uint32_t now) override {
+      if (at != 0 && now >= at) {
+        camera->shift_pointing(3.6, 0);
+        at = 0;
+      }
+    }
+  } jump;
+  jump.camera = rig.camera.get();
+  jump.at = rig.base.now_ms() + 60000;
+  rig.clock.add_listener(jump);
+  std::vector<GuideSample> samples;
+  std::vector<std::string> titles;
+  guider.on_correction = [&](const GuideSample& s) {
+    samples.push_back(s);
+    titles.push_back(guider.status());
+  };
+  rig.mount.set_recording(true);
+  EXPECT_EQ(guider.guide(3 * 60000), GuideOutcome::Stopped);
+  rig.clock.remove_listener(jump);
+  ASSERT_EQ(jump.at, 0u);
+  // The frames after the jump: counted in a row, marked, nothing sent.
+  std::size_t first = 0;
+  while (first < samples.size() && samples[first].beyond_range == 0) ++first;
+  ASSERT_GT(first, 10u);
+  ASSERT_GT(samples.size(), first + 20) << "guiding went on";
+  for (std::size_t i = first; i < samples.size(); ++i) {
+    EXPECT_EQ(samples[i].beyond_range, static_cast<int>(i - first + 1));
+    EXPECT_EQ(samples[i].ra_pulse_ms, 0);
+    EXPECT_EQ(samples[i].dec_pulse_ms, 0);
+    const bool told = titles[i].find(BEYOND_RANGE_TEXT) != std::string::npos;
+    EXPECT_EQ(told, i >= first + 2) << i - first;
+  }
+  for (std::size_t i = 0; i < first; ++i) EXPECT_EQ(titles[i], "Guiding Info");
+  const GuideGraph& g = guider.graph();
+  EXPECT_EQ(g.at(g.size() - 1).beyond_range, static_cast<int>(samples.size() - first));
+}
+
 TEST(AutoguiderSim, GuidingRefusedWithoutAGuideStarOrOneOutOfReach) {
   GuideRig rig(still_mount());
   rig.app->star_pick.guide_star_picked = false;

@@ -29,10 +29,12 @@ inline std::vector<unsigned> codes(const RecordingMessages& m) {
 }
 
 struct GuideRig {
-  explicit GuideRig(const SimMountConfig& mc, SkyConfig sky = {}) : mount(mc) {
+  // `mosaic`: the sensor's colour mosaic, for tests of colour images; the
+  // guiding tests see plain grey light.
+  explicit GuideRig(const SimMountConfig& mc, SkyConfig sky = {}, bool mosaic = false) : mount(mc) {
     EXPECT_TRUE(mount.open());
     clock.add_listener(mount);
-    sky.mosaic = false;
+    sky.mosaic = mosaic;
     // Sharp stars and no extended objects: the spreads below compare star
     // shapes, which a wide seeing disc or a nebula would blur.
     sky.psf_sigma = 1.3;

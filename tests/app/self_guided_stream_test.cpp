@@ -16,6 +16,7 @@
 #include "app/capture/camera_dialog_model.h"
 #include "app/capture/sequencer.h"
 #include "app/guiding/autoguider.h"
+#include "camera/usb_commands.h"
 #include "guide_rig.h"
 
 namespace tarvex {
@@ -341,7 +342,7 @@ TEST(SelfGuidedStream, GuidedExposureEndingBeforeHalfTimeReadsBothFields) {
   // Half a second: the camera times nothing of it in the wait, no guide
   // frame is taken and the half-time download never happens, so the
   // exposure is read as an unguided interlaced one after its guiding frame
-  // was made: 5 and the first field, then the second exposure and its
+  // was made: 3 and the first field, then the second exposure and its
   // field. A merge with a first field never read would be a corrupt image.
   GuideRig rig(still_mount());
   Autoguider guider(*rig.app);
@@ -351,7 +352,7 @@ TEST(SelfGuidedStream, GuidedExposureEndingBeforeHalfTimeReadsBothFields) {
   ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
       << ::testing::PrintToString(codes(rig.messages));
   const std::string k = kinds_of(record_of(*rig.camera, rig.mount));
-  EXPECT_TRUE(std::regex_match(k, std::regex("21(?:2123W){4}125F1254F"))) << k;
+  EXPECT_TRUE(std::regex_match(k, std::regex("21(?:2123W){4}123F1254F"))) << k;
 }
 
 TEST(SelfGuidedControls, UnguidedExposureKeepsThePickedStar) {
@@ -459,6 +460,112 @@ TEST(SelfGuidedStream, NoStarInTheGuidingFrameEndsTheRunWithItsReason) {
   EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
   EXPECT_FALSE(rig.app->acquisition.self_guide_next);
   EXPECT_FALSE(rig.app->star.guiding_frame);
+}
+
+// The median of a frame away from its edges.
+double frame_median(const Frame& f) {
+  std::vector<std::uint16_t> v;
+  v.reserve(540 * 710);
+  for (int y = 20; y < 560; ++y)
+    for (int x = 20; x < 730; ++x) v.push_back(f[y * FRAME_WIDTH + x]);
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
+TEST(SelfGuidedStream, MainReadsCarryTheMainExposureWhateverTheGuideFrames) {
+  // 0.2 s guide frames are timed by the camera from their read requests;
+  // the 20 s exposure's field read must still ask for 20 s.
+  auto sky_level = [](bool guided) {
+    GuideRig rig(still_mount());
+    rig.app->acquisition.guide_range = 't';
+    rig.app->acquisition.guide_value = 2;
+    Autoguider guider(*rig.app);
+    ClickingFront front([guided](AcquisitionSettings& a) {
+      a.range = 's';
+      a.value = 20;
+      a.self_guide_next = guided;
+    });
+    Sequencer sequencer(*rig.app, front, guider);
+    rig.camera->set_recording(true);
+    EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+        << ::testing::PrintToString(codes(rig.messages));
+    CommandBlock main_read{};
+    set_field_request(main_read, 20000);
+    main_read[0] = 4;  // the read command
+    int field_reads = 0;
+    for (const Step& s : record_of(*rig.camera, rig.mount)) {
+      if (s.kind != 'F') continue;
+      ++field_reads;
+      EXPECT_EQ(s.block, main_read) << "guided " << guided;
+    }
+    EXPECT_EQ(field_reads, 1);
+    return frame_median(rig.app->store().CurrentFrame);
+  };
+  const double unguided = sky_level(false);
+  const double guided = sky_level(true);
+  EXPECT_NEAR(guided, unguided, 0.05 * unguided);
+}
+
+TEST(SelfGuidedStream, StopDuringAGuidedExposureSaysSo) {
+  GuideRig rig(still_mount());
+  Autoguider guider(*rig.app);
+  ClickingFront front(guided_interlaced('s', 20));
+  Sequencer sequencer(*rig.app, front, guider);
+  // A key pressed while the guided wait runs.
+  struct Press : ClockListener {
+    NullPump* pump = nullptr;
+    std::uint32_t at = 0;
+    void on_clock(std::uint32_t now) override {
+      if (at != 0 && now >= at) {
+        pump->press(Input::Key);
+        at = 0;
+      }
+    }
+  } press;
+  press.pump = &rig.pump;
+  press.at = rig.base.now_ms() + 12000;
+  rig.clock.add_listener(press);
+  EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Stopped);
+  rig.clock.remove_listener(press);
+  EXPECT_EQ(press.at, 0u) << "the press came during the exposure";
+  EXPECT_EQ(codes(rig.messages), std::vector<unsigned>{57});
+  EXPECT_FALSE(rig.app->acquisition.self_guide_next);
+}
+
+TEST(SelfGuidedColour, GuidedColourMatchesUnguidedInEveryMode) {
+  // A 10 s colour exposure of one still sky through the colour mosaic, in
+  // each readout mode: guided (no half-time download, as every exposure of
+  // a run after the first), its colour planes are those of the unguided one.
+  struct Planes {
+    double red, green, blue;
+  };
+  auto colour = [](ExposureMode mode, bool guided) {
+    GuideRig rig(still_mount(), {}, true);
+    Autoguider guider(*rig.app);
+    ClickingFront front([=](AcquisitionSettings& a) {
+      a.mode = mode;
+      a.range = 's';
+      a.value = 10;
+      a.auto_colour = true;
+      a.self_guide_next = guided;
+    });
+    Sequencer sequencer(*rig.app, front, guider);
+    EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
+        << ::testing::PrintToString(codes(rig.messages));
+    const FrameStore& fs = rig.app->store();
+    EXPECT_TRUE(fs.IsColour);
+    return Planes{frame_median(fs.RedPlane), frame_median(fs.GreenPlane),
+                  frame_median(fs.BluePlane)};
+  };
+  for (ExposureMode mode :
+       {ExposureMode::Fast, ExposureMode::Progressive, ExposureMode::Interlaced}) {
+    const Planes unguided = colour(mode, false);
+    const Planes guided = colour(mode, true);
+    const int m = static_cast<int>(mode);
+    EXPECT_NEAR(guided.red, unguided.red, 0.05 * unguided.red) << m;
+    EXPECT_NEAR(guided.green, unguided.green, 0.05 * unguided.green) << m;
+    EXPECT_NEAR(guided.blue, unguided.blue, 0.05 * unguided.blue) << m;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fits_commands.h"
 #include "camera/readout.h"
 #include "files/fits.h"
 #include "files/raw_file.h"
@@ -404,6 +405,25 @@ TEST(Sequencer, ContinuousRunsPauseBetweenExposures) {
     EXPECT_NEAR(static_cast<double>(step_times[k] - step_times[k - 1]), 7500.0, 5.0);
 }
 
+TEST(Sequencer, ContinuousCountSavesEveryImageThenEnds) {
+  // Continuous with three exposures: three images, each shown and saved as
+  // its own file (none is summed), then the run ends.
+  Rig rig;
+  EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
+    exposure(ExposureMode::Fast, 's', 2, 3)(a);
+    a.continuous = true;
+    a.auto_save = true;
+  }),
+            CaptureOutcome::Done);
+  EXPECT_EQ(rig.usb.reads_requested(), 3);
+  ASSERT_EQ(rig.front.written.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(rig.front.written[i].filename(), "IMG" + std::to_string(i + 1) + ".FIT");
+    EXPECT_TRUE(std::filesystem::exists(rig.front.written[i]));
+  }
+  EXPECT_EQ(rig.sequencer->exposures_taken(), 3);
+}
+
 TEST(Sequencer, FirstAutomaticSaveIsNumberOne) {
   Rig rig;
   rig.app->settings.autosave_number = 0;
@@ -438,7 +458,7 @@ std::string fits_card(const std::filesystem::path& file, int n) {
 
 TEST(Sequencer, SumWithAutosaveWritesAFilePerExposure) {
   // Three exposures: three files, file k holding the first k exposures,
-  // with their total exposure and the UT of the middle of it.
+  // with their total exposure and the UT of the start of the first.
   Rig rig(quiet_sky());
   rig.app->settings.ut_offset_hours = 0;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
@@ -453,8 +473,8 @@ TEST(Sequencer, SumWithAutosaveWritesAFilePerExposure) {
     const double exptime = std::strtod(fits_card(file, 41).c_str() + 9, nullptr);
     EXPECT_DOUBLE_EQ(exptime, 10.0 * (k + 1));
     std::tm ut{};
-    const std::time_t middle = rig.sequencer->sequence_start_time() + 5 * (k + 1);
-    gmtime_r(&middle, &ut);
+    const std::time_t start = rig.sequencer->sequence_start_time();
+    gmtime_r(&start, &ut);
     EXPECT_EQ(fits_card(file, 12).substr(0, 20), "TIME-OBS= '" + fits_time_text(ut) + "'");
     EXPECT_EQ(fits_card(file, 11).substr(0, 22), "DATE-OBS= '" + fits_date_text(ut) + "'");
     // The frame of file k (stored as v - 32768, big-endian) is the image
@@ -618,8 +638,9 @@ TEST(Sequencer, DarkIsSubtractedFromEveryExposureOfAProgressiveSum) {
 }
 
 TEST(Sequencer, DarkHistoryOnlyWhenADarkWasSubtracted) {
-  // No dark file: the loader's message and the notice, once; the exposures
-  // are taken, and their history does not claim a dark frame.
+  // No dark file: one notice, with how a dark frame is made (not the
+  // loader's words about FITS files); the exposures are taken, and their
+  // history does not claim a dark frame.
   Rig rig;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
     exposure(ExposureMode::Fast, 's', 1, 1)(a);
@@ -629,8 +650,11 @@ TEST(Sequencer, DarkHistoryOnlyWhenADarkWasSubtracted) {
   }),
             CaptureOutcome::Done);
   EXPECT_EQ(rig.usb.reads_requested(), 2);
-  EXPECT_EQ(rig.codes(), (std::vector<unsigned>{15, 50}));
-  EXPECT_NE(rig.messages.shown[1].text.find("dark.def"), std::string::npos);
+  EXPECT_EQ(rig.codes(), (std::vector<unsigned>{50}));
+  const std::string& told = rig.messages.shown[0].text;
+  EXPECT_NE(told.find("dark.def"), std::string::npos) << told;
+  EXPECT_NE(told.find("is missing or cannot be read"), std::string::npos) << told;
+  EXPECT_NE(told.find("File > Select Dark Frame"), std::string::npos) << told;
   EXPECT_EQ(rig.app->history.line(0), "");
 }
 
@@ -758,6 +782,65 @@ TEST(Sequencer, AShortOrStalledReadKeepsThePreviousImage) {
     EXPECT_FALSE(rig.fs().CurrentFrame == *image) << fault;
     EXPECT_TRUE(rig.codes().empty()) << fault;
   }
+}
+
+// The DATE-OBS and TIME-OBS texts of a FITS file, as "date time".
+std::string fits_date_time(const std::filesystem::path& file) {
+  const std::vector<std::uint8_t> bytes = testing::read_bytes(file);
+  const std::string header(bytes.begin(),
+                           bytes.begin() + std::min<std::size_t>(bytes.size(), 2880));
+  auto card = [&](const std::string& key) {
+    const std::size_t at = header.find(key + "= '");
+    if (at == std::string::npos) return std::string("?");
+    const std::size_t from = at + key.size() + 3;
+    return header.substr(from, header.find('\'', from) - from);
+  };
+  return card("DATE-OBS") + " " + card("TIME-OBS");
+}
+
+// "2024-03-09 16:00:00" for a time in UT.
+std::string ut_text(std::time_t t) {
+  std::tm ut{};
+  gmtime_r(&t, &ut);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &ut);
+  return text;
+}
+
+TEST(Sequencer, EverySavedFitsCarriesTheStartOfItsOwnExposure) {
+  struct SaveDialogs : FitsDialogs {
+    std::filesystem::path to;
+    bool run_details(FitsDetailsModel&) override { return true; }
+    std::filesystem::path choose_save_path(const std::string&, const std::string&) override {
+      return to;
+    }
+  };
+  Rig rig;
+  // An automatically saved 20 s exposure...
+  const std::time_t first = rig.clock.wall_time();
+  ASSERT_EQ(rig.take([](AcquisitionSettings& a) {
+    exposure(ExposureMode::Fast, 's', 20)(a);
+    a.auto_save = true;
+  }),
+            CaptureOutcome::Done);
+  ASSERT_EQ(rig.front.written.size(), 1u);
+  EXPECT_EQ(fits_date_time(rig.front.written[0]), ut_text(first));
+  // ...then, fourteen minutes later, one saved by hand in each way.
+  rig.clock.advance(14 * 60 * 1000);
+  const std::time_t second = rig.clock.wall_time();
+  ASSERT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 20)), CaptureOutcome::Done);
+  EXPECT_EQ(rig.app->fits.fits_date + " " + rig.app->fits.fits_time, ut_text(second))
+      << "the FITS details show the exposure's own time";
+  SaveDialogs dialogs;
+  dialogs.to = rig.dir.path() / "saved-as.fit";
+  ASSERT_EQ(save_as_fits_command(*rig.app, dialogs), 0);
+  EXPECT_EQ(fits_date_time(dialogs.to), ut_text(second));
+  ASSERT_EQ(save_fits_image(*rig.app, rig.dir.path() / "plain.fit"), 0);
+  EXPECT_EQ(fits_date_time(rig.dir.path() / "plain.fit"), ut_text(second));
+  std::filesystem::path quick;
+  rig.clock.advance(60 * 1000);
+  ASSERT_EQ(quick_save_fits_command(*rig.app, rig.app->exposure_start, 0, &quick), 0);
+  EXPECT_EQ(fits_date_time(quick), ut_text(second));
 }
 
 TEST(Sequencer, UndoAfterAnExposureKeepsTheNewImage) {

@@ -7,6 +7,8 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "cli_fixture.h"
@@ -86,12 +88,13 @@ TEST_F(CaptureCli, SumRegisteredOnTheStarGiven) {
 }
 
 TEST_F(CaptureCli, MessagesAndFailuresOnTheErrorStream) {
-  // A dark frame that is not there: the loader's message and the notice, as
-  // "message N: text"; the exposure is still taken.
+  // A dark frame that is not there: one notice that says so, as
+  // "message N: text" (not the loader's words about FITS files); the
+  // exposure is still taken.
   ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--range", "t", "--value", "5",
                  "--auto-dark", "--dark", (dir / "none.drk").string(), "--mode", "interlaced"}),
             0);
-  EXPECT_NE(err.str().find("message 15: "), std::string::npos);
+  EXPECT_EQ(err.str().find("message 15: "), std::string::npos);
   EXPECT_NE(err.str().find("message 50: The dark frame\n" + (dir / "none.drk").string()),
             std::string::npos);
   EXPECT_NE(err.str().find("READ KR CAMERA - Interlaced(2nd Exposure)"), std::string::npos);
@@ -114,6 +117,8 @@ TEST_F(CaptureCli, UsageErrors) {
       {"--virtual-time", "capture"},
       {"process", "ramp", "--count", "2"},
       {"--simulator", "read-field", "--autosave"},
+      // Continuous runs take single exposures; a count sums one sequence.
+      {"--simulator", "capture", "--continuous", "--count", "3"},
   };
   for (const auto& args : wrong) {
     EXPECT_EQ(run(args), 2) << args.back();
@@ -122,6 +127,47 @@ TEST_F(CaptureCli, UsageErrors) {
   }
   EXPECT_NE((run({"process", "ramp", "--colour"}), err.str()).find("--colour belongs to capture"),
             std::string::npos);
+}
+
+TEST_F(CaptureCli, HelpListsEveryCommandAndOption) {
+  ASSERT_EQ(run({"--help"}), 0);
+  const std::string help = out.str();
+  std::istringstream words(
+      "process info steps camera-info read-field focus-frame capture focus train guide scope "
+      "mount-sim --data-root --simulator --virtual-time --sky --do --save-raw --save-flat "
+      "--save-tiff --bitmap --save-fits --fits-unsigned --fits --export-fits --export-fits-float "
+      "--export-tiff16 --now --exposure --range --value --mode --count --average --alt-slew "
+      "--continuous --delay --countdown --dark --auto-dark --colour --autosave --beep --star "
+      "--self-guide --half-time --guide-range --guide-value --minutes --frames --centre --port "
+      "--link --rate --fast --silent --garbage --reply-delay --for");
+  std::string w;
+  while (words >> w) {
+    // A command where a usage line names it, an option as a whole word.
+    const std::regex named(w[0] == '-' ? w + "[^a-z-]"
+                                       : "(tarvex-cli|\\]|--simulator) " + w + "[ \n]");
+    EXPECT_TRUE(std::regex_search(help, named)) << w;
+  }
+}
+
+TEST_F(CaptureCli, SelfGuidedRunPrintsAGuidingLinePerExposure) {
+  // Two guided exposures (a guided run is never summed).
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--self-guide", "--range", "s",
+                 "--value", "20", "--count", "2"}),
+            0)
+      << err.str();
+  const std::regex guiding(
+      R"(guiding: (\d+) corrections, RMS RA \d+\.\d{3} px, Dec \d+\.\d{3} px, star held)");
+  std::istringstream lines(err.str());
+  std::string line;
+  int told = 0;
+  while (std::getline(lines, line)) {
+    std::smatch m;
+    if (line.rfind("guiding:", 0) != 0) continue;
+    ++told;
+    ASSERT_TRUE(std::regex_match(line, m, guiding)) << line;
+    EXPECT_GE(std::stoi(m[1]), 10) << line;
+  }
+  EXPECT_EQ(told, 2) << err.str();
 }
 
 TEST_F(CaptureCli, CtrlCStopsTheRunAndKeepsTheSavedFiles) {

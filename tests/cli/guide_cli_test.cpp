@@ -3,12 +3,14 @@
 // refusal, and a Ctrl-C that ends guiding as a key press does.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <regex>
 #include <sstream>
 #include <streambuf>
 
+#include "app/guiding/guide_graph.h"
 #include "cli_fixture.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
@@ -18,11 +20,13 @@ namespace tarvex {
 namespace {
 
 const std::regex kCorrection(
-    R"(^ *\d+\.\d s +dx +[+-]\d+\.\d{3} +dy +[+-]\d+\.\d{3} +RA +[+-]\d+ ms +Dec +[+-]\d+ ms$)");
+    R"(^ *\d+\.\d s +dx +[+-]\d+\.\d{3} +dy +[+-]\d+\.\d{3} +RA +[+-]\d+ ms +Dec +[+-]\d+ ms)"
+    R"((?:  star beyond correction range)?$)");
 
 struct GuideRun {
   int corrections = 0;  // the lines printed
   int ra_pulses = 0;
+  double sum_xx = 0, sum_yy = 0;  // of the errors printed
   std::string last_line;
 };
 
@@ -36,6 +40,11 @@ GuideRun read_guide_output(const std::string& text) {
       int ms = 0;
       std::sscanf(line.c_str() + line.find("RA ") + 3, "%d", &ms);
       r.ra_pulses += ms != 0;
+      double dx = 0, dy = 0;
+      std::sscanf(line.c_str() + line.find("dx ") + 3, "%lf", &dx);
+      std::sscanf(line.c_str() + line.find("dy ") + 3, "%lf", &dy);
+      r.sum_xx += dx * dx;
+      r.sum_yy += dy * dy;
     } else {
       r.last_line = line;
     }
@@ -109,6 +118,22 @@ TEST_F(GuideCli, GuideHoldsTheStarWithTheDefaultDirectionsAndPrintsTheRms) {
   // Without a focal length the RMS is in pixels only.
   ASSERT_EQ(run({"--simulator", "--virtual-time", "guide", "--minutes", "1"}), 0) << err.str();
   EXPECT_EQ(read_guide_output(out.str()).last_line.find('"'), std::string::npos);
+}
+
+TEST_F(GuideCli, SummaryCoversTheWholeRunBeyondWhatTheGraphKeeps) {
+  // Half an hour: more corrections than the graph's ring holds.
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "guide", "--minutes", "30"}), 0) << err.str();
+  const GuideRun r = read_guide_output(out.str());
+  ASSERT_GT(r.corrections, static_cast<int>(GuideGraph::CAPACITY));
+  double rms_ra = 0, rms_dec = 0;
+  int n = 0;
+  ASSERT_EQ(std::sscanf(r.last_line.c_str(), "%d corrections: RMS RA %lf px, Dec %lf px", &n,
+                        &rms_ra, &rms_dec),
+            3)
+      << r.last_line;
+  EXPECT_EQ(n, r.corrections);
+  EXPECT_NEAR(rms_ra, std::sqrt(r.sum_xx / r.corrections), 0.001);
+  EXPECT_NEAR(rms_dec, std::sqrt(r.sum_yy / r.corrections), 0.001);
 }
 
 TEST_F(GuideCli, AStarTheCameraCannotFrameIsRefusedWithItsReason) {

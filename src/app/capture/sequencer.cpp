@@ -261,6 +261,8 @@ void Sequencer::expose() {
     }
     if (!command(1) || !command(2)) return;
   }
+  // The exposure's date and time are its start: integration starts now.
+  exposure_started_ = app_.ports.clock.wall_time();
 
   if (!is_long_range(acq.range)) {
     // Timed by the host from 500 ms on, without events; shorter exposures
@@ -283,6 +285,7 @@ void Sequencer::expose() {
     register_exposure(binned, dark);
   } else {
     copy_samples(*exposure_, app_.store().CurrentFrame);
+    image_start_time_ = exposure_started_;
     place(binned, dark);
   }
 }
@@ -297,7 +300,9 @@ bool Sequencer::wait_long(int e, bool first_wait) {
   std::uint32_t next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
   const std::uint32_t restart = t0 + frt + frt / 50;
   const std::uint32_t half = t0 + static_cast<std::uint32_t>(e / 2);
-  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive || guided_;
+  // A guided progressive exposure restarts its second field too: its fields
+  // are read as an unguided one's, and unequal exposures would tint them.
+  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive;
   for (;;) {
     const std::uint32_t now = clock.now_ms();
     if (!before(now, end)) break;
@@ -314,7 +319,16 @@ bool Sequencer::wait_long(int e, bool first_wait) {
       progress_ += 256 / step_divisor_;
       progress.set_position(progress_);
     }
-    if (pump_messages()) return false;
+    // A stop while the exposure is guided ends guiding: the user is told, as
+    // when guiding fails.
+    auto stopped = [&] {
+      if (first_wait && guided_) {
+        progress.close();
+        show_message(app_.ports.messages, 57);
+      }
+      return false;
+    };
+    if (pump_messages()) return stopped();
 
     if (first_wait && guided_) {
       GuidedExposure g{app_, acq, e, guide_ms_, guide_frames_counted_, half_done_};
@@ -324,14 +338,12 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         half_done_ = g.half_done = true;
         if (!command(2) || !command(5)) return false;
         guide_.show_info(GUIDING_DOWNLOAD);
-        app_.camera.readout.field_parity = 0;
-        if (read_field(app_.camera.link, clock, app_.camera.readout, *exposure_) != LinkResult::Ok)
-          return link_failed();
+        if (read_main_field(0) != LinkResult::Ok) return link_failed();
         copy_samples(*exposure_, *half_);
         if (!command(1)) return false;
         guide_.allow_large_correction();
         guide_.switch_guiding_frame(g);
-        if (pump_messages()) return false;
+        if (pump_messages()) return stopped();
         progress_ = 128;
         progress.set_position(progress_);
         t0 = clock.now_ms();
@@ -368,7 +380,6 @@ bool Sequencer::wait_long(int e, bool first_wait) {
 // failure): the image on show is then left as it was.
 bool Sequencer::read_exposure(int e, bool& binned) {
   AcquisitionSettings& acq = app_.acquisition;
-  CameraSession& camera = app_.camera;
   Clock& clock = app_.ports.clock;
   const bool long_range = is_long_range(acq.range);
   // The first field was read at half time only when a pass of the wait
@@ -380,10 +391,13 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   std::string text = STAGE_READ;
   text += acq.count < 2 ? STAGE_READ_SHORT : left_text(acq.count);
   stage(text);
-  if (!guided_) {
-    if (!command(acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
-  } else {
-    if (!command(half_time ? 4 : 5)) return false;
+  // The end command tells the camera how the fields are read: an exposure
+  // whose first field was not read at half time ends as an unguided one of
+  // its mode, whatever the guide frames did meanwhile (a fast exposure ended
+  // as a progressive one would be read a photosite row at a time and lose
+  // its colour); after a half-time download the second field ends.
+  if (!command(half_time ? 4 : acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
+  if (guided_) {
     // What a matching dark will repeat.
     if (!acq.take_matching_dark) acq.last_guided_frames = guide_frames_counted_;
     acq.self_guide_next = false;
@@ -395,18 +409,12 @@ bool Sequencer::read_exposure(int e, bool& binned) {
 
   // The readout interrupt setting concerns an older host family only; the
   // reads here are plain transfers.
-  camera.readout.field_parity = half_time ? 1 : 0;
-  const LinkResult first = read_field(camera.link, clock, camera.readout, *exposure_);
-  camera.readout.field_parity = 0;
-  if (first != LinkResult::Ok) return link_failed();
+  if (read_main_field(half_time ? 1 : 0) != LinkResult::Ok) return link_failed();
 
   if (!half_time && acq.mode == ExposureMode::Progressive) {
     stage(STAGE_READ_INTERLACED);
     if (!command(4)) return false;
-    camera.readout.field_parity = 1;
-    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
-    camera.readout.field_parity = 0;
-    if (second != LinkResult::Ok) return link_failed();
+    if (read_main_field(1) != LinkResult::Ok) return link_failed();
     combine_fields(*exposure_, *exposure_, *work_, 1);
   } else if (!half_time && acq.mode == ExposureMode::Interlaced) {
     // The second field gets an exposure of its own.
@@ -430,10 +438,7 @@ bool Sequencer::read_exposure(int e, bool& binned) {
     if (aborted_) return false;
     stage(STAGE_READ_SECOND);
     if (!command(5) || !command(4)) return false;
-    camera.readout.field_parity = 1;
-    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
-    camera.readout.field_parity = 0;
-    if (second != LinkResult::Ok) return link_failed();
+    if (read_main_field(1) != LinkResult::Ok) return link_failed();
     if (app_.settings.interlace_smoothing) match_fields(*exposure_);
   }
   if (half_time) {
@@ -443,6 +448,19 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   binned = acq.mode == ExposureMode::Fast && !half_done_;
   if (binned) fill_odd_rows(*exposure_);
   return true;
+}
+
+// One field of the exposure into the rows of `parity`. The read carries the
+// exposure's own length: window frames (the guiding check's, the focus
+// mode's) set the readout to theirs, and the camera times a short exposure
+// from the read request.
+LinkResult Sequencer::read_main_field(int parity) {
+  ReadoutState& readout = app_.camera.readout;
+  readout.exposure_ms = exposure_ms_;
+  readout.field_parity = parity;
+  const LinkResult result = read_field(app_.camera.link, app_.ports.clock, readout, *exposure_);
+  readout.field_parity = 0;
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -459,12 +477,16 @@ bool Sequencer::remove_dark(bool binned) {
       // run, so a sequence is not held up by a box at every exposure.
       if (!dark_told_) {
         dark_told_ = true;
-        report(app_.ports.messages, message_code(loaded));
         if (result == 11 || result == 12) {
+          // One message that says what is wrong with the file and how a dark
+          // frame is made; the loader's own text speaks of FITS files.
           char text[MESSAGE_CALLER_TEXT_MAX + 1];
           std::snprintf(text, sizeof text, DARK_NOT_USED_TEXT,
-                        app_.dark_frame_path.string().c_str());
+                        app_.dark_frame_path.string().c_str(),
+                        result == 11 ? DARK_MISSING_REASON : DARK_FOREIGN_REASON);
           show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, text);
+        } else {
+          report(app_.ports.messages, message_code(loaded));
         }
       }
       // A dark frame of the other binned state is never subtracted in this
@@ -495,6 +517,8 @@ void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
   AcquisitionSettings& acq = app_.acquisition;
   FrameStore& fs = app_.store();
   const bool first = acq.alternative_slew ? !on_profiles_.has_reference : !on_star_.has_reference;
+  // A sum is dated by its first exposure.
+  if (first) image_start_time_ = exposure_started_;
   const Registration r =
       acq.alternative_slew
           ? register_on_profiles(on_profiles_, *exposure_, *sum_, fs.CurrentFrame, requested_count_,
@@ -534,6 +558,10 @@ void Sequencer::place(bool binned, bool dark_subtracted) {
 
 void Sequencer::finish_exposure() {
   exposure_end_time_ = app_.ports.clock.wall_time();
+  // The image carries its own date and time into every save and into the
+  // FITS details: the start of its (first) exposure.
+  app_.exposure_start = image_start_time_;
+  stamp_mid_exposure_ut(app_.fits, image_start_time_, 0, app_.settings.ut_offset_hours);
   if (!history_reset_) {
     app_.history.clear();
     if (image_dark_) app_.history.add_history(DARK_HISTORY);
@@ -552,9 +580,7 @@ void Sequencer::autosave() {
   const std::filesystem::path file = next_autosave_file(app_.settings, app_.paths);
   front_.saving_image(file);
   std::filesystem::path written;
-  const int result = quick_save_fits_command(
-      app_, sequence_start_time_, static_cast<std::uint32_t>(total_exposure_s_ * 1000.0 + 0.5),
-      &written);
+  const int result = quick_save_fits_command(app_, image_start_time_, 0, &written);
   app_.ports.clock.sleep_ms(50);
   front_.saving_done();
   if (result == 0 || result == 21) front_.autosaved(written);

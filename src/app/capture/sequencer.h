@@ -46,8 +46,13 @@ inline constexpr const char* CAPTURE_DURING_MERGE_TEXT =
     "Sorry, a merge is in progress and holds its base image.\n\nA sum of several exposures or "
     "an automatic colour conversion would overwrite it: press Merge or Cancel in the MERGE "
     "IMAGES box first.";
+// The dark frame could not be read (%s: the file, %s: why); how one is made.
 inline constexpr const char* DARK_NOT_USED_TEXT =
-    "The dark frame\n%s\ncould not be used, so this exposure is not dark-subtracted.";
+    "The dark frame\n%s\n%s, so this exposure is not dark-subtracted.\n\nTo make a dark "
+    "frame: cover the telescope, take an exposure of the same length and mode, save it with "
+    "File > Save... and choose it with File > Select Dark Frame.";
+inline constexpr const char* DARK_MISSING_REASON = "is missing or cannot be read";
+inline constexpr const char* DARK_FOREIGN_REASON = "is no dark frame this program can use";
 
 // The dark loader's results as the sequencer knows them: 0 loaded, 11 the
 // file cannot be read, 12 it is no dark frame this program can use, 13 the
@@ -109,6 +114,7 @@ class Sequencer {
   void expose();
   bool wait_long(int exposure_ms, bool first_wait);
   bool read_exposure(int exposure_ms, bool& binned);
+  LinkResult read_main_field(int parity);
   bool remove_dark(bool binned);
   void place(bool binned, bool dark_subtracted);
   void register_exposure(bool binned, bool dark_subtracted);
@@ -138,6 +144,8 @@ class Sequencer {
   double total_exposure_s_ = 0;
   std::time_t sequence_start_time_ = 0;
   std::time_t exposure_end_time_ = 0;
+  std::time_t exposure_started_ = 0;  // the exposure under way started integrating
+  std::time_t image_start_time_ = 0;  // the first exposure of the image on its way started
   bool multiple_ = false;
   bool running_continuous_ = false;
   bool aborted_ = false;

@@ -90,6 +90,12 @@ void Autoguider::place_frame() {
   app_.star.guiding_frame = true;
 }
 
+std::string Autoguider::info_title() const {
+  if (beyond_range_ >= BEYOND_RANGE_FRAMES)
+    return std::string("Guiding Info - ") + BEYOND_RANGE_TEXT;
+  return "Guiding Info";
+}
+
 void Autoguider::end_frame_use() {
   app_.star.guiding_active = false;
   app_.star.guiding_frame = false;
@@ -231,6 +237,12 @@ int Autoguider::correct() {
   memory.ra_east = block.last_ra() == block.letter(Direction::East);
   memory.dec_north = block.last_dec() == block.letter(Direction::North);
   const Correction c = guide_correction(dx_, dy_, p, large_permitted_, memory);
+  // An error beyond the range sends nothing (it may be another star); the
+  // user is told when it stays there, and the graph marks those frames.
+  const bool warned = beyond_range_ >= BEYOND_RANGE_FRAMES;
+  beyond_range_ = c.skipped_large ? beyond_range_ + 1 : 0;
+  sample.beyond_range = beyond_range_;
+  if (warned != (beyond_range_ >= BEYOND_RANGE_FRAMES)) set_status(info_title());
   if (!c.skipped_large) {
     const int band = p.whole_pixels ? GUIDE_DEAD_BAND_WHOLE : GUIDE_DEAD_BAND_TENTHS;
     Clock& clock = app_.ports.clock;
@@ -283,6 +295,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   reference_.x = app_.star.position.x;
   reference_.y = app_.star.position.y;
   graph_.clear();
+  beyond_range_ = 0;
   EventPump& pump = app_.ports.pump;
   Clock& clock = app_.ports.clock;
   const std::uint32_t start = clock.now_ms();
@@ -305,7 +318,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
       }
       reference_ = app_.star.position;
       first_frame_ = false;
-      set_status("Guiding Info");
+      set_status(info_title());
     }
     pump.pump();
     if (pump.abort_requested()) {
@@ -378,6 +391,7 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   app_.star.quiet = true;
   place_frame();
   guide_star_held_ = true;
+  beyond_range_ = 0;
   reference_ = app_.star.position;
   set_status("Guiding Info - stabilising");
   for (int i = 0; i < 3; ++i) {
@@ -418,7 +432,7 @@ void Autoguider::guide_step(GuidedExposure& g) {
   }
   large_permitted_ = false;
   front_.refresh_info();
-  set_status("Guiding Info");
+  set_status(info_title());
 }
 
 void Autoguider::switch_guiding_frame(GuidedExposure& g) {
@@ -444,7 +458,7 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
     large_permitted_ = false;
     return;
   }
-  set_status(dark ? "Guiding Info - Darkframe in Progress" : "Guiding Info");
+  set_status(dark ? "Guiding Info - Darkframe in Progress" : info_title());
   take_guided_frame(g);
   step();
   large_permitted_ = false;

@@ -32,6 +32,11 @@ class GuiderFront {
 
 GuiderFront& no_guider_front();
 
+// Said when the error stayed beyond the correction range for this many
+// frames in a row: nothing is sent for such an error, and guiding goes on.
+inline constexpr int BEYOND_RANGE_FRAMES = 3;
+inline constexpr const char* BEYOND_RANGE_TEXT = "star beyond correction range";
+
 enum class TrainOutcome { Done, Refused, LinkFailed, StarLost, Aborted };
 enum class GuideOutcome { Stopped, StarLost, Refused, LinkFailed, FrameFailed };
 
@@ -72,6 +77,8 @@ class Autoguider : public SelfGuide {
   int dx() const { return dx_; }  // thousandths
   int dy() const { return dy_; }
   const std::string& status() const { return status_; }
+  // Frames in a row whose error was beyond the correction range.
+  int beyond_range() const { return beyond_range_; }
   const std::array<std::uint16_t, GUIDE_WINDOW_SAMPLES>& window() const { return window_; }
   const GuideGraph& graph() const { return graph_; }
   // Arcseconds per guide pixel, as the FITS details give them now.
@@ -96,6 +103,8 @@ class Autoguider : public SelfGuide {
   bool pulse(Direction d, int ms);
   void set_status(const std::string& s);
   void end_frame_use();
+  // "Guiding Info", or what keeps guiding from correcting.
+  std::string info_title() const;
 
   Tarvex& app_;
   GuiderFront& front_;
@@ -106,6 +115,7 @@ class Autoguider : public SelfGuide {
   int dx_ = 0, dy_ = 0;
   bool running_ = false;
   bool large_permitted_ = false;
+  int beyond_range_ = 0;
   bool first_frame_ = true;
   bool first_pulses_sent_ = false;
   bool menu_guiding_ = false;

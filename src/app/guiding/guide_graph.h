@@ -1,6 +1,7 @@
 // The guide graph's data: the RA and Dec errors of the last corrections and
 // the pulses sent for them, in a fixed ring so that guiding all night never
-// grows memory. The Guiding Info window draws it; tarvex-cli prints its RMS.
+// grows memory, and running sums of every correction. The Guiding Info window
+// draws it; tarvex-cli prints the RMS of the whole run.
 #pragma once
 
 #include <array>
@@ -16,19 +17,41 @@ struct GuideSample {
   double dy = 0;         // Dec error, pixels
   int ra_pulse_ms = 0;   // signed: positive east, negative west, 0 none
   int dec_pulse_ms = 0;  // signed: positive north, negative south
+  // Frames in a row, this one included, whose error was beyond the
+  // correction range, so that nothing was sent for them (0: corrected).
+  int beyond_range = 0;
+};
+
+// Running sums of every correction since guiding started, for a summary of
+// the whole run however long it was.
+struct GuideTotals {
+  std::size_t count = 0;
+  double sum_xx = 0;
+  double sum_yy = 0;
+  double rms_x() const { return count == 0 ? 0 : std::sqrt(sum_xx / static_cast<double>(count)); }
+  double rms_y() const { return count == 0 ? 0 : std::sqrt(sum_yy / static_cast<double>(count)); }
+  // The corrections since `earlier` was taken.
+  GuideTotals since(const GuideTotals& earlier) const {
+    return {count - earlier.count, sum_xx - earlier.sum_xx, sum_yy - earlier.sum_yy};
+  }
 };
 
 class GuideGraph {
  public:
   static constexpr std::size_t CAPACITY = 1024;  // about 17 minutes at one frame a second
 
-  void clear() { size_ = 0, next_ = 0; }
+  void clear() { size_ = 0, next_ = 0, totals_ = {}; }
   void add(const GuideSample& s) {
+    ++totals_.count;
+    totals_.sum_xx += s.dx * s.dx;
+    totals_.sum_yy += s.dy * s.dy;
     samples_[next_] = s;
     next_ = (next_ + 1) % CAPACITY;
     if (size_ < CAPACITY) ++size_;
   }
   std::size_t size() const { return size_; }
+  // Every sample since clear(), the ones the ring no longer holds included.
+  const GuideTotals& totals() const { return totals_; }
   // Sample i, oldest first.
   const GuideSample& at(std::size_t i) const {
     return samples_[(next_ + CAPACITY - size_ + i) % CAPACITY];
@@ -57,6 +80,7 @@ class GuideGraph {
   std::array<GuideSample, CAPACITY> samples_{};
   std::size_t size_ = 0;
   std::size_t next_ = 0;
+  GuideTotals totals_;
 };
 
 }  // namespace tarvex
