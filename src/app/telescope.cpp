@@ -355,7 +355,8 @@ bool fetch_object_info(Tarvex& app, SerialSession& s) {
   wait_for(app, 200);
   link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
   const std::string more = s.gets(1);
-  if (!more.empty()) {
+  // A '#' straight after a full text is its closing one, not more text.
+  if (!more.empty() && more != "#") {
     link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
     s.rx_clear();
   }
@@ -374,8 +375,24 @@ std::string without_terminator(std::string text) {
 GotoResult finish_goto(Tarvex& app, SerialSession& s) {
   SerialLink& link = app.telescope;
   GotoResult result;
-  link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
-  const std::string reply = s.gets(1);
+  // The object text ends at its closing '#' when it has one, so the reply
+  // that follows is never taken into it.
+  link.object_info = s.gets_through(static_cast<int>(OBJECT_INFO_LENGTH), '#');
+  // The reply to the slew is an answer of its own: the mount may send it
+  // well after the object text (a mount computing the slew, an adapter
+  // handing bytes on in chunks), so it gets the wait of any reply, not the
+  // gap between the characters of one. A mount that said nothing at all is
+  // not waited on twice.
+  std::string reply;
+  if (!link.object_info.empty()) {
+    s.expect_reply();
+    reply = s.gets(1);
+    // The closing '#' of a text that filled all its characters.
+    if (reply == "#" && link.object_info.find('#') == std::string::npos) {
+      s.expect_reply();
+      reply = s.gets(1);
+    }
+  }
   if (!s.ok()) {
     result.status = ScopeResult::SerialError;
     return result;
