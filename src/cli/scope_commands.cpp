@@ -14,6 +14,7 @@
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
+#include "platform/printable_text.h"
 #include "sim/sim_mount.h"
 
 namespace tarvex::cli {
@@ -92,11 +93,6 @@ int usage(std::ostream& err, const std::string& what) {
   return 2;
 }
 
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
 int exit_status(ScopeResult r) {
   return r == ScopeResult::Done ? 0 : 1;
 }
@@ -126,9 +122,9 @@ int hold_and_release(Tarvex& app, ScopeHold& hold, long ms, const std::string& w
 
 int report_goto(const Tarvex& app, const GotoResult& r, std::ostream& out) {
   if (r.status == ScopeResult::LinkFailed || r.status == ScopeResult::SerialError) return 1;
-  out << "reply: " << (r.reply != 0 ? std::string(1, r.reply) : std::string("none")) << "\n";
-  if (!r.reason.empty()) out << "reason: " << trimmed(r.reason) << "\n";
-  out << "object: " << trimmed(app.telescope.object_info) << "\n";
+  out << "reply: " << (r.reply != 0 ? printable_text(std::string(1, r.reply)) : "none") << "\n";
+  if (!r.reason.empty()) out << "reason: " << lx200_shown_text(r.reason) << "\n";
+  out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
   if (r.status == ScopeResult::Done) out << "slew started\n";
   if (r.status == ScopeResult::Refused) out << "slew refused\n";
   return exit_status(r.status);
@@ -348,7 +344,8 @@ int run_scope(Tarvex& app, const ScopeCommand& c, std::ostream& out) {
   }
   if (c.name == "info") {
     const ScopeResult r = read_object_info(app);
-    if (r == ScopeResult::Done) out << "object: " << trimmed(app.telescope.object_info) << "\n";
+    if (r == ScopeResult::Done)
+      out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
     return exit_status(r);
   }
   // reset-box

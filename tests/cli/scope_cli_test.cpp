@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -191,6 +192,72 @@ TEST_F(ScopeCli, AnInterruptedHoldSendsItsStopAtOnce) {
     EXPECT_EQ(line.bytes, c.started + c.stop);
     EXPECT_LT(line.when(c.stop) - signalled, std::chrono::milliseconds(100));
   }
+}
+
+TEST_F(ScopeCli, WhatAMountSendsIsPrintedEscaped) {
+  // A mount answering every control byte, DEL, escape sequences and bytes
+  // that are no UTF-8: one answer for each ":LI#" in turn (closed by its
+  // "#"), and a refusal
+  // with such a reason for ":MS#".
+  const std::vector<std::string> answers = {
+      std::string("\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f", 16),
+      "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f",
+      "\x1b[2J\x1b[31mred\x1b]0;title\x07\x9b"
+      "1m\\",
+      "\xff\xfe\xc3\x28\xe2\x82\xed\xa0\x80\xc0\xaf\xdf"
+      "5",
+  };
+  RecordingLine line;
+  ASSERT_GE(line.slave, 0);
+  std::filesystem::create_directories(dir / "data");
+  std::filesystem::create_symlink(line.path, dir / "data" / "com1");
+  std::atomic<bool> done{false};
+  std::thread mount([&] {
+    std::string heard;
+    std::size_t scanned = 0, next = 0;
+    while (!done) {
+      pollfd p{line.master, POLLIN, 0};
+      if (::poll(&p, 1, 5) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = ::read(line.master, buffer, sizeof buffer);
+      if (n > 0) heard.append(buffer, static_cast<std::size_t>(n));
+      for (; scanned + 5 <= heard.size(); ++scanned) {
+        std::string answer;
+        if (heard.compare(scanned, 5, "#:LI#") == 0)
+          answer = answers[next++ % answers.size()] + "#";
+        if (heard.compare(scanned, 5, "#:MS#") == 0) answer = "1" + answers[1] + answers[2] + "#";
+        if (!answer.empty()) {
+          EXPECT_GT(::write(line.master, answer.data(), answer.size()), 0);
+        }
+      }
+    }
+  });
+  std::string printed;
+  for (std::size_t k = 0; k < answers.size(); ++k) {
+    EXPECT_EQ(run({"scope", "--link", "l", "info"}), 0) << err.str();
+    printed += out.str() + err.str();
+  }
+  EXPECT_EQ(run({"scope", "--link", "l", "goto-messier", "1"}), 1);
+  printed += out.str() + err.str();
+  done = true;
+  mount.join();
+  // Nothing but printable ASCII, line ends and the degree sign the mount
+  // spells as 0xDF.
+  std::string rest = printed;
+  for (std::size_t at; (at = rest.find("\xC2\xB0")) != std::string::npos;) rest.erase(at, 2);
+  for (char c : rest)
+    EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F))
+        << "byte " << int(static_cast<unsigned char>(c));
+  for (const char* shown :
+       {"object: \\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08\\x09\\x0a\\x0b\\x0c\\x0d"
+        "\\x0e\\x0f\n",
+        "object: \\x10\\x11\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19\\x1a\\x1b\\x1c\\x1d"
+        "\\x1e\\x1f\\x7f\n",
+        "object: \\x1b[2J\\x1b[31mred\\x1b]0;title\\x07\\x9b1m\\\\\n",
+        "object: \\xff\\xfe\\xc3(\\xe2\\x82\\xed\\xa0\\x80\\xc0\\xaf\xC2\xB0"
+        "5\n",
+        "reply: 1\nreason: \\x10\\x11"})
+    EXPECT_NE(printed.find(shown), std::string::npos) << shown << "\nin\n" << printed;
 }
 
 }  // namespace
