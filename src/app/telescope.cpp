@@ -1,5 +1,6 @@
 #include "app/telescope.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/messages.h"
@@ -40,6 +41,34 @@ void wait_until(Tarvex& app, std::uint32_t t) {
 void wait_for(Tarvex& app, std::uint32_t ms) {
   wait_until(app, app.ports.clock.now_ms() + ms);
 }
+
+// wait_for that ends early at a stop request. The events are handled as in
+// wait_until, and the request is looked at after each pass. True when the
+// whole time passed.
+bool wait_unless_stopped(Tarvex& app, std::uint32_t ms) {
+  Clock& clock = app.ports.clock;
+  EventPump& pump = app.ports.pump;
+  const std::uint32_t t = clock.now_ms() + ms;
+  for (;;) {
+    const auto left = static_cast<std::int32_t>(t - clock.now_ms());
+    if (left <= 0) return true;
+    if (left > kPumpMarginMs) pump.pump();
+    if (pump.abort_requested()) return false;
+    if (left > kSpinMs) clock.sleep_ms(1);
+  }
+}
+
+// The length of a pulse, cut short by a stop request when asked to.
+void pulse_wait(Tarvex& app, std::uint32_t ms, PulseEnd end) {
+  if (end == PulseEnd::OnStop)
+    wait_unless_stopped(app, ms);
+  else
+    wait_for(app, ms);
+}
+
+// The longest rest of a hold between two looks at the events: short
+// enough that a stop request is acted on at once.
+constexpr std::uint32_t kHoldStepMs = 10;
 
 ScopeResult session_result(const SerialSession& s) {
   return s.ok() ? ScopeResult::Done : ScopeResult::SerialError;
@@ -142,7 +171,9 @@ bool open_control_box(Tarvex& app) {
   return true;
 }
 
-ScopeResult guide_pulse(Tarvex& app) {
+namespace {
+
+ScopeResult timed_pulse(Tarvex& app, PulseEnd end) {
   if (!ready(app)) return ScopeResult::LinkFailed;
   SerialLink& link = app.telescope;
   Clock& clock = app.ports.clock;
@@ -153,7 +184,7 @@ ScopeResult guide_pulse(Tarvex& app) {
     if (s.puts(LX200_RATE_GUIDE)) {
       wait_until(app, start + 20);
       if (s.puts(lx200_move(letter))) {
-        wait_for(app, link.pulse_ms);
+        pulse_wait(app, link.pulse_ms, end);
         s.puts(lx200_stop(letter));
       }
     }
@@ -162,7 +193,7 @@ ScopeResult guide_pulse(Tarvex& app) {
     if (s.putc(bits)) {
       wait_for(app, 1);
       if (s.putc(static_cast<std::uint8_t>(bits + CONTROL_BOX_CLOSE))) {
-        wait_for(app, link.pulse_ms);
+        pulse_wait(app, link.pulse_ms, end);
         s.putc(CONTROL_BOX_STOP);
       }
     }
@@ -172,11 +203,17 @@ ScopeResult guide_pulse(Tarvex& app) {
   return ScopeResult::Done;
 }
 
-ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms) {
+}  // namespace
+
+ScopeResult guide_pulse(Tarvex& app) {
+  return timed_pulse(app, PulseEnd::Timed);
+}
+
+ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms, PulseEnd end) {
   if (!ready(app)) return ScopeResult::LinkFailed;
   app.telescope.directions.current_move() = app.telescope.directions.letter(direction);
   app.telescope.pulse_ms = ms;
-  return guide_pulse(app);
+  return timed_pulse(app, end);
 }
 
 void set_move_rate(Tarvex& app, MoveRate rate) {
@@ -269,6 +306,44 @@ ScopeResult release_focus(Tarvex& app) {
   return session_result(s);
 }
 
+HoldEnd hold_for(Tarvex& app, std::uint32_t ms) {
+  Clock& clock = app.ports.clock;
+  EventPump& pump = app.ports.pump;
+  const std::uint32_t end = clock.now_ms() + ms;
+  for (;;) {
+    pump.pump();
+    if (pump.abort_requested()) return HoldEnd::Stopped;
+    const auto left = static_cast<std::int32_t>(end - clock.now_ms());
+    if (left <= 0) return HoldEnd::Elapsed;
+    clock.sleep_ms(std::min(static_cast<std::uint32_t>(left), kHoldStepMs));
+  }
+}
+
+ScopeResult ScopeHold::press_move(Direction direction) {
+  if (held()) return ScopeResult::Ignored;
+  const ScopeResult r = tarvex::press_move(app_, direction);
+  if (r == ScopeResult::Done) held_ = Held::Move;
+  return r;
+}
+
+ScopeResult ScopeHold::press_focus(bool inward) {
+  if (held()) return ScopeResult::Ignored;
+  const ScopeResult r = tarvex::press_focus(app_, inward);
+  if (r == ScopeResult::Done) held_ = Held::Focus;
+  return r;
+}
+
+ScopeResult ScopeHold::release() {
+  const Held was = held_;
+  held_ = Held::Nothing;
+  switch (was) {
+    case Held::Move: return release_move(app_);
+    case Held::Focus: return release_focus(app_);
+    case Held::Nothing: break;
+  }
+  return ScopeResult::Ignored;
+}
+
 namespace {
 
 // Sends ":LI#", waits 200 ms and reads the answer; an answer longer than 33
@@ -280,7 +355,8 @@ bool fetch_object_info(Tarvex& app, SerialSession& s) {
   wait_for(app, 200);
   link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
   const std::string more = s.gets(1);
-  if (!more.empty()) {
+  // A '#' straight after a full text is its closing one, not more text.
+  if (!more.empty() && more != "#") {
     link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
     s.rx_clear();
   }
@@ -299,8 +375,24 @@ std::string without_terminator(std::string text) {
 GotoResult finish_goto(Tarvex& app, SerialSession& s) {
   SerialLink& link = app.telescope;
   GotoResult result;
-  link.object_info = s.gets(static_cast<int>(OBJECT_INFO_LENGTH));
-  const std::string reply = s.gets(1);
+  // The object text ends at its closing '#' when it has one, so the reply
+  // that follows is never taken into it.
+  link.object_info = s.gets_through(static_cast<int>(OBJECT_INFO_LENGTH), '#');
+  // The reply to the slew is an answer of its own: the mount may send it
+  // well after the object text (a mount computing the slew, an adapter
+  // handing bytes on in chunks), so it gets the wait of any reply, not the
+  // gap between the characters of one. A mount that said nothing at all is
+  // not waited on twice.
+  std::string reply;
+  if (!link.object_info.empty()) {
+    s.expect_reply();
+    reply = s.gets(1);
+    // The closing '#' of a text that filled all its characters.
+    if (reply == "#" && link.object_info.find('#') == std::string::npos) {
+      s.expect_reply();
+      reply = s.gets(1);
+    }
+  }
   if (!s.ok()) {
     result.status = ScopeResult::SerialError;
     return result;

@@ -55,8 +55,13 @@ bool open_control_box(Tarvex& app);
 // form otherwise; 4 ms pause after it.
 ScopeResult guide_pulse(Tarvex& app);
 // The same after setting the current move letter from the direction block
-// and the pulse duration.
-ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms);
+// and the pulse duration. With PulseEnd::OnStop an input pending on the
+// event pump (a stop request: a press, an interruption of tarvex-cli) ends
+// the pulse early; its stop is sent all the same. Guiding's own pulses keep
+// their full length (PulseEnd::Timed).
+enum class PulseEnd { Timed, OnStop };
+ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms,
+                        PulseEnd end = PulseEnd::Timed);
 
 // The rate of LX200 press-and-hold moves.
 enum class MoveRate { Slew, Find, Centre, Guide };
@@ -78,6 +83,42 @@ ScopeResult release_move(Tarvex& app);
 // LX200 focus moves: inward sends "#:F+#", outward "#:F-#"; release "#:FQ#".
 ScopeResult press_focus(Tarvex& app, bool inward);
 ScopeResult release_focus(Tarvex& app);
+
+// How a timed hold ended: its time ran out, or a stop request came first.
+enum class HoldEnd { Elapsed, Stopped };
+
+// Waits `ms` milliseconds of clock time while a move is held, handling the
+// program's events; ends early at the first input pending on the event pump
+// (one pending when it starts included: the caller clears what it has
+// already acted on). It rests on the clock between passes (a few
+// milliseconds at a time), so a long hold costs no processor time on the
+// system clock and takes none on a virtual one.
+HoldEnd hold_for(Tarvex& app, std::uint32_t ms);
+
+// A press-and-hold move or focus move that is never left running: the stop
+// is sent by release(), or when the hold goes away without one (a command
+// left early, a failure on the way). Only a press that went through holds
+// anything.
+class ScopeHold {
+ public:
+  explicit ScopeHold(Tarvex& app) : app_(app) {}
+  ~ScopeHold() { release(); }
+  ScopeHold(const ScopeHold&) = delete;
+  ScopeHold& operator=(const ScopeHold&) = delete;
+
+  // press_move / press_focus; a second press while one is held is Ignored.
+  ScopeResult press_move(Direction direction);
+  ScopeResult press_focus(bool inward);
+  // Sends the stop of what is held (release_move / release_focus); Ignored
+  // when nothing is held.
+  ScopeResult release();
+  bool held() const { return held_ != Held::Nothing; }
+
+ private:
+  enum class Held { Nothing, Move, Focus };
+  Tarvex& app_;
+  Held held_ = Held::Nothing;
+};
 
 struct GotoResult {
   ScopeResult status = ScopeResult::Done;

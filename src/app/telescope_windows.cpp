@@ -172,33 +172,9 @@ bool MoveTelescopeModel::focus_fast() const {
   return app_.telescope.focus_speed == LX200_FOCUS_FAST;
 }
 
-namespace {
-
-// A text from the mount as the window can show it: up to its closing '#',
-// the LX200 degree sign as one, other control and 8-bit bytes as blanks,
-// without trailing blanks.
-std::string shown_text(std::string_view from_mount) {
-  std::string text;
-  for (char c : from_mount) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '#') break;
-    if (u == 0xDF) {
-      text += "\xC2\xB0";
-    } else if (u < 0x20 || u >= 0x7F) {
-      text += ' ';
-    } else {
-      text += c;
-    }
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-}  // namespace
-
 std::string MoveTelescopeModel::info_text() const {
-  const std::string info = shown_text(app_.telescope.object_info);
-  return refusal_.empty() ? info : shown_text(refusal_) + "\n" + info;
+  const std::string info = lx200_shown_text(app_.telescope.object_info);
+  return refusal_.empty() ? info : lx200_shown_text(refusal_) + "\n" + info;
 }
 
 // --- "Move Telescope" ---

@@ -8,6 +8,7 @@
 
 #include "files/fits_text.h"
 #include "image/history.h"
+#include "platform/printable_text.h"
 
 namespace tarvex::cli {
 
@@ -20,11 +21,6 @@ inline constexpr const char* FITS_KEYS =
 // an unknown key, a text longer than the field keeps, or a value that is not
 // a number where a number is needed.
 bool set_fits_key(FitsText& fits, const std::string& key_value, std::string& error);
-
-// A text as the terminal may show it: printable ASCII as it is, a backslash
-// doubled, every other byte (control characters, escape sequences, bytes of
-// other encodings) as \xNN.
-std::string printable_text(std::string_view text);
 
 // The record, one "fits KEY: value" line per field, and the processing history
 // lines a FITS file carried.

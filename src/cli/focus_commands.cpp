@@ -5,6 +5,7 @@
 #include "app/capture/camera_dialog_model.h"
 #include "app/capture/focus_mode.h"
 #include "camera/usb_commands.h"
+#include "cli/interrupt.h"
 #include "cli/subcommands.h"
 #include "platform/messages.h"
 
@@ -40,30 +41,39 @@ int focus_command(const Options& o, std::ostream& out, std::ostream& err) {
   }
   if (o.capture.range && *o.capture.range == 'm')
     return usage_error(err, "focus takes the ranges q, h, t or s");
-  return with_context(o, err, [&](Tarvex& app) {
-    AcquisitionSettings& acq = app.acquisition;
-    apply_capture_options(o.capture, acq);
-    if (acq.value >= 100) {
-      err << "tarvex-cli: focus frames are shorter than 100 units of their range\n";
-      return 2;
-    }
-    if (o.capture.centre) {
-      const WindowPosition at =
-          window_for_centre(o.capture.centre->first, o.capture.centre->second);
-      acq.focus_x = at.x;
-      acq.focus_y = at.y;
-    }
-    app.camera.find(app.settings.usb_debug_info);
-    if (!app.camera.camera_present()) {
-      show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
-      return 1;
-    }
-    PrintingFocusFront front(app, out);
-    const FocusRun run =
-        run_focus_mode(app, front, o.capture.frames.value_or(DEFAULT_FOCUS_FRAMES));
-    end_focus_display(app);
-    return run.outcome == FocusOutcome::Finished || run.outcome == FocusOutcome::Stopped ? 0 : 1;
-  });
+  // An interruption is the camera dialog's Stop: the frame being read
+  // finishes and the mode ends as it does in the window.
+  InterruptPump pump(Input::LeftButton);
+  InterruptScope interrupts;
+  return with_context(
+      o, err,
+      [&](Tarvex& app) {
+        AcquisitionSettings& acq = app.acquisition;
+        apply_capture_options(o.capture, acq);
+        if (acq.value >= 100) {
+          err << "tarvex-cli: focus frames are shorter than 100 units of their range\n";
+          return 2;
+        }
+        if (o.capture.centre) {
+          const WindowPosition at =
+              window_for_centre(o.capture.centre->first, o.capture.centre->second);
+          acq.focus_x = at.x;
+          acq.focus_y = at.y;
+        }
+        app.camera.find(app.settings.usb_debug_info);
+        if (!app.camera.camera_present()) {
+          show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+          return 1;
+        }
+        PrintingFocusFront front(app, out);
+        const FocusRun run =
+            run_focus_mode(app, front, o.capture.frames.value_or(DEFAULT_FOCUS_FRAMES));
+        end_focus_display(app);
+        if (run.outcome == FocusOutcome::Stopped && pump.interrupted) return 130;
+        return run.outcome == FocusOutcome::Finished || run.outcome == FocusOutcome::Stopped ? 0
+                                                                                             : 1;
+      },
+      &pump);
 }
 
 }  // namespace tarvex::cli

@@ -4,7 +4,7 @@ namespace tarvex::cli {
 
 namespace {
 
-// Set by the Ctrl-C handler, taken by the pump's next pass.
+// Set by the signal handler, taken by the pump's next pass.
 volatile sig_atomic_t g_interrupted = 0;
 
 void on_interrupt(int) {
@@ -17,7 +17,7 @@ void InterruptPump::pump() {
   NullPump::pump();
   if (g_interrupted) {
     g_interrupted = 0;
-    press(Input::Key);
+    press(as_);
     interrupted = true;
   }
 }
@@ -27,11 +27,11 @@ InterruptScope::InterruptScope() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &previous_);
+  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 InterruptScope::~InterruptScope() {
-  sigaction(SIGINT, &previous_, nullptr);
+  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
   g_interrupted = 0;
 }
 

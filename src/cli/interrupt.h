@@ -1,7 +1,9 @@
-// Ctrl-C in tarvex-cli: for the length of a run that listens for it, the
-// signal only sets a flag, and the run's event pump reports it as a key
-// press at its next pass, so the run stops the way a key press stops it in
-// the window (the current frame or pulse finishes, the ending path runs).
+// Ctrl-C, SIGTERM and SIGHUP (a closed terminal, a dropped remote session)
+// in tarvex-cli: for the length of a run that listens for them, the signal
+// only sets a flag, and the run's event pump reports it as a press at its
+// next pass, so the run stops the way a press stops it in the window (the
+// current frame or pulse finishes, a held move sends its stop, the ending
+// path runs and a file being written is finished or removed).
 #pragma once
 
 #include <signal.h>
@@ -10,16 +12,22 @@
 
 namespace tarvex::cli {
 
-// The pump of a run: no window events, but a Ctrl-C arrives as a key.
+// The pump of a run: no window events, but an interruption arrives as a
+// press of `as`: a key by default, the Stop button where only that stops.
 class InterruptPump : public NullPump {
  public:
+  explicit InterruptPump(Input as = Input::Key) : as_(as) {}
   void pump() override;
-  // A Ctrl-C has been taken as a key press during the run.
+  // An interruption has been taken as a press during the run.
   bool interrupted = false;
+
+ private:
+  Input as_;
 };
 
-// Installs the Ctrl-C handler for its lifetime and puts back the one it
-// found. Nothing else is done in the handler than setting the flag.
+// Installs the handler of SIGINT, SIGTERM and SIGHUP for its lifetime and
+// puts back the ones it found. Nothing else is done in the handler than
+// setting the flag.
 class InterruptScope {
  public:
   InterruptScope();
@@ -28,7 +36,8 @@ class InterruptScope {
   InterruptScope& operator=(const InterruptScope&) = delete;
 
  private:
-  struct sigaction previous_ {};
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction previous_[3]{};
 };
 
 }  // namespace tarvex::cli

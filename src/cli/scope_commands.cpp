@@ -10,9 +10,11 @@
 
 #include "app/tarvex.h"
 #include "app/telescope.h"
+#include "cli/interrupt.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
+#include "platform/printable_text.h"
 #include "sim/sim_mount.h"
 
 namespace tarvex::cli {
@@ -91,26 +93,38 @@ int usage(std::ostream& err, const std::string& what) {
   return 2;
 }
 
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
-void hold(Clock& clock, long ms) {
-  const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(ms);
-  while (static_cast<std::int32_t>(clock.now_ms() - end) < 0) {
-  }
-}
-
 int exit_status(ScopeResult r) {
   return r == ScopeResult::Done ? 0 : 1;
 }
 
+// The status of an interrupted run, as the other commands give it.
+constexpr int kInterrupted = 130;
+
+// Holds a pressed move or focus move for `ms`, or until an interruption;
+// the stop is sent either way (and by the hold itself should anything end
+// the command before it). Prints "<what>: done" or "<what>: stopped after
+// N ms".
+int hold_and_release(Tarvex& app, ScopeHold& hold, long ms, const std::string& what,
+                     std::ostream& out) {
+  Clock& clock = app.ports.clock;
+  const std::uint32_t start = clock.now_ms();
+  const HoldEnd end = hold_for(app, static_cast<std::uint32_t>(ms));
+  const std::uint32_t held = clock.now_ms() - start;
+  const ScopeResult released = hold.release();
+  if (released != ScopeResult::Done) return exit_status(released);
+  if (end == HoldEnd::Stopped) {
+    out << what << ": stopped after " << held << " ms\n";
+    return kInterrupted;
+  }
+  out << what << ": done\n";
+  return 0;
+}
+
 int report_goto(const Tarvex& app, const GotoResult& r, std::ostream& out) {
   if (r.status == ScopeResult::LinkFailed || r.status == ScopeResult::SerialError) return 1;
-  out << "reply: " << (r.reply != 0 ? std::string(1, r.reply) : std::string("none")) << "\n";
-  if (!r.reason.empty()) out << "reason: " << trimmed(r.reason) << "\n";
-  out << "object: " << trimmed(app.telescope.object_info) << "\n";
+  out << "reply: " << (r.reply != 0 ? printable_text(std::string(1, r.reply)) : "none") << "\n";
+  if (!r.reason.empty()) out << "reason: " << lx200_shown_text(r.reason) << "\n";
+  out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
   if (r.status == ScopeResult::Done) out << "slew started\n";
   if (r.status == ScopeResult::Refused) out << "slew refused\n";
   return exit_status(r.status);
@@ -158,9 +172,10 @@ int run_mount_sim(const Globals& g, const std::vector<std::string>& args, std::s
   struct sigaction action {};
   action.sa_handler = on_signal;
   struct sigaction old_int {
-  }, old_term{};
+  }, old_term{}, old_hup{};
   sigaction(SIGINT, &action, &old_int);
   sigaction(SIGTERM, &action, &old_term);
+  sigaction(SIGHUP, &action, &old_hup);
   g_stop = 0;
   SteadyClock clock;
   const std::uint32_t start = clock.now_ms();
@@ -174,6 +189,7 @@ int run_mount_sim(const Globals& g, const std::vector<std::string>& args, std::s
   }
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGTERM, &old_term, nullptr);
+  sigaction(SIGHUP, &old_hup, nullptr);
   return 0;
 }
 
@@ -297,34 +313,39 @@ int run_scope(Tarvex& app, const ScopeCommand& c, std::ostream& out) {
   if (c.name == "goto") return report_goto(app, goto_coordinates(app, c.target), out);
   if (c.name == "move") {
     if (c.rate) set_move_rate(app, *c.rate);
-    const ScopeResult pressed = press_move(app, c.direction);
-    if (pressed != ScopeResult::Done) return 1;
-    hold(clock, c.number);
-    const ScopeResult released = release_move(app);
-    if (released == ScopeResult::Done)
-      out << "move " << c.word << " " << c.number << " ms (mount letter "
-          << app.telescope.directions.letter(c.direction) << "): done\n";
-    return exit_status(released);
+    ScopeHold hold(app);
+    if (hold.press_move(c.direction) != ScopeResult::Done) return 1;
+    const std::string what = "move " + c.word + " " + std::to_string(c.number) +
+                             " ms (mount letter " + app.telescope.directions.letter(c.direction) +
+                             ")";
+    return hold_and_release(app, hold, c.number, what, out);
   }
   if (c.name == "pulse") {
-    const ScopeResult r = guide_pulse(app, c.direction, static_cast<std::uint32_t>(c.number));
-    if (r == ScopeResult::Done)
-      out << "pulse " << c.word << " " << c.number << " ms (mount letter "
-          << app.telescope.directions.current_move() << "): done\n";
-    return exit_status(r);
+    const std::uint32_t start = clock.now_ms();
+    const ScopeResult r =
+        guide_pulse(app, c.direction, static_cast<std::uint32_t>(c.number), PulseEnd::OnStop);
+    if (r != ScopeResult::Done) return exit_status(r);
+    out << "pulse " << c.word << " " << c.number << " ms (mount letter "
+        << app.telescope.directions.current_move() << "): ";
+    if (app.ports.pump.abort_requested()) {
+      out << "stopped after " << clock.now_ms() - start << " ms\n";
+      return kInterrupted;
+    }
+    out << "done\n";
+    return 0;
   }
   if (c.name == "focus") {
     set_focus_speed(app, c.fast);
-    if (press_focus(app, c.inward) != ScopeResult::Done) return 1;
-    hold(clock, c.number);
-    const ScopeResult r = release_focus(app);
-    if (r == ScopeResult::Done)
-      out << "focus " << (c.inward ? "in" : "out") << " " << c.number << " ms: done\n";
-    return exit_status(r);
+    ScopeHold hold(app);
+    if (hold.press_focus(c.inward) != ScopeResult::Done) return 1;
+    const std::string what =
+        std::string("focus ") + (c.inward ? "in" : "out") + " " + std::to_string(c.number) + " ms";
+    return hold_and_release(app, hold, c.number, what, out);
   }
   if (c.name == "info") {
     const ScopeResult r = read_object_info(app);
-    if (r == ScopeResult::Done) out << "object: " << trimmed(app.telescope.object_info) << "\n";
+    if (r == ScopeResult::Done)
+      out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
     return exit_status(r);
   }
   // reset-box
@@ -356,16 +377,23 @@ int run_scope_cli(const std::vector<std::string>& args, std::ostream& out, std::
   o.data_root = g.data_root;
   o.simulator = g.simulator;
   o.virtual_time = g.virtual_time;
-  return with_context(o, err, [&](Tarvex& app) {
-    app.telescope.link_type_override = c.link;
-    app.telescope.com_port_override = c.port;
-    const int status = run_scope(app, c, out);
-    if (status != 0 && app.telescope.port != nullptr) {
-      const std::string why = app.telescope.port->last_failure();
-      if (!why.empty()) err << "tarvex-cli: serial port: " << why << "\n";
-    }
-    return status;
-  });
+  // An interruption ends a move or a pulse early, with its stop sent;
+  // other commands finish what they send.
+  InterruptPump pump;
+  InterruptScope interrupts;
+  return with_context(
+      o, err,
+      [&](Tarvex& app) {
+        app.telescope.link_type_override = c.link;
+        app.telescope.com_port_override = c.port;
+        const int status = run_scope(app, c, out);
+        if (status != 0 && status != kInterrupted && app.telescope.port != nullptr) {
+          const std::string why = app.telescope.port->last_failure();
+          if (!why.empty()) err << "tarvex-cli: serial port: " << why << "\n";
+        }
+        return status;
+      },
+      &pump);
 }
 
 }  // namespace tarvex::cli

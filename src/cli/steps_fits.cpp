@@ -111,25 +111,6 @@ bool set_fits_key(FitsText& fits, const std::string& key_value, std::string& err
   return false;
 }
 
-std::string printable_text(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (u >= 0x20 && u < 0x7F) {
-      out.push_back(c);
-    } else {
-      out += "\\x";
-      out.push_back(kHex[u >> 4]);
-      out.push_back(kHex[u & 0xF]);
-    }
-  }
-  return out;
-}
-
 void print_fits_text(std::ostream& out, const FitsText& fits, const ProcessingHistory& history) {
   // The texts come from the file: they are printed with every control
   // character escaped, so a header can neither forge an output line nor

@@ -58,6 +58,11 @@ class SerialPort {
   // Reads up to `length` characters; returns how many arrived (0 when none
   // came in time). Never more than asked, never longer than the read bound.
   virtual int gets(int port, char* buffer, int length) = 0;
+  // Starts waiting for a new reply, as a write does: the next read waits
+  // for its first character as long as for any reply, whatever arrived
+  // before it. For a mount that answers two commands in turn, the second
+  // answer coming later than the gap between characters.
+  virtual int expect_reply(int port) = 0;
   // Discards what has been received and not read.
   virtual int rx_clear(int port) = 0;
   virtual int done(int port) = 0;

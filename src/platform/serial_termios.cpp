@@ -236,6 +236,15 @@ void TermiosSerialPort::pump_events() {
   pumping_ = false;
 }
 
+int TermiosSerialPort::expect_reply(int port) {
+  Line* l = open_line(port);
+  if (l == nullptr) return fail(EBADF, "port not open");
+  l->written = true;
+  l->heard = false;
+  l->last_write = clock_.now_ms();
+  return 0;
+}
+
 int TermiosSerialPort::rx_clear(int port) {
   Line* l = open_line(port);
   if (l == nullptr) return fail(EBADF, "port not open");

@@ -8,11 +8,14 @@
 // The read rule of gets(port, buffer, n):
 // - it takes what has arrived, and returns as soon as it has n characters;
 //   it never returns more than n;
-// - while nothing has arrived since the last write to the port, it waits for
-//   the mount's reply until REPLY_WAIT_MS after that write;
+// - while nothing has arrived since the last write to the port (or the last
+//   expect_reply), it waits for the mount's reply until REPLY_WAIT_MS after
+//   that write;
 // - once characters have arrived since that write, it stops when no new one
 //   has come for the character gap: GAP_MS, or three character times at
-//   slow rates;
+//   slow rates. GAP_MS is longer than the 16 ms for which the common
+//   USB-serial adapters gather bytes before handing them on, so a reply
+//   that comes in such chunks is read whole;
 // - in all it never waits longer than REPLY_WAIT_MS + n character times +
 //   the gap after it started.
 #pragma once
@@ -31,7 +34,7 @@ class TermiosSerialPort : public SerialPort {
  public:
   static constexpr int PORT_COUNT = 5;
   static constexpr std::uint32_t REPLY_WAIT_MS = 200;
-  static constexpr std::uint32_t GAP_MS = 10;
+  static constexpr std::uint32_t GAP_MS = 25;
   // Longest wait for room in the transmit queue before a write fails.
   static constexpr std::uint32_t WRITE_WAIT_MS = 1000;
 
@@ -50,6 +53,7 @@ class TermiosSerialPort : public SerialPort {
   int puts(int port, const char* text, int length) override;
   int putc(int port, std::uint8_t byte) override;
   int gets(int port, char* buffer, int length) override;
+  int expect_reply(int port) override;
   int rx_clear(int port) override;
   int done(int port) override;
 

@@ -1,7 +1,10 @@
 #include "scope/lx200.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "platform/printable_text.h"
 
 namespace tarvex {
 
@@ -34,6 +37,19 @@ std::string lx200_target_dec(bool negative, int degrees, int minutes) {
   std::snprintf(text, sizeof text, "#:Sd %c%02d*%02d", negative ? '-' : '+',
                 std::abs(degrees) % 100, minutes % 100);
   return text;
+}
+
+std::string lx200_shown_text(std::string_view from_mount) {
+  std::string_view text = from_mount.substr(0, from_mount.find('#'));
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
+  std::string shown;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t degree = std::min(text.find('\xDF', start), text.size());
+    shown += printable_text(text.substr(start, degree - start));
+    if (degree < text.size()) shown += "\xC2\xB0";
+    start = degree + 1;
+  }
+  return shown;
 }
 
 namespace {

@@ -50,6 +50,12 @@ std::string lx200_target_ra(int hours, int minutes);
 // -0 degrees 30 minutes goes as "-00*30". The closing '#' is left out as above.
 std::string lx200_target_dec(bool negative, int degrees, int minutes);
 
+// A text from the mount as the terminal and the windows show it: up to its
+// closing '#', without trailing blanks and NULs, the LX200 degree sign
+// (byte 0xDF) as a degree sign, every other byte outside printable ASCII
+// escaped as printable_text escapes it.
+std::string lx200_shown_text(std::string_view from_mount);
+
 // --- The mount's side of the protocol ---
 
 // Right ascension "HH:MM:SS", "HH:MM.T" or "HH:MM" (hours 0..23) in hours.

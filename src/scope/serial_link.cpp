@@ -20,6 +20,7 @@ class NoSerialPort : public SerialPort {
   int puts(int, const char*, int) override { return -ENODEV; }
   int putc(int, std::uint8_t) override { return -ENODEV; }
   int gets(int, char*, int) override { return -ENODEV; }
+  int expect_reply(int) override { return -ENODEV; }
   int rx_clear(int) override { return -ENODEV; }
   int done(int) override { return 0; }
 };
@@ -91,6 +92,21 @@ std::string SerialSession::gets(int n) {
   if (!check(got)) return {};
   buffer.resize(static_cast<std::size_t>(got > n ? n : got));
   return buffer;
+}
+
+std::string SerialSession::gets_through(int n, char terminator) {
+  std::string text;
+  while (static_cast<int>(text.size()) < n) {
+    const std::string c = gets(1);
+    if (c.empty()) break;
+    text += c;
+    if (c[0] == terminator) break;
+  }
+  return text;
+}
+
+bool SerialSession::expect_reply() {
+  return ok_ && check(serial_.expect_reply(port_));
 }
 
 bool SerialSession::rx_clear() {

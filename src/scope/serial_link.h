@@ -67,6 +67,12 @@ class SerialSession {
   bool putc(std::uint8_t byte);
   // Up to n characters, as the port's read rule delivers them.
   std::string gets(int n);
+  // Up to n characters of a text the mount may close with `terminator`:
+  // the read stops after it, so what the mount sends next is left for the
+  // next read.
+  std::string gets_through(int n, char terminator);
+  // The next read waits for a new reply (SerialPort::expect_reply).
+  bool expect_reply();
   bool rx_clear();
   // Closes the port without a message.
   void close();

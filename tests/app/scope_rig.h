@@ -74,6 +74,7 @@ class FaultyPort : public SerialPort {
     return puts(p, &c, 1);
   }
   int gets(int p, char* b, int n) override { return real_.gets(p, b, n); }
+  int expect_reply(int p) override { return real_.expect_reply(p); }
   int rx_clear(int p) override { return real_.rx_clear(p); }
   int done(int p) override {
     ++dones;

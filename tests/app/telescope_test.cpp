@@ -4,7 +4,11 @@
 // by hand.
 #include "app/telescope.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <functional>
@@ -156,7 +160,101 @@ TEST_F(ScopeRig, GotoMessierReadsTheObjectAndTheReply) {
   EXPECT_TRUE(messages.shown.empty());
   // The information is read again 200 ms after asking.
   EXPECT_GE(took, 200u);
-  EXPECT_LE(took, 260u);
+  EXPECT_LE(took, 280u);  // and the character gaps after the two texts
+}
+
+// A mount that answers a go-to the way mounts in the field do: the object
+// text for ":LI#" (in chunks, as a USB-serial adapter hands it on), and the
+// reply to ":MS#" `gap` ms after the text's last byte. Each answer is on the
+// line before the clock moves on, so the times are clock times however
+// slowly the system hands bytes across the pseudo-terminal.
+class GotoMount : public ClockListener {
+ public:
+  GotoMount(std::vector<std::string> object_chunks, std::uint32_t chunk_ms, std::uint32_t gap)
+      : chunks_(std::move(object_chunks)), chunk_ms_(chunk_ms), gap_(gap) {
+    char name[256] = {};
+    EXPECT_EQ(::openpty(&master_, &slave_, name, nullptr, nullptr), 0);
+    path = name;
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+  }
+  ~GotoMount() override {
+    ::close(master_);
+    ::close(slave_);
+  }
+  void on_clock(std::uint32_t now) override {
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(master_, buf, sizeof buf)) > 0) {
+      received.append(buf, static_cast<std::size_t>(n));
+      for (; scanned_ < received.size(); ++scanned_) {
+        if (received.compare(scanned_, 5, "#:LI#") == 0) {
+          std::uint32_t at = now + 2;
+          for (const std::string& c : chunks_) {
+            due_.push_back({at, c});
+            at += chunk_ms_;
+          }
+          text_end_ = at - chunk_ms_;
+        } else if (received.compare(scanned_, 5, "#:MS#") == 0) {
+          due_.push_back({text_end_ + gap_, "0"});
+        }
+      }
+    }
+    while (!due_.empty() && static_cast<std::int32_t>(now - due_.front().first) >= 0) {
+      send(due_.front().second);
+      due_.erase(due_.begin());
+    }
+  }
+  std::string path, received;
+
+ private:
+  // Writes and waits until the bytes can be read at the program's end.
+  void send(const std::string& text) {
+    int before = 0, queued = 0;
+    ::ioctl(slave_, FIONREAD, &before);
+    ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    for (int k = 0; k < 10000 && queued < before + static_cast<int>(text.size()); ++k) {
+      ::ioctl(slave_, FIONREAD, &queued);
+      if (queued < before + static_cast<int>(text.size())) ::usleep(100);
+    }
+  }
+  std::vector<std::string> chunks_;
+  std::uint32_t chunk_ms_, gap_;
+  std::uint32_t text_end_ = 0;
+  std::size_t scanned_ = 0;
+  std::vector<std::pair<std::uint32_t, std::string>> due_;
+  int master_ = -1, slave_ = -1;
+};
+
+TEST_F(ScopeRig, AStartedSlewIsReportedAsStartedHoweverLateItsReplyComes) {
+  // The object text as 33 characters, as text closed by '#', and as 33
+  // characters and a '#' handed on in chunks 16 ms apart; the reply to the
+  // slew right after the text or 15, 50 or 150 ms later.
+  const std::string full = "M31     GX MAG  3.4 Andromeda    ";
+  const struct {
+    std::vector<std::string> chunks;
+    std::string object;
+  } texts[] = {{{full}, full},
+               {{"M31 EXT GAL MAG 3.5#"}, "M31 EXT GAL MAG 3.5#"},
+               {{full.substr(0, 16), full.substr(16) + "#"}, full}};
+  for (const auto& t : texts) {
+    for (const std::uint32_t gap : {0u, 15u, 50u, 150u}) {
+      SCOPED_TRACE(t.object + " with the reply " + std::to_string(gap) + " ms after it");
+      GotoMount goto_mount(t.chunks, 16, gap);
+      device = goto_mount.path;
+      clock.add_listener(goto_mount);
+      app->telescope = SerialLink{};
+      app->telescope.port = faulty.get();
+      messages.shown.clear();
+      ASSERT_EQ(ensure_link_open(*app), ScopeResult::Done);
+      const GotoResult r = goto_object(*app, Catalogue::Messier, 31);
+      clock.remove_listener(goto_mount);
+      EXPECT_EQ(r.status, ScopeResult::Done);
+      EXPECT_EQ(r.reply, '0');
+      EXPECT_TRUE(messages.shown.empty());
+      EXPECT_EQ(app->telescope.object_info, t.object);
+      EXPECT_EQ(goto_mount.received, "#:LM 0031##:LI##:MS##:LI#");
+    }
+  }
 }
 
 TEST_F(ScopeRig, GotoCoordinatesTakesTheTwoAcknowledgementsAndKeepsTheTypedSign) {

@@ -150,14 +150,15 @@ TEST_F(WindowRig, GotoCoordinatesRangesAndTheSignOfMinusZero) {
 TEST_F(WindowRig, PlanetButtonsAndTheInformationShown) {
   open_link();
   MoveTelescopeModel m(*app);
-  // What the mount sent, up to its '#', its degree sign shown as one.
+  // What the mount sent, up to its '#', its degree sign shown as one and
+  // other bytes escaped as tarvex-cli shows them.
   app->telescope.object_info = std::string(
       "M42  \xDF"
       "5 NB\x01  #junk",
       14);
   EXPECT_EQ(m.info_text(),
             "M42  \xC2\xB0"
-            "5 NB");
+            "5 NB\\x01");
   // A refused slew puts the mount's reason first, until the next go-to.
   m.ra_hours = "12";
   m.dec_degrees = "-60";
