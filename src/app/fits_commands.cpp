@@ -68,12 +68,12 @@ int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {
   int reported = 0;
   if (settings_load_failed(
           load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
-    show_message(app.ports.messages, 27);
+    show_message(app.ports.messages, Msg::FitsSettingsLoadFailed);
     reported = 27;
   }
   if (!run_details_dialog(app, dialogs)) return reported;
   if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
-    show_message(app.ports.messages, 28);
+    show_message(app.ports.messages, Msg::FitsSettingsSaveFailed);
     return 28;
   }
   return reported;

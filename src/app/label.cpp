@@ -20,7 +20,7 @@ bool LabelDialogModel::toggle_use_fits_date(const FitsText& fits, Messages& mess
     use_fits_date_ = true;
     auto_date_ = true;
   } else {
-    show_message(messages, MESSAGE_CALLER_TEXT, "Sorry, FITs date not set");
+    show_message(messages, Msg::CallerText, "Sorry, FITs date not set");
   }
   return use_fits_date_;
 }

@@ -17,13 +17,13 @@ std::int16_t clamp16(int v, int lo, int hi) {
 
 int ProgramDefaultsModel::open() {
   if (!settings_load_failed(load_settings(file_, s_, fits_, messages_))) return 0;
-  show_message(messages_, 20);
+  show_message(messages_, Msg::SettingsLoadFailed);
   return 20;
 }
 
 int ProgramDefaultsModel::save_changes() {
   if (save_settings(file_, s_, fits_) == FileSave::Ok) return 0;
-  show_message(messages_, 21);
+  show_message(messages_, Msg::SettingsSaveFailed);
   return 21;
 }
 

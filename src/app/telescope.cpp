@@ -11,8 +11,8 @@ namespace tarvex {
 
 namespace {
 
-constexpr unsigned kLinkNotOpened = 36;
-constexpr unsigned kNoAnswer = 54;
+constexpr Msg kLinkNotOpened = Msg::TelescopeLinkNotOpened;
+constexpr Msg kNoAnswer = Msg::TelescopeCommsFailed;
 constexpr const char* kOpenFailed = "Open Communications Failed";
 
 // Waits until clock time t. Waits longer than a few milliseconds handle the
@@ -150,7 +150,7 @@ bool open_lx200(Tarvex& app) {
   s.rts(LINE_SET);
   if (!s.ok()) return false;
   if (s.parms(PARITY_NONE, STOP_BITS_ONE, 8) < 0) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, kOpenFailed);
+    show_message(app.ports.messages, Msg::CallerText, kOpenFailed);
     s.close();
     return false;
   }
@@ -163,7 +163,7 @@ bool open_control_box(Tarvex& app) {
   s.baud(BAUD_300);
   if (!s.ok()) return false;
   if (s.parms(PARITY_NONE, STOP_BITS_ONE, 8) < 0) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, kOpenFailed);
+    show_message(app.ports.messages, Msg::CallerText, kOpenFailed);
     s.close();
     return false;
   }

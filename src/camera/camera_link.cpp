@@ -31,7 +31,7 @@ CameraSearch find_camera(CameraLink& link, DeviceRecords& records) {
   for (UsbClass cls : {UsbClass::Hid, UsbClass::Block}) {
     const std::optional<std::vector<UsbInterface>> found = link.usb.list_interfaces(cls);
     if (!found) {
-      show_message(link.messages, MESSAGE_CALLER_TEXT, TEXT_NO_PNP_NODE);
+      show_message(link.messages, Msg::CallerText, TEXT_NO_PNP_NODE);
       return CameraSearch::Failed;
     }
     for (int m = 0; m < MAX_DEVICE_RECORDS; ++m) {
@@ -57,7 +57,7 @@ CameraSearch find_camera(CameraLink& link, DeviceRecords& records) {
     }
   }
   if (link.hid_handle == 0 || link.block_handle == 0) {
-    show_message(link.messages, MESSAGE_CALLER_TEXT, TEXT_BLOCKIO_NOT_FOUND);
+    show_message(link.messages, Msg::CallerText, TEXT_BLOCKIO_NOT_FOUND);
     return listed ? CameraSearch::Incomplete : CameraSearch::NoneListed;
   }
   link.old_host = link.host.major == 4 && link.host.minor > 0;
@@ -65,7 +65,7 @@ CameraSearch find_camera(CameraLink& link, DeviceRecords& records) {
     char text[200];
     std::snprintf(text, sizeof text, FORMAT_CAMERA_FOUND, link.hid_handle, link.block_handle,
                   link.host.major, link.host.minor);
-    show_message(link.messages, MESSAGE_CALLER_TEXT, text);
+    show_message(link.messages, Msg::CallerText, text);
   }
   link.camera_present = true;
   return CameraSearch::Found;
@@ -75,13 +75,13 @@ LinkResult WriteUSBdevice(CameraLink& link, std::span<const std::uint8_t> payloa
   std::array<std::uint8_t, MAX_REPORT_LENGTH> report;
   const std::size_t length = frame_report(payload, report);
   if (length == 0) {
-    show_message(link.messages, MESSAGE_CALLER_TEXT, TEXT_REPORT_TOO_LONG);
+    show_message(link.messages, Msg::CallerText, TEXT_REPORT_TOO_LONG);
     return LinkResult::Refused;
   }
   const int error = link.usb.write_report(std::span(report).first(length));
   if (error != 0) {
     link.last_error = error;
-    show_message(link.messages, MESSAGE_CALLER_TEXT, format_error(FORMAT_WRITE_FAILED, error));
+    show_message(link.messages, Msg::CallerText, format_error(FORMAT_WRITE_FAILED, error));
     return LinkResult::Failed;
   }
   return LinkResult::Ok;
@@ -108,7 +108,7 @@ LinkResult read_block_data(CameraLink& link) {
   }
   if (error != 0) {
     link.last_error = error;
-    show_message(link.messages, MESSAGE_CALLER_TEXT, format_error(FORMAT_READ_FAILED, error));
+    show_message(link.messages, Msg::CallerText, format_error(FORMAT_READ_FAILED, error));
     return LinkResult::Failed;
   }
   link.last_read_failed = false;

@@ -56,7 +56,7 @@ bool ready_camera(Tarvex& app) {
   CameraSession& camera = app.camera;
   camera.find(app.settings.usb_debug_info);
   if (!camera.camera_present()) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+    show_message(app.ports.messages, Msg::CallerText, TEXT_NO_CAMERA);
     return false;
   }
   send_timing_command(camera.link, 3);

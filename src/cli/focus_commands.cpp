@@ -62,7 +62,7 @@ int focus_command(const Options& o, std::ostream& out, std::ostream& err) {
         }
         app.camera.find(app.settings.usb_debug_info);
         if (!app.camera.camera_present()) {
-          show_message(app.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+          show_message(app.ports.messages, Msg::CallerText, TEXT_NO_CAMERA);
           return 1;
         }
         PrintingFocusFront front(app, out);

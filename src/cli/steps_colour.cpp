@@ -122,7 +122,7 @@ void register_colour_steps(StepRegistry& registry) {
         if (!options) return usage(e);
         if (checking_steps()) return StepResult{};
         if (app.store().IsColour) {
-          show_message(app.ports.messages, 22);
+          show_message(app.ports.messages, Msg::AlreadyColourConverted);
           return result(false);
         }
         synthesize_colour(app, *options);
@@ -151,7 +151,7 @@ void register_colour_steps(StepRegistry& registry) {
         if (!sat) return usage(e);
         if (checking_steps()) return StepResult{};
         if (!app.store().IsColour) {
-          show_message(app.ports.messages, 25);
+          show_message(app.ports.messages, Msg::ColourNotConverted);
           return result(false);
         }
         colour_balance_command(app, b, static_cast<int>(*sat));

@@ -42,7 +42,7 @@ bool SerialSession::check(int result) {
   if (result >= 0) return true;
   char text[32];
   std::snprintf(text, sizeof text, "ERROR %d ", result);
-  show_message(messages_, MESSAGE_CALLER_TEXT, text);
+  show_message(messages_, Msg::CallerText, text);
   close();
   ok_ = false;
   return false;

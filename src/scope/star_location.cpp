@@ -29,7 +29,7 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
   const int left = x - r;
   const int top = y - r;
   if (left < 0 || top < 0 || x + r + 1 > width || y + r + 1 > height) {
-    show_message(messages, 35);
+    show_message(messages, Msg::CentreOutsideImage);
     return 1;
   }
   const int n = 2 * r + 1;
@@ -69,7 +69,7 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
                              // divide by zero or turn negative, so there is nothing to centre on.
                              peak < background;
   if (nothing_found) {
-    if (!s.quiet) show_message(messages, 34);
+    if (!s.quiet) show_message(messages, Msg::NothingToCentreOn);
     return 1;
   }
   if (peak == background) --background;

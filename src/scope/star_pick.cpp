@@ -19,7 +19,7 @@ constexpr int GUIDING_FRAME_LAST_ROW = FIELD_ROWS - SMALL_FRAME_SIDE;      // 16
 void report_position(Messages& messages, int x, int y) {
   char text[64];
   std::snprintf(text, sizeof text, "x position = %5d\ny position = %5d", x, y);
-  show_message(messages, MESSAGE_CALLER_TEXT, text);
+  show_message(messages, Msg::CallerText, text);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ StarPickResult pick_star(StarPickState& pick, StarLocation& star, int x, int y,
                   "Sorry, outside suitable area - try again\n\nx position = %5d\ny position = "
                   "%5d,%7d,%7d,%7d",
                   x, y, r, margin, radius_setting);
-    show_message(messages, MESSAGE_CALLER_TEXT, text);
+    show_message(messages, Msg::CallerText, text);
     return result;
   }
   for (int pass = 0; pass < PICK_PASSES; ++pass) {

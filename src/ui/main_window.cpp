@@ -362,7 +362,7 @@ void TTarvexWindow::repaint_picture() {
 
 void TTarvexWindow::show_values() {
   if (app_->display.fit_to_window) {
-    show_message(app_->ports.messages, 1);
+    show_message(app_->ports.messages, Msg::ValuesNeedStandardGeometry);
     return;
   }
   if (values_ && values_->isVisible()) return;

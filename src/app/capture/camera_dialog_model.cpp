@@ -124,7 +124,7 @@ void CameraDialogModel::toggle_self_guide() {
 void CameraDialogModel::toggle_matching_dark() {
   probe_once();
   if (!app_.settings.controlbox_present) {
-    show_message(app_.ports.messages, 52);
+    show_message(app_.ports.messages, Msg::NoControlBoxForSelfGuiding);
     return;
   }
   acq_.take_matching_dark = !acq_.take_matching_dark;

@@ -99,10 +99,10 @@ CaptureOutcome Sequencer::take_photo() {
   if (!camera.camera_present()) {
     if (settings_load_failed(load_settings(app_.paths.settings_file(), app_.settings, app_.fits,
                                            app_.ports.messages)))
-      show_message(app_.ports.messages, 20);
+      show_message(app_.ports.messages, Msg::SettingsLoadFailed);
     camera.find(app_.settings.usb_debug_info);
     if (!camera.camera_present()) {
-      show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, TEXT_NO_CAMERA);
+      show_message(app_.ports.messages, Msg::CallerText, TEXT_NO_CAMERA);
       return CaptureOutcome::NoCamera;
     }
     // Ends whatever exposure the camera may have been running.
@@ -147,7 +147,7 @@ CaptureOutcome Sequencer::run_exposures() {
   // A merge keeps its base image in SecondFrame once the merge image is
   // open; colour synthesis works there, and a sum would be shown over it.
   if (fs.MergeMode && !app_.merge.marking_base && (multiple_ || acq.auto_colour)) {
-    show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, CAPTURE_DURING_MERGE_TEXT);
+    show_message(app_.ports.messages, Msg::CallerText, CAPTURE_DURING_MERGE_TEXT);
     return CaptureOutcome::Refused;
   }
 
@@ -324,7 +324,7 @@ bool Sequencer::wait_long(int e, bool first_wait) {
     auto stopped = [&] {
       if (first_wait && guided_) {
         progress.close();
-        show_message(app_.ports.messages, 57);
+        show_message(app_.ports.messages, Msg::SelfGuidingInterrupted);
       }
       return false;
     };
@@ -363,7 +363,7 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         progress.close();
         aborted_ = true;
         failed_ = true;
-        show_message(app_.ports.messages, 57);
+        show_message(app_.ports.messages, Msg::SelfGuidingInterrupted);
         return false;
       }
       ++guide_frames_counted_;
@@ -484,7 +484,7 @@ bool Sequencer::remove_dark(bool binned) {
           std::snprintf(text, sizeof text, DARK_NOT_USED_TEXT,
                         app_.dark_frame_path.string().c_str(),
                         result == 11 ? DARK_MISSING_REASON : DARK_FOREIGN_REASON);
-          show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, text);
+          show_message(app_.ports.messages, Msg::CallerText, text);
         } else {
           report(app_.ports.messages, message_code(loaded));
         }
@@ -538,7 +538,8 @@ void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
   }
   acq.count = 1;
   failed_ = true;
-  show_message(app_.ports.messages, r == Registration::LostTrack ? 33 : 34);
+  show_message(app_.ports.messages,
+               r == Registration::LostTrack ? Msg::CannotLineUpImages : Msg::NothingToCentreOn);
 }
 
 // The new image is in CurrentFrame: its flags follow it, and the colour

@@ -57,17 +57,17 @@ int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
   // The synthesis works in SecondFrame.
   if (refused_during_merge(app)) return 1;
   if (fs.IsColour) {
-    show_message(app.ports.messages, 22);
+    show_message(app.ports.messages, Msg::AlreadyColourConverted);
     return 22;
   }
   if (settings_load_failed(
           load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
-    show_message(app.ports.messages, 23);
+    show_message(app.ports.messages, Msg::ColourSettingsLoadFailed);
   }
   if (dialog) {
     if (!dialog(app.settings)) return -1;
     if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
-      show_message(app.ports.messages, 24);
+      show_message(app.ports.messages, Msg::ColourSettingsSaveFailed);
     }
   }
   synthesize_colour(app, synthesis_options(app.settings));
@@ -117,7 +117,7 @@ void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
 bool anti_alias_command(Tarvex& app, bool as_command) {
   FrameStore& fs = app.store();
   if (!fs.IsColour) {
-    show_message(app.ports.messages, 7);
+    show_message(app.ports.messages, Msg::NotColourConverted);
     return false;
   }
   Progress& progress = app.ports.progress;

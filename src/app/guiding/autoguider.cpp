@@ -66,7 +66,7 @@ bool Autoguider::star_in_reach() {
   guide_star(gx, gy);
   const GuideWindow w = guide_window(place_guiding_frame(gx, gy), gx, gy);
   if (guide_window_holds_star(w, app_.settings.guide_mask_radius)) return true;
-  show_message(app_.ports.messages, MESSAGE_CALLER_TEXT, OUT_OF_REACH);
+  show_message(app_.ports.messages, Msg::CallerText, OUT_OF_REACH);
   return false;
 }
 
@@ -129,7 +129,7 @@ bool Autoguider::pulse(Direction d, int ms) {
 TrainOutcome Autoguider::train() {
   Messages& m = app_.ports.messages;
   if (link_type(app_) == 'n' || !app_.camera.camera_present()) {
-    show_message(m, MESSAGE_CALLER_TEXT, NO_STAR);
+    show_message(m, Msg::CallerText, NO_STAR);
     return TrainOutcome::Refused;
   }
   if (!star_in_reach()) return TrainOutcome::Refused;
@@ -137,11 +137,11 @@ TrainOutcome Autoguider::train() {
   const int dec_ms = training_pulse_ms(seconds, app_.settings.dec_hysteresis);
   const int ra_ms = training_pulse_ms(seconds, app_.settings.ra_hysteresis);
   if (dec_ms <= 0 || ra_ms <= 0) {
-    show_message(m, MESSAGE_CALLER_TEXT, SHORT_PULSE);
+    show_message(m, Msg::CallerText, SHORT_PULSE);
     return TrainOutcome::Refused;
   }
   if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
-    show_message(m, MESSAGE_CALLER_TEXT, NO_LINK);
+    show_message(m, Msg::CallerText, NO_LINK);
     return TrainOutcome::LinkFailed;
   }
   reset_control_box(app_);
@@ -197,7 +197,7 @@ TrainOutcome Autoguider::train() {
     char text[128];
     std::snprintf(text, sizeof text, "slewx = %5d, slewy = %5d\nbacklashx = %5d, backlashy = %5d",
                   trained_.ra_rate, trained_.dec_rate, trained_.ra_backlash, trained_.dec_backlash);
-    show_message(m, MESSAGE_CALLER_TEXT, text);
+    show_message(m, Msg::CallerText, text);
     const TrainingResult stored = stored_training_values(trained_);
     Settings& s = app_.settings;
     s.ra_pixels_per_sec = static_cast<std::int16_t>(stored.ra_rate);
@@ -277,12 +277,12 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   Messages& m = app_.ports.messages;
   if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
-    show_message(m, 53);
+    show_message(m, Msg::TakeImageAndPickStar);
     return GuideOutcome::Refused;
   }
   if (!star_in_reach()) return GuideOutcome::Refused;
   if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
-    show_message(m, 54);
+    show_message(m, Msg::TelescopeCommsFailed);
     return GuideOutcome::LinkFailed;
   }
   if (link_type(app_) == 'b') reset_control_box(app_);
@@ -334,7 +334,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   }
   running_ = false;
   menu_guiding_ = false;
-  show_message(m, 51);
+  show_message(m, Msg::GuidingTerminated);
   first_frame_ = true;
   front_.close_info();
   end_frame_use();
@@ -375,12 +375,12 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   Messages& m = app_.ports.messages;
   if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
-    show_message(m, 53);
+    show_message(m, Msg::TakeImageAndPickStar);
     return false;
   }
   if (!star_in_reach()) return false;
   if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
-    show_message(m, 54);
+    show_message(m, Msg::TelescopeCommsFailed);
     return false;
   }
   set_status("Guiding Info - Creating Guiding Frame");
@@ -402,7 +402,7 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   // guiding frame is reported here, or the exposure would end unexplained.
   auto star_missing = [&] {
     end_frame_use();
-    show_message(m, 57);
+    show_message(m, Msg::SelfGuidingInterrupted);
     return false;
   };
   if (!locate_twice(reference_.x, reference_.y)) return star_missing();

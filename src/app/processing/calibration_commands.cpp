@@ -37,7 +37,7 @@ int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
   // A flat that is black where it is normalised would turn every divided
   // pixel to 0: refuse it and keep the image.
   if (!(flat_normalisation(app.store().SecondFrame) > 0.0)) {
-    show_message(app.ports.messages, MESSAGE_CALLER_TEXT, FLAT_BLANK_TEXT);
+    show_message(app.ports.messages, Msg::CallerText, FLAT_BLANK_TEXT);
     return 1;
   }
   Progress& progress = app.ports.progress;

@@ -40,7 +40,7 @@ int FileChooserModel::chosen(Tarvex& app, const std::filesystem::path& path) {
       if (!confirmed) return 0;
       std::error_code ec;
       if (!std::filesystem::remove(path, ec)) {
-        show_message(app.ports.messages, MESSAGE_CALLER_TEXT,
+        show_message(app.ports.messages, Msg::CallerText,
                      "Unable to delete the file\n\n" + path.string());
         return 1;
       }

@@ -14,11 +14,11 @@ int start_merge(Tarvex& app) {
   // Positions are taken from the picture pixel for pixel: a stretched picture
   // or the small frame would give wrong positions.
   if (app.display.fit_to_window || app.display.SmallFrameMode) {
-    show_message(app.ports.messages, 30);
+    show_message(app.ports.messages, Msg::MergeNeedsStandardGeometry);
     return 30;
   }
   if (fs.MergeMode) {
-    show_message(app.ports.messages, 31);
+    show_message(app.ports.messages, Msg::AlreadyMerging);
     return 31;
   }
   MergeState& m = app.merge;
@@ -38,7 +38,7 @@ int mark_merge_position(Tarvex& app, int x, int y) {
   if (m.centre_on_star) {
     if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
         0) {
-      show_message(app.ports.messages, 33);
+      show_message(app.ports.messages, Msg::CannotLineUpImages);
       return 1;
     }
     x = app.star.position.x;
@@ -84,7 +84,7 @@ int open_merge_partner(Tarvex& app, const std::filesystem::path& path) {
 
 bool refused_during_merge(Tarvex& app) {
   if (!app.store().MergeMode || app.merge.marking_base) return false;
-  show_message(app.ports.messages, MESSAGE_CALLER_TEXT, MERGE_HOLDS_BASE_TEXT);
+  show_message(app.ports.messages, Msg::CallerText, MERGE_HOLDS_BASE_TEXT);
   return true;
 }
 
