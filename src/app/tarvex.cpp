@@ -22,7 +22,7 @@ std::string window_title(const std::string& current_file_name) {
 }
 
 void start_up(Tarvex& app) {
-  load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  load_settings_at_start(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
   init_frame_store(app.store());
   refresh_display(app);
   image_needs_no_save(app);

@@ -73,7 +73,12 @@ const char* table_text(unsigned code) {
     case 56: return "Darkframe is binned, image is not binned";
     case 57: return "Selfguiding interrupted or failed";
     case 58: return "Sorry, Image is not colour converted";
-    default: return "";  // 0, 37..49, 59 and above: an empty box
+    // Saves that fail for another reason than a full disk say so.
+    case 60: return "Unable to create file, the folder is read-only or not writable";
+    case 61: return "Unable to create file, every number of the automatic-save series is taken";
+    case 62: return "Unable to create file, a folder has the file's name";
+    case 63: return "Unable to create file";
+    default: return "";  // 0, 37..49, 59, 64 and above: an empty box
   }
 }
 
@@ -88,6 +93,12 @@ std::string message_text(unsigned code, std::string_view caller_text) {
 
 int show_message(Messages& messages, unsigned code, std::string_view caller_text) {
   return messages.message(code, message_text(code, caller_text));
+}
+
+int show_message_because(Messages& messages, unsigned code, std::string_view reason) {
+  std::string text = message_text(code);
+  if (!reason.empty()) text.append("\n\n").append(reason);
+  return messages.message(code, text);
 }
 
 }  // namespace tarvex

@@ -19,4 +19,15 @@ std::string message_text(unsigned code, std::string_view caller_text = {});
 // Returns 0 after a normal close (2 only if the box reports a cancel).
 int show_message(Messages& messages, unsigned code, std::string_view caller_text = {});
 
+// Shows message `code` with `reason` (what the system said, say) below its
+// text, after an empty line.
+int show_message_because(Messages& messages, unsigned code, std::string_view reason);
+
+// The messages of a file that could not be written, besides 6 ("check disk
+// space"), which is for a full disk only.
+inline constexpr unsigned MESSAGE_FOLDER_READ_ONLY = 60;
+inline constexpr unsigned MESSAGE_SERIES_FULL = 61;
+inline constexpr unsigned MESSAGE_FOLDER_IN_THE_WAY = 62;
+inline constexpr unsigned MESSAGE_FILE_NOT_CREATED = 63;
+
 }  // namespace tarvex

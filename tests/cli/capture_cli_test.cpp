@@ -43,7 +43,7 @@ TEST_F(CaptureCli, SumWithAutosaveAndSaves) {
   const std::string e = err.str();
   EXPECT_NE(e.find("EXPOSURE UNDERWAY (Left - 3)\nREAD KR CAMERA (Left - 3)\n"), std::string::npos);
   EXPECT_NE(e.find("READ KR CAMERA - takes 3 - 4 seconds\n"), std::string::npos);
-  EXPECT_NE(e.find("capture: 3 exposures taken"), std::string::npos);
+  EXPECT_NE(e.find("capture: 3 exposures taken, 3 saved\n"), std::string::npos);
   EXPECT_EQ(e.find('['), std::string::npos);
   EXPECT_EQ(e.find("message"), std::string::npos);
 
