@@ -7,6 +7,8 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "cli_fixture.h"
@@ -146,6 +148,46 @@ TEST_F(CaptureCli, CtrlCStopsTheRunAndKeepsTheSavedFiles) {
   ASSERT_TRUE(WIFEXITED(status)) << "stopped cleanly, not killed by the signal";
   EXPECT_EQ(WEXITSTATUS(status), 130);
   EXPECT_TRUE(fs::exists(autosave(1)));
+}
+
+TEST_F(CaptureCli, TwoRunsOnOneDataFolderNeverShareAFile) {
+  // Two tarvex-cli processes save a sum of 20 exposures each into the same
+  // series at the same time: each file they report is a file of its own.
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture"}), 0);  // the settings
+  std::vector<pid_t> children;
+  for (int k = 0; k < 2; ++k) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int status = run({"--simulator", "--virtual-time", "capture", "--range", "t", "--value",
+                              "5", "--count", "20", "--autosave"});
+      const std::string lines = out.str();
+      testing::write_bytes(dir / ("out" + std::to_string(k)),
+                           std::vector<std::uint8_t>(lines.begin(), lines.end()));
+      _exit(status);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::set<fs::path> reported;
+  for (int k = 0; k < 2; ++k) {
+    const auto bytes = testing::read_bytes(dir / ("out" + std::to_string(k)));
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    for (std::string line; std::getline(lines, line);) {
+      ASSERT_EQ(line.rfind("autosaved ", 0), 0u) << line;
+      EXPECT_TRUE(reported.insert(line.substr(10)).second) << "reported twice: " << line;
+    }
+  }
+  EXPECT_EQ(reported.size(), 40u);
+  std::size_t files = 0;
+  for (const auto& e : fs::directory_iterator(dir / "data" / "autosave"))
+    if (e.path().extension() == ".FIT") ++files;
+  EXPECT_EQ(files, 40u);
+  for (const fs::path& p : reported) EXPECT_TRUE(fs::is_regular_file(p)) << p;
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include "platform/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <string>
 
 #include "test_support.h"
@@ -143,6 +148,22 @@ TEST(AtomicFile, ALongValidNameCanBeSaved) {
   const std::string name(250, 'n');
   ASSERT_TRUE(save_text(dir / name, "long"));
   EXPECT_EQ(read_bytes(dir / name).size(), 4u);
+  EXPECT_TRUE(temporary_files(dir.path()).empty());
+}
+
+TEST(AtomicFile, ANewFileNeverReplacesOneOfItsName) {
+  TempDir dir;
+  write_bytes(dir / "IMG1.FIT", {'o', 'l', 'd'});
+  AtomicFile out;
+  ASSERT_TRUE(out.open(dir / "IMG1.FIT"));
+  ASSERT_TRUE(out.write("new", 3));
+  EXPECT_FALSE(out.commit_new(dir / "IMG1.FIT", true));
+  EXPECT_EQ(out.error(), EEXIST);
+  EXPECT_EQ(read_bytes(dir / "IMG1.FIT"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  // The finished file waits for the next name.
+  ASSERT_TRUE(out.commit_new(dir / "IMG2.FIT", true));
+  EXPECT_EQ(out.error(), 0);
+  EXPECT_EQ(read_bytes(dir / "IMG2.FIT"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
   EXPECT_TRUE(temporary_files(dir.path()).empty());
 }
 
