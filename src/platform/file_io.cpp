@@ -7,10 +7,12 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 
 namespace tarvex {
@@ -291,6 +293,55 @@ fs::path save_destination(const fs::path& target) {
     p = link.is_absolute() ? link : p.parent_path() / link;
   }
   return p;
+}
+
+namespace {
+
+// The process number in a temporary file's name: ".tvxtmp", the random
+// letters and digits, then "-" and the number (0 when the name has none, as
+// earlier versions made them). False for any other name.
+bool temporary_file_name(const std::string& name, long& pid) {
+  const std::string prefix = TEMPORARY_FILE_PREFIX;
+  if (name.size() < prefix.size() + TEMPORARY_FILE_RANDOM || name.compare(0, prefix.size(), prefix))
+    return false;
+  std::size_t at = prefix.size();
+  for (std::size_t end = at + TEMPORARY_FILE_RANDOM; at < end; ++at)
+    if (std::isalnum(static_cast<unsigned char>(name[at])) == 0) return false;
+  pid = 0;
+  if (at == name.size()) return true;
+  if (name[at] != '-' || at + 1 == name.size() || name.size() - at > 11) return false;
+  for (++at; at < name.size(); ++at) {
+    if (std::isdigit(static_cast<unsigned char>(name[at])) == 0) return false;
+    pid = pid * 10 + (name[at] - '0');
+  }
+  return pid > 0;
+}
+
+}  // namespace
+
+int remove_stale_temporary_files(const fs::path& folder) {
+  constexpr std::time_t kUntouchedSeconds = 60;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return 0;
+  const std::time_t now = std::time(nullptr);
+  int removed = 0;
+  for (const fs::directory_entry& entry : it) {
+    long pid = 0;
+    if (!temporary_file_name(entry.path().filename().string(), pid)) continue;
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+      continue;
+    // A process number that no process has any more: its writer was killed.
+    // One still alive (this process too) may be writing it. A name without
+    // a number goes once nobody has written to it for a minute.
+    const bool writer_gone =
+        pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    const bool untouched = now - st.st_mtime > kUntouchedSeconds;
+    if ((writer_gone || (untouched && pid != ::getpid())) && ::unlink(entry.path().c_str()) == 0)
+      ++removed;
+  }
+  return removed;
 }
 
 void ignore_file_size_signal() {

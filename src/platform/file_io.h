@@ -103,6 +103,14 @@ bool make_folder(const std::filesystem::path& folder);
 inline constexpr const char* TEMPORARY_FILE_PREFIX = ".tvxtmp";
 inline constexpr std::size_t TEMPORARY_FILE_RANDOM = 6;
 
+// Removes the temporary files that saves of this program left in `folder`
+// when they were killed before they could clean up: regular files of this
+// user named as the program names them, whose writing process (of this
+// machine) is no longer alive, or that nobody has written to for a minute.
+// Nothing else in the folder is touched, nor the file of a save still going
+// on in this process. Returns the number removed.
+int remove_stale_temporary_files(const std::filesystem::path& folder);
+
 // The file a save to `target` replaces: the target itself, or where the
 // chain of symbolic links it names ends (a link to a file not yet there
 // gives that file's path).

@@ -14,6 +14,7 @@
 #include "cli_fixture.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
+#include "platform/file_io.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex {
@@ -188,6 +189,42 @@ TEST_F(CaptureCli, TwoRunsOnOneDataFolderNeverShareAFile) {
     if (e.path().extension() == ".FIT") ++files;
   EXPECT_EQ(files, 40u);
   for (const fs::path& p : reported) EXPECT_TRUE(fs::is_regular_file(p)) << p;
+}
+
+TEST_F(CaptureCli, TheNextStartRemovesWhatAKilledSaveLeft) {
+  // Saves killed while they wrote, in each folder the program writes to.
+  ASSERT_EQ(run({"process", "ramp"}), 0);
+  const fs::path folders[] = {dir / "data", dir / "data" / "autosave",
+                              dir / "data" / "autosave" / "night1"};
+  fs::create_directories(folders[2]);
+  for (const fs::path& folder : folders) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      AtomicFile file;
+      if (file.open(folder / "IMG1.FIT")) file.write("part", 4);
+      kill(getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+  }
+  auto left = [&] {
+    int n = 0;
+    for (const fs::path& folder : folders)
+      for (const auto& e : fs::directory_iterator(folder))
+        n += e.path().filename().string().rfind(TEMPORARY_FILE_PREFIX, 0) == 0;
+    return n;
+  };
+  ASSERT_EQ(left(), 3);
+  Settings settings;
+  FitsText text;
+  RecordingMessages messages;
+  const fs::path ini = dir / "data" / "autosave" / "Tarvex.ini";
+  load_settings(ini, settings, text, messages);
+  settings.autosave_subdir = "night1";
+  ASSERT_EQ(save_settings(ini, settings, text), FileSave::Ok);
+  ASSERT_EQ(run({"process", "ramp"}), 0);
+  EXPECT_EQ(left(), 0);
 }
 
 }  // namespace
