@@ -1,5 +1,9 @@
 #include "app/file_messages.h"
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -38,13 +42,40 @@ unsigned message_code(RawSave result) {
   return 17;
 }
 
-unsigned message_code(AutosaveStatus result) {
-  switch (result) {
+unsigned file_error_message(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: return 6;
+    case EROFS:
+    case EACCES:
+    case EPERM: return MESSAGE_FOLDER_READ_ONLY;
+    case EISDIR: return MESSAGE_FOLDER_IN_THE_WAY;
+    default: return MESSAGE_FILE_NOT_CREATED;
+  }
+}
+
+unsigned message_code(const AutosaveResult& result) {
+  switch (result.result) {
     case AutosaveStatus::Saved: return 0;
-    case AutosaveStatus::FileNotWritten: return 6;
+    case AutosaveStatus::FileNotWritten: return file_error_message(result.error);
+    case AutosaveStatus::SeriesFull: return MESSAGE_SERIES_FULL;
     case AutosaveStatus::SettingsNotSaved: return 21;
   }
-  return 6;
+  return MESSAGE_FILE_NOT_CREATED;
+}
+
+int report(Messages& messages, const AutosaveResult& result) {
+  const unsigned code = message_code(result);
+  if (code == 0) return 0;
+  std::string reason;
+  if (result.result == AutosaveStatus::FileNotWritten) {
+    reason = result.file.string() + ": " + std::strerror(result.error != 0 ? result.error : EIO);
+  } else if (result.result == AutosaveStatus::SeriesFull) {
+    reason = result.file.parent_path().string() + ": every file from number 1 to " +
+             std::to_string(AUTOSAVE_NUMBER_WRAP - 1) + " exists";
+  }
+  show_message_because(messages, code, reason);
+  return static_cast<int>(code);
 }
 
 unsigned message_code(BitmapWrite result) {

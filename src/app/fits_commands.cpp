@@ -61,7 +61,7 @@ int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposu
   // The image was written even when the new number could not be kept.
   if (r.result != AutosaveStatus::FileNotWritten)
     image_matches_file(app, r.file, ImageFileKind::Fits);
-  return report(app.ports.messages, message_code(r.result));
+  return report(app.ports.messages, r);
 }
 
 int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {

@@ -48,9 +48,11 @@ int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs);
 // File > Quick Save as FITS and the automatic save of an exposure sequence:
 // the next file of the numbered series, with the UT of the middle of the
 // exposure that started at `start` and lasted `exposure_ms` (a save from the
-// menu passes the wall time of the context's clock and 0). Reports message 6
-// when the file cannot be written and 21 when the settings cannot be saved
-// afterwards; returns 0 or that code. `written` receives the file name.
+// menu passes the wall time of the context's clock and 0). Reports a file
+// that cannot be written with its reason (message 6 for a full disk, 60 to
+// 63 for the other reasons, see file_error_message) and 21 when the
+// settings cannot be saved afterwards; returns 0 or that code. `written`
+// receives the file name.
 int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
                             std::filesystem::path* written = nullptr);
 

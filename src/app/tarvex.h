@@ -117,8 +117,13 @@ class Tarvex {
 std::string window_title(const std::string& current_file_name);
 
 // Start-up: load the settings (the result is ignored, as at every start),
-// fill the frame store with its ramp and show the first picture.
+// remove what killed saves left, fill the frame store with its ramp and
+// show the first picture.
 void start_up(Tarvex& app);
+
+// Removes the temporary files that killed saves left in the program's own
+// folders: the data root, the automatic-save folder and its sub-folder.
+void remove_stale_temporary_files(const Tarvex& app);
 
 // Makes DisplayBytes, sets the window title, writes the bitmap file and asks
 // the window to load it back. Returns 0, or the message code it reported

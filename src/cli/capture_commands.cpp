@@ -76,6 +76,8 @@ class OptionsFront : public CaptureFront {
     out_ << "autosaved " << file.string() << "\n";
     out_.flush();
   }
+  // Nobody is there to answer: the run ends at the first failed save.
+  bool continue_after_failed_save() override { return false; }
 
  private:
   const CaptureOptions& options_;
@@ -252,7 +254,8 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
         const CaptureOutcome outcome = sequencer.take_photo();
         progress.close();
         err << "capture: " << sequencer.exposures_taken() << " exposure"
-            << (sequencer.exposures_taken() == 1 ? "" : "s") << " taken\n";
+            << (sequencer.exposures_taken() == 1 ? "" : "s") << " taken, "
+            << sequencer.files_saved() << " saved\n";
         if (sequencer.exposures_taken() > 0) {
           if (o.save_raw) {
             if (save_image(app, *o.save_raw) != 0) return 1;

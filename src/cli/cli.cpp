@@ -283,7 +283,8 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   app.telescope.port = telescope.serial.get();
 
   // Settings first, as at start-up; their result is ignored there too.
-  load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  load_settings_at_start(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
+  remove_stale_temporary_files(app);
   // A virtual clock's wall time starts at --now, read in the zone the
   // settings have just set.
   if (virtual_clock != nullptr && o.now) {

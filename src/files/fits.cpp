@@ -1,6 +1,7 @@
 #include "files/fits.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -278,25 +279,35 @@ std::array<char, FITS_HEADER_SIZE> fits_header(bool colour, bool binned, const F
   return h;
 }
 
-FileSave save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
-                   const FitsText& fits, const ProcessingHistory& history) {
+namespace {
+
+// Writes the header and the data of a FITS file into `out`, opened already.
+bool write_fits(AtomicFile& out, bool colour, const FrameStore& fs, const FitsText& fits,
+                const ProcessingHistory& history) {
   const Header h = fits_header(colour, fs.IsBinned != 0, fits, history);
   const unsigned offset = fits.fits_unsigned ? 0 : FITS_SIGNED_OFFSET;
-  AtomicFile out;
-  if (!out.open(path)) return FileSave::Failed;
-  if (!out.write(h.data(), h.size())) return FileSave::Failed;
-  if (!write_frame(out, fs.CurrentFrame.data(), offset)) return FileSave::Failed;
+  if (!out.write(h.data(), h.size())) return false;
+  if (!write_frame(out, fs.CurrentFrame.data(), offset)) return false;
   if (colour) {
     for (const Frame* plane : {&fs.RedPlane, &fs.GreenPlane, &fs.BluePlane})
-      if (!write_frame(out, plane->data(), offset)) return FileSave::Failed;
+      if (!write_frame(out, plane->data(), offset)) return false;
   } else if (fs.IsBinned) {
     const std::array<char, FITS_BINNED_TRAILER> blanks = [] {
       std::array<char, FITS_BINNED_TRAILER> b;
       b.fill(' ');
       return b;
     }();
-    if (!out.write(blanks.data(), blanks.size())) return FileSave::Failed;
+    if (!out.write(blanks.data(), blanks.size())) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+FileSave save_fits(const std::filesystem::path& path, bool colour, const FrameStore& fs,
+                   const FitsText& fits, const ProcessingHistory& history) {
+  AtomicFile out;
+  if (!out.open(path) || !write_fits(out, colour, fs, fits, history)) return FileSave::Failed;
   return saved_if(out.commit(true));
 }
 
@@ -432,25 +443,47 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
                              const std::string& prefix) {
   AutosaveResult r;
   const std::filesystem::path folder = t.paths.autosave_dir(t.settings.autosave_subdir);
+  r.number = next_autosave_number(t.settings.autosave_number);
+  r.file = folder / autosave_file_name(prefix, r.number);
+  errno = 0;
   if (!make_folder(folder)) {
     r.result = AutosaveStatus::FileNotWritten;
-    r.number = next_autosave_number(t.settings.autosave_number);
-    r.file = folder / autosave_file_name(prefix, r.number);
+    r.error = errno != 0 ? errno : ENOTDIR;
     return r;
   }
   unsigned number = 0;
-  const std::filesystem::path file = next_autosave_file(t.settings, t.paths, prefix, &number);
-  r.number = number;
-  r.file = file.empty() ? folder / autosave_file_name(prefix, number) : file;
+  std::filesystem::path file = next_autosave_file(t.settings, t.paths, prefix, &number);
   if (file.empty()) {
-    r.result = AutosaveStatus::FileNotWritten;  // every number of the series is taken
+    r.number = number;
+    r.result = AutosaveStatus::SeriesFull;
     return r;
   }
 
   stamp_mid_exposure_ut(t.fits, start, exposure_ms, t.settings.ut_offset_hours);
-  // A failed write keeps the number, so the next save tries the same name.
-  if (save_fits(file, t.fs.IsColour != 0, t.fs, t.fits, t.history) != FileSave::Ok) {
+  // The file is written once under its temporary name; it then takes the
+  // first free number from the one chosen on, in one step with the check,
+  // so another program saving into the same folder at the same moment can
+  // never replace it, nor it the other's file. A failed write keeps the
+  // number, so the next save tries the same name.
+  AtomicFile out;
+  bool named = out.open(file) && write_fits(out, t.fs.IsColour != 0, t.fs, t.fits, t.history);
+  for (unsigned tries = 1; named; ++tries) {
+    r.number = number;
+    r.file = file;
+    if (out.commit_new(file, true)) break;
+    if (out.error() != EEXIST) {
+      named = false;
+    } else if (tries >= AUTOSAVE_NUMBER_WRAP - 1) {
+      r.result = AutosaveStatus::SeriesFull;  // taken meanwhile, every one
+      return r;
+    } else {
+      number = next_autosave_number(static_cast<std::int16_t>(number));
+      file = folder / autosave_file_name(prefix, number);
+    }
+  }
+  if (!named) {
     r.result = AutosaveStatus::FileNotWritten;
+    r.error = out.error();
     return r;
   }
   t.settings.autosave_number = static_cast<std::int16_t>(number);

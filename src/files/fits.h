@@ -117,7 +117,8 @@ struct AutosaveTarget {
 // How an automatic save ended.
 enum class AutosaveStatus {
   Saved,
-  FileNotWritten,    // the folder, a free number or the file could not be had
+  FileNotWritten,    // the folder or the file could not be made (error says why)
+  SeriesFull,        // every number of the series has its file already
   SettingsNotSaved,  // the image was written, the new number not kept
 };
 
@@ -125,6 +126,7 @@ struct AutosaveResult {
   AutosaveStatus result = AutosaveStatus::Saved;
   std::filesystem::path file;  // the file written (or tried)
   unsigned number = 0;         // its number
+  int error = 0;               // the system's error number of a file not written
 };
 
 // The file the next automatic save writes: the next number whose file does
@@ -137,10 +139,12 @@ std::filesystem::path next_autosave_file(const Settings& settings, const Paths& 
 
 // The automatic save of an exposure sequence and of Quick Save as FITS: the
 // next number, the UT of the middle of the exposure into the text record,
-// the file <autosave folder>/IMG<n>.FIT written with save_fits (colour
+// the file <autosave folder>/IMG<n>.FIT written as save_fits writes (colour
 // planes when IsColour), then the settings saved so the number persists.
 // Numbers whose file already exists are passed over, so no earlier image of
-// the series is overwritten.
+// the series is overwritten; the file takes its number only while no file
+// of that name exists (checked and named in one step), so two programs
+// saving into one folder never take the same number.
 AutosaveResult autosave_fits(AutosaveTarget target, std::time_t start, std::uint32_t exposure_ms,
                              const std::string& prefix = AUTOSAVE_PREFIX);
 

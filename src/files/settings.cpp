@@ -435,4 +435,13 @@ SettingsLoad load_settings(const fs::path& file, Settings& s, FitsText& f, Messa
   return SettingsLoad::Read;
 }
 
+SettingsLoad load_settings_at_start(const fs::path& file, Settings& s, FitsText& f,
+                                    Messages& messages) {
+  std::error_code ec;
+  if (fs::symlink_status(file, ec).type() == fs::file_type::not_found)
+    return save_settings(file, s, f) == FileSave::Ok ? SettingsLoad::Created
+                                                     : SettingsLoad::NotSaved;
+  return load_settings(file, s, f, messages);
+}
+
 }  // namespace tarvex

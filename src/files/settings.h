@@ -77,7 +77,8 @@ inline constexpr const char* FAST_PAR_CAPTION = "MORVALE";
 // How a load of the settings file ended.
 enum class SettingsLoad {
   Read,        // every field was read
-  Created,     // there was no folder: it was made and the file written with the values in memory
+  Created,     // there was no folder (or at start no file): it was made and the file written
+               // with the values in memory
   Rewritten,   // a field held a value it cannot take: the file was rewritten with the values in
                // memory (the fields before it as read, the rest as they were)
   Incomplete,  // the file is missing or ends early: the fields before the end were read
@@ -97,6 +98,14 @@ inline bool settings_load_failed(SettingsLoad r) {
 // kept as it was. Both are own-caption notices, not message codes.
 SettingsLoad load_settings(const std::filesystem::path& file, Settings& settings, FitsText& fits,
                            Messages& messages);
+
+// The load when the program starts: a missing file is a first start, not a
+// fault, even where its folder exists already (made by automatic saving,
+// say): the file is written with the values in memory (the defaults) without
+// a word. A file that is there is loaded as load_settings loads it, a
+// damaged one with its warning.
+SettingsLoad load_settings_at_start(const std::filesystem::path& file, Settings& settings,
+                                    FitsText& fits, Messages& messages);
 
 // Writes the settings file. The previous file stays as it was on failure.
 FileSave save_settings(const std::filesystem::path& file, const Settings& settings,

@@ -5,11 +5,16 @@
 // written. A failed save therefore leaves the previous file as it was, and
 // removes its temporary file.
 //
-// The temporary file has a short unpredictable name (".tvxtmp" and six
-// random characters, so it fits whatever name the target has) and is created
+// The temporary file has a short unpredictable name (".tvxtmp", six random
+// characters and the writer's process number, so it fits whatever name the
+// target has) and is created
 // with O_CREAT | O_EXCL | O_NOFOLLOW: a link planted in the folder under a
 // guessed name can never redirect a save. A target that is a symbolic link
 // is followed: the file the link points to is replaced, the link stays.
+//
+// A file of a numbered series is never replaced: commit_new gives the
+// finished file its name only while no file of that name exists, in one
+// step, so two programs saving into one folder can never take the same name.
 #pragma once
 
 #include <cstddef>
@@ -40,11 +45,25 @@ class AtomicFile {
   // set the data is flushed to the disk first. False when that fails (the
   // target is then left as it was).
   bool commit(bool durable);
+  // Closes the temporary file (flushed to the disk first with durable set)
+  // and gives it the name `target` only when no file of that name exists;
+  // the check and the naming are one step. False when that fails: error()
+  // is EEXIST when the name was taken, and the temporary file is then kept,
+  // so another name can be tried with a further call; on any other failure
+  // it is removed. `target` must be in the folder open() was given.
+  bool commit_new(const std::filesystem::path& target, bool durable);
   // Drops the temporary file.
   void discard();
+  // The system's error number of the step that failed (0 when none did).
+  int error() const { return error_; }
 
  private:
+  bool fail(int error);
+  bool finish(bool durable);
+
   int fd_ = -1;
+  int error_ = 0;
+  bool finished_ = false;
   std::filesystem::path target_;
   std::filesystem::path temp_;
 };
@@ -74,11 +93,23 @@ class InputFile {
   std::uint64_t size_ = 0;
 };
 
-// Creates a folder and its parents; true when it exists afterwards.
+// Creates a folder and its parents; true when it exists afterwards. When
+// false, errno says why (ENOTDIR when a file has the name of the folder or
+// of one of its parents).
 bool make_folder(const std::filesystem::path& folder);
 
-// The prefix of every temporary file name of a save.
+// The temporary file of a save is named ".tvxtmp", six random letters or
+// digits, "-" and the number of the process writing it.
 inline constexpr const char* TEMPORARY_FILE_PREFIX = ".tvxtmp";
+inline constexpr std::size_t TEMPORARY_FILE_RANDOM = 6;
+
+// Removes the temporary files that saves of this program left in `folder`
+// when they were killed before they could clean up: regular files of this
+// user named as the program names them, whose writing process (of this
+// machine) is no longer alive, or that nobody has written to for a minute.
+// Nothing else in the folder is touched, nor the file of a save still going
+// on in this process. Returns the number removed.
+int remove_stale_temporary_files(const std::filesystem::path& folder);
 
 // The file a save to `target` replaces: the target itself, or where the
 // chain of symbolic links it names ends (a link to a file not yet there

@@ -27,4 +27,10 @@ int show_message(Messages& messages, unsigned code, std::string_view caller_text
   return messages.message(code, message_text(code, caller_text));
 }
 
+int show_message_because(Messages& messages, unsigned code, std::string_view reason) {
+  std::string text = message_text(code);
+  if (!reason.empty()) text.append("\n\n").append(reason);
+  return messages.message(code, text);
+}
+
 }  // namespace tarvex

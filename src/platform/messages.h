@@ -34,4 +34,15 @@ inline int show_message(Messages& messages, Msg m, std::string_view caller_text 
   return show_message(messages, message_number(m), caller_text);
 }
 
+// Shows message `code` with `reason` (what the system said, say) below its
+// text, after an empty line.
+int show_message_because(Messages& messages, unsigned code, std::string_view reason);
+
+// The messages of a file that could not be written, besides 6 ("check disk
+// space"), which is for a full disk only.
+inline constexpr unsigned MESSAGE_FOLDER_READ_ONLY = message_number(Msg::FolderReadOnly);
+inline constexpr unsigned MESSAGE_SERIES_FULL = message_number(Msg::SeriesFull);
+inline constexpr unsigned MESSAGE_FOLDER_IN_THE_WAY = message_number(Msg::FolderInTheWay);
+inline constexpr unsigned MESSAGE_FILE_NOT_CREATED = message_number(Msg::FileNotCreated);
+
 }  // namespace tarvex

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 #include "files/settings.h"
@@ -201,10 +203,16 @@ TEST(FitsCommands, QuickSaveNumbersTheSeriesAndReportsFailures) {
   EXPECT_EQ(t->settings.autosave_number, 2);
   EXPECT_TRUE(t.messages.shown.empty());
 
+  // A file where the folder should be is no full disk: the generic words
+  // with the system's reason.
   t->settings.autosave_subdir = "blocked";
   write_bytes(t->paths.autosave_root() / "blocked", {1});
-  EXPECT_EQ(quick_save_fits_command(*t, 0, 0), 6);
-  EXPECT_EQ(t.messages.codes().back(), 6u);
+  EXPECT_EQ(quick_save_fits_command(*t, 0, 0), 63);
+  EXPECT_EQ(t.messages.codes().back(), 63u);
+  EXPECT_EQ(t.messages.shown.back().text,
+            "Unable to create file\n\n" +
+                (t->paths.autosave_root() / "blocked" / "IMG3.FIT").string() + ": " +
+                std::strerror(ENOTDIR));
 }
 
 TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {

@@ -8,12 +8,14 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "cli_fixture.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
+#include "platform/file_io.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex {
@@ -45,7 +47,7 @@ TEST_F(CaptureCli, SumWithAutosaveAndSaves) {
   const std::string e = err.str();
   EXPECT_NE(e.find("EXPOSURE UNDERWAY (Left - 3)\nREAD KR CAMERA (Left - 3)\n"), std::string::npos);
   EXPECT_NE(e.find("READ KR CAMERA - takes 3 - 4 seconds\n"), std::string::npos);
-  EXPECT_NE(e.find("capture: 3 exposures taken"), std::string::npos);
+  EXPECT_NE(e.find("capture: 3 exposures taken, 3 saved\n"), std::string::npos);
   EXPECT_EQ(e.find('['), std::string::npos);
   EXPECT_EQ(e.find("message"), std::string::npos);
 
@@ -192,6 +194,82 @@ TEST_F(CaptureCli, CtrlCStopsTheRunAndKeepsTheSavedFiles) {
   ASSERT_TRUE(WIFEXITED(status)) << "stopped cleanly, not killed by the signal";
   EXPECT_EQ(WEXITSTATUS(status), 130);
   EXPECT_TRUE(fs::exists(autosave(1)));
+}
+
+TEST_F(CaptureCli, TwoRunsOnOneDataFolderNeverShareAFile) {
+  // Two tarvex-cli processes save a sum of 20 exposures each into the same
+  // series at the same time: each file they report is a file of its own.
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture"}), 0);  // the settings
+  std::vector<pid_t> children;
+  for (int k = 0; k < 2; ++k) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int status = run({"--simulator", "--virtual-time", "capture", "--range", "t", "--value",
+                              "5", "--count", "20", "--autosave"});
+      const std::string lines = out.str();
+      testing::write_bytes(dir / ("out" + std::to_string(k)),
+                           std::vector<std::uint8_t>(lines.begin(), lines.end()));
+      _exit(status);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::set<fs::path> reported;
+  for (int k = 0; k < 2; ++k) {
+    const auto bytes = testing::read_bytes(dir / ("out" + std::to_string(k)));
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    for (std::string line; std::getline(lines, line);) {
+      ASSERT_EQ(line.rfind("autosaved ", 0), 0u) << line;
+      EXPECT_TRUE(reported.insert(line.substr(10)).second) << "reported twice: " << line;
+    }
+  }
+  EXPECT_EQ(reported.size(), 40u);
+  std::size_t files = 0;
+  for (const auto& e : fs::directory_iterator(dir / "data" / "autosave"))
+    if (e.path().extension() == ".FIT") ++files;
+  EXPECT_EQ(files, 40u);
+  for (const fs::path& p : reported) EXPECT_TRUE(fs::is_regular_file(p)) << p;
+}
+
+TEST_F(CaptureCli, TheNextStartRemovesWhatAKilledSaveLeft) {
+  // Saves killed while they wrote, in each folder the program writes to.
+  ASSERT_EQ(run({"process", "ramp"}), 0);
+  const fs::path folders[] = {dir / "data", dir / "data" / "autosave",
+                              dir / "data" / "autosave" / "night1"};
+  fs::create_directories(folders[2]);
+  for (const fs::path& folder : folders) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      AtomicFile file;
+      if (file.open(folder / "IMG1.FIT")) file.write("part", 4);
+      kill(getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+  }
+  auto left = [&] {
+    int n = 0;
+    for (const fs::path& folder : folders)
+      for (const auto& e : fs::directory_iterator(folder))
+        n += e.path().filename().string().rfind(TEMPORARY_FILE_PREFIX, 0) == 0;
+    return n;
+  };
+  ASSERT_EQ(left(), 3);
+  Settings settings;
+  FitsText text;
+  RecordingMessages messages;
+  const fs::path ini = dir / "data" / "autosave" / "Tarvex.ini";
+  load_settings(ini, settings, text, messages);
+  settings.autosave_subdir = "night1";
+  ASSERT_EQ(save_settings(ini, settings, text), FileSave::Ok);
+  ASSERT_EQ(run({"process", "ramp"}), 0);
+  EXPECT_EQ(left(), 0);
 }
 
 }  // namespace

@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,12 +26,14 @@
 #include "app/file_commands.h"
 #include "app/file_messages.h"
 #include "app/fits_commands.h"
+#include "cli/cli.h"
 #include "files/fits.h"
 #include "files/raw_file.h"
 #include "files/settings.h"
 #include "files/tiff.h"
 #include "image/display.h"
 #include "platform/file_io.h"
+#include "platform/messages.h"
 #include "test_context.h"
 
 namespace tarvex {
@@ -275,6 +279,62 @@ TEST(FailedSave, AFullDiskFailsEverySaveWithItsMessage) {
       if (filler != nullptr) std::fclose(filler);
     });
     ::umount2(t.dir.path().c_str(), MNT_DETACH);
+    return found;
+  });
+  if (faults == kSkip) GTEST_SKIP() << "no private tmpfs can be mounted here";
+  EXPECT_EQ(faults, 0) << "see the faults printed above";
+}
+
+// A continuous run with automatic saving on a disk that cannot take the
+// files: the run ends at the first failed save with the reason, exit status
+// 1 and the count of exposures and of files saved; nothing is left behind.
+TEST(FailedSave, AContinuousRunEndsAtTheFirstFailedAutosave) {
+  const int faults = in_child([] {
+    TempDir dir;
+    const bool root = ::geteuid() == 0;
+    if (::unshare(CLONE_NEWNS | (root ? 0 : CLONE_NEWUSER)) != 0) return kSkip;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return kSkip;
+    if (::mount("tarvex-test", dir.path().c_str(), "tmpfs", 0, "size=16m") != 0) return kSkip;
+    int found = 0;
+    const fs::path autosave = dir / "data" / "autosave";
+    auto run_until_failure = [&](const std::string& what, unsigned code, const char* reason) {
+      std::ostringstream out, err;
+      const int status =
+          cli::run({"--data-root", (dir / "data").string(), "--simulator", "--virtual-time",
+                    "capture", "--range", "t", "--value", "5", "--continuous", "--autosave"},
+                   out, err);
+      const std::string e = err.str();
+      auto fault = [&](const std::string& f) {
+        std::fprintf(stderr, "fault (%s): %s\n%s\n", what.c_str(), f.c_str(), e.c_str());
+        ++found;
+      };
+      if (status != 1) fault("exit status " + std::to_string(status));
+      if (e.find("capture: 1 exposure taken, 0 saved\n") == std::string::npos)
+        fault("no count line");
+      const std::string message = "message " + std::to_string(code) + ": " + message_text(code) +
+                                  "\n\n" + (autosave / "IMG1.FIT").string() + ": " + reason;
+      if (e.find(message) == std::string::npos) fault("not: " + message);
+      if (!out.str().empty()) fault("a file reported: " + out.str());
+      if (!temporary_files(autosave).empty()) fault("temporary file left");
+    };
+    // The first start writes its settings; then the disk fills up.
+    fs::create_directories(autosave);
+    Settings settings;
+    FitsText text;
+    RecordingMessages messages;
+    load_settings(autosave / "Tarvex.ini", settings, text, messages);
+    std::FILE* filler = std::fopen((dir / "filler").c_str(), "wb");
+    static char block[4096] = {};
+    while (filler != nullptr && std::fwrite(block, 1, sizeof block, filler) == sizeof block) {
+    }
+    if (filler != nullptr) std::fclose(filler);
+    run_until_failure("full disk", 6, std::strerror(ENOSPC));
+    // Room again, but the folder read-only: its own words, not disk space.
+    fs::remove(dir / "filler");
+    if (::mount(nullptr, dir.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+      return kSkip;
+    run_until_failure("read-only", MESSAGE_FOLDER_READ_ONLY, std::strerror(EROFS));
+    ::umount2(dir.path().c_str(), MNT_DETACH);
     return found;
   });
   if (faults == kSkip) GTEST_SKIP() << "no private tmpfs can be mounted here";

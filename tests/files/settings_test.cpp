@@ -234,6 +234,17 @@ TEST_F(SettingsFile, ShortFilesAndMissingFile) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(SettingsFile, AtStartAMissingFileIsWrittenSilentlyADamagedOneWarns) {
+  // The folder is there (automatic saving made it), the file is not.
+  make_folder();
+  EXPECT_EQ(load_settings_at_start(file(), s, f, messages), SettingsLoad::Created);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(read_bytes(file()), default_file());
+  write_bytes(file(), {5, 0, 1});
+  EXPECT_EQ(load_settings_at_start(file(), s, f, messages), SettingsLoad::Incomplete);
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
 TEST_F(SettingsFile, SaveFailureIsReportedAndCreationToo) {
   // The settings "folder" is a file: nothing can be created inside it.
   write_bytes(dir / "autosave", {1});

@@ -1,9 +1,14 @@
 #include "platform/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <string>
 
 #include "test_support.h"
@@ -144,6 +149,64 @@ TEST(AtomicFile, ALongValidNameCanBeSaved) {
   ASSERT_TRUE(save_text(dir / name, "long"));
   EXPECT_EQ(read_bytes(dir / name).size(), 4u);
   EXPECT_TRUE(temporary_files(dir.path()).empty());
+}
+
+TEST(AtomicFile, ANewFileNeverReplacesOneOfItsName) {
+  TempDir dir;
+  write_bytes(dir / "IMG1.FIT", {'o', 'l', 'd'});
+  AtomicFile out;
+  ASSERT_TRUE(out.open(dir / "IMG1.FIT"));
+  ASSERT_TRUE(out.write("new", 3));
+  EXPECT_FALSE(out.commit_new(dir / "IMG1.FIT", true));
+  EXPECT_EQ(out.error(), EEXIST);
+  EXPECT_EQ(read_bytes(dir / "IMG1.FIT"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  // The finished file waits for the next name.
+  ASSERT_TRUE(out.commit_new(dir / "IMG2.FIT", true));
+  EXPECT_EQ(out.error(), 0);
+  EXPECT_EQ(read_bytes(dir / "IMG2.FIT"), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_TRUE(temporary_files(dir.path()).empty());
+}
+
+TEST(StaleTemporaryFiles, OnlyTheProgramsOwnWhoseWriterIsGoneOrLongIdle) {
+  TempDir dir;
+  // A save killed while it wrote.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicFile out;
+    if (out.open(dir / "IMG1.FIT")) out.write("partial", 7);
+    ::kill(::getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(temporary_files(dir.path()).size(), 1u);
+  const std::filesystem::path killed = temporary_files(dir.path())[0];
+  // A save of this process still under way, and one of a live process.
+  AtomicFile live;
+  ASSERT_TRUE(live.open(dir / "IMG2.FIT"));
+  write_bytes(dir / ".tvxtmpAbCd12-1", {1});
+  // Earlier names without a process number: one idle for two minutes, one
+  // just written.
+  write_bytes(dir / ".tvxtmpOld123", {1});
+  const timespec old[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / ".tvxtmpOld123").c_str(), old, 0), 0);
+  write_bytes(dir / ".tvxtmpNew123", {1});
+  // Not the program's: other names, a link, a folder.
+  write_bytes(dir / ".tvxtmp", {1});
+  write_bytes(dir / ".tvxtmpshort", {1});
+  write_bytes(dir / "IMG3.FIT", {1});
+  std::filesystem::create_symlink("IMG3.FIT", dir / (killed.filename().string() + "9"));
+  std::filesystem::create_directory(dir / ".tvxtmpDir123-999999999");
+
+  EXPECT_EQ(remove_stale_temporary_files(dir.path()), 2);
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_FALSE(std::filesystem::exists(dir / ".tvxtmpOld123"));
+  for (const std::filesystem::path& kept :
+       {live.temporary_path(), dir / ".tvxtmpAbCd12-1", dir / ".tvxtmpNew123", dir / ".tvxtmp",
+        dir / ".tvxtmpshort", dir / "IMG3.FIT", dir / ".tvxtmpDir123-999999999"})
+    EXPECT_TRUE(std::filesystem::exists(kept)) << kept;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / (killed.filename().string() + "9")));
+  ASSERT_TRUE(live.commit(false));
 }
 
 }  // namespace

@@ -95,6 +95,8 @@ CaptureOutcome Sequencer::take_photo() {
   dark_told_ = false;
   self_guide_ran_ = false;
   exposures_taken_ = 0;
+  files_saved_ = 0;
+  save_failed_ = false;
 
   if (!camera.camera_present()) {
     if (settings_load_failed(load_settings(app_.paths.settings_file(), app_.settings, app_.fits,
@@ -180,7 +182,7 @@ CaptureOutcome Sequencer::run_exposures() {
     run_repetition();
   } while (running_continuous_ && !aborted_ && !failed_);
 
-  if (failed_) return CaptureOutcome::Failed;
+  if (failed_ || save_failed_) return CaptureOutcome::Failed;
   if (aborted_) return CaptureOutcome::Stopped;
   return CaptureOutcome::Done;
 }
@@ -204,6 +206,7 @@ void Sequencer::run_repetition() {
     if (multiple_ && running_continuous_ && acq.count == 0) running_continuous_ = false;
     if (running_continuous_ && !aborted_) {
       if (new_image_) finish_exposure();
+      if (failed_) break;  // its save failed
       if (wait_seconds(1)) {
         acq.count = 0;
         running_continuous_ = false;
@@ -584,7 +587,17 @@ void Sequencer::autosave() {
   const int result = quick_save_fits_command(app_, image_start_time_, 0, &written);
   app_.ports.clock.sleep_ms(50);
   front_.saving_done();
-  if (result == 0 || result == 21) front_.autosaved(written);
+  // A number not kept in the settings still leaves the file written.
+  if (result == 0 || result == 21) {
+    ++files_saved_;
+    front_.autosaved(written);
+    return;
+  }
+  save_failed_ = true;
+  if (!front_.continue_after_failed_save()) {
+    failed_ = true;
+    running_continuous_ = false;
+  }
 }
 
 void Sequencer::pause_between_exposures() {

@@ -73,6 +73,11 @@ class CaptureFront {
   virtual void saving_done() {}
   // A file of the automatic-save series was written.
   virtual void autosaved(const std::filesystem::path& /*file*/) {}
+  // Whether a run goes on after an automatic save failed (its message has
+  // been shown). The window's box holds the run until the user has read it,
+  // who can then stop the run or free the disk; a front end with nobody to
+  // answer ends the run there, so no night is exposed and thrown away.
+  virtual bool continue_after_failed_save() { return true; }
 };
 
 enum class CaptureOutcome {
@@ -81,7 +86,8 @@ enum class CaptureOutcome {
   NoCamera,   // no camera was found (reported)
   Refused,    // refused before any exposure (reported)
   Stopped,    // stopped by a key or button press
-  Failed,     // ended by a failure (reported): the camera link, registration, guiding
+  Failed,     // ended by a failure (reported): the camera link, registration, guiding, or
+              // an automatic save that failed
 };
 
 class Sequencer {
@@ -104,6 +110,7 @@ class Sequencer {
 
   // What the last run did, for the front ends and the tests.
   int exposures_taken() const { return exposures_taken_; }
+  int files_saved() const { return files_saved_; }  // automatic saves written
   double total_exposure_s() const { return total_exposure_s_; }
   std::time_t sequence_start_time() const { return sequence_start_time_; }
   std::time_t exposure_end_time() const { return exposure_end_time_; }
@@ -162,6 +169,8 @@ class Sequencer {
   bool image_dark_ = false;  // every exposure of the image had the dark subtracted
   int guide_frames_counted_ = 0;
   int exposures_taken_ = 0;
+  int files_saved_ = 0;
+  bool save_failed_ = false;  // an automatic save of this run failed
   StandardRegistration on_star_;
   ProfileRegistration on_profiles_;
 };
