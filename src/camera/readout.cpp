@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace tarvex {
 
@@ -151,7 +152,31 @@ void fill_odd_rows(Frame& frame) {
   }
 }
 
-void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode) {
+int field_pedestal(const std::uint8_t* raw) {
+  // The samples around the picture: the leading lines whole, and the
+  // margins left and right of every picture line.
+  std::vector<std::uint16_t> dark;
+  dark.reserve(static_cast<std::size_t>(RAW_FIRST_LINE) * RAW_LINE_SAMPLES +
+               static_cast<std::size_t>(FIELD_LINES) * (RAW_LINE_SAMPLES - FRAME_WIDTH));
+  auto take = [&](int line, int from, int to) {
+    const std::uint8_t* p = raw + 2 * (static_cast<std::size_t>(line) * RAW_LINE_SAMPLES);
+    for (int i = from; i < to; ++i)
+      dark.push_back(static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+  };
+  for (int line = 0; line < RAW_FIELD_LINES; ++line) {
+    if (line < RAW_FIRST_LINE) {
+      take(line, 0, RAW_LINE_SAMPLES);
+    } else {
+      take(line, 0, RAW_FIRST_SAMPLE);
+      take(line, RAW_FIRST_SAMPLE + FRAME_WIDTH, RAW_LINE_SAMPLES);
+    }
+  }
+  auto middle = dark.begin() + static_cast<std::ptrdiff_t>(dark.size() / 2);
+  std::nth_element(dark.begin(), middle, dark.end());
+  return *middle;
+}
+
+void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode, int pedestal) {
   const std::uint16_t* f = frame.data();
   const std::uint16_t* o = other.data();
   std::uint16_t* w = work.data();
@@ -169,7 +194,17 @@ void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode) {
       b = o + (y + 1) * FRAME_WIDTH;
     }
     std::uint16_t* out = w + y * FRAME_WIDTH;
-    for (int x = 0; x < FRAME_WIDTH; ++x) out[x] = saturating_sum(a[x], b[x]);
+    if (mode == 1 || pedestal <= 0) {
+      for (int x = 0; x < FRAME_WIDTH; ++x) out[x] = saturating_sum(a[x], b[x]);
+      continue;
+    }
+    // A saturated sum stays the saturation mark; below it one read's
+    // pedestal comes off (never below 0).
+    const std::uint32_t p = static_cast<std::uint32_t>(pedestal);
+    for (int x = 0; x < FRAME_WIDTH; ++x) {
+      const std::uint16_t sum = saturating_sum(a[x], b[x]);
+      out[x] = sum == 65535u ? sum : static_cast<std::uint16_t>(sum > p ? sum - p : 0u);
+    }
   }
   // Row 579 has no computed sum; it repeats row 578 so the last row keeps
   // the brightness of the combined frame.

@@ -79,11 +79,23 @@ void stretch_window(std::uint16_t* window, const WindowStretch& stretch);
 // Odd rows 1..577 become the mean of their neighbours; row 579 is kept.
 void fill_odd_rows(Frame& frame);
 
+// The bias level a raw field read carries (`raw`: the whole read): the
+// median of the samples the camera sends around the picture, which see no
+// light.
+int field_pedestal(const std::uint8_t* raw);
+inline int field_pedestal(const CameraLink& link) {
+  return field_pedestal(link.receive_buffer.data());
+}
+
 // Mode 1: progressive sum of neighbouring rows of `frame`. Mode 0: half-time
 // merge of `frame` (latest field) with `other` (field read at half time).
 // Sums saturate at 65535; `work` is scratch. Row 579 of the result repeats
-// the computed row 578.
-void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode);
+// the computed row 578. Each read of a half-time merge carries the camera's
+// pedestal while the two halves' light makes one exposure: `pedestal` (one
+// read's, see field_pedestal) is taken off each unsaturated merged sample so
+// that the frame has the bias of a single read, as a field-mode frame of the
+// whole exposure has.
+void combine_fields(Frame& frame, const Frame& other, Frame& work, int mode, int pedestal = 0);
 
 // Matches the gain of the second field (odd rows) to the first.
 void match_fields(Frame& frame);

@@ -104,6 +104,8 @@ void SimCamera::timing(int sub_code) {
     pointing_.clear();
   }
   note_pointing(now, sub_code != 2);
+  const bool frame_continues = sub_code == 1 && first_rows_just_read_;
+  first_rows_just_read_ = false;
   switch (sub_code) {
     case 1:  // integration of both fields starts
       start_[0] = start_[1] = now;
@@ -113,6 +115,10 @@ void SimCamera::timing(int sub_code) {
       window_start_ = now;
       guide_window_ = false;
       ++exposure_number_;
+      // The second field of a frame whose first field was read at half
+      // time: the charge of both halves together makes the frame, so it is
+      // read as the first field was.
+      if (frame_continues) single_rows_exposure_ = exposure_number_;
       break;
     case 3:  // a single-field or window exposure ends
       frame_readout_ = false;
@@ -208,6 +214,7 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
     // fields of one exposure) is read a photosite row at a time; every other
     // field read sums neighbouring rows on the chip.
     if (field == 0 && frame_readout_) single_rows_exposure_ = exposure_number_;
+    first_rows_just_read_ = field == 0 && frame_readout_;
     const bool single = field == 0 ? frame_readout_ : single_rows_exposure_ == exposure_number_;
     sky_->set_field_readout(single ? FieldReadout::Single : FieldReadout::Summed);
     const auto path = path_of(start_[field], last_exposure_ms_);
@@ -216,6 +223,7 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
     if (field == 0) next_field_ = 1;
     clock_.sleep_ms(field_read_ms);
   } else if (request_[7] == 1) {
+    first_rows_just_read_ = false;
     std::uint32_t from = start_[0];
     if (guide_window_) {
       last_exposure_ms_ = guide_exposure_;

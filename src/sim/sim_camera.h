@@ -101,6 +101,11 @@ class SimCamera : public UsbTransport {
   // whose first field was so read.
   bool frame_readout_ = false;
   std::uint32_t single_rows_exposure_ = UINT32_MAX;
+  // The first field was just read a photosite row at a time and nothing has
+  // followed: a timing command 1 now restarts integration for the second
+  // field of that same frame (the half-time download), which is read a row
+  // at a time too.
+  bool first_rows_just_read_ = false;
   int fail_error_ = 0;
   std::size_t short_bytes_ = SIZE_MAX;
   bool recording_ = false;

@@ -305,7 +305,13 @@ bool Sequencer::wait_long(int e, bool first_wait) {
   const std::uint32_t half = t0 + static_cast<std::uint32_t>(e / 2);
   // A guided progressive exposure restarts its second field too: its fields
   // are read as an unguided one's, and unequal exposures would tint them.
-  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive;
+  // One whose first field is read at half time is not: the download's own
+  // restart starts the second field, and a restart after it would cut that
+  // field's exposure short.
+  bool restarted = !first_wait || acq.mode != ExposureMode::Progressive ||
+                   (guided_ && acq.half_time_download && !half_done_);
+  // How long a guide step takes, as last measured (a guide exposure at first).
+  std::uint32_t step_ms = static_cast<std::uint32_t>(guide_ms_);
   for (;;) {
     const std::uint32_t now = clock.now_ms();
     if (!before(now, end)) break;
@@ -339,27 +345,41 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         // The first field is read at half time; the guiding frame and the
         // reference move with it, so one large correction is allowed.
         half_done_ = g.half_done = true;
+        // The two halves are summed into one frame, each field's photosites
+        // with the charge of their own half: the second half lasts as long
+        // as the first and starts with its restart command, so that both
+        // fields see the same light and the frame the whole exposure.
+        const std::uint32_t first_half = now - t0;
         if (!command(2) || !command(5)) return false;
         guide_.show_info(GUIDING_DOWNLOAD);
         if (read_main_field(0) != LinkResult::Ok) return link_failed();
+        half_pedestal_ = field_pedestal(app_.camera.link);
         copy_samples(*exposure_, *half_);
         if (!command(1)) return false;
+        const std::uint32_t restarted_at = clock.now_ms();
         guide_.allow_large_correction();
         guide_.switch_guiding_frame(g);
         if (pump_messages()) return stopped();
         progress_ = 128;
         progress.set_position(progress_);
-        t0 = clock.now_ms();
-        end = t0 + static_cast<std::uint32_t>(e / 2);
+        t0 = restarted_at;
+        end = t0 + first_half;
         next = t0 + static_cast<std::uint32_t>(e / step_divisor_);
         if (acq.take_matching_dark) guide_frames_counted_ = 0;
       }
+      // A guide step is started only when it ends before the half-time
+      // download or the end of the exposure is due: one that ran past it
+      // would lengthen that part of the exposure by up to a guide frame.
+      const std::uint32_t due = acq.half_time_download && !half_done_ ? half : end;
+      const bool fits = before(clock.now_ms() + step_ms, due);
       // A star lost at the switch of the guiding frame ends guiding there:
       // no further frame is taken for it.
-      if (acq.self_guide_next &&
+      if (fits && acq.self_guide_next &&
           (!acq.take_matching_dark || guide_frames_counted_ < acq.guide_frames / 2)) {
         g.frames_counted = guide_frames_counted_;
+        const std::uint32_t step_start = clock.now_ms();
         guide_.guide_step(g);
+        step_ms = clock.now_ms() - step_start;
       }
       if (!acq.self_guide_next) {
         guide_.close_info();
@@ -369,7 +389,7 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         show_message(app_.ports.messages, Msg::SelfGuidingInterrupted);
         return false;
       }
-      ++guide_frames_counted_;
+      if (fits) ++guide_frames_counted_;
     }
     // A moment's rest between passes keeps the processor free.
     clock.sleep_ms(1);
@@ -445,7 +465,7 @@ bool Sequencer::read_exposure(int e, bool& binned) {
     if (app_.settings.interlace_smoothing) match_fields(*exposure_);
   }
   if (half_time) {
-    combine_fields(*exposure_, *half_, *work_, 0);
+    combine_fields(*exposure_, *half_, *work_, 0, half_pedestal_);
     acq.half_time_download = false;
   }
   binned = acq.mode == ExposureMode::Fast && !half_done_;

@@ -163,6 +163,7 @@ class Sequencer {
   bool self_guide_ran_ = false;
   bool guided_ = false;  // the exposure under way is self-guided
   bool half_done_ = false;
+  int half_pedestal_ = 0;  // the bias level of the field read at half time
   bool history_reset_ = false;
   bool displayed_ = false;   // the colour conversion has shown the new image
   bool new_image_ = false;   // CurrentFrame holds an exposure not finished yet
