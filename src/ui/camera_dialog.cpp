@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/tarvex.h"
+#include "ui/qt_ports.h"
 #include "ui/value_box.h"
 
 namespace tarvex::ui {
@@ -185,8 +186,10 @@ TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app),
   auto* fo = new QGridLayout(focus_box);
   auto* start = add(108, new QPushButton("Start", focus_box));
   connect(start, &QPushButton::clicked, this, [this] { start_focus(); });
-  // Its press, a left button press, is what ends the focus mode.
+  // Its press, a left button press, is what ends the focus mode; presses on
+  // the dialog's other controls are not.
   auto* stop = add(109, new QPushButton("Stop", focus_box));
+  mark_stop_source(stop);
   fo->addWidget(start, 0, 0);
   fo->addWidget(stop, 0, 1);
   fo->addWidget(new QLabel("Max Value", focus_box), 1, 0);

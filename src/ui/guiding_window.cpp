@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/qt_ports.h"
+
 namespace tarvex::ui {
 
 namespace {
@@ -91,6 +93,8 @@ void GuideGraphView::paintEvent(QPaintEvent*) {
 
 GuidingInfoWindow::GuidingInfoWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Guiding Info"));
+  // Guiding and training stop on a key or click here as on the main window.
+  mark_stop_source(this);
   auto* heading =
       new QLabel(QStringLiteral("Offsets from top left hand corner of displayed frame"), this);
   heading->move(8, 6);

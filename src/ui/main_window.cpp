@@ -68,6 +68,9 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) : help_folder_(options.help_
   app_->telescope.port = options.serial;
 
   setWindowTitle(QString::fromStdString(window_title({})));
+  // A key or click here stops a long operation; the boxes and dialogs it
+  // opens keep their own presses.
+  mark_stop_source(this);
   view_ = new PictureView(this);
   setCentralWidget(view_);
   view_->after_paint = [this] { after_paint(*app_); };

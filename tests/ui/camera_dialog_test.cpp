@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <utility>
 
 #include "app/commands.h"
 #include "modal_driver.h"
@@ -24,6 +25,46 @@ using namespace tarvex;
 using namespace tarvex::ui;
 using tarvex::ui::testing::ModalDriver;
 
+namespace {
+
+// Answers every modal window with real synthesized input: the camera dialog
+// through `dialog`, on every pass while it is the active window, and each
+// message box once, as it comes up, through `box`.
+class ModalAnswerer {
+ public:
+  std::function<void(TVQDialog*)> dialog;
+  std::function<void(QMessageBox*)> box;
+  int boxes = 0;
+
+  ModalAnswerer() {
+    timer_.setInterval(0);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (w == nullptr || !w->isVisible()) return;
+      if (auto* d = qobject_cast<TVQDialog*>(w)) {
+        dialog(d);
+      } else if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b != last_.data()) {
+        last_ = b;
+        ++boxes;
+        box(b);
+      }
+    });
+    timer_.start();
+  }
+
+ private:
+  QTimer timer_;
+  QPointer<QWidget> last_;
+};
+
+QAbstractButton* box_button(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text().remove('&') == text) return b;
+  return nullptr;
+}
+
+}  // namespace
+
 class CameraDialogTest : public QObject {
   Q_OBJECT
 
@@ -34,14 +75,17 @@ class CameraDialogTest : public QObject {
   std::unique_ptr<TTarvexWindow> window_;
 
  private slots:
-  void init() {
+  void init() { make_window(true); }
+
+  void make_window(bool recording_messages) {
+    window_.reset();
     dir_ = std::make_unique<QTemporaryDir>();
     clock_ = std::make_unique<VirtualClock>();
     camera_ = std::make_unique<SimCamera>(*clock_);
     messages_.shown.clear();
     WindowOptions o;
     o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
+    if (recording_messages) o.messages = &messages_;
     o.clock = clock_.get();
     o.usb = camera_.get();
     window_ = std::make_unique<TTarvexWindow>(o);
@@ -151,6 +195,55 @@ class CameraDialogTest : public QObject {
     QVERIFY(!window_->app().display.SmallFrameMode);
     // One focus window was exposed before the prompt; no photo was taken.
     QCOMPARE(camera_->exposures_started(), 1u);
+  }
+
+  // The boxes a run shows are closed with real presses (the mouse on "OK",
+  // Enter); those presses belong to the box and do not stop the run or the
+  // focus mode.
+  void closingTheRunsOwnBoxesDoesNotStopIt() {
+    for (const bool by_mouse : {true, false}) {
+      make_window(false);
+      ModalAnswerer answer;
+      bool pressed = false;
+      answer.dialog = [&pressed](TVQDialog* d) {
+        if (std::exchange(pressed, true)) return;
+        d->bar(111)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        d->check(106)->click();  // Auto-Remove Dark Frame, with no dark file
+        QTest::mouseClick(d->take_photo_button(), Qt::LeftButton);
+      };
+      answer.box = [by_mouse](QMessageBox* b) {
+        if (by_mouse)
+          QTest::mouseClick(box_button(b, "OK"), Qt::LeftButton);
+        else
+          QTest::keyClick(b, Qt::Key_Enter);
+      };
+      window_->command(CM_CAMERA);
+      QVERIFY(answer.boxes >= 1);
+      QCOMPARE(camera_->exposures_started(), 2u);
+    }
+
+    make_window(false);
+    window_->app().settings.focus_delay = false;
+    window_->app().acquisition.pause_between = true;
+    window_->app().acquisition.range = 'h';
+    window_->app().acquisition.value = 5;
+    ModalAnswerer answer;
+    bool started = false;
+    answer.dialog = [&](TVQDialog* d) {
+      if (!started) {
+        started = true;
+        QTimer::singleShot(0, d, [d] { QTest::mouseClick(d->button(108), Qt::LeftButton); });
+      } else if (!d->focusing() && answer.boxes > 0) {
+        d->cancel_button()->click();
+      }
+    };
+    // "OK" by mouse twice, then "Stop".
+    answer.box = [&answer](QMessageBox* b) {
+      QTest::mouseClick(box_button(b, answer.boxes < 3 ? "OK" : "Stop"), Qt::LeftButton);
+    };
+    window_->command(CM_CAMERA);
+    QCOMPARE(answer.boxes, 3);
+    QCOMPARE(camera_->exposures_started(), 3u);
   }
 
   void takePhotoShowsTheNewExposureAndItsFile() {
