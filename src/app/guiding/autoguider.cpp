@@ -284,6 +284,8 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   reference_.y = app_.star.position.y;
   graph_.clear();
   EventPump& pump = app_.ports.pump;
+  // The click or key that chose the command is no request to stop.
+  pump.clear();
   Clock& clock = app_.ports.clock;
   const std::uint32_t start = clock.now_ms();
   GuideOutcome outcome = GuideOutcome::Stopped;
