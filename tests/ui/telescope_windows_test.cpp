@@ -205,12 +205,14 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(d);
     mount_->set_behaviour(MountBehaviour::Silent);
     // Events are handled while the go-to waits: a timer fires meanwhile,
-    // and a second go-to asked for then does not start.
+    // and a second go-to asked for then does not start, nor does Help open
+    // its box inside the wait.
     type_into(d->box("Messier Object"), "57");
     bool fired_while_running = false;
     QTimer::singleShot(0, d, [&] {
       fired_while_running = d->model().running();
       d->button("Mars")->click();
+      QTest::mouseClick(d->button("Help"), Qt::LeftButton);
     });
     d->button("GoTo Object")->click();
     QVERIFY(fired_while_running);
@@ -249,6 +251,11 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
                                std::string(1, '\0')}));
       QTest::mouseRelease(box->button("Right"), Qt::LeftButton);
     }
+    // While a guide pulse of the program runs, Help waits like the arrows.
+    a().busy = true;
+    QTest::mouseClick(box->button("Help"), Qt::LeftButton);
+    QVERIFY(messages_.shown.empty());
+    a().busy = false;
     box->button("Help")->click();
     QCOMPARE(messages_.shown.size(), size_t(1));
     QVERIFY(QString::fromStdString(messages_.shown[0].text).contains("Press and hold"));
