@@ -4,6 +4,7 @@
 #include "ui/camera_dialog.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 #include "platform/basic_ports.h"
 #include "sim/sim_camera.h"
 #include "ui/main_window.h"
+#include "ui/qt_ports.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
@@ -74,24 +76,28 @@ class CameraDialogTest : public QObject {
   RecordingMessages messages_;
   std::unique_ptr<TTarvexWindow> window_;
 
- private slots:
-  void init() { make_window(true); }
-
-  void make_window(bool recording_messages) {
+  // A window on the virtual clock, or on `real` (the camera then takes its
+  // read time in real time), with recording or Qt message boxes.
+  void make_window(bool recording_messages, Clock* real = nullptr) {
     window_.reset();
     dir_ = std::make_unique<QTemporaryDir>();
     clock_ = std::make_unique<VirtualClock>();
-    camera_ = std::make_unique<SimCamera>(*clock_);
+    Clock& clock = real != nullptr ? *real : *clock_;
+    camera_ = std::make_unique<SimCamera>(clock);
     messages_.shown.clear();
     WindowOptions o;
     o.data_root = dir_->path().toStdString();
     if (recording_messages) o.messages = &messages_;
-    o.clock = clock_.get();
+    o.clock = &clock;
     o.usb = camera_.get();
     window_ = std::make_unique<TTarvexWindow>(o);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
+
+ private slots:
+  void init() { make_window(true); }
+
   void cleanup() {
     window_.reset();
     camera_.reset();
@@ -251,6 +257,40 @@ class CameraDialogTest : public QObject {
     QVERIFY(stretched && stopped);
     QVERIFY(answer.boxes >= 2 && answer.boxes <= 3);
     QCOMPARE(camera_->exposures_started(), static_cast<std::uint32_t>(answer.boxes));
+  }
+
+  // On the real clock: while the camera delivers a field, window events are
+  // handled every few tens of milliseconds and the progress bar moves.
+  void theWindowStaysAliveDuringAFieldRead() {
+    QtClock real;
+    make_window(true, &real);
+    camera_->field_read_ms = 1000;
+    window_->app().acquisition.range = 't';
+    window_->app().acquisition.value = 1;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    int last_position = 0;
+    bool moved = false;
+    QTimer ticks;
+    ticks.setInterval(5);
+    connect(&ticks, &QTimer::timeout, [&] {
+      auto* p = window_->findChild<TProgressDialog*>();
+      const bool reading = p != nullptr && p->isVisible() && p->caption().startsWith("READ");
+      if (reading && since.isValid()) longest = std::max(longest, since.elapsed());
+      if (reading) moved |= p->position() > 0 && p->position() < 256;
+      if (reading) last_position = p->position();
+      since.restart();
+    });
+    ticks.start();
+    ModalDriver driver;
+    driver.then<TVQDialog>(
+        [](TVQDialog* d) { QTest::mouseClick(d->take_photo_button(), Qt::LeftButton); });
+    window_->command(CM_CAMERA);
+    QCOMPARE(camera_->exposures_started(), 1u);
+    qInfo("longest gap between window events during the read: %lld ms", longest);
+    QVERIFY(moved);
+    QVERIFY(last_position > 128);
+    QVERIFY(longest < 250);
   }
 
   void takePhotoShowsTheNewExposureAndItsFile() {

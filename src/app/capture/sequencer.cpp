@@ -33,6 +33,10 @@ int step_divisor(char range, int value) {
   return 2;
 }
 
+// The read time a field read is shown against before one was measured: the
+// middle of the caption's "3 - 4 seconds".
+constexpr std::uint32_t NOMINAL_FIELD_READ_MS = 3500;
+
 std::string left_text(int count) {
   return " (Left - " + std::to_string(count) + ")";
 }
@@ -377,8 +381,12 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   // field that was not read.
   const bool half_time = guided_ && half_done_;
 
+  // What the read takes: one field, or two for Progressive and Interlaced.
+  const bool two_fields = !half_time && acq.mode != ExposureMode::Fast;
   std::string text = STAGE_READ;
-  text += acq.count < 2 ? STAGE_READ_SHORT : left_text(acq.count);
+  text += acq.count >= 2 ? left_text(acq.count)
+          : two_fields   ? STAGE_READ_TWO_FIELDS
+                         : STAGE_READ_SHORT;
   stage(text);
   if (!guided_) {
     if (!command(acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
@@ -396,7 +404,7 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   // The readout interrupt setting concerns an older host family only; the
   // reads here are plain transfers.
   camera.readout.field_parity = half_time ? 1 : 0;
-  const LinkResult first = read_field(camera.link, clock, camera.readout, *exposure_);
+  const LinkResult first = read_field_live();
   camera.readout.field_parity = 0;
   if (first != LinkResult::Ok) return link_failed();
 
@@ -404,7 +412,7 @@ bool Sequencer::read_exposure(int e, bool& binned) {
     stage(STAGE_READ_INTERLACED);
     if (!command(4)) return false;
     camera.readout.field_parity = 1;
-    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
+    const LinkResult second = read_field_live();
     camera.readout.field_parity = 0;
     if (second != LinkResult::Ok) return link_failed();
     combine_fields(*exposure_, *exposure_, *work_, 1);
@@ -431,7 +439,7 @@ bool Sequencer::read_exposure(int e, bool& binned) {
     stage(STAGE_READ_SECOND);
     if (!command(5) || !command(4)) return false;
     camera.readout.field_parity = 1;
-    const LinkResult second = read_field(camera.link, clock, camera.readout, *exposure_);
+    const LinkResult second = read_field_live();
     camera.readout.field_parity = 0;
     if (second != LinkResult::Ok) return link_failed();
     if (app_.settings.interlace_smoothing) match_fields(*exposure_);
@@ -443,6 +451,33 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   binned = acq.mode == ExposureMode::Fast && !half_done_;
   if (binned) fill_odd_rows(*exposure_);
   return true;
+}
+
+// One field read into the exposure frame with the window kept alive: the
+// progress bar moves over the read's expected time (the measured field read
+// time, once known) and window events are handled. A press made meanwhile
+// is kept for the checks after the read: a transfer under way is not broken
+// off.
+LinkResult Sequencer::read_field_live() {
+  CameraSession& camera = app_.camera;
+  Clock& clock = app_.ports.clock;
+  Progress& progress = app_.ports.progress;
+  EventPump& pump = app_.ports.pump;
+  const std::uint32_t expected = camera.readout.field_read_time == FIELD_READ_TIME_UNMEASURED
+                                     ? NOMINAL_FIELD_READ_MS
+                                     : std::max<std::uint32_t>(1, camera.readout.field_read_time);
+  const std::uint32_t start = clock.now_ms();
+  progress.set_position(0);
+  camera.link.while_reading = [&] {
+    const std::uint64_t elapsed = clock.now_ms() - start;
+    // Held short of the end until the read has ended.
+    progress.set_position(static_cast<int>(std::min<std::uint64_t>(240, 256 * elapsed / expected)));
+    pump.pump();
+  };
+  const LinkResult read = read_field(camera.link, clock, camera.readout, *exposure_);
+  camera.link.while_reading = nullptr;
+  if (read == LinkResult::Ok) progress.set_position(256);
+  return read;
 }
 
 // ---------------------------------------------------------------------------
