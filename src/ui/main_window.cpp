@@ -25,6 +25,7 @@
 #include "platform/messages.h"
 #include "platform/version.h"
 #include "ui/dialogs.h"
+#include "ui/file_filters.h"
 #include "ui/fits_dialogs.h"
 #include "ui/help_window.h"
 #include "ui/icons.h"
@@ -311,13 +312,11 @@ void TTarvexWindow::command(int id) {
 }
 
 QString TTarvexWindow::ask_open_path() {
-  QFileDialog dialog(this, "Open");
+  QFileDialog dialog(this, OPEN_IMAGE_TITLE);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  const QStringList filters = qt_filters(OPEN_FILTER);
-  dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.value(open_filter_));
+  set_open_filters(dialog, OPEN_FILTER, open_filter_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }

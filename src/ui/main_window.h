@@ -26,6 +26,9 @@ class PictureView;
 
 using OperationMap = std::map<int, std::function<void()>>;
 
+// The title of File > Open's chooser.
+inline constexpr const char* OPEN_IMAGE_TITLE = "Open Image";
+
 // The ports the composition root (TTarvexApp) made for the window. The
 // window makes its message boxes and progress window itself, as they belong
 // to it; a port left null is made by the window (tests that need no more).

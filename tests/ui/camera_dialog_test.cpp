@@ -293,6 +293,23 @@ class CameraDialogTest : public QObject {
     QVERIFY(longest < 250);
   }
 
+  // The whole dialog, Help and the right-hand panels included, fits a
+  // 1024 x 768 screen with a taskbar of 48 pixels.
+  void dialogFitsASmallScreen() {
+    TVQDialog d(window_->app(), window_.get());
+    const QSize least = d.minimumSizeHint();
+    qInfo("camera dialog minimum size %d x %d", least.width(), least.height());
+    QVERIFY(least.width() <= 1024);
+    QVERIFY(least.height() <= 768 - 48);
+    d.resize(least);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    for (int id : {9, 109, 130, 136}) {
+      const QRect r(d.control(id)->mapTo(&d, QPoint(0, 0)), d.control(id)->size());
+      QVERIFY2(d.rect().contains(r), qPrintable(QString::number(id)));
+    }
+  }
+
   void takePhotoShowsTheNewExposureAndItsFile() {
     window_->app().acquisition.auto_save = true;
     ModalDriver driver;
