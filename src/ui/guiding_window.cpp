@@ -1,8 +1,10 @@
 #include "ui/guiding_window.h"
 
 #include <QFormLayout>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPolygonF>
+#include <QStatusBar>
 #include <algorithm>
 #include <cmath>
 
@@ -164,6 +166,11 @@ void GuidingInfoWindow::refresh_info() {
 
 void GuidingInfoWindow::close_info() {
   hide();
+}
+
+void GuidingInfoWindow::training_status(const std::string& text) {
+  if (auto* main = qobject_cast<QMainWindow*>(parentWidget()))
+    main->statusBar()->showMessage(QString::fromStdString(text));
 }
 
 QString GuidingInfoWindow::field(const char* name) const {

@@ -6,6 +6,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QtTest>
 #include <cmath>
 
@@ -112,6 +113,31 @@ class GuidingWindowTest : public WindowTest {
       QCOMPARE(static_cast<int>(messages_.shown.size()), shown + 1);
       QCOMPARE(messages_.shown.back().code, 51u);
     }
+  }
+
+  // Training tells its steps in the status bar as they start, and a key
+  // pressed in the main window stops it with a word of why.
+  void trainingShowsItsStepsAndItsStop() {
+    ready_to_guide();
+    QStringList shown;
+    connect(w().statusBar(), &QStatusBar::messageChanged,
+            [&](const QString& text) { shown << text; });
+    QTimer stopper;
+    stopper.setInterval(0);
+    connect(&stopper, &QTimer::timeout, [&] {
+      if (!shown.isEmpty() && shown.last().contains("step 3 of 9")) {
+        stopper.stop();
+        QTest::keyClick(&w(), Qt::Key_Space);
+      }
+    });
+    stopper.start();
+    w().command(CM_TRAIN_GUIDING);
+    QCOMPARE(shown.value(0), QString("Training auto-guiding: step 1 of 9 - measuring the start "
+                                     "position"));
+    QCOMPARE(shown.value(1), QString("Training auto-guiding: step 2 of 9 - Dec axis, north"));
+    QVERIFY(shown.value(2).startsWith("Training auto-guiding: step 3 of 9"));
+    QCOMPARE(shown.size(), 4);
+    QCOMPARE(w().statusBar()->currentMessage(), QString(TRAINING_STOPPED_TEXT));
   }
 
   void title_fields_and_frame() {
