@@ -31,6 +31,7 @@
 #include "ui/icons.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
+#include "ui/telescope_dialogs.h"
 
 namespace tarvex::ui {
 
@@ -89,6 +90,11 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) : help_folder_(options.help_
   build_tool_bar();
   statusBar()->showMessage("Ready");
   resize(800, 680);
+
+  // Told to quit (the session ends, the program is stopped) with a move held.
+  if (QCoreApplication::instance() != nullptr)
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { release_telescope_holds(); });
 
   // Settings, ramp, grey palette and the first picture.
   start_up(*app_);
@@ -500,7 +506,19 @@ void TTarvexWindow::closeEvent(QCloseEvent* event) {
     }
   }
   if (help_) help_->close();
+  release_telescope_holds();
   QMainWindow::closeEvent(event);
+}
+
+void TTarvexWindow::release_telescope_holds() {
+  // A move or focus move held in a telescope window is stopped before the
+  // program goes: the mount must not be left slewing. Only the window on
+  // show can hold one (a window that is hidden let its move go), and only
+  // it sends its own kind of stop.
+  for (auto* d : findChildren<TMoveTelescopeDialog*>())
+    if (d->isVisible()) d->model().release_all();
+  for (auto* d : findChildren<TBoxMoveDialog*>())
+    if (d->isVisible()) d->model().release_all();
 }
 
 void TTarvexWindow::copy_to_clipboard() {

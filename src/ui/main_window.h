@@ -68,6 +68,10 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   void open_file(const QString& path);
   void save_file(const QString& path);
 
+  // Stops whatever move or focus move a telescope window holds (its stop
+  // bytes are sent); closing the window and quitting the program do it.
+  void release_telescope_holds();
+
   // The folder the help pages are read from (empty when none was found).
   QString help_folder() const;
 

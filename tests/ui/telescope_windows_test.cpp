@@ -233,6 +233,36 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(d->info()->toPlainText().startsWith("M57"));
   }
 
+  // Closing the main window while an arrow is held sends the move's stops
+  // (and the focuser's) before the program goes; the control box is
+  // released.
+  void closingTheProgramDuringAMoveStopsIt() {
+    TMoveTelescopeDialog* d = open_lx200();
+    QVERIFY(d);
+    QTest::mousePress(d->button("north"), Qt::LeftButton);
+    QVERIFY(a().telescope.move_running);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"#:RS#", "#:Mn#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#"}));
+    QVERIFY(!a().telescope.move_running);
+
+    w().show();
+    w().command(CM_TELESCOPE_CONTROL);
+    mount_->clear_received();
+    QTest::mousePress(d->button("focus in"), Qt::LeftButton);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"#:FS#", "#:F+#", "#:FQ#"}));
+
+    use_link('b');
+    w().show();
+    w().command(CM_TELESCOPE_CONTROL);
+    auto* box = window_of_kind<TBoxMoveDialog>();
+    QVERIFY(box != nullptr);
+    mount_->clear_received();
+    QTest::mousePress(box->button("Up"), Qt::LeftButton);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"\x02", "\x12", std::string(1, '\0')}));
+  }
+
   void controlBoxArrowsPressAndRelease() {
     use_link('b');
     w().command(CM_TELESCOPE_CONTROL);
