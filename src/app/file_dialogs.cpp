@@ -22,7 +22,7 @@ std::string case_blind_pattern(std::string_view pattern) {
   return out.empty() ? "*" : out;
 }
 
-std::vector<std::string> translate_filter(std::string_view filter) {
+std::vector<FilterEntry> filter_entries(std::string_view filter) {
   std::vector<std::string> parts;
   std::size_t start = 0;
   while (start < filter.size()) {
@@ -31,11 +31,21 @@ std::vector<std::string> translate_filter(std::string_view filter) {
     if (bar == std::string_view::npos) break;
     start = bar + 1;
   }
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-    out.push_back(parts[i] + " (" + case_blind_pattern(parts[i + 1]) + ")");
-  }
+  std::vector<FilterEntry> out;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) out.push_back({parts[i], parts[i + 1]});
   return out;
+}
+
+std::vector<std::string> translate_filter(std::string_view filter) {
+  std::vector<std::string> out;
+  for (const FilterEntry& e : filter_entries(filter))
+    out.push_back(e.description + " (" + case_blind_pattern(e.pattern) + ")");
+  return out;
+}
+
+bool raw_file_name(std::string_view name) {
+  return (!name.empty() && name.front() == '~') ||
+         (!name.empty() && name.find('.') == std::string_view::npos);
 }
 
 int open_filter_after(const std::filesystem::path& opened) {

@@ -22,9 +22,22 @@ inline constexpr const char* FITS_FILTER = "FITS file (*.FIT)|*.FIT|All Files(*.
 
 enum OpenFilterIndex { OPEN_FILTER_RAW = 0, OPEN_FILTER_FITS = 1, OPEN_FILTER_ALL = 2 };
 
+// The description/pattern pairs of a filter, in order. A trailing unpaired
+// description is ignored.
+struct FilterEntry {
+  std::string description;
+  std::string pattern;
+};
+std::vector<FilterEntry> filter_entries(std::string_view filter);
+
 // One entry per description/pattern pair, as "description (pattern)" with the
-// pattern made case-blind. A trailing unpaired description is ignored.
+// pattern made case-blind.
 std::vector<std::string> translate_filter(std::string_view filter);
+
+// The names a raw save writes under the raw entry ("~*.*") and the open
+// dialogs list under it: the convention's leading '~', or a plain name with
+// no extension, as a user types it ("MyDark").
+bool raw_file_name(std::string_view name);
 
 // One pattern made case-blind: "*.FIT" becomes "*.[Ff][Ii][Tt]"; ".*" at the
 // end is dropped so "*.*" and "~*.*" also match names without a dot.

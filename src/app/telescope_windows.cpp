@@ -158,6 +158,13 @@ ScopeResult MoveTelescopeModel::press_focus(bool up) {
   return run(false, [this, up] { return tarvex::press_focus(app_, up); });
 }
 
+ScopeResult MoveTelescopeModel::show_help() {
+  return run(false, [this] {
+    app_.ports.messages.box(SCOPE_HELP_CAPTION, SCOPE_HELP, BoxIcon::None);
+    return ScopeResult::Done;
+  });
+}
+
 MoveRate MoveTelescopeModel::rate() const {
   const std::string& r = app_.telescope.rate_command;
   switch (r.size() > 3 ? r[3] : 'G') {
@@ -181,6 +188,13 @@ std::string MoveTelescopeModel::info_text() const {
 
 ScopeResult ControlBoxMoveModel::press(Direction direction) {
   return run(false, [this, direction] { return press_box_move(app_, direction); });
+}
+
+ScopeResult ControlBoxMoveModel::show_help() {
+  return run(false, [this] {
+    app_.ports.messages.box(SCOPE_RANGE_CAPTION, CONTROL_BOX_HELP, BoxIcon::None);
+    return ScopeResult::Done;
+  });
 }
 
 }  // namespace tarvex

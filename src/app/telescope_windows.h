@@ -135,6 +135,11 @@ class MoveTelescopeModel : public ScopeWindowModel {
   ScopeResult press_focus(bool up);
   ScopeResult release_focus() { return release(true); }
 
+  // "Help": the window's help box, when no operation runs. Like every other
+  // button it waits for a go-to, a move's start or a guide pulse to end: a
+  // box opened inside that wait would hold the mount on until it is closed.
+  ScopeResult show_help();
+
   void set_rate(MoveRate rate) { set_move_rate(app_, rate); }
   void set_focus_fast(bool fast) { set_focus_speed(app_, fast); }
 
@@ -160,6 +165,8 @@ class ControlBoxMoveModel : public ScopeWindowModel {
   explicit ControlBoxMoveModel(Tarvex& app) : ScopeWindowModel(app) {}
   ScopeResult press(Direction direction);
   ScopeResult release() { return ScopeWindowModel::release(false); }
+  // "Help", when no operation runs (as MoveTelescopeModel::show_help).
+  ScopeResult show_help();
 
  private:
   ScopeResult send_move_release() override { return release_box_move(app_); }

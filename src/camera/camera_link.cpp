@@ -101,7 +101,9 @@ LinkResult read_block_data(CameraLink& link) {
   if (wanted > link.receive_buffer.size()) {
     error = EINVAL;  // a request larger than the buffer is never issued
   } else {
-    const UsbRead read = link.usb.bulk_read(std::span(link.receive_buffer).first(wanted));
+    const auto into = std::span(link.receive_buffer).first(wanted);
+    const UsbRead read = link.while_reading ? link.usb.bulk_read_waiting(into, link.while_reading)
+                                            : link.usb.bulk_read(into);
     error = read.error;
     // A transfer that ends early delivers no image either.
     if (error == 0 && read.received < wanted) error = EIO;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -69,6 +70,10 @@ struct CameraLink {
   std::uint32_t read_length = 0;
   // Destination of every bulk read, sized once for the largest read.
   std::vector<std::uint8_t> receive_buffer;
+  // While set, called every few tens of milliseconds during a bulk read (the
+  // reader keeps the window alive and the progress moving); the bytes read
+  // are the same either way.
+  std::function<void()> while_reading;
   // True when the last bulk read failed or came back short: the buffer then
   // does not hold a new image and must not be placed into a frame.
   bool last_read_failed = false;

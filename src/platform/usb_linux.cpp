@@ -264,6 +264,50 @@ UsbRead LinuxUsbTransport::bulk_read(std::span<std::uint8_t> destination) {
   return {r == 0 ? 0 : errno_of(r), transferred > 0 ? static_cast<std::size_t>(transferred) : 0};
 }
 
+UsbRead LinuxUsbTransport::bulk_read_waiting(std::span<std::uint8_t> destination,
+                                             const std::function<void()>& while_waiting) {
+  State& s = *state_;
+  if (s.block == nullptr) return {ENODEV, 0};
+  if (!while_waiting) return bulk_read(destination);
+  libusb_transfer* t = libusb_alloc_transfer(0);
+  if (t == nullptr) return {ENOMEM, 0};
+  int completed = 0;
+  libusb_fill_bulk_transfer(
+      t, s.block, s.block_endpoint, destination.data(), static_cast<int>(destination.size()),
+      [](libusb_transfer* done) { *static_cast<int*>(done->user_data) = 1; }, &completed,
+      BULK_TIMEOUT_MS);
+  const int submitted = libusb_submit_transfer(t);
+  if (submitted != 0) {
+    libusb_free_transfer(t);
+    return {errno_of(submitted), 0};
+  }
+  while (completed == 0) {
+    timeval step{0, 40000};
+    const int r = libusb_handle_events_timeout_completed(s.usb, &step, &completed);
+    if (r != 0 && r != LIBUSB_ERROR_INTERRUPTED) {
+      // The transfer is given up; its buffer must not be freed under it.
+      libusb_cancel_transfer(t);
+      while (completed == 0) libusb_handle_events_completed(s.usb, &completed);
+      break;
+    }
+    if (completed == 0) while_waiting();
+  }
+  int error = 0;
+  switch (t->status) {
+    case LIBUSB_TRANSFER_COMPLETED: break;
+    case LIBUSB_TRANSFER_TIMED_OUT: error = ETIMEDOUT; break;
+    case LIBUSB_TRANSFER_STALL: error = EPIPE; break;
+    case LIBUSB_TRANSFER_NO_DEVICE: error = ENODEV; break;
+    case LIBUSB_TRANSFER_OVERFLOW: error = EOVERFLOW; break;
+    case LIBUSB_TRANSFER_CANCELLED: error = EINTR; break;
+    default: error = EIO; break;
+  }
+  const std::size_t received =
+      t->actual_length > 0 ? static_cast<std::size_t>(t->actual_length) : 0;
+  libusb_free_transfer(t);
+  return {error, received};
+}
+
 #else  // built without hidapi and libusb: no camera can be found
 
 struct LinuxUsbTransport::State {};
@@ -279,6 +323,10 @@ int LinuxUsbTransport::write_report(std::span<const std::uint8_t>) {
   return ENODEV;
 }
 UsbRead LinuxUsbTransport::bulk_read(std::span<std::uint8_t>) {
+  return {ENODEV, 0};
+}
+UsbRead LinuxUsbTransport::bulk_read_waiting(std::span<std::uint8_t>,
+                                             const std::function<void()>&) {
   return {ENODEV, 0};
 }
 

@@ -23,6 +23,10 @@ class LinuxUsbTransport : public UsbTransport {
   int open_interface(UsbClass cls, const UsbInterface& which) override;
   int write_report(std::span<const std::uint8_t> report) override;
   UsbRead bulk_read(std::span<std::uint8_t> destination) override;
+  // One asynchronous transfer, its events handled in steps of 40 ms: the
+  // kernel keeps the endpoint polled throughout, as for bulk_read.
+  UsbRead bulk_read_waiting(std::span<std::uint8_t> destination,
+                            const std::function<void()>& while_waiting) override;
 
   // Longest wait for one bulk transfer before it counts as failed.
   static constexpr unsigned BULK_TIMEOUT_MS = 15000;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,6 +53,16 @@ class UsbTransport {
 
   // Fills `destination` from the data channel in one bulk transfer.
   virtual UsbRead bulk_read(std::span<std::uint8_t> destination) = 0;
+
+  // The same transfer, delivering the same bytes, with `while_waiting`
+  // called on this thread every few tens of milliseconds until it ends, so
+  // the program's window stays alive during a field read of seconds. An
+  // adapter that cannot wait in steps makes the plain transfer.
+  virtual UsbRead bulk_read_waiting(std::span<std::uint8_t> destination,
+                                    const std::function<void()>& while_waiting) {
+    (void)while_waiting;
+    return bulk_read(destination);
+  }
 };
 
 // The transport of a program run with no camera: it lists no interface and

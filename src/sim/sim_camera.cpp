@@ -193,6 +193,22 @@ int SimCamera::write_report(std::span<const std::uint8_t> report) {
 }
 
 UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
+  return bulk_read_waiting(destination, {});
+}
+
+UsbRead SimCamera::bulk_read_waiting(std::span<std::uint8_t> destination,
+                                     const std::function<void()>& while_waiting) {
+  // The camera's read time on the program's clock, in steps when the
+  // reader waits in steps.
+  auto pass = [&](std::uint32_t ms) {
+    if (!while_waiting) return clock_.sleep_ms(ms);
+    for (std::uint32_t left = ms; left > 0;) {
+      const std::uint32_t step = std::min(left, READ_STEP_MS);
+      clock_.sleep_ms(step);
+      left -= step;
+      while_waiting();
+    }
+  };
   if (!block_open_) return {ENODEV, 0};
   if (fail_error_ != 0) {
     const int e = fail_error_;
@@ -221,7 +237,7 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
     sky_->render_field(field, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = FIELD_BYTES;
     if (field == 0) next_field_ = 1;
-    clock_.sleep_ms(field_read_ms);
+    pass(field_read_ms);
   } else if (request_[7] == 1) {
     first_rows_just_read_ = false;
     std::uint32_t from = start_[0];
@@ -238,7 +254,7 @@ UsbRead SimCamera::bulk_read(std::span<std::uint8_t> destination) {
     const auto path = path_of(from, last_exposure_ms_);
     sky_->render_window(column, row, last_exposure_ms_, path, exposure_number_, samples_.data());
     size = WINDOW_BYTES;
-    clock_.sleep_ms(window_read_ms);
+    pass(window_read_ms);
     if (guide_window_) {
       guide_window_ = false;
       window_start_ = clock_.now_ms();  // the window's charge was read out

@@ -27,6 +27,11 @@ class SimCamera : public UsbTransport {
   int open_interface(UsbClass cls, const UsbInterface& which) override;
   int write_report(std::span<const std::uint8_t> report) override;
   UsbRead bulk_read(std::span<std::uint8_t> destination) override;
+  // The read time passes in steps of READ_STEP_MS with `while_waiting`
+  // called after each; the bytes are rendered before, so they are the same.
+  UsbRead bulk_read_waiting(std::span<std::uint8_t> destination,
+                            const std::function<void()>& while_waiting) override;
+  static constexpr std::uint32_t READ_STEP_MS = 50;
 
   // The sky seen by the camera; the simulated mount moves it.
   SkyRenderer& sky() { return *sky_; }

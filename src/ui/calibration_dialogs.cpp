@@ -12,20 +12,28 @@
 #include <QVBoxLayout>
 
 #include "app/file_dialogs.h"
+#include "ui/file_filters.h"
 #include "ui/value_box.h"
 
 namespace tarvex::ui {
 
+QString chooser_title(ChooserMode mode) {
+  switch (mode) {
+    case ChooserMode::DarkSubtraction: return "Open Dark Frame to Subtract";
+    case ChooserMode::FlatField: return "Open Flat Field";
+    case ChooserMode::SelectDarkFrame: return "Select Dark Frame";
+    case ChooserMode::Delete: return "Choose File to Delete";
+  }
+  return "Open";
+}
+
 QString ask_chooser_file(const FileChooserModel& model, QWidget* parent) {
-  QFileDialog dialog(parent, "Open");
+  QFileDialog dialog(parent, chooser_title(model.mode()));
   dialog.setObjectName("calibration_chooser");
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  QStringList filters;
-  for (const auto& f : translate_filter(model.filter())) filters << QString::fromStdString(f);
-  dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.value(model.initial_filter() - 1));
+  set_open_filters(dialog, model.filter(), model.initial_filter() - 1);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }

@@ -17,6 +17,9 @@ class QRadioButton;
 
 namespace tarvex::ui {
 
+// The chooser's title: what the command opens the file for.
+QString chooser_title(ChooserMode mode);
+
 // Shows the file-open dialog on the chooser's filter, starting on the filter
 // it remembers, and returns the existing file chosen (empty when cancelled).
 QString ask_chooser_file(const FileChooserModel& model, QWidget* parent);

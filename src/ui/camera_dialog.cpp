@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/tarvex.h"
+#include "ui/qt_ports.h"
 #include "ui/value_box.h"
 
 namespace tarvex::ui {
@@ -66,7 +67,7 @@ QScrollBar* make_bar(Qt::Orientation o, QWidget* parent) {
   auto* bar = new QScrollBar(o, parent);
   bar->setSingleStep(1);
   bar->setPageStep(1);
-  if (o == Qt::Horizontal) bar->setMinimumWidth(160);
+  if (o == Qt::Horizontal) bar->setMinimumWidth(120);
   return bar;
 }
 
@@ -167,11 +168,13 @@ TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app),
       changed();
     });
     ex->addWidget(box, row, 0, 1, 2);
-    if (c.id == 106) ex->addWidget(add(116, make_edit(exposure_box, 200)), row, 2);
+    // The dark frame's name on a row of its own, under its check box, so
+    // the dialog fits a 1024 x 768 screen.
+    if (c.id == 106) ex->addWidget(add(116, make_edit(exposure_box, 140)), ++row, 1, 1, 2);
     if (c.id == 115) {
       ++row;
       ex->addWidget(new QLabel("Directory", exposure_box), row, 0);
-      ex->addWidget(add(129, make_edit(exposure_box, 200)), row, 1, 1, 2);
+      ex->addWidget(add(129, make_edit(exposure_box, 140)), row, 1, 1, 2);
       ++row;
       ex->addWidget(new QLabel("Last File No.", exposure_box), row, 0);
       ex->addWidget(add(118, make_edit(exposure_box)), row, 1);
@@ -185,8 +188,10 @@ TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app),
   auto* fo = new QGridLayout(focus_box);
   auto* start = add(108, new QPushButton("Start", focus_box));
   connect(start, &QPushButton::clicked, this, [this] { start_focus(); });
-  // Its press, a left button press, is what ends the focus mode.
+  // Its press, a left button press, is what ends the focus mode; presses on
+  // the dialog's other controls are not.
   auto* stop = add(109, new QPushButton("Stop", focus_box));
+  mark_stop_source(stop);
   fo->addWidget(start, 0, 0);
   fo->addWidget(stop, 0, 1);
   fo->addWidget(new QLabel("Max Value", focus_box), 1, 0);
@@ -248,9 +253,11 @@ TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app),
   gu->addWidget(new QLabel("Value", guide_box), 3, 0);
   gu->addWidget(add(127, make_edit(guide_box)), 3, 1);
   gu->addWidget(add(128, make_edit(guide_box, 90)), 3, 2);
-  gu->addWidget(add(136, make_edit(guide_box, 200)), 4, 0, 1, 3);
-  gu->addWidget(new QLabel("***Nb: Self-Guide only available with special Control Box", guide_box),
-                5, 0, 1, 3);
+  gu->addWidget(add(136, make_edit(guide_box, 140)), 4, 0, 1, 3);
+  // Wrapped, so the dialog fits a 1024 x 768 screen.
+  auto* note = new QLabel("***Nb: Self-Guide only available with special Control Box", guide_box);
+  note->setWordWrap(true);
+  gu->addWidget(note, 5, 0, 1, 3);
   grid->addWidget(guide_box, 1, 2);
 
   // The closing buttons.

@@ -1,10 +1,14 @@
 #include "ui/guiding_window.h"
 
 #include <QFormLayout>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPolygonF>
+#include <QStatusBar>
 #include <algorithm>
 #include <cmath>
+
+#include "ui/qt_ports.h"
 
 namespace tarvex::ui {
 
@@ -96,6 +100,8 @@ void GuideGraphView::paintEvent(QPaintEvent*) {
 
 GuidingInfoWindow::GuidingInfoWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Guiding Info"));
+  // Guiding and training stop on a key or click here as on the main window.
+  mark_stop_source(this);
   auto* heading =
       new QLabel(QStringLiteral("Offsets from top left hand corner of displayed frame"), this);
   heading->move(8, 6);
@@ -165,6 +171,11 @@ void GuidingInfoWindow::refresh_info() {
 
 void GuidingInfoWindow::close_info() {
   hide();
+}
+
+void GuidingInfoWindow::training_status(const std::string& text) {
+  if (auto* main = qobject_cast<QMainWindow*>(parentWidget()))
+    main->statusBar()->showMessage(QString::fromStdString(text));
 }
 
 QString GuidingInfoWindow::field(const char* name) const {

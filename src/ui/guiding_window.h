@@ -40,6 +40,8 @@ class GuidingInfoWindow : public QWidget, public GuiderFront {
   void show_info(const std::string& title) override;
   void refresh_info() override;
   void close_info() override;
+  // Shown in the main window's status bar.
+  void training_status(const std::string& text) override;
 
   // For tests.
   QString field(const char* name) const;

@@ -25,11 +25,13 @@
 #include "platform/messages.h"
 #include "platform/version.h"
 #include "ui/dialogs.h"
+#include "ui/file_filters.h"
 #include "ui/fits_dialogs.h"
 #include "ui/help_window.h"
 #include "ui/icons.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
+#include "ui/telescope_dialogs.h"
 
 namespace tarvex::ui {
 
@@ -68,6 +70,9 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) : help_folder_(options.help_
   app_->telescope.port = options.serial;
 
   setWindowTitle(QString::fromStdString(window_title({})));
+  // A key or click here stops a long operation; the boxes and dialogs it
+  // opens keep their own presses.
+  mark_stop_source(this);
   view_ = new PictureView(this);
   setCentralWidget(view_);
   view_->after_paint = [this] { after_paint(*app_); };
@@ -85,6 +90,11 @@ TTarvexWindow::TTarvexWindow(WindowOptions options) : help_folder_(options.help_
   build_tool_bar();
   statusBar()->showMessage("Ready");
   resize(800, 680);
+
+  // Told to quit (the session ends, the program is stopped) with a move held.
+  if (QCoreApplication::instance() != nullptr)
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { release_telescope_holds(); });
 
   // Settings, ramp, grey palette and the first picture.
   start_up(*app_);
@@ -308,13 +318,11 @@ void TTarvexWindow::command(int id) {
 }
 
 QString TTarvexWindow::ask_open_path() {
-  QFileDialog dialog(this, "Open");
+  QFileDialog dialog(this, OPEN_IMAGE_TITLE);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  const QStringList filters = qt_filters(OPEN_FILTER);
-  dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.value(open_filter_));
+  set_open_filters(dialog, OPEN_FILTER, open_filter_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
@@ -498,7 +506,19 @@ void TTarvexWindow::closeEvent(QCloseEvent* event) {
     }
   }
   if (help_) help_->close();
+  release_telescope_holds();
   QMainWindow::closeEvent(event);
+}
+
+void TTarvexWindow::release_telescope_holds() {
+  // A move or focus move held in a telescope window is stopped before the
+  // program goes: the mount must not be left slewing. Only the window on
+  // show can hold one (a window that is hidden let its move go), and only
+  // it sends its own kind of stop.
+  for (auto* d : findChildren<TMoveTelescopeDialog*>())
+    if (d->isVisible()) d->model().release_all();
+  for (auto* d : findChildren<TBoxMoveDialog*>())
+    if (d->isVisible()) d->model().release_all();
 }
 
 void TTarvexWindow::copy_to_clipboard() {

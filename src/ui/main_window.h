@@ -26,6 +26,9 @@ class PictureView;
 
 using OperationMap = std::map<int, std::function<void()>>;
 
+// The title of File > Open's chooser.
+inline constexpr const char* OPEN_IMAGE_TITLE = "Open Image";
+
 // The ports the composition root (TTarvexApp) made for the window. The
 // window makes its message boxes and progress window itself, as they belong
 // to it; a port left null is made by the window (tests that need no more).
@@ -64,6 +67,10 @@ class TTarvexWindow : public QMainWindow, public DisplaySink {
   // The operations behind the file dialogs, callable without them.
   void open_file(const QString& path);
   void save_file(const QString& path);
+
+  // Stops whatever move or focus move a telescope window holds (its stop
+  // bytes are sent); closing the window and quitting the program do it.
+  void release_telescope_holds();
 
   // The folder the help pages are read from (empty when none was found).
   QString help_folder() const;

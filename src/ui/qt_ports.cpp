@@ -18,6 +18,19 @@ namespace tarvex::ui {
 
 namespace {
 
+constexpr char STOP_SOURCE_PROPERTY[] = "tarvexStopSource";
+
+// A press delivered to `watched` asks to stop when the widget, or one of
+// its parents within the same window, is a stop source. The window-system
+// delivery (to the QWindow) is passed over: the widget delivery follows.
+bool on_stop_source(QObject* watched) {
+  for (auto* w = qobject_cast<QWidget*>(watched); w != nullptr; w = w->parentWidget()) {
+    if (w->property(STOP_SOURCE_PROPERTY).toBool()) return true;
+    if (w->isWindow()) break;
+  }
+  return false;
+}
+
 QMessageBox::Icon qt_icon(BoxIcon icon) {
   switch (icon) {
     case BoxIcon::Stop: return QMessageBox::Critical;
@@ -70,6 +83,9 @@ SaveChoice QtMessages::ask_save_discard_cancel(const std::string& caption,
 TProgressDialog::TProgressDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Filter Progress");
   setModal(false);
+  // It shows the long operation under way: a press here stops it as on the
+  // main window.
+  mark_stop_source(this);
   auto* layout = new QVBoxLayout(this);
   caption_ = new QLabel(this);
   caption_->setAlignment(Qt::AlignCenter);
@@ -133,10 +149,18 @@ void QtEventPump::pump() {
   QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+void mark_stop_source(QWidget* widget) {
+  widget->setProperty(STOP_SOURCE_PROPERTY, true);
+}
+
 bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    pending_ = pending_ | Input::Key;
-  } else if (event->type() == QEvent::MouseButtonPress) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress)
+    return QObject::eventFilter(watched, event);
+  if (!on_stop_source(watched)) return QObject::eventFilter(watched, event);
+  if (type == QEvent::KeyPress) {
+    if (!static_cast<QKeyEvent*>(event)->isAutoRepeat()) pending_ = pending_ | Input::Key;
+  } else {
     const auto* m = static_cast<QMouseEvent*>(event);
     if (m->button() == Qt::LeftButton) pending_ = pending_ | Input::LeftButton;
     if (m->button() == Qt::RightButton) pending_ = pending_ | Input::RightButton;

@@ -61,9 +61,17 @@ class QtProgress : public Progress {
   int busy_depth_ = 0;
 };
 
+// Marks a window or a single control as a place where a key or button press
+// asks a long operation to stop: the main window, the progress and Guiding
+// Info windows that show the operation, the camera dialog's focus "Stop".
+void mark_stop_source(QWidget* widget);
+
 // Handles pending events; an event filter on the application records which
 // input arrived (a key, the left or the right mouse button) for the long
-// operation to act on.
+// operation to act on. Only presses on a stop source count: a press that a
+// message box, a dialog or a menu takes (the click on "OK", the Enter that
+// closes a box, a click on one of the camera dialog's own controls) belongs
+// to that window and is no request to stop; nor is a held key's repeat.
 class QtEventPump : public QObject, public EventPump {
   Q_OBJECT
  public:

@@ -1,6 +1,11 @@
 #include "ui/tarvex_app.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -24,6 +29,36 @@ SkyScene wanted_sky(int argc, char** argv) {
       std::fprintf(stderr, "tarvex: --sky needs stars or chart, not %s\n", argv[i + 1]);
   }
   return scene;
+}
+
+namespace {
+
+int quit_pipe[2] = {-1, -1};
+
+void on_quit_signal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = write(quit_pipe[1], &byte, 1);
+}
+
+}  // namespace
+
+// SIGTERM, SIGHUP (the session is gone) and SIGINT end the program as
+// quitting does, on the program's thread: a move held in a telescope window
+// is stopped on the way out (aboutToQuit), never left running.
+void TTarvexApp::quit_on_signals() {
+  if (pipe2(quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [] {
+    char byte = 0;
+    while (read(quit_pipe[0], &byte, 1) > 0) {
+    }
+    QCoreApplication::quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = on_quit_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
 }
 
 TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -53,6 +88,7 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   options.usb = transport_.get();
   options.serial = telescope_.serial.get();
   window_ = std::make_unique<TTarvexWindow>(options);
+  quit_on_signals();
 }
 
 void start_window(TTarvexWindow& window, const LaunchOptions& options) {

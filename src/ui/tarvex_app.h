@@ -28,6 +28,8 @@ class TTarvexApp : public QApplication {
   bool simulator() const { return simulator_; }
 
  private:
+  void quit_on_signals();
+
   // Declared in this order so the window (and its Tarvex context) goes
   // first, then the transport, then the ports it was made over.
   bool simulator_ = false;

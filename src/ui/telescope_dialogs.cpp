@@ -226,8 +226,7 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
   row->addStretch();
   row->addWidget(finished);
   layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this,
-          [&app] { app.ports.messages.box(SCOPE_HELP_CAPTION, SCOPE_HELP, BoxIcon::None); });
+  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
   connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
   refresh();
 }
@@ -291,8 +290,7 @@ TBoxMoveDialog::TBoxMoveDialog(Tarvex& app, QWidget* parent) : QDialog(parent), 
   row->addStretch();
   row->addWidget(finished);
   layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this,
-          [&app] { app.ports.messages.box(SCOPE_RANGE_CAPTION, CONTROL_BOX_HELP, BoxIcon::None); });
+  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
   connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
 }
 

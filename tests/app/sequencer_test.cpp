@@ -170,11 +170,41 @@ SkyConfig quiet_sky() {
 
 // A camera on a virtual clock behind a recording port, a context over it and
 // a sequencer with a scripted dialog.
+// Forwards everything to the camera but makes every read a plain one.
+class PlainReads : public UsbTransport {
+ public:
+  explicit PlainReads(UsbTransport& inner) : inner_(inner) {}
+  std::optional<std::vector<UsbInterface>> list_interfaces(UsbClass cls) override {
+    return inner_.list_interfaces(cls);
+  }
+  int open_interface(UsbClass cls, const UsbInterface& which) override {
+    return inner_.open_interface(cls, which);
+  }
+  int write_report(std::span<const std::uint8_t> report) override {
+    return inner_.write_report(report);
+  }
+  UsbRead bulk_read(std::span<std::uint8_t> destination) override {
+    return inner_.bulk_read(destination);
+  }
+
+ private:
+  UsbTransport& inner_;
+};
+
+// The port the context talks to: the recording one (plain reads), the
+// camera itself (reads that wait in steps), or the camera with plain reads.
+enum class RigPort { Recording, Camera, PlainCamera };
+
 struct Rig {
-  explicit Rig(const SkyConfig& sky = SkyConfig{}) : camera(clock, sky) {
+  explicit Rig(const SkyConfig& sky = SkyConfig{}, RigPort which = RigPort::Recording)
+      : camera(clock, sky) {
     clock.set_wall_time(1710000000);  // 2024-03-09 16:00:00 UT
-    app_owner = std::make_unique<Tarvex>(
-        Paths(dir.path() / "data"), Ports{messages, clock, pump, progress, launcher, display, usb});
+    UsbTransport& port = which == RigPort::Camera        ? static_cast<UsbTransport&>(camera)
+                         : which == RigPort::PlainCamera ? static_cast<UsbTransport&>(plain_reads)
+                                                         : usb;
+    app_owner =
+        std::make_unique<Tarvex>(Paths(dir.path() / "data"),
+                                 Ports{messages, clock, pump, progress, launcher, display, port});
     app = app_owner.get();
     sequencer = std::make_unique<Sequencer>(*app, front);
   }
@@ -194,6 +224,7 @@ struct Rig {
   RecordingDisplaySink display;
   SimCamera camera;
   RecordingUsb usb{camera, clock};
+  PlainReads plain_reads{camera};
   Tarvex* app = nullptr;
   TestFront front{app, usb};
   std::unique_ptr<Tarvex> app_owner;
@@ -342,6 +373,31 @@ TEST(Sequencer, ProgressStepsFollowTheExposureLength) {
     std::vector<int> expected{0};
     for (int k = 1; k < c.steps; ++k) expected.push_back(k * (256 / c.steps));
     EXPECT_EQ(rig.progress.positions_in(STAGE_UNDERWAY), expected) << c.range << c.value;
+  }
+}
+
+TEST(Sequencer, FieldReadsKeepTheWindowAliveAndReadTheSameBytes) {
+  Rig plain(SkyConfig{}, RigPort::PlainCamera), live(SkyConfig{}, RigPort::Camera);
+  plain.take(exposure(ExposureMode::Fast, 't', 5));
+  live.take(exposure(ExposureMode::Fast, 't', 5));
+  EXPECT_TRUE(live.fs().CurrentFrame == plain.fs().CurrentFrame);
+  // The bar climbs through the read, about every 50 ms of the camera's
+  // 3.5 s, and ends full; the plain read shows 0 until it has ended.
+  const std::vector<int> moved = live.progress.positions_in(STAGE_READ);
+  ASSERT_GE(moved.size(), 60u);
+  EXPECT_EQ(moved.front(), 0);
+  EXPECT_TRUE(std::is_sorted(moved.begin(), moved.end()));
+  EXPECT_GT(moved[moved.size() / 2], 100);
+  EXPECT_LT(moved[moved.size() / 2], 156);
+  EXPECT_EQ(moved.back(), 256);
+  EXPECT_GE(live.pump.pumps, plain.pump.pumps + 60);
+  // The caption tells the read time of the mode: two fields for
+  // Progressive and Interlaced.
+  EXPECT_EQ(live.progress.captions()[1], "READ KR CAMERA - takes 3 - 4 seconds");
+  for (ExposureMode mode : {ExposureMode::Progressive, ExposureMode::Interlaced}) {
+    Rig rig;
+    rig.take(exposure(mode, 't', 5));
+    EXPECT_EQ(rig.progress.captions()[1], "READ KR CAMERA - takes 7 - 8 seconds");
   }
 }
 

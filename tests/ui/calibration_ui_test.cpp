@@ -4,10 +4,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -93,7 +95,7 @@ class CalibrationUiTest : public tarvex::ui::testing::WindowTest {
     QString started, title;
     choose_file(file("m42.fit"), &started, &title);
     w().command(CM_SELECT_DARK);
-    QCOMPARE(title, QString("Open"));
+    QCOMPARE(title, QString("Select Dark Frame"));
     QVERIFY(started.startsWith("Velquor"));
     QCOMPARE(QString::fromStdString(w().app().dark_frame_path.string()), file("m42.fit"));
 
@@ -129,6 +131,63 @@ class CalibrationUiTest : public tarvex::ui::testing::WindowTest {
     choose_file(QString(), &started);
     w().command(CM_SELECT_DARK);
     QVERIFY(started.startsWith("All Files"));
+  }
+
+  // A file saved with the default file type and a plain name is listed
+  // under the raw filter of File > Open and Select Dark Frame, with the
+  // convention's "~" names; other names are not.
+  void openChoosersListTheNamesTheSaveWrites() {
+    QVERIFY(QDir(dir_->path()).mkdir("images"));
+    const QString folder = file("images");
+    when_modal([folder](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      QVERIFY(d);
+      QVERIFY(d->selectedNameFilter().startsWith("Velquor"));
+      d->selectFile(folder + "/MyDark");
+      static_cast<QDialog*>(d)->accept();
+    });
+    w().command(CM_SAVE);
+    QVERIFY(QFileInfo(folder + "/MyDark").isFile());
+    save_current("images/~old");
+    for (const char* name : {"m42.fit", "notes.txt"}) {
+      QFile f(folder + "/" + name);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    struct Case {
+      int command;
+      const char* title;
+    };
+    for (const Case c : {Case{CM_OPEN, "Open Image"}, Case{CM_SELECT_DARK, "Select Dark Frame"}}) {
+      QString title;
+      QStringList raw, fits;
+      when_modal([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        QVERIFY(d);
+        title = d->windowTitle();
+        d->setDirectory(folder);
+        auto* list = d->findChild<QListView*>("listView");
+        QVERIFY(list);
+        auto listed = [list] {
+          QStringList names;
+          const QModelIndex root = list->rootIndex();
+          for (int r = 0; r < list->model()->rowCount(root); ++r)
+            names << list->model()->index(r, 0, root).data().toString();
+          names.sort();
+          return names;
+        };
+        // Whatever is listed, the dialog is closed: the checks follow.
+        (void)QTest::qWaitFor([&] { return listed().size() == 2; }, 3000);
+        raw = listed();
+        d->selectNameFilter(d->nameFilters().value(1));
+        (void)QTest::qWaitFor([&] { return listed().size() == 1; }, 3000);
+        fits = listed();
+        d->reject();
+      });
+      w().command(c.command);
+      QCOMPARE(title, QString(c.title));
+      QCOMPARE(raw, QStringList({"MyDark", "~old"}));
+      QCOMPARE(fits, QStringList({"m42.fit"}));
+    }
   }
 
   void deleteAsksInItsOwnBox() {

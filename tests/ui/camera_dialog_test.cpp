@@ -4,6 +4,7 @@
 #include "ui/camera_dialog.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -13,16 +14,58 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <utility>
 
 #include "app/commands.h"
 #include "modal_driver.h"
 #include "platform/basic_ports.h"
 #include "sim/sim_camera.h"
 #include "ui/main_window.h"
+#include "ui/qt_ports.h"
 
 using namespace tarvex;
 using namespace tarvex::ui;
 using tarvex::ui::testing::ModalDriver;
+
+namespace {
+
+// Answers every modal window with real synthesized input: the camera dialog
+// through `dialog`, on every pass while it is the active window, and each
+// message box once, as it comes up, through `box`.
+class ModalAnswerer {
+ public:
+  std::function<void(TVQDialog*)> dialog;
+  std::function<void(QMessageBox*)> box;
+  int boxes = 0;
+
+  ModalAnswerer() {
+    timer_.setInterval(0);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (w == nullptr || !w->isVisible()) return;
+      if (auto* d = qobject_cast<TVQDialog*>(w)) {
+        dialog(d);
+      } else if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b != last_.data()) {
+        last_ = b;
+        ++boxes;
+        box(b);
+      }
+    });
+    timer_.start();
+  }
+
+ private:
+  QTimer timer_;
+  QPointer<QWidget> last_;
+};
+
+QAbstractButton* box_button(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text().remove('&') == text) return b;
+  return nullptr;
+}
+
+}  // namespace
 
 class CameraDialogTest : public QObject {
   Q_OBJECT
@@ -33,21 +76,28 @@ class CameraDialogTest : public QObject {
   RecordingMessages messages_;
   std::unique_ptr<TTarvexWindow> window_;
 
- private slots:
-  void init() {
+  // A window on the virtual clock, or on `real` (the camera then takes its
+  // read time in real time), with recording or Qt message boxes.
+  void make_window(bool recording_messages, Clock* real = nullptr) {
+    window_.reset();
     dir_ = std::make_unique<QTemporaryDir>();
     clock_ = std::make_unique<VirtualClock>();
-    camera_ = std::make_unique<SimCamera>(*clock_);
+    Clock& clock = real != nullptr ? *real : *clock_;
+    camera_ = std::make_unique<SimCamera>(clock);
     messages_.shown.clear();
     WindowOptions o;
     o.data_root = dir_->path().toStdString();
-    o.messages = &messages_;
-    o.clock = clock_.get();
+    if (recording_messages) o.messages = &messages_;
+    o.clock = &clock;
     o.usb = camera_.get();
     window_ = std::make_unique<TTarvexWindow>(o);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
+
+ private slots:
+  void init() { make_window(true); }
+
   void cleanup() {
     window_.reset();
     camera_.reset();
@@ -151,6 +201,113 @@ class CameraDialogTest : public QObject {
     QVERIFY(!window_->app().display.SmallFrameMode);
     // One focus window was exposed before the prompt; no photo was taken.
     QCOMPARE(camera_->exposures_started(), 1u);
+  }
+
+  // The boxes a run shows are closed with real presses (the mouse on "OK",
+  // Enter); those presses belong to the box and do not stop the run or the
+  // focus mode.
+  void closingTheRunsOwnBoxesDoesNotStopIt() {
+    for (const bool by_mouse : {true, false}) {
+      make_window(false);
+      ModalAnswerer answer;
+      bool pressed = false;
+      answer.dialog = [&pressed](TVQDialog* d) {
+        if (std::exchange(pressed, true)) return;
+        d->bar(111)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        d->check(106)->click();  // Auto-Remove Dark Frame, with no dark file
+        QTest::mouseClick(d->take_photo_button(), Qt::LeftButton);
+      };
+      answer.box = [by_mouse](QMessageBox* b) {
+        if (by_mouse)
+          QTest::mouseClick(box_button(b, "OK"), Qt::LeftButton);
+        else
+          QTest::keyClick(b, Qt::Key_Enter);
+      };
+      window_->command(CM_CAMERA);
+      QVERIFY(answer.boxes >= 1);
+      QCOMPARE(camera_->exposures_started(), 2u);
+    }
+
+    make_window(false);
+    window_->app().settings.focus_delay = false;
+    window_->app().acquisition.pause_between = true;
+    window_->app().acquisition.range = 'h';
+    window_->app().acquisition.value = 5;
+    ModalAnswerer answer;
+    bool started = false, stretched = false, stopped = false;
+    // Start; while focusing, a click on the Stretch bar, and once two
+    // prompts were answered "OK" by mouse, a click on "Stop"; then Cancel.
+    answer.dialog = [&](TVQDialog* d) {
+      if (!started) {
+        started = true;
+        QTimer::singleShot(0, d, [d] { QTest::mouseClick(d->button(108), Qt::LeftButton); });
+      } else if (d->focusing()) {
+        if (!std::exchange(stretched, true)) QTest::mouseClick(d->bar(130), Qt::LeftButton);
+        if (answer.boxes >= 2 && !std::exchange(stopped, true))
+          QTest::mouseClick(d->button(109), Qt::LeftButton);
+      } else if (camera_->exposures_started() > 0) {
+        d->cancel_button()->click();
+      }
+    };
+    // A prompt's own "Stop" only if the focus Stop were not heard.
+    answer.box = [&answer](QMessageBox* b) {
+      QTest::mouseClick(box_button(b, answer.boxes < 6 ? "OK" : "Stop"), Qt::LeftButton);
+    };
+    window_->command(CM_CAMERA);
+    QVERIFY(stretched && stopped);
+    QVERIFY(answer.boxes >= 2 && answer.boxes <= 3);
+    QCOMPARE(camera_->exposures_started(), static_cast<std::uint32_t>(answer.boxes));
+  }
+
+  // On the real clock: while the camera delivers a field, window events are
+  // handled every few tens of milliseconds and the progress bar moves.
+  void theWindowStaysAliveDuringAFieldRead() {
+    QtClock real;
+    make_window(true, &real);
+    camera_->field_read_ms = 1000;
+    window_->app().acquisition.range = 't';
+    window_->app().acquisition.value = 1;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    int last_position = 0;
+    bool moved = false;
+    QTimer ticks;
+    ticks.setInterval(5);
+    connect(&ticks, &QTimer::timeout, [&] {
+      auto* p = window_->findChild<TProgressDialog*>();
+      const bool reading = p != nullptr && p->isVisible() && p->caption().startsWith("READ");
+      if (reading && since.isValid()) longest = std::max(longest, since.elapsed());
+      if (reading) moved |= p->position() > 0 && p->position() < 256;
+      if (reading) last_position = p->position();
+      since.restart();
+    });
+    ticks.start();
+    ModalDriver driver;
+    driver.then<TVQDialog>(
+        [](TVQDialog* d) { QTest::mouseClick(d->take_photo_button(), Qt::LeftButton); });
+    window_->command(CM_CAMERA);
+    QCOMPARE(camera_->exposures_started(), 1u);
+    qInfo("longest gap between window events during the read: %lld ms", longest);
+    QVERIFY(moved);
+    QVERIFY(last_position > 128);
+    QVERIFY(longest < 250);
+  }
+
+  // The whole dialog, Help and the right-hand panels included, fits a
+  // 1024 x 768 screen with a taskbar of 48 pixels.
+  void dialogFitsASmallScreen() {
+    TVQDialog d(window_->app(), window_.get());
+    const QSize least = d.minimumSizeHint();
+    qInfo("camera dialog minimum size %d x %d", least.width(), least.height());
+    QVERIFY(least.width() <= 1024);
+    QVERIFY(least.height() <= 768 - 48);
+    d.resize(least);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    for (int id : {9, 109, 130, 136}) {
+      const QRect r(d.control(id)->mapTo(&d, QPoint(0, 0)), d.control(id)->size());
+      QVERIFY2(d.rect().contains(r), qPrintable(QString::number(id)));
+    }
   }
 
   void takePhotoShowsTheNewExposureAndItsFile() {

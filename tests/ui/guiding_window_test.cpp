@@ -1,9 +1,19 @@
 // The Guiding Info window: its title follows the guiding status, its fields
 // use one decimal, the graph draws the RA and Dec errors with their RMS.
+// File > Start Auto-Guiding chosen with real mouse and key events guides on
+// the simulated camera and mount until a key is pressed in the main window.
 #include "ui/guiding_window.h"
 
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QtTest>
+#include <cmath>
 
+#include "app/commands.h"
+#include "app/telescope_ports.h"
+#include "files/settings.h"
+#include "sim/sim_camera.h"
 #include "window_fixture.h"
 
 namespace tarvex::ui::testing {
@@ -11,7 +21,125 @@ namespace tarvex::ui::testing {
 class GuidingWindowTest : public WindowTest {
   Q_OBJECT
 
+ protected:
+  void more_options(WindowOptions& o) override {
+    telescope_ = TelescopePorts{};
+    camera_.reset();
+    clock_ = std::make_unique<SteppingClock>(base_);
+    camera_ = std::make_unique<SimCamera>(*clock_);
+    std::string error;
+    QVERIFY(
+        make_telescope_ports(true, *clock_, Paths(dir_->path().toStdString()), telescope_, error));
+    attach_simulated_sky(*camera_, telescope_);
+    telescope_.serial->set_pump(&pump_);
+    o.clock = clock_.get();
+    o.pump = &pump_;
+    o.usb = camera_.get();
+    o.serial = telescope_.serial.get();
+  }
+
+  // LX200 link, camera found, the brightest star the guide window reaches
+  // picked: what File > Start Auto-Guiding needs.
+  void ready_to_guide() {
+    a().settings.telescope_type = 'l';
+    QCOMPARE(save_settings(a().paths.settings_file(), a().settings, a().fits), FileSave::Ok);
+    QCOMPARE(a().camera.find(false), CameraSearch::Found);
+    a().acquisition.guide_value = 1;
+    a().acquisition.guide_range = 's';
+    double best = 0, sx = 0, sy = 0;
+    for (const auto& st : camera_->sky().stars()) {
+      const double x = st.x + camera_->sky().pointing_x(), y = st.y + camera_->sky().pointing_y();
+      if (x < 90 || x > 240 || y < 100 || y > 450 || st.flux <= best) continue;
+      best = st.flux, sx = x, sy = y;
+    }
+    QVERIFY(best > 0);
+    a().star_pick.guide_star_picked = true;
+    a().star_pick.guide_star_x = static_cast<int>(std::lround(sx));
+    a().star_pick.guide_star_y = static_cast<int>(std::lround(sy));
+    a().star.position = {a().star_pick.guide_star_x, a().star_pick.guide_star_y, 0, 0};
+    w().update_commands();
+  }
+
+  VirtualClock base_;
+  std::unique_ptr<SteppingClock> clock_;
+  QtEventPump pump_;
+  std::unique_ptr<SimCamera> camera_;
+  TelescopePorts telescope_;
+
  private slots:
+  // The click or key that chose the command does not end guiding; a key
+  // pressed in the main window later does, after guide frames were taken.
+  void startAutoGuidingGuidesUntilAKeyIsPressed_data() {
+    QTest::addColumn<bool>("by_mouse");
+    QTest::newRow("mouse") << true;
+    QTest::newRow("keyboard") << false;
+  }
+  void startAutoGuidingGuidesUntilAKeyIsPressed() {
+    QFETCH(bool, by_mouse);
+    {
+      ready_to_guide();
+      QAction* start = w().action(CM_START_GUIDING);
+      QVERIFY(start->isEnabled());
+      QAction* file = w().menuBar()->actions().first();
+      QMenu* menu = file->menu();
+      QVERIFY(menu->actions().contains(start));
+      const std::uint32_t before = camera_->exposures_started();
+      bool key_sent = false;
+      QTimer stopper;
+      stopper.setInterval(0);
+      connect(&stopper, &QTimer::timeout, [&] {
+        if (!key_sent && camera_->exposures_started() >= before + 5) {
+          key_sent = true;
+          QTest::keyClick(&w(), Qt::Key_Space);
+        }
+      });
+      stopper.start();
+      const int shown = static_cast<int>(messages_.shown.size());
+      if (by_mouse) {
+        QTest::mouseClick(w().menuBar(), Qt::LeftButton, Qt::NoModifier,
+                          w().menuBar()->actionGeometry(file).center());
+        QTRY_VERIFY(menu->isVisible());
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                          menu->actionGeometry(start).center());
+      } else {
+        QTest::keyClick(&w(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(menu->isVisible());
+        menu->setActiveAction(start);
+        QTest::keyClick(menu, Qt::Key_Return);
+      }
+      QTRY_VERIFY(key_sent && !a().busy);
+      QVERIFY(camera_->exposures_started() >= before + 5);
+      // One message, "Guiding Terminated", and only after the key.
+      QCOMPARE(static_cast<int>(messages_.shown.size()), shown + 1);
+      QCOMPARE(messages_.shown.back().code, 51u);
+    }
+  }
+
+  // Training tells its steps in the status bar as they start, and a key
+  // pressed in the main window stops it with a word of why.
+  void trainingShowsItsStepsAndItsStop() {
+    ready_to_guide();
+    QStringList shown;
+    connect(w().statusBar(), &QStatusBar::messageChanged,
+            [&](const QString& text) { shown << text; });
+    QTimer stopper;
+    stopper.setInterval(0);
+    connect(&stopper, &QTimer::timeout, [&] {
+      if (!shown.isEmpty() && shown.last().contains("step 3 of 9")) {
+        stopper.stop();
+        QTest::keyClick(&w(), Qt::Key_Space);
+      }
+    });
+    stopper.start();
+    w().command(CM_TRAIN_GUIDING);
+    QCOMPARE(shown.value(0), QString("Training auto-guiding: step 1 of 9 - measuring the start "
+                                     "position"));
+    QCOMPARE(shown.value(1), QString("Training auto-guiding: step 2 of 9 - Dec axis, north"));
+    QVERIFY(shown.value(2).startsWith("Training auto-guiding: step 3 of 9"));
+    QCOMPARE(shown.size(), 4);
+    QCOMPARE(w().statusBar()->currentMessage(), QString(TRAINING_STOPPED_TEXT));
+  }
+
   void title_fields_and_frame() {
     GuidingInfoWindow info(&w());
     Autoguider guider(a(), info);

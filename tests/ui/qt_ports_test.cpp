@@ -21,11 +21,25 @@ class QtPortsTest : public QObject {
   void eventPumpTellsWhichInputArrived() {
     QtEventPump pump;
     QWidget target;
+    mark_stop_source(&target);
     target.resize(100, 100);
     target.show();
     QVERIFY(QTest::qWaitForWindowExposed(&target));
+    // A window that is no stop source (a box, a dialog) keeps its presses.
+    QWidget other;
+    other.resize(100, 100);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
     pump.pump();
     pump.clear();
+    QTest::mouseClick(&other, Qt::LeftButton);
+    QTest::keyClick(&other, Qt::Key_Space);
+    pump.pump();
+    QVERIFY(!pump.abort_requested());
+    // A held key's repeats are not new presses.
+    QTest::simulateEvent(&target, true, Qt::Key_Enter, Qt::NoModifier, QString(), true);
+    pump.pump();
+    QVERIFY(!pump.abort_requested());
 
     QTest::mouseClick(&target, Qt::MiddleButton);
     pump.pump();

@@ -205,12 +205,14 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(d);
     mount_->set_behaviour(MountBehaviour::Silent);
     // Events are handled while the go-to waits: a timer fires meanwhile,
-    // and a second go-to asked for then does not start.
+    // and a second go-to asked for then does not start, nor does Help open
+    // its box inside the wait.
     type_into(d->box("Messier Object"), "57");
     bool fired_while_running = false;
     QTimer::singleShot(0, d, [&] {
       fired_while_running = d->model().running();
       d->button("Mars")->click();
+      QTest::mouseClick(d->button("Help"), Qt::LeftButton);
     });
     d->button("GoTo Object")->click();
     QVERIFY(fired_while_running);
@@ -231,6 +233,36 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(d->info()->toPlainText().startsWith("M57"));
   }
 
+  // Closing the main window while an arrow is held sends the move's stops
+  // (and the focuser's) before the program goes; the control box is
+  // released.
+  void closingTheProgramDuringAMoveStopsIt() {
+    TMoveTelescopeDialog* d = open_lx200();
+    QVERIFY(d);
+    QTest::mousePress(d->button("north"), Qt::LeftButton);
+    QVERIFY(a().telescope.move_running);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"#:RS#", "#:Mn#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#"}));
+    QVERIFY(!a().telescope.move_running);
+
+    w().show();
+    w().command(CM_TELESCOPE_CONTROL);
+    mount_->clear_received();
+    QTest::mousePress(d->button("focus in"), Qt::LeftButton);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"#:FS#", "#:F+#", "#:FQ#"}));
+
+    use_link('b');
+    w().show();
+    w().command(CM_TELESCOPE_CONTROL);
+    auto* box = window_of_kind<TBoxMoveDialog>();
+    QVERIFY(box != nullptr);
+    mount_->clear_received();
+    QTest::mousePress(box->button("Up"), Qt::LeftButton);
+    QVERIFY(w().close());
+    QCOMPARE(texts(), (Texts{"\x02", "\x12", std::string(1, '\0')}));
+  }
+
   void controlBoxArrowsPressAndRelease() {
     use_link('b');
     w().command(CM_TELESCOPE_CONTROL);
@@ -249,6 +281,11 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
                                std::string(1, '\0')}));
       QTest::mouseRelease(box->button("Right"), Qt::LeftButton);
     }
+    // While a guide pulse of the program runs, Help waits like the arrows.
+    a().busy = true;
+    QTest::mouseClick(box->button("Help"), Qt::LeftButton);
+    QVERIFY(messages_.shown.empty());
+    a().busy = false;
     box->button("Help")->click();
     QCOMPARE(messages_.shown.size(), size_t(1));
     QVERIFY(QString::fromStdString(messages_.shown[0].text).contains("Press and hold"));

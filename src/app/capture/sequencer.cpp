@@ -33,6 +33,10 @@ int step_divisor(char range, int value) {
   return 2;
 }
 
+// The read time a field read is shown against before one was measured: the
+// middle of the caption's "3 - 4 seconds".
+constexpr std::uint32_t NOMINAL_FIELD_READ_MS = 3500;
+
 std::string left_text(int count) {
   return " (Left - " + std::to_string(count) + ")";
 }
@@ -411,8 +415,12 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   // field that was not read.
   const bool half_time = guided_ && half_done_;
 
+  // What the read takes: one field, or two for Progressive and Interlaced.
+  const bool two_fields = !half_time && acq.mode != ExposureMode::Fast;
   std::string text = STAGE_READ;
-  text += acq.count < 2 ? STAGE_READ_SHORT : left_text(acq.count);
+  text += acq.count >= 2 ? left_text(acq.count)
+          : two_fields   ? STAGE_READ_TWO_FIELDS
+                         : STAGE_READ_SHORT;
   stage(text);
   // The end command tells the camera how the fields are read: an exposure
   // whose first field was not read at half time ends as an unguided one of
@@ -481,9 +489,36 @@ LinkResult Sequencer::read_main_field(int parity) {
   ReadoutState& readout = app_.camera.readout;
   readout.exposure_ms = exposure_ms_;
   readout.field_parity = parity;
-  const LinkResult result = read_field(app_.camera.link, app_.ports.clock, readout, *exposure_);
+  const LinkResult result = read_field_live();
   readout.field_parity = 0;
   return result;
+}
+
+// One field read into the exposure frame with the window kept alive: the
+// progress bar moves over the read's expected time (the measured field read
+// time, once known) and window events are handled. A press made meanwhile
+// is kept for the checks after the read: a transfer under way is not broken
+// off.
+LinkResult Sequencer::read_field_live() {
+  CameraSession& camera = app_.camera;
+  Clock& clock = app_.ports.clock;
+  Progress& progress = app_.ports.progress;
+  EventPump& pump = app_.ports.pump;
+  const std::uint32_t expected = camera.readout.field_read_time == FIELD_READ_TIME_UNMEASURED
+                                     ? NOMINAL_FIELD_READ_MS
+                                     : std::max<std::uint32_t>(1, camera.readout.field_read_time);
+  const std::uint32_t start = clock.now_ms();
+  progress.set_position(0);
+  camera.link.while_reading = [&] {
+    const std::uint64_t elapsed = clock.now_ms() - start;
+    // Held short of the end until the read has ended.
+    progress.set_position(static_cast<int>(std::min<std::uint64_t>(240, 256 * elapsed / expected)));
+    pump.pump();
+  };
+  const LinkResult read = read_field(camera.link, clock, camera.readout, *exposure_);
+  camera.link.while_reading = nullptr;
+  if (read == LinkResult::Ok) progress.set_position(256);
+  return read;
 }
 
 // ---------------------------------------------------------------------------

@@ -32,6 +32,8 @@ inline constexpr const char* STAGE_DELAY = "EXPOSURE DELAY";
 inline constexpr const char* STAGE_UNDERWAY = "EXPOSURE UNDERWAY";
 inline constexpr const char* STAGE_READ = "READ KR CAMERA";
 inline constexpr const char* STAGE_READ_SHORT = " - takes 3 - 4 seconds";
+// A Progressive or Interlaced exposure reads two fields.
+inline constexpr const char* STAGE_READ_TWO_FIELDS = " - takes 7 - 8 seconds";
 inline constexpr const char* STAGE_READ_INTERLACED = "READ KR CAMERA - Interlaced";
 inline constexpr const char* STAGE_SECOND_EXPOSURE = "SECOND EXPOSURE";
 inline constexpr const char* STAGE_READ_SECOND = "READ KR CAMERA - Interlaced(2nd Exposure)";
@@ -122,6 +124,7 @@ class Sequencer {
   bool wait_long(int exposure_ms, bool first_wait);
   bool read_exposure(int exposure_ms, bool& binned);
   LinkResult read_main_field(int parity);
+  LinkResult read_field_live();
   bool remove_dark(bool binned);
   void place(bool binned, bool dark_subtracted);
   void register_exposure(bool binned, bool dark_subtracted);

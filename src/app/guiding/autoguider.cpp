@@ -171,8 +171,22 @@ TrainOutcome Autoguider::train() {
   };
   // Measures the star after a pulse: locate at the last x and `y`, then at
   // the result.
+  int step = 0;
+  auto show_step = [&](const char* what) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Training auto-guiding: step %d of %d - %s", ++step,
+                  TRAINING_STEPS, what);
+    front_.training_status(text);
+  };
   auto leg = [&](Direction d, int ms, int y, int& out, bool want_x) {
-    if (stop_requested() || !pulse(d, ms) || !take_frame()) return false;
+    static constexpr const char* WHAT[] = {"RA axis, east", "RA axis, west", "Dec axis, north",
+                                           "Dec axis, south"};
+    if (stop_requested()) return false;
+    show_step(WHAT[d == Direction::East    ? 0
+                   : d == Direction::West  ? 1
+                   : d == Direction::North ? 2
+                                           : 3]);
+    if (!pulse(d, ms) || !take_frame()) return false;
     if (!locate_twice(app_.star.position.x, y)) return false;
     out = want_x ? app_.star.position.x : app_.star.position.y;
     return true;
@@ -180,6 +194,7 @@ TrainOutcome Autoguider::train() {
   do {
     // The start position is measured, not assumed: the window the camera
     // reads may sit a row or a column off the predicted one.
+    show_step("measuring the start position");
     if (!take_frame() || !locate_twice(app_.star.position.x, app_.star.position.y)) break;
     legs.y0 = app_.star.position.y;
     const int y0 = legs.y0;
@@ -209,6 +224,9 @@ TrainOutcome Autoguider::train() {
   } while (false);
   end_frame_use();
   app_.star.position = saved_;
+  front_.training_status(outcome == TrainOutcome::Aborted ? TRAINING_STOPPED_TEXT
+                         : outcome == TrainOutcome::Done  ? TRAINING_DONE_TEXT
+                                                          : TRAINING_ENDED_TEXT);
   return outcome;
 }
 
@@ -297,6 +315,8 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   graph_.clear();
   beyond_range_ = 0;
   EventPump& pump = app_.ports.pump;
+  // The click or key that chose the command is no request to stop.
+  pump.clear();
   Clock& clock = app_.ports.clock;
   const std::uint32_t start = clock.now_ms();
   GuideOutcome outcome = GuideOutcome::Stopped;

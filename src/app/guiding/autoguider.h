@@ -28,7 +28,16 @@ class GuiderFront {
   // The values and the small frame changed.
   virtual void refresh_info() {}
   virtual void close_info() {}
+  // How training is getting on, for the main window's status line: each
+  // step as it starts, then how it ended.
+  virtual void training_status(const std::string& /*text*/) {}
 };
+
+inline constexpr int TRAINING_STEPS = 9;  // the start position, then four legs on each axis
+inline constexpr const char* TRAINING_STOPPED_TEXT =
+    "Training stopped by a key press: the stored rates are unchanged";
+inline constexpr const char* TRAINING_DONE_TEXT = "Training done: the rates are saved";
+inline constexpr const char* TRAINING_ENDED_TEXT = "Training ended without a result";
 
 GuiderFront& no_guider_front();
 
