@@ -264,7 +264,9 @@ class CameraDialogTest : public QObject {
   void theWindowStaysAliveDuringAFieldRead() {
     QtClock real;
     make_window(true, &real);
+    // A camera that reads a field in 1 s, as measured.
     camera_->field_read_ms = 1000;
+    window_->app().camera.readout.field_read_time = 1000;
     window_->app().acquisition.range = 't';
     window_->app().acquisition.value = 1;
     QElapsedTimer since;
