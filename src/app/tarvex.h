@@ -21,6 +21,7 @@
 #include "platform/usb_transport.h"
 #include "processing/merge_state.h"
 #include "processing/stretch.h"
+#include "scope/mount.h"
 #include "scope/serial_link.h"
 #include "scope/star_location.h"
 #include "scope/star_pick.h"
@@ -97,6 +98,10 @@ class Tarvex {
   // The telescope's serial link: port, direction block, move flags, the
   // mount's object information.
   SerialLink telescope;
+  // The mount port's serial mounts over `telescope`, made on first use
+  // (app/mounts.h picks the one of the link type in effect).
+  std::unique_ptr<Mount> lx200_mount;
+  std::unique_ptr<Mount> box_mount;
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;

@@ -319,31 +319,6 @@ HoldEnd hold_for(Tarvex& app, std::uint32_t ms) {
   }
 }
 
-ScopeResult ScopeHold::press_move(Direction direction) {
-  if (held()) return ScopeResult::Ignored;
-  const ScopeResult r = tarvex::press_move(app_, direction);
-  if (r == ScopeResult::Done) held_ = Held::Move;
-  return r;
-}
-
-ScopeResult ScopeHold::press_focus(bool inward) {
-  if (held()) return ScopeResult::Ignored;
-  const ScopeResult r = tarvex::press_focus(app_, inward);
-  if (r == ScopeResult::Done) held_ = Held::Focus;
-  return r;
-}
-
-ScopeResult ScopeHold::release() {
-  const Held was = held_;
-  held_ = Held::Nothing;
-  switch (was) {
-    case Held::Move: return release_move(app_);
-    case Held::Focus: return release_focus(app_);
-    case Held::Nothing: break;
-  }
-  return ScopeResult::Ignored;
-}
-
 namespace {
 
 // Sends ":LI#", waits 200 ms and reads the answer; an answer longer than 33
@@ -454,6 +429,40 @@ GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
   return finish_goto(app, s);
 }
 
+namespace {
+
+// Sets the target coordinates, each text closed by the next one's leading
+// '#', and takes the mount's two acknowledgements ('1' taken, '0' refused)
+// ahead of anything else the mount sends: Done when both are '1'.
+ScopeResult set_target(Tarvex& app, SerialSession& s, const Coordinates& target,
+                       std::string_view closing, std::string& reason) {
+  s.rx_clear();
+  s.puts(lx200_target_ra(target.ra_hours, target.ra_minutes));
+  s.puts(lx200_target_dec(target.dec_negative, target.dec_degrees, target.dec_minutes));
+  s.puts(closing);
+  const std::string acks = s.gets(2);
+  if (!s.ok()) return ScopeResult::SerialError;
+  if (acks.size() < 2 || (acks[0] != '0' && acks[0] != '1') || (acks[1] != '0' && acks[1] != '1')) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  if (acks != "11") {
+    s.rx_clear();
+    reason = acks[0] != '1' ? "right ascension refused" : "declination refused";
+    return ScopeResult::Refused;
+  }
+  return ScopeResult::Done;
+}
+
+// Sends `command` and reads its answer up to and without the closing '#'.
+std::string ask(SerialSession& s, std::string_view command) {
+  s.rx_clear();
+  if (!s.puts(command)) return {};
+  return without_terminator(s.gets_through(static_cast<int>(OBJECT_INFO_LENGTH), '#'));
+}
+
+}  // namespace
+
 GotoResult goto_coordinates(Tarvex& app, const Coordinates& target) {
   GotoResult result;
   if (!ready(app)) {
@@ -463,31 +472,10 @@ GotoResult goto_coordinates(Tarvex& app, const Coordinates& target) {
   SerialLink& link = app.telescope;
   link.object_info.clear();
   SerialSession s(link, app.ports.messages);
-  s.rx_clear();
-  // Each text goes without its closing '#': the next command's leading one
-  // closes it on the wire.
-  s.puts(lx200_target_ra(target.ra_hours, target.ra_minutes));
-  s.puts(lx200_target_dec(target.dec_negative, target.dec_degrees, target.dec_minutes));
-  s.puts(LX200_OBJECT_INFO);
-  // The mount acknowledges each coordinate with '1' (or refuses it with
-  // '0') ahead of the object text; taken here, they can neither shift the
-  // reply to the slew nor let a refused target start a slew to the old one.
-  const std::string acks = s.gets(2);
-  if (!s.ok()) {
-    result.status = ScopeResult::SerialError;
-    return result;
-  }
-  if (acks.size() < 2 || (acks[0] != '0' && acks[0] != '1') || (acks[1] != '0' && acks[1] != '1')) {
-    show_message(app.ports.messages, kNoAnswer);
-    result.status = ScopeResult::NoReply;
-    return result;
-  }
-  if (acks != "11") {
-    s.rx_clear();
-    result.status = ScopeResult::Refused;
-    result.reason = acks[0] != '1' ? "right ascension refused" : "declination refused";
-    return result;
-  }
+  // Taken before the slew, the acknowledgements can neither shift the reply
+  // to the slew nor let a refused target start a slew to the old one.
+  result.status = set_target(app, s, target, LX200_OBJECT_INFO, result.reason);
+  if (result.status != ScopeResult::Done) return result;
   beep_and_slew(app, s);
   if (!s.ok()) {
     result.status = ScopeResult::SerialError;
@@ -506,6 +494,46 @@ ScopeResult read_object_info(Tarvex& app) {
     return ScopeResult::NoReply;
   }
   return ScopeResult::Done;
+}
+
+ScopeResult sync_coordinates(Tarvex& app, const Coordinates& target) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  // A lone '#' closes the declination text, so that ":CM#" goes only once
+  // both coordinates were taken.
+  std::string reason;
+  const ScopeResult set = set_target(app, s, target, "#", reason);
+  if (set != ScopeResult::Done) return set;
+  const std::string answer = ask(s, LX200_SYNC);
+  if (!s.ok()) return ScopeResult::SerialError;
+  if (answer.empty()) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  return ScopeResult::Done;
+}
+
+ScopeResult read_position(Tarvex& app, MountPosition& out) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  const std::string ra = ask(s, LX200_GET_RA);
+  const std::string dec = ask(s, LX200_GET_DEC);
+  if (!s.ok()) return ScopeResult::SerialError;
+  MountPosition p;
+  if (!parse_lx200_ra(ra, p.ra_hours) || !parse_lx200_dec(dec, p.dec_degrees)) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  out = p;
+  return ScopeResult::Done;
+}
+
+ScopeResult abort_lx200(Tarvex& app) {
+  app.telescope.move_running = false;
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  s.puts(LX200_HALT);
+  return session_result(s);
 }
 
 ScopeResult reset_control_box(Tarvex& app) {

@@ -15,18 +15,9 @@
 #include "app/tarvex.h"
 #include "scope/direction_block.h"
 #include "scope/lx200.h"
+#include "scope/mount.h"
 
 namespace tarvex {
-
-enum class ScopeResult {
-  Done,
-  Ignored,      // a press while a move of that kind runs: nothing was sent
-  LinkFailed,   // the link could not be opened (already reported)
-  SerialError,  // a serial call failed (reported as "ERROR n "; the port is closed)
-  NoReply,      // the mount did not answer, or not as an LX200 does (message 54)
-  Refused,      // the mount refused the slew or the target
-  OutOfRange,   // a catalogue number the command cannot carry: nothing was sent
-};
 
 // The link type in effect: 'l' LX200, 'b' control box, 'n' none. A failed
 // LX200 open counts as 'n' until the next reload of the settings; a
@@ -59,12 +50,10 @@ ScopeResult guide_pulse(Tarvex& app);
 // event pump (a stop request: a press, an interruption of tarvex-cli) ends
 // the pulse early; its stop is sent all the same. Guiding's own pulses keep
 // their full length (PulseEnd::Timed).
-enum class PulseEnd { Timed, OnStop };
 ScopeResult guide_pulse(Tarvex& app, Direction direction, std::uint32_t ms,
                         PulseEnd end = PulseEnd::Timed);
 
 // The rate of LX200 press-and-hold moves.
-enum class MoveRate { Slew, Find, Centre, Guide };
 void set_move_rate(Tarvex& app, MoveRate rate);
 void set_focus_speed(Tarvex& app, bool fast);
 
@@ -95,48 +84,10 @@ enum class HoldEnd { Elapsed, Stopped };
 // system clock and takes none on a virtual one.
 HoldEnd hold_for(Tarvex& app, std::uint32_t ms);
 
-// A press-and-hold move or focus move that is never left running: the stop
-// is sent by release(), or when the hold goes away without one (a command
-// left early, a failure on the way). Only a press that went through holds
-// anything.
-class ScopeHold {
- public:
-  explicit ScopeHold(Tarvex& app) : app_(app) {}
-  ~ScopeHold() { release(); }
-  ScopeHold(const ScopeHold&) = delete;
-  ScopeHold& operator=(const ScopeHold&) = delete;
-
-  // press_move / press_focus; a second press while one is held is Ignored.
-  ScopeResult press_move(Direction direction);
-  ScopeResult press_focus(bool inward);
-  // Sends the stop of what is held (release_move / release_focus); Ignored
-  // when nothing is held.
-  ScopeResult release();
-  bool held() const { return held_ != Held::Nothing; }
-
- private:
-  enum class Held { Nothing, Move, Focus };
-  Tarvex& app_;
-  Held held_ = Held::Nothing;
-};
-
-struct GotoResult {
-  ScopeResult status = ScopeResult::Done;
-  char reply = 0;      // the mount's reply to the slew, 0 when none came
-  std::string reason;  // what the mount said after refusing, if anything
-};
-
 // Go-to by catalogue number: Messier, star catalogue (planets) or CNGC. The
 // object information is read afterwards. A reply other than '0' is a refusal.
 GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number);
 
-struct Coordinates {
-  int ra_hours = 0;
-  int ra_minutes = 0;
-  bool dec_negative = false;  // the sign typed, so that -0 degrees stays south
-  int dec_degrees = 0;        // without its sign
-  int dec_minutes = 0;
-};
 // Go-to by coordinates. The mount acknowledges the right ascension and the
 // declination with '1' each; both acknowledgements are taken before the
 // slew, which is not asked for when either target is refused.
@@ -145,6 +96,18 @@ GotoResult goto_coordinates(Tarvex& app, const Coordinates& target);
 // Reads the mount's object information into SerialLink::object_info.
 // Message 54 when nothing came.
 ScopeResult read_object_info(Tarvex& app);
+
+// Sync: sets the target to `target` as a go-to does (each coordinate
+// acknowledged with '1'), then ":CM#"; the mount's answer is read and
+// dropped. Nothing is synced when either coordinate is refused.
+ScopeResult sync_coordinates(Tarvex& app, const Coordinates& target);
+
+// Reads where the mount points (":GR#", ":GD#"), in either precision.
+// Message 54 when an answer is missing or not a coordinate.
+ScopeResult read_position(Tarvex& app, MountPosition& out);
+
+// Stops every motion of an LX200 (":Q#").
+ScopeResult abort_lx200(Tarvex& app);
 
 // Resets the control box: lines cleared, 200 ms, set, 300 ms, bytes 13, 0, 0.
 ScopeResult reset_control_box(Tarvex& app);

@@ -80,7 +80,8 @@ ScopeResult ScopeWindowModel::send_release(bool focus) {
   if (!(focus ? link.focus_running : link.move_running)) return ScopeResult::Ignored;
   // Stopping the mount goes ahead even while another command of the
   // program is busy: a move must never be left running.
-  return guarded(false, [&] { return focus ? release_focus(app_) : send_move_release(); });
+  return guarded(false,
+                 [&] { return focus ? lx200_mount(app_).focus_stop() : send_move_release(); });
 }
 
 void ScopeWindowModel::release_all() {
@@ -112,8 +113,8 @@ ScopeResult MoveTelescopeModel::goto_object() {
   return run(true, [this] {
     const int m = catalogue_number(messier);
     const int c = catalogue_number(ngc);
-    if (messier_in_range(m)) return show_goto(tarvex::goto_object(app_, Catalogue::Messier, m));
-    if (ngc_in_range(c)) return show_goto(tarvex::goto_object(app_, Catalogue::Ngc, c));
+    if (messier_in_range(m)) return show_goto(lx200_mount(app_).goto_object(Catalogue::Messier, m));
+    if (ngc_in_range(c)) return show_goto(lx200_mount(app_).goto_object(Catalogue::Ngc, c));
     app_.ports.messages.box(SCOPE_RANGE_CAPTION, SCOPE_OUT_OF_RANGE, BoxIcon::None);
     return ScopeResult::OutOfRange;
   });
@@ -137,7 +138,7 @@ ScopeResult MoveTelescopeModel::goto_coordinates() {
       app_.ports.messages.box(SCOPE_COORDINATES_CAPTION, SCOPE_INVALID_COORDINATES, BoxIcon::None);
       return ScopeResult::OutOfRange;
     }
-    return show_goto(tarvex::goto_coordinates(app_, target));
+    return show_goto(lx200_mount(app_).goto_coordinates(target));
   });
 }
 
@@ -146,16 +147,16 @@ ScopeResult MoveTelescopeModel::goto_planet(int index) {
     return ScopeResult::OutOfRange;
   const int number = PLANET_BUTTONS[index].number;
   return run(true, [this, number] {
-    return show_goto(tarvex::goto_object(app_, Catalogue::Star, number));
+    return show_goto(lx200_mount(app_).goto_object(Catalogue::Star, number));
   });
 }
 
 ScopeResult MoveTelescopeModel::press_move(Direction direction) {
-  return run(false, [this, direction] { return press_lx200_move(app_, direction); });
+  return run(false, [this, direction] { return lx200_mount(app_).move(direction); });
 }
 
 ScopeResult MoveTelescopeModel::press_focus(bool up) {
-  return run(false, [this, up] { return tarvex::press_focus(app_, up); });
+  return run(false, [this, up] { return lx200_mount(app_).focus(up); });
 }
 
 ScopeResult MoveTelescopeModel::show_help() {
@@ -180,14 +181,14 @@ bool MoveTelescopeModel::focus_fast() const {
 }
 
 std::string MoveTelescopeModel::info_text() const {
-  const std::string info = lx200_shown_text(app_.telescope.object_info);
+  const std::string info = lx200_shown_text(lx200_mount(app_).object_info());
   return refusal_.empty() ? info : lx200_shown_text(refusal_) + "\n" + info;
 }
 
 // --- "Move Telescope" ---
 
 ScopeResult ControlBoxMoveModel::press(Direction direction) {
-  return run(false, [this, direction] { return press_box_move(app_, direction); });
+  return run(false, [this, direction] { return control_box_mount(app_).move(direction); });
 }
 
 ScopeResult ControlBoxMoveModel::show_help() {

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/mounts.h"
 #include "app/tarvex.h"
 #include "app/telescope.h"
 
@@ -140,8 +141,8 @@ class MoveTelescopeModel : public ScopeWindowModel {
   // box opened inside that wait would hold the mount on until it is closed.
   ScopeResult show_help();
 
-  void set_rate(MoveRate rate) { set_move_rate(app_, rate); }
-  void set_focus_fast(bool fast) { set_focus_speed(app_, fast); }
+  void set_rate(MoveRate rate) { lx200_mount(app_).set_rate(rate); }
+  void set_focus_fast(bool fast) { lx200_mount(app_).set_focus_speed(fast); }
 
   // What the window shows after every action, read back from the link: the
   // rate from the fourth character of the rate command ('S' Slew, 'M' Find,
@@ -154,7 +155,7 @@ class MoveTelescopeModel : public ScopeWindowModel {
   std::string info_text() const;
 
  private:
-  ScopeResult send_move_release() override { return release_lx200_move(app_); }
+  ScopeResult send_move_release() override { return lx200_mount(app_).stop(); }
   ScopeResult show_goto(const GotoResult& result);
   std::string refusal_;
 };
@@ -169,7 +170,7 @@ class ControlBoxMoveModel : public ScopeWindowModel {
   ScopeResult show_help();
 
  private:
-  ScopeResult send_move_release() override { return release_box_move(app_); }
+  ScopeResult send_move_release() override { return control_box_mount(app_).stop(); }
 };
 
 }  // namespace tarvex

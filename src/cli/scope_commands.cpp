@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/mounts.h"
 #include "app/tarvex.h"
 #include "app/telescope.h"
 #include "cli/interrupt.h"
@@ -120,11 +121,18 @@ int hold_and_release(Tarvex& app, ScopeHold& hold, long ms, const std::string& w
   return 0;
 }
 
-int report_goto(const Tarvex& app, const GotoResult& r, std::ostream& out) {
+// What a mount that cannot do a command says to it.
+int unsupported(std::ostream& out) {
+  out << "the mount of this link cannot do that\n";
+  return 1;
+}
+
+int report_goto(const Mount& mount, const GotoResult& r, std::ostream& out) {
+  if (r.status == ScopeResult::Unsupported) return unsupported(out);
   if (r.status == ScopeResult::LinkFailed || r.status == ScopeResult::SerialError) return 1;
   out << "reply: " << (r.reply != 0 ? printable_text(std::string(1, r.reply)) : "none") << "\n";
   if (!r.reason.empty()) out << "reason: " << lx200_shown_text(r.reason) << "\n";
-  out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
+  out << "object: " << lx200_shown_text(mount.object_info()) << "\n";
   if (r.status == ScopeResult::Done) out << "slew started\n";
   if (r.status == ScopeResult::Refused) out << "slew refused\n";
   return exit_status(r.status);
@@ -301,19 +309,18 @@ int parse_scope(const std::vector<std::string>& args, std::size_t i, ScopeComman
 
 int run_scope(Tarvex& app, const ScopeCommand& c, std::ostream& out) {
   Clock& clock = app.ports.clock;
-  if (c.name == "goto-messier") {
-    return report_goto(app, goto_object(app, Catalogue::Messier, static_cast<int>(c.number)), out);
-  }
-  if (c.name == "goto-ngc") {
-    return report_goto(app, goto_object(app, Catalogue::Ngc, static_cast<int>(c.number)), out);
-  }
-  if (c.name == "goto-planet") {
-    return report_goto(app, goto_object(app, Catalogue::Star, static_cast<int>(c.number)), out);
-  }
-  if (c.name == "goto") return report_goto(app, goto_coordinates(app, c.target), out);
+  Mount& mount = current_mount(app);
+  const int number = static_cast<int>(c.number);
+  if (c.name == "goto-messier")
+    return report_goto(mount, mount.goto_object(Catalogue::Messier, number), out);
+  if (c.name == "goto-ngc")
+    return report_goto(mount, mount.goto_object(Catalogue::Ngc, number), out);
+  if (c.name == "goto-planet")
+    return report_goto(mount, mount.goto_object(Catalogue::Star, number), out);
+  if (c.name == "goto") return report_goto(mount, mount.goto_coordinates(c.target), out);
   if (c.name == "move") {
-    if (c.rate) set_move_rate(app, *c.rate);
-    ScopeHold hold(app);
+    if (c.rate) mount.set_rate(*c.rate);
+    ScopeHold hold(mount);
     if (hold.press_move(c.direction) != ScopeResult::Done) return 1;
     const std::string what = "move " + c.word + " " + std::to_string(c.number) +
                              " ms (mount letter " + app.telescope.directions.letter(c.direction) +
@@ -323,7 +330,7 @@ int run_scope(Tarvex& app, const ScopeCommand& c, std::ostream& out) {
   if (c.name == "pulse") {
     const std::uint32_t start = clock.now_ms();
     const ScopeResult r =
-        guide_pulse(app, c.direction, static_cast<std::uint32_t>(c.number), PulseEnd::OnStop);
+        mount.pulse(c.direction, static_cast<std::uint32_t>(c.number), PulseEnd::OnStop);
     if (r != ScopeResult::Done) return exit_status(r);
     out << "pulse " << c.word << " " << c.number << " ms (mount letter "
         << app.telescope.directions.current_move() << "): ";
@@ -335,17 +342,19 @@ int run_scope(Tarvex& app, const ScopeCommand& c, std::ostream& out) {
     return 0;
   }
   if (c.name == "focus") {
-    set_focus_speed(app, c.fast);
-    ScopeHold hold(app);
-    if (hold.press_focus(c.inward) != ScopeResult::Done) return 1;
+    mount.set_focus_speed(c.fast);
+    ScopeHold hold(mount);
+    const ScopeResult pressed = hold.press_focus(c.inward);
+    if (pressed == ScopeResult::Unsupported) return unsupported(out);
+    if (pressed != ScopeResult::Done) return 1;
     const std::string what =
         std::string("focus ") + (c.inward ? "in" : "out") + " " + std::to_string(c.number) + " ms";
     return hold_and_release(app, hold, c.number, what, out);
   }
   if (c.name == "info") {
-    const ScopeResult r = read_object_info(app);
-    if (r == ScopeResult::Done)
-      out << "object: " << lx200_shown_text(app.telescope.object_info) << "\n";
+    const ScopeResult r = mount.read_object_info();
+    if (r == ScopeResult::Unsupported) return unsupported(out);
+    if (r == ScopeResult::Done) out << "object: " << lx200_shown_text(mount.object_info()) << "\n";
     return exit_status(r);
   }
   // reset-box

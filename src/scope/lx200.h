@@ -24,7 +24,12 @@ inline constexpr const char* LX200_FOCUS_STOP = "#:FQ#";
 // Object information and the slew to the selected object.
 inline constexpr const char* LX200_OBJECT_INFO = "#:LI#";
 inline constexpr const char* LX200_SLEW = "#:MS#";
-// Every LX200 command text is this long: '#', ':', two letters, '#'.
+// Sync to the target just set, where the mount points, and halt every motion.
+inline constexpr const char* LX200_SYNC = "#:CM#";
+inline constexpr const char* LX200_GET_RA = "#:GR#";
+inline constexpr const char* LX200_GET_DEC = "#:GD#";
+inline constexpr const char* LX200_HALT = "#:Q#";
+// Every LX200 command text but the halt is this long: '#', ':', two letters, '#'.
 inline constexpr std::size_t LX200_COMMAND_LENGTH = 5;
 // The object information the mount answers ":LI#" with.
 inline constexpr std::size_t OBJECT_INFO_LENGTH = 33;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/mounts.h"
 #include "app/telescope.h"
 #include "camera/readout.h"
 #include "files/settings.h"
@@ -123,7 +124,7 @@ bool Autoguider::locate_twice(int x, int y) {
 }
 
 bool Autoguider::pulse(Direction d, int ms) {
-  return guide_pulse(app_, d, static_cast<std::uint32_t>(ms)) == ScopeResult::Done;
+  return current_mount(app_).pulse(d, static_cast<std::uint32_t>(ms)) == ScopeResult::Done;
 }
 
 TrainOutcome Autoguider::train() {

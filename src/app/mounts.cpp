@@ -1,0 +1,103 @@
+#include "app/mounts.h"
+
+#include "app/telescope.h"
+
+namespace tarvex {
+
+// The go-to and sync texts carry whole minutes of right ascension and of
+// declination.
+MountCapabilities Lx200Mount::capabilities() const {
+  MountCapabilities c;
+  c.go_to = c.sync = c.read_position = c.focus = true;
+  c.ra_step_seconds = 60;
+  c.dec_step_arcsec = 60;
+  return c;
+}
+
+GotoResult Lx200Mount::goto_coordinates(const Coordinates& target) {
+  return tarvex::goto_coordinates(app_, target);
+}
+
+GotoResult Lx200Mount::goto_object(Catalogue catalogue, int number) {
+  return tarvex::goto_object(app_, catalogue, number);
+}
+
+ScopeResult Lx200Mount::sync(const Coordinates& target) {
+  return sync_coordinates(app_, target);
+}
+
+ScopeResult Lx200Mount::abort() {
+  return abort_lx200(app_);
+}
+
+void Lx200Mount::set_rate(MoveRate rate) {
+  set_move_rate(app_, rate);
+}
+
+ScopeResult Lx200Mount::move(Direction direction) {
+  return press_lx200_move(app_, direction);
+}
+
+ScopeResult Lx200Mount::stop() {
+  return release_lx200_move(app_);
+}
+
+ScopeResult Lx200Mount::pulse(Direction direction, std::uint32_t ms, PulseEnd end) {
+  return guide_pulse(app_, direction, ms, end);
+}
+
+ScopeResult Lx200Mount::read_position(MountPosition& out) {
+  return tarvex::read_position(app_, out);
+}
+
+ScopeResult Lx200Mount::read_object_info() {
+  return tarvex::read_object_info(app_);
+}
+
+std::string Lx200Mount::object_info() const {
+  return app_.telescope.object_info;
+}
+
+void Lx200Mount::set_focus_speed(bool fast) {
+  tarvex::set_focus_speed(app_, fast);
+}
+
+ScopeResult Lx200Mount::focus(bool inward) {
+  return press_focus(app_, inward);
+}
+
+ScopeResult Lx200Mount::focus_stop() {
+  return release_focus(app_);
+}
+
+ScopeResult ControlBoxMount::abort() {
+  return release_box_move(app_);
+}
+
+ScopeResult ControlBoxMount::move(Direction direction) {
+  return press_box_move(app_, direction);
+}
+
+ScopeResult ControlBoxMount::stop() {
+  return release_box_move(app_);
+}
+
+ScopeResult ControlBoxMount::pulse(Direction direction, std::uint32_t ms, PulseEnd end) {
+  return guide_pulse(app_, direction, ms, end);
+}
+
+Mount& lx200_mount(Tarvex& app) {
+  if (!app.lx200_mount) app.lx200_mount = std::make_unique<Lx200Mount>(app);
+  return *app.lx200_mount;
+}
+
+Mount& control_box_mount(Tarvex& app) {
+  if (!app.box_mount) app.box_mount = std::make_unique<ControlBoxMount>(app);
+  return *app.box_mount;
+}
+
+Mount& current_mount(Tarvex& app) {
+  return link_type(app) == 'b' ? control_box_mount(app) : lx200_mount(app);
+}
+
+}  // namespace tarvex

@@ -1,0 +1,72 @@
+// The mounts behind the mount port on the serial link: an LX200 and the
+// guider control box, each sending exactly the bytes of the telescope
+// operations (app/telescope.h) it is made of, and the choice between them by
+// the link type in effect.
+#pragma once
+
+#include "app/tarvex.h"
+#include "scope/mount.h"
+
+namespace tarvex {
+
+// A "Meade LX200 (Tm)" mount: go-to, sync, position, moves at four rates,
+// guide pulses and the focuser. With link type 'n' (the LX200 port open, no
+// mount chosen) its pulses go in the control box's form, as they always have.
+class Lx200Mount final : public Mount {
+ public:
+  explicit Lx200Mount(Tarvex& app) : app_(app) {}
+  MountCapabilities capabilities() const override;
+  GotoResult goto_coordinates(const Coordinates& target) override;
+  GotoResult goto_object(Catalogue catalogue, int number) override;
+  ScopeResult sync(const Coordinates& target) override;
+  ScopeResult abort() override;
+  void set_rate(MoveRate rate) override;
+  ScopeResult move(Direction direction) override;
+  ScopeResult stop() override;
+  ScopeResult pulse(Direction direction, std::uint32_t ms, PulseEnd end) override;
+  ScopeResult read_position(MountPosition& out) override;
+  ScopeResult read_object_info() override;
+  std::string object_info() const override;
+  void set_focus_speed(bool fast) override;
+  ScopeResult focus(bool inward) override;
+  ScopeResult focus_stop() override;
+
+ private:
+  Tarvex& app_;
+};
+
+// The guider control box: it closes direction relays and nothing more, so
+// it moves, stops and pulses; everything else is Unsupported and sends
+// nothing. Its abort opens every relay.
+class ControlBoxMount final : public Mount {
+ public:
+  explicit ControlBoxMount(Tarvex& app) : app_(app) {}
+  MountCapabilities capabilities() const override { return {}; }
+  GotoResult goto_coordinates(const Coordinates&) override { return unsupported(); }
+  GotoResult goto_object(Catalogue, int) override { return unsupported(); }
+  ScopeResult sync(const Coordinates&) override { return ScopeResult::Unsupported; }
+  ScopeResult abort() override;
+  void set_rate(MoveRate) override {}
+  ScopeResult move(Direction direction) override;
+  ScopeResult stop() override;
+  ScopeResult pulse(Direction direction, std::uint32_t ms, PulseEnd end) override;
+  ScopeResult read_position(MountPosition&) override { return ScopeResult::Unsupported; }
+  ScopeResult read_object_info() override { return ScopeResult::Unsupported; }
+  std::string object_info() const override { return {}; }
+  void set_focus_speed(bool) override {}
+  ScopeResult focus(bool) override { return ScopeResult::Unsupported; }
+  ScopeResult focus_stop() override { return ScopeResult::Unsupported; }
+
+ private:
+  static GotoResult unsupported() { return {ScopeResult::Unsupported, 0, {}}; }
+  Tarvex& app_;
+};
+
+// The mount of the link type in effect: the control box for 'b', the LX200
+// otherwise (the form the telescope windows and moves have always used).
+Mount& current_mount(Tarvex& app);
+// The two serial mounts themselves, for a window made for one of them.
+Mount& lx200_mount(Tarvex& app);
+Mount& control_box_mount(Tarvex& app);
+
+}  // namespace tarvex

@@ -1,0 +1,61 @@
+// A mount for tests: it does everything the port offers at once, in memory,
+// and logs what it was asked.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scope/mount.h"
+
+namespace tarvex {
+
+class FakeMount final : public Mount {
+ public:
+  MountCapabilities capabilities() const override { return {true, true, true, true, 60, 60}; }
+  GotoResult goto_coordinates(const Coordinates& t) override {
+    log.push_back("goto");
+    position = to_position(t);
+    return {};
+  }
+  GotoResult goto_object(Catalogue, int) override {
+    return log.push_back("goto object"), GotoResult{};
+  }
+  ScopeResult sync(const Coordinates& t) override {
+    log.push_back("sync");
+    position = to_position(t);
+    return ScopeResult::Done;
+  }
+  ScopeResult abort() override { return moving = false, log.push_back("abort"), ScopeResult::Done; }
+  void set_rate(MoveRate) override {}
+  ScopeResult move(Direction) override {
+    if (moving) return ScopeResult::Ignored;
+    moving = true;
+    log.push_back("move");
+    return ScopeResult::Done;
+  }
+  ScopeResult stop() override { return moving = false, log.push_back("stop"), ScopeResult::Done; }
+  ScopeResult pulse(Direction, std::uint32_t ms, PulseEnd) override {
+    log.push_back("pulse " + std::to_string(ms));
+    return ScopeResult::Done;
+  }
+  ScopeResult read_position(MountPosition& out) override {
+    out = position;
+    return ScopeResult::Done;
+  }
+  ScopeResult read_object_info() override { return ScopeResult::Done; }
+  std::string object_info() const override { return "FAKE"; }
+  void set_focus_speed(bool) override {}
+  ScopeResult focus(bool) override { return ScopeResult::Done; }
+  ScopeResult focus_stop() override { return ScopeResult::Done; }
+
+  static MountPosition to_position(const Coordinates& t) {
+    const double dec = t.dec_degrees + t.dec_minutes / 60.0;
+    return {t.ra_hours + t.ra_minutes / 60.0, t.dec_negative ? -dec : dec};
+  }
+
+  std::vector<std::string> log;
+  MountPosition position;
+  bool moving = false;
+};
+
+}  // namespace tarvex
