@@ -1,9 +1,10 @@
+#include "app/processing/processing_dialog_model.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "app/processing/processing_dialog_model.h"
 #include "cli/steps.h"
 #include "processing/histogram.h"
 #include "test_context.h"

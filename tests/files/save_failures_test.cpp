@@ -145,12 +145,23 @@ TEST(InterruptedSave, AKilledWriterLeavesTheOldFileOrTheNewOneNeverAPartOfEither
     std::uniform_int_distribution<long> when(0, 2 * save_us);
 
     for (int round = 0; round < kill_rounds(); ++round) {
+      // The kill is timed from the child's first save, not from the fork,
+      // which takes as long as a save itself on a loaded machine.
+      int started[2];
+      ASSERT_EQ(::pipe(started), 0);
       const pid_t child = ::fork();
       ASSERT_GE(child, 0);
       if (child == 0) {
+        ::close(started[0]);
+        const char go = 1;
+        if (::write(started[1], &go, 1) != 1) ::_exit(1);
         // Writes the new and the old version in turn until it is killed.
         for (int v = 2;; v = 3 - v) kind.save(target, *store, v);
       }
+      ::close(started[1]);
+      char go = 0;
+      ASSERT_EQ(::read(started[0], &go, 1), 1);
+      ::close(started[0]);
       std::this_thread::sleep_for(std::chrono::microseconds(when(rng)));
       ::kill(child, SIGKILL);
       int status = 0;
