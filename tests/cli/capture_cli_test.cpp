@@ -207,17 +207,22 @@ TEST_F(CaptureCli, TwoRunsOnOneDataFolderNeverShareAFile) {
     if (child == 0) {
       const int status = run({"--simulator", "--virtual-time", "capture", "--range", "t", "--value",
                               "5", "--count", "20", "--autosave"});
-      const std::string lines = out.str();
+      const std::string lines = out.str(), said = err.str();
       testing::write_bytes(dir / ("out" + std::to_string(k)),
                            std::vector<std::uint8_t>(lines.begin(), lines.end()));
+      testing::write_bytes(dir / ("err" + std::to_string(k)),
+                           std::vector<std::uint8_t>(said.begin(), said.end()));
       _exit(status);
     }
     children.push_back(child);
   }
-  for (const pid_t child : children) {
+  for (std::size_t k = 0; k < children.size(); ++k) {
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(waitpid(children[k], &status, 0), children[k]);
+    const auto said = testing::read_bytes(dir / ("err" + std::to_string(k)));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "run " << k << " said:\n"
+        << std::string(said.begin(), said.end());
   }
   std::set<fs::path> reported;
   for (int k = 0; k < 2; ++k) {
