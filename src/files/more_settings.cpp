@@ -15,17 +15,17 @@ constexpr std::uint64_t kMaxFileBytes = 64 * 1024;
 
 constexpr std::array kKnown = {
     // Where an INDI server runs and which of its devices is the mount.
-    SettingSpec{"indi.server", SettingKind::Text, "localhost:7624", 0, 0, ""},
-    SettingSpec{"indi.mount", SettingKind::Text, "", 0, 0, ""},
+    KnownSetting{"indi.server", SettingKind::Text, "localhost:7624", 0, 0, ""},
+    KnownSetting{"indi.mount", SettingKind::Text, "", 0, 0, ""},
     // Which mount the telescope commands drive: the one of the settings'
     // link (LX200 or control box) or an INDI mount.
-    SettingSpec{"mount.link", SettingKind::Choice, "settings", 0, 0, "settings|indi"},
-    SettingSpec{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic"},
-    SettingSpec{"guide.dither-pixels", SettingKind::Number, "0", 0, 50, ""},
+    KnownSetting{"mount.link", SettingKind::Choice, "settings", 0, 0, "settings|indi"},
+    KnownSetting{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic"},
+    KnownSetting{"guide.dither-pixels", SettingKind::Number, "0", 0, 50, ""},
     // astrometry.net's solver and how long a solve may take.
-    SettingSpec{"solver.program", SettingKind::Text, "solve-field", 0, 0, ""},
-    SettingSpec{"solver.seconds", SettingKind::Integer, "60", 5, 3600, ""},
-    SettingSpec{"autosave.standard-fits", SettingKind::OnOff, "on", 0, 0, ""},
+    KnownSetting{"solver.program", SettingKind::Text, "solve-field", 0, 0, ""},
+    KnownSetting{"solver.seconds", SettingKind::Integer, "60", 5, 3600, ""},
+    KnownSetting{"autosave.standard-fits", SettingKind::OnOff, "on", 0, 0, ""},
 };
 
 std::string_view trim(std::string_view s) {
@@ -66,29 +66,29 @@ bool writable(std::string_view value) {
 
 }  // namespace
 
-std::span<const SettingSpec> known_settings() {
+std::span<const KnownSetting> known_settings() {
   return kKnown;
 }
 
-const SettingSpec* find_setting(std::string_view key) {
-  for (const auto& spec : kKnown)
-    if (spec.key == key) return &spec;
+const KnownSetting* find_setting(std::string_view key) {
+  for (const auto& known : kKnown)
+    if (known.key == key) return &known;
   return nullptr;
 }
 
-bool setting_value_ok(const SettingSpec& spec, std::string_view value) {
+bool setting_value_ok(const KnownSetting& known, std::string_view value) {
   if (!writable(value)) return false;
-  switch (spec.kind) {
+  switch (known.kind) {
     case SettingKind::Text: return true;
     case SettingKind::Integer: {
       long long v = 0;
-      return parse_integer(value, v) && v >= spec.min && v <= spec.max;
+      return parse_integer(value, v) && v >= known.min && v <= known.max;
     }
     case SettingKind::Number: {
       double v = 0;
-      return parse_number(value, v) && v >= spec.min && v <= spec.max;
+      return parse_number(value, v) && v >= known.min && v <= known.max;
     }
-    case SettingKind::Choice: return one_of(spec.choices, value);
+    case SettingKind::Choice: return one_of(known.choices, value);
     case SettingKind::OnOff: return value == "on" || value == "off";
   }
   return false;
@@ -111,8 +111,8 @@ void MoreSettings::put(std::string_view key, std::string_view value) {
 
 std::string MoreSettings::text(std::string_view key) const {
   if (const Entry* e = entry(key); e && find_setting(key)) return e->value;
-  const SettingSpec* spec = find_setting(key);
-  return spec ? std::string(spec->fallback) : std::string();
+  const KnownSetting* known = find_setting(key);
+  return known ? std::string(known->fallback) : std::string();
 }
 
 long long MoreSettings::integer(std::string_view key) const {
@@ -132,9 +132,9 @@ bool MoreSettings::on(std::string_view key) const {
 }
 
 SettingChange MoreSettings::set(std::string_view key, std::string_view value) {
-  const SettingSpec* spec = find_setting(key);
-  if (!spec) return SettingChange::UnknownKey;
-  if (!setting_value_ok(*spec, value)) return SettingChange::BadValue;
+  const KnownSetting* known = find_setting(key);
+  if (!known) return SettingChange::UnknownKey;
+  if (!setting_value_ok(*known, value)) return SettingChange::BadValue;
   put(key, value);
   return SettingChange::Set;
 }
@@ -167,12 +167,12 @@ MoreSettingsLoad load_more_settings(const std::filesystem::path& file) {
     }
     const std::string_view key = trim(line.substr(0, eq));
     const std::string_view value = trim(line.substr(eq + 1));
-    const SettingSpec* spec = find_setting(key);
-    if (!spec) {
+    const KnownSetting* known = find_setting(key);
+    if (!known) {
       load.settings.keep_unknown(key, value);
     } else if (load.settings.set(key, value) != SettingChange::Set) {
       load.refused.push_back(std::string(key) + ": bad value '" + std::string(value) +
-                             "', the default '" + std::string(spec->fallback) + "' is used");
+                             "', the default '" + std::string(known->fallback) + "' is used");
     }
   }
   return load;

@@ -22,7 +22,7 @@ namespace tarvex {
 
 enum class SettingKind { Text, Integer, Number, Choice, OnOff };
 
-struct SettingSpec {
+struct KnownSetting {
   std::string_view key;
   SettingKind kind;
   std::string_view fallback;  // the default, as it is written in the file
@@ -31,9 +31,9 @@ struct SettingSpec {
   std::string_view choices;  // Choice: the accepted words, separated by '|'
 };
 
-std::span<const SettingSpec> known_settings();
+std::span<const KnownSetting> known_settings();
 // The entry of `key`, or nullptr for a key the program does not know.
-const SettingSpec* find_setting(std::string_view key);
+const KnownSetting* find_setting(std::string_view key);
 
 enum class SettingChange { Set, UnknownKey, BadValue };
 
@@ -66,8 +66,8 @@ class MoreSettings {
   std::vector<Entry> entries_;
 };
 
-// Whether `value` is acceptable for `spec`.
-bool setting_value_ok(const SettingSpec& spec, std::string_view value);
+// Whether `value` is acceptable for `known`.
+bool setting_value_ok(const KnownSetting& known, std::string_view value);
 
 struct MoreSettingsLoad {
   MoreSettings settings;

@@ -68,9 +68,9 @@ TEST(MoreSettings, MissingFileGivesDefaultsWithoutComplaint) {
   TempDir dir;
   const MoreSettingsLoad load = load_more_settings(dir / "tarvex.conf");
   EXPECT_TRUE(load.refused.empty());
-  for (const SettingSpec& spec : known_settings()) {
-    EXPECT_EQ(load.settings.text(spec.key), spec.fallback);
-    EXPECT_TRUE(setting_value_ok(spec, spec.fallback)) << spec.key;
+  for (const KnownSetting& known : known_settings()) {
+    EXPECT_EQ(load.settings.text(known.key), known.fallback);
+    EXPECT_TRUE(setting_value_ok(known, known.fallback)) << known.key;
   }
 }
 
