@@ -106,7 +106,7 @@ TEST_P(MountContract, OpensResetsAndTellsWhatRuns) {
   EXPECT_TRUE(messages.codes().empty());
   switch (GetParam()) {
     case Kind::Lx200: EXPECT_EQ(wire(), "#:RC##:Mw##:Qn##:Qs##:Qe##:Qw#"); break;
-    case Kind::Box: EXPECT_EQ(wire(), std::string("\x0d\0\0\x02\x12\x00", 6)); break;
+    case Kind::Box: EXPECT_EQ(wire(), std::string("\x0d\0\0\x08\x18\x00", 6)); break;
     case Kind::Fake:
       EXPECT_EQ(fake.log, (std::vector<std::string>{"open", "reset", "move", "stop"}));
       break;
