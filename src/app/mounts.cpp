@@ -11,7 +11,12 @@ MountCapabilities Lx200Mount::capabilities() const {
   c.go_to = c.sync = c.read_position = c.focus = true;
   c.ra_step_seconds = 60;
   c.dec_step_arcsec = 60;
+  c.autoguide = link_type(app_) != 'n';
   return c;
+}
+
+ScopeResult Lx200Mount::open() {
+  return ensure_link_open(app_);
 }
 
 GotoResult Lx200Mount::goto_coordinates(const Coordinates& target) {
@@ -42,6 +47,19 @@ ScopeResult Lx200Mount::stop() {
   return release_lx200_move(app_);
 }
 
+// The rate is kept as the LX200 command that sets it.
+MoveRate Lx200Mount::rate() const {
+  const std::string& r = app_.telescope.rate_command;
+  if (r == LX200_RATE_SLEW) return MoveRate::Slew;
+  if (r == LX200_RATE_FIND) return MoveRate::Find;
+  if (r == LX200_RATE_CENTRE) return MoveRate::Centre;
+  return MoveRate::Guide;
+}
+
+bool Lx200Mount::moving() const {
+  return app_.telescope.move_running;
+}
+
 ScopeResult Lx200Mount::pulse(Direction direction, std::uint32_t ms, PulseEnd end) {
   return guide_pulse(app_, direction, ms, end);
 }
@@ -68,6 +86,32 @@ ScopeResult Lx200Mount::focus(bool inward) {
 
 ScopeResult Lx200Mount::focus_stop() {
   return release_focus(app_);
+}
+
+bool Lx200Mount::focus_fast() const {
+  return app_.telescope.focus_speed == LX200_FOCUS_FAST;
+}
+
+bool Lx200Mount::focusing() const {
+  return app_.telescope.focus_running;
+}
+
+MountCapabilities ControlBoxMount::capabilities() const {
+  MountCapabilities c;
+  c.relays = true;
+  return c;
+}
+
+ScopeResult ControlBoxMount::open() {
+  return ensure_link_open(app_);
+}
+
+ScopeResult ControlBoxMount::reset() {
+  return reset_control_box(app_);
+}
+
+bool ControlBoxMount::moving() const {
+  return app_.telescope.move_running;
 }
 
 ScopeResult ControlBoxMount::abort() {

@@ -16,6 +16,8 @@ class Lx200Mount final : public Mount {
  public:
   explicit Lx200Mount(Tarvex& app) : app_(app) {}
   MountCapabilities capabilities() const override;
+  ScopeResult open() override;
+  ScopeResult reset() override { return ScopeResult::Done; }
   GotoResult goto_coordinates(const Coordinates& target) override;
   GotoResult goto_object(Catalogue catalogue, int number) override;
   ScopeResult sync(const Coordinates& target) override;
@@ -23,6 +25,8 @@ class Lx200Mount final : public Mount {
   void set_rate(MoveRate rate) override;
   ScopeResult move(Direction direction) override;
   ScopeResult stop() override;
+  MoveRate rate() const override;
+  bool moving() const override;
   ScopeResult pulse(Direction direction, std::uint32_t ms, PulseEnd end) override;
   ScopeResult read_position(MountPosition& out) override;
   ScopeResult read_object_info() override;
@@ -30,6 +34,8 @@ class Lx200Mount final : public Mount {
   void set_focus_speed(bool fast) override;
   ScopeResult focus(bool inward) override;
   ScopeResult focus_stop() override;
+  bool focus_fast() const override;
+  bool focusing() const override;
 
  private:
   Tarvex& app_;
@@ -37,11 +43,14 @@ class Lx200Mount final : public Mount {
 
 // The guider control box: it closes direction relays and nothing more, so
 // it moves, stops and pulses; everything else is Unsupported and sends
-// nothing. Its abort opens every relay.
+// nothing. Its abort opens every relay; its reset drops and raises the
+// port's lines and sends the box its reset bytes.
 class ControlBoxMount final : public Mount {
  public:
   explicit ControlBoxMount(Tarvex& app) : app_(app) {}
-  MountCapabilities capabilities() const override { return {}; }
+  MountCapabilities capabilities() const override;
+  ScopeResult open() override;
+  ScopeResult reset() override;
   GotoResult goto_coordinates(const Coordinates&) override { return unsupported(); }
   GotoResult goto_object(Catalogue, int) override { return unsupported(); }
   ScopeResult sync(const Coordinates&) override { return ScopeResult::Unsupported; }
@@ -49,6 +58,8 @@ class ControlBoxMount final : public Mount {
   void set_rate(MoveRate) override {}
   ScopeResult move(Direction direction) override;
   ScopeResult stop() override;
+  MoveRate rate() const override { return MoveRate::Guide; }
+  bool moving() const override;
   ScopeResult pulse(Direction direction, std::uint32_t ms, PulseEnd end) override;
   ScopeResult read_position(MountPosition&) override { return ScopeResult::Unsupported; }
   ScopeResult read_object_info() override { return ScopeResult::Unsupported; }
@@ -56,6 +67,8 @@ class ControlBoxMount final : public Mount {
   void set_focus_speed(bool) override {}
   ScopeResult focus(bool) override { return ScopeResult::Unsupported; }
   ScopeResult focus_stop() override { return ScopeResult::Unsupported; }
+  bool focus_fast() const override { return false; }
+  bool focusing() const override { return false; }
 
  private:
   static GotoResult unsupported() { return {ScopeResult::Unsupported, 0, {}}; }

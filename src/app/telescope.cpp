@@ -66,10 +66,6 @@ void pulse_wait(Tarvex& app, std::uint32_t ms, PulseEnd end) {
     wait_for(app, ms);
 }
 
-// The longest rest of a hold between two looks at the events: short
-// enough that a stop request is acted on at once.
-constexpr std::uint32_t kHoldStepMs = 10;
-
 ScopeResult session_result(const SerialSession& s) {
   return s.ok() ? ScopeResult::Done : ScopeResult::SerialError;
 }
@@ -304,19 +300,6 @@ ScopeResult release_focus(Tarvex& app) {
   s.rx_clear();
   s.puts(LX200_FOCUS_STOP);
   return session_result(s);
-}
-
-HoldEnd hold_for(Tarvex& app, std::uint32_t ms) {
-  Clock& clock = app.ports.clock;
-  EventPump& pump = app.ports.pump;
-  const std::uint32_t end = clock.now_ms() + ms;
-  for (;;) {
-    pump.pump();
-    if (pump.abort_requested()) return HoldEnd::Stopped;
-    const auto left = static_cast<std::int32_t>(end - clock.now_ms());
-    if (left <= 0) return HoldEnd::Elapsed;
-    clock.sleep_ms(std::min(static_cast<std::uint32_t>(left), kHoldStepMs));
-  }
 }
 
 namespace {

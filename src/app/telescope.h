@@ -73,17 +73,6 @@ ScopeResult release_move(Tarvex& app);
 ScopeResult press_focus(Tarvex& app, bool inward);
 ScopeResult release_focus(Tarvex& app);
 
-// How a timed hold ended: its time ran out, or a stop request came first.
-enum class HoldEnd { Elapsed, Stopped };
-
-// Waits `ms` milliseconds of clock time while a move is held, handling the
-// program's events; ends early at the first input pending on the event pump
-// (one pending when it starts included: the caller clears what it has
-// already acted on). It rests on the clock between passes (a few
-// milliseconds at a time), so a long hold costs no processor time on the
-// system clock and takes none on a virtual one.
-HoldEnd hold_for(Tarvex& app, std::uint32_t ms);
-
 // Go-to by catalogue number: Messier, star catalogue (planets) or CNGC. The
 // object information is read afterwards. A reply other than '0' is a refusal.
 GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number);

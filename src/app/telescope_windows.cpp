@@ -9,9 +9,12 @@ namespace tarvex {
 TelescopeWindow telescope_control(Tarvex& app) {
   constexpr unsigned kSettingsUnreadable = 27;
   if (ensure_link_open(app, kSettingsUnreadable) != ScopeResult::Done) return TelescopeWindow::None;
-  if (link_type(app) != 'b') return TelescopeWindow::Lx200;
+  // The mount of the link the open settled on: a mount that takes go-tos
+  // gets the LX200's window, one that only moves the box's window.
+  Mount& mount = current_mount(app);
+  if (mount.capabilities().go_to) return TelescopeWindow::Lx200;
   // The box starts from its reset state, with every relay open.
-  if (reset_control_box(app) != ScopeResult::Done) return TelescopeWindow::None;
+  if (mount.reset() != ScopeResult::Done) return TelescopeWindow::None;
   return TelescopeWindow::ControlBox;
 }
 
@@ -76,8 +79,10 @@ ScopeResult ScopeWindowModel::release(bool focus) {
 }
 
 ScopeResult ScopeWindowModel::send_release(bool focus) {
-  const SerialLink& link = app_.telescope;
-  if (!(focus ? link.focus_running : link.move_running)) return ScopeResult::Ignored;
+  // Both windows' moves are the one move of the serial link; focus moves
+  // are the LX200's.
+  const Mount& mount = lx200_mount(app_);
+  if (!(focus ? mount.focusing() : mount.moving())) return ScopeResult::Ignored;
   // Stopping the mount goes ahead even while another command of the
   // program is busy: a move must never be left running.
   return guarded(false,
@@ -167,17 +172,11 @@ ScopeResult MoveTelescopeModel::show_help() {
 }
 
 MoveRate MoveTelescopeModel::rate() const {
-  const std::string& r = app_.telescope.rate_command;
-  switch (r.size() > 3 ? r[3] : 'G') {
-    case 'S': return MoveRate::Slew;
-    case 'M': return MoveRate::Find;
-    case 'C': return MoveRate::Centre;
-    default: return MoveRate::Guide;
-  }
+  return lx200_mount(app_).rate();
 }
 
 bool MoveTelescopeModel::focus_fast() const {
-  return app_.telescope.focus_speed == LX200_FOCUS_FAST;
+  return lx200_mount(app_).focus_fast();
 }
 
 std::string MoveTelescopeModel::info_text() const {

@@ -2,8 +2,6 @@
 // ports. Stage texts and messages go to the error stream (with a progress bar
 // when it is a terminal), one line per file written to standard output; a
 // Ctrl-C stops the run as a key press stops it in the window.
-#include "cli/capture_commands.h"
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -84,139 +82,7 @@ class OptionsFront : public CaptureFront {
   std::ostream& out_;
 };
 
-std::optional<int> whole_number(const std::string& text) {
-  const auto v = parse_whole_number(text);
-  if (!v || *v < -1000000 || *v > 1000000) return std::nullopt;
-  return static_cast<int>(*v);
-}
-
-int default_value(char range) {
-  return range == 'q' || range == 'h' ? 5 : 1;
-}
-
 }  // namespace
-
-OptionRead read_capture_option(const std::string& flag,
-                               const std::function<std::optional<std::string>()>& next_value,
-                               CaptureOptions& c, std::string& error) {
-  auto flag_only = [&](bool& field) {
-    field = true;
-    c.given.push_back(flag);
-    return OptionRead::Read;
-  };
-  if (flag == "--average") return flag_only(c.average);
-  if (flag == "--alt-slew") return flag_only(c.alternative_slew);
-  if (flag == "--continuous") return flag_only(c.continuous);
-  if (flag == "--countdown") return flag_only(c.countdown);
-  if (flag == "--auto-dark") return flag_only(c.auto_dark);
-  if (flag == "--colour") return flag_only(c.colour);
-  if (flag == "--autosave") return flag_only(c.autosave);
-  if (flag == "--beep") return flag_only(c.beep);
-  if (flag == "--self-guide") return flag_only(c.self_guide);
-  if (flag == "--half-time") return flag_only(c.half_time);
-  const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
-                           flag == "--count" || flag == "--delay" || flag == "--dark" ||
-                           flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
-                           flag == "--minutes" || flag == "--frames" || flag == "--centre";
-  if (!takes_value) return OptionRead::NotCapture;
-  c.given.push_back(flag);
-  const std::optional<std::string> v = next_value();
-  if (!v) {
-    error = flag + " needs a value";
-    return OptionRead::Bad;
-  }
-  if (flag == "--range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0])) {
-      error = "--range takes q, h, t, s or m, not " + *v;
-      return OptionRead::Bad;
-    }
-    c.range = (*v)[0];
-  } else if (flag == "--mode") {
-    if (*v == "fast") {
-      c.mode = ExposureMode::Fast;
-    } else if (*v == "progressive") {
-      c.mode = ExposureMode::Progressive;
-    } else if (*v == "interlaced") {
-      c.mode = ExposureMode::Interlaced;
-    } else {
-      error = "--mode takes fast, progressive or interlaced, not " + *v;
-      return OptionRead::Bad;
-    }
-  } else if (flag == "--star" || flag == "--centre") {
-    const auto comma = v->find(',');
-    const auto x = comma == std::string::npos ? std::nullopt : whole_number(v->substr(0, comma));
-    const auto y = comma == std::string::npos ? std::nullopt : whole_number(v->substr(comma + 1));
-    if (!x || !y || *x < 0 || *x >= FRAME_WIDTH || *y < 0 || *y >= FRAME_HEIGHT) {
-      error = flag + " takes X,Y inside the frame (0..751, 0..579), not " + *v;
-      return OptionRead::Bad;
-    }
-    (flag == "--star" ? c.star : c.centre) = std::make_pair(*x, *y);
-  } else if (flag == "--guide-range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
-      error = "--guide-range takes q, h, t or s, not " + *v;
-      return OptionRead::Bad;
-    }
-    c.guide_range = (*v)[0];
-  } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames") {
-    const std::optional<int> n = whole_number(*v);
-    if (!n || *n < 1 || *n > 999) {
-      error = flag + " takes a whole number from 1 to 999, not " + *v;
-      return OptionRead::Bad;
-    }
-    (flag == "--minutes" ? c.minutes : flag == "--frames" ? c.frames : c.guide_value) = *n;
-  } else if (flag == "--dark") {
-    if (v->empty()) {
-      error = "--dark needs a file name";
-      return OptionRead::Bad;
-    }
-    c.dark = *v;
-  } else {
-    const std::optional<int> n = whole_number(*v);
-    if (flag == "--value") {
-      if (!n || *n < 1) {
-        error = "--value takes a whole number of range units from 1, not " + *v;
-        return OptionRead::Bad;
-      }
-      c.value = *n;
-    } else if (flag == "--count") {
-      if (!n || *n < 1 || *n > MAX_EXPOSURE_COUNT) {
-        error = "--count takes 1 to 20 exposures, not " + *v;
-        return OptionRead::Bad;
-      }
-      c.count = *n;
-    } else {
-      if (!n || *n < 0 || *n > MAX_DELAY_MINUTES) {
-        error = "--delay takes 0 to 20 minutes, not " + *v;
-        return OptionRead::Bad;
-      }
-      c.delay_minutes = *n;
-    }
-  }
-  return OptionRead::Read;
-}
-
-void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
-  if (o.range) {
-    a.range = *o.range;
-    a.value = default_value(*o.range);
-  }
-  if (o.value) a.value = *o.value;
-  if (o.mode) a.mode = *o.mode;
-  if (o.count) a.count = *o.count;
-  if (o.delay_minutes) a.delay_minutes = *o.delay_minutes;
-  a.average = o.average;
-  a.alternative_slew = o.alternative_slew;
-  a.continuous = o.continuous;
-  a.delay_before = o.countdown;
-  a.auto_dark = o.auto_dark;
-  a.auto_colour = o.colour;
-  a.auto_save = o.autosave;
-  if (o.beep) a.beep_after_exposure = true;
-  if (o.guide_range) a.guide_range = *o.guide_range;
-  if (o.guide_value) a.guide_value = *o.guide_value;
-  if (o.self_guide) a.self_guide_next = true;
-  if (o.half_time) a.half_time_download = true;
-}
 
 int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
   if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);

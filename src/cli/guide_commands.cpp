@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/telescope.h"
+#include "app/mounts.h"
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
 #include "cli/fits_keys.h"
@@ -109,8 +109,9 @@ bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& e
     err << "tarvex-cli: no camera found\n";
     return false;
   }
-  if (o.simulator && app.settings.telescope_type == 'n') app.telescope.link_type_override = 'l';
-  if (ensure_link_open(app) != ScopeResult::Done) {
+  if (const auto link = guiding_link_override(o, app.settings.telescope_type))
+    app.telescope.link_type_override = link;
+  if (current_mount(app).open() != ScopeResult::Done) {
     err << "tarvex-cli: the telescope link could not be opened\n";
     return false;
   }

@@ -1,5 +1,7 @@
 #include "scope/mount.h"
 
+#include <algorithm>
+
 namespace tarvex {
 
 ScopeResult ScopeHold::press_move(Direction direction) {
@@ -25,6 +27,25 @@ ScopeResult ScopeHold::release() {
     case Held::Nothing: break;
   }
   return ScopeResult::Ignored;
+}
+
+namespace {
+
+// The longest rest of a hold between two looks at the events: short
+// enough that a stop request is acted on at once.
+constexpr std::uint32_t kHoldStepMs = 10;
+
+}  // namespace
+
+HoldEnd hold_for(Clock& clock, EventPump& pump, std::uint32_t ms) {
+  const std::uint32_t end = clock.now_ms() + ms;
+  for (;;) {
+    pump.pump();
+    if (pump.abort_requested()) return HoldEnd::Stopped;
+    const auto left = static_cast<std::int32_t>(end - clock.now_ms());
+    if (left <= 0) return HoldEnd::Elapsed;
+    clock.sleep_ms(std::min(static_cast<std::uint32_t>(left), kHoldStepMs));
+  }
 }
 
 }  // namespace tarvex

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ports.h"
 #include "scope/direction_block.h"
 #include "scope/lx200.h"
 
@@ -61,6 +62,12 @@ struct MountCapabilities {
   bool sync = false;           // take given coordinates as where it points
   bool read_position = false;  // report where it points
   bool focus = false;          // drive a focuser
+  // Takes the autoguider's corrections: false while no mount is chosen (a
+  // link of type none, or an LX200 that could not be opened).
+  bool autoguide = true;
+  // Moves by closing direction relays (the control box): training wakes
+  // each relay with a 1 ms pulse before its first leg.
+  bool relays = false;
   // The finest step of the coordinates a go-to or a sync sends, 0 when the
   // mount takes none: seconds of time in right ascension, arc seconds in
   // declination.
@@ -73,6 +80,14 @@ class Mount {
   virtual ~Mount() = default;
 
   virtual MountCapabilities capabilities() const = 0;
+
+  // Makes sure the mount can be talked to (its link open, or opened again
+  // after a failure closed it); a failed open is reported. Done when it can.
+  virtual ScopeResult open() = 0;
+  // Brings the mount to its resting state before a window or guiding
+  // drives it: the control box opens every relay; an LX200 has nothing to
+  // reset.
+  virtual ScopeResult reset() = 0;
 
   // Go-to by coordinates, and by catalogue number (Messier, star catalogue
   // and planets, CNGC).
@@ -88,6 +103,9 @@ class Mount {
   virtual void set_rate(MoveRate rate) = 0;
   virtual ScopeResult move(Direction direction) = 0;
   virtual ScopeResult stop() = 0;
+  // The rate the next move runs at, and whether a move runs.
+  virtual MoveRate rate() const = 0;
+  virtual bool moving() const = 0;
 
   // A timed guide pulse of `ms` milliseconds.
   virtual ScopeResult pulse(Direction direction, std::uint32_t ms,
@@ -104,7 +122,20 @@ class Mount {
   virtual void set_focus_speed(bool fast) = 0;
   virtual ScopeResult focus(bool inward) = 0;
   virtual ScopeResult focus_stop() = 0;
+  virtual bool focus_fast() const = 0;
+  virtual bool focusing() const = 0;
 };
+
+// How a timed hold ended: its time ran out, or a stop request came first.
+enum class HoldEnd { Elapsed, Stopped };
+
+// Waits `ms` milliseconds of clock time while a move is held, handling the
+// program's events; ends early at the first input pending on the event pump
+// (one pending when it starts included: the caller clears what it has
+// already acted on). It rests on the clock between passes (a few
+// milliseconds at a time), so a long hold costs no processor time on the
+// system clock and takes none on a virtual one.
+HoldEnd hold_for(Clock& clock, EventPump& pump, std::uint32_t ms);
 
 // A press-and-hold move or focus move that is never left running: the stop
 // is sent by release(), or when the hold goes away without one (a command

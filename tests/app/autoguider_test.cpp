@@ -90,6 +90,8 @@ TEST(AutoguiderSim, TrainingMeasuresTheGuideRatesAndBacklash) {
   EXPECT_NEAR(r.ra_backlash, 4, 1);
   EXPECT_NEAR(r.dec_backlash, 6, 1);
   EXPECT_EQ(rig.app->settings.ra_pixels_per_sec, r.ra_rate);
+  // An LX200 is not sent the control box's reset.
+  EXPECT_EQ(rig.mount.control_box_resets(), 0);
   // The report, then the settings on disk.
   ASSERT_FALSE(rig.messages.shown.empty());
   Settings reloaded;

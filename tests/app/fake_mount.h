@@ -11,7 +11,11 @@ namespace tarvex {
 
 class FakeMount final : public Mount {
  public:
-  MountCapabilities capabilities() const override { return {true, true, true, true, 60, 60}; }
+  MountCapabilities capabilities() const override {
+    return {true, true, true, true, true, false, 60, 60};
+  }
+  ScopeResult open() override { return log.push_back("open"), ScopeResult::Done; }
+  ScopeResult reset() override { return log.push_back("reset"), ScopeResult::Done; }
   GotoResult goto_coordinates(const Coordinates& t) override {
     log.push_back("goto");
     position = to_position(t);
@@ -25,15 +29,19 @@ class FakeMount final : public Mount {
     position = to_position(t);
     return ScopeResult::Done;
   }
-  ScopeResult abort() override { return moving = false, log.push_back("abort"), ScopeResult::Done; }
-  void set_rate(MoveRate) override {}
+  ScopeResult abort() override {
+    return moving_ = false, log.push_back("abort"), ScopeResult::Done;
+  }
+  void set_rate(MoveRate rate) override { rate_ = rate; }
   ScopeResult move(Direction) override {
-    if (moving) return ScopeResult::Ignored;
-    moving = true;
+    if (moving_) return ScopeResult::Ignored;
+    moving_ = true;
     log.push_back("move");
     return ScopeResult::Done;
   }
-  ScopeResult stop() override { return moving = false, log.push_back("stop"), ScopeResult::Done; }
+  ScopeResult stop() override { return moving_ = false, log.push_back("stop"), ScopeResult::Done; }
+  MoveRate rate() const override { return rate_; }
+  bool moving() const override { return moving_; }
   ScopeResult pulse(Direction, std::uint32_t ms, PulseEnd) override {
     log.push_back("pulse " + std::to_string(ms));
     return ScopeResult::Done;
@@ -44,9 +52,11 @@ class FakeMount final : public Mount {
   }
   ScopeResult read_object_info() override { return ScopeResult::Done; }
   std::string object_info() const override { return "FAKE"; }
-  void set_focus_speed(bool) override {}
-  ScopeResult focus(bool) override { return ScopeResult::Done; }
-  ScopeResult focus_stop() override { return ScopeResult::Done; }
+  void set_focus_speed(bool fast) override { fast_ = fast; }
+  ScopeResult focus(bool) override { return focusing_ = true, ScopeResult::Done; }
+  ScopeResult focus_stop() override { return focusing_ = false, ScopeResult::Done; }
+  bool focus_fast() const override { return fast_; }
+  bool focusing() const override { return focusing_; }
 
   static MountPosition to_position(const Coordinates& t) {
     const double dec = t.dec_degrees + t.dec_minutes / 60.0;
@@ -55,7 +65,12 @@ class FakeMount final : public Mount {
 
   std::vector<std::string> log;
   MountPosition position;
-  bool moving = false;
+
+ private:
+  MoveRate rate_ = MoveRate::Guide;
+  bool moving_ = false;
+  bool fast_ = false;
+  bool focusing_ = false;
 };
 
 }  // namespace tarvex

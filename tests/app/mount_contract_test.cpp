@@ -86,6 +86,33 @@ TEST_P(MountContract, WhatItCannotDoSendsNothingAndWhatItCanDoWorks) {
   }
 }
 
+TEST_P(MountContract, OpensResetsAndTellsWhatRuns) {
+  Mount& m = port();
+  const MountCapabilities can = m.capabilities();
+  EXPECT_TRUE(can.autoguide);
+  EXPECT_EQ(m.open(), ScopeResult::Done);
+  EXPECT_EQ(m.reset(), ScopeResult::Done);
+  m.set_rate(MoveRate::Centre);
+  // Only a mount that takes go-tos has rates to choose; the box has one.
+  EXPECT_EQ(m.rate(), can.go_to ? MoveRate::Centre : MoveRate::Guide);
+  EXPECT_FALSE(m.moving());
+  EXPECT_EQ(m.move(Direction::West), ScopeResult::Done);
+  EXPECT_TRUE(m.moving());
+  EXPECT_EQ(m.stop(), ScopeResult::Done);
+  EXPECT_FALSE(m.moving());
+  m.set_focus_speed(true);
+  EXPECT_EQ(m.focus_fast(), can.focus);
+  EXPECT_FALSE(m.focusing());
+  EXPECT_TRUE(messages.codes().empty());
+  switch (GetParam()) {
+    case Kind::Lx200: EXPECT_EQ(wire(), "#:RC##:Mw##:Qn##:Qs##:Qe##:Qw#"); break;
+    case Kind::Box: EXPECT_EQ(wire(), std::string("\x0d\0\0\x08\x18\x00", 6)); break;
+    case Kind::Fake:
+      EXPECT_EQ(fake.log, (std::vector<std::string>{"open", "reset", "move", "stop"}));
+      break;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllMounts, MountContract,
                          ::testing::Values(Kind::Lx200, Kind::Box, Kind::Fake));
 

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "app/mounts.h"
-#include "app/telescope.h"
 #include "camera/readout.h"
 #include "files/settings.h"
 #include "platform/messages.h"
@@ -123,13 +122,19 @@ bool Autoguider::locate_twice(int x, int y) {
                      app_.ports.messages) == 0;
 }
 
+// The mount of the link in effect, asked afresh each time: opening the link
+// reloads the settings, which may name another.
+Mount& Autoguider::mount() {
+  return current_mount(app_);
+}
+
 bool Autoguider::pulse(Direction d, int ms) {
-  return current_mount(app_).pulse(d, static_cast<std::uint32_t>(ms)) == ScopeResult::Done;
+  return mount().pulse(d, static_cast<std::uint32_t>(ms)) == ScopeResult::Done;
 }
 
 TrainOutcome Autoguider::train() {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present()) {
+  if (!mount().capabilities().autoguide || !app_.camera.camera_present()) {
     show_message(m, Msg::CallerText, NO_STAR);
     return TrainOutcome::Refused;
   }
@@ -141,12 +146,12 @@ TrainOutcome Autoguider::train() {
     show_message(m, Msg::CallerText, SHORT_PULSE);
     return TrainOutcome::Refused;
   }
-  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+  if (mount().open() != ScopeResult::Done) {
     show_message(m, Msg::CallerText, NO_LINK);
     return TrainOutcome::LinkFailed;
   }
-  reset_control_box(app_);
-  if (link_type(app_) == 'b' && !first_pulses_sent_) {
+  mount().reset();
+  if (mount().capabilities().relays && !first_pulses_sent_) {
     first_pulses_sent_ = true;
     for (Direction d : {Direction::North, Direction::South, Direction::East, Direction::West})
       pulse(d, 1);
@@ -294,17 +299,17 @@ int Autoguider::correct() {
 
 GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+  if (!mount().capabilities().autoguide || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
     show_message(m, Msg::TakeImageAndPickStar);
     return GuideOutcome::Refused;
   }
   if (!star_in_reach()) return GuideOutcome::Refused;
-  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+  if (mount().open() != ScopeResult::Done) {
     show_message(m, Msg::TelescopeCommsFailed);
     return GuideOutcome::LinkFailed;
   }
-  if (link_type(app_) == 'b') reset_control_box(app_);
+  mount().reset();
   app_.star.guiding_active = true;
   running_ = true;
   menu_guiding_ = true;
@@ -394,18 +399,18 @@ void Autoguider::restore_guide_star() {
 
 bool Autoguider::check_before_exposure(GuidedExposure& g) {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+  if (!mount().capabilities().autoguide || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
     show_message(m, Msg::TakeImageAndPickStar);
     return false;
   }
   if (!star_in_reach()) return false;
-  if (ensure_link_open(app_) != ScopeResult::Done || !app_.telescope.port_open) {
+  if (mount().open() != ScopeResult::Done) {
     show_message(m, Msg::TelescopeCommsFailed);
     return false;
   }
   set_status("Guiding Info - Creating Guiding Frame");
-  if (link_type(app_) == 'b') reset_control_box(app_);
+  mount().reset();
   app_.star.radius = app_.settings.guide_mask_radius;
   app_.star.ignore_drift = app_.settings.ignore_drift;
   app_.star.guiding_active = true;

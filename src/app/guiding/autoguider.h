@@ -109,6 +109,7 @@ class Autoguider : public SelfGuide {
   bool take_frame();                          // take_window_frame into window_
   bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
   bool locate_twice(int x, int y);
+  Mount& mount();
   bool pulse(Direction d, int ms);
   void set_status(const std::string& s);
   void end_frame_use();

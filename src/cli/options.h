@@ -1,0 +1,129 @@
+// tarvex-cli's command line: the one parser of every subcommand and option,
+// the one usage text (tarvex-cli --help) and the one form of a refusal (what
+// was wrong, then "see tarvex-cli --help"). The letters of the exposure
+// ranges and of the link types are read here and nowhere else in tarvex-cli.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/capture/acquisition.h"
+#include "scope/mount.h"
+#include "sim/sim_mount.h"
+#include "sim/sky_renderer.h"
+
+namespace tarvex::cli {
+
+struct CaptureOptions {
+  std::optional<char> range;
+  std::optional<int> value;
+  std::optional<ExposureMode> mode;
+  std::optional<int> count;
+  std::optional<int> delay_minutes;
+  std::optional<std::filesystem::path> dark;
+  // The guide star a sum is registered on, as Pick Guide Star marks it.
+  std::optional<std::pair<int, int>> star;
+  bool average = false;
+  bool alternative_slew = false;
+  bool continuous = false;
+  bool countdown = false;
+  bool auto_dark = false;
+  bool colour = false;
+  bool autosave = false;
+  bool beep = false;
+  // Self-guiding (the camera dialog's self-guiding controls) and guide runs.
+  bool self_guide = false;
+  bool half_time = false;
+  std::optional<char> guide_range;
+  std::optional<int> guide_value;
+  std::optional<int> minutes;  // guide: how long to guide
+  // focus: how many frames, and the centre of the focus window.
+  std::optional<int> frames;
+  std::optional<std::pair<int, int>> centre;
+  // The capture options given, in order, so other subcommands can refuse them.
+  std::vector<std::string> given;
+};
+
+// `scope SUBCOMMAND`: what to send the mount.
+struct ScopeOptions {
+  std::string name;  // goto-messier, goto-ngc, goto-planet, goto, move, ...
+  std::optional<int> port;
+  std::optional<char> link;
+  long number = 0;  // catalogue number or milliseconds
+  Direction direction = Direction::East;
+  std::string word;  // the direction as given
+  bool inward = false;
+  bool fast = false;
+  std::optional<MoveRate> rate;
+  Coordinates target;
+};
+
+// `mount-sim`: how the simulated mount behaves and for how long it serves.
+struct MountSimOptions {
+  MountBehaviour behaviour = MountBehaviour::Normal;
+  long reply_delay_ms = 0;
+  long run_for_ms = 0;  // 0: until interrupted
+};
+
+// The command line as read: the subcommand, its INPUT and every option.
+struct Options {
+  std::optional<std::filesystem::path> data_root;
+  std::string command;
+  std::string input;
+  std::vector<std::string> steps;
+  std::optional<std::filesystem::path> save_raw, save_flat, save_tiff, bitmap, save_fits;
+  // File > Export: standard FITS (16-bit or floating point) and 16-bit TIFF.
+  std::optional<std::filesystem::path> export_fits, export_fits_float, export_tiff16;
+  // --now: a local date and time the run's clock shows as its wall time.
+  std::optional<std::tm> now;
+  bool fits_unsigned = false;
+  std::vector<std::string> fits_keys;
+  bool simulator = false;
+  // --virtual-time (with --simulator): a virtual clock, on which waits take
+  // no time; the simulated camera takes its read time and the exposures
+  // theirs on it, so a long sequence finishes in seconds.
+  bool virtual_time = false;
+  // --sky (with --simulator): what the simulated camera looks at.
+  SkyScene sky = SkyScene::Stars;
+  bool sky_given = false;
+  std::optional<long> exposure_ms;
+  CaptureOptions capture;
+  ScopeOptions scope;
+  MountSimOptions mount_sim;
+  // Every option given before or after the subcommand, in order.
+  std::vector<std::string> given;
+};
+
+// A subcommand: returns the exit status (0 done, 1 a command reported a
+// failure, 2 a usage error).
+using Subcommand = int (*)(const Options& options, std::ostream& out, std::ostream& err);
+
+// Reads the whole command line into `o`. Returns an exit status when the
+// run ends here (a refusal, or --help), nothing when a subcommand is to run.
+std::optional<int> parse_command_line(const std::vector<std::string>& args, Options& o,
+                                      std::ostream& out, std::ostream& err);
+
+// The subcommand the command line names; parse_command_line has refused
+// every other name.
+Subcommand subcommand_of(const Options& options);
+
+// Prints "tarvex-cli: what" and "see tarvex-cli --help" on the next line
+// to `err`; returns 2, the usage-error status.
+int usage_error(std::ostream& err, const std::string& what);
+
+// The camera dialog's settings as the options give them: an option not given
+// keeps the dialog's default (a range given alone takes that range's first
+// value, as the dialog's range buttons do).
+void apply_capture_options(const CaptureOptions& options, AcquisitionSettings& settings);
+
+// The link a guiding run uses in place of the settings' `settings_link`:
+// under --simulator a link of type none becomes the LX200, so that the
+// simulated mount takes the corrections. Nothing when the settings' holds.
+std::optional<char> guiding_link_override(const Options& options, char settings_link);
+
+}  // namespace tarvex::cli
