@@ -13,7 +13,9 @@
 #include <QtTest>
 
 #include "app/program_defaults.h"
+#include "platform/basic_ports.h"
 #include "ui/camera_dialog.h"
+#include "ui/colour_dialogs.h"
 #include "ui/program_defaults_dialog.h"
 #include "ui/telescope_dialogs.h"
 #include "window_fixture.h"
@@ -91,6 +93,12 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
     ProgramDefaultsModel model(a().settings, a().fits, a().paths.settings_file(), messages_);
     TINIDialog d(model);
     compare_description(d, "2a443f84e7a9326c2314bad158cf5375d7f46f43");
+  }
+  void synthesizeColourDialog() {
+    SynthesisDialogModel model(SynthesisOptions{});
+    VirtualClock clock;
+    TColourDialog d(model, clock, messages_);
+    compare_description(d, "db87db7123a6136a31a41f6fe5061845dbd1b607");
   }
 };
 
