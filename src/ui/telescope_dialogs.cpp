@@ -24,6 +24,26 @@ void show_press(QAbstractButton* b, ScopeResult r) {
   if (r != ScopeResult::Done && r != ScopeResult::Ignored) b->setDown(false);
 }
 
+// The windows' last row: "Help" at the left, "Finished" at the right,
+// which closes the window.
+void add_closing_row(QDialog* window, QBoxLayout* layout,
+                     std::map<QString, QAbstractButton*>& buttons, std::function<void()> help) {
+  auto* row = new QHBoxLayout;
+  auto* help_button = new QPushButton("Help", window);
+  auto* finished = new QPushButton("Finished", window);
+  for (QPushButton* b : {help_button, finished}) {
+    b->setObjectName(b->text());
+    b->setAutoDefault(false);
+    buttons[b->text()] = b;
+  }
+  row->addWidget(help_button);
+  row->addStretch();
+  row->addWidget(finished);
+  layout->addLayout(row);
+  QObject::connect(help_button, &QAbstractButton::clicked, window, std::move(help));
+  QObject::connect(finished, &QAbstractButton::clicked, window, &QDialog::close);
+}
+
 }  // namespace
 
 // --- "TARVEX Move Telescope" ---
@@ -111,16 +131,16 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
   motion->addWidget(focus_box());
   layout->addLayout(motion);
 
-  auto* row = new QHBoxLayout;
-  QAbstractButton* help = push("Help");
-  QAbstractButton* finished = push("Finished");
-  row->addWidget(help);
-  row->addStretch();
-  row->addWidget(finished);
-  layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
-  connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
+  add_closing_row(this, layout, buttons_, [this] { model_.show_help(); });
   refresh();
+}
+
+// The go-to button of a target group, beside both rows of its boxes.
+void TMoveTelescopeDialog::add_goto(QGridLayout* grid, const QString& text, int column,
+                                    std::function<void()> command) {
+  QAbstractButton* go = push(text);
+  grid->addWidget(go, 0, column, 2, 1);
+  on_click(go, std::move(command));
 }
 
 // Catalogue go-to.
@@ -131,9 +151,7 @@ QGroupBox* TMoveTelescopeDialog::catalogue_box() {
   cat->addWidget(number_box("Messier Object", &MoveTelescopeModel::messier, false), 0, 1);
   cat->addWidget(new QLabel("CNGC Object", this), 1, 0);
   cat->addWidget(number_box("CNGC Object", &MoveTelescopeModel::ngc, false), 1, 1);
-  QAbstractButton* go = push("GoTo Object");
-  cat->addWidget(go, 0, 2, 2, 1);
-  on_click(go, [this] { model_.goto_object(); });
+  add_goto(cat, "GoTo Object", 2, [this] { model_.goto_object(); });
   return box;
 }
 
@@ -159,9 +177,7 @@ QGroupBox* TMoveTelescopeDialog::coordinates_box() {
     co->addWidget(number_box(b.label, b.field, b.signed_number), row, column);
     co->addWidget(new QLabel(b.unit, this), row, column + 1);
   }
-  QAbstractButton* go = push("Go To ");
-  co->addWidget(go, 0, 5, 2, 1);
-  on_click(go, [this] { model_.goto_coordinates(); });
+  add_goto(co, "Go To ", 5, [this] { model_.goto_coordinates(); });
   return box;
 }
 
@@ -294,20 +310,7 @@ TBoxMoveDialog::TBoxMoveDialog(Tarvex& app, QWidget* parent) : QDialog(parent), 
     connect(b, &QAbstractButton::released, this, [this] { model_.release(); });
   }
   layout->addLayout(cross);
-  auto* row = new QHBoxLayout;
-  auto* help = new QPushButton("Help", this);
-  auto* finished = new QPushButton("Finished", this);
-  for (QPushButton* b : {help, finished}) {
-    b->setObjectName(b->text());
-    b->setAutoDefault(false);
-    buttons_[b->text()] = b;
-  }
-  row->addWidget(help);
-  row->addStretch();
-  row->addWidget(finished);
-  layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
-  connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
+  add_closing_row(this, layout, buttons_, [this] { model_.show_help(); });
 }
 
 void TBoxMoveDialog::hideEvent(QHideEvent* event) {

@@ -12,6 +12,7 @@
 #include "app/telescope_windows.h"
 
 class QAbstractButton;
+class QGridLayout;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -52,6 +53,7 @@ class TMoveTelescopeDialog : public QDialog {
   // A click runs `command`, then the window shows what the link holds.
   void on_click(QAbstractButton* b, std::function<void()> command);
   // Building the window, group by group.
+  void add_goto(QGridLayout* grid, const QString& text, int column, std::function<void()> command);
   QGroupBox* catalogue_box();
   QGroupBox* coordinates_box();
   QGroupBox* planets_box();

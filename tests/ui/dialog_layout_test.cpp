@@ -89,6 +89,10 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
     TMoveTelescopeDialog d(a());
     compare_description(d, "73aff26b7490be43d8b92e4a0b2a4591f7189ada");
   }
+  void controlBoxMoveWindow() {
+    TBoxMoveDialog d(a());
+    compare_description(d, "bd0ef2ca73187db4032ba996a507def47ad06385");
+  }
   void programDefaultsDialog() {
     ProgramDefaultsModel model(a().settings, a().fits, a().paths.settings_file(), messages_);
     TINIDialog d(model);
