@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 
 #include "platform/messages.h"
 #include "scope/control_box.h"
@@ -387,29 +388,43 @@ void beep_and_slew(Tarvex& app, SerialSession& s) {
   wait_for(app, 1);
 }
 
-}  // namespace
-
-GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
+// Both go-to forms: the link made ready and the last object text forgotten,
+// then `aim` tells the mount where to go (Done, or why not, with the
+// mount's reason); the slew follows, and its reply and the new object text
+// are read.
+GotoResult go_to(Tarvex& app,
+                 const std::function<ScopeResult(SerialSession&, std::string& reason)>& aim) {
   GotoResult result;
-  const std::string select = lx200_select_object(catalogue, number);
-  if (select.empty()) {
-    result.status = ScopeResult::OutOfRange;
-    return result;
-  }
   if (!ready(app)) {
     result.status = ScopeResult::LinkFailed;
     return result;
   }
-  SerialLink& link = app.telescope;
-  link.object_info.clear();
-  SerialSession s(link, app.ports.messages);
-  s.rx_clear();
-  if (s.puts(select) && s.puts(LX200_OBJECT_INFO)) beep_and_slew(app, s);
+  app.telescope.object_info.clear();
+  SerialSession s(app.telescope, app.ports.messages);
+  result.status = aim(s, result.reason);
+  if (result.status != ScopeResult::Done) return result;
+  beep_and_slew(app, s);
   if (!s.ok()) {
     result.status = ScopeResult::SerialError;
     return result;
   }
   return finish_goto(app, s);
+}
+
+}  // namespace
+
+GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
+  const std::string select = lx200_select_object(catalogue, number);
+  if (select.empty()) {
+    GotoResult result;
+    result.status = ScopeResult::OutOfRange;
+    return result;
+  }
+  return go_to(app, [&](SerialSession& s, std::string&) {
+    s.rx_clear();
+    if (s.puts(select)) s.puts(LX200_OBJECT_INFO);
+    return s.ok() ? ScopeResult::Done : ScopeResult::SerialError;
+  });
 }
 
 namespace {
@@ -447,24 +462,11 @@ std::string ask(SerialSession& s, std::string_view command) {
 }  // namespace
 
 GotoResult goto_coordinates(Tarvex& app, const Coordinates& target) {
-  GotoResult result;
-  if (!ready(app)) {
-    result.status = ScopeResult::LinkFailed;
-    return result;
-  }
-  SerialLink& link = app.telescope;
-  link.object_info.clear();
-  SerialSession s(link, app.ports.messages);
   // Taken before the slew, the acknowledgements can neither shift the reply
   // to the slew nor let a refused target start a slew to the old one.
-  result.status = set_target(app, s, target, LX200_OBJECT_INFO, result.reason);
-  if (result.status != ScopeResult::Done) return result;
-  beep_and_slew(app, s);
-  if (!s.ok()) {
-    result.status = ScopeResult::SerialError;
-    return result;
-  }
-  return finish_goto(app, s);
+  return go_to(app, [&](SerialSession& s, std::string& reason) {
+    return set_target(app, s, target, LX200_OBJECT_INFO, reason);
+  });
 }
 
 ScopeResult read_object_info(Tarvex& app) {

@@ -103,30 +103,44 @@ void stretch_window(std::uint16_t* window, const WindowStretch& stretch) {
   }
 }
 
-LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             char range, const WindowStretch& stretch, std::uint16_t* destination) {
-  const int exposure = window_exposure_ms(value, range);
-  state.exposure_ms = exposure;
-  send_timing_command(link, 2);
-  send_timing_command(link, 1);
-  wait_exposure(link, clock, exposure);
-  send_timing_command(link, 3);
-  if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
-  stretch_window(destination, stretch);
+namespace {
+
+// Window events are handled this often during a long window exposure.
+constexpr std::uint32_t REPAINT_INTERVAL_MS = 100;
+
+// Waits out a window exposure as wait_exposure does, handling window events
+// with `pump` when given, and stops at the first timing command the camera
+// does not take: a camera that stopped answering shows the link's one
+// message, not one per pass.
+LinkResult wait_window_exposure(CameraLink& link, Clock& clock, int exposure_ms, EventPump* pump) {
+  const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure_ms);
+  if (exposure_ms < 500) return LinkResult::Ok;
+  std::uint32_t next_pump = pump != nullptr ? clock.now_ms() + REPAINT_INTERVAL_MS : 0;
+  while (before(clock.now_ms(), end)) {
+    if (exposure_ms > 600 && send_timing_command(link, 2) != LinkResult::Ok)
+      return LinkResult::Failed;
+    if (pump != nullptr && !before(clock.now_ms(), next_pump)) {
+      pump->pump();
+      next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
+    }
+  }
   return LinkResult::Ok;
 }
 
-LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                            char range, const WindowStretch& stretch, std::uint16_t* destination,
-                            int& peak) {
+}  // namespace
+
+LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
+                             char range, const WindowStretch& stretch, std::uint16_t* destination,
+                             int* peak, EventPump* pump) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
-  send_timing_command(link, 2);
-  send_timing_command(link, 1);
-  wait_exposure(link, clock, exposure);
-  send_timing_command(link, 3);
-  if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
-  peak = focus_peak(destination);
+  if (send_timing_command(link, 2) != LinkResult::Ok ||
+      send_timing_command(link, 1) != LinkResult::Ok ||
+      wait_window_exposure(link, clock, exposure, pump) != LinkResult::Ok ||
+      send_timing_command(link, 3) != LinkResult::Ok ||
+      read_window(link, state, destination) != LinkResult::Ok)
+    return LinkResult::Failed;
+  if (peak != nullptr) *peak = focus_peak(destination);
   stretch_window(destination, stretch);
   return LinkResult::Ok;
 }

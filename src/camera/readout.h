@@ -54,15 +54,14 @@ void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms);
 // 1000 (any other letter, minutes included).
 int window_exposure_ms(int value, char range);
 
-// A timed focus-window exposure read into `destination`; `peak` receives the
-// brightest value by the two-row rule (0..16383, before the stretch).
-LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                            char range, const WindowStretch& stretch, std::uint16_t* destination,
-                            int& peak);
-
-// As take_focus_frame without the peak search.
+// A timed window exposure (focusing, guiding) read into `destination` and
+// stretched; the frame ends at the first timing command the camera does not
+// take. With `peak`, it receives the brightest value by the two-row rule
+// (0..16383, before the stretch); with `pump`, window events are handled
+// every 100 ms of a long exposure.
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             char range, const WindowStretch& stretch, std::uint16_t* destination);
+                             char range, const WindowStretch& stretch, std::uint16_t* destination,
+                             int* peak = nullptr, EventPump* pump = nullptr);
 
 // A guide window timed by the guide exposure; ends with timing command 5 when
 // the first field of the main exposure was already downloaded at half time,

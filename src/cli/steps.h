@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -80,6 +81,23 @@ std::optional<bool> bool_key(const StepKeys& keys, const std::string& key,
                              std::optional<bool> fallback, std::string& error);
 // Refuses keys outside `allowed`.
 bool only_keys(const StepKeys& keys, const std::vector<std::string>& allowed, std::string& error);
+
+// A step without keys that runs one command. The command returns nothing
+// (the step succeeds) or the step's result.
+template <typename Command>
+StepFunction plain(Command command) {
+  return [command](Tarvex& app, const StepKeys& keys) {
+    std::string error;
+    if (!only_keys(keys, {}, error)) return StepResult{STEP_USAGE, error};
+    if (checking_steps()) return StepResult{};
+    if constexpr (std::is_void_v<std::invoke_result_t<const Command&, Tarvex&>>) {
+      command(app);
+      return StepResult{};
+    } else {
+      return StepResult{command(app)};
+    }
+  };
+}
 
 // Splits "name:key=value,key=value".
 bool parse_step(const std::string& text, std::string& name, StepKeys& keys, std::string& error);

@@ -15,16 +15,6 @@ StepResult result(bool ok) {
   return StepResult{ok ? STEP_OK : STEP_FAILED, {}};
 }
 
-template <typename Command>
-StepFunction plain(Command command) {
-  return [command](Tarvex& app, const StepKeys& keys) {
-    std::string error;
-    if (!only_keys(keys, {}, error)) return usage(error);
-    if (checking_steps()) return StepResult{};
-    return result(command(app));
-  };
-}
-
 // The options of the settings file with the step's keys laid over them.
 std::optional<SynthesisOptions> synthesis_keys(const Settings& settings, const StepKeys& keys,
                                                std::string& e) {
@@ -129,7 +119,7 @@ void register_colour_steps(StepRegistry& registry) {
         return result(true);
       });
   registry.add("anti-alias", "Colour > Apply Anti-Alias Filter",
-               plain([](Tarvex& app) { return anti_alias_command(app); }));
+               plain([](Tarvex& app) { return result(anti_alias_command(app)); }));
   registry.add(
       "colour-balance",
       "red-start=-10..100 (0),red-min=-10..255 (0),red-max=1..300 (255), the same for green- and "
@@ -176,11 +166,11 @@ void register_colour_steps(StepRegistry& registry) {
                  return result(chromatism_command(app, s));
                });
   registry.add("overload-smoothing", "Colour > Colour Overload Smoothing",
-               plain([](Tarvex& app) { return overload_smoothing_command(app); }));
+               plain([](Tarvex& app) { return result(overload_smoothing_command(app)); }));
   registry.add("low-pass-colour", "Colour > Low Pass Colour Filter",
-               plain([](Tarvex& app) { return low_pass_colour_command(app); }));
+               plain([](Tarvex& app) { return result(low_pass_colour_command(app)); }));
   registry.add("balance-colour-histogram", "Colour > Balance Colour Histogram",
-               plain([](Tarvex& app) { return balance_colour_histogram_command(app); }));
+               plain([](Tarvex& app) { return result(balance_colour_histogram_command(app)); }));
 }
 
 }  // namespace tarvex::cli

@@ -17,18 +17,6 @@ StepResult done(bool) {
   return StepResult{STEP_OK, {}};
 }
 
-// A step without keys that runs one command.
-template <typename Command>
-StepFunction plain(Command command) {
-  return [command](Tarvex& app, const StepKeys& keys) {
-    std::string error;
-    if (!only_keys(keys, {}, error)) return usage(error);
-    if (checking_steps()) return StepResult{};
-    command(app);
-    return done(true);
-  };
-}
-
 StepFunction kernel_step(KernelFilter filter) {
   return plain([filter](Tarvex& app) { kernel_filter_command(app, filter); });
 }

@@ -6,13 +6,9 @@
 namespace tarvex::cli {
 
 void register_view_steps(StepRegistry& registry) {
-  registry.add("mirror", "View > Mirror image (a label stays readable)",
-               [](Tarvex& app, const StepKeys& keys) {
-                 StepResult r;
-                 if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
-                 if (checking_steps()) return StepResult{};
-                 return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
-               });
+  registry.add("mirror", "View > Mirror image (a label stays readable)", plain([](Tarvex& app) {
+                 return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED};
+               }));
   registry.add(
       "label", "Edit > Label Image: text=TEXT (up to 30 characters), auto-date=0|1 (default 0)",
       [](Tarvex& app, const StepKeys& keys) {

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <optional>
+#include <string_view>
 
 #include "scope/control_box.h"
 #include "scope/lx200.h"
@@ -47,10 +49,6 @@ int direction_index(char c) {
     case 's': return 3;
     default: return -1;
   }
-}
-
-bool starts_with(const std::string& s, const char* prefix) {
-  return s.rfind(prefix, 0) == 0;
 }
 
 // The argument after `n` command letters, without the spaces some clients
@@ -323,147 +321,162 @@ void SimMount::take_lx200(char c, std::uint32_t now) {
   command_ += c;
 }
 
-void SimMount::run_command(const std::string& cmd, std::uint32_t now) {
-  std::string answer;
-  bool answers = true;
-  auto site_time = [&](std::tm& tm) {
-    const double elapsed = clock_ms_ + static_cast<std::int32_t>(now - last_ms_);
-    const std::time_t t = static_cast<std::time_t>(config_.start_unix_time + elapsed / 1000.0);
-    gmtime_r(&t, &tm);
-  };
-  char text[96];
-  const int dir = cmd.size() == 2 ? direction_index(cmd[1]) : -1;
+// What a command sends back; nothing for the commands that do not answer.
+using Answer = std::optional<std::string>;
 
-  if (cmd == "GR") {
-    answer = format_lx200_ra(ra_hours_, high_precision_) + "#";
-  } else if (cmd == "GD") {
-    answer = format_lx200_dec(dec_degrees_, high_precision_) + "#";
-  } else if (cmd == "Gr") {
-    answer = format_lx200_ra(target_ra_, high_precision_) + "#";
-  } else if (cmd == "Gd") {
-    answer = format_lx200_dec(target_dec_, high_precision_) + "#";
-  } else if (cmd == "GVP") {
-    answer = "Tarvex Sim#";
-  } else if (cmd == "GVN") {
-    answer = "1.0#";
-  } else if (cmd == "GVD") {
-    answer = "Jan 15 2024#";
-  } else if (cmd == "GVT") {
-    answer = "20:00:00#";
-  } else if (cmd == "GVF") {
-    answer = "Tarvex simulated LX200#";
-  } else if (cmd == "Gt") {
-    answer = format_lx200_dec(config_.latitude, false) + "#";
-  } else if (cmd == "Gg") {
+// The handlers of the LX200 commands, each small enough to read at a glance.
+// A nested class, so they reach the mount's state without a declaration
+// each in the header.
+struct SimMount::Lx200Commands {
+  using Handler = Answer (*)(SimMount& m, const std::string& cmd, std::uint32_t now);
+  enum class Match { Exact, Prefix };
+  struct Entry {
+    std::string_view text;
+    Match match;
+    std::string_view fixed;     // the reply when there is no handler
+    Handler handler = nullptr;  // the reply is the handler's, when there is one
+  };
+
+  static const Entry* find(const std::string& cmd);
+
+  static std::tm site_time(const SimMount& m, std::uint32_t now) {
+    const double elapsed = m.clock_ms_ + static_cast<std::int32_t>(now - m.last_ms_);
+    const std::time_t t = static_cast<std::time_t>(m.config_.start_unix_time + elapsed / 1000.0);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    return tm;
+  }
+
+  static Answer ra(SimMount& m, const std::string&, std::uint32_t) {
+    return format_lx200_ra(m.ra_hours_, m.high_precision_) + "#";
+  }
+  static Answer dec(SimMount& m, const std::string&, std::uint32_t) {
+    return format_lx200_dec(m.dec_degrees_, m.high_precision_) + "#";
+  }
+  static Answer target_ra(SimMount& m, const std::string&, std::uint32_t) {
+    return format_lx200_ra(m.target_ra_, m.high_precision_) + "#";
+  }
+  static Answer target_dec(SimMount& m, const std::string&, std::uint32_t) {
+    return format_lx200_dec(m.target_dec_, m.high_precision_) + "#";
+  }
+  static Answer latitude(SimMount& m, const std::string&, std::uint32_t) {
+    return format_lx200_dec(m.config_.latitude, false) + "#";
+  }
+  static Answer longitude(SimMount& m, const std::string&, std::uint32_t) {
     // West positive, as the LX200 counts longitude.
-    const double west = -config_.longitude;
+    const double west = -m.config_.longitude;
     const long minutes = std::lround(std::fabs(west) * 60.0);
+    char text[32];
     std::snprintf(text, sizeof text, "%c%03ld*%02ld#", west < 0 ? '-' : '+', minutes / 60,
                   minutes % 60);
-    answer = text;
-  } else if (cmd == "GC") {
-    std::tm tm{};
-    site_time(tm);
+    return text;
+  }
+  static Answer date(SimMount& m, const std::string&, std::uint32_t now) {
+    const std::tm tm = site_time(m, now);
+    char text[32];
     std::snprintf(text, sizeof text, "%02d/%02d/%02d#", tm.tm_mon + 1, tm.tm_mday,
                   tm.tm_year % 100);
-    answer = text;
-  } else if (cmd == "GL" || cmd == "Ga") {
-    std::tm tm{};
-    site_time(tm);
+    return text;
+  }
+  // GL on the 24-hour clock, Ga on the 12-hour one.
+  static Answer time(SimMount& m, const std::string& cmd, std::uint32_t now) {
+    const std::tm tm = site_time(m, now);
     const int hour = cmd == "Ga" ? (tm.tm_hour + 11) % 12 + 1 : tm.tm_hour;
+    char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d#", hour, tm.tm_min, tm.tm_sec);
-    answer = text;
-  } else if (cmd == "GG") {
-    answer = "+00#";  // the simulated site keeps universal time
-  } else if (cmd == "Gc") {
-    answer = "24#";
-  } else if (cmd == "GM" || cmd == "GN" || cmd == "GO" || cmd == "GP") {
-    answer = "Tarvex#";
-  } else if (cmd == "GT") {
-    answer = "60.1#";
-  } else if (cmd == "GS") {
-    answer = format_lx200_ra(sidereal_hours(now), true) + "#";
-  } else if (cmd == "GA") {
-    answer = format_lx200_dec(altitude(ra_hours_, dec_degrees_, now), true) + "#";
-  } else if (cmd == "GZ") {
-    answer = "180*00'00#";
-  } else if (starts_with(cmd, "Sr")) {
+    return text;
+  }
+  static Answer sidereal_time(SimMount& m, const std::string&, std::uint32_t now) {
+    return format_lx200_ra(m.sidereal_hours(now), true) + "#";
+  }
+  static Answer altitude(SimMount& m, const std::string&, std::uint32_t now) {
+    return format_lx200_dec(m.altitude(m.ra_hours_, m.dec_degrees_, now), true) + "#";
+  }
+
+  // Sr and Sd: a new target, which replaces a selected catalogue object.
+  static Answer set_target(SimMount& m, const std::string& cmd, std::uint32_t) {
     double v = 0;
-    const bool ok = parse_lx200_ra(argument(cmd, 2), v);
+    const bool is_ra = cmd[1] == 'r';
+    const bool ok =
+        is_ra ? parse_lx200_ra(argument(cmd, 2), v) : parse_lx200_dec(argument(cmd, 2), v);
     if (ok) {
-      target_ra_ = v;
-      target_set_ = true;
-      selected_set_ = false;
+      (is_ra ? m.target_ra_ : m.target_dec_) = v;
+      m.target_set_ = true;
+      m.selected_set_ = false;
     }
-    answer = ok ? "1" : "0";
-  } else if (starts_with(cmd, "Sd")) {
-    double v = 0;
-    const bool ok = parse_lx200_dec(argument(cmd, 2), v);
-    if (ok) {
-      target_dec_ = v;
-      target_set_ = true;
-      selected_set_ = false;
-    }
-    answer = ok ? "1" : "0";
-  } else if (starts_with(cmd, "SC")) {
-    answer = "1Updating Planetary Data#                                #";
-  } else if (cmd.size() >= 2 && cmd[0] == 'S') {
-    answer = "1";  // site, time, limits: taken and ignored
-  } else if (cmd == "MS") {
-    if (selected_set_ && !selected_.can_slew) {
-      answer = "1Object Below Horizon#";
-    } else if (altitude(target_ra_, target_dec_, now) < 0) {
-      answer = "1Object Below Horizon#";
-    } else {
-      answer = "0";
-      for (bool& m : moving_) m = false;
-      slewing_ = true;
-      update_motion();
-    }
-  } else if (cmd == "MA") {
-    answer = "0";
-  } else if (cmd.size() == 2 && cmd[0] == 'M' && dir >= 0) {
-    moving_[dir] = true;
-    slewing_ = false;
-    update_motion();
-    answers = false;
-  } else if (starts_with(cmd, "Mg") && cmd.size() >= 4 && direction_index(cmd[2]) >= 0) {
+    return ok ? "1" : "0";
+  }
+  // Site, time, limits: taken and ignored. A lone S is no setting.
+  static Answer other_setting(SimMount&, const std::string& cmd, std::uint32_t) {
+    return cmd.size() >= 2 ? Answer("1") : std::nullopt;
+  }
+
+  static Answer slew(SimMount& m, const std::string&, std::uint32_t now) {
+    if (m.selected_set_ && !m.selected_.can_slew) return "1Object Below Horizon#";
+    if (m.altitude(m.target_ra_, m.target_dec_, now) < 0) return "1Object Below Horizon#";
+    for (bool& held : m.moving_) held = false;
+    m.slewing_ = true;
+    m.update_motion();
+    return "0";
+  }
+  // Me, Mw, Mn, Ms: a held move, which ends a slew.
+  static Answer move(SimMount& m, const std::string& cmd, std::uint32_t) {
+    m.moving_[direction_index(cmd[1])] = true;
+    m.slewing_ = false;
+    m.update_motion();
+    return std::nullopt;
+  }
+  // Mg with a direction and a time in milliseconds: a timed pulse.
+  static Answer pulse(SimMount& m, const std::string& cmd, std::uint32_t now) {
+    const int d = cmd.size() >= 4 ? direction_index(cmd[2]) : -1;
+    if (d < 0) return std::nullopt;
     int ms = 0;
     for (std::size_t i = 3; i < cmd.size() && ms < 100000; ++i) {
       if (cmd[i] < '0' || cmd[i] > '9') break;
       ms = ms * 10 + (cmd[i] - '0');
     }
-    const int d = direction_index(cmd[2]);
-    pulsing_[d] = ms > 0;
-    pulse_end_[d] = now + static_cast<std::uint32_t>(ms);
-    update_motion();
-    answers = false;
-  } else if (cmd == "Q") {
-    for (int i = 0; i < 4; ++i) moving_[i] = pulsing_[i] = false;
-    slewing_ = false;
-    update_motion();
-    answers = false;
-  } else if (cmd.size() == 2 && cmd[0] == 'Q' && dir >= 0) {
-    moving_[dir] = false;
-    update_motion();
-    answers = false;
-  } else if (cmd == "RS" || cmd == "RM" || cmd == "RC" || cmd == "RG") {
-    rate_ = cmd[1];
-    update_motion();
-    answers = false;
-  } else if (cmd == "CM") {
-    ra_hours_ = target_ra_;
-    dec_degrees_ = target_dec_;
-    answer = "Coordinates     matched.        #";
-  } else if (cmd == "D") {
-    answer = slewing_ ? "|#" : "#";
-  } else if (cmd == "U") {
-    high_precision_ = !high_precision_;
-    answers = false;
-  } else if (cmd == "P") {
-    high_precision_ = !high_precision_;
-    answer = high_precision_ ? "HIGH PRECISION" : "LOW PRECISION";
-  } else if (starts_with(cmd, "LM") || starts_with(cmd, "LS") || starts_with(cmd, "LC")) {
+    m.pulsing_[d] = ms > 0;
+    m.pulse_end_[d] = now + static_cast<std::uint32_t>(ms);
+    m.update_motion();
+    return std::nullopt;
+  }
+  static Answer stop_all(SimMount& m, const std::string&, std::uint32_t) {
+    for (int i = 0; i < 4; ++i) m.moving_[i] = m.pulsing_[i] = false;
+    m.slewing_ = false;
+    m.update_motion();
+    return std::nullopt;
+  }
+  // Qe, Qw, Qn, Qs: the end of a held move.
+  static Answer stop(SimMount& m, const std::string& cmd, std::uint32_t) {
+    m.moving_[direction_index(cmd[1])] = false;
+    m.update_motion();
+    return std::nullopt;
+  }
+  // RS, RM, RC, RG: the rate of held moves.
+  static Answer set_rate(SimMount& m, const std::string& cmd, std::uint32_t) {
+    m.rate_ = cmd[1];
+    m.update_motion();
+    return std::nullopt;
+  }
+  static Answer sync(SimMount& m, const std::string&, std::uint32_t) {
+    m.ra_hours_ = m.target_ra_;
+    m.dec_degrees_ = m.target_dec_;
+    return "Coordinates     matched.        #";
+  }
+  static Answer distance_bars(SimMount& m, const std::string&, std::uint32_t) {
+    return m.slewing_ ? "|#" : "#";
+  }
+  static Answer toggle_precision(SimMount& m, const std::string&, std::uint32_t) {
+    m.high_precision_ = !m.high_precision_;
+    return std::nullopt;
+  }
+  static Answer precision(SimMount& m, const std::string&, std::uint32_t) {
+    m.high_precision_ = !m.high_precision_;
+    return m.high_precision_ ? "HIGH PRECISION" : "LOW PRECISION";
+  }
+  // LM, LS, LC and a number of up to four digits: a catalogue object
+  // becomes the target.
+  static Answer select_object(SimMount& m, const std::string& cmd, std::uint32_t) {
     const Catalogue catalogue = cmd[1] == 'M'   ? Catalogue::Messier
                                 : cmd[1] == 'S' ? Catalogue::Star
                                                 : Catalogue::Ngc;
@@ -478,39 +491,121 @@ void SimMount::run_command(const std::string& cmd, std::uint32_t now) {
     }
     SkyObject object;
     if (digits && find_sky_object(catalogue, n, object)) {
-      selected_ = object;
-      selected_set_ = true;
-      target_ra_ = object.ra_hours;
-      target_dec_ = object.dec_degrees;
-      target_set_ = true;
+      m.selected_ = object;
+      m.selected_set_ = true;
+      m.target_ra_ = object.ra_hours;
+      m.target_dec_ = object.dec_degrees;
+      m.target_set_ = true;
     }
-    answers = false;
-  } else if (cmd == "LI") {
-    if (selected_set_) {
-      answer = object_info_text(selected_);
-    } else {
-      answer = "TARGET " + format_lx200_ra(target_ra_, false) + " " +
-               format_lx200_dec(target_dec_, false);
-      answer.resize(OBJECT_INFO_LENGTH, ' ');
-    }
-  } else if (cmd == "F+" || cmd == "F-") {
-    focus_direction_ = cmd[1] == '+' ? 1 : -1;
-    answers = false;
-  } else if (cmd == "FQ") {
-    focus_direction_ = 0;
-    answers = false;
-  } else if (cmd == "FF" || cmd == "FS") {
-    focus_fast_ = cmd[1] == 'F';
-    answers = false;
-  } else {
-    answers = false;  // alignment, tracking, park and the rest: no answer
+    return std::nullopt;
+  }
+  static Answer object_info(SimMount& m, const std::string&, std::uint32_t) {
+    if (m.selected_set_) return object_info_text(m.selected_);
+    std::string answer = "TARGET " + format_lx200_ra(m.target_ra_, false) + " " +
+                         format_lx200_dec(m.target_dec_, false);
+    answer.resize(OBJECT_INFO_LENGTH, ' ');
+    return answer;
+  }
+  // F+ and F-: the focuser runs in or out until FQ.
+  static Answer focus_move(SimMount& m, const std::string& cmd, std::uint32_t) {
+    m.focus_direction_ = cmd[1] == '+' ? 1 : -1;
+    return std::nullopt;
+  }
+  static Answer focus_stop(SimMount& m, const std::string&, std::uint32_t) {
+    m.focus_direction_ = 0;
+    return std::nullopt;
+  }
+  // FF fast, FS slow.
+  static Answer focus_speed(SimMount& m, const std::string& cmd, std::uint32_t) {
+    m.focus_fast_ = cmd[1] == 'F';
+    return std::nullopt;
   }
 
-  if (!answers) return;
+  // The first entry that matches takes the command, so a longer prefix
+  // stands before a shorter one. Commands not listed (alignment, tracking,
+  // park and the rest) have no answer.
+  static constexpr Match X = Match::Exact;
+  static constexpr Match P = Match::Prefix;
+  static const Entry kTable[];
+};
+
+const SimMount::Lx200Commands::Entry SimMount::Lx200Commands::kTable[] = {
+    {"GR", X, {}, ra},
+    {"GD", X, {}, dec},
+    {"Gr", X, {}, target_ra},
+    {"Gd", X, {}, target_dec},
+    {"GVP", X, "Tarvex Sim#"},
+    {"GVN", X, "1.0#"},
+    {"GVD", X, "Jan 15 2024#"},
+    {"GVT", X, "20:00:00#"},
+    {"GVF", X, "Tarvex simulated LX200#"},
+    {"Gt", X, {}, latitude},
+    {"Gg", X, {}, longitude},
+    {"GC", X, {}, date},
+    {"GL", X, {}, time},
+    {"Ga", X, {}, time},
+    {"GG", X, "+00#"},  // the simulated site keeps universal time
+    {"Gc", X, "24#"},
+    {"GM", X, "Tarvex#"},
+    {"GN", X, "Tarvex#"},
+    {"GO", X, "Tarvex#"},
+    {"GP", X, "Tarvex#"},
+    {"GT", X, "60.1#"},
+    {"GS", X, {}, sidereal_time},
+    {"GA", X, {}, altitude},
+    {"GZ", X, "180*00'00#"},
+    {"Sr", P, {}, set_target},
+    {"Sd", P, {}, set_target},
+    {"SC", P, "1Updating Planetary Data#                                #"},
+    {"S", P, {}, other_setting},
+    {"MS", X, {}, slew},
+    {"MA", X, "0"},
+    {"Me", X, {}, move},
+    {"Mw", X, {}, move},
+    {"Mn", X, {}, move},
+    {"Ms", X, {}, move},
+    {"Mg", P, {}, pulse},
+    {"Q", X, {}, stop_all},
+    {"Qe", X, {}, stop},
+    {"Qw", X, {}, stop},
+    {"Qn", X, {}, stop},
+    {"Qs", X, {}, stop},
+    {"RS", X, {}, set_rate},
+    {"RM", X, {}, set_rate},
+    {"RC", X, {}, set_rate},
+    {"RG", X, {}, set_rate},
+    {"CM", X, {}, sync},
+    {"D", X, {}, distance_bars},
+    {"U", X, {}, toggle_precision},
+    {"P", X, {}, precision},
+    {"LM", P, {}, select_object},
+    {"LS", P, {}, select_object},
+    {"LC", P, {}, select_object},
+    {"LI", X, {}, object_info},
+    {"F+", X, {}, focus_move},
+    {"F-", X, {}, focus_move},
+    {"FQ", X, {}, focus_stop},
+    {"FF", X, {}, focus_speed},
+    {"FS", X, {}, focus_speed},
+};
+
+const SimMount::Lx200Commands::Entry* SimMount::Lx200Commands::find(const std::string& cmd) {
+  for (const Entry& e : kTable) {
+    if (e.match == Match::Exact ? cmd == e.text : cmd.starts_with(e.text)) return &e;
+  }
+  return nullptr;
+}
+
+void SimMount::run_command(const std::string& cmd, std::uint32_t now) {
+  const Lx200Commands::Entry* entry = Lx200Commands::find(cmd);
+  if (entry == nullptr) return;
+  const Answer answer =
+      entry->handler != nullptr ? entry->handler(*this, cmd, now) : std::string(entry->fixed);
+  if (!answer) return;
   if (behaviour_ == MountBehaviour::Garbage) {
-    reply(noise(std::max<std::size_t>(answer.size() * 3, 40) + noise_state_ % 97), now);
+    reply(noise(std::max<std::size_t>(answer->size() * 3, 40) + noise_state_ % 97), now);
   } else {
-    reply(answer, now);
+    reply(*answer, now);
   }
 }
 

@@ -129,6 +129,7 @@ class SimMount : public ClockListener {
   static constexpr std::size_t MAX_QUEUED = 8192;
 
  private:
+  struct Lx200Commands;  // the command table and its handlers
   enum Axis { RA = 0, DEC = 1 };
   struct AxisState {
     int sign = 0;       // direction of the current motion, -1, 0, +1

@@ -94,173 +94,170 @@ W* TVQDialog::add(int id, W* widget) {
   return widget;
 }
 
+template <class Button, std::size_t N, class Choose>
+QGroupBox* TVQDialog::radio_group(const char* title, const Button (&buttons)[N], Choose choose) {
+  auto* box = new QGroupBox(title, this);
+  auto* layout = new QVBoxLayout(box);
+  for (const Button& button : buttons) {
+    auto* b = add(button.id, new QRadioButton(button.text, box));
+    b->setAutoExclusive(false);
+    layout->addWidget(b);
+    connect(b, &QRadioButton::clicked, this, [this, choose, &button] {
+      choose(button);
+      changed();
+    });
+  }
+  return box;
+}
+
+QCheckBox* TVQDialog::check_box(int id, const char* text, QWidget* parent,
+                                std::function<void()> toggle) {
+  auto* box = add(id, new QCheckBox(text, parent));
+  connect(box, &QCheckBox::clicked, this, [this, toggle = std::move(toggle)] {
+    toggle();
+    changed();
+  });
+  return box;
+}
+
+void TVQDialog::arrow_row(QGridLayout* layout, int row, const char* label, int bar_id, int edit_id,
+                          void (CameraDialogModel::*arrow)(int)) {
+  QWidget* parent = layout->parentWidget();
+  auto* bar = add(bar_id, make_bar(Qt::Horizontal, parent));
+  connect(bar, &QScrollBar::actionTriggered, this, [this, arrow](int action) {
+    if (refreshing_) return;
+    if (const int step = arrow_step(action)) (model_.*arrow)(step);
+    changed();
+  });
+  layout->addWidget(new QLabel(label, parent), row, 0);
+  layout->addWidget(bar, row, 1);
+  layout->addWidget(add(edit_id, make_edit(parent)), row, 2);
+}
+
 TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app), model_(app) {
   setWindowTitle(CAMERA_DIALOG_TITLE);
   setModal(true);
   auto* grid = new QGridLayout(this);
-
-  // Left column: exposure range and mode.
-  auto* range_box = new QGroupBox("Exposure Range", this);
-  auto* range_layout = new QVBoxLayout(range_box);
-  for (const RangeButton& r : RANGE_BUTTONS) {
-    auto* b = add(r.id, new QRadioButton(r.text, range_box));
-    b->setAutoExclusive(false);
-    range_layout->addWidget(b);
-    connect(b, &QRadioButton::clicked, this, [this, range = r.range] {
-      model_.choose_range(range);
-      changed();
-    });
-  }
-  auto* mode_box = new QGroupBox("Exposure Mode", this);
-  auto* mode_layout = new QVBoxLayout(mode_box);
-  for (const ModeButton& m : MODE_BUTTONS) {
-    auto* b = add(m.id, new QRadioButton(m.text, mode_box));
-    b->setAutoExclusive(false);
-    mode_layout->addWidget(b);
-    connect(b, &QRadioButton::clicked, this, [this, mode = m.mode] {
-      model_.choose_mode(mode);
-      changed();
-    });
-  }
+  // The controls are made in their tab order: the left column, the exposure
+  // settings, focus mode, self-guiding, the closing buttons.
   auto* left = new QVBoxLayout;
-  left->addWidget(range_box);
-  left->addWidget(mode_box);
+  left->addWidget(radio_group("Exposure Range", RANGE_BUTTONS,
+                              [this](const RangeButton& r) { model_.choose_range(r.range); }));
+  left->addWidget(radio_group("Exposure Mode", MODE_BUTTONS,
+                              [this](const ModeButton& m) { model_.choose_mode(m.mode); }));
   left->addStretch();
   grid->addLayout(left, 0, 0, 2, 1);
+  grid->addWidget(exposure_box(), 0, 1, 2, 1);
+  grid->addWidget(focus_box(), 0, 2);
+  grid->addWidget(guide_box(), 1, 2);
+  grid->addLayout(closing_buttons(), 2, 0, 1, 3);
+  refresh();
+}
 
-  // Exposure value and the multiple exposure options.
-  auto* exposure_box = new QGroupBox(this);
-  auto* ex = new QGridLayout(exposure_box);
-  auto* value_bar = add(104, make_bar(Qt::Horizontal, exposure_box));
-  connect(value_bar, &QScrollBar::actionTriggered, this, [this](int action) {
-    if (refreshing_) return;
-    if (const int step = arrow_step(action)) model_.exposure_arrow(step);
-    changed();
-  });
-  ex->addWidget(new QLabel("Exposure Value", exposure_box), 0, 0);
-  ex->addWidget(value_bar, 0, 1);
-  ex->addWidget(add(105, make_edit(exposure_box)), 0, 2);
-  ex->addWidget(new QLabel("Multiple Exposure Options", exposure_box), 1, 0, 1, 3);
-  auto* count_bar = add(111, make_bar(Qt::Horizontal, exposure_box));
-  connect(count_bar, &QScrollBar::actionTriggered, this, [this](int action) {
-    if (refreshing_) return;
-    if (const int step = arrow_step(action)) model_.count_arrow(step);
-    changed();
-  });
-  ex->addWidget(new QLabel("No of Exposures", exposure_box), 2, 0);
-  ex->addWidget(count_bar, 2, 1);
-  ex->addWidget(add(112, make_edit(exposure_box)), 2, 2);
-  auto* delay_bar = add(120, make_bar(Qt::Horizontal, exposure_box));
-  connect(delay_bar, &QScrollBar::actionTriggered, this, [this](int action) {
-    if (refreshing_) return;
-    if (const int step = arrow_step(action)) model_.delay_arrow(step);
-    changed();
-  });
-  ex->addWidget(new QLabel("Delay between Exposures (mins)", exposure_box), 3, 0);
-  ex->addWidget(delay_bar, 3, 1);
-  ex->addWidget(add(121, make_edit(exposure_box)), 3, 2);
+// The exposure value and the multiple exposure options.
+QGroupBox* TVQDialog::exposure_box() {
+  auto* box = new QGroupBox(this);
+  auto* ex = new QGridLayout(box);
+  arrow_row(ex, 0, "Exposure Value", 104, 105, &CameraDialogModel::exposure_arrow);
+  ex->addWidget(new QLabel("Multiple Exposure Options", box), 1, 0, 1, 3);
+  arrow_row(ex, 2, "No of Exposures", 111, 112, &CameraDialogModel::count_arrow);
+  arrow_row(ex, 3, "Delay between Exposures (mins)", 120, 121, &CameraDialogModel::delay_arrow);
   int row = 4;
   for (const CheckBox& c : CHECK_BOXES) {
     if (c.id == 132) continue;  // in the focus group
-    auto* box = add(c.id, new QCheckBox(c.text, exposure_box));
-    connect(box, &QCheckBox::clicked, this, [this, which = c.check] {
-      model_.toggle(which);
-      changed();
-    });
-    ex->addWidget(box, row, 0, 1, 2);
+    ex->addWidget(check_box(c.id, c.text, box, [this, which = c.check] { model_.toggle(which); }),
+                  row, 0, 1, 2);
     // The dark frame's name on a row of its own, under its check box, so
     // the dialog fits a 1024 x 768 screen.
-    if (c.id == 106) ex->addWidget(add(116, make_edit(exposure_box, 140)), ++row, 1, 1, 2);
+    if (c.id == 106) ex->addWidget(add(116, make_edit(box, 140)), ++row, 1, 1, 2);
     if (c.id == 115) {
       ++row;
-      ex->addWidget(new QLabel("Directory", exposure_box), row, 0);
-      ex->addWidget(add(129, make_edit(exposure_box, 140)), row, 1, 1, 2);
+      ex->addWidget(new QLabel("Directory", box), row, 0);
+      ex->addWidget(add(129, make_edit(box, 140)), row, 1, 1, 2);
       ++row;
-      ex->addWidget(new QLabel("Last File No.", exposure_box), row, 0);
-      ex->addWidget(add(118, make_edit(exposure_box)), row, 1);
+      ex->addWidget(new QLabel("Last File No.", box), row, 0);
+      ex->addWidget(add(118, make_edit(box)), row, 1);
     }
     ++row;
   }
-  grid->addWidget(exposure_box, 0, 1, 2, 1);
+  return box;
+}
 
-  // Focus mode.
-  auto* focus_box = new QGroupBox("Focus Mode", this);
-  auto* fo = new QGridLayout(focus_box);
-  auto* start = add(108, new QPushButton("Start", focus_box));
+QGroupBox* TVQDialog::focus_box() {
+  auto* box = new QGroupBox("Focus Mode", this);
+  auto* fo = new QGridLayout(box);
+  auto* start = add(108, new QPushButton("Start", box));
   connect(start, &QPushButton::clicked, this, [this] { start_focus(); });
   // Its press, a left button press, is what ends the focus mode; presses on
   // the dialog's other controls are not.
-  auto* stop = add(109, new QPushButton("Stop", focus_box));
+  auto* stop = add(109, new QPushButton("Stop", box));
   mark_stop_source(stop);
   fo->addWidget(start, 0, 0);
   fo->addWidget(stop, 0, 1);
-  fo->addWidget(new QLabel("Max Value", focus_box), 1, 0);
-  fo->addWidget(add(110, make_edit(focus_box)), 1, 1);
-  auto* stretch_bar = add(130, make_bar(Qt::Vertical, focus_box));
+  fo->addWidget(new QLabel("Max Value", box), 1, 0);
+  fo->addWidget(add(110, make_edit(box)), 1, 1);
+  auto* stretch_bar = add(130, make_bar(Qt::Vertical, box));
   stretch_bar->setMinimumHeight(90);
   connect(stretch_bar, &QScrollBar::actionTriggered, this, [this, stretch_bar](int action) {
-    if (refreshing_) return;
-    switch (action) {
-      case QAbstractSlider::SliderSingleStepSub: model_.stretch_arrow(-1); break;
-      case QAbstractSlider::SliderSingleStepAdd: model_.stretch_arrow(1); break;
-      case QAbstractSlider::SliderPageStepSub: model_.stretch_page(-1); break;
-      case QAbstractSlider::SliderPageStepAdd: model_.stretch_page(1); break;
-      case QAbstractSlider::SliderMove: model_.stretch_to(stretch_bar->sliderPosition()); break;
-      default: break;
-    }
-    changed();
+    stretch_action(action, stretch_bar->sliderPosition());
   });
   auto* stretch_labels = new QVBoxLayout;
-  stretch_labels->addWidget(new QLabel("Stretch", focus_box));
-  stretch_labels->addWidget(new QLabel("12bit", focus_box));
+  stretch_labels->addWidget(new QLabel("Stretch", box));
+  stretch_labels->addWidget(new QLabel("12bit", box));
   stretch_labels->addStretch();
-  stretch_labels->addWidget(new QLabel("16bit", focus_box));
+  stretch_labels->addWidget(new QLabel("16bit", box));
   fo->addLayout(stretch_labels, 2, 0);
   auto* stretch_col = new QHBoxLayout;
   stretch_col->addWidget(stretch_bar);
-  stretch_col->addWidget(add(131, make_edit(focus_box, 40)));
+  stretch_col->addWidget(add(131, make_edit(box, 40)));
   fo->addLayout(stretch_col, 2, 1);
-  auto* all = add(132, new QCheckBox("Use Stretch on all Images", focus_box));
-  connect(all, &QCheckBox::clicked, this, [this] {
-    model_.toggle(CameraCheck::StretchAll);
-    changed();
-  });
-  fo->addWidget(all, 3, 0, 1, 2);
-  fo->addWidget(new QLabel("Focus Window", focus_box), 4, 0, 1, 2);
-  picture_ = new QLabel(focus_box);
+  fo->addWidget(check_box(132, "Use Stretch on all Images", box,
+                          [this] { model_.toggle(CameraCheck::StretchAll); }),
+                3, 0, 1, 2);
+  fo->addWidget(new QLabel("Focus Window", box), 4, 0, 1, 2);
+  picture_ = new QLabel(box);
   picture_->setFixedSize(WINDOW_SIZE, WINDOW_SIZE);
   picture_->setFrameShape(QFrame::Box);
   fo->addWidget(picture_, 5, 0, 1, 2);
-  grid->addWidget(focus_box, 0, 2);
+  return box;
+}
 
-  // Self-guiding.
-  auto* guide_box = new QGroupBox("Self-Guiding Controls", this);
-  auto* gu = new QGridLayout(guide_box);
-  auto* self_guide = add(123, new QCheckBox("Self-Guide Next Exposure", guide_box));
-  connect(self_guide, &QCheckBox::clicked, this, [this] {
-    model_.toggle_self_guide();
-    changed();
-  });
-  auto* dark = add(125, new QCheckBox("Take matching Darkframe", guide_box));
-  connect(dark, &QCheckBox::clicked, this, [this] {
-    model_.toggle_matching_dark();
-    changed();
-  });
-  gu->addWidget(self_guide, 0, 0, 1, 3);
-  gu->addWidget(dark, 1, 0, 1, 3);
-  gu->addWidget(new QLabel("No of Guiding Frames", guide_box), 2, 0);
-  gu->addWidget(add(126, make_edit(guide_box)), 2, 1);
-  gu->addWidget(new QLabel("Value", guide_box), 3, 0);
-  gu->addWidget(add(127, make_edit(guide_box)), 3, 1);
-  gu->addWidget(add(128, make_edit(guide_box, 90)), 3, 2);
-  gu->addWidget(add(136, make_edit(guide_box, 140)), 4, 0, 1, 3);
+void TVQDialog::stretch_action(int action, int position) {
+  if (refreshing_) return;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: model_.stretch_arrow(-1); break;
+    case QAbstractSlider::SliderSingleStepAdd: model_.stretch_arrow(1); break;
+    case QAbstractSlider::SliderPageStepSub: model_.stretch_page(-1); break;
+    case QAbstractSlider::SliderPageStepAdd: model_.stretch_page(1); break;
+    case QAbstractSlider::SliderMove: model_.stretch_to(position); break;
+    default: break;
+  }
+  changed();
+}
+
+QGroupBox* TVQDialog::guide_box() {
+  auto* box = new QGroupBox("Self-Guiding Controls", this);
+  auto* gu = new QGridLayout(box);
+  gu->addWidget(
+      check_box(123, "Self-Guide Next Exposure", box, [this] { model_.toggle_self_guide(); }), 0, 0,
+      1, 3);
+  gu->addWidget(
+      check_box(125, "Take matching Darkframe", box, [this] { model_.toggle_matching_dark(); }), 1,
+      0, 1, 3);
+  gu->addWidget(new QLabel("No of Guiding Frames", box), 2, 0);
+  gu->addWidget(add(126, make_edit(box)), 2, 1);
+  gu->addWidget(new QLabel("Value", box), 3, 0);
+  gu->addWidget(add(127, make_edit(box)), 3, 1);
+  gu->addWidget(add(128, make_edit(box, 90)), 3, 2);
+  gu->addWidget(add(136, make_edit(box, 140)), 4, 0, 1, 3);
   // Wrapped, so the dialog fits a 1024 x 768 screen.
-  auto* note = new QLabel("***Nb: Self-Guide only available with special Control Box", guide_box);
+  auto* note = new QLabel("***Nb: Self-Guide only available with special Control Box", box);
   note->setWordWrap(true);
   gu->addWidget(note, 5, 0, 1, 3);
-  grid->addWidget(guide_box, 1, 2);
+  return box;
+}
 
-  // The closing buttons.
+QHBoxLayout* TVQDialog::closing_buttons() {
   auto* buttons = new QHBoxLayout;
   auto* take = add(1, new QPushButton("Take Photo", this));
   take->setDefault(true);
@@ -275,9 +272,7 @@ TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app),
   buttons->addWidget(take);
   buttons->addWidget(cancel);
   buttons->addWidget(help);
-  grid->addLayout(buttons, 2, 0, 1, 3);
-
-  refresh();
+  return buttons;
 }
 
 QWidget* TVQDialog::control(int id) const {

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <cstddef>
+#include <functional>
 #include <map>
 
 #include "app/capture/camera_dialog_model.h"
@@ -14,6 +16,9 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -60,6 +65,18 @@ class TVQDialog : public QDialog, private FocusFront {
   template <class W>
   W* add(int id, W* widget);
   void changed();
+  // Building the dialog, group by group.
+  template <class Button, std::size_t N, class Choose>
+  QGroupBox* radio_group(const char* title, const Button (&buttons)[N], Choose choose);
+  QCheckBox* check_box(int id, const char* text, QWidget* parent, std::function<void()> toggle);
+  // A row of a label, a bar whose arrows call `arrow` and the value's box.
+  void arrow_row(QGridLayout* layout, int row, const char* label, int bar_id, int edit_id,
+                 void (CameraDialogModel::*arrow)(int));
+  QGroupBox* exposure_box();
+  QGroupBox* focus_box();
+  void stretch_action(int action, int position);
+  QGroupBox* guide_box();
+  QHBoxLayout* closing_buttons();
 
   Tarvex& app_;
   CameraDialogModel model_;

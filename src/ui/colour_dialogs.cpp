@@ -58,33 +58,55 @@ TColourDialog::TColourDialog(SynthesisDialogModel& model, Clock& clock, Messages
     : QDialog(parent), model_(model) {
   using M = SynthesisDialogModel;
   setWindowTitle(M::TITLE);
-  const auto& hints = M::hints();
   auto* layout = new QVBoxLayout(this);
+  // Each option with its hint beside it, in tab order.
   auto* grid = new QGridLayout;
   int row = 0;
-  auto hint = [&](int index) {
-    auto* l = new QLabel(hints[index], this);
-    l->setWordWrap(true);
-    return l;
-  };
-  auto check = [&](M::Check c) {
-    auto* box = new QCheckBox(M::check_label(c), this);
-    connect(box, &QCheckBox::clicked, this, [this, c] {
-      model_.toggle(c);
-      refresh();
-    });
-    buttons_[box->text()] = box;
-    return box;
+  auto add_row = [&](QWidget* option, int hint_index) {
+    grid->addWidget(option, row, 0);
+    grid->addWidget(hint(hint_index), row, 1);
+    ++row;
   };
   const M::Check plain[] = {M::Check::Daylight, M::Check::LightPollution, M::Check::Smoothing,
                             M::Check::AntiAlias, M::Check::IrFilter};
-  for (int i = 0; i < 5; ++i) {
-    grid->addWidget(check(plain[i]), row, 0);
-    grid->addWidget(hint(i), row, 1);
-    ++row;
-  }
+  for (int i = 0; i < 5; ++i) add_row(check(plain[i]), i);
+  add_row(stretch_box(), 5);
+  add_row(check(M::Check::RemoveBackground), 6);
+  add_row(sharpen_row(), 7);
+  grid->addWidget(hint(8), row, 0, 1, 2);
+  layout->addLayout(grid);
 
-  // The stretch choice: exactly one, shown from the options.
+  for (const auto& [b, edit] : boxes_) {
+    edit->setObjectName(b == M::Box::UserPower         ? "user power"
+                        : b == M::Box::UnsharpDiameter ? "dia."
+                                                       : "power");
+    const M::Box which = b;
+    connect(edit, &QLineEdit::textEdited, this,
+            [this, which](const QString& t) { model_.set_text(which, t.toStdString()); });
+  }
+  layout->addLayout(closing_buttons(clock, messages));
+  refresh();
+}
+
+QLabel* TColourDialog::hint(int index) {
+  auto* l = new QLabel(SynthesisDialogModel::hints()[index], this);
+  l->setWordWrap(true);
+  return l;
+}
+
+QCheckBox* TColourDialog::check(SynthesisDialogModel::Check c) {
+  auto* box = new QCheckBox(SynthesisDialogModel::check_label(c), this);
+  connect(box, &QCheckBox::clicked, this, [this, c] {
+    model_.toggle(c);
+    refresh();
+  });
+  buttons_[box->text()] = box;
+  return box;
+}
+
+// The stretch choice: exactly one, shown from the options.
+QGroupBox* TColourDialog::stretch_box() {
+  using M = SynthesisDialogModel;
   auto* stretch = new QGroupBox(this);
   auto* sl = new QGridLayout(stretch);
   const AutoStretch kinds[] = {AutoStretch::None, AutoStretch::Weak, AutoStretch::Strong,
@@ -102,14 +124,12 @@ TColourDialog::TColourDialog(SynthesisDialogModel& model, Clock& clock, Messages
   }
   boxes_[M::Box::UserPower] = small_box(stretch);
   sl->addWidget(boxes_[M::Box::UserPower], 3, 1);
-  grid->addWidget(stretch, row, 0);
-  grid->addWidget(hint(5), row, 1);
-  ++row;
+  return stretch;
+}
 
-  grid->addWidget(check(M::Check::RemoveBackground), row, 0);
-  grid->addWidget(hint(6), row, 1);
-  ++row;
-
+// High pass, and unsharp masking with its diameter and power.
+QWidget* TColourDialog::sharpen_row() {
+  using M = SynthesisDialogModel;
   auto* sharpen = new QWidget(this);
   auto* shl = new QGridLayout(sharpen);
   shl->setContentsMargins(0, 0, 0, 0);
@@ -121,21 +141,10 @@ TColourDialog::TColourDialog(SynthesisDialogModel& model, Clock& clock, Messages
   shl->addWidget(boxes_[M::Box::UnsharpDiameter], 1, 2);
   shl->addWidget(new QLabel(M::box_label(M::Box::UnsharpPower), sharpen), 1, 3);
   shl->addWidget(boxes_[M::Box::UnsharpPower], 1, 4);
-  grid->addWidget(sharpen, row, 0);
-  grid->addWidget(hint(7), row, 1);
-  ++row;
-  grid->addWidget(hint(8), row, 0, 1, 2);
-  layout->addLayout(grid);
+  return sharpen;
+}
 
-  for (const auto& [b, edit] : boxes_) {
-    edit->setObjectName(b == M::Box::UserPower         ? "user power"
-                        : b == M::Box::UnsharpDiameter ? "dia."
-                                                       : "power");
-    const M::Box which = b;
-    connect(edit, &QLineEdit::textEdited, this,
-            [this, which](const QString& t) { model_.set_text(which, t.toStdString()); });
-  }
-
+QHBoxLayout* TColourDialog::closing_buttons(Clock& clock, Messages& messages) {
   auto* buttons = new QHBoxLayout;
   auto* create = new QPushButton("Create Image", this);
   auto* cancel = new QPushButton("Cancel", this);
@@ -153,9 +162,9 @@ TColourDialog::TColourDialog(SynthesisDialogModel& model, Clock& clock, Messages
     if (ok) accept();
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [&messages] { show_help(messages, M::help()); });
-  layout->addLayout(buttons);
-  refresh();
+  connect(help, &QPushButton::clicked, this,
+          [&messages] { show_help(messages, SynthesisDialogModel::help()); });
+  return buttons;
 }
 
 void TColourDialog::refresh() {

@@ -10,6 +10,9 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QScrollBar;
@@ -30,6 +33,12 @@ class TColourDialog : public QDialog {
 
  private:
   void refresh();
+  // Building the dialog, part by part.
+  QLabel* hint(int index);
+  QCheckBox* check(SynthesisDialogModel::Check c);
+  QGroupBox* stretch_box();
+  QWidget* sharpen_row();
+  QHBoxLayout* closing_buttons(Clock& clock, Messages& messages);
   SynthesisDialogModel& model_;
   std::map<QString, QAbstractButton*> buttons_;
   std::map<SynthesisDialogModel::Box, QLineEdit*> boxes_;

@@ -93,6 +93,20 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   }
   grid->addWidget(training, 3, 1);
 
+  grid->addWidget(slew_box(), 0, 2, 3, 1);
+  grid->addWidget(option_checks(), 3, 2, 2, 1);
+
+  auto* fits = group("FITs Defaults", this);
+  add(fits, check("Unsigned Integer Format", &ProgramDefaultsModel::toggle_fits_unsigned));
+  grid->addWidget(fits, 4, 0);
+
+  grid->addWidget(subdir_box(), 4, 1);
+  grid->addLayout(closing_row(), 5, 0, 1, 3);
+  refresh();
+}
+
+// The guiding rates, backlashes and hystereses, set together by their button.
+QGroupBox* TINIDialog::slew_box() {
   auto* slew = new QGroupBox("Guiding Rates", this);
   auto* slew_grid = new QGridLayout(slew);
   const char* slew_fields[] = {
@@ -116,38 +130,44 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
     refresh();
   });
   slew_grid->addWidget(set_slew, 6, 0, 1, 2);
-  grid->addWidget(slew, 0, 2, 3, 1);
+  return slew;
+}
 
+// The column of single options without a group box of their own.
+QWidget* TINIDialog::option_checks() {
+  const struct {
+    const char* text;
+    void (ProgramDefaultsModel::*toggle)();
+  } kOptions[] = {
+      {"1 sec delay when focussing", &ProgramDefaultsModel::toggle_focus_delay},
+      {"Disable Interrupts during download", &ProgramDefaultsModel::toggle_disable_interrupts},
+      {"Interlaced Images Smoothing", &ProgramDefaultsModel::toggle_interlace_smoothing},
+      {"Ignore drift < 1 pixel", &ProgramDefaultsModel::toggle_ignore_drift},
+      {"direction changes", &ProgramDefaultsModel::toggle_direction_change_delay},
+      {"Swap n/s direction", &ProgramDefaultsModel::swap_north_south},
+      {"Swap e/w direction", &ProgramDefaultsModel::swap_east_west},
+      {"Beep after Exposure ends", &ProgramDefaultsModel::toggle_beep_after_exposure},
+      {"Show USB Debug Info", &ProgramDefaultsModel::toggle_usb_debug_info},
+      {"Binned Format File Import Default ", &ProgramDefaultsModel::toggle_binned_import_default},
+  };
   auto* misc = new QWidget(this);
   auto* misc_layout = new QVBoxLayout(misc);
   misc_layout->setContentsMargins(0, 0, 0, 0);
-  misc_layout->addWidget(
-      check("1 sec delay when focussing", &ProgramDefaultsModel::toggle_focus_delay));
-  misc_layout->addWidget(check("Disable Interrupts during download",
-                               &ProgramDefaultsModel::toggle_disable_interrupts));
-  misc_layout->addWidget(
-      check("Interlaced Images Smoothing", &ProgramDefaultsModel::toggle_interlace_smoothing));
-  misc_layout->addWidget(
-      check("Ignore drift < 1 pixel", &ProgramDefaultsModel::toggle_ignore_drift));
-  auto* delay_row = new QHBoxLayout;
-  delay_row->addWidget(new QLabel("70ms delay between", this));
-  delay_row->addWidget(
-      check("direction changes", &ProgramDefaultsModel::toggle_direction_change_delay));
-  misc_layout->addLayout(delay_row);
-  misc_layout->addWidget(check("Swap n/s direction", &ProgramDefaultsModel::swap_north_south));
-  misc_layout->addWidget(check("Swap e/w direction", &ProgramDefaultsModel::swap_east_west));
-  misc_layout->addWidget(
-      check("Beep after Exposure ends", &ProgramDefaultsModel::toggle_beep_after_exposure));
-  misc_layout->addWidget(
-      check("Show USB Debug Info", &ProgramDefaultsModel::toggle_usb_debug_info));
-  misc_layout->addWidget(check("Binned Format File Import Default ",
-                               &ProgramDefaultsModel::toggle_binned_import_default));
-  grid->addWidget(misc, 3, 2, 2, 1);
+  for (const auto& option : kOptions) {
+    if (option.toggle != &ProgramDefaultsModel::toggle_direction_change_delay) {
+      misc_layout->addWidget(check(option.text, option.toggle));
+      continue;
+    }
+    // Its text begins on a label in front of it.
+    auto* delay_row = new QHBoxLayout;
+    delay_row->addWidget(new QLabel("70ms delay between", this));
+    delay_row->addWidget(check(option.text, option.toggle));
+    misc_layout->addLayout(delay_row);
+  }
+  return misc;
+}
 
-  auto* fits = group("FITs Defaults", this);
-  add(fits, check("Unsigned Integer Format", &ProgramDefaultsModel::toggle_fits_unsigned));
-  grid->addWidget(fits, 4, 0);
-
+QGroupBox* TINIDialog::subdir_box() {
   auto* subdir = new QGroupBox("Auto-Save Sub Directory", this);
   auto* subdir_row = new QHBoxLayout(subdir);
   subdir_row->addWidget(new QLabel("Sub-dir Name", this));
@@ -162,8 +182,10 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
     refresh();
   });
   subdir_row->addWidget(set_subdir);
-  grid->addWidget(subdir, 4, 1);
+  return subdir;
+}
 
+QHBoxLayout* TINIDialog::closing_row() {
   auto* row = new QHBoxLayout;
   row->addStretch();
   auto* save = new QPushButton("Save Changes", this);
@@ -178,8 +200,7 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   row->addWidget(save);
   row->addWidget(cancel);
-  grid->addLayout(row, 5, 0, 1, 3);
-  refresh();
+  return row;
 }
 
 void TINIDialog::refresh() {

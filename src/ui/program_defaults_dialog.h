@@ -10,6 +10,8 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
 
@@ -28,6 +30,11 @@ class TINIDialog : public QDialog {
  private:
   QCheckBox* check(const QString& text, void (ProgramDefaultsModel::*toggle)());
   QRadioButton* radio(const QString& text, std::function<void()> choose);
+  // Building the dialog, group by group.
+  QGroupBox* slew_box();
+  QWidget* option_checks();
+  QGroupBox* subdir_box();
+  QHBoxLayout* closing_row();
 
   ProgramDefaultsModel& model_;
   std::map<QString, QAbstractButton*> buttons_;

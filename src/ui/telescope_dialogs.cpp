@@ -24,6 +24,26 @@ void show_press(QAbstractButton* b, ScopeResult r) {
   if (r != ScopeResult::Done && r != ScopeResult::Ignored) b->setDown(false);
 }
 
+// The windows' last row: "Help" at the left, "Finished" at the right,
+// which closes the window.
+void add_closing_row(QDialog* window, QBoxLayout* layout,
+                     std::map<QString, QAbstractButton*>& buttons, std::function<void()> help) {
+  auto* row = new QHBoxLayout;
+  auto* help_button = new QPushButton("Help", window);
+  auto* finished = new QPushButton("Finished", window);
+  for (QPushButton* b : {help_button, finished}) {
+    b->setObjectName(b->text());
+    b->setAutoDefault(false);
+    buttons[b->text()] = b;
+  }
+  row->addWidget(help_button);
+  row->addStretch();
+  row->addWidget(finished);
+  layout->addLayout(row);
+  QObject::connect(help_button, &QAbstractButton::clicked, window, std::move(help));
+  QObject::connect(finished, &QAbstractButton::clicked, window, &QDialog::close);
+}
+
 }  // namespace
 
 // --- "TARVEX Move Telescope" ---
@@ -75,63 +95,24 @@ void TMoveTelescopeDialog::after_press(QAbstractButton* b, ScopeResult r) {
   refresh();
 }
 
+void TMoveTelescopeDialog::on_click(QAbstractButton* b, std::function<void()> command) {
+  connect(b, &QAbstractButton::clicked, this, [this, command = std::move(command)] {
+    command();
+    refresh();
+  });
+}
+
 TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
     : QDialog(parent), model_(app) {
   setWindowTitle("TARVEX Move Telescope");
   setModal(false);
   auto* layout = new QVBoxLayout(this);
-
-  // Catalogue go-to.
-  auto* catalogue = new QGroupBox("Catalogue", this);
-  auto* cat = new QGridLayout(catalogue);
-  cat->addWidget(new QLabel("Messier Object", this), 0, 0);
-  cat->addWidget(number_box("Messier Object", &MoveTelescopeModel::messier, false), 0, 1);
-  cat->addWidget(new QLabel("CNGC Object", this), 1, 0);
-  cat->addWidget(number_box("CNGC Object", &MoveTelescopeModel::ngc, false), 1, 1);
-  QAbstractButton* goto_object = push("GoTo Object");
-  cat->addWidget(goto_object, 0, 2, 2, 1);
-  connect(goto_object, &QAbstractButton::clicked, this, [this] {
-    model_.goto_object();
-    refresh();
-  });
-
-  // Coordinate go-to.
-  auto* coordinates = new QGroupBox("Co-ordinates", this);
-  auto* co = new QGridLayout(coordinates);
-  co->addWidget(new QLabel("R.A.", this), 0, 0);
-  co->addWidget(number_box("R.A. hrs", &MoveTelescopeModel::ra_hours, false), 0, 1);
-  co->addWidget(new QLabel("hrs", this), 0, 2);
-  co->addWidget(number_box("R.A. mins", &MoveTelescopeModel::ra_minutes, false), 0, 3);
-  co->addWidget(new QLabel("mins", this), 0, 4);
-  co->addWidget(new QLabel("Dec.", this), 1, 0);
-  co->addWidget(number_box("Dec. Deg", &MoveTelescopeModel::dec_degrees, true), 1, 1);
-  co->addWidget(new QLabel("Deg", this), 1, 2);
-  co->addWidget(number_box("Dec. mins", &MoveTelescopeModel::dec_minutes, false), 1, 3);
-  co->addWidget(new QLabel("mins", this), 1, 4);
-  QAbstractButton* goto_coordinates = push("Go To ");
-  co->addWidget(goto_coordinates, 0, 5, 2, 1);
-  connect(goto_coordinates, &QAbstractButton::clicked, this, [this] {
-    model_.goto_coordinates();
-    refresh();
-  });
-
+  // The controls are made in their tab order, top to bottom.
   auto* targets = new QHBoxLayout;
-  targets->addWidget(catalogue);
-  targets->addWidget(coordinates);
+  targets->addWidget(catalogue_box());
+  targets->addWidget(coordinates_box());
   layout->addLayout(targets);
-
-  // Planets.
-  auto* planets = new QGroupBox("Go to Planet", this);
-  auto* pl = new QGridLayout(planets);
-  for (int i = 0; i < static_cast<int>(std::size(PLANET_BUTTONS)); ++i) {
-    QAbstractButton* b = push(PLANET_BUTTONS[i].name);
-    pl->addWidget(b, i / 4, i % 4);
-    connect(b, &QAbstractButton::clicked, this, [this, i] {
-      model_.goto_planet(i);
-      refresh();
-    });
-  }
-  layout->addWidget(planets);
+  layout->addWidget(planets_box());
 
   // What the mount says about its target.
   layout->addWidget(new QLabel("Info from Scope", this));
@@ -145,8 +126,76 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
 
   // Press-and-hold moves, their rate, focus and its speed.
   auto* motion = new QHBoxLayout;
-  auto* move = new QGroupBox("Move", this);
-  auto* cross = new QGridLayout(move);
+  motion->addWidget(move_box());
+  motion->addWidget(rate_box());
+  motion->addWidget(focus_box());
+  layout->addLayout(motion);
+
+  add_closing_row(this, layout, buttons_, [this] { model_.show_help(); });
+  refresh();
+}
+
+// The go-to button of a target group, beside both rows of its boxes.
+void TMoveTelescopeDialog::add_goto(QGridLayout* grid, const QString& text, int column,
+                                    std::function<void()> command) {
+  QAbstractButton* go = push(text);
+  grid->addWidget(go, 0, column, 2, 1);
+  on_click(go, std::move(command));
+}
+
+// Catalogue go-to.
+QGroupBox* TMoveTelescopeDialog::catalogue_box() {
+  auto* box = new QGroupBox("Catalogue", this);
+  auto* cat = new QGridLayout(box);
+  cat->addWidget(new QLabel("Messier Object", this), 0, 0);
+  cat->addWidget(number_box("Messier Object", &MoveTelescopeModel::messier, false), 0, 1);
+  cat->addWidget(new QLabel("CNGC Object", this), 1, 0);
+  cat->addWidget(number_box("CNGC Object", &MoveTelescopeModel::ngc, false), 1, 1);
+  add_goto(cat, "GoTo Object", 2, [this] { model_.goto_object(); });
+  return box;
+}
+
+// Coordinate go-to: a row for the right ascension, one for the declination,
+// each a label and two boxes with their units.
+QGroupBox* TMoveTelescopeDialog::coordinates_box() {
+  auto* box = new QGroupBox("Co-ordinates", this);
+  auto* co = new QGridLayout(box);
+  const struct {
+    const char* row_label;  // before the row's first box
+    const char* label;
+    std::string MoveTelescopeModel::*field;
+    bool signed_number;
+    const char* unit;
+  } kBoxes[] = {{"R.A.", "R.A. hrs", &MoveTelescopeModel::ra_hours, false, "hrs"},
+                {nullptr, "R.A. mins", &MoveTelescopeModel::ra_minutes, false, "mins"},
+                {"Dec.", "Dec. Deg", &MoveTelescopeModel::dec_degrees, true, "Deg"},
+                {nullptr, "Dec. mins", &MoveTelescopeModel::dec_minutes, false, "mins"}};
+  for (int i = 0; i < 4; ++i) {
+    const auto& b = kBoxes[i];
+    const int row = i / 2, column = 1 + 2 * (i % 2);
+    if (b.row_label != nullptr) co->addWidget(new QLabel(b.row_label, this), row, 0);
+    co->addWidget(number_box(b.label, b.field, b.signed_number), row, column);
+    co->addWidget(new QLabel(b.unit, this), row, column + 1);
+  }
+  add_goto(co, "Go To ", 5, [this] { model_.goto_coordinates(); });
+  return box;
+}
+
+QGroupBox* TMoveTelescopeDialog::planets_box() {
+  auto* box = new QGroupBox("Go to Planet", this);
+  auto* pl = new QGridLayout(box);
+  for (int i = 0; i < static_cast<int>(std::size(PLANET_BUTTONS)); ++i) {
+    QAbstractButton* b = push(PLANET_BUTTONS[i].name);
+    pl->addWidget(b, i / 4, i % 4);
+    on_click(b, [this, i] { model_.goto_planet(i); });
+  }
+  return box;
+}
+
+// The four arrows of the move cross, held down to move.
+QGroupBox* TMoveTelescopeDialog::move_box() {
+  auto* box = new QGroupBox("Move", this);
+  auto* cross = new QGridLayout(box);
   const struct {
     const char* name;
     Qt::ArrowType type;
@@ -167,10 +216,12 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
       refresh();
     });
   }
-  motion->addWidget(move);
+  return box;
+}
 
-  auto* rates = new QGroupBox("Rate", this);
-  auto* rl = new QVBoxLayout(rates);
+QGroupBox* TMoveTelescopeDialog::rate_box() {
+  auto* box = new QGroupBox("Rate", this);
+  auto* rl = new QVBoxLayout(box);
   const struct {
     const char* text;
     MoveRate rate;
@@ -181,16 +232,15 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
   for (const auto& r : kRates) {
     QRadioButton* b = radio(r.text);
     rl->addWidget(b);
-    const MoveRate rate = r.rate;
-    connect(b, &QAbstractButton::clicked, this, [this, rate] {
-      model_.set_rate(rate);
-      refresh();
-    });
+    on_click(b, [this, rate = r.rate] { model_.set_rate(rate); });
   }
-  motion->addWidget(rates);
+  return box;
+}
 
-  auto* focus = new QGroupBox("focus", this);
-  auto* fl = new QGridLayout(focus);
+// The focuser's two arrows, held down to run it, and its speed.
+QGroupBox* TMoveTelescopeDialog::focus_box() {
+  auto* box = new QGroupBox("focus", this);
+  auto* fl = new QGridLayout(box);
   QToolButton* focus_in = arrow("focus in", Qt::UpArrow);
   QToolButton* focus_out = arrow("focus out", Qt::DownArrow);
   fl->addWidget(focus_in, 0, 0);
@@ -208,27 +258,9 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
   QRadioButton* slow = radio("slow");
   fl->addWidget(fast, 0, 1);
   fl->addWidget(slow, 1, 1);
-  connect(fast, &QAbstractButton::clicked, this, [this] {
-    model_.set_focus_fast(true);
-    refresh();
-  });
-  connect(slow, &QAbstractButton::clicked, this, [this] {
-    model_.set_focus_fast(false);
-    refresh();
-  });
-  motion->addWidget(focus);
-  layout->addLayout(motion);
-
-  auto* row = new QHBoxLayout;
-  QAbstractButton* help = push("Help");
-  QAbstractButton* finished = push("Finished");
-  row->addWidget(help);
-  row->addStretch();
-  row->addWidget(finished);
-  layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
-  connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
-  refresh();
+  on_click(fast, [this] { model_.set_focus_fast(true); });
+  on_click(slow, [this] { model_.set_focus_fast(false); });
+  return box;
 }
 
 void TMoveTelescopeDialog::refresh() {
@@ -278,20 +310,7 @@ TBoxMoveDialog::TBoxMoveDialog(Tarvex& app, QWidget* parent) : QDialog(parent), 
     connect(b, &QAbstractButton::released, this, [this] { model_.release(); });
   }
   layout->addLayout(cross);
-  auto* row = new QHBoxLayout;
-  auto* help = new QPushButton("Help", this);
-  auto* finished = new QPushButton("Finished", this);
-  for (QPushButton* b : {help, finished}) {
-    b->setObjectName(b->text());
-    b->setAutoDefault(false);
-    buttons_[b->text()] = b;
-  }
-  row->addWidget(help);
-  row->addStretch();
-  row->addWidget(finished);
-  layout->addLayout(row);
-  connect(help, &QAbstractButton::clicked, this, [this] { model_.show_help(); });
-  connect(finished, &QAbstractButton::clicked, this, &QDialog::close);
+  add_closing_row(this, layout, buttons_, [this] { model_.show_help(); });
 }
 
 void TBoxMoveDialog::hideEvent(QHideEvent* event) {

@@ -6,11 +6,14 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <map>
 
 #include "app/telescope_windows.h"
 
 class QAbstractButton;
+class QGridLayout;
+class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -47,6 +50,16 @@ class TMoveTelescopeDialog : public QDialog {
   QRadioButton* radio(const QString& text);
   QAbstractButton* push(const QString& text);
   void after_press(QAbstractButton* b, ScopeResult r);
+  // A click runs `command`, then the window shows what the link holds.
+  void on_click(QAbstractButton* b, std::function<void()> command);
+  // Building the window, group by group.
+  void add_goto(QGridLayout* grid, const QString& text, int column, std::function<void()> command);
+  QGroupBox* catalogue_box();
+  QGroupBox* coordinates_box();
+  QGroupBox* planets_box();
+  QGroupBox* move_box();
+  QGroupBox* rate_box();
+  QGroupBox* focus_box();
 
   MoveTelescopeModel model_;
   std::map<QString, QAbstractButton*> buttons_;

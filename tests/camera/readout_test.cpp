@@ -87,7 +87,7 @@ TEST(Readout, FailedOrShortReadLeavesFrameUntouched) {
   EXPECT_EQ(at(*frame, 10, 0), 1234);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
-  EXPECT_EQ(take_focus_frame(r.link, r.clock, r.state, 100, 'q', {}, window.data(), peak),
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 100, 'q', {}, window.data(), &peak),
             LinkResult::Failed);
   EXPECT_EQ(window[0], 55);
   EXPECT_EQ(peak, -1);
@@ -107,8 +107,9 @@ TEST(Readout, RecordedCommandStream) {
   ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
-  ASSERT_EQ(take_focus_frame(r.link, r.clock, r.state, 300, 'q', {16, false}, window.data(), peak),
-            LinkResult::Ok);
+  ASSERT_EQ(
+      take_window_frame(r.link, r.clock, r.state, 300, 'q', {16, false}, window.data(), &peak),
+      LinkResult::Ok);
   const std::vector<Bytes> expected = {
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 1, 0, 0, 0, 0, 0, 0},
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 3, 0, 0, 0, 0, 0, 0},
@@ -138,6 +139,24 @@ TEST(Readout, WindowWaitRepeatsTimingCommandOnlyAbove600) {
     // The clock reached the end of the exposure before the read.
     EXPECT_GE(r.clock.now_ms(), static_cast<std::uint32_t>(ms));
   }
+}
+
+// A camera that stops answering ends a long window exposure at the first
+// command it does not take: one report tried, one message shown, nothing
+// read, the window untouched.
+TEST(Readout, WindowFrameEndsAtTheFirstCommandTheCameraRefuses) {
+  Rig r;
+  r.usb.data.assign(WINDOW_READ_BYTES, 0);
+  r.usb.write_error = 19;  // unplugged
+  std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
+  int peak = -1;
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 2000, 'q', {}, window.data(), &peak),
+            LinkResult::Failed);
+  EXPECT_EQ(r.usb.reports.size(), 1u);
+  EXPECT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.usb.reads, 0);
+  EXPECT_EQ(window[0], 55);
+  EXPECT_EQ(peak, -1);
 }
 
 TEST(Readout, GuideFrameTiming) {

@@ -116,6 +116,33 @@ TEST_F(CliHostile, EveryStepIsCheckedBeforeTheFirstRuns) {
   EXPECT_TRUE(std::filesystem::exists(dir / "data" / "autosave" / "IMG1.FIT"));
 }
 
+// A step without keys, from every menu: a key is refused by name; the
+// command runs only when not checking; nothing returned is success, a
+// result is the step's.
+TEST(StepCheck, StepsWithoutKeysRefuseKeysAndRunTheirCommandOnce) {
+  testing::TestContext t;
+  for (const char* name : {"undo", "undo-colour", "mirror", "invert", "gradient", "anti-alias"}) {
+    const cli::StepInfo* step = cli::steps().find(name);
+    ASSERT_NE(step, nullptr) << name;
+    const auto r = step->run(*t, {{"x", "1"}});
+    EXPECT_EQ(r.status, cli::STEP_USAGE) << name;
+    EXPECT_EQ(r.error, "unknown key 'x'") << name;
+  }
+  int runs = 0;
+  const cli::StepFunction counted = cli::plain([&runs](Tarvex&) { ++runs; });
+  const cli::StepFunction failing =
+      cli::plain([](Tarvex&) { return cli::StepResult{cli::STEP_FAILED}; });
+  {
+    const cli::StepCheckScope checking;
+    EXPECT_EQ(counted(*t, {}).status, cli::STEP_OK);
+    EXPECT_EQ(failing(*t, {}).status, cli::STEP_OK);
+  }
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(counted(*t, {}).status, cli::STEP_OK);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(failing(*t, {}).status, cli::STEP_FAILED);
+}
+
 TEST(StepCheck, NoStepChangesAnythingWhileTheStepsAreChecked) {
   testing::TestContext t;
   refresh_display(*t);

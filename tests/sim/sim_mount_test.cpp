@@ -88,6 +88,36 @@ TEST_F(Client, AnswersTheQueriesOfAConnectingClient) {
   EXPECT_EQ(ask(":U#:GR#:GD#"), "00:00.0#+45*00#");
 }
 
+// The rest of the command set, one command at a time, with the replies a
+// client sees byte for byte: commands that answer with nothing answer with
+// nothing, and near misses of a known command are not taken for it.
+TEST_F(Client, EveryCommandAnswersAsRecorded) {
+  const std::vector<std::pair<std::string, std::string>> recorded = {
+      {":GVN#", "1.0#"},
+      {":GVD#", "Jan 15 2024#"},
+      {":GVT#", "20:00:00#"},
+      {":GVF#", "Tarvex simulated LX200#"},
+      {":Ga#", "08:00:00#"},
+      {":GN#:GO#:GP#", "Tarvex#Tarvex#Tarvex#"},
+      {":GS#", "03:33:06#"},
+      {":GA#", "+54*50'15#"},
+      {":GZ#", "180*00'00#"},
+      {":SC 01/15/24#", "1Updating Planetary Data#                                #"},
+      {":SG+00#:St+52*00#", "11"},
+      {":S#", ""},  // no letter after the S: not a setting
+      {":MA#", "0"},
+      {":Mgx0100#:Mge#:Mg#", ""},  // no direction or no time: no pulse
+      {":P#", "LOW PRECISION"},
+      {":GR#", "00:00.0#"},
+      {":P#", "HIGH PRECISION"},
+      {":RS#:RM#:RC#:RG#:Qn#:Q#", ""},
+      {":F+#:F-#:FQ#:FF#:FS#:U#:U#", ""},
+      {":AL#:AP#:hP#:X#:GRR#:gr#", ""},  // alignment, parking and unknowns
+      {":LM 99999#:LIX#:LI#", "TARGET 00:00.0 +45*00            "},
+  };
+  for (const auto& [command, reply] : recorded) EXPECT_EQ(ask(command), reply) << command;
+}
+
 TEST_F(Client, TakesTargetsInLongAndShortFormsWithOrWithoutASpace) {
   EXPECT_EQ(ask(":Sr 05:35:24#"), "1");
   EXPECT_EQ(ask(":Sr05:35:24#"), "1");

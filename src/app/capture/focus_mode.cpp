@@ -12,13 +12,6 @@ namespace tarvex {
 
 namespace {
 
-// Pumps window events during long focus exposures so the window repaints.
-constexpr std::uint32_t REPAINT_INTERVAL_MS = 100;
-
-bool before(std::uint32_t a, std::uint32_t b) {
-  return static_cast<std::int32_t>(a - b) < 0;
-}
-
 // A left press ends the mode; other inputs were handled by the window and are
 // no request to stop.
 bool stop_pressed(EventPump& pump) {
@@ -26,39 +19,6 @@ bool stop_pressed(EventPump& pump) {
   const bool stop = pump.take(Input::LeftButton);
   pump.clear(Inputs(Input::Key) | Inputs(Input::RightButton));
   return stop;
-}
-
-// The timed window exposure and read of a focus frame, as take_focus_frame
-// does it, except that a long wait keeps handling window events.
-LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& stretch,
-                       std::uint16_t* destination, int& peak) {
-  CameraLink& link = app.camera.link;
-  Clock& clock = app.ports.clock;
-  const int exposure = window_exposure_ms(value, range);
-  app.camera.readout.exposure_ms = exposure;
-  // A camera that stopped answering ends the frame at its first failed
-  // command, with the one message the link shows, not one per pass.
-  if (send_timing_command(link, 2) != LinkResult::Ok ||
-      send_timing_command(link, 1) != LinkResult::Ok)
-    return LinkResult::Failed;
-  if (exposure >= 500) {
-    const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure);
-    std::uint32_t next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
-    while (before(clock.now_ms(), end)) {
-      if (exposure > 600 && send_timing_command(link, 2) != LinkResult::Ok)
-        return LinkResult::Failed;
-      if (!before(clock.now_ms(), next_pump)) {
-        app.ports.pump.pump();
-        next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
-      }
-    }
-  }
-  if (send_timing_command(link, 3) != LinkResult::Ok) return LinkResult::Failed;
-  if (read_window(link, app.camera.readout, destination) != LinkResult::Ok)
-    return LinkResult::Failed;
-  peak = focus_peak(destination);
-  stretch_window(destination, stretch);
-  return LinkResult::Ok;
 }
 
 }  // namespace
@@ -125,7 +85,10 @@ FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames) {
         app.display.max_stretch_all};
     int peak = 0;
     app.ports.progress.busy_cursor(true);
-    const LinkResult read = focus_frame(app, acq.value, acq.range, stretch, window, peak);
+    // Window events are handled during a long exposure so the window repaints.
+    const LinkResult read =
+        take_window_frame(app.camera.link, app.ports.clock, app.camera.readout, acq.value,
+                          acq.range, stretch, window, &peak, &app.ports.pump);
     app.ports.progress.busy_cursor(false);
     if (read != LinkResult::Ok) {
       // The link has reported the failure; an unplugged camera would fail
