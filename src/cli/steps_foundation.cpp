@@ -9,14 +9,14 @@ void register_foundation_steps(StepRegistry& registry) {
     StepResult r;
     if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
     if (checking_steps()) return StepResult{};
-    return StepResult{undo_filter_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
+    return StepResult{undo_filter_command(app).ok() ? STEP_OK : STEP_FAILED, {}};
   });
   registry.add(
       "undo-colour", "Edit > Undo Last Colour Filter", [](Tarvex& app, const StepKeys& keys) {
         StepResult r;
         if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
         if (checking_steps()) return StepResult{};
-        return StepResult{undo_colour_filter_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
+        return StepResult{undo_colour_filter_command(app).ok() ? STEP_OK : STEP_FAILED, {}};
       });
 }
 

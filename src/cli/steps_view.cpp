@@ -11,7 +11,7 @@ void register_view_steps(StepRegistry& registry) {
                  StepResult r;
                  if (!only_keys(keys, {}, r.error)) return StepResult{STEP_USAGE, r.error};
                  if (checking_steps()) return StepResult{};
-                 return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED, {}};
+                 return StepResult{mirror_command(app).ok() ? STEP_OK : STEP_FAILED, {}};
                });
   registry.add(
       "label", "Edit > Label Image: text=TEXT (up to 30 characters), auto-date=0|1 (default 0)",
@@ -28,8 +28,9 @@ void register_view_steps(StepRegistry& registry) {
         const auto date = bool_key(keys, "auto-date", false, r.error);
         if (!date) return StepResult{STEP_USAGE, r.error};
         if (checking_steps()) return StepResult{};
-        const int result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
-        return StepResult{result == 0 ? STEP_OK : STEP_FAILED, {}};
+        const Reported result =
+            label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
+        return StepResult{result.ok() ? STEP_OK : STEP_FAILED, {}};
       });
 }
 
