@@ -28,8 +28,7 @@ void register_view_steps(StepRegistry& registry) {
         const auto date = bool_key(keys, "auto-date", false, r.error);
         if (!date) return StepResult{STEP_USAGE, r.error};
         if (checking_steps()) return StepResult{};
-        const Reported result =
-            label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
+        const Reported result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
         return StepResult{result.ok() ? STEP_OK : STEP_FAILED, {}};
       });
 }

@@ -34,8 +34,8 @@ TEST(FileMessages, AutosaveReportShowsTheMessageWithItsReason) {
   EXPECT_EQ(report(rec, number_lost).message(), Msg::SettingsSaveFailed);
 
   ASSERT_EQ(rec.codes(), (std::vector<unsigned>{61, 60, 21}));
-  EXPECT_EQ(rec.shown[0].text, message_text(61) +
-                                   "\n\n/data/autosave: every file from number 1 to 65529 exists");
+  EXPECT_EQ(rec.shown[0].text,
+            message_text(61) + "\n\n/data/autosave: every file from number 1 to 65529 exists");
   EXPECT_EQ(rec.shown[1].text,
             message_text(60) + "\n\n/data/autosave/IMG7.FIT: " + std::strerror(EROFS));
   EXPECT_EQ(rec.shown[2].text, message_text(21));

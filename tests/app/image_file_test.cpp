@@ -84,7 +84,8 @@ TEST_F(ImageFile, ChangesAreTheImageDataAndEverySaveCounts) {
   // An export is not a save: the image stays changed.
   mirror_command(app_);
   ASSERT_TRUE(export_tiff16_command(app_, ctx_.dir / "m42.tif").ok());
-  ASSERT_TRUE(export_standard_fits_command(app_, ctx_.dir / "m42.fits", StandardFitsSamples::Int16).ok());
+  ASSERT_TRUE(
+      export_standard_fits_command(app_, ctx_.dir / "m42.fits", StandardFitsSamples::Int16).ok());
   EXPECT_TRUE(image_changed(app_));
 
   // Opening a file: unchanged, of the file's kind.

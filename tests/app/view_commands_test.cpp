@@ -140,7 +140,8 @@ TEST(ExportCommands, PrintStartsThePrintProgramWithTheFullFrameBitmap) {
 
 TEST(ExportCommands, TiffFailureReportsMessage29) {
   testing::TestContext t;
-  EXPECT_EQ(save_tiff_command(*t, t.dir.path() / "no-such-folder" / "x.tif").message(), Msg::FitsCannotCreateFile);
+  EXPECT_EQ(save_tiff_command(*t, t.dir.path() / "no-such-folder" / "x.tif").message(),
+            Msg::FitsCannotCreateFile);
   ASSERT_EQ(t.messages.codes(), std::vector<unsigned>{29});
 }
 

@@ -237,7 +237,8 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
   write_bytes(normal, f);  // untagged reads as normal
   fs().IsBinned = 1;
   EXPECT_EQ(load_second(normal, SecondPurpose::SubtractDark, fs()), SecondLoad::ImageBinnedDarkNot);
-  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::SubtractDark).message(), Msg::DarkNotBinned);
+  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::SubtractDark).message(),
+            Msg::DarkNotBinned);
   EXPECT_EQ(t.messages.codes().back(), 55u);
   EXPECT_EQ(load_second(dark, SecondPurpose::SubtractDark, fs()), SecondLoad::Ok);
 
@@ -249,7 +250,8 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
   write_bytes(normal, std::vector<std::uint8_t>(RAW_TAGGED + 1, 1));
   EXPECT_EQ(load_second(normal, SecondPurpose::Other, fs()), SecondLoad::NotASecondFrame);
   EXPECT_EQ(load_second(t.dir / "none", SecondPurpose::Other, fs()), SecondLoad::Unreadable);
-  EXPECT_EQ(load_second_frame(*t, t.dir / "none", SecondPurpose::Other).message(), Msg::SecondFrameUnreadable);
+  EXPECT_EQ(load_second_frame(*t, t.dir / "none", SecondPurpose::Other).message(),
+            Msg::SecondFrameUnreadable);
   EXPECT_EQ(t.messages.codes().back(), 15u);
 }
 
@@ -269,7 +271,8 @@ TEST_F(RawFile, FailedSaveLeavesThePreviousFile) {
     ++entries;
   }
   EXPECT_EQ(entries, 1);  // only the folder itself
-  EXPECT_EQ(save_flat_image(*t, t.dir / "no-such-folder" / "~f").message(), Msg::FitsCannotCreateFile);
+  EXPECT_EQ(save_flat_image(*t, t.dir / "no-such-folder" / "~f").message(),
+            Msg::FitsCannotCreateFile);
   EXPECT_EQ(t.messages.codes().back(), 29u);
 }
 
@@ -358,8 +361,8 @@ TEST_F(RawFile, RandomAndTruncatedFilesNeverCrash) {
     for (int use = 0; use < 3; ++use) {
       const ImageSeen before(fs(), t);
       const Reported result = use == 0   ? open_image(*t, path)
-                         : use == 1 ? subtract_dark_command(*t, path)
-                                    : flat_field_command(*t, path);
+                              : use == 1 ? subtract_dark_command(*t, path)
+                                         : flat_field_command(*t, path);
       const std::string what =
           "file " + std::to_string(k) + " (" + std::to_string(files[k].size()) + " bytes)";
       if (!raw) {

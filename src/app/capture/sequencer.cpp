@@ -539,10 +539,9 @@ bool Sequencer::remove_dark(bool binned) {
           // One message that says what is wrong with the file and how a dark
           // frame is made; the loader's own text speaks of FITS files.
           char text[MESSAGE_CALLER_TEXT_MAX + 1];
-          std::snprintf(text, sizeof text, DARK_NOT_USED_TEXT,
-                        app_.dark_frame_path.string().c_str(),
-                        result == DarkResult::Unreadable ? DARK_MISSING_REASON
-                                                         : DARK_FOREIGN_REASON);
+          std::snprintf(
+              text, sizeof text, DARK_NOT_USED_TEXT, app_.dark_frame_path.string().c_str(),
+              result == DarkResult::Unreadable ? DARK_MISSING_REASON : DARK_FOREIGN_REASON);
           show_message(app_.ports.messages, Msg::CallerText, text);
         } else {
           report(app_.ports.messages, message_code(loaded));
@@ -550,7 +549,8 @@ bool Sequencer::remove_dark(bool binned) {
       }
       // A dark frame of the other binned state is never subtracted in this
       // run; a file that could not be read is tried again next exposure.
-      if (result == DarkResult::DarkBinnedExposureNot || result == DarkResult::ExposureBinnedDarkNot)
+      if (result == DarkResult::DarkBinnedExposureNot ||
+          result == DarkResult::ExposureBinnedDarkNot)
         dark_refused_ = true;
       return false;
     }
