@@ -12,9 +12,10 @@ class Reported {
  public:
   // Done: nothing was shown.
   constexpr Reported() = default;
-  // `shown` was shown; nothing when done.
-  constexpr Reported(Msg shown) : shown_(shown) {}  // NOLINT(google-explicit-constructor)
-  constexpr Reported(std::optional<Msg> shown) : shown_(shown) {}  // NOLINT
+  // `shown` was shown (nothing: done). Implicit, so that a command can
+  // `return Msg::...;` or pass on a file message.
+  constexpr Reported(Msg shown) : shown_(shown) {}
+  constexpr Reported(std::optional<Msg> shown) : shown_(shown) {}
 
   constexpr bool ok() const { return !shown_; }
   // The message that was shown, nothing when done.

@@ -34,7 +34,7 @@ ColourSynthesis synthesize_colour_command(Tarvex& app, const SynthesisDialog& di
 // The conversion itself (steps after the dialog), with the given options.
 void synthesize_colour(Tarvex& app, const SynthesisOptions& options);
 
-// "&Apply Anti-Alias Filter": message 7 when the frame is not colour
+// "&Apply Anti-Alias Filter": NotColourConverted when the frame is not colour
 // converted. The command takes the colour undo copy and redisplays; as a
 // synthesis step it does neither. Returns false when refused.
 bool anti_alias_command(Tarvex& app, bool as_command = true);
