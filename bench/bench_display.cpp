@@ -53,7 +53,7 @@ void BM_RefreshDisplayMonochrome(benchmark::State& state) {
   fill_sky(app.store());
   app.display.auto_contrast = true;
   for (auto _ : state) {
-    if (refresh_display(app) != 0) state.SkipWithError("bitmap not written");
+    if (!refresh_display(app).ok()) state.SkipWithError("bitmap not written");
     after_paint(app);
   }
   std::filesystem::remove_all(root);

@@ -7,28 +7,28 @@
 
 namespace tarvex {
 
-int save_tiff_command(Tarvex& app, const std::filesystem::path& path) {
+Reported save_tiff_command(Tarvex& app, const std::filesystem::path& path) {
   if (save_tiff(path, app.store()) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
-  return 0;
+  return {};
 }
 
 std::string program_name_and_version() {
   return std::string("Tarvex ") + PROGRAM_VERSION;
 }
 
-int export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
-                                 StandardFitsSamples samples) {
+Reported export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
+                                      StandardFitsSamples samples) {
   const StandardFitsStamp stamp{program_name_and_version(), app.ports.clock.wall_time()};
   if (save_standard_fits(path, app.store(), app.fits, app.history, samples, stamp) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
-  return 0;
+  return {};
 }
 
-int export_tiff16_command(Tarvex& app, const std::filesystem::path& path) {
+Reported export_tiff16_command(Tarvex& app, const std::filesystem::path& path) {
   if (save_tiff16(path, app.store()) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
-  return 0;
+  return {};
 }
 
 void print_command(Tarvex& app) {

@@ -11,8 +11,8 @@ namespace tarvex {
 
 inline constexpr const char* PRINT_PROGRAM = "tarvex-print";
 
-// Writes the picture as TIFF; message 29 when it cannot. Returns 0 or 29.
-int save_tiff_command(Tarvex& app, const std::filesystem::path& path);
+// Writes the picture as TIFF; IMAGE_NOT_SAVED_MESSAGE when it cannot.
+Reported save_tiff_command(Tarvex& app, const std::filesystem::path& path);
 
 // Starts the print program with "PRINT <full-frame display bitmap>" and
 // returns at once; the bitmap is the last full frame written, even while a
@@ -25,15 +25,15 @@ void print_setup_command(Tarvex& app);
 // File > Export > Standard FITS: the image as a FITS file every FITS reader
 // opens (fits_standard.h), with the FITS text record, the processing history,
 // the program's name and version and the time of writing (the context's
-// clock). Message 29 when it cannot be written. Returns 0 or 29. An export
+// clock). IMAGE_NOT_SAVED_MESSAGE when it cannot be written. An export
 // is not a save: the image still counts as changed, and the title keeps the
 // file the image came from.
-int export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
-                                 StandardFitsSamples samples);
+Reported export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
+                                      StandardFitsSamples samples);
 
-// File > Export > 16-bit TIFF: every sample of the image (tiff16.h). Message
-// 29 when it cannot be written. Returns 0 or 29.
-int export_tiff16_command(Tarvex& app, const std::filesystem::path& path);
+// File > Export > 16-bit TIFF: every sample of the image (tiff16.h).
+// IMAGE_NOT_SAVED_MESSAGE when it cannot be written.
+Reported export_tiff16_command(Tarvex& app, const std::filesystem::path& path);
 
 // "Tarvex 0.1": the name and version written into exported files.
 std::string program_name_and_version();

@@ -8,11 +8,11 @@
 
 namespace tarvex {
 
-int open_image(Tarvex& app, const std::filesystem::path& path) {
+Reported open_image(Tarvex& app, const std::filesystem::path& path) {
   LoadTarget target{app.store(), app.fits, app.history, app.current_file_name,
                     app.settings.binned_import_default};
-  const int result = report(app.ports.messages, message_code(load_raw(path, target)));
-  if (result != 0) return result;
+  const Reported result = report(app.ports.messages, message_code(load_raw(path, target)));
+  if (!result.ok()) return result;
   // The image is the file's now, dated by the file's own FITS details.
   app.exposure_start = 0;
   refresh_display(app);
@@ -21,36 +21,36 @@ int open_image(Tarvex& app, const std::filesystem::path& path) {
   const auto length = std::filesystem::file_size(path, ec);
   const bool fits = !ec && is_fits_layout(layout_for_length(length));
   image_matches_file(app, path, fits ? ImageFileKind::Fits : ImageFileKind::KrFile);
-  return 0;
+  return {};
 }
 
-int load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurpose purpose) {
+Reported load_second_frame(Tarvex& app, const std::filesystem::path& path, SecondPurpose purpose) {
   return report(app.ports.messages, message_code(load_second(path, purpose, app.store())));
 }
 
-int save_image(Tarvex& app, const std::filesystem::path& path) {
-  const int result = report(app.ports.messages, message_code(save_raw(path, app.store())));
-  if (result == 0) {
+Reported save_image(Tarvex& app, const std::filesystem::path& path) {
+  const Reported result = report(app.ports.messages, message_code(save_raw(path, app.store())));
+  if (result.ok()) {
     app.current_file_name = display_file_name(path);
     image_matches_file(app, path, ImageFileKind::KrFile);
   }
   return result;
 }
 
-int save_flat_image(Tarvex& app, const std::filesystem::path& path) {
+Reported save_flat_image(Tarvex& app, const std::filesystem::path& path) {
   if (save_flat_field(path, app.store()) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
-  return 0;
+  return {};
 }
 
-int undo_filter_command(Tarvex& app) {
+Reported undo_filter_command(Tarvex& app) {
   undo_last_filter(app.store());
-  const int result = refresh_display(app);
+  const Reported result = refresh_display(app);
   app.history.remove_newest();
   return result;
 }
 
-int undo_colour_filter_command(Tarvex& app) {
+Reported undo_colour_filter_command(Tarvex& app) {
   undo_last_colour_filter(app.store());
   return refresh_display(app);
 }

@@ -48,7 +48,7 @@ bool raw_file_name(std::string_view name) {
          (!name.empty() && name.find('.') == std::string_view::npos);
 }
 
-int open_filter_after(const std::filesystem::path& opened) {
+OpenFilterIndex open_filter_after(const std::filesystem::path& opened) {
   std::string ext = opened.extension().string();
   for (auto& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (ext == ".FIT") return OPEN_FILTER_FITS;

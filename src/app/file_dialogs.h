@@ -45,6 +45,6 @@ std::string case_blind_pattern(std::string_view pattern);
 
 // The open dialog's filter after a file was opened: FITS after a file with
 // the extension FIT (any case), raw after a name containing '~', else all files.
-int open_filter_after(const std::filesystem::path& opened);
+OpenFilterIndex open_filter_after(const std::filesystem::path& opened);
 
 }  // namespace tarvex

@@ -8,65 +8,65 @@
 
 namespace tarvex {
 
-unsigned message_code(RawLoad result) {
+std::optional<Msg> message_code(RawLoad result) {
   switch (result) {
-    case RawLoad::Ok: return 0;
-    case RawLoad::Unreadable: return 11;
-    case RawLoad::UnknownLength: return 12;
-    case RawLoad::FitsUnreadable: return 13;
-    case RawLoad::FitsForeign: return 14;
+    case RawLoad::Ok: return std::nullopt;
+    case RawLoad::Unreadable: return Msg::KrFileOpenFailed;
+    case RawLoad::UnknownLength: return Msg::NotAValidKrFile;
+    case RawLoad::FitsUnreadable: return Msg::FitsLoadFailed;
+    case RawLoad::FitsForeign: return Msg::FitsNotOurs;
   }
-  return 11;
+  return Msg::KrFileOpenFailed;
 }
 
-unsigned message_code(SecondLoad result) {
+std::optional<Msg> message_code(SecondLoad result) {
   switch (result) {
-    case SecondLoad::Ok: return 0;
-    case SecondLoad::Unreadable: return 15;
-    case SecondLoad::NotASecondFrame: return 16;
-    case SecondLoad::FitsUnreadable: return 13;
-    case SecondLoad::FitsForeign: return 14;
-    case SecondLoad::ImageBinnedDarkNot: return 55;
-    case SecondLoad::DarkBinnedImageNot: return 56;
+    case SecondLoad::Ok: return std::nullopt;
+    case SecondLoad::Unreadable: return Msg::SecondFrameUnreadable;
+    case SecondLoad::NotASecondFrame: return Msg::NotAKrFile;
+    case SecondLoad::FitsUnreadable: return Msg::FitsLoadFailed;
+    case SecondLoad::FitsForeign: return Msg::FitsNotOurs;
+    case SecondLoad::ImageBinnedDarkNot: return Msg::DarkNotBinned;
+    case SecondLoad::DarkBinnedImageNot: return Msg::DarkBinned;
   }
-  return 15;
+  return Msg::SecondFrameUnreadable;
 }
 
-unsigned message_code(RawSave result) {
+std::optional<Msg> message_code(RawSave result) {
   switch (result) {
-    case RawSave::Ok: return 0;
-    case RawSave::NotCreated: return 17;
-    case RawSave::FrameNotWritten: return 18;
-    case RawSave::PlanesNotWritten: return 19;
+    case RawSave::Ok: return std::nullopt;
+    case RawSave::NotCreated: return Msg::KrFileSaveFailed;
+    case RawSave::FrameNotWritten: return Msg::KrFrameNotWritten;
+    case RawSave::PlanesNotWritten: return Msg::KrPlanesNotWritten;
   }
-  return 17;
+  return Msg::KrFileSaveFailed;
 }
 
-unsigned file_error_message(int error) {
+Msg file_error_message(int error) {
   switch (error) {
     case ENOSPC:
-    case EDQUOT: return 6;
+    case EDQUOT: return Msg::CannotCreateFile;
     case EROFS:
     case EACCES:
-    case EPERM: return MESSAGE_FOLDER_READ_ONLY;
-    case EISDIR: return MESSAGE_FOLDER_IN_THE_WAY;
-    default: return MESSAGE_FILE_NOT_CREATED;
+    case EPERM: return Msg::FolderReadOnly;
+    case EISDIR: return Msg::FolderInTheWay;
+    default: return Msg::FileNotCreated;
   }
 }
 
-unsigned message_code(const AutosaveResult& result) {
+std::optional<Msg> message_code(const AutosaveResult& result) {
   switch (result.result) {
-    case AutosaveStatus::Saved: return 0;
+    case AutosaveStatus::Saved: return std::nullopt;
     case AutosaveStatus::FileNotWritten: return file_error_message(result.error);
-    case AutosaveStatus::SeriesFull: return MESSAGE_SERIES_FULL;
-    case AutosaveStatus::SettingsNotSaved: return 21;
+    case AutosaveStatus::SeriesFull: return Msg::SeriesFull;
+    case AutosaveStatus::SettingsNotSaved: return Msg::SettingsSaveFailed;
   }
-  return MESSAGE_FILE_NOT_CREATED;
+  return Msg::FileNotCreated;
 }
 
-int report(Messages& messages, const AutosaveResult& result) {
-  const unsigned code = message_code(result);
-  if (code == 0) return 0;
+Reported report(Messages& messages, const AutosaveResult& result) {
+  const std::optional<Msg> message = message_code(result);
+  if (!message) return {};
   std::string reason;
   if (result.result == AutosaveStatus::FileNotWritten) {
     reason = result.file.string() + ": " + std::strerror(result.error != 0 ? result.error : EIO);
@@ -74,23 +74,23 @@ int report(Messages& messages, const AutosaveResult& result) {
     reason = result.file.parent_path().string() + ": every file from number 1 to " +
              std::to_string(AUTOSAVE_NUMBER_WRAP - 1) + " exists";
   }
-  show_message_because(messages, code, reason);
-  return static_cast<int>(code);
+  show_message_because(messages, *message, reason);
+  return *message;
 }
 
-unsigned message_code(BitmapWrite result) {
+std::optional<Msg> message_code(BitmapWrite result) {
   switch (result) {
-    case BitmapWrite::Ok: return 0;
-    case BitmapWrite::NotCreated: return 8;
-    case BitmapWrite::HeaderNotWritten: return 9;
-    case BitmapWrite::PixelsNotWritten: return 10;
+    case BitmapWrite::Ok: return std::nullopt;
+    case BitmapWrite::NotCreated: return Msg::TempBitmapFailed;
+    case BitmapWrite::HeaderNotWritten: return Msg::TempBitmapHeaderFailed;
+    case BitmapWrite::PixelsNotWritten: return Msg::TempBitmapFileFailed;
   }
-  return 8;
+  return Msg::TempBitmapFailed;
 }
 
-int report(Messages& messages, unsigned code) {
-  if (code != 0) show_message(messages, code);
-  return static_cast<int>(code);
+Reported report(Messages& messages, std::optional<Msg> message) {
+  if (message) show_message(messages, *message);
+  return message;
 }
 
 }  // namespace tarvex

@@ -30,7 +30,7 @@ std::filesystem::path with_default_extension(const std::filesystem::path& path,
   return p;
 }
 
-int save_fits_image(Tarvex& app, const std::filesystem::path& path) {
+Reported save_fits_image(Tarvex& app, const std::filesystem::path& path) {
   // The automatic-save folder is made before every FITS save, as the series
   // and the settings file live there.
   make_folder(app.paths.autosave_dir(app.settings.autosave_subdir));
@@ -39,21 +39,21 @@ int save_fits_image(Tarvex& app, const std::filesystem::path& path) {
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   app.current_file_name = display_file_name(path);
   image_matches_file(app, path, ImageFileKind::Fits);
-  return 0;
+  return {};
 }
 
-int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs) {
+Reported save_as_fits_command(Tarvex& app, FitsDialogs& dialogs) {
   if (app.fits.fits_date.size() < FITS_DATE_MAX)
     app.fits.fits_date = local_date_text(app.ports.clock.wall_time());
-  if (!run_details_dialog(app, dialogs)) return 0;
+  if (!run_details_dialog(app, dialogs)) return {};
   const std::filesystem::path chosen =
       dialogs.choose_save_path(FITS_SAVE_FILTER, FITS_DEFAULT_EXTENSION);
-  if (chosen.empty()) return 0;
+  if (chosen.empty()) return {};
   return save_fits_image(app, with_default_extension(chosen, FITS_DEFAULT_EXTENSION));
 }
 
-int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
-                            std::filesystem::path* written) {
+Reported quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
+                                 std::filesystem::path* written) {
   const AutosaveResult r =
       autosave_fits(AutosaveTarget{app.store(), app.fits, app.history, app.settings, app.paths},
                     start, exposure_ms);
@@ -64,24 +64,20 @@ int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposu
   return report(app.ports.messages, r);
 }
 
-int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {
-  int reported = 0;
+Reported edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs) {
+  Reported reported;
   if (settings_load_failed(
-          load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
-    show_message(app.ports.messages, Msg::FitsSettingsLoadFailed);
-    reported = 27;
-  }
+          load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages)))
+    reported = report(app.ports.messages, Msg::FitsSettingsLoadFailed);
   if (!run_details_dialog(app, dialogs)) return reported;
-  if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
-    show_message(app.ports.messages, Msg::FitsSettingsSaveFailed);
-    return 28;
-  }
+  if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok)
+    return report(app.ports.messages, Msg::FitsSettingsSaveFailed);
   return reported;
 }
 
-int show_fits_details_command(Tarvex& app, FitsDialogs& dialogs) {
+Reported show_fits_details_command(Tarvex& app, FitsDialogs& dialogs) {
   run_details_dialog(app, dialogs);
-  return 0;
+  return {};
 }
 
 }  // namespace tarvex

@@ -33,37 +33,36 @@ std::filesystem::path with_default_extension(const std::filesystem::path& path,
                                              const std::string& extension);
 
 // Writes the current image (colour planes when IsColour) as FITS to `path`;
-// the automatic-save folder is made first when missing. Reports message 29
-// on failure and returns it; on success the name becomes the current file
-// name.
-int save_fits_image(Tarvex& app, const std::filesystem::path& path);
+// the automatic-save folder is made first when missing. Reports
+// IMAGE_NOT_SAVED_MESSAGE on failure; on success the name becomes the current
+// file name.
+Reported save_fits_image(Tarvex& app, const std::filesystem::path& path);
 
 // File > Save as FITS: a FITS date shorter than 10 characters becomes the
 // local date of the context's clock; then the FITS details dialog ("Abort"
 // cancels), then the save dialog with the FITS filter and the default
-// extension "FIT" (Cancel cancels), then the save. Returns 0 (saved or
-// cancelled) or 29.
-int save_as_fits_command(Tarvex& app, FitsDialogs& dialogs);
+// extension "FIT" (Cancel cancels), then the save. Done when saved or
+// cancelled.
+Reported save_as_fits_command(Tarvex& app, FitsDialogs& dialogs);
 
 // File > Quick Save as FITS and the automatic save of an exposure sequence:
 // the next file of the numbered series, with the UT of the middle of the
 // exposure that started at `start` and lasted `exposure_ms` (a save from the
 // menu passes the wall time of the context's clock and 0). Reports a file
-// that cannot be written with its reason (message 6 for a full disk, 60 to
-// 63 for the other reasons, see file_error_message) and 21 when the
-// settings cannot be saved afterwards; returns 0 or that code. `written`
+// that cannot be written with its reason (see file_error_message) and
+// SettingsSaveFailed when the settings cannot be saved afterwards. `written`
 // receives the file name.
-int quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
-                            std::filesystem::path* written = nullptr);
+Reported quick_save_fits_command(Tarvex& app, std::time_t start, std::uint32_t exposure_ms,
+                                 std::filesystem::path* written = nullptr);
 
-// File > Load/Edit AutoSave FITS text: load the settings (message 27 when that
-// fails; the dialog still opens over the values in memory), the FITS details
-// dialog, and on "Continue" save the settings (message 28 when that fails).
-// Returns 0 or the last message code reported.
-int edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs);
+// File > Load/Edit AutoSave FITS text: load the settings (FitsSettingsLoadFailed
+// when that fails; the dialog still opens over the values in memory), the FITS
+// details dialog, and on "Continue" save the settings (FitsSettingsSaveFailed
+// when that fails). Returns the last message reported.
+Reported edit_autosave_fits_text_command(Tarvex& app, FitsDialogs& dialogs);
 
 // View > Show/Edit Current Image FITS details: the dialog; "Continue" keeps
 // the edited fields in memory only.
-int show_fits_details_command(Tarvex& app, FitsDialogs& dialogs);
+Reported show_fits_details_command(Tarvex& app, FitsDialogs& dialogs);
 
 }  // namespace tarvex

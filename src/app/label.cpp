@@ -60,7 +60,7 @@ void draw_label(FrameStore& fs, std::string_view line) {
   std::fill_n(fs.CurrentFrame.begin(), 6, LABEL_MARK);
 }
 
-int label_image(Tarvex& app, std::string_view text, LabelDate date) {
+Reported label_image(Tarvex& app, std::string_view text, LabelDate date) {
   const std::tm now = app.ports.clock.local_time();
   draw_label(app.store(), label_line(text, date, now, app.fits));
   return refresh_display(app);

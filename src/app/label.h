@@ -60,6 +60,6 @@ void draw_label(FrameStore& fs, std::string_view line);
 // The whole command: draws the label, with the date and time of the
 // context's clock for Auto Date, and redisplays. Returns refresh_display's
 // result.
-int label_image(Tarvex& app, std::string_view text, LabelDate date);
+Reported label_image(Tarvex& app, std::string_view text, LabelDate date);
 
 }  // namespace tarvex

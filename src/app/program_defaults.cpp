@@ -15,16 +15,16 @@ std::int16_t clamp16(int v, int lo, int hi) {
 
 }  // namespace
 
-int ProgramDefaultsModel::open() {
-  if (!settings_load_failed(load_settings(file_, s_, fits_, messages_))) return 0;
+Reported ProgramDefaultsModel::open() {
+  if (!settings_load_failed(load_settings(file_, s_, fits_, messages_))) return {};
   show_message(messages_, Msg::SettingsLoadFailed);
-  return 20;
+  return Msg::SettingsLoadFailed;
 }
 
-int ProgramDefaultsModel::save_changes() {
-  if (save_settings(file_, s_, fits_) == FileSave::Ok) return 0;
+Reported ProgramDefaultsModel::save_changes() {
+  if (save_settings(file_, s_, fits_) == FileSave::Ok) return {};
   show_message(messages_, Msg::SettingsSaveFailed);
-  return 21;
+  return Msg::SettingsSaveFailed;
 }
 
 void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {

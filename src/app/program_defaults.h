@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/reported.h"
 #include "files/fits_text.h"
 #include "files/settings.h"
 #include "platform/ports.h"
@@ -18,12 +19,12 @@ class ProgramDefaultsModel {
                        Messages& messages)
       : s_(settings), fits_(fits), file_(std::move(settings_file)), messages_(messages) {}
 
-  // Loads the settings before the dialog opens. Returns 0, or 20 after
-  // showing message 20 when the file could not be read or rewritten.
-  int open();
-  // "Save Changes": saves. Returns 0, or 21 after showing message 21 when the
-  // file could not be written.
-  int save_changes();
+  // Loads the settings before the dialog opens; SettingsLoadFailed when the
+  // file could not be read or rewritten.
+  Reported open();
+  // "Save Changes": saves; SettingsSaveFailed when the file could not be
+  // written.
+  Reported save_changes();
 
   // "Camera Offsets"
   void toggle_pixel_offset() { s_.pixel_offset = !s_.pixel_offset; }

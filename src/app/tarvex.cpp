@@ -39,7 +39,7 @@ void start_up(Tarvex& app) {
 
 namespace {
 
-int write_picture(Tarvex& app) {
+Reported write_picture(Tarvex& app) {
   FrameStore& fs = app.store();
   const bool small = app.display.SmallFrameMode;
   // The data root holds the bitmap files; on a first run it may not exist yet.
@@ -60,25 +60,25 @@ int write_picture(Tarvex& app) {
     result = write_mono_bitmap(app.paths.bitmap_file(small), fs, small, map);
   }
   if (result != BitmapWrite::Ok) {
-    const unsigned code = message_code(result);
-    if (!app.display_bitmap_failed) show_message(app.ports.messages, code);
+    const std::optional<Msg> message = message_code(result);
+    if (!app.display_bitmap_failed) show_message(app.ports.messages, *message);
     app.display_bitmap_failed = true;
-    return static_cast<int>(code);
+    return message;
   }
   app.display_bitmap_failed = false;
   app.ports.display.reload_bitmap(app.paths.bitmap_file(small).string(), fs.IsColour && !small);
-  return 0;
+  return {};
 }
 
 }  // namespace
 
-int refresh_display(Tarvex& app) {
+Reported refresh_display(Tarvex& app) {
   make_display_bytes(app.store(), app.display.SmallFrameMode);
   app.ports.display.set_title(window_title(app.current_file_name));
   return write_picture(app);
 }
 
-int rebuild_picture(Tarvex& app) {
+Reported rebuild_picture(Tarvex& app) {
   app.ports.display.set_title(window_title(app.current_file_name));
   return write_picture(app);
 }

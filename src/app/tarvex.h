@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/capture/acquisition.h"
+#include "app/reported.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/recent_files.h"
@@ -131,13 +132,14 @@ void start_up(Tarvex& app);
 void remove_stale_temporary_files(const Tarvex& app);
 
 // Makes DisplayBytes, sets the window title, writes the bitmap file and asks
-// the window to load it back. Returns 0, or the message code it reported
-// (8 file not created, 9 header not written, 10 pixels not written).
-int refresh_display(Tarvex& app);
+// the window to load it back. Reports TempBitmapFailed, TempBitmapHeaderFailed
+// or TempBitmapFileFailed when the bitmap cannot be written (once until a
+// bitmap is written again), and returns that message each time.
+Reported refresh_display(Tarvex& app);
 
 // Rebuilds the picture from the current DisplayBytes without remaking them
 // (the Pixel Value box and colour dialogs ask for this).
-int rebuild_picture(Tarvex& app);
+Reported rebuild_picture(Tarvex& app);
 
 // Recomputes ImageHistogram and BackgroundLevel, as every paint ends.
 void after_paint(Tarvex& app);

@@ -110,12 +110,12 @@ int com_port(const Tarvex& app) {
   return (n >= 1 && n <= 5) ? n : 5;
 }
 
-ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code) {
+ScopeResult ensure_link_open(Tarvex& app, Msg reload_failure) {
   SerialLink& link = app.telescope;
   if (!link.link_open) {
     if (settings_load_failed(
             load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
-      show_message(app.ports.messages, reload_failure_code);
+      show_message(app.ports.messages, reload_failure);
       save_settings(app.paths.settings_file(), app.settings, app.fits);
     }
     // The reload brings back the link type the astronomer chose.

@@ -27,13 +27,14 @@ char link_type(const Tarvex& app);
 int com_port(const Tarvex& app);
 
 // Makes sure the link is open. When it is not yet open: reloads the
-// settings (on failure reports `reload_failure_code`, 20 or 27, and writes
-// the settings file with the values in memory), opens the control box for
-// link type 'b', else the LX200 link; a failed LX200 open reports message 36
+// settings (on failure reports `reload_failure`, SettingsLoadFailed or
+// FitsSettingsLoadFailed, and writes the settings file with the values in
+// memory), opens the control box for link type 'b', else the LX200 link; a
+// failed LX200 open reports TelescopeLinkNotOpened
 // and stops. When the link is open but a serial error closed the port, or the
 // port setting or the link type changed, the port is opened again. Sets controlbox_present
 // whenever it does not stop early. Done when the port is open.
-ScopeResult ensure_link_open(Tarvex& app, unsigned reload_failure_code = 20);
+ScopeResult ensure_link_open(Tarvex& app, Msg reload_failure = Msg::SettingsLoadFailed);
 
 // Opens the port for an LX200 (9600 baud, DTR and RTS set, 8N1) or for the
 // control box (300 baud, 8N1, DTR and RTS left alone). A refused line setup

@@ -7,8 +7,8 @@
 namespace tarvex {
 
 TelescopeWindow telescope_control(Tarvex& app) {
-  constexpr unsigned kSettingsUnreadable = 27;
-  if (ensure_link_open(app, kSettingsUnreadable) != ScopeResult::Done) return TelescopeWindow::None;
+  if (ensure_link_open(app, Msg::FitsSettingsLoadFailed) != ScopeResult::Done)
+    return TelescopeWindow::None;
   // The mount of the link the open settled on: a mount that takes go-tos
   // gets the LX200's window, one that only moves the box's window.
   Mount& mount = current_mount(app);

@@ -8,12 +8,12 @@
 
 namespace tarvex {
 
-int mirror_command(Tarvex& app) {
+Reported mirror_command(Tarvex& app) {
   mirror_image(app.store(), has_label_band(app.store().CurrentFrame));
   return refresh_display(app);
 }
 
-int toggle_auto_contrast(Tarvex& app) {
+Reported toggle_auto_contrast(Tarvex& app) {
   app.display.auto_contrast = !app.display.auto_contrast;
   return refresh_display(app);
 }

@@ -11,10 +11,10 @@ namespace tarvex {
 
 // View > Mirror image: mirrors the frame (a labelled frame keeps its label
 // rows) and redisplays. Returns refresh_display's result.
-int mirror_command(Tarvex& app);
+Reported mirror_command(Tarvex& app);
 
 // View > Auto contrast stretch image: toggles the mapping and redisplays.
-int toggle_auto_contrast(Tarvex& app);
+Reported toggle_auto_contrast(Tarvex& app);
 
 // Tool-bar commands 1901 and 1902: turn the all-images switch of maximum
 // palette stretch on or off; redisplay only when it changed. Returns true

@@ -31,7 +31,7 @@ bool copy_file_atomically(const fs::path& from, const fs::path& to) {
 // when the file was refused (the command reported why).
 bool read_input(Tarvex& app, const Options& o, std::ostream& out) {
   if (o.input != "ramp") {
-    if (open_image(app, o.input) != 0) return false;
+    if (!open_image(app, o.input).ok()) return false;
     if (o.command == "process") out << "opened " << o.input << "\n";
   } else {
     refresh_display(app);
@@ -50,37 +50,37 @@ struct PlannedStep {
 // The saves process ends with, in this order. Returns the exit status.
 int save_outputs(Tarvex& app, const Options& o, std::ostream& out, std::ostream& err) {
   if (o.save_raw) {
-    if (save_image(app, *o.save_raw) != 0) return 1;
+    if (!save_image(app, *o.save_raw).ok()) return 1;
     out << "saved KR File " << o.save_raw->string() << "\n";
   }
   if (o.save_flat) {
-    if (save_flat_image(app, *o.save_flat) != 0) return 1;
+    if (!save_flat_image(app, *o.save_flat).ok()) return 1;
     out << "saved flat field " << o.save_flat->string() << "\n";
   }
   if (o.save_tiff) {
-    if (save_tiff_command(app, *o.save_tiff) != 0) return 1;
+    if (!save_tiff_command(app, *o.save_tiff).ok()) return 1;
     out << "saved TIFF file " << o.save_tiff->string() << "\n";
   }
   if (o.save_fits) {
-    if (save_fits_image(app, *o.save_fits) != 0) return 1;
+    if (!save_fits_image(app, *o.save_fits).ok()) return 1;
     out << "saved FITS " << o.save_fits->string() << "\n";
   }
   if (o.export_fits) {
-    if (export_standard_fits_command(app, *o.export_fits, StandardFitsSamples::Int16) != 0)
+    if (!export_standard_fits_command(app, *o.export_fits, StandardFitsSamples::Int16).ok())
       return 1;
     out << "exported standard FITS " << o.export_fits->string() << "\n";
   }
   if (o.export_fits_float) {
-    if (export_standard_fits_command(app, *o.export_fits_float, StandardFitsSamples::Float32) != 0)
+    if (!export_standard_fits_command(app, *o.export_fits_float, StandardFitsSamples::Float32).ok())
       return 1;
     out << "exported standard FITS (floating point) " << o.export_fits_float->string() << "\n";
   }
   if (o.export_tiff16) {
-    if (export_tiff16_command(app, *o.export_tiff16) != 0) return 1;
+    if (!export_tiff16_command(app, *o.export_tiff16).ok()) return 1;
     out << "exported 16-bit TIFF " << o.export_tiff16->string() << "\n";
   }
   if (o.bitmap) {
-    if (refresh_display(app) != 0) return 1;
+    if (!refresh_display(app).ok()) return 1;
     const fs::path written = app.paths.bitmap_file(app.display.SmallFrameMode);
     if (!copy_file_atomically(written, *o.bitmap)) {
       err << "tarvex-cli: cannot write " << o.bitmap->string() << "\n";

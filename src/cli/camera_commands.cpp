@@ -65,7 +65,7 @@ bool ready_camera(Tarvex& app) {
 
 int save_raw_if_asked(Tarvex& app, const Options& o, std::ostream& out) {
   if (!o.save_raw) return 0;
-  if (save_image(app, *o.save_raw) != 0) return 1;
+  if (!save_image(app, *o.save_raw).ok()) return 1;
   out << "saved KR File " << o.save_raw->string() << "\n";
   return 0;
 }

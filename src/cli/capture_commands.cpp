@@ -124,15 +124,15 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
             << sequencer.files_saved() << " saved\n";
         if (sequencer.exposures_taken() > 0) {
           if (o.save_raw) {
-            if (save_image(app, *o.save_raw) != 0) return 1;
+            if (!save_image(app, *o.save_raw).ok()) return 1;
             out << "saved KR File " << o.save_raw->string() << "\n";
           }
           if (o.save_fits) {
-            if (save_fits_image(app, *o.save_fits) != 0) return 1;
+            if (!save_fits_image(app, *o.save_fits).ok()) return 1;
             out << "saved FITS " << o.save_fits->string() << "\n";
           }
           if (o.save_tiff) {
-            if (save_tiff_command(app, *o.save_tiff) != 0) return 1;
+            if (!save_tiff_command(app, *o.save_tiff).ok()) return 1;
             out << "saved TIFF file " << o.save_tiff->string() << "\n";
           }
         }

@@ -19,13 +19,13 @@ StepResult done(int result) {
 }
 
 StepResult file_step(Tarvex& app, const StepKeys& keys,
-                     int (*command)(Tarvex&, const std::filesystem::path&)) {
+                     Reported (*command)(Tarvex&, const std::filesystem::path&)) {
   std::string error;
   if (!only_keys(keys, {"file"}, error)) return usage(error);
   const auto it = keys.find("file");
   if (it == keys.end() || it->second.empty()) return usage("missing key 'file'");
   if (checking_steps()) return StepResult{};
-  return done(command(app, it->second));
+  return done(command(app, it->second).ok() ? 0 : 1);
 }
 
 StepResult merge_step(Tarvex& app, const StepKeys& keys) {
@@ -45,12 +45,12 @@ StepResult merge_step(Tarvex& app, const StepKeys& keys) {
 
   // The same flow as in the window: start, mark the base image, open the
   // merge image, mark it, choose the options and press Merge.
-  if (start_merge(app) != 0) return done(1);
+  if (start_merge(app) != MergeStart::Started) return done(1);
   app.merge.centre_on_star = *centre;
   MergeDialogModel dialog(app);
-  if (mark_merge_position(app, static_cast<int>(*bx), static_cast<int>(*by)) != 0 ||
-      open_merge_partner(app, file->second) != 0 ||
-      mark_merge_position(app, static_cast<int>(*mx), static_cast<int>(*my)) != 0) {
+  if (mark_merge_position(app, static_cast<int>(*bx), static_cast<int>(*by)) != MergeMark::Stored ||
+      !open_merge_partner(app, file->second).ok() ||
+      mark_merge_position(app, static_cast<int>(*mx), static_cast<int>(*my)) != MergeMark::Stored) {
     dialog.command(MergeDialogModel::ID_CANCEL);
     return done(1);
   }

@@ -65,8 +65,9 @@ StepResult quick_save_step(Tarvex& app, const StepKeys& keys) {
   if (!exposure) return {STEP_USAGE, r.error, {}};
   if (checking_steps()) return StepResult{};
   std::filesystem::path written;
-  if (quick_save_fits_command(app, static_cast<std::time_t>(*start),
-                              static_cast<std::uint32_t>(*exposure), &written) != 0) {
+  if (!quick_save_fits_command(app, static_cast<std::time_t>(*start),
+                               static_cast<std::uint32_t>(*exposure), &written)
+           .ok()) {
     return {STEP_FAILED, {}, {}};
   }
   return {STEP_OK, {}, "saved FITS " + written.string()};

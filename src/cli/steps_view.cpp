@@ -7,7 +7,7 @@ namespace tarvex::cli {
 
 void register_view_steps(StepRegistry& registry) {
   registry.add("mirror", "View > Mirror image (a label stays readable)", plain([](Tarvex& app) {
-                 return StepResult{mirror_command(app) == 0 ? STEP_OK : STEP_FAILED};
+                 return StepResult{mirror_command(app).ok() ? STEP_OK : STEP_FAILED};
                }));
   registry.add(
       "label", "Edit > Label Image: text=TEXT (up to 30 characters), auto-date=0|1 (default 0)",
@@ -24,8 +24,8 @@ void register_view_steps(StepRegistry& registry) {
         const auto date = bool_key(keys, "auto-date", false, r.error);
         if (!date) return StepResult{STEP_USAGE, r.error};
         if (checking_steps()) return StepResult{};
-        const int result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
-        return StepResult{result == 0 ? STEP_OK : STEP_FAILED, {}};
+        const Reported result = label_image(app, text, *date ? LabelDate::Auto : LabelDate::None);
+        return StepResult{result.ok() ? STEP_OK : STEP_FAILED, {}};
       });
 }
 

@@ -23,11 +23,13 @@ std::string message_text(unsigned code, std::string_view caller_text) {
   return table_text(code);
 }
 
-int show_message(Messages& messages, unsigned code, std::string_view caller_text) {
+int show_message(Messages& messages, Msg m, std::string_view caller_text) {
+  const unsigned code = message_number(m);
   return messages.message(code, message_text(code, caller_text));
 }
 
-int show_message_because(Messages& messages, unsigned code, std::string_view reason) {
+int show_message_because(Messages& messages, Msg m, std::string_view reason) {
+  const unsigned code = message_number(m);
   std::string text = message_text(code);
   if (!reason.empty()) text.append("\n\n").append(reason);
   return messages.message(code, text);

@@ -43,7 +43,7 @@ class CalibrationUi : public QObject {
   void start_merge_command() {
     Tarvex& app = window_.app();
     use_mask_radius();
-    if (start_merge(app) != 0) return;
+    if (start_merge(app) != MergeStart::Started) return;
     auto* box = new TMergeDialog(app, &window_);
     box->ended = [this] { window_.picture()->viewport()->update(); };
     merge_box = box;

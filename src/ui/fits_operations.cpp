@@ -15,7 +15,7 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     QtFitsDialogs dialogs(w);
     Tarvex& a = w->app();
     const std::string before = a.current_file_name;
-    if (save_as_fits_command(a, dialogs) == 0 && a.current_file_name != before) {
+    if (save_as_fits_command(a, dialogs).ok() && a.current_file_name != before) {
       w->set_title(window_title(a.current_file_name));
     }
   };
@@ -25,7 +25,7 @@ void register_fits_operations(TTarvexWindow& window, OperationMap& operations) {
     std::filesystem::path written;
     Tarvex& a = w->app();
     const std::time_t start = a.exposure_start != 0 ? a.exposure_start : a.ports.clock.wall_time();
-    if (quick_save_fits_command(a, start, 0, &written) == 0) {
+    if (quick_save_fits_command(a, start, 0, &written).ok()) {
       w->statusBar()->showMessage(
           QString("Saved %1").arg(QString::fromStdString(written.string())));
     }

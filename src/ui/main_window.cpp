@@ -340,13 +340,13 @@ QString TTarvexWindow::ask_save_path(const char* filter, const QString& default_
 
 void TTarvexWindow::open_file(const QString& path) {
   // While merging, the base image is kept before the merge image is read.
-  if (open_merge_partner(*app_, path.toStdString()) == 0) {
+  if (open_merge_partner(*app_, path.toStdString()).ok()) {
     open_filter_ = open_filter_after(path.toStdString());
   }
 }
 
 void TTarvexWindow::save_file(const QString& path) {
-  if (save_image(*app_, path.toStdString()) == 0) {
+  if (save_image(*app_, path.toStdString()).ok()) {
     set_title(window_title(app_->current_file_name));
   }
 }
@@ -476,7 +476,7 @@ void TTarvexWindow::export_standard_fits() {
   const StandardFitsSamples samples =
       export_fits_filter_ == 1 ? StandardFitsSamples::Float32 : StandardFitsSamples::Int16;
   const QString path = dialog.selectedFiles().first();
-  if (export_standard_fits_command(*app_, path.toStdString(), samples) == 0)
+  if (export_standard_fits_command(*app_, path.toStdString(), samples).ok())
     statusBar()->showMessage(QString("Exported %1").arg(path));
 }
 
@@ -490,7 +490,7 @@ void TTarvexWindow::export_tiff16() {
   if (!start.isEmpty()) dialog.selectFile(start);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();
-  if (export_tiff16_command(*app_, path.toStdString()) == 0)
+  if (export_tiff16_command(*app_, path.toStdString()).ok())
     statusBar()->showMessage(QString("Exported %1").arg(path));
 }
 

@@ -160,7 +160,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
 
   // Abort: no file dialog, no file, but the date was filled before.
   d.details = [](FitsDetailsModel&) { return false; };
-  EXPECT_EQ(save_as_fits_command(*t, d), 0);
+  EXPECT_TRUE(save_as_fits_command(*t, d).ok());
   EXPECT_EQ(t->fits.fits_date, "2024-03-09");
   EXPECT_TRUE(d.filter.empty());
 
@@ -170,7 +170,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
     m.set_text(FitsField::Object, "M42");
     return true;
   };
-  EXPECT_EQ(save_as_fits_command(*t, d), 0);
+  EXPECT_TRUE(save_as_fits_command(*t, d).ok());
   EXPECT_EQ(t->fits.fits_date, "2024-03-09");
   EXPECT_EQ(t->fits.fits_object, "M42");
   EXPECT_EQ(d.filter, "FITS file (*.FIT)|*.FIT|All Files(*.*)|*.*|");
@@ -179,7 +179,7 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
   // Continue and a name without extension: saved as .FIT, a full date kept.
   t->fits.fits_date = "1999-12-31";
   d.save_path = t.dir / "orion";
-  EXPECT_EQ(save_as_fits_command(*t, d), 0);
+  EXPECT_TRUE(save_as_fits_command(*t, d).ok());
   const auto bytes = read_bytes(t.dir / "orion.FIT");
   ASSERT_EQ(bytes.size(), FITS_NORMAL_MONO);
   EXPECT_EQ(std::string(bytes.begin() + 10 * 80, bytes.begin() + 10 * 80 + 22),
@@ -189,16 +189,16 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
 
   // A write failure reports message 29.
   d.save_path = t.dir / "none" / "x.FIT";
-  EXPECT_EQ(save_as_fits_command(*t, d), 29);
+  EXPECT_EQ(save_as_fits_command(*t, d).message(), Msg::FitsCannotCreateFile);
   EXPECT_EQ(t.messages.codes(), (std::vector<unsigned>{29}));
 }
 
 TEST(FitsCommands, QuickSaveNumbersTheSeriesAndReportsFailures) {
   TestContext t;
   std::filesystem::path written;
-  EXPECT_EQ(quick_save_fits_command(*t, 1710018300, 0, &written), 0);
+  EXPECT_TRUE(quick_save_fits_command(*t, 1710018300, 0, &written).ok());
   EXPECT_EQ(written.filename(), "IMG1.FIT");
-  EXPECT_EQ(quick_save_fits_command(*t, 1710018300, 0, &written), 0);
+  EXPECT_TRUE(quick_save_fits_command(*t, 1710018300, 0, &written).ok());
   EXPECT_EQ(written.filename(), "IMG2.FIT");
   EXPECT_EQ(t->settings.autosave_number, 2);
   EXPECT_TRUE(t.messages.shown.empty());
@@ -207,7 +207,7 @@ TEST(FitsCommands, QuickSaveNumbersTheSeriesAndReportsFailures) {
   // with the system's reason.
   t->settings.autosave_subdir = "blocked";
   write_bytes(t->paths.autosave_root() / "blocked", {1});
-  EXPECT_EQ(quick_save_fits_command(*t, 0, 0), 63);
+  EXPECT_EQ(quick_save_fits_command(*t, 0, 0).message(), Msg::FileNotCreated);
   EXPECT_EQ(t.messages.codes().back(), 63u);
   EXPECT_EQ(t.messages.shown.back().text,
             "Unable to create file\n\n" +
@@ -224,7 +224,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
     m.set_time_difference(-1);
     return true;
   };
-  EXPECT_EQ(edit_autosave_fits_text_command(*t, d), 0);
+  EXPECT_TRUE(edit_autosave_fits_text_command(*t, d).ok());
   Settings s;
   FitsText f;
   ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), SettingsLoad::Read);
@@ -234,7 +234,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
   // The settings file is gone: message 27, and the dialog still lets the
   // texts be saved again.
   std::filesystem::remove(t->paths.settings_file());
-  EXPECT_EQ(edit_autosave_fits_text_command(*t, d), 27);
+  EXPECT_EQ(edit_autosave_fits_text_command(*t, d).message(), Msg::FitsSettingsLoadFailed);
   EXPECT_EQ(t.messages.codes().back(), 27u);
   EXPECT_TRUE(std::filesystem::exists(t->paths.settings_file()));
 
@@ -243,7 +243,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
     m.set_text(FitsField::Observer, "Someone else");
     return false;
   };
-  EXPECT_EQ(edit_autosave_fits_text_command(*t, d), 0);
+  EXPECT_TRUE(edit_autosave_fits_text_command(*t, d).ok());
   ASSERT_EQ(load_settings(t->paths.settings_file(), s, f, t.messages), SettingsLoad::Read);
   EXPECT_EQ(f.fits_observer, "A. Observer");
 
@@ -251,7 +251,7 @@ TEST(FitsCommands, AutoSaveTextIsLoadedEditedAndSaved) {
   d.details = [](FitsDetailsModel&) { return true; };
   std::filesystem::remove(t->paths.settings_file());
   std::filesystem::create_directory(t->paths.settings_file());
-  EXPECT_NE(edit_autosave_fits_text_command(*t, d), 0);
+  EXPECT_FALSE(edit_autosave_fits_text_command(*t, d).ok());
   EXPECT_EQ(t.messages.codes().back(), 28u);
 }
 
@@ -262,7 +262,7 @@ TEST(FitsCommands, ShowDetailsKeepsEditsInMemoryOnly) {
     m.set_text(FitsField::Filter, "Ha");
     return true;
   };
-  EXPECT_EQ(show_fits_details_command(*t, d), 0);
+  EXPECT_TRUE(show_fits_details_command(*t, d).ok());
   EXPECT_EQ(t->fits.fits_filter, "Ha");
   EXPECT_FALSE(std::filesystem::exists(t->paths.settings_file()));
 }

@@ -70,29 +70,29 @@ TEST_F(ImageFile, ChangesAreTheImageDataAndEverySaveCounts) {
   EXPECT_TRUE(image_changed(app_));
 
   // A KR File save; then a FITS save; then the automatic FITS save.
-  ASSERT_EQ(save_image(app_, ctx_.dir / "~m42"), 0);
+  ASSERT_TRUE(save_image(app_, ctx_.dir / "~m42").ok());
   EXPECT_FALSE(image_changed(app_));
   EXPECT_EQ(app_.image_file.kind, ImageFileKind::KrFile);
   fs().BluePlane[3] ^= 0x100;
   EXPECT_TRUE(image_changed(app_));
-  ASSERT_EQ(save_fits_image(app_, ctx_.dir / "m42.FIT"), 0);
+  ASSERT_TRUE(save_fits_image(app_, ctx_.dir / "m42.FIT").ok());
   EXPECT_FALSE(image_changed(app_));
   EXPECT_EQ(app_.image_file.kind, ImageFileKind::Fits);
   mirror_command(app_);
-  ASSERT_EQ(quick_save_fits_command(app_, 1710018300, 0), 0);
+  ASSERT_TRUE(quick_save_fits_command(app_, 1710018300, 0).ok());
   EXPECT_FALSE(image_changed(app_));
   // An export is not a save: the image stays changed.
   mirror_command(app_);
-  ASSERT_EQ(export_tiff16_command(app_, ctx_.dir / "m42.tif"), 0);
-  ASSERT_EQ(export_standard_fits_command(app_, ctx_.dir / "m42.fits", StandardFitsSamples::Int16),
-            0);
+  ASSERT_TRUE(export_tiff16_command(app_, ctx_.dir / "m42.tif").ok());
+  ASSERT_TRUE(
+      export_standard_fits_command(app_, ctx_.dir / "m42.fits", StandardFitsSamples::Int16).ok());
   EXPECT_TRUE(image_changed(app_));
 
   // Opening a file: unchanged, of the file's kind.
-  ASSERT_EQ(open_image(app_, ctx_.dir / "m42.FIT"), 0);
+  ASSERT_TRUE(open_image(app_, ctx_.dir / "m42.FIT").ok());
   EXPECT_FALSE(image_changed(app_));
   EXPECT_EQ(app_.image_file.kind, ImageFileKind::Fits);
-  ASSERT_EQ(open_image(app_, ctx_.dir / "~m42"), 0);
+  ASSERT_TRUE(open_image(app_, ctx_.dir / "~m42").ok());
   EXPECT_EQ(app_.image_file.kind, ImageFileKind::KrFile);
   // While two images are being merged the work in hand counts as changed.
   fs().MergeMode = 1;
@@ -134,7 +134,7 @@ TEST_F(ImageFile, SaveOnCloseUsesTheSaveOfTheImagesKind) {
   EXPECT_EQ(dialogs_.details_runs, 0);
 
   // An image from a FITS file: Save as FITS, its details dialog first.
-  ASSERT_EQ(save_fits_image(app_, ctx_.dir / "orion.FIT"), 0);
+  ASSERT_TRUE(save_fits_image(app_, ctx_.dir / "orion.FIT").ok());
   mirror_command(app_);
   dialogs_.details_answer = false;  // "Abort"
   EXPECT_FALSE(may_close(app_, dialogs_));
@@ -149,13 +149,13 @@ TEST_F(ImageFile, SaveOnCloseUsesTheSaveOfTheImagesKind) {
 
 TEST_F(ImageFile, RecentFilesListOpensAndSaves) {
   // Contexts that did not ask keep no list (tarvex-cli).
-  ASSERT_EQ(save_image(app_, ctx_.dir / "~a"), 0);
+  ASSERT_TRUE(save_image(app_, ctx_.dir / "~a").ok());
   EXPECT_FALSE(std::filesystem::exists(app_.paths.recent_files_file()));
 
   keep_recent_files(app_);
-  ASSERT_EQ(save_image(app_, ctx_.dir / "~b"), 0);
-  ASSERT_EQ(save_fits_image(app_, ctx_.dir / "c.FIT"), 0);
-  ASSERT_EQ(open_image(app_, ctx_.dir / "~b"), 0);
+  ASSERT_TRUE(save_image(app_, ctx_.dir / "~b").ok());
+  ASSERT_TRUE(save_fits_image(app_, ctx_.dir / "c.FIT").ok());
+  ASSERT_TRUE(open_image(app_, ctx_.dir / "~b").ok());
   const auto& files = app_.recent_files.files();
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[0], ctx_.dir / "~b");

@@ -93,7 +93,7 @@ TEST(Label, AutoDateCentringOnTheFrame) {
   testing::TestContext t;
   std::tm now = fixed_time();
   t.clock.set_wall_time(std::mktime(&now));
-  ASSERT_EQ(label_image(*t, "ORION", LabelDate::Auto), 0);
+  ASSERT_TRUE(label_image(*t, "ORION", LabelDate::Auto).ok());
   // (64 - 5 - 24) / 2 = 17 blanks: the 'O' is in cell 17, its leftmost ink in column 1.
   EXPECT_EQ(first_lit_column(t->store()), 17 * 8 + 1);
   EXPECT_EQ(t.display.reloads, 1);

@@ -40,12 +40,12 @@ TEST(Messages, CallerTextIsCappedAt498) {
   EXPECT_EQ(message_text(50, longer).size(), 498u);
   EXPECT_EQ(message_text(50, "x position =     5"), "x position =     5");
   RecordingMessages rec;
-  EXPECT_EQ(show_message(rec, 50, longer), 0);
+  EXPECT_EQ(show_message(rec, Msg::CallerText, longer), 0);
   ASSERT_EQ(rec.shown.size(), 1u);
   EXPECT_EQ(rec.shown[0].code, 50u);
   EXPECT_EQ(rec.shown[0].caption, "Tarvex");
   EXPECT_EQ(rec.shown[0].text, std::string(498, 'x'));
-  show_message(rec, 37);
+  show_message(rec, static_cast<Msg>(37));  // a number with no message
   EXPECT_EQ(rec.shown[1].text, "");
 }
 

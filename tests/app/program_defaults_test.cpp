@@ -100,10 +100,10 @@ TEST_F(ProgramDefaults, SlewValuesSwapsAndSubFolder) {
 
 TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   // First open: the folder is made with a default file.
-  EXPECT_EQ(model.open(), 0);
+  EXPECT_TRUE(model.open().ok());
   model.set_background_colour('g');
   model.set_slew_values(6, 6, 20, 20, 0, 0);
-  EXPECT_EQ(model.save_changes(), 0);
+  EXPECT_TRUE(model.save_changes().ok());
   Settings back;
   FitsText fb;
   EXPECT_EQ(load_settings(dir / "autosave" / "Tarvex.ini", back, fb, messages), SettingsLoad::Read);
@@ -112,11 +112,11 @@ TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   EXPECT_TRUE(messages.shown.empty());
 
   std::filesystem::remove(dir / "autosave" / "Tarvex.ini");
-  EXPECT_EQ(model.open(), 20);
+  EXPECT_EQ(model.open().message(), Msg::SettingsLoadFailed);
   EXPECT_EQ(messages.codes().back(), 20u);
   std::filesystem::remove_all(dir / "autosave");
   testing::write_bytes(dir / "autosave", {0});  // a file where the folder should be
-  EXPECT_EQ(model.save_changes(), 21);
+  EXPECT_EQ(model.save_changes().message(), Msg::SettingsSaveFailed);
   EXPECT_EQ(messages.codes().back(), 21u);
 }
 

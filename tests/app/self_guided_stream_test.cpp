@@ -439,7 +439,7 @@ TEST(SelfGuidedControls, CorrectionWithoutAGuidingFrameFindsNoStar) {
   rig.app->star.guiding_frame = false;
   rig.app->star.guiding_active = false;
   rig.mount.set_recording(true);
-  EXPECT_EQ(guider.correct(), 3);
+  EXPECT_EQ(guider.correct(), CorrectionOutcome::StarLost);
   EXPECT_TRUE(rig.mount.received().empty());
 }
 

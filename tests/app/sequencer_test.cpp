@@ -889,13 +889,13 @@ TEST(Sequencer, EverySavedFitsCarriesTheStartOfItsOwnExposure) {
       << "the FITS details show the exposure's own time";
   SaveDialogs dialogs;
   dialogs.to = rig.dir.path() / "saved-as.fit";
-  ASSERT_EQ(save_as_fits_command(*rig.app, dialogs), 0);
+  ASSERT_TRUE(save_as_fits_command(*rig.app, dialogs).ok());
   EXPECT_EQ(fits_date_time(dialogs.to), ut_text(second));
-  ASSERT_EQ(save_fits_image(*rig.app, rig.dir.path() / "plain.fit"), 0);
+  ASSERT_TRUE(save_fits_image(*rig.app, rig.dir.path() / "plain.fit").ok());
   EXPECT_EQ(fits_date_time(rig.dir.path() / "plain.fit"), ut_text(second));
   std::filesystem::path quick;
   rig.clock.advance(60 * 1000);
-  ASSERT_EQ(quick_save_fits_command(*rig.app, rig.app->exposure_start, 0, &quick), 0);
+  ASSERT_TRUE(quick_save_fits_command(*rig.app, rig.app->exposure_start, 0, &quick).ok());
   EXPECT_EQ(fits_date_time(quick), ut_text(second));
 }
 

@@ -449,7 +449,7 @@ TEST_F(ScopeRig, RefusedLineSettingsAreOpenCommunicationsFailed) {
 
 TEST_F(ScopeRig, AnUnreadableSettingsFileIsReportedAndWrittenAgain) {
   testing::write_bytes(app->paths.settings_file(), std::vector<std::uint8_t>(10, 0));
-  EXPECT_EQ(ensure_link_open(*app, 27), ScopeResult::Done);
+  EXPECT_EQ(ensure_link_open(*app, Msg::FitsSettingsLoadFailed), ScopeResult::Done);
   const auto codes = messages.codes();
   ASSERT_FALSE(codes.empty());
   EXPECT_EQ(codes.back(), 27u);

@@ -40,14 +40,14 @@ TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
   label_image(*t, "NGC 7000", LabelDate::None);
   const auto labelled = fs.CurrentFrame;
   const auto red = fs.RedPlane;
-  ASSERT_EQ(mirror_command(*t), 0);
+  ASSERT_TRUE(mirror_command(*t).ok());
   // Label rows kept, the rest mirrored, in the frame and the planes.
   EXPECT_TRUE(
       std::equal(labelled.begin(), labelled.begin() + BLOCK_SAMPLES, fs.CurrentFrame.begin()));
   EXPECT_EQ(fs.CurrentFrame[BLOCK_SAMPLES], labelled[BLOCK_SAMPLES + 751]);
   EXPECT_EQ(fs.RedPlane[3], red[3]);
   EXPECT_EQ(fs.RedPlane[BLOCK_SAMPLES + 2], red[BLOCK_SAMPLES + 749]);
-  ASSERT_EQ(mirror_command(*t), 0);
+  ASSERT_TRUE(mirror_command(*t).ok());
   EXPECT_TRUE(
       std::equal(labelled.begin(), labelled.begin() + FRAME_SAMPLES, fs.CurrentFrame.begin()));
   EXPECT_TRUE(std::equal(red.begin(), red.begin() + FRAME_SAMPLES, fs.RedPlane.begin()));
@@ -140,7 +140,8 @@ TEST(ExportCommands, PrintStartsThePrintProgramWithTheFullFrameBitmap) {
 
 TEST(ExportCommands, TiffFailureReportsMessage29) {
   testing::TestContext t;
-  EXPECT_EQ(save_tiff_command(*t, t.dir.path() / "no-such-folder" / "x.tif"), 29);
+  EXPECT_EQ(save_tiff_command(*t, t.dir.path() / "no-such-folder" / "x.tif").message(),
+            Msg::FitsCannotCreateFile);
   ASSERT_EQ(t.messages.codes(), std::vector<unsigned>{29});
 }
 
@@ -154,18 +155,18 @@ TEST(DisplayBitmap, AFailedWriteIsReportedOnceUntilAWriteSucceeds) {
   testing::TestContext t;
   // The data root is a file: no bitmap can be written under it.
   testing::write_bytes(t.dir / "data", {1});
-  EXPECT_EQ(refresh_display(*t), 8);
-  EXPECT_EQ(refresh_display(*t), 8);
-  EXPECT_EQ(refresh_display(*t), 8);
+  EXPECT_EQ(refresh_display(*t).message(), Msg::TempBitmapFailed);
+  EXPECT_EQ(refresh_display(*t).message(), Msg::TempBitmapFailed);
+  EXPECT_EQ(refresh_display(*t).message(), Msg::TempBitmapFailed);
   ASSERT_EQ(t.messages.shown.size(), 1u);
   EXPECT_EQ(t.messages.shown[0].code, 8u);
   EXPECT_TRUE(t->display_bitmap_failed);
   std::filesystem::remove(t.dir / "data");
-  EXPECT_EQ(refresh_display(*t), 0);
+  EXPECT_TRUE(refresh_display(*t).ok());
   EXPECT_FALSE(t->display_bitmap_failed);
   std::filesystem::remove_all(t.dir / "data");
   testing::write_bytes(t.dir / "data", {1});
-  EXPECT_EQ(refresh_display(*t), 8);
+  EXPECT_EQ(refresh_display(*t).message(), Msg::TempBitmapFailed);
   EXPECT_EQ(t.messages.shown.size(), 2u);
 }
 

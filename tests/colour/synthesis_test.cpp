@@ -289,11 +289,12 @@ TEST_F(SynthesisTest, AutoStretchWritesHistoryAndTable) {
 
 TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
   fs().IsColour = 1;
-  EXPECT_EQ(synthesize_colour_command(app_, {}), 22);
+  EXPECT_EQ(synthesize_colour_command(app_, {}), ColourSynthesis::AlreadyConverted);
   EXPECT_EQ(messages_.codes(), std::vector<unsigned>{22});
   fs().IsColour = 0;
   int shown = 0;
-  EXPECT_EQ(synthesize_colour_command(app_, [&](Settings&) { return ++shown, false; }), -1);
+  EXPECT_EQ(synthesize_colour_command(app_, [&](Settings&) { return ++shown, false; }),
+            ColourSynthesis::Cancelled);
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(fs().IsColour, 0);
   // Accepted: the dialog's choices are saved and used.
@@ -303,7 +304,7 @@ TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
                                         s.ir_filter = true;
                                         return true;
                                       }),
-            0);
+            ColourSynthesis::Converted);
   EXPECT_EQ(fs().IsColour, 1);
   Settings reread;
   FitsText fits;

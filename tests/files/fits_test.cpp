@@ -283,7 +283,7 @@ TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   auto refused = [&](std::vector<std::uint8_t> bytes, const std::string& what) {
     write_bytes(path, bytes);
     EXPECT_EQ(load_raw(path, target()), RawLoad::FitsForeign) << what;
-    EXPECT_EQ(open_image(*t, path), 14) << what;
+    EXPECT_EQ(open_image(*t, path).message(), Msg::FitsNotOurs) << what;
     EXPECT_EQ(t.messages.codes().back(), 14u) << what;
     expect_intact(what);
   };
@@ -370,12 +370,14 @@ TEST_F(Fits, SecondFrameChecksDarkFrameBinnedState) {
 
   // Dark binned, image not: message 56.
   fs().IsBinned = 0;
-  EXPECT_EQ(load_second_frame(*t, binned_dark, SecondPurpose::SubtractDark), 56);
+  EXPECT_EQ(load_second_frame(*t, binned_dark, SecondPurpose::SubtractDark).message(),
+            Msg::DarkBinned);
   EXPECT_EQ(t.messages.codes().back(), 56u);
   EXPECT_EQ(fs().SecondFrame[5], 0);  // untouched ramp row 0
   // Image binned, dark not: message 55.
   fs().IsBinned = 1;
-  EXPECT_EQ(load_second_frame(*t, normal_dark, SecondPurpose::SubtractDark), 55);
+  EXPECT_EQ(load_second_frame(*t, normal_dark, SecondPurpose::SubtractDark).message(),
+            Msg::DarkNotBinned);
   EXPECT_EQ(t.messages.codes().back(), 55u);
   EXPECT_EQ(load_fits_second(normal_dark, SecondPurpose::SubtractDark, fs()),
             SecondLoad::ImageBinnedDarkNot);

@@ -180,20 +180,20 @@ TEST_F(RawFile, RefusedLoadsLeaveTheImageAndItsStateAlone) {
   };
 
   // File > Open reports each refusal with its message and returns the code.
-  EXPECT_EQ(open_image(*t, t.dir / "missing"), 11);
+  EXPECT_EQ(open_image(*t, t.dir / "missing").message(), Msg::KrFileOpenFailed);
   expect_intact("missing file");
   for (std::uint64_t len : {RAW_TAGGED - 1, RAW_TAGGED + 1, RAW_FRAME_ONLY - 1, std::uint64_t{0},
                             RAW_COLOUR_16BIT + 1, FITS_NORMAL_MONO - 1}) {
     const auto path = t.dir / "~odd";
     write_bytes(path, std::vector<std::uint8_t>(len, 'B'));
-    EXPECT_EQ(open_image(*t, path), 12) << len;
+    EXPECT_EQ(open_image(*t, path).message(), Msg::NotAValidKrFile) << len;
     expect_intact("odd length");
   }
   // The FITS reader refuses this garbage: message 13 or 14, image intact.
   const auto fits = t.dir / "IMG1.FIT";
   write_bytes(fits, std::vector<std::uint8_t>(FITS_NORMAL_MONO, 'Z'));
-  const int r = open_image(*t, fits);
-  EXPECT_TRUE(r == 13 || r == 14) << r;
+  const std::optional<Msg> r = open_image(*t, fits).message();
+  EXPECT_TRUE(r == Msg::FitsLoadFailed || r == Msg::FitsNotOurs);
   expect_intact("garbage FITS");
   EXPECT_EQ(load_raw(t.dir.path(), target()), RawLoad::Unreadable);  // a folder
   expect_intact("folder");
@@ -205,8 +205,8 @@ TEST_F(RawFile, ColourMergeAcceptsOnlyColourFiles) {
   write_bytes(mono, std::vector<std::uint8_t>(RAW_TAGGED, 0));
   fs().IsColour = 1;
   fs().MergeMode = 1;
-  EXPECT_EQ(open_image(*t, mono), 12);
-  EXPECT_EQ(load_second_frame(*t, mono, SecondPurpose::Other), 16);
+  EXPECT_EQ(open_image(*t, mono).message(), Msg::NotAValidKrFile);
+  EXPECT_EQ(load_second_frame(*t, mono, SecondPurpose::Other).message(), Msg::NotAKrFile);
   EXPECT_EQ(t.messages.codes(), (std::vector<unsigned>{12, 16}));
   EXPECT_EQ(load_raw(mono, target()), RawLoad::UnknownLength);
   EXPECT_EQ(load_second(mono, SecondPurpose::Other, fs()), SecondLoad::NotASecondFrame);
@@ -226,7 +226,7 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
 
   fs().IsBinned = 0;
   EXPECT_EQ(load_second(dark, SecondPurpose::SubtractDark, fs()), SecondLoad::DarkBinnedImageNot);
-  EXPECT_EQ(load_second_frame(*t, dark, SecondPurpose::SubtractDark), 56);
+  EXPECT_EQ(load_second_frame(*t, dark, SecondPurpose::SubtractDark).message(), Msg::DarkBinned);
   EXPECT_EQ(t.messages.codes().back(), 56u);
   EXPECT_NE(fs().SecondFrame[5], pattern(5, 3));
   // No binned check for a flat field.
@@ -237,25 +237,27 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
   write_bytes(normal, f);  // untagged reads as normal
   fs().IsBinned = 1;
   EXPECT_EQ(load_second(normal, SecondPurpose::SubtractDark, fs()), SecondLoad::ImageBinnedDarkNot);
-  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::SubtractDark), 55);
+  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::SubtractDark).message(),
+            Msg::DarkNotBinned);
   EXPECT_EQ(t.messages.codes().back(), 55u);
   EXPECT_EQ(load_second(dark, SecondPurpose::SubtractDark, fs()), SecondLoad::Ok);
 
   // Colour planes in a file are not read into the second frame; a 16-bit
   // colour file is not a second frame at all.
   write_bytes(normal, std::vector<std::uint8_t>(RAW_COLOUR_16BIT, 1));
-  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::Other), 16);
+  EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::Other).message(), Msg::NotAKrFile);
   EXPECT_EQ(t.messages.codes().back(), 16u);
   write_bytes(normal, std::vector<std::uint8_t>(RAW_TAGGED + 1, 1));
   EXPECT_EQ(load_second(normal, SecondPurpose::Other, fs()), SecondLoad::NotASecondFrame);
   EXPECT_EQ(load_second(t.dir / "none", SecondPurpose::Other, fs()), SecondLoad::Unreadable);
-  EXPECT_EQ(load_second_frame(*t, t.dir / "none", SecondPurpose::Other), 15);
+  EXPECT_EQ(load_second_frame(*t, t.dir / "none", SecondPurpose::Other).message(),
+            Msg::SecondFrameUnreadable);
   EXPECT_EQ(t.messages.codes().back(), 15u);
 }
 
 TEST_F(RawFile, FailedSaveLeavesThePreviousFile) {
   EXPECT_EQ(save_raw(t.dir / "no-such-folder" / "~x", fs()), RawSave::NotCreated);
-  EXPECT_EQ(save_image(*t, t.dir / "no-such-folder" / "~x"), 17);
+  EXPECT_EQ(save_image(*t, t.dir / "no-such-folder" / "~x").message(), Msg::KrFileSaveFailed);
   EXPECT_EQ(t.messages.codes().back(), 17u);
   // The target is a folder: the new file cannot replace it; nothing is left
   // behind beside it.
@@ -269,7 +271,8 @@ TEST_F(RawFile, FailedSaveLeavesThePreviousFile) {
     ++entries;
   }
   EXPECT_EQ(entries, 1);  // only the folder itself
-  EXPECT_EQ(save_flat_image(*t, t.dir / "no-such-folder" / "~f"), 29);
+  EXPECT_EQ(save_flat_image(*t, t.dir / "no-such-folder" / "~f").message(),
+            Msg::FitsCannotCreateFile);
   EXPECT_EQ(t.messages.codes().back(), 29u);
 }
 
@@ -357,15 +360,15 @@ TEST_F(RawFile, RandomAndTruncatedFilesNeverCrash) {
     // File > Open, then the same file as a dark frame and as a flat field.
     for (int use = 0; use < 3; ++use) {
       const ImageSeen before(fs(), t);
-      const int result = use == 0   ? open_image(*t, path)
-                         : use == 1 ? subtract_dark_command(*t, path)
-                                    : flat_field_command(*t, path);
+      const Reported result = use == 0   ? open_image(*t, path)
+                              : use == 1 ? subtract_dark_command(*t, path)
+                                         : flat_field_command(*t, path);
       const std::string what =
           "file " + std::to_string(k) + " (" + std::to_string(files[k].size()) + " bytes)";
       if (!raw) {
-        EXPECT_NE(result, 0) << what << ", use " << use;
+        EXPECT_FALSE(result.ok()) << what << ", use " << use;
       }
-      if (result != 0) {
+      if (!result.ok()) {
         EXPECT_TRUE(ImageSeen(fs(), t) == before) << what << ", use " << use;
       }
     }

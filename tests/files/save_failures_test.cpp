@@ -207,11 +207,11 @@ int check_failed_saves(testing::TestContext& t, const fs::path& folder,
   FrameStore& f = t->store();
   struct AppSave {
     const char* name;
-    std::function<int(const fs::path&)> save;
-    unsigned message;
+    std::function<Reported(const fs::path&)> save;
+    Msg message;
   };
   const std::vector<AppSave> saves = {
-      {"KR File", [&](const fs::path& p) { return save_image(*t, p); }, 18},
+      {"KR File", [&](const fs::path& p) { return save_image(*t, p); }, Msg::KrFrameNotWritten},
       {"flat field", [&](const fs::path& p) { return save_flat_image(*t, p); },
        IMAGE_NOT_SAVED_MESSAGE},
       {"FITS", [&](const fs::path& p) { return save_fits_image(*t, p); }, IMAGE_NOT_SAVED_MESSAGE},
@@ -221,8 +221,8 @@ int check_failed_saves(testing::TestContext& t, const fs::path& folder,
   // Every previous file is written first, then the disk is made to fail.
   prepare(f, 1);
   for (const auto& s : saves)
-    if (s.save(folder / s.name) != 0) fault(std::string("first save of ") + s.name);
-  if (refresh_display(*t) != 0) fault("first display bitmap");
+    if (!s.save(folder / s.name).ok()) fault(std::string("first save of ") + s.name);
+  if (!refresh_display(*t).ok()) fault("first display bitmap");
   Settings settings;
   if (save_settings(t->paths.settings_file(), settings, t->fits) != FileSave::Ok)
     fault("first settings");
@@ -236,12 +236,13 @@ int check_failed_saves(testing::TestContext& t, const fs::path& folder,
   prepare(f, 2);
   for (const auto& s : saves) {
     t.messages.shown.clear();
-    if (s.save(folder / s.name) == 0) fault(std::string(s.name) + " saved");
-    if (t.messages.shown.size() != 1 || t.messages.shown[0].code != s.message)
-      fault(std::string(s.name) + ": not its message " + std::to_string(s.message));
+    if (s.save(folder / s.name).ok()) fault(std::string(s.name) + " saved");
+    const unsigned code = message_number(s.message);
+    if (t.messages.shown.size() != 1 || t.messages.shown[0].code != code)
+      fault(std::string(s.name) + ": not its message " + std::to_string(code));
   }
   t.messages.shown.clear();
-  if (refresh_display(*t) == 0) fault("display bitmap written");
+  if (refresh_display(*t).ok()) fault("display bitmap written");
   if (t.messages.shown.empty() || t.messages.shown[0].code < 8 || t.messages.shown[0].code > 10)
     fault("display bitmap: no message 8, 9 or 10");
   settings.autosave_number = 7;
@@ -308,7 +309,8 @@ TEST(FailedSave, AContinuousRunEndsAtTheFirstFailedAutosave) {
     if (::mount("tarvex-test", dir.path().c_str(), "tmpfs", 0, "size=16m") != 0) return kSkip;
     int found = 0;
     const fs::path autosave = dir / "data" / "autosave";
-    auto run_until_failure = [&](const std::string& what, unsigned code, const char* reason) {
+    auto run_until_failure = [&](const std::string& what, Msg m, const char* reason) {
+      const unsigned code = message_number(m);
       std::ostringstream out, err;
       const int status =
           cli::run({"--data-root", (dir / "data").string(), "--simulator", "--virtual-time",
@@ -339,12 +341,12 @@ TEST(FailedSave, AContinuousRunEndsAtTheFirstFailedAutosave) {
     while (filler != nullptr && std::fwrite(block, 1, sizeof block, filler) == sizeof block) {
     }
     if (filler != nullptr) std::fclose(filler);
-    run_until_failure("full disk", 6, std::strerror(ENOSPC));
+    run_until_failure("full disk", Msg::CannotCreateFile, std::strerror(ENOSPC));
     // Room again, but the folder read-only: its own words, not disk space.
     fs::remove(dir / "filler");
     if (::mount(nullptr, dir.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
       return kSkip;
-    run_until_failure("read-only", MESSAGE_FOLDER_READ_ONLY, std::strerror(EROFS));
+    run_until_failure("read-only", Msg::FolderReadOnly, std::strerror(EROFS));
     ::umount2(dir.path().c_str(), MNT_DETACH);
     return found;
   });

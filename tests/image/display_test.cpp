@@ -178,7 +178,7 @@ TEST(DisplayBitmap, SinglePlaneView) {
 
 TEST(RefreshDisplay, WritesTheBitmapAndTellsTheWindow) {
   TestContext t;
-  ASSERT_EQ(refresh_display(*t), 0);  // the data root is made on demand
+  ASSERT_TRUE(refresh_display(*t).ok());  // the data root is made on demand
   EXPECT_EQ(t.display.title, "Tarvex - (Untitled)");
   EXPECT_EQ(t.display.reloads, 1);
   EXPECT_FALSE(t.display.last_colour);
@@ -186,14 +186,14 @@ TEST(RefreshDisplay, WritesTheBitmapAndTellsTheWindow) {
 
   t->display.SmallFrameMode = true;
   t->current_file_name = "~m42";
-  ASSERT_EQ(refresh_display(*t), 0);
+  ASSERT_TRUE(refresh_display(*t).ok());
   EXPECT_EQ(t.display.title, "Tarvex - ~m42");
   EXPECT_NE(t.display.last_bitmap.find("tvximgf.bmp"), std::string::npos);
   EXPECT_EQ(read_bytes(t.display.last_bitmap).size(), 17462u);
 
   t->display.SmallFrameMode = false;
   t->store().IsColour = 1;
-  ASSERT_EQ(refresh_display(*t), 0);
+  ASSERT_TRUE(refresh_display(*t).ok());
   EXPECT_TRUE(t.display.last_colour);
   EXPECT_EQ(t.progress.captions.back(), "BUILDING COLOUR IMAGE");
   EXPECT_EQ(t.progress.positions, (std::vector<int>{0, 25, 50, 75, 100, 125, 150, 175, 200, 225}));
@@ -206,7 +206,7 @@ TEST(RefreshDisplay, UnwritableBitmapReportsMessage8AndKeepsThePicture) {
   std::filesystem::create_directories(t.dir / "data");
   std::filesystem::create_directories(t.dir / "data" / "tvximg.bmp" / "x");  // a folder in the way
   const int reloads = t.display.reloads;
-  EXPECT_NE(refresh_display(*t), 0);
+  EXPECT_FALSE(refresh_display(*t).ok());
   EXPECT_FALSE(t.messages.shown.empty());
   const unsigned code = t.messages.shown.back().code;
   EXPECT_TRUE(code == 8 || code == 10) << code;

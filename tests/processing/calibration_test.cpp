@@ -144,7 +144,7 @@ TEST_F(CalibrationTest, CommandsTakeUndoWriteHistoryAndStopOnAFailedLoad) {
   fs().UndoFrame.fill(7);
 
   // A missing file: the loader reports, nothing changes, no undo copy.
-  EXPECT_NE(subtract_dark_command(*app, app.dir / "missing"), 0);
+  EXPECT_FALSE(subtract_dark_command(*app, app.dir / "missing").ok());
   EXPECT_TRUE(same_frame(fs().CurrentFrame, *image));
   EXPECT_EQ(fs().UndoFrame[0], 7);
   EXPECT_EQ(app->history.count(), 0);
@@ -152,7 +152,7 @@ TEST_F(CalibrationTest, CommandsTakeUndoWriteHistoryAndStopOnAFailedLoad) {
 
   auto dark = std::make_unique<Frame>();
   dark->fill(500);
-  EXPECT_EQ(subtract_dark_command(*app, write_raw("dark~1", *dark)), 0);
+  EXPECT_TRUE(subtract_dark_command(*app, write_raw("dark~1", *dark)).ok());
   EXPECT_TRUE(same_frame(fs().UndoFrame, *image));
   EXPECT_EQ(fs().CurrentFrame[1000], (*image)[1000] - 500);
   EXPECT_EQ(app->history.line(0), "Dark Frame Subtracted");
@@ -165,13 +165,13 @@ TEST_F(CalibrationTest, CommandsTakeUndoWriteHistoryAndStopOnAFailedLoad) {
     for (int j = 9; j <= 499; ++j) (*flat)[static_cast<std::size_t>(i * 580 + j)] = 0;
   const auto before = std::make_unique<Frame>(fs().CurrentFrame);
   app.messages.shown.clear();
-  EXPECT_EQ(flat_field_command(*app, write_raw("blackflat~", *flat)), 1);
+  EXPECT_EQ(flat_field_command(*app, write_raw("blackflat~", *flat)).message(), Msg::CallerText);
   ASSERT_EQ(app.messages.codes(), std::vector<unsigned>{50});
   EXPECT_EQ(app.messages.shown[0].text, FLAT_BLANK_TEXT);
   EXPECT_TRUE(same_frame(fs().CurrentFrame, *before));
 
   flat->fill(2000);
-  EXPECT_EQ(flat_field_command(*app, write_raw("flat~", *flat)), 0);
+  EXPECT_TRUE(flat_field_command(*app, write_raw("flat~", *flat)).ok());
   EXPECT_TRUE(same_frame(fs().UndoFrame, *before));
   EXPECT_EQ(app->history.line(1), "Flat Field Subtracted");
   EXPECT_EQ(fs().CurrentFrame[752 + 10], static_cast<int>((*before)[752 + 10] * 1.0802));
@@ -182,29 +182,30 @@ TEST_F(CalibrationTest, CommandsUsingSecondFrameWaitWhileAMergeHoldsItsBaseImage
   dark->fill(100);
   const auto dark_path = write_raw("dark~m", *dark);
   fs().CurrentFrame.fill(1000);
-  ASSERT_EQ(start_merge(*app), 0);
+  ASSERT_EQ(start_merge(*app), MergeStart::Started);
   // While the base image is being marked, SecondFrame is free: calibration runs.
-  EXPECT_EQ(subtract_dark_command(*app, dark_path), 0);
+  EXPECT_TRUE(subtract_dark_command(*app, dark_path).ok());
   EXPECT_EQ(fs().CurrentFrame[3000], 900);
   keep_merge_base(*app);
   const auto base = std::make_unique<Frame>(fs().SecondFrame);
   app.messages.shown.clear();
-  EXPECT_EQ(subtract_dark_command(*app, dark_path), 1);
-  EXPECT_EQ(flat_field_command(*app, dark_path), 1);
+  EXPECT_EQ(subtract_dark_command(*app, dark_path).message(), Msg::CallerText);
+  EXPECT_EQ(flat_field_command(*app, dark_path).message(), Msg::CallerText);
   ASSERT_EQ(app.messages.codes(), (std::vector<unsigned>{50, 50}));
   EXPECT_EQ(app.messages.shown[0].text, MERGE_HOLDS_BASE_TEXT);
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
   // Colour synthesis works in SecondFrame: it waits too, before its dialog.
   bool asked = false;
-  EXPECT_EQ(synthesize_colour_command(*app, [&](Settings&) { return asked = true; }), 1);
+  EXPECT_EQ(synthesize_colour_command(*app, [&](Settings&) { return asked = true; }),
+            ColourSynthesis::MergeHoldsBase);
   EXPECT_FALSE(asked);
   // Mirroring the merge image (to line it up) leaves the base image alone.
-  EXPECT_EQ(mirror_command(*app), 0);
+  EXPECT_TRUE(mirror_command(*app).ok());
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
-  EXPECT_EQ(mirror_command(*app), 0);
+  EXPECT_TRUE(mirror_command(*app).ok());
   EXPECT_EQ(fs().CurrentFrame[3000], 900);
   cancel_merge(*app);
-  EXPECT_EQ(subtract_dark_command(*app, dark_path), 0);
+  EXPECT_TRUE(subtract_dark_command(*app, dark_path).ok());
   EXPECT_EQ(fs().CurrentFrame[3000], 800);
 }
 
@@ -212,11 +213,11 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   FileChooserModel chooser;
   EXPECT_EQ(chooser.initial_filter(), 1);
   EXPECT_STREQ(chooser.filter(), "Velquor (~*.)|~*.*|FITS files|*.FIT|All Files(*.*)|*.*|");
-  EXPECT_EQ(filter_for_chosen_file("/a/b/M42.FIT"), 2);
-  EXPECT_EQ(filter_for_chosen_file("/a/b/m42.fit"), 2);
-  EXPECT_EQ(filter_for_chosen_file("/a/b~c/m42"), 3);  // "~" in the folder only
-  EXPECT_EQ(filter_for_chosen_file("/a/b/~m42.x"), 1);
-  EXPECT_EQ(filter_for_chosen_file("/a/b/m42.txt"), 3);
+  EXPECT_EQ(filter_for_chosen_file("/a/b/M42.FIT"), ChooserFilter::Fits);
+  EXPECT_EQ(filter_for_chosen_file("/a/b/m42.fit"), ChooserFilter::Fits);
+  EXPECT_EQ(filter_for_chosen_file("/a/b~c/m42"), ChooserFilter::All);  // "~" in the folder only
+  EXPECT_EQ(filter_for_chosen_file("/a/b/~m42.x"), ChooserFilter::Raw);
+  EXPECT_EQ(filter_for_chosen_file("/a/b/m42.txt"), ChooserFilter::All);
 
   // Select Dark Frame records the path only; the dark mode stays the default.
   EXPECT_EQ(app->dark_frame_path, app->paths.dark_definition_file());
@@ -224,7 +225,7 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   chooser.cancelled();
   chooser.begin(ChooserMode::SelectDarkFrame);
   const auto image = std::make_unique<Frame>(fs().CurrentFrame);
-  EXPECT_EQ(chooser.chosen(*app, "/x/y/night.FIT"), 0);
+  EXPECT_TRUE(chooser.chosen(*app, "/x/y/night.FIT").ok());
   EXPECT_EQ(app->dark_frame_path, std::filesystem::path("/x/y/night.FIT"));
   EXPECT_EQ(chooser.initial_filter(), 2);
   EXPECT_EQ(chooser.mode(), ChooserMode::FlatField);  // the last calibration mode again
@@ -236,7 +237,7 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   const auto victim = write_raw("old~1", *frame);
   app.messages.yes_answer = false;
   chooser.begin(ChooserMode::Delete);
-  EXPECT_EQ(chooser.chosen(*app, victim), 0);
+  EXPECT_TRUE(chooser.chosen(*app, victim).ok());
   EXPECT_TRUE(std::filesystem::exists(victim));
   ASSERT_FALSE(app.messages.shown.empty());
   EXPECT_EQ(app.messages.shown.back().caption, "Delete Selected File");
@@ -244,7 +245,7 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   EXPECT_NE(app.messages.shown.back().text.find(victim.string()), std::string::npos);
   app.messages.yes_answer = true;
   chooser.begin(ChooserMode::Delete);
-  EXPECT_EQ(chooser.chosen(*app, victim), 0);
+  EXPECT_TRUE(chooser.chosen(*app, victim).ok());
   EXPECT_FALSE(std::filesystem::exists(victim));
   EXPECT_EQ(chooser.initial_filter(), 1);
 
@@ -257,10 +258,10 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
     return confirmed.size() == 2;
   };
   chooser.begin(ChooserMode::Delete);
-  EXPECT_EQ(chooser.chosen(*app, kept), 0);
+  EXPECT_TRUE(chooser.chosen(*app, kept).ok());
   EXPECT_TRUE(std::filesystem::exists(kept));
   chooser.begin(ChooserMode::Delete);
-  EXPECT_EQ(chooser.chosen(*app, kept), 0);
+  EXPECT_TRUE(chooser.chosen(*app, kept).ok());
   EXPECT_FALSE(std::filesystem::exists(kept));
   ASSERT_EQ(confirmed.size(), 2u);
   EXPECT_EQ(confirmed[0], kept);
@@ -271,7 +272,7 @@ TEST_F(CalibrationTest, ChooserRemembersTheFilterAndRunsEachMode) {
   fs().CurrentFrame.fill(300);
   const auto dark = write_raw("dark.raw", *frame);
   chooser.begin(ChooserMode::DarkSubtraction);
-  EXPECT_EQ(chooser.chosen(*app, dark), 0);
+  EXPECT_TRUE(chooser.chosen(*app, dark).ok());
   EXPECT_EQ(fs().CurrentFrame[5000], 200);
   EXPECT_EQ(chooser.initial_filter(), 3);
 }

@@ -123,17 +123,17 @@ struct MergeFlowTest : ::testing::Test {
 
 TEST_F(MergeFlowTest, RefusalsAndTheDialogStates) {
   app->display.fit_to_window = true;
-  EXPECT_EQ(start_merge(*app), 30);
+  EXPECT_EQ(start_merge(*app), MergeStart::NeedsStandardGeometry);
   app->display.fit_to_window = false;
-  EXPECT_EQ(start_merge(*app), 0);
-  EXPECT_EQ(start_merge(*app), 31);
+  EXPECT_EQ(start_merge(*app), MergeStart::Started);
+  EXPECT_EQ(start_merge(*app), MergeStart::AlreadyMerging);
   EXPECT_EQ(app.messages.codes(), (std::vector<unsigned>{30, 31}));
 
   MergeDialogModel dialog(*app);
   EXPECT_TRUE(dialog.is_open());
   EXPECT_EQ(dialog.checked_radio(), MergeDialogModel::ID_ORIGINAL);
-  EXPECT_EQ(mark_merge_position(*app, 120, 130), 0);
-  EXPECT_EQ(mark_merge_position(*app, 752, 10), 1);  // outside the frame: ignored
+  EXPECT_EQ(mark_merge_position(*app, 120, 130), MergeMark::Stored);
+  EXPECT_EQ(mark_merge_position(*app, 752, 10), MergeMark::Ignored);  // outside the frame: ignored
   EXPECT_EQ(dialog.field(MergeDialogModel::ID_BASE_X), 120);
   EXPECT_EQ(dialog.field_text(MergeDialogModel::ID_BASE_Y), "130");
   EXPECT_EQ(dialog.field(MergeDialogModel::ID_MERGE_X), 0);
@@ -157,7 +157,7 @@ TEST_F(MergeFlowTest, RefusalsAndTheDialogStates) {
 
   // A new merge clears the positions and the average flag.
   dialog.command(MergeDialogModel::ID_AVERAGE);
-  EXPECT_EQ(start_merge(*app), 0);
+  EXPECT_EQ(start_merge(*app), MergeStart::Started);
   EXPECT_EQ(dialog.field(MergeDialogModel::ID_BASE_X), 0);
   EXPECT_FALSE(dialog.average_checked());
 }
@@ -169,17 +169,17 @@ TEST_F(MergeFlowTest, AddsTheOpenedImageAtTheMarkedOffset) {
   fill_random(*partner, 4, 0, 30000);
   const auto path = write_raw("partner~", *partner, false);
 
-  ASSERT_EQ(start_merge(*app), 0);
+  ASSERT_EQ(start_merge(*app), MergeStart::Started);
   mark_merge_position(*app, 100, 200);
   // A file that cannot be read leaves the merge at the base image.
-  EXPECT_NE(open_merge_partner(*app, app.dir / "missing~"), 0);
+  EXPECT_FALSE(open_merge_partner(*app, app.dir / "missing~").ok());
   EXPECT_TRUE(app->merge.marking_base);
-  ASSERT_EQ(open_merge_partner(*app, path), 0);
+  ASSERT_TRUE(open_merge_partner(*app, path).ok());
   EXPECT_FALSE(app->merge.marking_base);
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
   EXPECT_TRUE(same_frame(fs().CurrentFrame, *partner));
   // Opening again replaces only the merge image; the base stays.
-  ASSERT_EQ(open_merge_partner(*app, path), 0);
+  ASSERT_TRUE(open_merge_partner(*app, path).ok());
   EXPECT_TRUE(same_frame(fs().SecondFrame, *base));
 
   mark_merge_position(*app, 110, 195);
@@ -209,8 +209,8 @@ TEST_F(MergeFlowTest, ColourMergeAveragesTheBasePlanesWithThePartnerPlanes) {
   partner->fill(200);
   const auto path = write_raw("colour~", *partner, true);
 
-  ASSERT_EQ(start_merge(*app), 0);
-  ASSERT_EQ(open_merge_partner(*app, path), 0);
+  ASSERT_EQ(start_merge(*app), MergeStart::Started);
+  ASSERT_TRUE(open_merge_partner(*app, path).ok());
   EXPECT_EQ(fs().RedSaved[0], 3000);  // the base planes were saved
   MergeDialogModel dialog(*app);
   dialog.command(MergeDialogModel::ID_AVERAGE);
@@ -230,13 +230,13 @@ TEST_F(MergeFlowTest, CentreOnStarMovesTheMarkOrRefusesIt) {
     for (int j = -2; j <= 2; ++j)
       fs().CurrentFrame[static_cast<std::size_t>((300 + i) * 752 + 400 + j)] =
           static_cast<std::uint16_t>(20000 - 2000 * (i * i + j * j));
-  ASSERT_EQ(start_merge(*app), 0);
+  ASSERT_EQ(start_merge(*app), MergeStart::Started);
   app->merge.centre_on_star = true;
-  EXPECT_EQ(mark_merge_position(*app, 403, 297), 0);
+  EXPECT_EQ(mark_merge_position(*app, 403, 297), MergeMark::Stored);
   EXPECT_EQ(app->merge.base_x, 400);
   EXPECT_EQ(app->merge.base_y, 300);
   // Nothing there: the star location message, then 33, and no mark.
-  EXPECT_EQ(mark_merge_position(*app, 100, 100), 1);
+  EXPECT_EQ(mark_merge_position(*app, 100, 100), MergeMark::NoStar);
   EXPECT_EQ(app.messages.codes(), (std::vector<unsigned>{34, 33}));
   EXPECT_EQ(app->merge.base_x, 400);
 }

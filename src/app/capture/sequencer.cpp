@@ -205,7 +205,7 @@ void Sequencer::run_repetition() {
       app_.history.clear();
       if (image_dark_) app_.history.add_history(DARK_HISTORY);
       // The conversion shows its result; the finish need not show it again.
-      displayed_ = synthesize_colour_command(app_, {}) == 0;
+      displayed_ = synthesize_colour_command(app_, {}) == ColourSynthesis::Converted;
     }
     if (multiple_ && running_continuous_ && acq.count == 0) running_continuous_ = false;
     if (running_continuous_ && !aborted_) {
@@ -529,19 +529,19 @@ bool Sequencer::remove_dark(bool binned) {
   if (!dark_loaded_) {
     const SecondLoad loaded = load_second(app_.dark_frame_path, SecondPurpose::SubtractDark,
                                           SecondTarget{*dark_, binned, false});
-    const int result = dark_result(loaded);
-    if (result != 0) {
+    const DarkResult result = dark_result(loaded);
+    if (result != DarkResult::Loaded) {
       // The loader's message, then what it means for the run; told once per
       // run, so a sequence is not held up by a box at every exposure.
       if (!dark_told_) {
         dark_told_ = true;
-        if (result == 11 || result == 12) {
+        if (result == DarkResult::Unreadable || result == DarkResult::Foreign) {
           // One message that says what is wrong with the file and how a dark
           // frame is made; the loader's own text speaks of FITS files.
           char text[MESSAGE_CALLER_TEXT_MAX + 1];
-          std::snprintf(text, sizeof text, DARK_NOT_USED_TEXT,
-                        app_.dark_frame_path.string().c_str(),
-                        result == 11 ? DARK_MISSING_REASON : DARK_FOREIGN_REASON);
+          std::snprintf(
+              text, sizeof text, DARK_NOT_USED_TEXT, app_.dark_frame_path.string().c_str(),
+              result == DarkResult::Unreadable ? DARK_MISSING_REASON : DARK_FOREIGN_REASON);
           show_message(app_.ports.messages, Msg::CallerText, text);
         } else {
           report(app_.ports.messages, message_code(loaded));
@@ -549,7 +549,9 @@ bool Sequencer::remove_dark(bool binned) {
       }
       // A dark frame of the other binned state is never subtracted in this
       // run; a file that could not be read is tried again next exposure.
-      if (result == 13 || result == 14) dark_refused_ = true;
+      if (result == DarkResult::DarkBinnedExposureNot ||
+          result == DarkResult::ExposureBinnedDarkNot)
+        dark_refused_ = true;
       return false;
     }
     dark_loaded_ = true;
@@ -558,17 +560,17 @@ bool Sequencer::remove_dark(bool binned) {
   return true;
 }
 
-int dark_result(SecondLoad loaded) {
+DarkResult dark_result(SecondLoad loaded) {
   switch (loaded) {
-    case SecondLoad::Ok: return 0;
+    case SecondLoad::Ok: return DarkResult::Loaded;
     case SecondLoad::Unreadable:
-    case SecondLoad::FitsUnreadable: return 11;
+    case SecondLoad::FitsUnreadable: return DarkResult::Unreadable;
     case SecondLoad::NotASecondFrame:
-    case SecondLoad::FitsForeign: return 12;
-    case SecondLoad::DarkBinnedImageNot: return 13;
-    case SecondLoad::ImageBinnedDarkNot: return 14;
+    case SecondLoad::FitsForeign: return DarkResult::Foreign;
+    case SecondLoad::DarkBinnedImageNot: return DarkResult::DarkBinnedExposureNot;
+    case SecondLoad::ImageBinnedDarkNot: return DarkResult::ExposureBinnedDarkNot;
   }
-  return 11;
+  return DarkResult::Unreadable;
 }
 
 void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
@@ -639,11 +641,11 @@ void Sequencer::autosave() {
   const std::filesystem::path file = next_autosave_file(app_.settings, app_.paths);
   front_.saving_image(file);
   std::filesystem::path written;
-  const int result = quick_save_fits_command(app_, image_start_time_, 0, &written);
+  const Reported result = quick_save_fits_command(app_, image_start_time_, 0, &written);
   app_.ports.clock.sleep_ms(50);
   front_.saving_done();
   // A number not kept in the settings still leaves the file written.
-  if (result == 0 || result == 21) {
+  if (result.ok() || result.message() == Msg::SettingsSaveFailed) {
     ++files_saved_;
     front_.autosaved(written);
     return;

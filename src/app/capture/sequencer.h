@@ -56,11 +56,15 @@ inline constexpr const char* DARK_NOT_USED_TEXT =
 inline constexpr const char* DARK_MISSING_REASON = "is missing or cannot be read";
 inline constexpr const char* DARK_FOREIGN_REASON = "is no dark frame this program can use";
 
-// The dark loader's results as the sequencer knows them: 0 loaded, 11 the
-// file cannot be read, 12 it is no dark frame this program can use, 13 the
-// dark is binned and the exposure not, 14 the exposure is binned and the
-// dark not.
-int dark_result(SecondLoad loaded);
+// The dark loader's results as the sequencer knows them.
+enum class DarkResult {
+  Loaded,
+  Unreadable,             // the file is missing or cannot be read
+  Foreign,                // it is no dark frame this program can use
+  DarkBinnedExposureNot,  // never subtracted in this run
+  ExposureBinnedDarkNot,  // never subtracted in this run
+};
+DarkResult dark_result(SecondLoad loaded);
 
 enum class CameraDialogResult { TakePhoto, Cancel };
 

@@ -10,16 +10,16 @@ namespace tarvex {
 
 namespace {
 
-bool refuse_unless_colour(Tarvex& app, unsigned code) {
+bool refuse_unless_colour(Tarvex& app, Msg refusal) {
   if (app.store().IsColour) return false;
-  show_message(app.ports.messages, code);
+  show_message(app.ports.messages, refusal);
   return true;
 }
 
 }  // namespace
 
 bool colour_balance_command(Tarvex& app, const ColourBalance& balance, int saturation_factor) {
-  if (refuse_unless_colour(app, 25)) return false;
+  if (refuse_unless_colour(app, Msg::ColourNotConverted)) return false;
   if (balance.unchanged() && saturation_factor == app.settings.saturation_factor) return false;
   if (saturation_factor != app.settings.saturation_factor) {
     app.settings.saturation_factor = static_cast<std::int16_t>(saturation_factor);
@@ -42,7 +42,7 @@ bool colour_balance_command(Tarvex& app, const ColourBalance& balance, int satur
 }
 
 bool chromatism_command(Tarvex& app, const ChromaticShifts& shifts) {
-  if (refuse_unless_colour(app, 25)) return false;
+  if (refuse_unless_colour(app, Msg::ColourNotConverted)) return false;
   {
     BusyScope busy(app);
     save_colour_planes(app.store());
@@ -53,7 +53,7 @@ bool chromatism_command(Tarvex& app, const ChromaticShifts& shifts) {
 }
 
 bool overload_smoothing_command(Tarvex& app) {
-  if (refuse_unless_colour(app, 58)) return false;
+  if (refuse_unless_colour(app, Msg::ImageNotColourConverted)) return false;
   FrameStore& fs = app.store();
   {
     BusyScope busy(app);
@@ -73,7 +73,7 @@ bool overload_smoothing_command(Tarvex& app) {
 }
 
 bool low_pass_colour_command(Tarvex& app) {
-  if (refuse_unless_colour(app, 58)) return false;
+  if (refuse_unless_colour(app, Msg::ImageNotColourConverted)) return false;
   {
     BusyScope busy(app);
     save_colour_planes(app.store());
@@ -84,7 +84,7 @@ bool low_pass_colour_command(Tarvex& app) {
 }
 
 bool balance_colour_histogram_command(Tarvex& app) {
-  if (refuse_unless_colour(app, 25)) return false;
+  if (refuse_unless_colour(app, Msg::ColourNotConverted)) return false;
   {
     BusyScope busy(app);
     save_colour_planes(app.store());

@@ -52,26 +52,26 @@ void store_synthesis_options(const SynthesisOptions& o, Settings& s) {
   s.pixel_offset = o.pixel_offset;
   s.line_offset = o.line_offset;
 }
-int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
+ColourSynthesis synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog) {
   FrameStore& fs = app.store();
   // The synthesis works in SecondFrame.
-  if (refused_during_merge(app)) return 1;
+  if (refused_during_merge(app)) return ColourSynthesis::MergeHoldsBase;
   if (fs.IsColour) {
     show_message(app.ports.messages, Msg::AlreadyColourConverted);
-    return 22;
+    return ColourSynthesis::AlreadyConverted;
   }
   if (settings_load_failed(
           load_settings(app.paths.settings_file(), app.settings, app.fits, app.ports.messages))) {
     show_message(app.ports.messages, Msg::ColourSettingsLoadFailed);
   }
   if (dialog) {
-    if (!dialog(app.settings)) return -1;
+    if (!dialog(app.settings)) return ColourSynthesis::Cancelled;
     if (save_settings(app.paths.settings_file(), app.settings, app.fits) != FileSave::Ok) {
       show_message(app.ports.messages, Msg::ColourSettingsSaveFailed);
     }
   }
   synthesize_colour(app, synthesis_options(app.settings));
-  return 0;
+  return ColourSynthesis::Converted;
 }
 
 void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {

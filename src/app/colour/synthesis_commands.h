@@ -18,18 +18,23 @@ void store_synthesis_options(const SynthesisOptions& options, Settings& settings
 // Runs "SYNTHESIZE COLOUR IMAGE" on the settings; false on Cancel.
 using SynthesisDialog = std::function<bool(Settings&)>;
 
-// "&Synthesize Colour Image": refuses an already converted frame (message
-// 22), reloads the settings (23 on failure), shows the dialog unless it is
-// empty (the automatic conversion after an exposure), saves the settings
-// after the dialog (24 on failure), then converts with the settings'
-// options and redisplays. Returns 0 when converted, 22 when refused, -1 when
-// the dialog was cancelled.
-int synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog);
+// What "&Synthesize Colour Image" did: converted, or refused an already
+// converted frame (AlreadyColourConverted shown), or the dialog was
+// cancelled, or refused while a merge holds its base image in SecondFrame,
+// where the synthesis works (CallerText shown).
+enum class ColourSynthesis { Converted, AlreadyConverted, Cancelled, MergeHoldsBase };
+
+// "&Synthesize Colour Image": refuses an already converted frame, reloads the
+// settings (ColourSettingsLoadFailed on failure), shows the dialog unless it
+// is empty (the automatic conversion after an exposure), saves the settings
+// after the dialog (ColourSettingsSaveFailed on failure), then converts with
+// the settings' options and redisplays.
+ColourSynthesis synthesize_colour_command(Tarvex& app, const SynthesisDialog& dialog);
 
 // The conversion itself (steps after the dialog), with the given options.
 void synthesize_colour(Tarvex& app, const SynthesisOptions& options);
 
-// "&Apply Anti-Alias Filter": message 7 when the frame is not colour
+// "&Apply Anti-Alias Filter": NotColourConverted when the frame is not colour
 // converted. The command takes the colour undo copy and redisplays; as a
 // synthesis step it does neither. Returns false when refused.
 bool anti_alias_command(Tarvex& app, bool as_command = true);

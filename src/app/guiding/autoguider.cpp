@@ -236,18 +236,18 @@ TrainOutcome Autoguider::train() {
   return outcome;
 }
 
-int Autoguider::correct() {
+CorrectionOutcome Autoguider::correct() {
   StarLocation& s = app_.star;
   // The buffer holds a 128 x 128 guide window: once a lost star has given
   // up the guiding frame, the search would take it for a whole frame and
   // read far past its end.
-  if (!s.guiding_active && !s.guiding_frame) return 3;
+  if (!s.guiding_active && !s.guiding_frame) return CorrectionOutcome::StarLost;
   if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
       0) {
     s.guiding_active = false;
     s.quiet = false;
     s.guiding_frame = false;
-    return 3;
+    return CorrectionOutcome::StarLost;
   }
   dx_ = guide_error(reference_.x, reference_.x_tenths, s.position.x, s.position.x_tenths);
   dy_ = guide_error(reference_.y, reference_.y_tenths, s.position.y, s.position.y_tenths);
@@ -294,7 +294,7 @@ int Autoguider::correct() {
   }
   graph_.add(sample);
   if (on_correction) on_correction(sample);
-  return 0;
+  return CorrectionOutcome::Applied;
 }
 
 GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
@@ -351,7 +351,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
       pump.clear();
       break;
     }
-    if (correct() == 3) {
+    if (correct() == CorrectionOutcome::StarLost) {
       // A lost star ends the loop: nothing is sent for it.
       outcome = GuideOutcome::StarLost;
       break;
@@ -449,7 +449,7 @@ void Autoguider::guide_step(GuidedExposure& g) {
   const bool ok = take_guided_frame(g);
   set_status("Guiding Info - moving telescope");
   if (g.acquisition.take_matching_dark) return;
-  if (!ok || correct() == 3) {
+  if (!ok || correct() == CorrectionOutcome::StarLost) {
     app_.star.quiet = false;
     app_.star.guiding_active = false;
     for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();
@@ -468,7 +468,7 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
   take_guided_frame(g);
   auto step = [&] {
     if (dark) return;
-    if (correct() == 3) {
+    if (correct() == CorrectionOutcome::StarLost) {
       app_.star.quiet = false;
       app_.star.guiding_active = false;
       for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();

@@ -48,6 +48,9 @@ inline constexpr const char* BEYOND_RANGE_TEXT = "star beyond correction range";
 
 enum class TrainOutcome { Done, Refused, LinkFailed, StarLost, Aborted };
 enum class GuideOutcome { Stopped, StarLost, Refused, LinkFailed, FrameFailed };
+// What one correction did: measured and sent its pulses, or lost the star
+// (nothing sent).
+enum class CorrectionOutcome { Applied, StarLost };
 
 class Autoguider : public SelfGuide {
  public:
@@ -60,9 +63,8 @@ class Autoguider : public SelfGuide {
   // Start Auto-Guiding: guides until a key or button press, or the star is
   // lost; `max_ms` (0 for none) ends it after that long, for tarvex-cli.
   GuideOutcome guide(std::uint32_t max_ms = 0);
-  // One measurement and correction on the guide frame in the buffer: 0 done,
-  // 3 star lost.
-  int correct();
+  // One measurement and correction on the guide frame in the buffer.
+  CorrectionOutcome correct();
 
   // The self-guided exposure's hooks.
   bool suspend_menu_guiding() override;

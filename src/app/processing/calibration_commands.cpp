@@ -12,7 +12,7 @@ namespace {
 // Runs one calibration operation between the busy cursor's on and off, with
 // the undo copy taken first, then writes the history line and redisplays.
 template <typename Operation>
-int run_calibration(Tarvex& app, const char* history_line, Operation operation) {
+Reported run_calibration(Tarvex& app, const char* history_line, Operation operation) {
   FrameStore& fs = app.store();
   BusyScope busy(app);
   save_undo(fs);
@@ -23,22 +23,22 @@ int run_calibration(Tarvex& app, const char* history_line, Operation operation) 
 
 }  // namespace
 
-int subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
-  if (refused_during_merge(app)) return 1;
-  const int loaded = load_second_frame(app, path, SecondPurpose::SubtractDark);
-  if (loaded != 0) return loaded;
+Reported subtract_dark_command(Tarvex& app, const std::filesystem::path& path) {
+  if (refused_during_merge(app)) return Msg::CallerText;
+  const Reported loaded = load_second_frame(app, path, SecondPurpose::SubtractDark);
+  if (!loaded.ok()) return loaded;
   return run_calibration(app, DARK_HISTORY, [](FrameStore& fs) { subtract_dark_frame(fs); });
 }
 
-int flat_field_command(Tarvex& app, const std::filesystem::path& path) {
-  if (refused_during_merge(app)) return 1;
-  const int loaded = load_second_frame(app, path, SecondPurpose::FlatField);
-  if (loaded != 0) return loaded;
+Reported flat_field_command(Tarvex& app, const std::filesystem::path& path) {
+  if (refused_during_merge(app)) return Msg::CallerText;
+  const Reported loaded = load_second_frame(app, path, SecondPurpose::FlatField);
+  if (!loaded.ok()) return loaded;
   // A flat that is black where it is normalised would turn every divided
   // pixel to 0: refuse it and keep the image.
   if (!(flat_normalisation(app.store().SecondFrame) > 0.0)) {
     show_message(app.ports.messages, Msg::CallerText, FLAT_BLANK_TEXT);
-    return 1;
+    return Msg::CallerText;
   }
   Progress& progress = app.ports.progress;
   return run_calibration(app, FLAT_HISTORY,

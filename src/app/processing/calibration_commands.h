@@ -11,16 +11,16 @@
 
 namespace tarvex {
 
-// Merge > "Subtract Images (Dark Frame)" once a file is chosen. Returns 0, or
-// the message code the refused file was reported with (the image is then
-// unchanged).
-int subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
+// Merge > "Subtract Images (Dark Frame)" once a file is chosen. A refused file
+// is reported with its message (CallerText while a merge holds its base
+// image), and the image is then unchanged.
+Reported subtract_dark_command(Tarvex& app, const std::filesystem::path& path);
 
-// Merge > "Apply Flat Field" once a file is chosen. Returns 0, the message
-// code a refused file was reported with, or 1 when the flat field is black
-// where it is normalised (then message 50 says so and the image is
-// unchanged).
-int flat_field_command(Tarvex& app, const std::filesystem::path& path);
+// Merge > "Apply Flat Field" once a file is chosen. A refused file is reported
+// as by subtract_dark_command; a flat field that is black where it is
+// normalised is reported with CallerText (FLAT_BLANK_TEXT). The image is then
+// unchanged.
+Reported flat_field_command(Tarvex& app, const std::filesystem::path& path);
 
 inline constexpr const char* FLAT_BLANK_TEXT =
     "Sorry, the flat field is black near its top edge, where it is normalised.\n\nImage unchanged.";

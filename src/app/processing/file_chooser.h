@@ -19,9 +19,12 @@ inline constexpr const char* CHOOSER_FILTER =
 inline constexpr const char* DELETE_CAPTION = "Delete Selected File";
 inline constexpr const char* DELETE_PROMPT = "Delete the following File?";
 
-// The filter a chosen file leaves remembered: 2 (FITS) when its extension is
-// "FIT" (in any case), else 1 (raw) when its name contains "~", else 3.
-int filter_for_chosen_file(const std::filesystem::path& path);
+// The dialog's filters by their 1-based index in CHOOSER_FILTER.
+enum class ChooserFilter { Raw = 1, Fits = 2, All = 3 };
+
+// The filter a chosen file leaves remembered: FITS when its extension is
+// "FIT" (in any case), else raw when its name contains "~", else all files.
+ChooserFilter filter_for_chosen_file(const std::filesystem::path& path);
 
 class FileChooserModel {
  public:
@@ -32,11 +35,11 @@ class FileChooserModel {
   ChooserMode mode() const { return mode_; }
   const char* filter() const { return CHOOSER_FILTER; }
   // 1-based index of the filter the dialog starts on.
-  int initial_filter() const { return filter_; }
+  int initial_filter() const { return static_cast<int>(filter_); }
 
   // Runs the command for the chosen file (the dialog requires an existing
-  // file). Returns 0, or the failure the command reported.
-  int chosen(Tarvex& app, const std::filesystem::path& path);
+  // file). Returns the failure the command reported.
+  Reported chosen(Tarvex& app, const std::filesystem::path& path);
   // The dialog was cancelled: nothing changes.
   void cancelled();
 
@@ -48,7 +51,7 @@ class FileChooserModel {
  private:
   ChooserMode mode_ = ChooserMode::DarkSubtraction;
   ChooserMode calibration_mode_ = ChooserMode::DarkSubtraction;
-  int filter_ = 1;
+  ChooserFilter filter_ = ChooserFilter::Raw;
 };
 
 }  // namespace tarvex

@@ -9,17 +9,17 @@
 
 namespace tarvex {
 
-int start_merge(Tarvex& app) {
+MergeStart start_merge(Tarvex& app) {
   FrameStore& fs = app.store();
   // Positions are taken from the picture pixel for pixel: a stretched picture
   // or the small frame would give wrong positions.
   if (app.display.fit_to_window || app.display.SmallFrameMode) {
     show_message(app.ports.messages, Msg::MergeNeedsStandardGeometry);
-    return 30;
+    return MergeStart::NeedsStandardGeometry;
   }
   if (fs.MergeMode) {
     show_message(app.ports.messages, Msg::AlreadyMerging);
-    return 31;
+    return MergeStart::AlreadyMerging;
   }
   MergeState& m = app.merge;
   m.marking_base = true;
@@ -27,19 +27,19 @@ int start_merge(Tarvex& app) {
   m.base_x = m.base_y = m.merge_x = m.merge_y = 0;
   m.base_colour = false;
   fs.MergeMode = 1;
-  return 0;
+  return MergeStart::Started;
 }
 
-int mark_merge_position(Tarvex& app, int x, int y) {
+MergeMark mark_merge_position(Tarvex& app, int x, int y) {
   FrameStore& fs = app.store();
-  if (!fs.MergeMode) return 1;
-  if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return 1;
+  if (!fs.MergeMode) return MergeMark::Ignored;
+  if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return MergeMark::Ignored;
   MergeState& m = app.merge;
   if (m.centre_on_star) {
     if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
         0) {
       show_message(app.ports.messages, Msg::CannotLineUpImages);
-      return 1;
+      return MergeMark::NoStar;
     }
     x = app.star.position.x;
     y = app.star.position.y;
@@ -51,7 +51,7 @@ int mark_merge_position(Tarvex& app, int x, int y) {
     m.merge_x = x;
     m.merge_y = y;
   }
-  return 0;
+  return MergeMark::Stored;
 }
 
 void keep_merge_base(Tarvex& app) {
@@ -70,15 +70,15 @@ void keep_merge_base(Tarvex& app) {
   fs.SecondFrame = fs.CurrentFrame;
 }
 
-int open_merge_partner(Tarvex& app, const std::filesystem::path& path) {
+Reported open_merge_partner(Tarvex& app, const std::filesystem::path& path) {
   // The base image is kept once. Opening another merge image later replaces
   // only the merge image; the base image stays in SecondFrame.
   if (!app.store().MergeMode) return open_image(app, path);
   const bool keeping_base = app.merge.marking_base;
   if (keeping_base) keep_merge_base(app);
-  const int result = open_image(app, path);
+  const Reported result = open_image(app, path);
   // A refused file leaves the base image in place: the user may open another.
-  if (result != 0 && keeping_base) app.merge.marking_base = true;
+  if (!result.ok() && keeping_base) app.merge.marking_base = true;
   return result;
 }
 
@@ -88,10 +88,10 @@ bool refused_during_merge(Tarvex& app) {
   return true;
 }
 
-int merge_button(Tarvex& app) {
+MergeCombine merge_button(Tarvex& app) {
   FrameStore& fs = app.store();
   MergeState& m = app.merge;
-  if (!fs.MergeMode || m.marking_base) return 1;
+  if (!fs.MergeMode || m.marking_base) return MergeCombine::WaitingForMergeImage;
   fs.MergeMode = 0;
   const int dx = m.merge_x - m.base_x;
   const int dy = m.merge_y - m.base_y;
@@ -111,7 +111,7 @@ int merge_button(Tarvex& app) {
   std::memcpy(fs.CurrentFrame.data(), fs.SecondFrame.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
   m.average = false;
   refresh_display(app);
-  return 0;
+  return MergeCombine::Combined;
 }
 
 void cancel_merge(Tarvex& app) {
@@ -149,7 +149,7 @@ bool MergeDialogModel::command(int id) {
   switch (id) {
     case ID_AVERAGE: app_.merge.average = !app_.merge.average; return false;
     case ID_CENTRE: app_.merge.centre_on_star = !app_.merge.centre_on_star; return false;
-    case ID_MERGE: return merge_button(app_) == 0;
+    case ID_MERGE: return merge_button(app_) == MergeCombine::Combined;
     case ID_CANCEL: cancel_merge(app_); return true;
     case ID_HELP:
       app_.ports.messages.box(MERGE_HELP_CAPTION, MERGE_HELP_TEXT, BoxIcon::None);

@@ -21,30 +21,36 @@ inline constexpr const char* MERGE_HELP_TEXT =
     "and press the MERGE button.\n\nCheck the Average box if you want an average rather than "
     "addition.\n\nUse the Centre option if merging on stars.";
 
-// Merge > "Merge two images together". Returns 0 when the merge started (the
-// window then opens the dialog), 30 when the display is not in the standard
-// geometry, 31 when a merge is already in progress; the message is shown.
-int start_merge(Tarvex& app);
+// What Merge > "Merge two images together" did. When the merge starts the
+// window opens the dialog; a refusal shows its message
+// (MergeNeedsStandardGeometry, AlreadyMerging).
+enum class MergeStart { Started, NeedsStandardGeometry, AlreadyMerging };
+MergeStart start_merge(Tarvex& app);
+
+// What a left click did while merging: stored the position, or was ignored
+// (no merge in progress, or outside the frame), or found no star to centre on.
+enum class MergeMark { Stored, Ignored, NoStar };
 
 // A left click at frame position (x, y) while merging. With centre on star
 // the position first moves to the star found there; when none is found the
-// position is not stored, and message 33 follows the star location message.
-// Returns 0 when stored, 1 when not (also outside the frame or not merging).
-int mark_merge_position(Tarvex& app, int x, int y);
+// position is not stored, and CannotLineUpImages follows the star location
+// message.
+MergeMark mark_merge_position(Tarvex& app, int x, int y);
 
 // File > Open while merging: the first time, keeps the base image in
 // SecondFrame (and its colour planes in the work planes); then opens the
 // merge image into CurrentFrame. A later open replaces only the merge image.
 // When the file is refused, the merge stays where it was. Without a merge in
 // progress this is a plain open. Returns open_image's result.
-int open_merge_partner(Tarvex& app, const std::filesystem::path& path);
+Reported open_merge_partner(Tarvex& app, const std::filesystem::path& path);
 
 // The steps open_merge_partner takes before the file is read.
 void keep_merge_base(Tarvex& app);
 
-// The Merge button. Does nothing (returns 1) before the merge image was
-// opened; otherwise combines, ends the merge, redisplays and returns 0.
-int merge_button(Tarvex& app);
+// The Merge button. Does nothing before the merge image was opened
+// (WaitingForMergeImage); otherwise combines, ends the merge and redisplays.
+enum class MergeCombine { Combined, WaitingForMergeImage };
+MergeCombine merge_button(Tarvex& app);
 
 // The dialog's Cancel: ends the merge, the images stay as they are.
 void cancel_merge(Tarvex& app);
