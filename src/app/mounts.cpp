@@ -97,7 +97,7 @@ Mount& control_box_mount(Tarvex& app) {
 }
 
 Mount& current_mount(Tarvex& app) {
-  return link_type(app) == 'b' ? control_box_mount(app) : lx200_mount(app);
+  return link_type(app) == LinkType::ControlBox ? control_box_mount(app) : lx200_mount(app);
 }
 
 }  // namespace tarvex

@@ -19,17 +19,17 @@
 
 namespace tarvex {
 
-// The link type in effect: 'l' LX200, 'b' control box, 'n' none. A failed
-// LX200 open counts as 'n' until the next reload of the settings; a
-// command-line choice overrides the settings for the run.
-char link_type(const Tarvex& app);
+// The link type in effect. A failed LX200 open counts as none until the next
+// reload of the settings; a command-line choice overrides the settings for
+// the run.
+LinkType link_type(const Tarvex& app);
 // The "Com Port" number in effect, 1..5.
 int com_port(const Tarvex& app);
 
 // Makes sure the link is open. When it is not yet open: reloads the
 // settings (on failure reports `reload_failure_code`, 20 or 27, and writes
 // the settings file with the values in memory), opens the control box for
-// link type 'b', else the LX200 link; a failed LX200 open reports message 36
+// the control box link type, else the LX200 link; a failed LX200 open reports message 36
 // and stops. When the link is open but a serial error closed the port, or the
 // port setting or the link type changed, the port is opened again. Sets controlbox_present
 // whenever it does not stop early. Done when the port is open.
@@ -42,7 +42,7 @@ bool open_lx200(Tarvex& app);
 bool open_control_box(Tarvex& app);
 
 // A timed guide pulse in the current move letter for the pulse duration
-// (SerialLink::pulse_ms): the LX200 form for link type 'l', the control box
+// (SerialLink::pulse_ms): the LX200 form for the LX200 link type, the control box
 // form otherwise; 4 ms pause after it.
 ScopeResult guide_pulse(Tarvex& app);
 // The same after setting the current move letter from the direction block
@@ -65,7 +65,7 @@ ScopeResult release_lx200_move(Tarvex& app);
 ScopeResult press_box_move(Tarvex& app, Direction direction);
 ScopeResult release_box_move(Tarvex& app);
 // The form the telescope window of the link type uses: the control box for
-// 'b', the LX200 otherwise.
+// the control box link type, the LX200 otherwise.
 ScopeResult press_move(Tarvex& app, Direction direction);
 ScopeResult release_move(Tarvex& app);
 

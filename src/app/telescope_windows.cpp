@@ -9,7 +9,7 @@ namespace tarvex {
 TelescopeWindow telescope_control(Tarvex& app) {
   constexpr unsigned kSettingsUnreadable = 27;
   if (ensure_link_open(app, kSettingsUnreadable) != ScopeResult::Done) return TelescopeWindow::None;
-  if (link_type(app) != 'b') return TelescopeWindow::Lx200;
+  if (link_type(app) != LinkType::ControlBox) return TelescopeWindow::Lx200;
   // The box starts from its reset state, with every relay open.
   if (reset_control_box(app) != ScopeResult::Done) return TelescopeWindow::None;
   return TelescopeWindow::ControlBox;

@@ -36,7 +36,7 @@ void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
   const std::uint32_t end = t0 + static_cast<std::uint32_t>(exposure_ms);
   if (exposure_ms < 500) return;
   while (before(clock.now_ms(), end)) {
-    if (exposure_ms > 600) send_timing_command(link, 2);
+    if (exposure_ms > 600) send_timing_command(link, TimingCommand::Prepare);
   }
 }
 
@@ -71,13 +71,15 @@ LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_
   return LinkResult::Ok;
 }
 
-int window_exposure_ms(int value, char range) {
+int window_exposure_ms(int value, ExposureRange range) {
   switch (range) {
-    case 'q': return value;
-    case 'h': return value * 10;
-    case 't': return value * 100;
-    default: return value * 1000;
+    case ExposureRange::Thousandths: return value;
+    case ExposureRange::Hundredths: return value * 10;
+    case ExposureRange::Tenths: return value * 100;
+    case ExposureRange::Seconds:
+    case ExposureRange::Minutes: break;
   }
+  return value * 1000;
 }
 
 int focus_peak(const std::uint16_t* window) {
@@ -104,27 +106,28 @@ void stretch_window(std::uint16_t* window, const WindowStretch& stretch) {
 }
 
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             char range, const WindowStretch& stretch, std::uint16_t* destination) {
+                             ExposureRange range, const WindowStretch& stretch,
+                             std::uint16_t* destination) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
-  send_timing_command(link, 2);
-  send_timing_command(link, 1);
+  send_timing_command(link, TimingCommand::Prepare);
+  send_timing_command(link, TimingCommand::StartExposure);
   wait_exposure(link, clock, exposure);
-  send_timing_command(link, 3);
+  send_timing_command(link, TimingCommand::EndSingleField);
   if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   stretch_window(destination, stretch);
   return LinkResult::Ok;
 }
 
 LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                            char range, const WindowStretch& stretch, std::uint16_t* destination,
-                            int& peak) {
+                            ExposureRange range, const WindowStretch& stretch,
+                            std::uint16_t* destination, int& peak) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
-  send_timing_command(link, 2);
-  send_timing_command(link, 1);
+  send_timing_command(link, TimingCommand::Prepare);
+  send_timing_command(link, TimingCommand::StartExposure);
   wait_exposure(link, clock, exposure);
-  send_timing_command(link, 3);
+  send_timing_command(link, TimingCommand::EndSingleField);
   if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   peak = focus_peak(destination);
   stretch_window(destination, stretch);
@@ -134,9 +137,10 @@ LinkResult take_focus_frame(CameraLink& link, Clock& clock, ReadoutState& state,
 LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
                             bool first_field_downloaded, const WindowStretch& stretch,
                             std::uint16_t* destination) {
-  send_timing_command(link, 2);
+  send_timing_command(link, TimingCommand::Prepare);
   wait_exposure(link, clock, guide_ms);
-  send_timing_command(link, first_field_downloaded ? 5 : 4);
+  send_timing_command(
+      link, first_field_downloaded ? TimingCommand::EndFirstField : TimingCommand::EndSecondField);
   if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   stretch_window(destination, stretch);
   return LinkResult::Ok;

@@ -90,10 +90,6 @@ std::optional<int> whole_number(const std::string& text) {
   return static_cast<int>(*v);
 }
 
-int default_value(char range) {
-  return range == 'q' || range == 'h' ? 5 : 1;
-}
-
 }  // namespace
 
 OptionRead read_capture_option(const std::string& flag,
@@ -126,11 +122,12 @@ OptionRead read_capture_option(const std::string& flag,
     return OptionRead::Bad;
   }
   if (flag == "--range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0])) {
+    const auto range = v->size() == 1 ? exposure_range_from_letter((*v)[0]) : std::nullopt;
+    if (!range) {
       error = "--range takes q, h, t, s or m, not " + *v;
       return OptionRead::Bad;
     }
-    c.range = (*v)[0];
+    c.range = range;
   } else if (flag == "--mode") {
     if (*v == "fast") {
       c.mode = ExposureMode::Fast;
@@ -152,11 +149,12 @@ OptionRead read_capture_option(const std::string& flag,
     }
     (flag == "--star" ? c.star : c.centre) = std::make_pair(*x, *y);
   } else if (flag == "--guide-range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
+    const auto range = v->size() == 1 ? exposure_range_from_letter((*v)[0]) : std::nullopt;
+    if (!range || range == ExposureRange::Minutes) {
       error = "--guide-range takes q, h, t or s, not " + *v;
       return OptionRead::Bad;
     }
-    c.guide_range = (*v)[0];
+    c.guide_range = range;
   } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames") {
     const std::optional<int> n = whole_number(*v);
     if (!n || *n < 1 || *n > 999) {
@@ -198,7 +196,7 @@ OptionRead read_capture_option(const std::string& flag,
 void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   if (o.range) {
     a.range = *o.range;
-    a.value = default_value(*o.range);
+    a.value = default_exposure_value(*o.range);
   }
   if (o.value) a.value = *o.value;
   if (o.mode) a.mode = *o.mode;
@@ -224,10 +222,10 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
       o.exposure_ms || o.export_fits || o.export_fits_float || o.export_tiff16)
     return usage_error(err, "capture does not take that option");
   const CaptureOptions& c = o.capture;
-  const char range = c.range.value_or('s');
+  const ExposureRange range = c.range.value_or(ExposureRange::Seconds);
   if (c.value && *c.value > exposure_value_maximum(range))
-    return usage_error(err, "--value in range " + std::string(1, range) + " goes up to " +
-                                std::to_string(exposure_value_maximum(range)));
+    return usage_error(err, "--value in range " + std::string(1, exposure_range_to_letter(range)) +
+                                " goes up to " + std::to_string(exposure_value_maximum(range)));
   // A continuous run repeats single exposures; with a count it would take that
   // many single exposures and end, which is neither a sum nor a repetition.
   if (c.continuous && c.count.value_or(1) > 1)

@@ -15,7 +15,7 @@
 namespace tarvex::cli {
 
 struct CaptureOptions {
-  std::optional<char> range;
+  std::optional<ExposureRange> range;
   std::optional<int> value;
   std::optional<ExposureMode> mode;
   std::optional<int> count;
@@ -34,7 +34,7 @@ struct CaptureOptions {
   // Self-guiding (the camera dialog's self-guiding controls) and guide runs.
   bool self_guide = false;
   bool half_time = false;
-  std::optional<char> guide_range;
+  std::optional<ExposureRange> guide_range;
   std::optional<int> guide_value;
   std::optional<int> minutes;  // guide: how long to guide
   // focus: how many frames, and the centre of the focus window.

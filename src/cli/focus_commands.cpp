@@ -39,7 +39,7 @@ int focus_command(const Options& o, std::ostream& out, std::ostream& err) {
     if (flag != "--frames" && flag != "--range" && flag != "--value" && flag != "--centre")
       return usage_error(err, flag + " does not belong to focus");
   }
-  if (o.capture.range && *o.capture.range == 'm')
+  if (o.capture.range && *o.capture.range == ExposureRange::Minutes)
     return usage_error(err, "focus takes the ranges q, h, t or s");
   // An interruption is the camera dialog's Stop: the frame being read
   // finishes and the mode ends as it does in the window.

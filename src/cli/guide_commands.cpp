@@ -109,7 +109,8 @@ bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& e
     err << "tarvex-cli: no camera found\n";
     return false;
   }
-  if (o.simulator && app.settings.telescope_type == 'n') app.telescope.link_type_override = 'l';
+  if (o.simulator && app.settings.telescope_type == LinkType::None)
+    app.telescope.link_type_override = LinkType::Lx200;
   if (ensure_link_open(app) != ScopeResult::Done) {
     err << "tarvex-cli: the telescope link could not be opened\n";
     return false;

@@ -206,7 +206,7 @@ int run_mount_sim(const Globals& g, const std::vector<std::string>& args, std::s
 struct ScopeCommand {
   std::string name;
   std::optional<int> port;
-  std::optional<char> link;
+  std::optional<LinkType> link;
   long number = 0;  // catalogue number or milliseconds
   Direction direction = Direction::East;
   std::string word;  // the direction as given
@@ -225,10 +225,9 @@ int parse_scope(const std::vector<std::string>& args, std::size_t i, ScopeComman
         return usage(err, "--port needs a Com Port number 1..5");
       c.port = static_cast<int>(v);
     } else if (args[i] == "--link") {
-      if (i + 1 >= args.size() || args[i + 1].size() != 1 ||
-          std::string("lbn").find(args[i + 1][0]) == std::string::npos)
+      if (i + 1 >= args.size() || args[i + 1].size() != 1 || !link_type_from_letter(args[i + 1][0]))
         return usage(err, "--link needs l (LX200), b (control box) or n (none)");
-      c.link = args[++i][0];
+      c.link = link_type_from_letter(args[++i][0]);
     } else if (args[i] == "--help") {
       err << kScopeUsage;
       return 2;

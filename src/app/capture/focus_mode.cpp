@@ -30,7 +30,7 @@ bool stop_pressed(EventPump& pump) {
 
 // The timed window exposure and read of a focus frame, as take_focus_frame
 // does it, except that a long wait keeps handling window events.
-LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& stretch,
+LinkResult focus_frame(Tarvex& app, int value, ExposureRange range, const WindowStretch& stretch,
                        std::uint16_t* destination, int& peak) {
   CameraLink& link = app.camera.link;
   Clock& clock = app.ports.clock;
@@ -38,14 +38,14 @@ LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& 
   app.camera.readout.exposure_ms = exposure;
   // A camera that stopped answering ends the frame at its first failed
   // command, with the one message the link shows, not one per pass.
-  if (send_timing_command(link, 2) != LinkResult::Ok ||
-      send_timing_command(link, 1) != LinkResult::Ok)
+  if (send_timing_command(link, TimingCommand::Prepare) != LinkResult::Ok ||
+      send_timing_command(link, TimingCommand::StartExposure) != LinkResult::Ok)
     return LinkResult::Failed;
   if (exposure >= 500) {
     const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(exposure);
     std::uint32_t next_pump = clock.now_ms() + REPAINT_INTERVAL_MS;
     while (before(clock.now_ms(), end)) {
-      if (exposure > 600 && send_timing_command(link, 2) != LinkResult::Ok)
+      if (exposure > 600 && send_timing_command(link, TimingCommand::Prepare) != LinkResult::Ok)
         return LinkResult::Failed;
       if (!before(clock.now_ms(), next_pump)) {
         app.ports.pump.pump();
@@ -53,7 +53,8 @@ LinkResult focus_frame(Tarvex& app, int value, char range, const WindowStretch& 
       }
     }
   }
-  if (send_timing_command(link, 3) != LinkResult::Ok) return LinkResult::Failed;
+  if (send_timing_command(link, TimingCommand::EndSingleField) != LinkResult::Ok)
+    return LinkResult::Failed;
   if (read_window(link, app.camera.readout, destination) != LinkResult::Ok)
     return LinkResult::Failed;
   peak = focus_peak(destination);
@@ -85,7 +86,7 @@ double window_fwhm(const std::uint16_t* window) {
 FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames) {
   FocusRun run;
   AcquisitionSettings& acq = app.acquisition;
-  if (acq.range == 'm' || acq.value >= 100) return run;
+  if (acq.range == ExposureRange::Minutes || acq.value >= 100) return run;
 
   FrameStore& fs = app.store();
   std::uint16_t* window = fs.CurrentFrame.data();

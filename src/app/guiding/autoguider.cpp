@@ -129,7 +129,7 @@ bool Autoguider::pulse(Direction d, int ms) {
 
 TrainOutcome Autoguider::train() {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present()) {
+  if (link_type(app_) == LinkType::None || !app_.camera.camera_present()) {
     show_message(m, Msg::CallerText, NO_STAR);
     return TrainOutcome::Refused;
   }
@@ -146,7 +146,7 @@ TrainOutcome Autoguider::train() {
     return TrainOutcome::LinkFailed;
   }
   reset_control_box(app_);
-  if (link_type(app_) == 'b' && !first_pulses_sent_) {
+  if (link_type(app_) == LinkType::ControlBox && !first_pulses_sent_) {
     first_pulses_sent_ = true;
     for (Direction d : {Direction::North, Direction::South, Direction::East, Direction::West})
       pulse(d, 1);
@@ -294,7 +294,7 @@ int Autoguider::correct() {
 
 GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+  if (link_type(app_) == LinkType::None || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
     show_message(m, Msg::TakeImageAndPickStar);
     return GuideOutcome::Refused;
@@ -304,7 +304,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
     show_message(m, Msg::TelescopeCommsFailed);
     return GuideOutcome::LinkFailed;
   }
-  if (link_type(app_) == 'b') reset_control_box(app_);
+  if (link_type(app_) == LinkType::ControlBox) reset_control_box(app_);
   app_.star.guiding_active = true;
   running_ = true;
   menu_guiding_ = true;
@@ -394,7 +394,7 @@ void Autoguider::restore_guide_star() {
 
 bool Autoguider::check_before_exposure(GuidedExposure& g) {
   Messages& m = app_.ports.messages;
-  if (link_type(app_) == 'n' || !app_.camera.camera_present() ||
+  if (link_type(app_) == LinkType::None || !app_.camera.camera_present() ||
       !app_.star_pick.guide_star_picked) {
     show_message(m, Msg::TakeImageAndPickStar);
     return false;
@@ -405,7 +405,7 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
     return false;
   }
   set_status("Guiding Info - Creating Guiding Frame");
-  if (link_type(app_) == 'b') reset_control_box(app_);
+  if (link_type(app_) == LinkType::ControlBox) reset_control_box(app_);
   app_.star.radius = app_.settings.guide_mask_radius;
   app_.star.ignore_drift = app_.settings.ignore_drift;
   app_.star.guiding_active = true;
