@@ -141,13 +141,14 @@ TEST_F(SettingsFile, LetteredFieldsReadAsNamesAndWriteTheirOwnBytes) {
     LinkType link = LinkType::None;
     DriveDirections directions{};
   };
+  constexpr auto kGray = BackgroundColour::LightGray;  // the default the other cases keep
   const Case cases[] = {{kBackground, "r", BackgroundColour::Red},
                         {kBackground, "g", BackgroundColour::Gray},
-                        {kLink, "l", {}, LinkType::Lx200},
-                        {kLink, "b", {}, LinkType::ControlBox},
-                        {kDirections, "snew", {}, {}, {true, false}},
-                        {kDirections, "nswe", {}, {}, {false, true}},
-                        {kDirections, "snwe", {}, {}, {true, true}}};
+                        {kLink, "l", kGray, LinkType::Lx200},
+                        {kLink, "b", kGray, LinkType::ControlBox},
+                        {kDirections, "snew", kGray, {}, {true, false}},
+                        {kDirections, "nswe", kGray, {}, {false, true}},
+                        {kDirections, "snwe", kGray, {}, {true, true}}};
   for (const Case& c : cases) {
     auto bytes = default_file();
     std::copy(c.letters, c.letters + std::strlen(c.letters), bytes.begin() + c.offset);
