@@ -48,7 +48,7 @@ FrameStore& colour_store() {
     synthesize_mosaic(fs, colour_divisors(false, false), {false, true});
     repair_and_finish(fs, false, true);
     std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
-    fs.IsColour = 1;
+    fs.IsColour = true;
     // Keep a copy of the planes in the saved planes for the resets.
     save_colour_planes(fs);
     make_display_bytes(fs, false);

@@ -64,7 +64,7 @@ class TakePhoto : public CaptureFront {
  public:
   explicit TakePhoto(bool colour) : colour_(colour) {}
   CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
-    a.range = 'q';  // timed by the camera: no host wait
+    a.range = ExposureRange::Thousandths;  // timed by the camera: no host wait
     a.value = 1;
     a.mode = ExposureMode::Fast;
     a.count = 2;
@@ -165,7 +165,7 @@ void BM_FocusFrame(benchmark::State& state) {
   ReadyContext ctx(folder);
   Tarvex& app = ctx.app;
   app.camera.find(false);
-  app.acquisition.range = 'h';  // 10 ms frames
+  app.acquisition.range = ExposureRange::Hundredths;  // 10 ms frames
   app.acquisition.value = 1;
   FocusFront front;
   constexpr int frames = 10;

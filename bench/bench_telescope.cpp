@@ -37,7 +37,7 @@ struct Rig {
   std::unique_ptr<TermiosSerialPort> serial;
   std::unique_ptr<Tarvex> app;
 
-  explicit Rig(char link_type) {
+  explicit Rig(LinkType link_type) {
     mount.open();
     clock.add_listener(mount);
     root = std::filesystem::temp_directory_path() / ("tarvex-bench-" + std::to_string(::getpid()));
@@ -64,7 +64,7 @@ double elapsed_ms(std::chrono::steady_clock::time_point since) {
 void BM_GuidePulse(benchmark::State& state) {
   const auto pulse = static_cast<std::uint32_t>(state.range(0));
   const bool lx200 = state.range(1) != 0;
-  Rig rig(lx200 ? 'l' : 'b');
+  Rig rig(lx200 ? LinkType::Lx200 : LinkType::ControlBox);
   const double waits = pulse + (lx200 ? 24.0 : 5.0);
   double worst = 0, sum = 0, longest_at_mount = 0;
   int n = 0;
@@ -99,7 +99,7 @@ BENCHMARK(BM_GuidePulse)
     ->Unit(benchmark::kMillisecond);
 
 void BM_SilentMount(benchmark::State& state) {
-  Rig rig('l');
+  Rig rig(LinkType::Lx200);
   rig.mount.set_behaviour(MountBehaviour::Silent);
   Tarvex& app = *rig.app;
   Coordinates target;

@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto path = fuzz::work_file("input.fit");
   fuzz::write_file(path, file);
 
-  first->MergeMode = 0;
+  first->MergeMode = false;
   first->IsColour = flags & 1;
   Loaded a;
   a.fits.fits_unsigned = (flags & 2) != 0;
@@ -103,10 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Saved as this program saves the image it has, and read back.
   const auto copy = fuzz::work_file("copy.fit");
-  fuzz::check(save_fits(copy, first->IsColour != 0, *first, a.fits, a.history) == FileSave::Ok,
+  fuzz::check(save_fits(copy, first->IsColour, *first, a.fits, a.history) == FileSave::Ok,
               "an accepted file could not be saved");
   Loaded b;
-  second->MergeMode = 0;
+  second->MergeMode = false;
   fuzz::check(load(copy, *second, b) == RawLoad::Ok, "the reader refused a file its writer wrote");
   fuzz::check(fuzz::same_bytes(second->CurrentFrame, first->CurrentFrame),
               "the frame changed in a save and reload");
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "a colour plane changed in a save and reload");
   }
   const auto again = fuzz::work_file("again.fit");
-  fuzz::check(save_fits(again, second->IsColour != 0, *second, b.fits, b.history) == FileSave::Ok,
+  fuzz::check(save_fits(again, second->IsColour, *second, b.fits, b.history) == FileSave::Ok,
               "a reloaded file could not be saved");
   fuzz::check(fuzz::read_file(again) == fuzz::read_file(copy),
               "a second save and reload gave other bytes");

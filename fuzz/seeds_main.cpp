@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
       seed("second_frame", name + "-flat", as_length_input(file, 1, 4096));
     }
   }
-  store->IsColour = 0;
+  store->IsColour = false;
   if (save_flat_field(tmp, *store) != FileSave::Ok) return 1;
   seed("second_frame", "flat-field", as_length_input(fuzz::read_file(tmp), 1, 4096));
 

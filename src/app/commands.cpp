@@ -217,7 +217,7 @@ bool command_enabled(const CommandInfo& command, const CommandState& state) {
   if (!state.has_operation || state.busy) return false;
   switch (command.rule) {
     case EnableRule::Always: return true;
-    case EnableRule::Telescope: return state.telescope_type != 'n';
+    case EnableRule::Telescope: return state.telescope_type != LinkType::None;
     case EnableRule::Picture: return state.picture_loaded;
     case EnableRule::Zoom: return !state.fit_to_window;
   }

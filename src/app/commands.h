@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/settings_choices.h"
+
 namespace tarvex {
 
 // Command identifiers (fixed numbers shared with dialogs that post commands).
@@ -111,7 +113,7 @@ enum class MenuId {
 // What, beyond having an operation, a command needs to be enabled.
 enum class EnableRule {
   Always,
-  Telescope,  // only while telescope_type is not 'n'
+  Telescope,  // only while a telescope link type is chosen
   Picture,    // only while a picture is loaded
   Zoom,       // only out of Fit to window
 };
@@ -162,7 +164,7 @@ std::span<const ToolButton> tool_bar();
 // What the enabling rules look at.
 struct CommandState {
   bool has_operation = false;  // the command's operation exists in this build
-  char telescope_type = 'n';
+  LinkType telescope_type = LinkType::None;
   bool picture_loaded = false;
   bool busy = false;  // a long operation is running
   bool fit_to_window = false;

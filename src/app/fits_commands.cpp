@@ -14,7 +14,7 @@ namespace {
 // Opens the details dialog over the record; true after "Continue", with the
 // fields stored.
 bool run_details_dialog(Tarvex& app, FitsDialogs& dialogs) {
-  FitsDetailsModel model(app.fits, app.settings.ut_offset_hours, app.store().IsBinned != 0);
+  FitsDetailsModel model(app.fits, app.settings.ut_offset_hours, app.store().IsBinned);
   if (!dialogs.run_details(model)) return false;
   model.accept();
   return true;
@@ -35,7 +35,7 @@ Reported save_fits_image(Tarvex& app, const std::filesystem::path& path) {
   // and the settings file live there.
   make_folder(app.paths.autosave_dir(app.settings.autosave_subdir));
   const FrameStore& fs = app.store();
-  if (save_fits(path, fs.IsColour != 0, fs, app.fits, app.history) != FileSave::Ok)
+  if (save_fits(path, fs.IsColour, fs, app.fits, app.history) != FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   app.current_file_name = display_file_name(path);
   image_matches_file(app, path, ImageFileKind::Fits);

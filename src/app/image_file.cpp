@@ -41,8 +41,7 @@ bool save_of_kind(Tarvex& app, FitsDialogs& dialogs) {
 
 std::uint64_t image_signature(const FrameStore& fs) {
   std::uint64_t h = 0xCBF29CE484222325ull;
-  h ^= static_cast<std::uint64_t>(fs.IsColour != 0) |
-       (static_cast<std::uint64_t>(fs.IsBinned != 0) << 1);
+  h ^= static_cast<std::uint64_t>(fs.IsColour) | (static_cast<std::uint64_t>(fs.IsBinned) << 1);
   mix_samples(h, fs.CurrentFrame);
   if (fs.IsColour) {
     mix_samples(h, fs.RedPlane);

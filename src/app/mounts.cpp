@@ -11,7 +11,7 @@ MountCapabilities Lx200Mount::capabilities() const {
   c.go_to = c.sync = c.read_position = c.focus = true;
   c.ra_step_seconds = 60;
   c.dec_step_arcsec = 60;
-  c.autoguide = link_type(app_) != 'n';
+  c.autoguide = link_type(app_) != LinkType::None;
   return c;
 }
 
@@ -141,7 +141,7 @@ Mount& control_box_mount(Tarvex& app) {
 }
 
 Mount& current_mount(Tarvex& app) {
-  return link_type(app) == 'b' ? control_box_mount(app) : lx200_mount(app);
+  return link_type(app) == LinkType::ControlBox ? control_box_mount(app) : lx200_mount(app);
 }
 
 }  // namespace tarvex

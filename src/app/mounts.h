@@ -10,7 +10,7 @@
 namespace tarvex {
 
 // A "Meade LX200 (Tm)" mount: go-to, sync, position, moves at four rates,
-// guide pulses and the focuser. With link type 'n' (the LX200 port open, no
+// guide pulses and the focuser. With link type none (the LX200 port open, no
 // mount chosen) its pulses go in the control box's form, as they always have.
 class Lx200Mount final : public Mount {
  public:
@@ -75,7 +75,7 @@ class ControlBoxMount final : public Mount {
   Tarvex& app_;
 };
 
-// The mount of the link type in effect: the control box for 'b', the LX200
+// The mount of the link type in effect: the control box for its link type, the LX200
 // otherwise (the form the telescope windows and moves have always used).
 Mount& current_mount(Tarvex& app);
 // The two serial mounts themselves, for a window made for one of them.

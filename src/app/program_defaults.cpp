@@ -32,14 +32,9 @@ void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {
     s_.guide_mask_radius = static_cast<std::int16_t>(pixels);
 }
 
-void ProgramDefaultsModel::set_background_colour(char letter) {
-  if (letter == 'r' || letter == 'l' || letter == 'g') s_.background_colour = letter;
-}
-
-void ProgramDefaultsModel::set_telescope_type(char letter) {
-  if (letter != 'n' && letter != 'l' && letter != 'b') return;
-  s_.telescope_type = letter;
-  if (letter == 'n' || letter == 'b') s_.dedicated_com_port = true;
+void ProgramDefaultsModel::set_telescope_type(LinkType type) {
+  s_.telescope_type = type;
+  if (type != LinkType::Lx200) s_.dedicated_com_port = true;
 }
 
 void ProgramDefaultsModel::choose_com_port(int n) {
@@ -68,11 +63,11 @@ void ProgramDefaultsModel::set_slew_values(int ra_pps, int dec_pps, int ra_backl
 }
 
 void ProgramDefaultsModel::swap_north_south() {
-  std::swap(s_.drive_directions[0], s_.drive_directions[1]);
+  s_.drive_directions.north_south_swapped = !s_.drive_directions.north_south_swapped;
 }
 
 void ProgramDefaultsModel::swap_east_west() {
-  std::swap(s_.drive_directions[2], s_.drive_directions[3]);
+  s_.drive_directions.east_west_swapped = !s_.drive_directions.east_west_swapped;
 }
 
 void ProgramDefaultsModel::set_autosave_subdir(std::string_view name) {

@@ -32,12 +32,13 @@ class ProgramDefaultsModel {
   // "Radius of Guide Star Mask": 7, 8, 9, 11, 13 or 15; other values are ignored.
   void set_guide_mask_radius(int pixels);
   void toggle_focus_delay() { s_.focus_delay = !s_.focus_delay; }
-  // "Background Colour": 'r', 'l' or 'g'; other letters are ignored.
-  void set_background_colour(char letter);
+  // "Background Colour".
+  void set_background_colour(BackgroundColour colour) { s_.background_colour = colour; }
   void toggle_disable_interrupts() { s_.disable_interrupts = !s_.disable_interrupts; }
   void toggle_interlace_smoothing() { s_.interlace_smoothing = !s_.interlace_smoothing; }
-  // "Telescope Guiding": 'n' None, 'l' Meade LX200 (Tm), 'b' Via Control Box.
-  void set_telescope_type(char letter);
+  // "Telescope Guiding": None, Meade LX200 (Tm) or Via Control Box. None
+  // and the control box take the port as their own.
+  void set_telescope_type(LinkType type);
   void choose_shared_com_port() { s_.dedicated_com_port = false; }
   void choose_com_port(int n);
   // "Default Guide Training Time": 1, 2 or 4 seconds.
@@ -57,8 +58,8 @@ class ProgramDefaultsModel {
   void toggle_binned_import_default() { s_.binned_import_default = !s_.binned_import_default; }
 
   // What the controls show.
-  bool north_south_swapped() const { return s_.drive_directions[0] == 's'; }
-  bool east_west_swapped() const { return s_.drive_directions[2] == 'w'; }
+  bool north_south_swapped() const { return s_.drive_directions.north_south_swapped; }
+  bool east_west_swapped() const { return s_.drive_directions.east_west_swapped; }
   // 0 for "Shared Com Port", else the port 1..5.
   int com_port_choice() const { return s_.dedicated_com_port ? s_.com_port : 0; }
 

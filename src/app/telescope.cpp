@@ -75,15 +75,15 @@ ScopeResult session_result(const SerialSession& s) {
 // change at any time.
 void sync_letters(Tarvex& app) {
   DirectionBlock& block = app.telescope.directions;
-  const char port_digit = block.letters[7];
+  const char port_digit = block.port_digit();
   sync_direction_block(block, app.settings.drive_directions, com_port(app));
-  block.letters[7] = port_digit;
+  block.port_digit() = port_digit;
 }
 
 bool open_link_port(Tarvex& app) {
   DirectionBlock& block = app.telescope.directions;
   sync_direction_block(block, app.settings.drive_directions, com_port(app));
-  app.telescope.port_for_box = link_type(app) == 'b';
+  app.telescope.port_for_box = link_type(app) == LinkType::ControlBox;
   if (app.telescope.port_for_box) return open_control_box(app);
   if (!open_lx200(app)) {
     app.telescope.lx200_failed = true;
@@ -100,8 +100,8 @@ bool ready(Tarvex& app) {
 
 }  // namespace
 
-char link_type(const Tarvex& app) {
-  if (app.telescope.lx200_failed) return 'n';
+LinkType link_type(const Tarvex& app) {
+  if (app.telescope.lx200_failed) return LinkType::None;
   return app.telescope.link_type_override.value_or(app.settings.telescope_type);
 }
 
@@ -122,12 +122,13 @@ ScopeResult ensure_link_open(Tarvex& app, Msg reload_failure) {
     link.lx200_failed = false;
     // A control box that could not be opened still counts as a link, as the
     // guided exposure expects; the next operation tries the port again.
-    if (!open_link_port(app) && link_type(app) != 'b') return ScopeResult::LinkFailed;
+    if (!open_link_port(app) && link_type(app) != LinkType::ControlBox)
+      return ScopeResult::LinkFailed;
     link.link_open = true;
   } else {
     const char wanted = static_cast<char>('0' + com_port(app));
-    if (link.port_open &&
-        (link.directions.port_digit() != wanted || link.port_for_box != (link_type(app) == 'b'))) {
+    if (link.port_open && (link.directions.port_digit() != wanted ||
+                           link.port_for_box != (link_type(app) == LinkType::ControlBox))) {
       // The port or the kind of link changed in the defaults: leave the old
       // port, or its line settings, for the new ones.
       SerialSession(link, app.ports.messages).close();
@@ -176,7 +177,7 @@ ScopeResult timed_pulse(Tarvex& app, PulseEnd end) {
   Clock& clock = app.ports.clock;
   SerialSession s(link, app.ports.messages);
   const char letter = link.directions.current_move();
-  if (link_type(app) == 'l') {
+  if (link_type(app) == LinkType::Lx200) {
     const std::uint32_t start = clock.now_ms();
     if (s.puts(LX200_RATE_GUIDE)) {
       wait_until(app, start + 20);
@@ -273,11 +274,12 @@ ScopeResult release_box_move(Tarvex& app) {
 }
 
 ScopeResult press_move(Tarvex& app, Direction direction) {
-  return link_type(app) == 'b' ? press_box_move(app, direction) : press_lx200_move(app, direction);
+  return link_type(app) == LinkType::ControlBox ? press_box_move(app, direction)
+                                                : press_lx200_move(app, direction);
 }
 
 ScopeResult release_move(Tarvex& app) {
-  return link_type(app) == 'b' ? release_box_move(app) : release_lx200_move(app);
+  return link_type(app) == LinkType::ControlBox ? release_box_move(app) : release_lx200_move(app);
 }
 
 ScopeResult press_focus(Tarvex& app, bool inward) {

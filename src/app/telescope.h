@@ -19,10 +19,10 @@
 
 namespace tarvex {
 
-// The link type in effect: 'l' LX200, 'b' control box, 'n' none. A failed
-// LX200 open counts as 'n' until the next reload of the settings; a
-// command-line choice overrides the settings for the run.
-char link_type(const Tarvex& app);
+// The link type in effect. A failed LX200 open counts as none until the next
+// reload of the settings; a command-line choice overrides the settings for
+// the run.
+LinkType link_type(const Tarvex& app);
 // The "Com Port" number in effect, 1..5.
 int com_port(const Tarvex& app);
 
@@ -43,7 +43,7 @@ bool open_lx200(Tarvex& app);
 bool open_control_box(Tarvex& app);
 
 // A timed guide pulse in the current move letter for the pulse duration
-// (SerialLink::pulse_ms): the LX200 form for link type 'l', the control box
+// (SerialLink::pulse_ms): the LX200 form for the LX200 link type, the control box
 // form otherwise; 4 ms pause after it.
 ScopeResult guide_pulse(Tarvex& app);
 // The same after setting the current move letter from the direction block
@@ -66,7 +66,7 @@ ScopeResult release_lx200_move(Tarvex& app);
 ScopeResult press_box_move(Tarvex& app, Direction direction);
 ScopeResult release_box_move(Tarvex& app);
 // The form the telescope window of the link type uses: the control box for
-// 'b', the LX200 otherwise.
+// the control box link type, the LX200 otherwise.
 ScopeResult press_move(Tarvex& app, Direction direction);
 ScopeResult release_move(Tarvex& app);
 

@@ -26,7 +26,7 @@ enum class TelescopeWindow { None, Lx200, ControlBox };
 
 // File > "Telescope Control": makes sure the link is open (an unreadable
 // settings file is message 27), then tells which window to open: the control
-// box window after resetting the box for link type 'b', the LX200 window
+// box window after resetting the box for the control box link type, the LX200 window
 // otherwise. None when the link could not be opened or the reset failed
 // (both already reported).
 TelescopeWindow telescope_control(Tarvex& app);

@@ -87,8 +87,8 @@ LinkResult WriteUSBdevice(CameraLink& link, std::span<const std::uint8_t> payloa
   return LinkResult::Ok;
 }
 
-LinkResult send_timing_command(CameraLink& link, int n) {
-  set_timing_command(link.command, n);
+LinkResult send_timing_command(CameraLink& link, TimingCommand command) {
+  set_timing_command(link.command, command);
   return WriteUSBdevice(link, link.command);
 }
 

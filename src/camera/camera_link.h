@@ -91,8 +91,8 @@ CameraSearch find_camera(CameraLink& link, DeviceRecords& records);
 // identifier 0. Failures are reported as message 50.
 LinkResult WriteUSBdevice(CameraLink& link, std::span<const std::uint8_t> payload);
 
-// Makes the command block a timing command with sub-code n and sends it.
-LinkResult send_timing_command(CameraLink& link, int n);
+// Makes the command block the timing command and sends it.
+LinkResult send_timing_command(CameraLink& link, TimingCommand command);
 
 // Sends the read command (bytes 1..7 as prepared) and reads read_length bytes
 // into the receive buffer. Failed when the read failed or delivered fewer

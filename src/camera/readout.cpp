@@ -36,7 +36,7 @@ void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms) {
   const std::uint32_t end = t0 + static_cast<std::uint32_t>(exposure_ms);
   if (exposure_ms < 500) return;
   while (before(clock.now_ms(), end)) {
-    if (exposure_ms > 600) send_timing_command(link, 2);
+    if (exposure_ms > 600) send_timing_command(link, TimingCommand::Prepare);
   }
 }
 
@@ -71,13 +71,15 @@ LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_
   return LinkResult::Ok;
 }
 
-int window_exposure_ms(int value, char range) {
+int window_exposure_ms(int value, ExposureRange range) {
   switch (range) {
-    case 'q': return value;
-    case 'h': return value * 10;
-    case 't': return value * 100;
-    default: return value * 1000;
+    case ExposureRange::Thousandths: return value;
+    case ExposureRange::Hundredths: return value * 10;
+    case ExposureRange::Tenths: return value * 100;
+    case ExposureRange::Seconds:
+    case ExposureRange::Minutes: break;
   }
+  return value * 1000;
 }
 
 int focus_peak(const std::uint16_t* window) {
@@ -117,7 +119,7 @@ LinkResult wait_window_exposure(CameraLink& link, Clock& clock, int exposure_ms,
   if (exposure_ms < 500) return LinkResult::Ok;
   std::uint32_t next_pump = pump != nullptr ? clock.now_ms() + REPAINT_INTERVAL_MS : 0;
   while (before(clock.now_ms(), end)) {
-    if (exposure_ms > 600 && send_timing_command(link, 2) != LinkResult::Ok)
+    if (exposure_ms > 600 && send_timing_command(link, TimingCommand::Prepare) != LinkResult::Ok)
       return LinkResult::Failed;
     if (pump != nullptr && !before(clock.now_ms(), next_pump)) {
       pump->pump();
@@ -130,14 +132,14 @@ LinkResult wait_window_exposure(CameraLink& link, Clock& clock, int exposure_ms,
 }  // namespace
 
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             char range, const WindowStretch& stretch, std::uint16_t* destination,
+                             ExposureRange range, const WindowStretch& stretch, std::uint16_t* destination,
                              int* peak, EventPump* pump) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
-  if (send_timing_command(link, 2) != LinkResult::Ok ||
-      send_timing_command(link, 1) != LinkResult::Ok ||
+  if (send_timing_command(link, TimingCommand::Prepare) != LinkResult::Ok ||
+      send_timing_command(link, TimingCommand::StartExposure) != LinkResult::Ok ||
       wait_window_exposure(link, clock, exposure, pump) != LinkResult::Ok ||
-      send_timing_command(link, 3) != LinkResult::Ok ||
+      send_timing_command(link, TimingCommand::EndSingleField) != LinkResult::Ok ||
       read_window(link, state, destination) != LinkResult::Ok)
     return LinkResult::Failed;
   if (peak != nullptr) *peak = focus_peak(destination);
@@ -148,9 +150,10 @@ LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state
 LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
                             bool first_field_downloaded, const WindowStretch& stretch,
                             std::uint16_t* destination) {
-  send_timing_command(link, 2);
+  send_timing_command(link, TimingCommand::Prepare);
   wait_exposure(link, clock, guide_ms);
-  send_timing_command(link, first_field_downloaded ? 5 : 4);
+  send_timing_command(
+      link, first_field_downloaded ? TimingCommand::EndFirstField : TimingCommand::EndSecondField);
   if (read_window(link, state, destination) != LinkResult::Ok) return LinkResult::Failed;
   stretch_window(destination, stretch);
   return LinkResult::Ok;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "camera/camera_link.h"
+#include "camera/exposure_range.h"
 #include "image/frame_store.h"
 #include "platform/ports.h"
 
@@ -45,14 +46,14 @@ LinkResult read_field(CameraLink& link, Clock& clock, ReadoutState& state, Frame
 LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_t* destination);
 
 // The host side of a timed exposure: for exposures of 500 ms and more the
-// host waits on the clock, repeating timing command 2 on every pass when
+// host waits on the clock, repeating the Prepare timing command on every pass when
 // longer than 600 ms; shorter exposures are timed by the camera from the
 // read request.
 void wait_exposure(CameraLink& link, Clock& clock, int exposure_ms);
 
-// The exposure of a window frame: value x 1 ("q"), 10 ("h"), 100 ("t") or
-// 1000 (any other letter, minutes included).
-int window_exposure_ms(int value, char range);
+// The exposure of a window frame: the value in its range's unit, minutes
+// counting as seconds.
+int window_exposure_ms(int value, ExposureRange range);
 
 // A timed window exposure (focusing, guiding) read into `destination` and
 // stretched; the frame ends at the first timing command the camera does not
@@ -60,12 +61,12 @@ int window_exposure_ms(int value, char range);
 // (0..16383, before the stretch); with `pump`, window events are handled
 // every 100 ms of a long exposure.
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             char range, const WindowStretch& stretch, std::uint16_t* destination,
+                             ExposureRange range, const WindowStretch& stretch, std::uint16_t* destination,
                              int* peak = nullptr, EventPump* pump = nullptr);
 
-// A guide window timed by the guide exposure; ends with timing command 5 when
+// A guide window timed by the guide exposure; ends with EndFirstField when
 // the first field of the main exposure was already downloaded at half time,
-// else 4. The read still carries the exposure of the last main exposure.
+// else EndSecondField. The read still carries the exposure of the last main exposure.
 LinkResult take_guide_frame(CameraLink& link, Clock& clock, ReadoutState& state, int guide_ms,
                             bool first_field_downloaded, const WindowStretch& stretch,
                             std::uint16_t* destination);

@@ -5,10 +5,10 @@
 
 namespace tarvex {
 
-void set_timing_command(CommandBlock& block, int sub_code) {
+void set_timing_command(CommandBlock& block, TimingCommand command) {
   block.fill(0);
   block[0] = COMMAND_TIMING;
-  block[1] = static_cast<std::uint8_t>(sub_code);
+  block[1] = static_cast<std::uint8_t>(command);
 }
 
 void set_exposure_bytes(CommandBlock& block, int exposure_ms) {

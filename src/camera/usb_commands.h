@@ -45,8 +45,26 @@ inline constexpr const char* FORMAT_CAMERA_FOUND =
 inline constexpr const char* TEXT_NO_CAMERA = "Sorry, No camera found on USB";
 inline constexpr const char* TEXT_NOT_PRESENT = "- not present -";
 
+// The timing commands (command code 2), by what the exposures use them for;
+// the value is the sub-code sent in byte 1.
+enum class TimingCommand : std::uint8_t {
+  // Starts integration: the exposure, the second exposure of the interlaced
+  // mode, and the second half after a half-time download.
+  StartExposure = 1,
+  // Sent first at the start of every exposure, on each pass of the wait of
+  // long exposures, and before the read of exposures of 200 ms and more.
+  Prepare = 2,
+  // Ends a single-field exposure and a window exposure; the read follows.
+  EndSingleField = 3,
+  // Ends the second field of the two-field modes; also restarts that field
+  // part-way through a progressive exposure.
+  EndSecondField = 4,
+  // Ends the first field of the two-field modes and of a half-time download.
+  EndFirstField = 5,
+};
+
 // A timing command: all 8 bytes cleared, byte 0 = 2, byte 1 = sub-code.
-void set_timing_command(CommandBlock& block, int sub_code);
+void set_timing_command(CommandBlock& block, TimingCommand command);
 
 // Bytes 1..2 of a read request for an exposure of `exposure_ms`: the
 // exposure as a little-endian number below 500 ms, else 0, 0.

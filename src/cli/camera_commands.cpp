@@ -59,7 +59,7 @@ bool ready_camera(Tarvex& app) {
     show_message(app.ports.messages, Msg::CallerText, TEXT_NO_CAMERA);
     return false;
   }
-  send_timing_command(camera.link, 3);
+  send_timing_command(camera.link, TimingCommand::EndSingleField);
   return true;
 }
 
@@ -100,11 +100,11 @@ int read_field_command(const Options& o, std::ostream& out, std::ostream& err) {
     ReadoutState& state = app.camera.readout;
     FrameStore& fs = app.store();
     state.exposure_ms = exposure_ms;
-    send_timing_command(link, 2);
-    send_timing_command(link, 1);
+    send_timing_command(link, TimingCommand::Prepare);
+    send_timing_command(link, TimingCommand::StartExposure);
     wait_exposure(link, app.ports.clock, exposure_ms);
-    if (exposure_ms >= 200) send_timing_command(link, 2);
-    send_timing_command(link, 3);
+    if (exposure_ms >= 200) send_timing_command(link, TimingCommand::Prepare);
+    send_timing_command(link, TimingCommand::EndSingleField);
     state.field_parity = 0;
     if (read_field(link, app.ports.clock, state, fs.CurrentFrame) != LinkResult::Ok) {
       err << "tarvex-cli: the field read failed; the frame was not changed\n";
@@ -113,8 +113,8 @@ int read_field_command(const Options& o, std::ostream& out, std::ostream& err) {
     // One field makes a binned image, as a "Fast" exposure does: the odd rows
     // are filled from their neighbours.
     fill_odd_rows(fs.CurrentFrame);
-    fs.IsBinned = 1;
-    fs.IsColour = 0;
+    fs.IsBinned = true;
+    fs.IsColour = false;
     app.display.SmallFrameMode = false;
     out << "field read into the even rows, odd rows filled: a binned image (" << exposure_ms
         << " ms)\n";
@@ -131,7 +131,7 @@ int focus_frame_command(const Options& o, std::ostream& out, std::ostream& err) 
     FrameStore& fs = app.store();
     int peak = 0;
     const WindowStretch stretch{app.display.palette_bits, app.display.max_stretch_all};
-    if (take_window_frame(app.camera.link, app.ports.clock, app.camera.readout, exposure_ms, 'q',
+    if (take_window_frame(app.camera.link, app.ports.clock, app.camera.readout, exposure_ms, ExposureRange::Thousandths,
                           stretch, fs.CurrentFrame.data(), &peak) != LinkResult::Ok) {
       err << "tarvex-cli: the window read failed; the frame was not changed\n";
       return 1;

@@ -90,10 +90,10 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
       o.exposure_ms || o.export_fits || o.export_fits_float || o.export_tiff16)
     return usage_error(err, "capture does not take that option");
   const CaptureOptions& c = o.capture;
-  const char range = c.range.value_or('s');
+  const ExposureRange range = c.range.value_or(ExposureRange::Seconds);
   if (c.value && *c.value > exposure_value_maximum(range))
-    return usage_error(err, "--value in range " + std::string(1, range) + " goes up to " +
-                                std::to_string(exposure_value_maximum(range)));
+    return usage_error(err, "--value in range " + std::string(1, exposure_range_to_letter(range)) +
+                                " goes up to " + std::to_string(exposure_value_maximum(range)));
   // A continuous run repeats single exposures; with a count it would take that
   // many single exposures and end, which is neither a sum nor a repetition.
   if (c.continuous && c.count.value_or(1) > 1)

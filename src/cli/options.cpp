@@ -189,10 +189,12 @@ std::optional<int> parse_scope(const std::vector<std::string>& args, std::size_t
         return usage_error(err, "--port needs a Com Port number 1..5");
       c.port = static_cast<int>(v);
     } else if (args[i] == "--link") {
-      if (i + 1 >= args.size() || args[i + 1].size() != 1 ||
-          std::string("lbn").find(args[i + 1][0]) == std::string::npos)
-        return usage_error(err, "--link needs l (LX200), b (control box) or n (none)");
-      c.link = args[++i][0];
+      const auto link = i + 1 < args.size() && args[i + 1].size() == 1
+                            ? link_type_from_letter(args[i + 1][0])
+                            : std::nullopt;
+      if (!link) return usage_error(err, "--link needs l (LX200), b (control box) or n (none)");
+      c.link = link;
+      ++i;
     } else if (args[i] == "--help") {
       out << kUsage;
       return 0;
@@ -253,10 +255,6 @@ std::optional<int> whole_number(const std::string& text) {
   return static_cast<int>(*v);
 }
 
-int default_value(char range) {
-  return range == 'q' || range == 'h' ? 5 : 1;
-}
-
 enum class OptionRead { NotCapture, Read, Bad };
 
 // Reads one capture option `flag`, taking its value from `next_value` (empty
@@ -291,11 +289,12 @@ OptionRead read_capture_option(const std::string& flag,
     return OptionRead::Bad;
   }
   if (flag == "--range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0])) {
+    const auto range = v->size() == 1 ? exposure_range_from_letter((*v)[0]) : std::nullopt;
+    if (!range) {
       error = "--range takes q, h, t, s or m, not " + *v;
       return OptionRead::Bad;
     }
-    c.range = (*v)[0];
+    c.range = range;
   } else if (flag == "--mode") {
     if (*v == "fast") {
       c.mode = ExposureMode::Fast;
@@ -317,11 +316,12 @@ OptionRead read_capture_option(const std::string& flag,
     }
     (flag == "--star" ? c.star : c.centre) = std::make_pair(*x, *y);
   } else if (flag == "--guide-range") {
-    if (v->size() != 1 || !is_exposure_range((*v)[0]) || (*v)[0] == 'm') {
+    const auto range = v->size() == 1 ? exposure_range_from_letter((*v)[0]) : std::nullopt;
+    if (!range || range == ExposureRange::Minutes) {
       error = "--guide-range takes q, h, t or s, not " + *v;
       return OptionRead::Bad;
     }
-    c.guide_range = (*v)[0];
+    c.guide_range = range;
   } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames") {
     const std::optional<int> n = whole_number(*v);
     if (!n || *n < 1 || *n > 999) {
@@ -547,7 +547,7 @@ std::optional<int> check_options(const Options& o, std::ostream& err) {
     return usage_error(err,
                        o.command.empty() ? "no command given" : "unknown command " + o.command);
   // The focus window is read in the guide frame's ranges.
-  if (o.command == "focus" && o.capture.range == 'm')
+  if (o.command == "focus" && o.capture.range == ExposureRange::Minutes)
     return usage_error(err, "focus takes the ranges q, h, t or s");
   return std::nullopt;
 }
@@ -573,7 +573,7 @@ Subcommand subcommand_of(const Options& o) {
 void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   if (o.range) {
     a.range = *o.range;
-    a.value = default_value(*o.range);
+    a.value = default_exposure_value(*o.range);
   }
   if (o.value) a.value = *o.value;
   if (o.mode) a.mode = *o.mode;
@@ -593,8 +593,8 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   if (o.half_time) a.half_time_download = true;
 }
 
-std::optional<char> guiding_link_override(const Options& o, char settings_link) {
-  if (o.simulator && settings_link == 'n') return 'l';
+std::optional<LinkType> guiding_link_override(const Options& o, LinkType settings_link) {
+  if (o.simulator && settings_link == LinkType::None) return LinkType::Lx200;
   return std::nullopt;
 }
 

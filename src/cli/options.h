@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/capture/acquisition.h"
+#include "files/settings_choices.h"
 #include "scope/mount.h"
 #include "sim/sim_mount.h"
 #include "sim/sky_renderer.h"
@@ -20,7 +21,7 @@
 namespace tarvex::cli {
 
 struct CaptureOptions {
-  std::optional<char> range;
+  std::optional<ExposureRange> range;
   std::optional<int> value;
   std::optional<ExposureMode> mode;
   std::optional<int> count;
@@ -39,7 +40,7 @@ struct CaptureOptions {
   // Self-guiding (the camera dialog's self-guiding controls) and guide runs.
   bool self_guide = false;
   bool half_time = false;
-  std::optional<char> guide_range;
+  std::optional<ExposureRange> guide_range;
   std::optional<int> guide_value;
   std::optional<int> minutes;  // guide: how long to guide
   // focus: how many frames, and the centre of the focus window.
@@ -53,7 +54,7 @@ struct CaptureOptions {
 struct ScopeOptions {
   std::string name;  // goto-messier, goto-ngc, goto-planet, goto, move, ...
   std::optional<int> port;
-  std::optional<char> link;
+  std::optional<LinkType> link;
   long number = 0;  // catalogue number or milliseconds
   Direction direction = Direction::East;
   std::string word;  // the direction as given
@@ -124,6 +125,6 @@ void apply_capture_options(const CaptureOptions& options, AcquisitionSettings& s
 // The link a guiding run uses in place of the settings' `settings_link`:
 // under --simulator a link of type none becomes the LX200, so that the
 // simulated mount takes the corrections. Nothing when the settings' holds.
-std::optional<char> guiding_link_override(const Options& options, char settings_link);
+std::optional<LinkType> guiding_link_override(const Options& options, LinkType settings_link);
 
 }  // namespace tarvex::cli

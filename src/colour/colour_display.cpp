@@ -122,7 +122,7 @@ std::uint8_t auto_contrast_level(int lambda, int black_level) {
 
 void build_colour_rows(FrameStore& fs, const DisplayState& ds, const Settings& settings,
                        int first_row, int end_row) {
-  if (ds.colour_view != 'N') {
+  if (ds.colour_view != ColourView::Normal) {
     fill_rgb_rows_plain(fs, ds.colour_view, first_row, end_row);
     return;
   }

@@ -481,7 +481,7 @@ ColourDivisors colour_divisors(bool daylight, bool ir_filter) {
 
 void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicStart start,
                        const std::function<void(int)>& on_row) {
-  const bool binned = fs.IsBinned != 0;
+  const bool binned = fs.IsBinned;
   bool line_phase = start.line_offset;
   for (int r = 0; r < H - 1; ++r) {
     if (on_row) on_row(r);
@@ -498,7 +498,7 @@ void synthesize_mosaic(FrameStore& fs, const ColourDivisors& divisors, MosaicSta
 }
 
 void repair_and_finish(FrameStore& fs, bool label_band, bool smoothing) {
-  const bool binned = fs.IsBinned != 0;
+  const bool binned = fs.IsBinned;
   outlier_repair(fs, binned);
   saturation_spread(fs.SecondFrame, binned);
   notch_fill(fs.SecondFrame);

@@ -284,7 +284,7 @@ namespace {
 // Writes the header and the data of a FITS file into `out`, opened already.
 bool write_fits(AtomicFile& out, bool colour, const FrameStore& fs, const FitsText& fits,
                 const ProcessingHistory& history) {
-  const Header h = fits_header(colour, fs.IsBinned != 0, fits, history);
+  const Header h = fits_header(colour, fs.IsBinned, fits, history);
   const unsigned offset = fits.fits_unsigned ? 0 : FITS_SIGNED_OFFSET;
   if (!out.write(h.data(), h.size())) return false;
   if (!write_frame(out, fs.CurrentFrame.data(), offset)) return false;
@@ -332,21 +332,21 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
   const std::uint8_t* p = data.data();
   decode_frame(p, fs.CurrentFrame.data(), offset);
   p += FRAME_BYTES;
-  fs.IsBinned = (layout == FileLayout::FitsBinnedMono || parsed.binned) ? 1 : 0;
-  fs.IsColour = 0;
-  fs.HasBytePlanes = 0;
+  fs.IsBinned = (layout == FileLayout::FitsBinnedMono || parsed.binned);
+  fs.IsColour = false;
+  fs.HasBytePlanes = false;
   if (layout == FileLayout::FitsColour8) {
     std::memcpy(fs.RedBytes.data(), p, FRAME_SAMPLES);
     std::memcpy(fs.GreenBytes.data(), p + FRAME_SAMPLES, FRAME_SAMPLES);
     std::memcpy(fs.BlueBytes.data(), p + 2 * FRAME_SAMPLES, FRAME_SAMPLES);
     widen_byte_planes(fs);
-    fs.IsColour = 1;
-    fs.HasBytePlanes = 1;
+    fs.IsColour = true;
+    fs.HasBytePlanes = true;
   } else if (layout == FileLayout::FitsColour16) {
     decode_frame(p, fs.RedPlane.data(), offset);
     decode_frame(p + FRAME_BYTES, fs.GreenPlane.data(), offset);
     decode_frame(p + 2 * FRAME_BYTES, fs.BluePlane.data(), offset);
-    fs.IsColour = 1;
+    fs.IsColour = true;
   }
   fits = parsed.fits;
   for (int i = 0; i < HISTORY_LINES; ++i)
@@ -356,7 +356,7 @@ FitsLoad load_fits(const std::filesystem::path& path, bool byte_planes, FrameSto
 
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
                             FrameStore& fs) {
-  return load_fits_second(path, purpose, SecondTarget{fs.SecondFrame, fs.IsBinned != 0});
+  return load_fits_second(path, purpose, SecondTarget{fs.SecondFrame, fs.IsBinned});
 }
 
 SecondLoad load_fits_second(const std::filesystem::path& path, SecondPurpose purpose,
@@ -466,7 +466,7 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
   // never replace it, nor it the other's file. A failed write keeps the
   // number, so the next save tries the same name.
   AtomicFile out;
-  bool named = out.open(file) && write_fits(out, t.fs.IsColour != 0, t.fs, t.fits, t.history);
+  bool named = out.open(file) && write_fits(out, t.fs.IsColour, t.fs, t.fits, t.history);
   for (unsigned tries = 1; named; ++tries) {
     r.number = number;
     r.file = file;

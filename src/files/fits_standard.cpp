@@ -188,7 +188,7 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
                                              const ProcessingHistory& history,
                                              StandardFitsSamples samples,
                                              const StandardFitsStamp& stamp) {
-  const bool colour = fs.IsColour != 0;
+  const bool colour = fs.IsColour;
   const bool int16 = samples == StandardFitsSamples::Int16;
   std::vector<std::string> c;
   c.push_back(value_card("SIMPLE", "T", true, "file conforms to the FITS standard"));

@@ -183,15 +183,15 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
 
   const ImageStateSnapshot before(t);
   t.current_file_name = display_file_name(path);
-  if (!fs.MergeMode) fs.IsColour = 0;
+  if (!fs.MergeMode) fs.IsColour = false;
   reset_fits_text_for_load(t.fits);
   t.history.clear();
-  fs.HasBytePlanes = 0;
+  fs.HasBytePlanes = false;
 
   if (is_fits_layout(layout)) {
-    fs.IsBinned = layout == FileLayout::FitsBinnedMono ? 1 : 0;
-    fs.IsColour = (layout == FileLayout::FitsColour8 || layout == FileLayout::FitsColour16) ? 1 : 0;
-    fs.HasBytePlanes = layout == FileLayout::FitsColour8 ? 1 : 0;
+    fs.IsBinned = layout == FileLayout::FitsBinnedMono;
+    fs.IsColour = (layout == FileLayout::FitsColour8 || layout == FileLayout::FitsColour16);
+    fs.HasBytePlanes = layout == FileLayout::FitsColour8;
     in.close();
     switch (load_fits(path, layout == FileLayout::FitsColour8, fs, t.fits, t.history)) {
       case FitsLoad::Ok: return RawLoad::Ok;
@@ -212,9 +212,9 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
   }
   const std::uint8_t* p = data.data();
   if (layout == FileLayout::RawFrameOnly) {
-    fs.IsBinned = t.binned_import_default ? 1 : 0;
+    fs.IsBinned = t.binned_import_default;
   } else {
-    fs.IsBinned = p[0] == 'B' ? 1 : 0;
+    fs.IsBinned = p[0] == 'B';
     p += RAW_TAG_SIZE;
   }
   decode_block(p, fs.CurrentFrame.data(), FRAME_SAMPLES);
@@ -223,22 +223,22 @@ RawLoad load_raw(const std::filesystem::path& path, LoadTarget t) {
     std::memcpy(fs.RedBytes.data(), p, FRAME_SAMPLES);
     std::memcpy(fs.GreenBytes.data(), p + FRAME_SAMPLES, FRAME_SAMPLES);
     std::memcpy(fs.BlueBytes.data(), p + 2 * FRAME_SAMPLES, FRAME_SAMPLES);
-    fs.HasBytePlanes = 1;
-    fs.IsColour = 1;
+    fs.HasBytePlanes = true;
+    fs.IsColour = true;
     widen_byte_planes(fs);
   } else if (layout == FileLayout::RawColour16) {
     decode_block(p, fs.RedPlane.data(), FRAME_SAMPLES);
     decode_block(p + FRAME_BYTES, fs.GreenPlane.data(), FRAME_SAMPLES);
     decode_block(p + 2 * FRAME_BYTES, fs.BluePlane.data(), FRAME_SAMPLES);
-    fs.IsColour = 1;
-    fs.HasBytePlanes = 0;
+    fs.IsColour = true;
+    fs.HasBytePlanes = false;
   }
   return RawLoad::Ok;
 }
 
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose, FrameStore& fs) {
   return load_second(path, purpose,
-                     SecondTarget{fs.SecondFrame, fs.IsBinned != 0, fs.IsColour && fs.MergeMode});
+                     SecondTarget{fs.SecondFrame, fs.IsBinned, fs.IsColour && fs.MergeMode});
 }
 
 SecondLoad load_second(const std::filesystem::path& path, SecondPurpose purpose,

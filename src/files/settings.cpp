@@ -20,7 +20,8 @@ enum class Kind : std::uint8_t {
   Number,      // signed 16-bit, little-endian
   YesNo,       // 'y' or 'n'
   OneZero,     // '1' or '0'
-  Letter,      // one letter of a fixed set
+  Background,  // the background colour's letter
+  LinkLetter,  // the link type's letter
   TextCard,    // an 80-byte text card of the FITS text record
   LongText,    // four 80-byte cards holding one long text of the record
   Directions,  // the four drive direction letters
@@ -43,11 +44,9 @@ struct Field {
   Short short_file;
   OnBad on_bad = OnBad::Take;
   std::int16_t lo = 0, hi = 0, fallback = 0;  // the range of a checked number
-  const char* letters = nullptr;              // the letters a Letter field takes
   const char* keyword = nullptr;              // the keyword of a text card
   std::int16_t Settings::*number = nullptr;
   bool Settings::*flag = nullptr;
-  char Settings::*letter = nullptr;
   std::string FitsText::*text = nullptr;
 };
 
@@ -56,7 +55,8 @@ constexpr std::size_t field_size(Kind kind) {
     case Kind::Number: return 2;
     case Kind::YesNo:
     case Kind::OneZero:
-    case Kind::Letter: return 1;
+    case Kind::Background:
+    case Kind::LinkLetter: return 1;
     case Kind::TextCard: return SETTINGS_CARD_SIZE;
     case Kind::LongText: return 4 * SETTINGS_CARD_SIZE;
     case Kind::Directions: return 4;
@@ -93,11 +93,30 @@ constexpr Field one_zero(bool Settings::*m, Short sh, OnBad on_bad = OnBad::Take
   return f;
 }
 
-constexpr Field letter(char Settings::*m, Short sh, const char* letters) {
-  Field f{Kind::Letter, sh, OnBad::Rewrite};
-  f.letter = m;
-  f.letters = letters;
-  return f;
+// The letters the file holds for a choice, in the order of its enumerators;
+// any other byte makes the file be rewritten.
+constexpr const char* kBackgroundLetters = "rlg";  // Red, LightGray, Gray
+constexpr const char* kLinkLetters = "nlb";        // None, Lx200, ControlBox
+
+// The choice a letter stands for, as its enumerator's index, or -1.
+int letter_index(const char* letters, char c) {
+  const char* at = c == '\0' ? nullptr : std::strchr(letters, c);
+  return at == nullptr ? -1 : static_cast<int>(at - letters);
+}
+
+template <typename Choice>
+std::uint8_t choice_letter(const char* letters, Choice choice) {
+  return static_cast<std::uint8_t>(letters[static_cast<int>(choice)]);
+}
+
+// Drive directions in the file: the letters n, s, e, w in that order, a pair
+// counting as swapped when it starts with 's' (north/south) or 'w'
+// (east/west), as the program defaults dialog shows it.
+void write_directions(const DriveDirections& d, std::uint8_t* out) {
+  out[0] = d.north_south_swapped ? 's' : 'n';
+  out[1] = d.north_south_swapped ? 'n' : 's';
+  out[2] = d.east_west_swapped ? 'w' : 'e';
+  out[3] = d.east_west_swapped ? 'e' : 'w';
 }
 
 constexpr Field text_card(const char* keyword8, std::string FitsText::*m) {
@@ -136,7 +155,7 @@ constexpr Field kFields[] = {
     yes_no(&S::ir_filter, W),                                       // 12
     number_in(&S::saturation_factor, W, 1, 9, OnBad::Fallback, 3),  // 13
     number(&S::reserved_choice_b, W),                               // 14
-    letter(&S::background_colour, W, "rlg"),                        // 15
+    Field{Kind::Background, W, OnBad::Rewrite},                     // 15
     one_zero(&S::focus_delay, Q),                                   // 16
     yes_no(&S::user_stretch, W),                                    // 17
     number_in(&S::user_stretch_value, W, 1, 36, OnBad::Rewrite),    // 18
@@ -162,7 +181,7 @@ constexpr Field kFields[] = {
     number_in(&S::ra_backlash, Q, 0, 20, OnBad::Rewrite),           // 44
     number_in(&S::dec_backlash, Q, 0, 20, OnBad::Rewrite),          // 45
     one_zero(&S::ignore_drift, Q, OnBad::Rewrite),                  // 46
-    letter(&S::telescope_type, Q, "nlb"),                           // 47
+    Field{Kind::LinkLetter, Q, OnBad::Rewrite},                     // 47
     number(&S::ra_hysteresis, Q),                                   // 48
     number(&S::dec_hysteresis, Q),                                  // 49
     Field{Kind::Directions, Q, OnBad::Rewrite},                     // 50
@@ -194,7 +213,8 @@ void write_field(const Field& field, const Settings& s, const FitsText& f, std::
     }
     case Kind::YesNo: out[0] = s.*field.flag ? 'y' : 'n'; break;
     case Kind::OneZero: out[0] = s.*field.flag ? '1' : '0'; break;
-    case Kind::Letter: out[0] = static_cast<std::uint8_t>(s.*field.letter); break;
+    case Kind::Background: out[0] = choice_letter(kBackgroundLetters, s.background_colour); break;
+    case Kind::LinkLetter: out[0] = choice_letter(kLinkLetters, s.telescope_type); break;
     case Kind::TextCard: {
       const auto card = make_text_card(field.keyword, f.*field.text);
       std::memcpy(out, card.data(), card.size());
@@ -206,7 +226,7 @@ void write_field(const Field& field, const Settings& s, const FitsText& f, std::
         std::memcpy(out + k * SETTINGS_CARD_SIZE, cards[k].data(), SETTINGS_CARD_SIZE);
       break;
     }
-    case Kind::Directions: std::memcpy(out, s.drive_directions.data(), 4); break;
+    case Kind::Directions: write_directions(s.drive_directions, out); break;
     case Kind::Folder:
       std::memset(out, 0, SETTINGS_SUBDIR_SIZE);
       std::memcpy(out, s.autosave_subdir.data(),
@@ -250,10 +270,16 @@ bool read_field(const Field& field, const std::uint8_t* in, Settings& s, FitsTex
       }
       return true;
     }
-    case Kind::Letter: {
-      const char c = static_cast<char>(in[0]);
-      if (c == '\0' || std::strchr(field.letters, c) == nullptr) return false;
-      s.*field.letter = c;
+    case Kind::Background: {
+      const int i = letter_index(kBackgroundLetters, static_cast<char>(in[0]));
+      if (i < 0) return false;
+      s.background_colour = static_cast<BackgroundColour>(i);
+      return true;
+    }
+    case Kind::LinkLetter: {
+      const std::optional<LinkType> type = link_type_from_letter(static_cast<char>(in[0]));
+      if (!type) return false;
+      s.telescope_type = *type;
       return true;
     }
     case Kind::TextCard: f.*field.text = card_text(reinterpret_cast<const char*>(in)); return true;
@@ -263,7 +289,8 @@ bool read_field(const Field& field, const std::uint8_t* in, Settings& s, FitsTex
     case Kind::Directions: {
       auto east_west = [](std::uint8_t c) { return c == 'e' || c == 'w'; };
       if (!east_west(in[2]) && !east_west(in[3])) return false;
-      std::memcpy(s.drive_directions.data(), in, 4);
+      s.drive_directions.north_south_swapped = in[0] == 's';
+      s.drive_directions.east_west_swapped = in[2] == 'w';
       return true;
     }
     case Kind::Folder: {
@@ -278,6 +305,12 @@ bool read_field(const Field& field, const std::uint8_t* in, Settings& s, FitsTex
 }
 
 }  // namespace
+
+std::optional<LinkType> link_type_from_letter(char letter) {
+  const int i = letter_index(kLinkLetters, letter);
+  if (i < 0) return std::nullopt;
+  return static_cast<LinkType>(i);
+}
 
 std::size_t card_text_length(std::string_view text) {
   return text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\''));

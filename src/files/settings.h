@@ -9,6 +9,7 @@
 
 #include "files/file_save.h"
 #include "files/fits_text.h"
+#include "files/settings_choices.h"
 #include "platform/ports.h"
 
 namespace tarvex {
@@ -35,7 +36,7 @@ struct Settings {
   bool ir_filter = false;
   std::int16_t saturation_factor = 3;
   std::int16_t reserved_choice_b = 1;
-  char background_colour = 'l';
+  BackgroundColour background_colour = BackgroundColour::LightGray;
   bool focus_delay = true;
   bool user_stretch = false;
   std::int16_t user_stretch_value = 4;
@@ -55,10 +56,10 @@ struct Settings {
   std::int16_t ra_backlash = 0;
   std::int16_t dec_backlash = 0;
   bool ignore_drift = false;
-  char telescope_type = 'n';
+  LinkType telescope_type = LinkType::None;
   std::int16_t ra_hysteresis = 0;
   std::int16_t dec_hysteresis = 0;
-  std::array<char, 4> drive_directions{'n', 's', 'e', 'w'};
+  DriveDirections drive_directions;
   bool beep_after_exposure = false;
   bool direction_change_delay = true;
   bool controlbox_present = true;

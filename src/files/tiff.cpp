@@ -54,7 +54,7 @@ TiffBytes tiff_header(bool colour) {
 }  // namespace
 
 FileSave save_tiff(const std::filesystem::path& path, const FrameStore& fs) {
-  const bool colour = fs.IsColour != 0;
+  const bool colour = fs.IsColour;
   const TiffBytes h = tiff_header(colour);
   AtomicFile out;
   if (!out.open(path) || !out.write(h.data().data(), h.data().size())) return FileSave::Failed;

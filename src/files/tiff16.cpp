@@ -99,7 +99,7 @@ std::uint64_t tiff16_size(bool colour) {
 }
 
 FileSave save_tiff16(const std::filesystem::path& path, const FrameStore& fs) {
-  const bool colour = fs.IsColour != 0;
+  const bool colour = fs.IsColour;
   const std::vector<std::uint8_t> h = header(colour);
   AtomicFile out;
   if (!out.open(path) || !out.write(h.data(), h.size())) return FileSave::Failed;

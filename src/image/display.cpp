@@ -93,11 +93,12 @@ void compute_image_histogram(FrameStore& fs) {
   fs.BackgroundLevel = background_level(fs.ImageHistogram);
 }
 
-void fill_rgb_rows_plain(FrameStore& fs, char colour_view, int first_row, int end_row) {
+void fill_rgb_rows_plain(FrameStore& fs, ColourView colour_view, int first_row, int end_row) {
   const int begin = first_row * FRAME_WIDTH;
   const int end = end_row * FRAME_WIDTH;
   std::uint8_t* out = fs.RgbBitmap.data();
-  if (colour_view == 'R' || colour_view == 'G' || colour_view == 'B') {
+  if (colour_view == ColourView::Red || colour_view == ColourView::Green ||
+      colour_view == ColourView::Blue) {
     // Planes of full 16-bit range are shown by their high byte; planes that
     // stay at or below 256 in rows 100 and 200 are shown as they are.
     bool wide = false;
@@ -107,10 +108,13 @@ void fill_rgb_rows_plain(FrameStore& fs, char colour_view, int first_row, int en
         if (fs.RedPlane[i] > 256 || fs.GreenPlane[i] > 256 || fs.BluePlane[i] > 256) wide = true;
       }
     }
-    const Frame& plane = colour_view == 'R'   ? fs.RedPlane
-                         : colour_view == 'G' ? fs.GreenPlane
-                                              : fs.BluePlane;
-    const int channel = colour_view == 'R' ? 2 : colour_view == 'G' ? 1 : 0;  // blue, green, red
+    const Frame& plane = colour_view == ColourView::Red     ? fs.RedPlane
+                         : colour_view == ColourView::Green ? fs.GreenPlane
+                                                            : fs.BluePlane;
+    // The bitmap holds blue, green, red.
+    const int channel = colour_view == ColourView::Red     ? 2
+                        : colour_view == ColourView::Green ? 1
+                                                           : 0;
     for (int i = begin; i < end; ++i) {
       // A bright sample in a narrow plane is shown white rather than wrapping.
       const unsigned v = std::min(255u, wide ? plane[i] / 256u : plane[i]);

@@ -19,6 +19,10 @@ inline constexpr int COLOUR_BITMAP_FILE_SIZE = BITMAP_HEADER_SIZE + 3 * FRAME_SA
 inline constexpr int MIN_PALETTE_BITS = 12;
 inline constexpr int MAX_PALETTE_BITS = 16;
 
+// How a colour picture is shown: in colour, as grey lumens, or one colour
+// plane alone in its own channel (the "Pixel Value" box's buttons).
+enum class ColourView { Normal, Lumens, Red, Green, Blue };
+
 // Display settings that live only while the program runs.
 struct DisplayState {
   bool SmallFrameMode = false;     // show only the 128 x 128 frame at the start of CurrentFrame
@@ -27,7 +31,7 @@ struct DisplayState {
   bool focus_image_shown = false;  // the picture is a focus image (always max-stretched)
   bool auto_contrast = false;      // View > Auto contrast stretch image
   bool fit_to_window = false;      // View > Fit to window
-  char colour_view = 'N';          // 'N' normal, 'L' lumens, 'R', 'G', 'B' single planes
+  ColourView colour_view = ColourView::Normal;
 };
 
 using GreyMap = std::array<std::uint8_t, 256>;
@@ -51,9 +55,10 @@ void compute_image_histogram(FrameStore& fs);
 int background_level(const std::array<std::uint16_t, HISTOGRAM_BINS>& histogram);
 
 // Fills RgbBitmap for a colour image in the single-plane or grey views:
-// 'R', 'G', 'B' show one plane in its own channel; any other view shows the
-// grey display byte in all three channels. Rows [first_row, end_row).
-void fill_rgb_rows_plain(FrameStore& fs, char colour_view, int first_row, int end_row);
+// Red, Green and Blue show one plane in its own channel; any other view
+// shows the grey display byte in all three channels. Rows [first_row,
+// end_row).
+void fill_rgb_rows_plain(FrameStore& fs, ColourView colour_view, int first_row, int end_row);
 
 // How the writing of a bitmap file ended. The target is replaced only when
 // complete.

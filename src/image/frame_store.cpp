@@ -32,16 +32,16 @@ void init_frame_store(FrameStore& fs) {
   fs.BlueBytes.fill(0);
   fs.DisplayBytes.fill(0);
   fs.RgbBitmap.fill(0);
-  fs.IsColour = 0;
-  fs.IsBinned = 0;
-  fs.HasBytePlanes = 0;
-  fs.RestorePlanesOnUndo = 0;
-  fs.MergeMode = 0;
+  fs.IsColour = false;
+  fs.IsBinned = false;
+  fs.HasBytePlanes = false;
+  fs.RestorePlanesOnUndo = false;
+  fs.MergeMode = false;
 }
 
 void save_undo(FrameStore& fs) {
   copy_samples(fs.CurrentFrame, fs.UndoFrame);
-  fs.RestorePlanesOnUndo = 0;
+  fs.RestorePlanesOnUndo = false;
 }
 
 void undo_last_filter(FrameStore& fs) {
@@ -51,7 +51,7 @@ void undo_last_filter(FrameStore& fs) {
     copy_samples(fs.GreenWork, fs.GreenPlane);
     copy_samples(fs.BlueWork, fs.BluePlane);
   }
-  fs.RestorePlanesOnUndo = 0;
+  fs.RestorePlanesOnUndo = false;
 }
 
 void save_colour_planes(FrameStore& fs) {

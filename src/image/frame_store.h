@@ -57,11 +57,11 @@ struct FrameStore {
   std::array<std::uint16_t, HISTOGRAM_BINS> ImageHistogram;
   int BackgroundLevel = 0;
 
-  int IsColour = 0;
-  int IsBinned = 0;
-  int HasBytePlanes = 0;
-  int RestorePlanesOnUndo = 0;
-  int MergeMode = 0;
+  bool IsColour = false;
+  bool IsBinned = false;
+  bool HasBytePlanes = false;
+  bool RestorePlanesOnUndo = false;
+  bool MergeMode = false;
 };
 
 // Fills the start-up pattern: CurrentFrame, SecondFrame and UndoFrame hold the

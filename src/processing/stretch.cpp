@@ -242,7 +242,7 @@ template <typename Map>
 void map_frame(FrameStore& fs, Progress& progress, EventPump& pump, Map map) {
   std::uint16_t* cur = fs.CurrentFrame.data();
   std::uint16_t* undo = fs.UndoFrame.data();
-  fs.RestorePlanesOnUndo = 0;
+  fs.RestorePlanesOnUndo = false;
   std::copy(fs.CurrentFrame.begin() + FRAME_SAMPLES, fs.CurrentFrame.end(),
             fs.UndoFrame.begin() + FRAME_SAMPLES);
   if (has_label_band(fs.CurrentFrame)) {

@@ -2,15 +2,15 @@
 
 namespace tarvex {
 
-void sync_direction_block(DirectionBlock& block, const std::array<char, 4>& drive_directions,
+void sync_direction_block(DirectionBlock& block, const DriveDirections& drive_directions,
                           int com_port) {
-  const bool north_south_swapped = drive_directions[0] == 's';
-  const bool east_west_swapped = drive_directions[2] == 'w';
-  block.letters[0] = east_west_swapped ? 'w' : 'e';
-  block.letters[1] = east_west_swapped ? 'e' : 'w';
-  block.letters[2] = north_south_swapped ? 's' : 'n';
-  block.letters[3] = north_south_swapped ? 'n' : 's';
-  block.letters[7] = (com_port >= 1 && com_port <= 5) ? static_cast<char>('0' + com_port) : '5';
+  const bool north_south_swapped = drive_directions.north_south_swapped;
+  const bool east_west_swapped = drive_directions.east_west_swapped;
+  block.letter(Direction::East) = east_west_swapped ? 'w' : 'e';
+  block.letter(Direction::West) = east_west_swapped ? 'e' : 'w';
+  block.letter(Direction::North) = north_south_swapped ? 's' : 'n';
+  block.letter(Direction::South) = north_south_swapped ? 'n' : 's';
+  block.port_digit() = (com_port >= 1 && com_port <= 5) ? static_cast<char>('0' + com_port) : '5';
 }
 
 int port_index(char port_digit) {

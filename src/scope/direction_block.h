@@ -11,36 +11,44 @@
 //            6  last declination letter of a guide correction
 //            7  serial port digit '1'..'5'
 //
-// The settings file keeps positions 0..3 as the drive directions in the
-// order north, south, east, west (positions 2, 3, 0, 1), and the port as a
-// number; positions 4..6 live in memory only and start as 'e', 'e', 'n'.
+// Positions 0..3 follow the drive direction swaps of the settings and the
+// port digit the port number; positions 4..6 live in memory only and start
+// as 'e', 'e', 'n'. Direction names positions 0..3, BlockSlot the others.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+
+#include "files/settings_choices.h"
 
 namespace tarvex {
 
 // The four buttons, numbered by their position in the block.
 enum class Direction { East = 0, West = 1, North = 2, South = 3 };
 
+// The positions after the four buttons' letters.
+enum class BlockSlot : std::size_t { CurrentMove = 4, LastRa = 5, LastDec = 6, PortDigit = 7 };
+
 struct DirectionBlock {
   std::array<char, 8> letters{'e', 'w', 'n', 's', 'e', 'e', 'n', '1'};
 
   char letter(Direction d) const { return letters[static_cast<std::size_t>(d)]; }
-  char& current_move() { return letters[4]; }
-  char current_move() const { return letters[4]; }
-  char& last_ra() { return letters[5]; }
-  char& last_dec() { return letters[6]; }
-  char port_digit() const { return letters[7]; }
+  char& letter(Direction d) { return letters[static_cast<std::size_t>(d)]; }
+  char& at(BlockSlot s) { return letters[static_cast<std::size_t>(s)]; }
+  char at(BlockSlot s) const { return letters[static_cast<std::size_t>(s)]; }
+  char& current_move() { return at(BlockSlot::CurrentMove); }
+  char current_move() const { return at(BlockSlot::CurrentMove); }
+  char& last_ra() { return at(BlockSlot::LastRa); }
+  char& last_dec() { return at(BlockSlot::LastDec); }
+  char& port_digit() { return at(BlockSlot::PortDigit); }
+  char port_digit() const { return at(BlockSlot::PortDigit); }
 };
 
-// Sets positions 0..3 from the stored drive directions (n, s, e, w order)
-// and position 7 from the port number; positions 4..6 are left alone. A pair
-// counts as swapped when it starts with 's' (north/south) or 'w' (east/west),
-// as the program defaults dialog shows it, so a damaged file can never send
-// a letter other than n, s, e or w.
-void sync_direction_block(DirectionBlock& block, const std::array<char, 4>& drive_directions,
+// Sets the four buttons' letters from the drive direction swaps and the
+// port digit from the port number; the other slots are left alone. Only the
+// letters n, s, e and w can ever be set.
+void sync_direction_block(DirectionBlock& block, const DriveDirections& drive_directions,
                           int com_port);
 
 // The serial library's port number of a port digit: '1'..'4' give 0..3,

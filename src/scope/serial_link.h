@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "files/settings_choices.h"
 #include "platform/ports.h"
 #include "platform/serial_port.h"
 #include "scope/direction_block.h"
@@ -29,12 +30,12 @@ struct SerialLink {
   // The port was opened for the control box (300 baud) rather than for an
   // LX200 (9600 baud).
   bool port_for_box = false;
-  // The LX200 link could not be opened: the link type counts as 'n' until
+  // The LX200 link could not be opened: the link type counts as none until
   // the settings are next reloaded. Kept here, never in the settings, so a
   // passing failure cannot end up in the settings file.
   bool lx200_failed = false;
   // Command-line choices for this run only (never written to the file).
-  std::optional<char> link_type_override;
+  std::optional<LinkType> link_type_override;
   std::optional<int> com_port_override;
 
   DirectionBlock directions;

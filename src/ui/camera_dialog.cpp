@@ -27,14 +27,14 @@ namespace {
 
 struct RangeButton {
   int id;
-  char range;
+  ExposureRange range;
   const char* text;
 };
-constexpr RangeButton RANGE_BUTTONS[] = {{701, 'q', "Thousandths"},
-                                         {702, 'h', "Hundredth's"},
-                                         {703, 't', "Tenth's"},
-                                         {704, 's', "Seconds"},
-                                         {705, 'm', "Minutes"}};
+constexpr RangeButton RANGE_BUTTONS[] = {{701, ExposureRange::Thousandths, "Thousandths"},
+                                         {702, ExposureRange::Hundredths, "Hundredth's"},
+                                         {703, ExposureRange::Tenths, "Tenth's"},
+                                         {704, ExposureRange::Seconds, "Seconds"},
+                                         {705, ExposureRange::Minutes, "Minutes"}};
 
 struct ModeButton {
   int id;

@@ -26,7 +26,7 @@ void register_colour_operations(TTarvexWindow& window, OperationMap& operations)
     Tarvex& a = w->app();
     // A frame that is not colour converted is refused before the dialog
     // opens: the command, given no change, only reports its message.
-    if (a.store().IsColour == 0) {
+    if (!a.store().IsColour) {
       colour_balance_command(a, ColourBalance{}, a.settings.saturation_factor);
       return;
     }
@@ -37,7 +37,7 @@ void register_colour_operations(TTarvexWindow& window, OperationMap& operations)
   };
   operations[CM_CHROMATISM] = [w] {
     Tarvex& a = w->app();
-    if (a.store().IsColour == 0) {
+    if (!a.store().IsColour) {
       chromatism_command(a, ChromaticShifts{});  // reports the refusal, changes nothing
       return;
     }

@@ -131,8 +131,11 @@ TValuesDialog::TValuesDialog(QWidget* parent) : QDialog(parent) {
   lum_ = add("Lum", 5);
   layout->addLayout(grid);
   auto* buttons = new QGridLayout;
-  const std::pair<const char*, char> views[] = {
-      {"Red", 'R'}, {"Green", 'G'}, {"Blue", 'B'}, {"Normal", 'N'}, {"Lumens", 'L'}};
+  const std::pair<const char*, ColourView> views[] = {{"Red", ColourView::Red},
+                                                      {"Green", ColourView::Green},
+                                                      {"Blue", ColourView::Blue},
+                                                      {"Normal", ColourView::Normal},
+                                                      {"Lumens", ColourView::Lumens}};
   int i = 0;
   for (const auto& [text, view] : views) {
     auto* b = new QPushButton(text, this);

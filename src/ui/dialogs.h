@@ -49,14 +49,14 @@ class TPaletteDialog : public QDialog {
 };
 
 // The modeless "Pixel Value" box. Its colour buttons call `choose_view`
-// with 'R', 'G', 'B', 'N' or 'L'; "Finished" calls `finished`.
+// with the view each names; "Finished" calls `finished`.
 class TValuesDialog : public QDialog {
   Q_OBJECT
  public:
   explicit TValuesDialog(QWidget* parent = nullptr);
   void show_readout(const PixelReadout& r);
   QString readout_text() const;
-  std::function<void(char)> choose_view;
+  std::function<void(ColourView)> choose_view;
   std::function<void()> finished;
 
  protected:

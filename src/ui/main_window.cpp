@@ -35,12 +35,13 @@
 
 namespace tarvex::ui {
 
-QColor background_colour(char letter) {
-  switch (letter) {
-    case 'r': return QColor(120, 40, 40);
-    case 'g': return QColor(90, 90, 90);
-    default: return QColor(192, 192, 192);
+QColor background_colour(BackgroundColour colour) {
+  switch (colour) {
+    case BackgroundColour::Red: return QColor(120, 40, 40);
+    case BackgroundColour::Gray: return QColor(90, 90, 90);
+    case BackgroundColour::LightGray: break;
   }
+  return QColor(192, 192, 192);
 }
 
 namespace {
@@ -376,12 +377,12 @@ void TTarvexWindow::show_values() {
   if (values_ && values_->isVisible()) return;
   if (!values_) {
     values_ = new TValuesDialog(this);
-    values_->choose_view = [this](char view) {
+    values_->choose_view = [this](ColourView view) {
       app_->display.colour_view = view;
       command(CM_REBUILD_PICTURE);
     };
     values_->finished = [this] {
-      app_->display.colour_view = 'N';
+      app_->display.colour_view = ColourView::Normal;
       rebuild_picture(*app_);
     };
   }

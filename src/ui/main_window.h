@@ -139,7 +139,7 @@ void register_camera_operations(TTarvexWindow& window, OperationMap& operations)
 // File > "Telescope Control" (telescope_operations.cpp).
 void register_telescope_operations(TTarvexWindow& window, OperationMap& operations);
 
-// The background colour of a settings letter: 'r' Red, 'g' Gray, else Lt Gray.
-QColor background_colour(char letter);
+// The window colour of the background colour setting.
+QColor background_colour(BackgroundColour colour);
 
 }  // namespace tarvex::ui

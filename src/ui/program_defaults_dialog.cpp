@@ -68,15 +68,15 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   grid->addWidget(mask, 1, 0, 2, 1);
 
   auto* background = group("Background Colour", this);
-  add(background, radio("Red", [m] { m->set_background_colour('r'); }));
-  add(background, radio("Lt Gray", [m] { m->set_background_colour('l'); }));
-  add(background, radio("Gray", [m] { m->set_background_colour('g'); }));
+  add(background, radio("Red", [m] { m->set_background_colour(BackgroundColour::Red); }));
+  add(background, radio("Lt Gray", [m] { m->set_background_colour(BackgroundColour::LightGray); }));
+  add(background, radio("Gray", [m] { m->set_background_colour(BackgroundColour::Gray); }));
   grid->addWidget(background, 3, 0);
 
   auto* telescope = group("Telescope Guiding", this);
-  add(telescope, radio("None", [m] { m->set_telescope_type('n'); }));
-  add(telescope, radio("Meade LX200 (Tm)", [m] { m->set_telescope_type('l'); }));
-  add(telescope, radio("Via Control Box", [m] { m->set_telescope_type('b'); }));
+  add(telescope, radio("None", [m] { m->set_telescope_type(LinkType::None); }));
+  add(telescope, radio("Meade LX200 (Tm)", [m] { m->set_telescope_type(LinkType::Lx200); }));
+  add(telescope, radio("Via Control Box", [m] { m->set_telescope_type(LinkType::ControlBox); }));
   grid->addWidget(telescope, 0, 1);
 
   auto* ports = group("Com Port", this);
@@ -213,14 +213,14 @@ void TINIDialog::refresh() {
   set("Line Offset", s.line_offset);
   for (int px : {7, 8, 9, 11, 13, 15}) set(QString("%1 Pixels").arg(px), s.guide_mask_radius == px);
   set("1 sec delay when focussing", s.focus_delay);
-  set("Red", s.background_colour == 'r');
-  set("Lt Gray", s.background_colour == 'l');
-  set("Gray", s.background_colour == 'g');
+  set("Red", s.background_colour == BackgroundColour::Red);
+  set("Lt Gray", s.background_colour == BackgroundColour::LightGray);
+  set("Gray", s.background_colour == BackgroundColour::Gray);
   set("Disable Interrupts during download", s.disable_interrupts);
   set("Interlaced Images Smoothing", s.interlace_smoothing);
-  set("None", s.telescope_type == 'n');
-  set("Meade LX200 (Tm)", s.telescope_type == 'l');
-  set("Via Control Box", s.telescope_type == 'b');
+  set("None", s.telescope_type == LinkType::None);
+  set("Meade LX200 (Tm)", s.telescope_type == LinkType::Lx200);
+  set("Via Control Box", s.telescope_type == LinkType::ControlBox);
   const int port = model_.com_port_choice();
   set("Shared Com Port", port == 0);
   const char* port_names[] = {"Com Port1", "Com Port 2", "Com Port 3", "Com Port 4", "Com Port 5"};

@@ -51,8 +51,8 @@ TEST(AutoguiderSim, GuideStarLandsWhereThePlacementPutsIt) {
     ReadoutState& r = rig.app->camera.readout;
     r.window_x = w.at.x;
     r.window_y = w.at.y;
-    ASSERT_EQ(take_window_frame(rig.app->camera.link, rig.clock, r, 1, 's', WindowStretch{},
-                                window.data()),
+    ASSERT_EQ(take_window_frame(rig.app->camera.link, rig.clock, r, 1, ExposureRange::Seconds,
+                                WindowStretch{}, window.data()),
               LinkResult::Ok);
     StarLocation& s = rig.app->star;
     s.guiding_frame = true;
@@ -301,7 +301,7 @@ void expose(int seconds, bool guided, double& sx, double& sy, GuideRig*& out_rig
   Autoguider guider(*rig.app);
   OneShotFront front([&](AcquisitionSettings& a) {
     a.mode = ExposureMode::Fast;
-    a.range = 's';
+    a.range = ExposureRange::Seconds;
     a.value = seconds;
     a.count = 1;
     a.self_guide_next = guided;
@@ -339,7 +339,7 @@ TEST(AutoguiderSim, HalfTimeDownloadGivesBothFieldsTheirExposure) {
   rig.app->settings.dec_pixels_per_sec = 5;
   Autoguider guider(*rig.app);
   OneShotFront front([](AcquisitionSettings& a) {
-    a.range = 's';
+    a.range = ExposureRange::Seconds;
     a.value = 20;
     a.self_guide_next = true;
     a.half_time_download = true;
@@ -384,7 +384,7 @@ TEST(AutoguiderSim, StarLostDuringASelfGuidedExposureEndsTheRun) {
   rig.app->settings.dec_pixels_per_sec = 5;
   Autoguider guider(*rig.app);
   OneShotFront front([](AcquisitionSettings& a) {
-    a.range = 's';
+    a.range = ExposureRange::Seconds;
     a.value = 60;
     a.self_guide_next = true;
   });

@@ -20,16 +20,18 @@ class CameraDialogModelTest : public testing::ContextTest {
 
 TEST_F(CameraDialogModelTest, RangeButtonsSetValueAndMaximumAndArrowsStop) {
   struct Case {
-    char range;
+    ExposureRange range;
     int value, maximum;
   };
-  for (const Case& c : {Case{'q', 5, 1000}, Case{'h', 5, 1000}, Case{'t', 1, 100},
-                        Case{'s', 1, 300}, Case{'m', 1, 90}}) {
+  for (const Case& c :
+       {Case{ExposureRange::Thousandths, 5, 1000}, Case{ExposureRange::Hundredths, 5, 1000},
+        Case{ExposureRange::Tenths, 1, 100}, Case{ExposureRange::Seconds, 1, 300},
+        Case{ExposureRange::Minutes, 1, 90}}) {
     acq.value = 77;
     model.choose_range(c.range);
     EXPECT_EQ(acq.range, c.range);
-    EXPECT_EQ(acq.value, c.value) << c.range;
-    EXPECT_EQ(model.value_maximum(), c.maximum) << c.range;
+    EXPECT_EQ(acq.value, c.value) << exposure_range_to_letter(c.range);
+    EXPECT_EQ(model.value_maximum(), c.maximum) << exposure_range_to_letter(c.range);
   }
   // Minutes: the right arrow stops at 90.
   for (int i = 0; i < 200; ++i) model.exposure_arrow(+1);
@@ -65,7 +67,7 @@ TEST_F(CameraDialogModelTest, SelfGuideArmsOnlyBelowTwelveSeconds) {
   EXPECT_EQ(model.guide_value_text(), "11");
   EXPECT_EQ(model.guide_range_text(), "seconds");
   EXPECT_EQ(model.guide_mode_text(), "High Resolution  - Interlaced");
-  EXPECT_EQ(acq.guide_range, 's');
+  EXPECT_EQ(acq.guide_range, ExposureRange::Seconds);
   EXPECT_EQ(acq.guide_value, 11);
   EXPECT_EQ(clock_.beeps, 1);
 
@@ -78,12 +80,13 @@ TEST_F(CameraDialogModelTest, SelfGuideArmsOnlyBelowTwelveSeconds) {
   EXPECT_EQ(model.guide_value_text(), "");
 
   // Every value of the short ranges arms; minutes never do.
-  for (char r : {'q', 'h', 't', 'm'}) {
+  for (ExposureRange r : {ExposureRange::Thousandths, ExposureRange::Hundredths,
+                          ExposureRange::Tenths, ExposureRange::Minutes}) {
     acq.self_guide_next = false;
     model.choose_range(r);
     for (int i = 0; i < 95; ++i) model.exposure_arrow(+1);
     model.toggle_self_guide();
-    EXPECT_EQ(acq.self_guide_next, r != 'm') << r;
+    EXPECT_EQ(acq.self_guide_next, r != ExposureRange::Minutes) << exposure_range_to_letter(r);
   }
   // The control box was probed once in the program's run, by the first use.
   EXPECT_EQ(probes, 1);

@@ -30,9 +30,9 @@ struct SimContext {
 LinkResult long_field(Tarvex& app) {
   CameraSession& session = app.camera;
   session.readout.exposure_ms = 2000;
-  send_timing_command(session.link, 1);
+  send_timing_command(session.link, TimingCommand::StartExposure);
   wait_exposure(session.link, app.ports.clock, 2000);
-  send_timing_command(session.link, 3);
+  send_timing_command(session.link, TimingCommand::EndSingleField);
   return read_field(session.link, app.ports.clock, session.readout, app.store().CurrentFrame);
 }
 

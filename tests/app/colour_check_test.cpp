@@ -28,7 +28,7 @@ class ChartFront : public CaptureFront {
   explicit ChartFront(ExposureMode mode) : mode_(mode) {}
   CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
     a.mode = mode_;
-    a.range = 's';
+    a.range = ExposureRange::Seconds;
     a.value = 1;
     a.count = 1;
     return CameraDialogResult::TakePhoto;
@@ -178,7 +178,7 @@ Figures check_chart(ExposureMode mode, const char* label) {
   Figures f;
   f.line = {};
   EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
-  EXPECT_EQ(app.store().IsBinned != 0, mode == ExposureMode::Fast);
+  EXPECT_EQ(app.store().IsBinned, mode == ExposureMode::Fast);
   synthesize_colour(app, synthesis_options(app.settings));
   FrameStore& fs = app.store();
   EXPECT_TRUE(fs.IsColour);
@@ -277,7 +277,7 @@ TEST(ColourCheck, RedStarsComeOutRedAndBlueStarsBlue) {
   struct Front : CaptureFront {
     CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
       a.mode = ExposureMode::Progressive;
-      a.range = 't';
+      a.range = ExposureRange::Tenths;
       a.value = 1;
       a.count = 1;
       return CameraDialogResult::TakePhoto;

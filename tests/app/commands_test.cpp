@@ -109,11 +109,11 @@ TEST(CommandTable, EnablingRules) {
   s.has_operation = true;
   for (int id : {CM_START_GUIDING, CM_TRAIN_GUIDING, CM_TELESCOPE_CONTROL}) {
     const CommandInfo& c = *find_command(id);
-    s.telescope_type = 'n';
+    s.telescope_type = LinkType::None;
     EXPECT_FALSE(command_enabled(c, s)) << id;
-    s.telescope_type = 'l';
+    s.telescope_type = LinkType::Lx200;
     EXPECT_TRUE(command_enabled(c, s)) << id;
-    s.telescope_type = 'b';
+    s.telescope_type = LinkType::ControlBox;
     EXPECT_TRUE(command_enabled(c, s)) << id;
   }
   const CommandInfo& copy = *find_command(CM_COPY_CLIPBOARD);

@@ -68,7 +68,7 @@ struct FocusRig {
     app->camera.find(false);
     EXPECT_TRUE(app->camera.camera_present());
     app->settings.focus_delay = false;
-    app->acquisition.range = 't';
+    app->acquisition.range = ExposureRange::Tenths;
     app->acquisition.value = 20;  // two seconds
     usb.reports = 0;
   }
@@ -122,7 +122,7 @@ TEST(FocusMode, TheDelaySettingSpacesFramesByOneSecond) {
   for (bool delay : {false, true}) {
     FocusRig rig;
     rig.app->settings.focus_delay = delay;
-    rig.app->acquisition.range = 'h';
+    rig.app->acquisition.range = ExposureRange::Hundredths;
     rig.app->acquisition.value = 1;  // 10 ms, timed by the camera
     const FocusRun run = run_focus_mode(*rig.app, rig.front, 3);
     EXPECT_EQ(run.outcome, FocusOutcome::Finished);
@@ -136,13 +136,15 @@ TEST(FocusMode, TheDelaySettingSpacesFramesByOneSecond) {
 }
 
 TEST(FocusMode, MinutesAndLongValuesNeverStart) {
-  for (auto [range, value] : {std::pair{'m', 1}, std::pair{'s', 100}, std::pair{'t', 100}}) {
+  for (auto [range, value] :
+       {std::pair{ExposureRange::Minutes, 1}, std::pair{ExposureRange::Seconds, 100},
+        std::pair{ExposureRange::Tenths, 100}}) {
     FocusRig rig;
     rig.app->acquisition.range = range;
     rig.app->acquisition.value = value;
     const FocusRun run = run_focus_mode(*rig.app, rig.front);
     EXPECT_EQ(run.outcome, FocusOutcome::NotStarted);
-    EXPECT_EQ(rig.usb.reports, 0) << range << value;
+    EXPECT_EQ(rig.usb.reports, 0) << exposure_range_to_letter(range) << value;
     EXPECT_FALSE(rig.app->display.SmallFrameMode);
     EXPECT_TRUE(rig.messages.shown.empty());
   }
@@ -195,7 +197,7 @@ TEST(FocusMode, AStoppedExposureAfterFocusingLeavesThePictureWhole) {
   std::fill(fs.CurrentFrame.begin(), fs.CurrentFrame.begin() + FRAME_SAMPLES, 1234);
   FocusThenCancel dialog(*rig.app);
   dialog.take = true;
-  rig.app->acquisition.range = 's';
+  rig.app->acquisition.range = ExposureRange::Seconds;
   rig.app->acquisition.value = 5;
   Sequencer sequencer(*rig.app, dialog);
   // Focus frames of 5 s; the exposure is stopped by a key while it runs.

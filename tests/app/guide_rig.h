@@ -49,14 +49,14 @@ struct GuideRig {
     app->telescope.port = serial.get();
     app->camera.find(false);
     Settings& s = app->settings;
-    s.telescope_type = 'l';
+    s.telescope_type = LinkType::Lx200;
     // This rig's mount moves the stars left for east and up for north, as a
     // camera turned half a turn sees them: both pairs of drive directions
     // are swapped so that corrections close the loop.
-    s.drive_directions = {'s', 'n', 'w', 'e'};
+    s.drive_directions = DriveDirections{true, true};
     EXPECT_EQ(save_settings(app->paths.settings_file(), s, app->fits), FileSave::Ok);
     app->acquisition.guide_value = 1;
-    app->acquisition.guide_range = 's';
+    app->acquisition.guide_range = ExposureRange::Seconds;
     pick_star();
   }
   // The brightest star well inside the part of the frame the window codes

@@ -66,7 +66,7 @@ TEST_F(ImageFile, ChangesAreTheImageDataAndEverySaveCounts) {
   fs().CurrentFrame[1000] ^= 1;
   fs().RedPlane[7] = 99;
   EXPECT_FALSE(image_changed(app_));
-  fs().IsColour = 1;
+  fs().IsColour = true;
   EXPECT_TRUE(image_changed(app_));
 
   // A KR File save; then a FITS save; then the automatic FITS save.
@@ -95,7 +95,7 @@ TEST_F(ImageFile, ChangesAreTheImageDataAndEverySaveCounts) {
   ASSERT_TRUE(open_image(app_, ctx_.dir / "~m42").ok());
   EXPECT_EQ(app_.image_file.kind, ImageFileKind::KrFile);
   // While two images are being merged the work in hand counts as changed.
-  fs().MergeMode = 1;
+  fs().MergeMode = true;
   EXPECT_TRUE(image_changed(app_));
 }
 

@@ -25,7 +25,7 @@ struct MountContract : ScopeRig, ::testing::WithParamInterface<Kind> {
   }
   void SetUp() override {
     ScopeRig::SetUp();
-    if (GetParam() == Kind::Box) use_link('b');
+    if (GetParam() == Kind::Box) use_link(LinkType::ControlBox);
     if (GetParam() != Kind::Fake) open_link();
   }
   // Everything the mount read since the link opened, as one stream.

@@ -50,10 +50,8 @@ TEST_F(ProgramDefaults, RadioGroups) {
   }
   model.set_guide_mask_radius(10);
   EXPECT_EQ(s.guide_mask_radius, 15);
-  model.set_background_colour('r');
-  EXPECT_EQ(s.background_colour, 'r');
-  model.set_background_colour('q');
-  EXPECT_EQ(s.background_colour, 'r');
+  model.set_background_colour(BackgroundColour::Red);
+  EXPECT_EQ(s.background_colour, BackgroundColour::Red);
   model.set_guide_training_time(4);
   EXPECT_EQ(s.guide_training_time, 4);
   model.set_guide_training_time(3);
@@ -67,13 +65,13 @@ TEST_F(ProgramDefaults, RadioGroups) {
   EXPECT_EQ(model.com_port_choice(), 0);
   EXPECT_EQ(s.com_port, 3);
   // LX200 keeps a shared port; None and the control box make it dedicated.
-  model.set_telescope_type('l');
-  EXPECT_EQ(s.telescope_type, 'l');
+  model.set_telescope_type(LinkType::Lx200);
+  EXPECT_EQ(s.telescope_type, LinkType::Lx200);
   EXPECT_FALSE(s.dedicated_com_port);
-  model.set_telescope_type('b');
+  model.set_telescope_type(LinkType::ControlBox);
   EXPECT_TRUE(s.dedicated_com_port);
   model.choose_shared_com_port();
-  model.set_telescope_type('n');
+  model.set_telescope_type(LinkType::None);
   EXPECT_TRUE(s.dedicated_com_port);
 }
 
@@ -89,10 +87,10 @@ TEST_F(ProgramDefaults, SlewValuesSwapsAndSubFolder) {
   EXPECT_FALSE(model.north_south_swapped());
   model.swap_north_south();
   EXPECT_TRUE(model.north_south_swapped());
-  EXPECT_EQ(s.drive_directions, (std::array<char, 4>{'s', 'n', 'e', 'w'}));
+  EXPECT_EQ(s.drive_directions, (DriveDirections{true, false}));
   model.swap_east_west();
   EXPECT_TRUE(model.east_west_swapped());
-  EXPECT_EQ(s.drive_directions, (std::array<char, 4>{'s', 'n', 'w', 'e'}));
+  EXPECT_EQ(s.drive_directions, (DriveDirections{true, true}));
 
   model.set_autosave_subdir(std::string(100, 'd'));
   EXPECT_EQ(s.autosave_subdir.size(), 79u);
@@ -107,7 +105,7 @@ TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   Settings back;
   FitsText fb;
   EXPECT_EQ(load_settings(dir / "autosave" / "Tarvex.ini", back, fb, messages), SettingsLoad::Read);
-  EXPECT_EQ(back.background_colour, 'g');
+  EXPECT_EQ(back.background_colour, BackgroundColour::Gray);
   EXPECT_EQ(back.ra_backlash, 20);
   EXPECT_TRUE(messages.shown.empty());
 

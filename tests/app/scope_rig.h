@@ -116,10 +116,10 @@ struct ScopeRig : ::testing::Test {
     app = std::make_unique<Tarvex>(Paths(dir.path() / "data"),
                                    Ports{messages, clock, pump, progress, launcher, display});
     app->telescope.port = faulty.get();
-    use_link('l');
+    use_link(LinkType::Lx200);
   }
   // Chooses the link type, in memory and in the file the link reloads.
-  void use_link(char type) {
+  void use_link(LinkType type) {
     app->settings.telescope_type = type;
     ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   }

@@ -100,7 +100,7 @@ class ClickingFront : public CaptureFront {
 
 // The dialog's clicks for an interlaced self-guided exposure with the
 // half-time download.
-std::function<void(AcquisitionSettings&)> guided_interlaced(char range, int value) {
+std::function<void(AcquisitionSettings&)> guided_interlaced(ExposureRange range, int value) {
   return [range, value](AcquisitionSettings& a) {
     a.mode = ExposureMode::Interlaced;
     a.range = range;
@@ -127,7 +127,7 @@ TEST(SelfGuidedStream, InterlacedExposureWithHalfTimeDownload) {
   mc.drift_x = 0.5;
   GuideRig rig(mc);
   Autoguider guider(*rig.app);
-  ClickingFront front(guided_interlaced('s', 20));
+  ClickingFront front(guided_interlaced(ExposureRange::Seconds, 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
@@ -272,7 +272,7 @@ TEST(SelfGuidedControls, DialogArmsAGuidedExposureThenItsMatchingDark) {
   // steps fit in the first half.
   clicks = [&] {
     dialog.choose_mode(ExposureMode::Progressive);
-    dialog.choose_range('s');
+    dialog.choose_range(ExposureRange::Seconds);
     for (int i = 1; i < 11; ++i) dialog.exposure_arrow(+1);
     dialog.toggle_self_guide();
     ASSERT_TRUE(dialog.self_guide_armed());
@@ -349,7 +349,7 @@ TEST(SelfGuidedStream, GuidedExposureEndingBeforeHalfTimeReadsBothFields) {
   // field. A merge with a first field never read would be a corrupt image.
   GuideRig rig(still_mount());
   Autoguider guider(*rig.app);
-  ClickingFront front(guided_interlaced('t', 5));
+  ClickingFront front(guided_interlaced(ExposureRange::Tenths, 5));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done)
@@ -364,7 +364,7 @@ TEST(SelfGuidedControls, UnguidedExposureKeepsThePickedStar) {
   GuideRig rig(still_mount());
   Autoguider guider(*rig.app);
   ClickingFront front([](AcquisitionSettings& a) {
-    a.range = 's';
+    a.range = ExposureRange::Seconds;
     a.value = 2;
   });
   Sequencer sequencer(*rig.app, front, guider);
@@ -395,7 +395,7 @@ TEST(SelfGuidedStream, StarLostAtTheGuidingFrameSwitchEndsGuidingThere) {
   sky.hot_pixels = 0;
   GuideRig rig(still_mount(), sky);
   Autoguider guider(*rig.app);
-  ClickingFront front(guided_interlaced('s', 20));
+  ClickingFront front(guided_interlaced(ExposureRange::Seconds, 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
@@ -451,7 +451,7 @@ TEST(SelfGuidedStream, NoStarInTheGuidingFrameEndsTheRunWithItsReason) {
   GuideRig rig(still_mount(), sky);
   rig.camera->shift_pointing(40, 0);  // the picked star is no longer there
   Autoguider guider(*rig.app);
-  ClickingFront front(guided_interlaced('s', 20));
+  ClickingFront front(guided_interlaced(ExposureRange::Seconds, 20));
   Sequencer sequencer(*rig.app, front, guider);
   rig.camera->set_recording(true);
   rig.mount.set_recording(true);
@@ -480,11 +480,11 @@ TEST(SelfGuidedStream, MainReadsCarryTheMainExposureWhateverTheGuideFrames) {
   // the 20 s exposure's field read must still ask for 20 s.
   auto sky_level = [](bool guided) {
     GuideRig rig(still_mount());
-    rig.app->acquisition.guide_range = 't';
+    rig.app->acquisition.guide_range = ExposureRange::Tenths;
     rig.app->acquisition.guide_value = 2;
     Autoguider guider(*rig.app);
     ClickingFront front([guided](AcquisitionSettings& a) {
-      a.range = 's';
+      a.range = ExposureRange::Seconds;
       a.value = 20;
       a.self_guide_next = guided;
     });
@@ -512,7 +512,7 @@ TEST(SelfGuidedStream, MainReadsCarryTheMainExposureWhateverTheGuideFrames) {
 TEST(SelfGuidedStream, StopDuringAGuidedExposureSaysSo) {
   GuideRig rig(still_mount());
   Autoguider guider(*rig.app);
-  ClickingFront front(guided_interlaced('s', 20));
+  ClickingFront front(guided_interlaced(ExposureRange::Seconds, 20));
   Sequencer sequencer(*rig.app, front, guider);
   // A key pressed while the guided wait runs.
   struct Press : ClockListener {
@@ -555,7 +555,7 @@ TEST(SelfGuidedColour, GuidedColourMatchesUnguidedInEveryMode) {
     Autoguider guider(*rig.app);
     ClickingFront front([=](AcquisitionSettings& a) {
       a.mode = mode;
-      a.range = 's';
+      a.range = ExposureRange::Seconds;
       a.value = 10;
       a.auto_colour = true;
       a.self_guide_next = guided;

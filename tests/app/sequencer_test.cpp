@@ -231,8 +231,8 @@ struct Rig {
   std::unique_ptr<Sequencer> sequencer;
 };
 
-std::function<void(AcquisitionSettings&)> exposure(ExposureMode mode, char range, int value,
-                                                   int count = 1) {
+std::function<void(AcquisitionSettings&)> exposure(ExposureMode mode, ExposureRange range,
+                                                   int value, int count = 1) {
   return [=](AcquisitionSettings& a) {
     a.mode = mode;
     a.range = range;
@@ -257,31 +257,31 @@ TEST(Sequencer, CommandStreamOfEachModeAndRange) {
   const Payload T1 = timing(1), T2 = timing(2), T3 = timing(3), T4 = timing(4), T5 = timing(5);
   struct Case {
     ExposureMode mode;
-    char range;
+    ExposureRange range;
     int value;
     std::vector<Payload> expected;
   };
   const std::vector<Case> cases = {
       // The camera times short exposures from the read request's bytes 1..2.
-      {ExposureMode::Fast, 'q', 499, {T2, T1, T2, T3, field_read(243, 1)}},
-      {ExposureMode::Fast, 'q', 150, {T2, T1, T3, field_read(150, 0)}},
-      {ExposureMode::Fast, 'h', 30, {T2, T1, T2, T3, field_read(44, 1)}},
-      {ExposureMode::Fast, 't', 7, {T2, T1, T2, T3, field_read(0, 0)}},
-      {ExposureMode::Fast, 's', 1, {T2, T1, T2, T3, field_read(0, 0)}},
-      {ExposureMode::Fast, 's', 5, {T2, T1, T2, T3, field_read(0, 0)}},
-      {ExposureMode::Fast, 'm', 1, {T2, T1, T2, T3, field_read(0, 0)}},
+      {ExposureMode::Fast, ExposureRange::Thousandths, 499, {T2, T1, T2, T3, field_read(243, 1)}},
+      {ExposureMode::Fast, ExposureRange::Thousandths, 150, {T2, T1, T3, field_read(150, 0)}},
+      {ExposureMode::Fast, ExposureRange::Hundredths, 30, {T2, T1, T2, T3, field_read(44, 1)}},
+      {ExposureMode::Fast, ExposureRange::Tenths, 7, {T2, T1, T2, T3, field_read(0, 0)}},
+      {ExposureMode::Fast, ExposureRange::Seconds, 1, {T2, T1, T2, T3, field_read(0, 0)}},
+      {ExposureMode::Fast, ExposureRange::Seconds, 5, {T2, T1, T2, T3, field_read(0, 0)}},
+      {ExposureMode::Fast, ExposureRange::Minutes, 1, {T2, T1, T2, T3, field_read(0, 0)}},
       // The second field of a progressive exposure restarts once the first
       // field's read time has passed.
       {ExposureMode::Progressive,
-       's',
+       ExposureRange::Seconds,
        5,
        {T2, T1, T2, T4, T2, T5, field_read(0, 0), T4, field_read(0, 0)}},
       {ExposureMode::Interlaced,
-       't',
+       ExposureRange::Tenths,
        6,
        {T2, T1, T2, T3, field_read(0, 0), T1, T2, T5, T4, field_read(0, 0)}},
       {ExposureMode::Interlaced,
-       's',
+       ExposureRange::Seconds,
        2,
        {T2, T1, T2, T3, field_read(0, 0), T1, T2, T5, T4, field_read(0, 0)}},
   };
@@ -289,7 +289,7 @@ TEST(Sequencer, CommandStreamOfEachModeAndRange) {
     Rig rig;
     rig.app->camera.readout.field_read_time = 3500;
     EXPECT_EQ(rig.take(exposure(c.mode, c.range, c.value)), CaptureOutcome::Done);
-    EXPECT_EQ(rig.usb.collapsed(), c.expected) << c.range << c.value;
+    EXPECT_EQ(rig.usb.collapsed(), c.expected) << exposure_range_to_letter(c.range) << c.value;
     EXPECT_TRUE(rig.codes().empty());
   }
 }
@@ -297,7 +297,8 @@ TEST(Sequencer, CommandStreamOfEachModeAndRange) {
 TEST(Sequencer, DiscoveryOnceThenTheDialog) {
   Rig rig;
   rig.camera.block_interface_present = false;
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 'q', 10)), CaptureOutcome::NoCamera);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Thousandths, 10)),
+            CaptureOutcome::NoCamera);
   EXPECT_EQ(rig.front.dialogs, 0);
   ASSERT_FALSE(rig.messages.shown.empty());
   EXPECT_EQ(rig.messages.shown.back().text, "Sorry, No camera found on USB");
@@ -323,7 +324,7 @@ TEST(Sequencer, ShortExposuresAreTimedByTheCameraOrByABusyWait) {
   // E = 499 in "q": no wait on the host. 600 ms: a busy wait with no
   // repeated command; from 601 ms timing command 2 on every pass.
   Rig rig;
-  rig.take(exposure(ExposureMode::Fast, 'q', 499));
+  rig.take(exposure(ExposureMode::Fast, ExposureRange::Thousandths, 499));
   auto time_of = [&](const Payload& p, int nth = 0) {
     for (std::size_t i = 0; i < rig.usb.payloads.size(); ++i)
       if (rig.usb.payloads[i] == p && nth-- == 0) return rig.usb.times[i];
@@ -331,11 +332,11 @@ TEST(Sequencer, ShortExposuresAreTimedByTheCameraOrByABusyWait) {
   };
   EXPECT_LT(time_of(timing(3)) - time_of(timing(1)), 50u);
 
-  rig.take([](AcquisitionSettings& a) { a.range = 'q', a.value = 600; });
+  rig.take([](AcquisitionSettings& a) { a.range = ExposureRange::Thousandths, a.value = 600; });
   EXPECT_GE(time_of(timing(3)) - time_of(timing(1)), 600u);
   EXPECT_EQ(std::count(rig.usb.payloads.begin(), rig.usb.payloads.end(), timing(2)), 2);
 
-  rig.take([](AcquisitionSettings& a) { a.range = 'q', a.value = 601; });
+  rig.take([](AcquisitionSettings& a) { a.range = ExposureRange::Thousandths, a.value = 601; });
   EXPECT_GT(std::count(rig.usb.payloads.begin(), rig.usb.payloads.end(), timing(2)), 100);
 }
 
@@ -343,19 +344,19 @@ TEST(Sequencer, ProgressiveBelowTheFieldReadTimeBecomesInterlaced) {
   Rig rig;
   // The first long exposure measures the read time (the simulated camera
   // takes about 3.5 s per field).
-  rig.take(exposure(ExposureMode::Fast, 's', 1));
+  rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1));
   const std::uint32_t frt = rig.app->camera.field_read_time();
   EXPECT_GE(frt, 3500u);
   EXPECT_LT(frt, 3600u);
 
-  rig.take(exposure(ExposureMode::Progressive, 's', 3));
+  rig.take(exposure(ExposureMode::Progressive, ExposureRange::Seconds, 3));
   EXPECT_EQ(rig.app->acquisition.mode, ExposureMode::Interlaced);
   EXPECT_EQ(rig.usb.collapsed()[3], timing(3)) << "the first field ends as an interlaced one";
   // And it stays interlaced: the next run starts from the changed mode.
   rig.take([](AcquisitionSettings& a) { a.value = 4; });
   EXPECT_EQ(rig.app->acquisition.mode, ExposureMode::Interlaced);
   // A progressive exposure as long as the read time stays progressive.
-  rig.take(exposure(ExposureMode::Progressive, 's', 4));
+  rig.take(exposure(ExposureMode::Progressive, ExposureRange::Seconds, 4));
   EXPECT_EQ(rig.app->acquisition.mode, ExposureMode::Progressive);
 }
 
@@ -363,23 +364,25 @@ TEST(Sequencer, ProgressStepsFollowTheExposureLength) {
   // D = 2 up to 4 s, 6 for 5..12 s, 20 from 13 s and in minutes: the bar
   // moves D - 1 times during the wait.
   struct Case {
-    char range;
+    ExposureRange range;
     int value;
     int steps;
   };
-  for (const Case c : {Case{'s', 4, 2}, Case{'s', 12, 6}, Case{'s', 13, 20}, Case{'m', 1, 20}}) {
+  for (const Case c : {Case{ExposureRange::Seconds, 4, 2}, Case{ExposureRange::Seconds, 12, 6},
+                       Case{ExposureRange::Seconds, 13, 20}, Case{ExposureRange::Minutes, 1, 20}}) {
     Rig rig;
     rig.take(exposure(ExposureMode::Fast, c.range, c.value));
     std::vector<int> expected{0};
     for (int k = 1; k < c.steps; ++k) expected.push_back(k * (256 / c.steps));
-    EXPECT_EQ(rig.progress.positions_in(STAGE_UNDERWAY), expected) << c.range << c.value;
+    EXPECT_EQ(rig.progress.positions_in(STAGE_UNDERWAY), expected)
+        << exposure_range_to_letter(c.range) << c.value;
   }
 }
 
 TEST(Sequencer, FieldReadsKeepTheWindowAliveAndReadTheSameBytes) {
   Rig plain(SkyConfig{}, RigPort::PlainCamera), live(SkyConfig{}, RigPort::Camera);
-  plain.take(exposure(ExposureMode::Fast, 't', 5));
-  live.take(exposure(ExposureMode::Fast, 't', 5));
+  plain.take(exposure(ExposureMode::Fast, ExposureRange::Tenths, 5));
+  live.take(exposure(ExposureMode::Fast, ExposureRange::Tenths, 5));
   EXPECT_TRUE(live.fs().CurrentFrame == plain.fs().CurrentFrame);
   // The bar climbs through the read, about every 50 ms of the camera's
   // 3.5 s, and ends full; the plain read shows 0 until it has ended.
@@ -396,7 +399,7 @@ TEST(Sequencer, FieldReadsKeepTheWindowAliveAndReadTheSameBytes) {
   EXPECT_EQ(live.progress.captions()[1], "READ KR CAMERA - takes 3 - 4 seconds");
   for (ExposureMode mode : {ExposureMode::Progressive, ExposureMode::Interlaced}) {
     Rig rig;
-    rig.take(exposure(mode, 't', 5));
+    rig.take(exposure(mode, ExposureRange::Tenths, 5));
     EXPECT_EQ(rig.progress.captions()[1], "READ KR CAMERA - takes 7 - 8 seconds");
   }
 }
@@ -410,7 +413,7 @@ TEST(Sequencer, KeyDuringTheExposureStopsItUnread) {
   rig.app->camera.readout.window_x = 200;
   const int beeps = rig.clock.beeps;
   const auto outcome = rig.take([&](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 5)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 5)(a);
     rig.pump.press_at(rig.clock.now_ms() + 2000, Input::Key);
   });
   EXPECT_EQ(outcome, CaptureOutcome::Stopped);
@@ -431,7 +434,7 @@ TEST(Sequencer, ContinuousRunsPauseBetweenExposures) {
   // every 7,500 ms. A press during the second pause ends the run.
   Rig rig;
   const auto outcome = rig.take([&](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 1)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)(a);
     a.continuous = true;
     a.delay_minutes = 2;
     rig.pump.press_at(rig.clock.now_ms() + 200000, Input::RightButton);
@@ -466,7 +469,7 @@ TEST(Sequencer, ContinuousCountSavesEveryImageThenEnds) {
   // its own file (none is summed), then the run ends.
   Rig rig;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 2, 3)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 2, 3)(a);
     a.continuous = true;
     a.auto_save = true;
   }),
@@ -484,7 +487,7 @@ TEST(Sequencer, FirstAutomaticSaveIsNumberOne) {
   Rig rig;
   rig.app->settings.autosave_number = 0;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 'h', 5)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Hundredths, 5)(a);
     a.auto_save = true;
   }),
             CaptureOutcome::Done);
@@ -518,7 +521,7 @@ TEST(Sequencer, SumWithAutosaveWritesAFilePerExposure) {
   Rig rig(quiet_sky());
   rig.app->settings.ut_offset_hours = 0;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 10, 3)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 10, 3)(a);
     a.auto_save = true;
   }),
             CaptureOutcome::Done);
@@ -625,7 +628,7 @@ TEST(Sequencer, SumOfADriftingSkyKeepsTheStarsTogether) {
   TestFront front(app_ptr, usb);
   Sequencer sequencer(app, front);
   front.set = [](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 1, 4)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 1, 4)(a);
     a.average = true;  // no star of the sum saturates
     a.auto_save = true;
   };
@@ -668,7 +671,7 @@ TEST(Sequencer, DarkIsSubtractedFromEveryExposureOfAProgressiveSum) {
       rig.app->star.position = {static_cast<int>(s.x), static_cast<int>(s.y), 0, 0};
     }
     EXPECT_EQ(rig.take([&](AcquisitionSettings& a) {
-      exposure(ExposureMode::Progressive, 's', 4, 2)(a);
+      exposure(ExposureMode::Progressive, ExposureRange::Seconds, 4, 2)(a);
       a.auto_dark = auto_dark;
     }),
               CaptureOutcome::Done);
@@ -699,7 +702,7 @@ TEST(Sequencer, DarkHistoryOnlyWhenADarkWasSubtracted) {
   // history does not claim a dark frame.
   Rig rig;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 1, 1)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 1, 1)(a);
     a.auto_dark = true;
     a.continuous = true;
     a.count = 2;
@@ -720,7 +723,7 @@ TEST(Sequencer, BinnedMismatchIsToldOnceAndNothingSubtracted) {
   write_dark(rig.app->paths.dark_definition_file(), 30000, true);
   rig.app->camera.readout.field_read_time = 3500;
   EXPECT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Progressive, 's', 4, 2)(a);
+    exposure(ExposureMode::Progressive, ExposureRange::Seconds, 4, 2)(a);
     a.auto_dark = true;
     a.continuous = true;
   }),
@@ -742,7 +745,8 @@ TEST(Sequencer, NothingToCentreOnEndsTheSumOnce) {
   empty.hot_pixels = 0;
   empty.mosaic = false;
   Rig rig(empty);
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1, 3)), CaptureOutcome::Failed);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1, 3)),
+            CaptureOutcome::Failed);
   EXPECT_EQ(rig.codes(), (std::vector<unsigned>{34}));
   EXPECT_EQ(rig.usb.reads_requested(), 1);
   EXPECT_EQ(rig.app->acquisition.count, 0);
@@ -753,10 +757,11 @@ TEST(Sequencer, NothingToCentreOnEndsTheSumOnce) {
 TEST(Sequencer, ANewExposureLeavesNoColourOfTheLastImage) {
   Rig rig;
   FrameStore& fs = rig.fs();
-  fs.IsColour = 1;
-  fs.HasBytePlanes = 1;
+  fs.IsColour = true;
+  fs.HasBytePlanes = true;
   fs.RedPlane.fill(1000);
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Done);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+            CaptureOutcome::Done);
   EXPECT_EQ(fs.IsColour, 0);
   EXPECT_EQ(fs.HasBytePlanes, 0);
   EXPECT_EQ(fs.IsBinned, 1);
@@ -783,12 +788,12 @@ TEST(Sequencer, StopOrFailureAfterTheFirstFieldKeepsThePreviousImage) {
     Rig rig;
     FrameStore& fs = rig.fs();
     testing::fill_frame(fs.CurrentFrame, 5);
-    fs.IsColour = 1;
+    fs.IsColour = true;
     testing::fill_frame(fs.RedPlane, 6);
     const auto image = std::make_unique<Frame>(fs.CurrentFrame);
     const auto red = std::make_unique<Frame>(fs.RedPlane);
     EXPECT_EQ(rig.take([&](AcquisitionSettings& a) {
-      exposure(ExposureMode::Interlaced, 's', 3)(a);
+      exposure(ExposureMode::Interlaced, ExposureRange::Seconds, 3)(a);
       a.auto_colour = true;
       rig.pump.press_at(rig.clock.now_ms() + 8000, Input::LeftButton);
     }),
@@ -807,7 +812,8 @@ TEST(Sequencer, StopOrFailureAfterTheFirstFieldKeepsThePreviousImage) {
     const auto image = std::make_unique<Frame>(rig.fs().CurrentFrame);
     rig.usb.fail_read = 2;
     rig.app->camera.readout.field_read_time = 3500;
-    EXPECT_EQ(rig.take(exposure(ExposureMode::Progressive, 's', 4)), CaptureOutcome::Failed);
+    EXPECT_EQ(rig.take(exposure(ExposureMode::Progressive, ExposureRange::Seconds, 4)),
+              CaptureOutcome::Failed);
     EXPECT_TRUE(rig.fs().CurrentFrame == *image);
     EXPECT_EQ(rig.codes(), (std::vector<unsigned>{50}));
     EXPECT_TRUE(rig.app->camera.camera_present())
@@ -829,12 +835,16 @@ TEST(Sequencer, AShortOrStalledReadKeepsThePreviousImage) {
       rig.usb.fail_read = 1;
       rig.usb.fail_error = ETIMEDOUT;
     }
-    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Failed) << fault;
+    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+              CaptureOutcome::Failed)
+        << fault;
     EXPECT_TRUE(rig.fs().CurrentFrame == *image) << fault;
     EXPECT_EQ(rig.codes(), (std::vector<unsigned>{50})) << fault;
     EXPECT_TRUE(rig.app->camera.camera_present()) << fault;
     rig.messages.shown.clear();
-    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Done) << fault;
+    EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+              CaptureOutcome::Done)
+        << fault;
     EXPECT_FALSE(rig.fs().CurrentFrame == *image) << fault;
     EXPECT_TRUE(rig.codes().empty()) << fault;
   }
@@ -875,7 +885,7 @@ TEST(Sequencer, EverySavedFitsCarriesTheStartOfItsOwnExposure) {
   // An automatically saved 20 s exposure...
   const std::time_t first = rig.clock.wall_time();
   ASSERT_EQ(rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 20)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 20)(a);
     a.auto_save = true;
   }),
             CaptureOutcome::Done);
@@ -884,7 +894,8 @@ TEST(Sequencer, EverySavedFitsCarriesTheStartOfItsOwnExposure) {
   // ...then, fourteen minutes later, one saved by hand in each way.
   rig.clock.advance(14 * 60 * 1000);
   const std::time_t second = rig.clock.wall_time();
-  ASSERT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 20)), CaptureOutcome::Done);
+  ASSERT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 20)),
+            CaptureOutcome::Done);
   EXPECT_EQ(rig.app->fits.fits_date + " " + rig.app->fits.fits_time, ut_text(second))
       << "the FITS details show the exposure's own time";
   SaveDialogs dialogs;
@@ -902,7 +913,7 @@ TEST(Sequencer, EverySavedFitsCarriesTheStartOfItsOwnExposure) {
 TEST(Sequencer, UndoAfterAnExposureKeepsTheNewImage) {
   Rig rig;
   rig.fs().UndoFrame.fill(77);
-  rig.take(exposure(ExposureMode::Progressive, 's', 6));
+  rig.take(exposure(ExposureMode::Progressive, ExposureRange::Seconds, 6));
   const auto taken = std::make_unique<Frame>(rig.fs().CurrentFrame);
   undo_last_filter(rig.fs());
   EXPECT_TRUE(rig.fs().CurrentFrame == *taken);
@@ -910,25 +921,29 @@ TEST(Sequencer, UndoAfterAnExposureKeepsTheNewImage) {
 
 TEST(Sequencer, SumDuringAMergeIsRefused) {
   Rig rig;
-  rig.fs().MergeMode = 1;
+  rig.fs().MergeMode = true;
   rig.app->merge.marking_base = false;  // the base image waits in SecondFrame
   testing::fill_frame(rig.fs().SecondFrame, 9);
   const auto base = std::make_unique<Frame>(rig.fs().SecondFrame);
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1, 3)), CaptureOutcome::Refused);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1, 3)),
+            CaptureOutcome::Refused);
   EXPECT_TRUE(rig.usb.payloads.empty());
   ASSERT_EQ(rig.codes(), (std::vector<unsigned>{50}));
   EXPECT_EQ(rig.messages.shown[0].text, CAPTURE_DURING_MERGE_TEXT);
   // A single exposure may become the merge image.
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Done);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+            CaptureOutcome::Done);
   EXPECT_TRUE(rig.fs().SecondFrame == *base);
 }
 
 TEST(Sequencer, CameraGoneIsLookedForAgain) {
   Rig rig;
   rig.camera.fail_next_read(ENODEV);
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Failed);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+            CaptureOutcome::Failed);
   EXPECT_FALSE(rig.app->camera.camera_present());
-  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, 's', 1)), CaptureOutcome::Done);
+  EXPECT_EQ(rig.take(exposure(ExposureMode::Fast, ExposureRange::Seconds, 1)),
+            CaptureOutcome::Done);
   EXPECT_TRUE(rig.app->camera.camera_present());
 }
 
@@ -936,7 +951,7 @@ TEST(Sequencer, CountdownBeforeTheFirstExposure) {
   Rig rig;
   const int beeps = rig.clock.beeps;
   rig.take([](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 'h', 5)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Hundredths, 5)(a);
     a.delay_before = true;
   });
   std::vector<std::string> expected;
@@ -952,7 +967,7 @@ TEST(Sequencer, CountdownBeforeTheFirstExposure) {
 TEST(Sequencer, ThePressOnTakePhotoDoesNotStopTheRun) {
   Rig rig;
   EXPECT_EQ(rig.take([&](AcquisitionSettings& a) {
-    exposure(ExposureMode::Fast, 's', 2)(a);
+    exposure(ExposureMode::Fast, ExposureRange::Seconds, 2)(a);
     rig.pump.press(Input::LeftButton);  // the click on "Take Photo"
   }),
             CaptureOutcome::Done);
@@ -995,7 +1010,7 @@ TEST(Sequencer, SelfGuidedExposureCallsTheAutoguider) {
   RecordingGuide guide;
   Sequencer sequencer(*rig.app, rig.front, guide);
   rig.front.set = [](AcquisitionSettings& a) {
-    exposure(ExposureMode::Interlaced, 's', 10)(a);
+    exposure(ExposureMode::Interlaced, ExposureRange::Seconds, 10)(a);
     a.self_guide_next = true;
     a.half_time_download = true;
   };

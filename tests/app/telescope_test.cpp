@@ -44,7 +44,7 @@ TEST_F(ScopeRig, OpeningSetsTheLineForTheLinkType) {
 
   app->telescope = SerialLink{};
   app->telescope.port = faulty.get();
-  use_link('b');
+  use_link(LinkType::ControlBox);
   EXPECT_EQ(ensure_link_open(*app), ScopeResult::Done);
   clock.now_ms();
   EXPECT_EQ(mount.baud(), 300);
@@ -71,7 +71,7 @@ TEST_F(ScopeRig, Lx200GuidePulseRateMoveWaitStop) {
 }
 
 TEST_F(ScopeRig, ControlBoxPulseEvenOfZeroAndForLinkTypeNone) {
-  use_link('b');
+  use_link(LinkType::ControlBox);
   open_link();
   ASSERT_EQ(guide_pulse(*app, Direction::North, 300), ScopeResult::Done);
   auto c = chunks();
@@ -84,17 +84,17 @@ TEST_F(ScopeRig, ControlBoxPulseEvenOfZeroAndForLinkTypeNone) {
   mount.clear_received();
   ASSERT_EQ(guide_pulse(*app, Direction::South, 0), ScopeResult::Done);
   EXPECT_EQ(texts(), (Texts{"\x04", "\x14", std::string(1, '\0')}));
-  // Only link type 'l' pulses the LX200 way; 'n' pulses like the box.
+  // Only link type LX200 pulses the LX200 way; none pulses like the box.
   app->telescope = SerialLink{};
   app->telescope.port = faulty.get();
-  use_link('n');
+  use_link(LinkType::None);
   open_link();
   ASSERT_EQ(guide_pulse(*app, Direction::West, 10), ScopeResult::Done);
   EXPECT_EQ(texts(), (Texts{"\x08", "\x18", std::string(1, '\0')}));
 }
 
 TEST_F(ScopeRig, SwappedDirectionsReverseMovesAndPulsesAlike) {
-  app->settings.drive_directions = {'n', 's', 'w', 'e'};  // Swap e/w
+  app->settings.drive_directions = DriveDirections{false, true};  // Swap e/w
   ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   open_link();
   ASSERT_EQ(press_move(*app, Direction::East), ScopeResult::Done);  // "Right"
@@ -103,7 +103,7 @@ TEST_F(ScopeRig, SwappedDirectionsReverseMovesAndPulsesAlike) {
   EXPECT_EQ(texts(), (Texts{"#:RS#", "#:Mw#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#", "#:RG#", "#:Mw#",
                             "#:Qw#"}));
   // Swapping in the defaults applies at once, without reopening.
-  app->settings.drive_directions = {'s', 'n', 'e', 'w'};
+  app->settings.drive_directions = DriveDirections{true, false};
   mount.clear_received();
   ASSERT_EQ(press_move(*app, Direction::North), ScopeResult::Done);
   EXPECT_EQ(texts(), (Texts{"#:RS#", "#:Ms#"}));
@@ -122,7 +122,7 @@ TEST_F(ScopeRig, PressAndHoldLx200AndASecondPressSendsNothing) {
 }
 
 TEST_F(ScopeRig, PressAndHoldControlBox) {
-  use_link('b');
+  use_link(LinkType::ControlBox);
   open_link();
   ASSERT_EQ(press_move(*app, Direction::West), ScopeResult::Done);
   EXPECT_EQ(press_move(*app, Direction::East), ScopeResult::Ignored);
@@ -295,7 +295,7 @@ TEST_F(ScopeRig, ObjectInformationAndControlBoxReset) {
   EXPECT_EQ(texts(), (Texts{"#:LI#"}));
   EXPECT_EQ(app->telescope.object_info.size(), 33u);
 
-  use_link('b');
+  use_link(LinkType::ControlBox);
   app->telescope = SerialLink{};
   app->telescope.port = faulty.get();
   open_link();
@@ -411,25 +411,25 @@ TEST_F(ScopeRig, AFailedLx200OpenCountsAsNoLinkForThisRunOnly) {
   ASSERT_EQ(messages.codes(), (std::vector<unsigned>{50, 36}));
   EXPECT_EQ(messages.shown[0].text, "ERROR -2 ");
   EXPECT_FALSE(messages.shown[1].text.empty());
-  EXPECT_EQ(link_type(*app), 'n');
+  EXPECT_EQ(link_type(*app), LinkType::None);
   EXPECT_FALSE(app->telescope.link_open);
   // The astronomer's choice stays in the settings and in the file.
-  EXPECT_EQ(app->settings.telescope_type, 'l');
+  EXPECT_EQ(app->settings.telescope_type, LinkType::Lx200);
   ASSERT_EQ(save_settings(app->paths.settings_file(), app->settings, app->fits), FileSave::Ok);
   Settings reread;
   FitsText fits;
   ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
-  EXPECT_EQ(reread.telescope_type, 'l');
+  EXPECT_EQ(reread.telescope_type, LinkType::Lx200);
   // Plugged in: the next operation tries the LX200 again.
   device = mount.device_path();
   messages.shown.clear();
   EXPECT_EQ(goto_object(*app, Catalogue::Messier, 1).status, ScopeResult::Done);
-  EXPECT_EQ(link_type(*app), 'l');
+  EXPECT_EQ(link_type(*app), LinkType::Lx200);
   EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(ScopeRig, AControlBoxThatCannotBeOpenedStillMarksTheLinkOpen) {
-  use_link('b');
+  use_link(LinkType::ControlBox);
   device = (dir.path() / "no-such-port").string();
   EXPECT_EQ(ensure_link_open(*app), ScopeResult::LinkFailed);
   EXPECT_EQ(messages.codes(), std::vector<unsigned>{50});
@@ -457,8 +457,8 @@ TEST_F(ScopeRig, AnUnreadableSettingsFileIsReportedAndWrittenAgain) {
 }
 
 TEST_F(ScopeRig, CommandLineChoicesAreNeverWrittenAndAPortChangeIsFollowed) {
-  use_link('n');
-  app->telescope.link_type_override = 'b';
+  use_link(LinkType::None);
+  app->telescope.link_type_override = LinkType::ControlBox;
   app->telescope.com_port_override = 3;
   open_link();
   clock.now_ms();
@@ -468,7 +468,7 @@ TEST_F(ScopeRig, CommandLineChoicesAreNeverWrittenAndAPortChangeIsFollowed) {
   Settings reread;
   FitsText fits;
   ASSERT_EQ(load_settings(app->paths.settings_file(), reread, fits, messages), SettingsLoad::Read);
-  EXPECT_EQ(reread.telescope_type, 'n');
+  EXPECT_EQ(reread.telescope_type, LinkType::None);
   EXPECT_EQ(reread.com_port, 1);
   // The port changes while the link is open: the next operation moves over.
   app->telescope.com_port_override = 4;

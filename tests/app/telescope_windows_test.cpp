@@ -47,7 +47,7 @@ TEST_F(WindowRig, TheCommandOpensTheWindowOfTheLinkType) {
 
   // For the control box the box is reset first; the port follows the change
   // of link type to the box's rate.
-  use_link('b');
+  use_link(LinkType::ControlBox);
   EXPECT_EQ(telescope_control(*app), TelescopeWindow::ControlBox);
   clock.now_ms();
   EXPECT_EQ(mount.baud(), 300);
@@ -222,7 +222,7 @@ TEST_F(WindowRig, HeldMovesASecondPressSendsNothingAndAFailedPressHoldsNothing) 
   EXPECT_TRUE(mount.received().empty());
 
   // The control box window: Up, Down, Left, Right are positions 2, 3, 1, 0.
-  use_link('b');
+  use_link(LinkType::ControlBox);
   messages.shown.clear();
   ControlBoxMoveModel box(*app);
   const Direction arrows[] = {Direction::North, Direction::South, Direction::West, Direction::East};

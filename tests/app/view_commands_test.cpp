@@ -36,7 +36,7 @@ TEST(Mirror, ColourPlanesFollowAndLabelRowsStay) {
   fill_pattern(fs.RedPlane, 10);
   fill_pattern(fs.GreenPlane, 20);
   fill_pattern(fs.BluePlane, 30);
-  fs.IsColour = 1;
+  fs.IsColour = true;
   label_image(*t, "NGC 7000", LabelDate::None);
   const auto labelled = fs.CurrentFrame;
   const auto red = fs.RedPlane;
@@ -100,7 +100,7 @@ TEST(ViewCommands, PixelReadoutBoundsAndValues) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->lum, 578u * 112u);
   EXPECT_EQ(r->red, 0u);
-  fs->IsColour = 1;
+  fs->IsColour = true;
   fs->GreenPlane[2 * 752 + 2] = 4321;
   r = pixel_readout(*fs, 2, 2);
   EXPECT_EQ(r->green, 4321u);

@@ -87,7 +87,7 @@ TEST(Readout, FailedOrShortReadLeavesFrameUntouched) {
   EXPECT_EQ(at(*frame, 10, 0), 1234);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
-  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 100, 'q', {}, window.data(), &peak),
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 100, ExposureRange::Thousandths, {}, window.data(), &peak),
             LinkResult::Failed);
   EXPECT_EQ(window[0], 55);
   EXPECT_EQ(peak, -1);
@@ -100,15 +100,15 @@ TEST(Readout, RecordedCommandStream) {
   r.usb.data = numbered_field();
   auto frame = filled_frame(0);
   r.state.exposure_ms = 300;
-  send_timing_command(r.link, 2);
-  send_timing_command(r.link, 1);
-  send_timing_command(r.link, 2);
-  send_timing_command(r.link, 3);
+  send_timing_command(r.link, TimingCommand::Prepare);
+  send_timing_command(r.link, TimingCommand::StartExposure);
+  send_timing_command(r.link, TimingCommand::Prepare);
+  send_timing_command(r.link, TimingCommand::EndSingleField);
   ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
   ASSERT_EQ(
-      take_window_frame(r.link, r.clock, r.state, 300, 'q', {16, false}, window.data(), &peak),
+      take_window_frame(r.link, r.clock, r.state, 300, ExposureRange::Thousandths, {16, false}, window.data(), &peak),
       LinkResult::Ok);
   const std::vector<Bytes> expected = {
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 1, 0, 0, 0, 0, 0, 0},
@@ -124,7 +124,8 @@ TEST(Readout, WindowWaitRepeatsTimingCommandOnlyAbove600) {
     Rig r;
     r.usb.data.assign(WINDOW_READ_BYTES, 0);
     std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
-    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, 'q', {}, window.data()),
+    ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, ms, ExposureRange::Thousandths, {},
+                                window.data()),
               LinkResult::Ok);
     const auto codes = r.usb.timing_codes();
     const long twos = std::count(codes.begin(), codes.end(), 2);
@@ -150,7 +151,7 @@ TEST(Readout, WindowFrameEndsAtTheFirstCommandTheCameraRefuses) {
   r.usb.write_error = 19;  // unplugged
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
-  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 2000, 'q', {}, window.data(), &peak),
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 2000, ExposureRange::Thousandths, {}, window.data(), &peak),
             LinkResult::Failed);
   EXPECT_EQ(r.usb.reports.size(), 1u);
   EXPECT_EQ(r.messages.shown.size(), 1u);

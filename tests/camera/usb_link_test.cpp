@@ -38,7 +38,7 @@ TEST(UsbCommands, WindowCodesAndTheirDecoding) {
 TEST(UsbCommands, TimingCommandClearsTheWholeBlock) {
   CommandBlock b{};
   set_window_request(b, 300, 80, 312);
-  set_timing_command(b, 3);
+  set_timing_command(b, TimingCommand::EndSingleField);
   EXPECT_EQ(Bytes(b.begin(), b.end()), (Bytes{2, 3, 0, 0, 0, 0, 0, 0}));
   // A field read after it starts from zeros in bytes 3..6.
   set_field_request(b, 1000);
@@ -63,7 +63,7 @@ TEST(UsbLink, ReportFramingAndLengthLimit) {
   EXPECT_EQ(messages.shown[0].text, "Maximum ByteCount for WriteUSBdevice is 254");
 
   usb.write_error = 19;
-  EXPECT_EQ(send_timing_command(link, 1), LinkResult::Failed);
+  EXPECT_EQ(send_timing_command(link, TimingCommand::StartExposure), LinkResult::Failed);
   EXPECT_EQ(messages.shown.back().text, "Error 19 trying to send command to USB \n");
 }
 

@@ -83,8 +83,8 @@ TEST_F(GuideCli, TrainMeasuresTheSimulatedMountAndSavesWhatItMeasured) {
   EXPECT_EQ(saved.dec_backlash, dec_backlash);
   // What the run chose for the simulator is not saved with them: the drive
   // directions and the link stay the user's.
-  EXPECT_EQ(saved.drive_directions, (std::array<char, 4>{'n', 's', 'e', 'w'}));
-  EXPECT_EQ(saved.telescope_type, 'n');
+  EXPECT_EQ(saved.drive_directions, (DriveDirections{false, false}));
+  EXPECT_EQ(saved.telescope_type, LinkType::None);
 }
 
 TEST_F(GuideCli, GuideHoldsTheStarWithTheDefaultDirectionsAndPrintsTheRms) {

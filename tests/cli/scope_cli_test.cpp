@@ -75,8 +75,8 @@ TEST_F(ScopeCli, TheWindowsRangesAndOtherUsageErrors) {
 
 TEST_F(ScopeCli, MovesGoThroughTheDirectionBlockAndOverridesAreNeverWritten) {
   Settings s;
-  s.telescope_type = 'n';
-  s.drive_directions = {'n', 's', 'w', 'e'};  // Swap e/w
+  s.telescope_type = LinkType::None;
+  s.drive_directions = DriveDirections{false, true};  // Swap e/w
   write_settings(s);
   EXPECT_EQ(scope({"--link", "l", "--port", "3", "move", "e", "500", "--rate", "guide"}), 0)
       << err.str();
@@ -87,7 +87,7 @@ TEST_F(ScopeCli, MovesGoThroughTheDirectionBlockAndOverridesAreNeverWritten) {
   EXPECT_EQ(out.str(), "focus in 200 ms: done\n");
   EXPECT_EQ(scope({"--link", "b", "reset-box"}), 0) << err.str();
   const Settings after = read_settings();
-  EXPECT_EQ(after.telescope_type, 'n');
+  EXPECT_EQ(after.telescope_type, LinkType::None);
   EXPECT_EQ(after.com_port, 1);
   EXPECT_EQ(after.drive_directions, s.drive_directions);
 }

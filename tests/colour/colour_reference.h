@@ -32,7 +32,7 @@ inline std::uint16_t lum_of(long long s) {
 // The per-row step with its cursors and phase state, one pixel at a time.
 inline void mosaic(FrameStore& fs, ColourDivisors d, bool pixel_offset, bool line_offset) {
   const Frame& raw = fs.CurrentFrame;
-  const bool binned = fs.IsBinned != 0;
+  const bool binned = fs.IsBinned;
   int column_phase = pixel_offset, line_phase = line_offset, parity = 0;
   for (int r = 0; r <= 578; ++r) {
     for (int c = 0; c <= 750; ++c) {
@@ -166,7 +166,7 @@ inline void smooth(FrameStore& fs, int kernel, int divisor) {
 }
 
 inline void repair(FrameStore& fs, bool top_band, bool smoothing) {
-  const bool binned = fs.IsBinned != 0;
+  const bool binned = fs.IsBinned;
   const int s = binned ? 2 : 1;
   Frame* planes[3] = {&fs.RedPlane, &fs.BluePlane, &fs.GreenPlane};
   Frame& L = fs.SecondFrame;

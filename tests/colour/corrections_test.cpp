@@ -72,7 +72,7 @@ TEST_F(ColourTest, BalanceCommandOrderUnchangedAndRefusal) {
   ramp_planes();
   EXPECT_FALSE(colour_balance_command(app_, {}, app_.settings.saturation_factor));
   EXPECT_EQ(messages_.codes(), std::vector<unsigned>{25});
-  fs().IsColour = 1;
+  fs().IsColour = true;
   EXPECT_FALSE(colour_balance_command(app_, {}, app_.settings.saturation_factor));
   EXPECT_TRUE(progress_.captions.empty());
   ColourBalance b;
@@ -116,7 +116,7 @@ TEST_F(ColourTest, ChromaticShiftsAtTheEdgesAndTopBand) {
 
 TEST_F(ColourTest, HistogramBalanceRaisesExactlyOnePlane) {
   fill_planes(20 * 512, 10 * 512, 30 * 512);  // edges: red 20, green 10, blue 30
-  fs().IsColour = 1;
+  fs().IsColour = true;
   EXPECT_TRUE(balance_colour_histogram_command(app_));
   EXPECT_EQ(fs().GreenPlane[9000], 10 * 512 + static_cast<int>(20 * 307.2));
   EXPECT_EQ(fs().RedPlane[9000], 20 * 512);
@@ -131,7 +131,7 @@ TEST_F(ColourTest, HistogramBalanceRaisesExactlyOnePlane) {
   fill_planes(60000, 10 * 512, 60000);
   const HistogramBalance g = balance_colour_histogram(fs());
   EXPECT_EQ(g.plane, PlaneChoice::Green);
-  fs().IsColour = 0;
+  fs().IsColour = false;
   EXPECT_FALSE(balance_colour_histogram_command(app_));
   EXPECT_EQ(messages_.codes().back(), 25u);
 }
@@ -152,7 +152,7 @@ TEST_F(ColourTest, OverloadSmoothingUndoRestoresPlanesAndLuminance) {
     at(c, 50) = 65535;
     fs().RedPlane[50 * W + c] = 65535;
   }
-  fs().IsColour = 1;
+  fs().IsColour = true;
   auto before = std::make_unique<FrameStore>(fs());
   EXPECT_TRUE(overload_smoothing_command(app_));
   EXPECT_EQ(app_.history.line(0), "Colour Overload Filter");
@@ -162,7 +162,7 @@ TEST_F(ColourTest, OverloadSmoothingUndoRestoresPlanesAndLuminance) {
   EXPECT_EQ(fs().CurrentFrame, before->CurrentFrame);
   EXPECT_EQ(fs().RedPlane, before->RedPlane);
   EXPECT_EQ(fs().BluePlane, before->BluePlane);
-  fs().IsColour = 0;
+  fs().IsColour = false;
   EXPECT_FALSE(overload_smoothing_command(app_));
   EXPECT_EQ(messages_.codes().back(), 58u);
 }
@@ -198,7 +198,7 @@ TEST_F(ColourTest, LowPassColourFilterSmoothsAndRefuses) {
   EXPECT_FALSE(low_pass_colour_command(app_));
   EXPECT_EQ(messages_.codes().back(), 58u);
   ramp_planes();
-  fs().IsColour = 1;
+  fs().IsColour = true;
   auto ref = std::make_unique<FrameStore>(fs());
   EXPECT_TRUE(low_pass_colour_command(app_));
   reference::smooth(*ref, 0, 16);
@@ -264,12 +264,12 @@ TEST_F(ColourTest, ColourPictureMatchesTheFormulas) {
 
 TEST_F(ColourTest, ColourPictureViewsAndRefresh) {
   ramp_planes();
-  fs().IsColour = 1;
-  app_.display.colour_view = 'R';
+  fs().IsColour = true;
+  app_.display.colour_view = ColourView::Red;
   refresh_display(app_);
   EXPECT_EQ(fs().RgbBitmap[3 * 1000 + 2], 7000 / 256);
   EXPECT_EQ(fs().RgbBitmap[3 * 1000 + 1], 0);
-  app_.display.colour_view = 'L';
+  app_.display.colour_view = ColourView::Lumens;
   refresh_display(app_);
   EXPECT_EQ(fs().RgbBitmap[3 * 1000], fs().DisplayBytes[1000]);
   EXPECT_EQ(progress_.captions.back(), "BUILDING COLOUR IMAGE");

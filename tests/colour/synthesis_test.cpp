@@ -220,7 +220,7 @@ TEST_F(SynthesisTest, OverflowRuleDiffersBetweenEvenAndOddRows) {
 
 TEST_F(SynthesisTest, BinnedOddRowsAreMeansOfTheirNeighbours) {
   reference::fill_mosaic(fs().CurrentFrame, 9);
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   synthesize_mosaic(fs(), {70, 28, 60}, {false, true});
   repair_and_finish(fs(), false, false);
   for (int r = 1; r <= 577; r += 2)
@@ -254,7 +254,7 @@ TEST_F(SynthesisTest, NoAutoStretchIgnoresRemoveBackground) {
   o.stretch = AutoStretch::None;
   for (bool remove : {false, true}) {
     reference::fill_mosaic(fs().CurrentFrame, 11);
-    fs().IsColour = 0;
+    fs().IsColour = false;
     app_.history.clear();
     o.remove_background = remove;
     synthesize_colour(app_, o);
@@ -291,7 +291,7 @@ TEST_F(SynthesisTest, CommandRefusesConvertedFrameAndHonoursCancel) {
   fs().IsColour = 1;
   EXPECT_EQ(synthesize_colour_command(app_, {}), ColourSynthesis::AlreadyConverted);
   EXPECT_EQ(messages_.codes(), std::vector<unsigned>{22});
-  fs().IsColour = 0;
+  fs().IsColour = false;
   int shown = 0;
   EXPECT_EQ(synthesize_colour_command(app_, [&](Settings&) { return ++shown, false; }),
             ColourSynthesis::Cancelled);
@@ -392,7 +392,7 @@ TEST_F(SynthesisTest, AntiAliasMatchesStraightforwardVersionAndKeepsBorder) {
   synthesize_mosaic(fs(), {70, 28, 60}, {false, true});
   repair_and_finish(fs(), false, false);
   *ref = fs();
-  fs().IsColour = 1;
+  fs().IsColour = true;
   EXPECT_TRUE(anti_alias_command(app_));
   reference::anti_alias(*ref);
   for (int i = 0; i < FRAME_SAMPLES; ++i) {
@@ -403,7 +403,7 @@ TEST_F(SynthesisTest, AntiAliasMatchesStraightforwardVersionAndKeepsBorder) {
   // The command can be undone with Undo Last Colour Filter.
   undo_last_colour_filter(fs());
   EXPECT_EQ(fs().RedPlane[300 * W + 300], fs().RedSaved[300 * W + 300]);
-  fs().IsColour = 0;
+  fs().IsColour = false;
   EXPECT_FALSE(anti_alias_command(app_));
   EXPECT_EQ(messages_.codes().back(), 7u);
 }

@@ -121,7 +121,7 @@ TEST(FitsIndependentReader, AstropyReadsOurMonochromeFiles) {
     f.fits_aperture = 78.5;
     f.fits_history = "Dark subtracted";
     f.fits_unsigned = unsigned_format;
-    fs->IsBinned = unsigned_format ? 1 : 0;
+    fs->IsBinned = unsigned_format;
     const auto path = dir / (unsigned_format ? "binned.fit" : "normal.fit");
     ASSERT_EQ(save_fits(path, false, *fs, f, history), FileSave::Ok);
 

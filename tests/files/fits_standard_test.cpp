@@ -172,7 +172,7 @@ TEST_F(StandardFits, DataIsBigEndianBottomRowFirstAndPaddedToBlocks) {
   EXPECT_EQ(b.back(), 0);  // data padding is zeros
 
   // Floating point: IEEE big-endian; the colour planes red, green, blue.
-  fs->IsColour = 1;
+  fs->IsColour = true;
   fs->BluePlane[bottom] = 1234;  // 0x449A4000
   const auto colour = dir / "colour.fits";
   ASSERT_EQ(save_standard_fits(colour, *fs, record(), history, StandardFitsSamples::Float32, stamp),
@@ -270,7 +270,7 @@ TEST_F(StandardFits, AstropyReadsEveryKindWithoutAWarning) {
     for (const auto samples : {StandardFitsSamples::Int16, StandardFitsSamples::Float32}) {
       const bool int16 = samples == StandardFitsSamples::Int16;
       SCOPED_TRACE(std::string(colour ? "colour " : "mono ") + (int16 ? "int16" : "float32"));
-      fs->IsColour = colour ? 1 : 0;
+      fs->IsColour = colour;
       const auto path = dir / "out.fits";
       ASSERT_EQ(save_standard_fits(path, *fs, record(), history, samples, stamp), FileSave::Ok);
       int status = 0;
@@ -346,7 +346,7 @@ TEST_F(StandardFits, SirilOpensTheExportsWithTheirValues) {
     for (const auto samples : {StandardFitsSamples::Int16, StandardFitsSamples::Float32}) {
       const bool int16 = samples == StandardFitsSamples::Int16;
       SCOPED_TRACE(std::string(colour ? "colour " : "mono ") + (int16 ? "int16" : "float32"));
-      fs->IsColour = colour ? 1 : 0;
+      fs->IsColour = colour;
       const auto path = dir / "siril.fits";
       ASSERT_EQ(save_standard_fits(path, *fs, record(), history, samples, stamp), FileSave::Ok);
       const auto layers = siril_stats(dir, path);

@@ -130,7 +130,7 @@ TEST_F(Fits, MonochromeFileIsHeaderAndSignedBigEndianFrame) {
 TEST_F(Fits, UnsignedBinnedFileEndsWithBlanks) {
   describe_m42();
   t->fits.fits_unsigned = true;
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   fill_frame(fs().CurrentFrame, 2);
   fs().CurrentFrame[0] = 0;
   fs().CurrentFrame[1] = 65535;
@@ -156,8 +156,8 @@ TEST_F(Fits, ColourFileCarriesPlanesAndRoundTrips) {
   fill_frame(fs().RedPlane, 2);
   fill_frame(fs().GreenPlane, 3);
   fill_frame(fs().BluePlane, 4);
-  fs().IsColour = 1;
-  fs().IsBinned = 1;  // a binned colour image has the colour length, no trailer
+  fs().IsColour = true;
+  fs().IsBinned = true;  // a binned colour image has the colour length, no trailer
   const auto path = t.dir / "colour.fit";
   ASSERT_EQ(save_fits(path, true, fs(), t->fits, t->history), FileSave::Ok);
   const auto bytes = read_bytes(path);
@@ -171,7 +171,7 @@ TEST_F(Fits, ColourFileCarriesPlanesAndRoundTrips) {
   EXPECT_TRUE(std::equal(data.begin(), data.end(), bytes.begin() + 5760));
 
   init_frame_store(fs());
-  fs().IsColour = 0;
+  fs().IsColour = false;
   ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_EQ(fs().IsColour, 1);
   EXPECT_EQ(fs().IsBinned, 1);  // from FILETYPE
@@ -201,7 +201,7 @@ TEST_F(Fits, RoundTripKeepsTextRecordHistoryAndEncoding) {
   init_frame_store(fs());
   t->fits = FitsText{};
   t->history.clear();
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_TRUE(t.messages.shown.empty());
   for (int i = 0; i < HISTORY_LINES; ++i) EXPECT_EQ(t->history.line(i), written_history.line(i));
@@ -266,8 +266,8 @@ TEST_F(Fits, ForeignAndGarbageFilesAreRefusedWithTheImageIntact) {
   const auto original = read_bytes(good);
 
   fill_frame(fs().CurrentFrame, 9);
-  fs().IsColour = 1;
-  fs().IsBinned = 1;
+  fs().IsColour = true;
+  fs().IsBinned = true;
   t->current_file_name = "~before";
   t->fits.fits_object = "NGC 7000";
   auto expect_intact = [&](const std::string& what) {
@@ -359,10 +359,10 @@ TEST_F(Fits, RandomlyCorruptedHeadersAreSafe) {
 TEST_F(Fits, SecondFrameChecksDarkFrameBinnedState) {
   describe_m42();
   fill_frame(fs().CurrentFrame, 3);
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   const auto binned_dark = t.dir / "dark-binned.fit";
   ASSERT_EQ(save_fits(binned_dark, false, fs(), t->fits, t->history), FileSave::Ok);
-  fs().IsBinned = 0;
+  fs().IsBinned = false;
   t->fits.fits_unsigned = true;
   const auto normal_dark = t.dir / "dark-normal.fit";
   ASSERT_EQ(save_fits(normal_dark, false, fs(), t->fits, t->history), FileSave::Ok);
@@ -381,7 +381,7 @@ TEST_F(Fits, SecondFrameChecksDarkFrameBinnedState) {
   EXPECT_EQ(t.messages.codes().back(), 55u);
   EXPECT_EQ(load_fits_second(normal_dark, SecondPurpose::SubtractDark, fs()),
             SecondLoad::ImageBinnedDarkNot);
-  fs().IsBinned = 0;
+  fs().IsBinned = false;
   EXPECT_EQ(load_fits_second(binned_dark, SecondPurpose::SubtractDark, fs()),
             SecondLoad::DarkBinnedImageNot);
 

@@ -50,7 +50,7 @@ TEST_F(RawFile, SavedMonochromeAndBinnedFilesAreTagAndFrame) {
   EXPECT_EQ(read_bytes(path), expected);
   EXPECT_EQ(expected.size(), RAW_TAGGED);
 
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   ASSERT_EQ(save_raw(path, fs()), RawSave::Ok);
   const auto binned = read_bytes(path);
   EXPECT_EQ(std::string(binned.begin(), binned.begin() + 10), "BINNED    ");
@@ -63,7 +63,7 @@ TEST_F(RawFile, SavedColourFileCarriesPlanesInRedGreenBlueOrder) {
   fill_frame(fs().RedPlane, 2);
   fill_frame(fs().GreenPlane, 3);
   fill_frame(fs().BluePlane, 4);
-  fs().IsColour = 1;
+  fs().IsColour = true;
   const auto path = t.dir / "~colour";
   ASSERT_EQ(save_raw(path, fs()), RawSave::Ok);
   std::vector<std::uint8_t> expected;
@@ -103,7 +103,7 @@ TEST_F(RawFile, FlatFieldAveragesNeighboursOnlyForMonochrome) {
   EXPECT_EQ(sample(751), 65535);
   EXPECT_EQ(sample(436159), 4001);  // no neighbour: kept
 
-  fs().IsColour = 1;
+  fs().IsColour = true;
   ASSERT_EQ(save_flat_field(path, fs()), FileSave::Ok);
   const auto colour = read_bytes(path);
   ASSERT_EQ(colour.size(), RAW_TAGGED);  // planes never go into a flat field
@@ -111,7 +111,7 @@ TEST_F(RawFile, FlatFieldAveragesNeighboursOnlyForMonochrome) {
   EXPECT_EQ(colour[10 + 2 * 750] | (colour[11 + 2 * 750] << 8), 750);
 
   // A flat field reads back as a normal image.
-  fs().IsColour = 0;
+  fs().IsColour = false;
   ASSERT_EQ(load_raw(path, target()), RawLoad::Ok);
   EXPECT_EQ(fs().IsBinned, 0);
 }
@@ -164,8 +164,8 @@ TEST_F(RawFile, OldEightBitColourFileIsWidened) {
 
 TEST_F(RawFile, RefusedLoadsLeaveTheImageAndItsStateAlone) {
   fill_frame(fs().CurrentFrame, 9);
-  fs().IsColour = 1;
-  fs().IsBinned = 1;
+  fs().IsColour = true;
+  fs().IsBinned = true;
   t->current_file_name = "~before";
   t->history.add_history("Normal Stretch");
   t->fits.fits_object = "M42";
@@ -211,7 +211,7 @@ TEST_F(RawFile, ColourMergeAcceptsOnlyColourFiles) {
   EXPECT_EQ(load_raw(mono, target()), RawLoad::UnknownLength);
   EXPECT_EQ(load_second(mono, SecondPurpose::Other, fs()), SecondLoad::NotASecondFrame);
   // A monochrome merge keeps IsColour clear; outside a merge loads clear it.
-  fs().MergeMode = 0;
+  fs().MergeMode = false;
   EXPECT_EQ(load_raw(mono, target()), RawLoad::Ok);
   EXPECT_EQ(fs().IsColour, 0);
 }
@@ -224,7 +224,7 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
   const auto dark = t.dir / "~dark";
   write_bytes(dark, binned);
 
-  fs().IsBinned = 0;
+  fs().IsBinned = false;
   EXPECT_EQ(load_second(dark, SecondPurpose::SubtractDark, fs()), SecondLoad::DarkBinnedImageNot);
   EXPECT_EQ(load_second_frame(*t, dark, SecondPurpose::SubtractDark).message(), Msg::DarkBinned);
   EXPECT_EQ(t.messages.codes().back(), 56u);
@@ -235,7 +235,7 @@ TEST_F(RawFile, SecondFrameLengthsAndDarkFrameBinnedChecks) {
 
   const auto normal = t.dir / "~darkn";
   write_bytes(normal, f);  // untagged reads as normal
-  fs().IsBinned = 1;
+  fs().IsBinned = true;
   EXPECT_EQ(load_second(normal, SecondPurpose::SubtractDark, fs()), SecondLoad::ImageBinnedDarkNot);
   EXPECT_EQ(load_second_frame(*t, normal, SecondPurpose::SubtractDark).message(),
             Msg::DarkNotBinned);
@@ -323,8 +323,8 @@ TEST_F(RawFile, RandomAndTruncatedFilesNeverCrash) {
   fill_frame(fs().RedPlane, 2);
   fill_frame(fs().GreenPlane, 3);
   fill_frame(fs().BluePlane, 4);
-  fs().IsColour = 1;
-  fs().IsBinned = 1;
+  fs().IsColour = true;
+  fs().IsBinned = true;
   t->current_file_name = "~before";
   refresh_display(*t);
   ASSERT_EQ(t.display.title, "Tarvex - ~before");

@@ -70,13 +70,13 @@ const std::vector<Kind>& kinds() {
       {"KR File",
        [](const fs::path& p, FrameStore& f, int v) {
          prepare(f, v);
-         f.IsColour = 1;
+         f.IsColour = true;
          return save_raw(p, f) == RawSave::Ok;
        }},
       {"flat field",
        [](const fs::path& p, FrameStore& f, int v) {
          prepare(f, v);
-         f.IsColour = 0;
+         f.IsColour = false;
          return save_flat_field(p, f) == FileSave::Ok;
        }},
       {"FITS",
@@ -97,7 +97,7 @@ const std::vector<Kind>& kinds() {
       {"TIFF",
        [](const fs::path& p, FrameStore& f, int v) {
          prepare(f, v);
-         f.IsColour = 1;
+         f.IsColour = true;
          return save_tiff(p, f) == FileSave::Ok;
        }},
       {"bitmap",

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/basic_ports.h"
 #include "test_support.h"
@@ -96,7 +98,7 @@ TEST_F(SettingsFile, EveryFieldRoundTrips) {
   s.fast_par = true;
   s.reserved_choice_a = 3;
   s.saturation_factor = 9;
-  s.background_colour = 'r';
+  s.background_colour = BackgroundColour::Red;
   s.focus_delay = false;
   s.user_stretch_value = 36;
   s.unsharp_diameter = 6;
@@ -104,9 +106,9 @@ TEST_F(SettingsFile, EveryFieldRoundTrips) {
   s.com_port = 4;
   s.ra_backlash = 20;
   s.ignore_drift = true;
-  s.telescope_type = 'b';
+  s.telescope_type = LinkType::ControlBox;
   s.ra_hysteresis = -7;
-  s.drive_directions = {'s', 'n', 'w', 'e'};
+  s.drive_directions = DriveDirections{true, true};
   s.autosave_subdir = "Orion";
   s.usb_debug_info = true;
   f.fits_object = "M42";
@@ -119,11 +121,48 @@ TEST_F(SettingsFile, EveryFieldRoundTrips) {
   ASSERT_EQ(load_settings(file(), r, rf, messages), SettingsLoad::Read);
   EXPECT_EQ(settings_bytes(r, rf), settings_bytes(s, f));
   EXPECT_EQ(r.autosave_number, 1234);
-  EXPECT_EQ(r.telescope_type, 'b');
+  EXPECT_EQ(r.telescope_type, LinkType::ControlBox);
   EXPECT_EQ(r.autosave_subdir, "Orion");
   EXPECT_EQ(rf.fits_object, "M42");
   // The time zone follows the offset after a load.
   EXPECT_STREQ(std::getenv("TZ"), "GMT-5");
+}
+
+// Each letter of the lettered fields reads as its name and is written back
+// as the same byte.
+TEST_F(SettingsFile, LetteredFieldsReadAsNamesAndWriteTheirOwnBytes) {
+  make_folder();
+  constexpr std::size_t kBackground = 2 + 2 + 4 + 4 + 4 + 4, kLink = 1074 + 1 + 13;
+  constexpr std::size_t kDirections = kField51Offset - 4;
+  struct Case {
+    std::size_t offset;
+    const char* letters;
+    BackgroundColour colour = BackgroundColour::LightGray;
+    LinkType link = LinkType::None;
+    DriveDirections directions{};
+  };
+  constexpr auto kGray = BackgroundColour::LightGray;  // the default the other cases keep
+  const Case cases[] = {{kBackground, "r", BackgroundColour::Red},
+                        {kBackground, "g", BackgroundColour::Gray},
+                        {kLink, "l", kGray, LinkType::Lx200},
+                        {kLink, "b", kGray, LinkType::ControlBox},
+                        {kDirections, "snew", kGray, {}, {true, false}},
+                        {kDirections, "nswe", kGray, {}, {false, true}},
+                        {kDirections, "snwe", kGray, {}, {true, true}}};
+  for (const Case& c : cases) {
+    auto bytes = default_file();
+    std::copy(c.letters, c.letters + std::strlen(c.letters), bytes.begin() + c.offset);
+    write_bytes(file(), bytes);
+    Settings r;
+    ASSERT_EQ(load_settings(file(), r, f, messages), SettingsLoad::Read) << c.letters;
+    EXPECT_EQ(r.background_colour, c.colour) << c.letters;
+    EXPECT_EQ(r.telescope_type, c.link) << c.letters;
+    EXPECT_EQ(r.drive_directions, c.directions) << c.letters;
+    ASSERT_EQ(save_settings(file(), r, f), FileSave::Ok);
+    EXPECT_EQ(read_bytes(file()), bytes) << c.letters;
+  }
+  EXPECT_EQ(link_type_from_letter('n'), LinkType::None);
+  EXPECT_EQ(link_type_from_letter('x'), std::nullopt);
 }
 
 TEST_F(SettingsFile, LongTextsGoInFourPieces) {
@@ -219,7 +258,7 @@ TEST_F(SettingsFile, ShortFilesAndMissingFile) {
   write_bytes(file(), bytes);
   EXPECT_EQ(load_settings(file(), s, f, messages), SettingsLoad::Incomplete);
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(s.drive_directions[0], 's');
+  EXPECT_TRUE(s.drive_directions.north_south_swapped);
 
   // Ends inside field 2: the warning box comes first.
   write_bytes(file(), {5, 0, 1});

@@ -73,7 +73,7 @@ TEST(Tiff16, DirectoryStripsAndSamplesLaidOutByHand) {
   fill(*fs);
   for (const bool colour : {false, true}) {
     SCOPED_TRACE(colour ? "colour" : "mono");
-    fs->IsColour = colour ? 1 : 0;
+    fs->IsColour = colour;
     const auto path = dir / "out.tif";
     ASSERT_EQ(save_tiff16(path, *fs), FileSave::Ok);
     const Bytes b = read_bytes(path);
@@ -146,7 +146,7 @@ TEST(Tiff16, LibtiffReadsEverySampleBack) {
   fill(*fs);
   for (const bool colour : {false, true}) {
     SCOPED_TRACE(colour ? "colour" : "mono");
-    fs->IsColour = colour ? 1 : 0;
+    fs->IsColour = colour;
     const auto path = dir / "libtiff.tif";
     ASSERT_EQ(save_tiff16(path, *fs), FileSave::Ok);
     // tiffinfo -d prints the tags, then each strip as libtiff decoded it,

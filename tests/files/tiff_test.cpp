@@ -102,7 +102,7 @@ TEST(Tiff, ColourFileByteForByte) {
   testing::TempDir dir;
   auto fs = std::make_unique<FrameStore>();
   init_frame_store(*fs);
-  fs->IsColour = 1;
+  fs->IsColour = true;
   for (std::size_t i = 0; i < FRAME_SAMPLES; ++i) {
     fs->RgbBitmap[3 * i] = 1;                                               // blue
     fs->RgbBitmap[3 * i + 1] = 2;                                           // green
@@ -156,7 +156,7 @@ TEST(Tiff, IndependentReaderAcceptsBothKinds) {
   EXPECT_NE(data.find("Strip 9:"), std::string::npos);
   EXPECT_EQ(data.find("Error"), std::string::npos);
 
-  fs->IsColour = 1;
+  fs->IsColour = true;
   const auto colour = dir.path() / "colour.tif";
   ASSERT_EQ(save_tiff(colour, *fs), FileSave::Ok);
   info = run_tool("tiffinfo " + colour.string() + " 2>&1");

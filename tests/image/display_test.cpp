@@ -156,21 +156,21 @@ TEST(DisplayBitmap, SinglePlaneView) {
   fs->RedPlane[0] = 200;
   fs->GreenPlane[0] = 90;
   fs->RedPlane[5] = 300;  // outside rows 100 and 200: does not widen, shows white
-  fill_rgb_rows_plain(*fs, 'R', 0, 1);
+  fill_rgb_rows_plain(*fs, ColourView::Red, 0, 1);
   EXPECT_EQ(fs->RgbBitmap[2], 200);  // red channel
   EXPECT_EQ(fs->RgbBitmap[1], 0);
   EXPECT_EQ(fs->RgbBitmap[0], 0);
   EXPECT_EQ(fs->RgbBitmap[3 * 5 + 2], 255);
   fs->BluePlane[200 * 752 + 5] = 257;  // any plane above 256 in row 200 widens
-  fill_rgb_rows_plain(*fs, 'G', 0, 1);
+  fill_rgb_rows_plain(*fs, ColourView::Green, 0, 1);
   EXPECT_EQ(fs->RgbBitmap[1], 0);  // 90 / 256
   EXPECT_EQ(fs->RgbBitmap[2], 0);
   fs->BluePlane[200 * 752 + 5] = 0;
   fs->BluePlane[200 * 752 + 4] = 60000;  // column 4 is not looked at
-  fill_rgb_rows_plain(*fs, 'G', 0, 1);
+  fill_rgb_rows_plain(*fs, ColourView::Green, 0, 1);
   EXPECT_EQ(fs->RgbBitmap[1], 90);
   fs->DisplayBytes[0] = 77;
-  fill_rgb_rows_plain(*fs, 'L', 0, 1);
+  fill_rgb_rows_plain(*fs, ColourView::Lumens, 0, 1);
   EXPECT_EQ(fs->RgbBitmap[0], 77);
   EXPECT_EQ(fs->RgbBitmap[1], 77);
   EXPECT_EQ(fs->RgbBitmap[2], 77);

@@ -39,14 +39,14 @@ TEST(FrameStore, UndoIsNotConsumedAndRestoresPlanesOnlyWhenAsked) {
   EXPECT_EQ(fs->RedPlane[3], 1);
 
   // After overload smoothing the work planes come back as well, once.
-  fs->RestorePlanesOnUndo = 1;
+  fs->RestorePlanesOnUndo = true;
   fs->GreenWork[436159] = 77;
   undo_last_filter(*fs);
   EXPECT_EQ(fs->RedPlane[3], 2);
   EXPECT_EQ(fs->GreenPlane[436159], 77);
   EXPECT_EQ(fs->RestorePlanesOnUndo, 0);
 
-  fs->RestorePlanesOnUndo = 1;
+  fs->RestorePlanesOnUndo = true;
   save_undo(*fs);
   EXPECT_EQ(fs->RestorePlanesOnUndo, 0);
 }

@@ -369,7 +369,7 @@ TEST_F(FiltersTest, LabelBandSurvivesEveryFilter) {
 
 TEST_F(FiltersTest, CommandsWriteHistoryAndRefuseBadValues) {
   fill_random(1);
-  fs().IsColour = 1;
+  fs().IsColour = true;
   fs().RedPlane[10] = 321;
   const Frame before = fs().CurrentFrame;
   EXPECT_FALSE(unsharp_mask_command(app_, 8, 1));

@@ -200,7 +200,7 @@ TEST_F(MergeFlowTest, AddsTheOpenedImageAtTheMarkedOffset) {
 
 TEST_F(MergeFlowTest, ColourMergeAveragesTheBasePlanesWithThePartnerPlanes) {
   fs().CurrentFrame.fill(100);
-  fs().IsColour = 1;
+  fs().IsColour = true;
   fs().RedPlane.fill(3000);
   fs().GreenPlane.fill(4000);
   fs().BluePlane.fill(5000);

@@ -127,7 +127,7 @@ TEST_F(ContextTest, InvertIgnoresLowestBitAndKeepsUndo) {
   at(2, 20) = 65535;
   at(3, 20) = 1001;
   const Frame before = fs().CurrentFrame;
-  fs().RestorePlanesOnUndo = 1;
+  fs().RestorePlanesOnUndo = true;
   EXPECT_TRUE(invert_command(app_));
   EXPECT_EQ(at(0, 20), 65534);
   EXPECT_EQ(at(1, 20), 65534);

@@ -99,20 +99,20 @@ std::string block_text(const DirectionBlock& b) {
 TEST(DirectionBlock, FileOrderNorthSouthEastWestBecomesEastWestNorthSouth) {
   DirectionBlock b;
   EXPECT_EQ(block_text(b), "ewnseen1");
-  sync_direction_block(b, {'n', 's', 'e', 'w'}, 1);
+  sync_direction_block(b, DriveDirections{false, false}, 1);
   EXPECT_EQ(block_text(b), "ewnseen1");
-  sync_direction_block(b, {'n', 's', 'w', 'e'}, 3);  // Swap e/w
+  sync_direction_block(b, DriveDirections{false, true}, 3);  // Swap e/w
   EXPECT_EQ(block_text(b), "wenseen3");
-  EXPECT_EQ(b.letter(Direction::East), 'w');         // "Right" now moves west
-  sync_direction_block(b, {'s', 'n', 'e', 'w'}, 5);  // Swap n/s
+  EXPECT_EQ(b.letter(Direction::East), 'w');                 // "Right" now moves west
+  sync_direction_block(b, DriveDirections{true, false}, 5);  // Swap n/s
   EXPECT_EQ(block_text(b), "ewsneen5");
   // Positions 4..6 are the program's own and are left alone.
   b.current_move() = 's';
   b.last_ra() = 'w';
-  sync_direction_block(b, {'s', 'n', 'w', 'e'}, 2);
+  sync_direction_block(b, DriveDirections{true, true}, 2);
   EXPECT_EQ(block_text(b), "wesnswn2");
-  // A damaged file can only ever give the four letters.
-  sync_direction_block(b, {'x', '?', 'e', 'e'}, 9);
+  // Only the four letters are ever set; an unknown port is port 5.
+  sync_direction_block(b, DriveDirections{}, 9);
   EXPECT_EQ(block_text(b).substr(0, 4), "ewns");
   EXPECT_EQ(b.port_digit(), '5');
 }

@@ -33,13 +33,13 @@ struct SimRig {
   // Both fields of one exposure, as the progressive mode reads them.
   void expose_both_fields(int ms) {
     state.exposure_ms = ms;
-    send_timing_command(link, 2);
-    send_timing_command(link, 1);
+    send_timing_command(link, TimingCommand::Prepare);
+    send_timing_command(link, TimingCommand::StartExposure);
     clock.advance(ms < 500 ? 0 : ms);
-    send_timing_command(link, 5);
+    send_timing_command(link, TimingCommand::EndFirstField);
     state.field_parity = 0;
     ASSERT_EQ(read_field(link, clock, state, *frame), LinkResult::Ok);
-    send_timing_command(link, 4);
+    send_timing_command(link, TimingCommand::EndSecondField);
     state.field_parity = 1;
     ASSERT_EQ(read_field(link, clock, state, *frame), LinkResult::Ok);
   }
@@ -94,17 +94,17 @@ TEST(SimCamera, ExposureTimedFromTimingCommandsAndReadBytes) {
   EXPECT_EQ(rig.camera.last_read_exposure_ms(), 300);
   // Long exposure: field 1 restarted part-way ends later than field 0.
   rig.state.exposure_ms = 4000;
-  send_timing_command(rig.link, 2);
-  send_timing_command(rig.link, 1);
+  send_timing_command(rig.link, TimingCommand::Prepare);
+  send_timing_command(rig.link, TimingCommand::StartExposure);
   rig.clock.advance(1000);
-  send_timing_command(rig.link, 4);  // restart of the second field
+  send_timing_command(rig.link, TimingCommand::EndSecondField);  // restart of the second field
   rig.clock.advance(3000);
-  send_timing_command(rig.link, 5);
+  send_timing_command(rig.link, TimingCommand::EndFirstField);
   rig.state.field_parity = 0;
   ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LinkResult::Ok);
   EXPECT_EQ(rig.camera.last_read_exposure_ms(), 4000);
   rig.clock.advance(1000);
-  send_timing_command(rig.link, 4);
+  send_timing_command(rig.link, TimingCommand::EndSecondField);
   rig.state.field_parity = 1;
   ASSERT_EQ(read_field(rig.link, rig.clock, rig.state, *rig.frame), LinkResult::Ok);
   EXPECT_EQ(rig.camera.last_read_exposure_ms(), 4000);
@@ -134,7 +134,7 @@ TEST(SimCamera, WindowMatchesFieldArea) {
   SimRig window_rig;
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
-  ASSERT_EQ(take_window_frame(window_rig.link, window_rig.clock, window_rig.state, 300, 'q',
+  ASSERT_EQ(take_window_frame(window_rig.link, window_rig.clock, window_rig.state, 300, ExposureRange::Thousandths,
                               {16, false}, window.data(), &peak),
             LinkResult::Ok);
   int differing = 0;

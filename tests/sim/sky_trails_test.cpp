@@ -111,10 +111,10 @@ TEST(SimCameraTime, AFieldReadTakesItsTimeAndTheOtherFieldIntegrates) {
   // before the first is read goes on integrating meanwhile.
   Camera c(one_plain_star());
   c.state.exposure_ms = 1000;
-  send_timing_command(c.link, 2);
-  send_timing_command(c.link, 1);
+  send_timing_command(c.link, TimingCommand::Prepare);
+  send_timing_command(c.link, TimingCommand::StartExposure);
   c.clock.advance(1000);
-  send_timing_command(c.link, 5);
+  send_timing_command(c.link, TimingCommand::EndFirstField);
   const std::uint32_t before = c.clock.now_ms();
   c.state.field_parity = 0;
   ASSERT_EQ(read_field(c.link, c.clock, c.state, *c.frame), LinkResult::Ok);
@@ -122,7 +122,7 @@ TEST(SimCameraTime, AFieldReadTakesItsTimeAndTheOtherFieldIntegrates) {
   EXPECT_EQ(c.sim.last_read_exposure_ms(), 1000);
   // The read time is measured on this first long exposure.
   EXPECT_EQ(c.state.field_read_time, SimCamera::FIELD_READ_MS);
-  send_timing_command(c.link, 4);
+  send_timing_command(c.link, TimingCommand::EndSecondField);
   c.state.field_parity = 1;
   ASSERT_EQ(read_field(c.link, c.clock, c.state, *c.frame), LinkResult::Ok);
   EXPECT_EQ(c.sim.last_read_exposure_ms(), 1000 + SimCamera::FIELD_READ_MS);
@@ -141,14 +141,14 @@ TEST(SimCameraTime, PointingMovedDuringTheExposureTrailsTheStar) {
     const SkyRenderer::Star s = c->sim.sky().stars()[0];
     c->sim.shift_pointing(300 - s.x, 200 - s.y);
     c->state.exposure_ms = 4000;
-    send_timing_command(c->link, 2);
-    send_timing_command(c->link, 1);
+    send_timing_command(c->link, TimingCommand::Prepare);
+    send_timing_command(c->link, TimingCommand::StartExposure);
     for (int k = 0; k < 40; ++k) {
       c->clock.advance(100);
       if (c == &moved) c->sim.shift_pointing(0.3, 0);
-      send_timing_command(c->link, 2);
+      send_timing_command(c->link, TimingCommand::Prepare);
     }
-    send_timing_command(c->link, 3);
+    send_timing_command(c->link, TimingCommand::EndSingleField);
     c->state.field_parity = 0;
     ASSERT_EQ(read_field(c->link, c->clock, c->state, *c->frame), LinkResult::Ok);
   }

@@ -173,7 +173,7 @@ class CameraDialogTest : public QObject {
   void focusStartShowsThePeakAndStopsFromThePausePrompt() {
     window_->app().settings.focus_delay = false;
     window_->app().acquisition.pause_between = true;
-    window_->app().acquisition.range = 'h';
+    window_->app().acquisition.range = ExposureRange::Hundredths;
     window_->app().acquisition.value = 5;
     ModalDriver driver;
     QString peak, prompt_title, prompt_text;
@@ -231,7 +231,7 @@ class CameraDialogTest : public QObject {
     make_window(false);
     window_->app().settings.focus_delay = false;
     window_->app().acquisition.pause_between = true;
-    window_->app().acquisition.range = 'h';
+    window_->app().acquisition.range = ExposureRange::Hundredths;
     window_->app().acquisition.value = 5;
     ModalAnswerer answer;
     bool started = false, stretched = false, stopped = false;
@@ -267,7 +267,7 @@ class CameraDialogTest : public QObject {
     // A camera that reads a field in 1 s, as measured.
     camera_->field_read_ms = 1000;
     window_->app().camera.readout.field_read_time = 1000;
-    window_->app().acquisition.range = 't';
+    window_->app().acquisition.range = ExposureRange::Tenths;
     window_->app().acquisition.value = 1;
     QElapsedTimer since;
     qint64 longest = 0;

@@ -38,7 +38,7 @@ void make_colour_frame(FrameStore& fs) {
   std::fill(fs.GreenPlane.begin(), fs.GreenPlane.end(), 30000);
   std::fill(fs.BluePlane.begin(), fs.BluePlane.end(), 0);
   for (int i = 0; i < FRAME_SAMPLES; ++i) fs.RedPlane[i] = static_cast<std::uint16_t>(i % 752);
-  fs.IsColour = 1;
+  fs.IsColour = true;
 }
 
 // A raw mosaic frame with some structure, not yet converted.
@@ -47,7 +47,7 @@ void make_raw_frame(FrameStore& fs) {
     const int x = i % FRAME_WIDTH, y = i / FRAME_WIDTH;
     fs.CurrentFrame[i] = static_cast<std::uint16_t>(12000 + 3000 * ((x + 2 * y) % 4) + 10 * x);
   }
-  fs.IsColour = 0;
+  fs.IsColour = false;
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ class ColourDialogsTest : public tarvex::ui::testing::WindowTest {
       QVERIFY(w().action(CM_SYNTHESIZE_COLOUR)->isEnabled());
       w().command(CM_SYNTHESIZE_COLOUR);
       QVERIFY(cancel.finished());
-      QCOMPARE(fs().IsColour, 0);
+      QCOMPARE(fs().IsColour, false);
     }
 
     const bool daylight_before = synthesis_options(a().settings).daylight;
@@ -130,7 +130,7 @@ class ColourDialogsTest : public tarvex::ui::testing::WindowTest {
       });
       w().command(CM_SYNTHESIZE_COLOUR);
       QVERIFY(create.finished());
-      QCOMPARE(fs().IsColour, 1);
+      QCOMPARE(fs().IsColour, true);
       QCOMPARE(synthesis_options(a().settings).daylight, !daylight_before);
       const auto mid = FRAME_WIDTH * 300 + 300;
       QVERIFY(fs().RedPlane[mid] > 0 || fs().GreenPlane[mid] > 0 || fs().BluePlane[mid] > 0);
@@ -321,7 +321,7 @@ class ColourDialogsTest : public tarvex::ui::testing::WindowTest {
     messages_.shown.clear();
     w().command(CM_ANTI_ALIAS);
     QVERIFY(messages_.shown.empty());
-    QCOMPARE(fs().IsColour, 1);
+    QCOMPARE(fs().IsColour, true);
   }
 };
 

@@ -41,11 +41,11 @@ class GuidingWindowTest : public WindowTest {
   // LX200 link, camera found, the brightest star the guide window reaches
   // picked: what File > Start Auto-Guiding needs.
   void ready_to_guide() {
-    a().settings.telescope_type = 'l';
+    a().settings.telescope_type = LinkType::Lx200;
     QCOMPARE(save_settings(a().paths.settings_file(), a().settings, a().fits), FileSave::Ok);
     QCOMPARE(a().camera.find(false), CameraSearch::Found);
     a().acquisition.guide_value = 1;
-    a().acquisition.guide_range = 's';
+    a().acquisition.guide_range = ExposureRange::Seconds;
     double best = 0, sx = 0, sy = 0;
     for (const auto& st : camera_->sky().stars()) {
       const double x = st.x + camera_->sky().pointing_x(), y = st.y + camera_->sky().pointing_y();

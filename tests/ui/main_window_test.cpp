@@ -68,7 +68,7 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
       QVERIFY(!w().action(id)->isEnabled());
     }
     dialog.button("Meade LX200 (Tm)")->click();
-    QCOMPARE(w().app().settings.telescope_type, 'l');
+    QCOMPARE(w().app().settings.telescope_type, LinkType::Lx200);
     w().update_commands();
     // The menus offer them now; the guiding operations arrive with the autoguider.
     QVERIFY(w().action(CM_TELESCOPE_CONTROL)->isEnabled());
@@ -93,9 +93,9 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(w().values_box()->readout_text().contains(QString("Lum %1").arg(30 * 112, 6)));
     // "Red" shows the red plane alone; "Finished" returns to the normal view.
     w().values_box()->findChild<QAbstractButton*>("Red")->click();
-    QCOMPARE(w().app().display.colour_view, 'R');
+    QCOMPARE(w().app().display.colour_view, ColourView::Red);
     w().values_box()->findChild<QAbstractButton*>("Finished")->click();
-    QCOMPARE(w().app().display.colour_view, 'N');
+    QCOMPARE(w().app().display.colour_view, ColourView::Normal);
   }
 
   void scrollingUsesOnePixelStepsAndTheDocumentedRange() {
@@ -133,9 +133,9 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(d.button("13 Pixels")->isChecked());
     QVERIFY(!d.button("8 Pixels")->isChecked());
     d.button("Red")->click();
-    QCOMPARE(s.background_colour, 'r');
+    QCOMPARE(s.background_colour, BackgroundColour::Red);
     d.button("Via Control Box")->click();
-    QCOMPARE(s.telescope_type, 'b');
+    QCOMPARE(s.telescope_type, LinkType::ControlBox);
     d.button("Shared Com Port")->click();
     QVERIFY(!s.dedicated_com_port);
     d.button("Com Port 3")->click();
@@ -149,7 +149,7 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QCOMPARE(int(s.ra_pixels_per_sec), 9);
     QCOMPARE(int(s.dec_hysteresis), 20);
     d.button("Swap n/s direction")->click();
-    QCOMPARE(s.drive_directions[0], 's');
+    QVERIFY(s.drive_directions.north_south_swapped);
     QVERIFY(d.button("Swap n/s direction")->isChecked());
     d.button("direction changes")->click();
     QVERIFY(!s.direction_change_delay);
@@ -173,7 +173,7 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(load_settings(w().app().paths.settings_file(), reread, fits, messages_) ==
             SettingsLoad::Read);
     QCOMPARE(int(reread.com_port), 3);
-    QCOMPARE(reread.background_colour, 'r');
+    QCOMPARE(reread.background_colour, BackgroundColour::Red);
   }
 
   void stretchPaletteDialogSteps() {

@@ -46,7 +46,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
   }
 
   // Chooses the link type in memory and in the file the link reloads.
-  void use_link(char type) {
+  void use_link(LinkType type) {
     a().settings.telescope_type = type;
     QCOMPARE(save_settings(a().paths.settings_file(), a().settings, a().fits), FileSave::Ok);
     w().update_commands();
@@ -56,7 +56,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     return w().findChild<D*>();
   }
   TMoveTelescopeDialog* open_lx200() {
-    use_link('l');
+    use_link(LinkType::Lx200);
     w().command(CM_TELESCOPE_CONTROL);
     auto* d = window_of_kind<TMoveTelescopeDialog>();
     if (d != nullptr) mount_->clear_received();
@@ -96,7 +96,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QCOMPARE(w().findChildren<TMoveTelescopeDialog*>().size(), 1);
 
     // The control box: reset, then "Move Telescope"; the LX200 window goes.
-    use_link('b');
+    use_link(LinkType::ControlBox);
     mount_->clear_received();
     w().command(CM_TELESCOPE_CONTROL);
     auto* box = window_of_kind<TBoxMoveDialog>();
@@ -123,7 +123,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QCOMPARE(texts().size(), size_t(6));  // one set of stops
 
     // With "Swap e/w direction" the right arrow moves west.
-    a().settings.drive_directions = {'n', 's', 'w', 'e'};
+    a().settings.drive_directions = DriveDirections{false, true};
     mount_->clear_received();
     QTest::mouseClick(d->button("east"), Qt::LeftButton);
     QCOMPARE(texts(), (Texts{"#:RS#", "#:Mw#", "#:Qn#", "#:Qs#", "#:Qe#", "#:Qw#"}));
@@ -252,7 +252,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(w().close());
     QCOMPARE(texts(), (Texts{"#:FS#", "#:F+#", "#:FQ#"}));
 
-    use_link('b');
+    use_link(LinkType::ControlBox);
     w().show();
     w().command(CM_TELESCOPE_CONTROL);
     auto* box = window_of_kind<TBoxMoveDialog>();
@@ -264,7 +264,7 @@ class TelescopeWindowsTest : public tarvex::ui::testing::WindowTest {
   }
 
   void controlBoxArrowsPressAndRelease() {
-    use_link('b');
+    use_link(LinkType::ControlBox);
     w().command(CM_TELESCOPE_CONTROL);
     auto* box = window_of_kind<TBoxMoveDialog>();
     QVERIFY(box != nullptr);

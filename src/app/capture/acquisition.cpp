@@ -2,39 +2,37 @@
 
 namespace tarvex {
 
-bool is_exposure_range(char range) {
-  for (char r : EXPOSURE_RANGES)
-    if (r == range) return true;
-  return false;
+int sequence_exposure_ms(int value, ExposureRange range) {
+  switch (range) {
+    case ExposureRange::Thousandths: return value;
+    case ExposureRange::Hundredths: return value * 10;
+    case ExposureRange::Tenths: return value * 100;
+    case ExposureRange::Minutes: return value * 60000;
+    case ExposureRange::Seconds: break;
+  }
+  return value * 1000;
 }
 
-int sequence_exposure_ms(int value, char range) {
+int guide_exposure_ms(int value, ExposureRange range) {
   switch (range) {
-    case 'q': return value;
-    case 'h': return value * 10;
-    case 't': return value * 100;
-    case 'm': return value * 60000;
-    default: return value * 1000;
+    case ExposureRange::Thousandths: return value;
+    case ExposureRange::Hundredths: return value * 10;
+    case ExposureRange::Tenths: return value * 100;
+    case ExposureRange::Seconds:
+    case ExposureRange::Minutes: break;
   }
+  return value * 1000;
 }
 
-int guide_exposure_ms(int value, char range) {
+int exposure_value_maximum(ExposureRange range) {
   switch (range) {
-    case 'q': return value;
-    case 'h': return value * 10;
-    case 't': return value * 100;
-    default: return value * 1000;
+    case ExposureRange::Thousandths:
+    case ExposureRange::Hundredths: return 1000;
+    case ExposureRange::Tenths: return 100;
+    case ExposureRange::Minutes: return 90;
+    case ExposureRange::Seconds: break;
   }
-}
-
-int exposure_value_maximum(char range) {
-  switch (range) {
-    case 'q':
-    case 'h': return 1000;
-    case 't': return 100;
-    case 'm': return 90;
-    default: return 300;
-  }
+  return 300;
 }
 
 }  // namespace tarvex

@@ -9,33 +9,36 @@
 
 #include <optional>
 
+#include "camera/exposure_range.h"
 #include "camera/usb_commands.h"
 
 namespace tarvex {
 
 enum class ExposureMode { Fast, Progressive, Interlaced };
 
-// The range letters and what one unit of each is in milliseconds: "q"
-// thousandths, "h" hundredths, "t" tenths, "s" seconds, "m" minutes.
-inline constexpr char EXPOSURE_RANGES[] = {'q', 'h', 't', 's', 'm'};
-bool is_exposure_range(char range);
-// The exposure E of a sequence: value x 1 ("q"), 10 ("h"), 100 ("t"), 60000
-// ("m") or 1000 (any other letter).
-int sequence_exposure_ms(int value, char range);
-// The guide exposure: value x 1 ("q"), 10 ("h"), 100 ("t") or 1000 (other).
-int guide_exposure_ms(int value, char range);
-// True for the ranges the host times with progress and messages ("s", "m").
-inline bool is_long_range(char range) {
-  return range != 'q' && range != 'h' && range != 't';
+// The exposure E of a sequence in milliseconds: the value in its range's
+// unit.
+int sequence_exposure_ms(int value, ExposureRange range);
+// The guide exposure: as a sequence's, with minutes counting as seconds.
+int guide_exposure_ms(int value, ExposureRange range);
+// True for the ranges the host times with progress and messages (seconds,
+// minutes).
+inline bool is_long_range(ExposureRange range) {
+  return range == ExposureRange::Seconds || range == ExposureRange::Minutes;
+}
+// The value a range starts at when chosen: 5 thousandths or hundredths,
+// else 1.
+inline int default_exposure_value(ExposureRange range) {
+  return range == ExposureRange::Thousandths || range == ExposureRange::Hundredths ? 5 : 1;
 }
 // The largest exposure value the camera dialog offers for a range.
-int exposure_value_maximum(char range);
+int exposure_value_maximum(ExposureRange range);
 
 inline constexpr int MAX_EXPOSURE_COUNT = 20;
 inline constexpr int MAX_DELAY_MINUTES = 20;
 
 struct AcquisitionSettings {
-  char range = 's';
+  ExposureRange range = ExposureRange::Seconds;
   int value = 1;
   // Exposures in the sequence; counts down while it runs and is 1 again
   // when the camera dialog opens.
@@ -61,11 +64,11 @@ struct AcquisitionSettings {
   int guide_frames = 0;
   // Guide frames counted in the last self-guided exposure (not a dark).
   int last_guided_frames = 0;
-  // The guide exposure (value and range letter), copied from the main
+  // The guide exposure (value and range), copied from the main
   // exposure when self-guiding is armed; the user then sets the longer main
   // exposure.
   int guide_value = 1;
-  char guide_range = 's';
+  ExposureRange guide_range = ExposureRange::Seconds;
 
   // The guider control box was probed over the serial link: done once per
   // program run, on the first use of either self-guiding control.

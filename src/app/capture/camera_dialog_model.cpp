@@ -24,14 +24,15 @@ const char* const CAMERA_HELP_TEXT =
     "exposure\n\n"
     "The delay option gives an audible 10 second countdown to the exposure start";
 
-const char* guide_range_word(char range) {
+const char* guide_range_word(ExposureRange range) {
   switch (range) {
-    case 'q': return "thousandths";
-    case 'h': return "hundredths";
-    case 't': return "tenths";
-    case 'm': return "minutes";
-    default: return "seconds";
+    case ExposureRange::Thousandths: return "thousandths";
+    case ExposureRange::Hundredths: return "hundredths";
+    case ExposureRange::Tenths: return "tenths";
+    case ExposureRange::Minutes: return "minutes";
+    case ExposureRange::Seconds: break;
   }
+  return "seconds";
 }
 
 CameraDialogModel::CameraDialogModel(Tarvex& app, std::function<void(Tarvex&)> probe)
@@ -39,10 +40,9 @@ CameraDialogModel::CameraDialogModel(Tarvex& app, std::function<void(Tarvex&)> p
   if (!probe_) probe_ = [](Tarvex& a) { ensure_link_open(a); };
 }
 
-void CameraDialogModel::choose_range(char range) {
-  if (!is_exposure_range(range)) return;
+void CameraDialogModel::choose_range(ExposureRange range) {
   acq_.range = range;
-  acq_.value = (range == 'q' || range == 'h') ? 5 : 1;
+  acq_.value = default_exposure_value(range);
 }
 
 void CameraDialogModel::exposure_arrow(int step) {
@@ -105,8 +105,8 @@ void CameraDialogModel::toggle_self_guide() {
     acq_.self_guide_next = false;
     return;
   }
-  const bool short_enough = acq_.range == 'q' || acq_.range == 'h' || acq_.range == 't' ||
-                            (acq_.range == 's' && acq_.value < SELF_GUIDE_LIMIT_S);
+  const bool short_enough = !is_long_range(acq_.range) || (acq_.range == ExposureRange::Seconds &&
+                                                           acq_.value < SELF_GUIDE_LIMIT_S);
   if (!short_enough) {
     app_.ports.clock.beep();
     return;

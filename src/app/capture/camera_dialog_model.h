@@ -31,7 +31,7 @@ inline constexpr int EXPOSURE_VALUE_MINIMUM = 1;
 inline constexpr int SELF_GUIDE_LIMIT_S = 12;
 
 // The range words of the guide exposure field: "thousandths" ... "minutes".
-const char* guide_range_word(char range);
+const char* guide_range_word(ExposureRange range);
 
 // The check boxes that only toggle their setting.
 enum class CameraCheck {
@@ -54,7 +54,7 @@ class CameraDialogModel {
   explicit CameraDialogModel(Tarvex& app, std::function<void(Tarvex&)> probe = {});
 
   // Radio group "Exposure Range": q, h, t, s, m; also sets value and maximum.
-  void choose_range(char range);
+  void choose_range(ExposureRange range);
   // The exposure bar's arrows: -1 left, +1 right. Other actions do nothing.
   void exposure_arrow(int step);
   void count_arrow(int step);

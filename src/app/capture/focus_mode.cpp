@@ -45,7 +45,7 @@ double window_fwhm(const std::uint16_t* window) {
 FocusRun run_focus_mode(Tarvex& app, FocusFront& front, int max_frames) {
   FocusRun run;
   AcquisitionSettings& acq = app.acquisition;
-  if (acq.range == 'm' || acq.value >= 100) return run;
+  if (acq.range == ExposureRange::Minutes || acq.value >= 100) return run;
 
   FrameStore& fs = app.store();
   std::uint16_t* window = fs.CurrentFrame.data();

@@ -27,9 +27,10 @@ inline bool before(std::uint32_t now, std::uint32_t end) {
 
 // Progress steps per exposure: 6 for 5..12 seconds, 20 from 13 seconds and
 // in minutes, else 2.
-int step_divisor(char range, int value) {
-  if (range == 's' && value >= 5 && value <= 12) return 6;
-  if ((range == 's' && value >= 13) || range == 'm') return 20;
+int step_divisor(ExposureRange range, int value) {
+  const bool seconds = range == ExposureRange::Seconds;
+  if (seconds && value >= 5 && value <= 12) return 6;
+  if ((seconds && value >= 13) || range == ExposureRange::Minutes) return 20;
   return 2;
 }
 
@@ -112,7 +113,7 @@ CaptureOutcome Sequencer::take_photo() {
       return CaptureOutcome::NoCamera;
     }
     // Ends whatever exposure the camera may have been running.
-    send_timing_command(camera.link, 3);
+    send_timing_command(camera.link, TimingCommand::EndSingleField);
   }
 
   on_star_ = {};
@@ -249,7 +250,7 @@ void Sequencer::expose() {
 
   // A press before the exposure starts stops the run without one.
   if (pump_messages()) return;
-  if (!command(2) || !command(1)) return;
+  if (!command(TimingCommand::Prepare) || !command(TimingCommand::StartExposure)) return;
 
   guided_ = acq.self_guide_next;
   if (guided_) {
@@ -266,7 +267,7 @@ void Sequencer::expose() {
         return;
       }
     }
-    if (!command(1) || !command(2)) return;
+    if (!command(TimingCommand::StartExposure) || !command(TimingCommand::Prepare)) return;
   }
   // The exposure's date and time are its start: integration starts now.
   exposure_started_ = app_.ports.clock.wall_time();
@@ -279,7 +280,7 @@ void Sequencer::expose() {
     if (failed_) return;
   }
 
-  if (e >= 200 && !command(2)) return;
+  if (e >= 200 && !command(TimingCommand::Prepare)) return;
   if (aborted_ || failed_) return;
   bool binned = false;
   if (!read_exposure(e, binned)) return;
@@ -324,9 +325,9 @@ bool Sequencer::wait_long(int e, bool first_wait) {
     if (!restarted && !before(now, restart)) {
       restarted = true;
       clock.beep();
-      if (!command(4) || !command(2)) return false;
+      if (!command(TimingCommand::EndSecondField) || !command(TimingCommand::Prepare)) return false;
     }
-    if (e > 3000 && !command(2)) return false;
+    if (e > 3000 && !command(TimingCommand::Prepare)) return false;
     if (before(next, now)) {
       next += static_cast<std::uint32_t>(e / step_divisor_);
       progress_ += 256 / step_divisor_;
@@ -354,12 +355,13 @@ bool Sequencer::wait_long(int e, bool first_wait) {
         // as the first and starts with its restart command, so that both
         // fields see the same light and the frame the whole exposure.
         const std::uint32_t first_half = now - t0;
-        if (!command(2) || !command(5)) return false;
+        if (!command(TimingCommand::Prepare) || !command(TimingCommand::EndFirstField))
+          return false;
         guide_.show_info(GUIDING_DOWNLOAD);
         if (read_main_field(0) != LinkResult::Ok) return link_failed();
         half_pedestal_ = field_pedestal(app_.camera.link);
         copy_samples(*exposure_, *half_);
-        if (!command(1)) return false;
+        if (!command(TimingCommand::StartExposure)) return false;
         const std::uint32_t restarted_at = clock.now_ms();
         guide_.allow_large_correction();
         guide_.switch_guiding_frame(g);
@@ -427,7 +429,10 @@ bool Sequencer::read_exposure(int e, bool& binned) {
   // its mode, whatever the guide frames did meanwhile (a fast exposure ended
   // as a progressive one would be read a photosite row at a time and lose
   // its colour); after a half-time download the second field ends.
-  if (!command(half_time ? 4 : acq.mode == ExposureMode::Progressive ? 5 : 3)) return false;
+  if (!command(half_time                               ? TimingCommand::EndSecondField
+               : acq.mode == ExposureMode::Progressive ? TimingCommand::EndFirstField
+                                                       : TimingCommand::EndSingleField))
+    return false;
   if (guided_) {
     // What a matching dark will repeat.
     if (!acq.take_matching_dark) acq.last_guided_frames = guide_frames_counted_;
@@ -444,14 +449,14 @@ bool Sequencer::read_exposure(int e, bool& binned) {
 
   if (!half_time && acq.mode == ExposureMode::Progressive) {
     stage(STAGE_READ_INTERLACED);
-    if (!command(4)) return false;
+    if (!command(TimingCommand::EndSecondField)) return false;
     if (read_main_field(1) != LinkResult::Ok) return link_failed();
     combine_fields(*exposure_, *exposure_, *work_, 1);
   } else if (!half_time && acq.mode == ExposureMode::Interlaced) {
     // The second field gets an exposure of its own.
-    if (!command(1) || !command(2)) return false;
+    if (!command(TimingCommand::StartExposure) || !command(TimingCommand::Prepare)) return false;
     if (!long_range) {
-      if (!command(2)) return false;
+      if (!command(TimingCommand::Prepare)) return false;
       if (e >= 500) {
         const std::uint32_t end = clock.now_ms() + static_cast<std::uint32_t>(e);
         while (before(clock.now_ms(), end)) {
@@ -460,15 +465,16 @@ bool Sequencer::read_exposure(int e, bool& binned) {
         }
       }
     } else {
-      if (!command(2)) return false;
+      if (!command(TimingCommand::Prepare)) return false;
       stage(STAGE_SECOND_EXPOSURE);
       progress_ = 0;
       if (!wait_long(e, false) && failed_) return false;
     }
-    if (e > 99 && !command(2)) return false;
+    if (e > 99 && !command(TimingCommand::Prepare)) return false;
     if (aborted_) return false;
     stage(STAGE_READ_SECOND);
-    if (!command(5) || !command(4)) return false;
+    if (!command(TimingCommand::EndFirstField) || !command(TimingCommand::EndSecondField))
+      return false;
     if (read_main_field(1) != LinkResult::Ok) return link_failed();
     if (app_.settings.interlace_smoothing) match_fields(*exposure_);
   }
@@ -606,10 +612,10 @@ void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
 // planes of an earlier image no longer belong to it.
 void Sequencer::place(bool binned, bool dark_subtracted) {
   FrameStore& fs = app_.store();
-  fs.IsBinned = binned ? 1 : 0;
-  fs.IsColour = 0;
-  fs.HasBytePlanes = 0;
-  fs.RestorePlanesOnUndo = 0;
+  fs.IsBinned = binned;
+  fs.IsColour = false;
+  fs.HasBytePlanes = false;
+  fs.RestorePlanesOnUndo = false;
   new_image_ = true;
   image_dark_ = dark_subtracted;
 }
@@ -723,9 +729,9 @@ void Sequencer::stage(const std::string& text) {
   app_.ports.progress.open(text);
 }
 
-bool Sequencer::command(int sub_code) {
+bool Sequencer::command(TimingCommand timing) {
   if (failed_) return false;
-  if (send_timing_command(app_.camera.link, sub_code) != LinkResult::Ok) return link_failed();
+  if (send_timing_command(app_.camera.link, timing) != LinkResult::Ok) return link_failed();
   return true;
 }
 

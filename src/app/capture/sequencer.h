@@ -136,7 +136,7 @@ class Sequencer {
   void autosave();
   void pause_between_exposures();
   void stage(const std::string& text);
-  bool command(int sub_code);
+  bool command(TimingCommand timing);
   bool link_failed();
   void end_self_guiding();
   void rearm_self_guiding();

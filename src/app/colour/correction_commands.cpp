@@ -65,7 +65,7 @@ bool overload_smoothing_command(Tarvex& app) {
     std::copy(fs.RedSaved.begin(), fs.RedSaved.end(), fs.RedWork.begin());
     std::copy(fs.GreenSaved.begin(), fs.GreenSaved.end(), fs.GreenWork.begin());
     std::copy(fs.BlueSaved.begin(), fs.BlueSaved.end(), fs.BlueWork.begin());
-    fs.RestorePlanesOnUndo = 1;
+    fs.RestorePlanesOnUndo = true;
   }
   app.history.add_history("Colour Overload Filter");
   refresh_display(app);

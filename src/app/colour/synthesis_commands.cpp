@@ -89,7 +89,7 @@ void synthesize_colour(Tarvex& app, const SynthesisOptions& o) {
     });
     repair_and_finish(fs, label_band, o.smoothing);
     progress.close();
-    fs.IsColour = 1;
+    fs.IsColour = true;
     if (o.light_pollution) equalise_backgrounds(fs);
     std::copy_n(fs.SecondFrame.begin(), FRAME_SAMPLES, fs.CurrentFrame.begin());
 

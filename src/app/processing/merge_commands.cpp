@@ -26,7 +26,7 @@ MergeStart start_merge(Tarvex& app) {
   m.average = false;
   m.base_x = m.base_y = m.merge_x = m.merge_y = 0;
   m.base_colour = false;
-  fs.MergeMode = 1;
+  fs.MergeMode = true;
   return MergeStart::Started;
 }
 
@@ -58,7 +58,7 @@ void keep_merge_base(Tarvex& app) {
   FrameStore& fs = app.store();
   MergeState& m = app.merge;
   m.marking_base = false;
-  m.base_colour = fs.IsColour != 0;
+  m.base_colour = fs.IsColour;
   if (fs.IsColour) {
     save_colour_planes(fs);
     // The merge averages the base image's colour planes, kept in the work
@@ -92,7 +92,7 @@ MergeCombine merge_button(Tarvex& app) {
   FrameStore& fs = app.store();
   MergeState& m = app.merge;
   if (!fs.MergeMode || m.marking_base) return MergeCombine::WaitingForMergeImage;
-  fs.MergeMode = 0;
+  fs.MergeMode = false;
   const int dx = m.merge_x - m.base_x;
   const int dy = m.merge_y - m.base_y;
   const int first_row =
@@ -106,7 +106,7 @@ MergeCombine merge_button(Tarvex& app) {
   } else if (fs.IsColour) {
     // A colour image merged onto a monochrome base: its planes do not show
     // the merged image.
-    fs.IsColour = 0;
+    fs.IsColour = false;
   }
   std::memcpy(fs.CurrentFrame.data(), fs.SecondFrame.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
   m.average = false;
@@ -115,12 +115,12 @@ MergeCombine merge_button(Tarvex& app) {
 }
 
 void cancel_merge(Tarvex& app) {
-  app.store().MergeMode = 0;
+  app.store().MergeMode = false;
   app.merge.average = false;
 }
 
 bool MergeDialogModel::is_open() const {
-  return app_.store().MergeMode != 0;
+  return app_.store().MergeMode;
 }
 
 int MergeDialogModel::checked_radio() const {
