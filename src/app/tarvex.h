@@ -20,10 +20,10 @@
 #include "platform/ports.h"
 #include "platform/usb_transport.h"
 #include "processing/merge_state.h"
+#include "processing/star_location.h"
 #include "processing/stretch.h"
 #include "scope/mount.h"
 #include "scope/serial_link.h"
-#include "scope/star_location.h"
 #include "scope/star_pick.h"
 
 namespace tarvex {

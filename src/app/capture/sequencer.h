@@ -22,8 +22,8 @@
 #include "app/capture/acquisition.h"
 #include "app/capture/self_guide.h"
 #include "app/tarvex.h"
-#include "camera/registration.h"
 #include "files/raw_file.h"
+#include "processing/registration.h"
 
 namespace tarvex {
 

@@ -36,8 +36,10 @@ int mark_merge_position(Tarvex& app, int x, int y) {
   if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return 1;
   MergeState& m = app.merge;
   if (m.centre_on_star) {
-    if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
-        0) {
+    const FrameView view{fs.CurrentFrame.data(), FRAME_WIDTH, FRAME_HEIGHT};
+    const StarSearch found = locate_star(app.star, view, x, y, app.star.radius);
+    if (found != StarSearch::Found) {
+      report_star_search(app.ports.messages, found, app.star.quiet);
       show_message(app.ports.messages, Msg::CannotLineUpImages);
       return 1;
     }
