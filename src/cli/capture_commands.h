@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 
 namespace tarvex::cli {
 

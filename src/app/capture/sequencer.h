@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 #include "app/capture/self_guide.h"
 #include "app/tarvex.h"
 #include "files/raw_file.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/display_pipeline.h"
 #include "app/file_commands.h"
 #include "image/label_band.h"
 #include "platform/messages.h"
