@@ -10,7 +10,7 @@
 #include "platform/basic_ports.h"
 #include "processing/calibration.h"
 #include "processing/merge.h"
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 namespace tarvex {
 namespace {
@@ -46,10 +46,10 @@ void BM_LocateStar(benchmark::State& state) {
           static_cast<std::uint16_t>(1000 + 30000 * std::exp(-(i * i + j * j) / 4.0));
   StarLocation s;
   s.quiet = true;
-  RecordingMessages messages;
   const int r = static_cast<int>(state.range(0));
+  const FrameView view{fs->CurrentFrame.data(), FRAME_WIDTH, FRAME_HEIGHT};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(locate_star(s, 402, 298, fs->CurrentFrame.data(), r, messages));
+    benchmark::DoNotOptimize(locate_star(s, view, 402, 298, r));
     benchmark::DoNotOptimize(s.position);
   }
 }

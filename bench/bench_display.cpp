@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 
+#include "app/display_pipeline.h"
 #include "app/tarvex.h"
 #include "image/display.h"
 #include "platform/basic_ports.h"

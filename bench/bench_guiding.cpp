@@ -15,8 +15,8 @@
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
 #include "platform/basic_ports.h"
+#include "processing/star_location.h"
 #include "scope/guiding.h"
-#include "scope/star_location.h"
 
 namespace {
 
@@ -40,7 +40,6 @@ void BM_GuideStep(benchmark::State& state) {
   s.guiding_active = true;
   s.guiding_frame = true;
   s.quiet = true;
-  RecordingMessages messages;
   GuideGraph graph;
   GuideParameters p;
   CorrectionMemory memory;
@@ -53,7 +52,7 @@ void BM_GuideStep(benchmark::State& state) {
     benchmark::DoNotOptimize(request);
     window = read;
     stretch_window(window.data(), WindowStretch{});
-    locate_star(s, 64, 62, window.data(), 8, messages);
+    locate_star(s, {window.data(), 128, 128}, 64, 62, 8);
     const int dx = guide_error(64, 0, s.position.x, s.position.x_tenths);
     const int dy = guide_error(62, 0, s.position.y, s.position.y_tenths);
     const Correction c = guide_correction(dx, dy, p, false, memory);

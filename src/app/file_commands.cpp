@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "app/display_pipeline.h"
 #include "app/file_messages.h"
 #include "app/image_file.h"
 #include "files/raw_file.h"

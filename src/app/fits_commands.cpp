@@ -44,7 +44,7 @@ Reported save_fits_image(Tarvex& app, const std::filesystem::path& path) {
 
 Reported save_as_fits_command(Tarvex& app, FitsDialogs& dialogs) {
   if (app.fits.fits_date.size() < FITS_DATE_MAX)
-    app.fits.fits_date = local_date_text(app.ports.clock.wall_time());
+    app.fits.fits_date = local_date_text(app.ports.clock.wall_time(), app.settings.ut_offset_hours);
   if (!run_details_dialog(app, dialogs)) return {};
   const std::filesystem::path chosen =
       dialogs.choose_save_path(FITS_SAVE_FILTER, FITS_DEFAULT_EXTENSION);

@@ -3,9 +3,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "app/file_commands.h"
-#include "app/file_dialogs.h"
-
 namespace tarvex {
 
 namespace {
@@ -20,21 +17,6 @@ void mix_samples(std::uint64_t& h, const Frame& frame) {
     h *= 0x9E3779B97F4A7C15ull;
     h ^= h >> 29;
   }
-}
-
-bool save_of_kind(Tarvex& app, FitsDialogs& dialogs) {
-  const unsigned before = app.image_file.generation;
-  if (app.image_file.kind == ImageFileKind::Fits) {
-    // Save as FITS reports its own failures; a cancel leaves the image changed.
-    save_as_fits_command(app, dialogs);
-  } else {
-    const std::filesystem::path path = dialogs.choose_save_path(RAW_SAVE_FILTER, "");
-    if (path.empty()) return false;
-    save_image(app, path);
-  }
-  if (app.image_file.generation == before) return false;  // cancelled, or the save failed
-  app.ports.display.set_title(window_title(app.current_file_name));
-  return true;
 }
 
 }  // namespace
@@ -72,16 +54,6 @@ void image_needs_no_save(Tarvex& app) {
 bool image_changed(const Tarvex& app) {
   if (app.store().MergeMode) return true;
   return !app.image_file.known || app.image_file.signature != image_signature(app.store());
-}
-
-bool may_close(Tarvex& app, FitsDialogs& dialogs) {
-  if (!image_changed(app)) return true;
-  switch (app.ports.messages.ask_save_discard_cancel("Tarvex", UNSAVED_IMAGE_QUESTION)) {
-    case SaveChoice::Discard: return true;
-    case SaveChoice::Cancel: return false;
-    case SaveChoice::Save: return save_of_kind(app, dialogs);
-  }
-  return false;
 }
 
 void keep_recent_files(Tarvex& app) {

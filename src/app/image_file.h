@@ -1,12 +1,10 @@
 // The image's tie to its file: the kind of file it was last opened from or
-// saved to, whether it has changed since, the question asked before the
-// window closes over a changed image, and File > Recent Files.
+// saved to, whether it has changed since, and File > Recent Files.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 
-#include "app/fits_commands.h"
 #include "app/tarvex.h"
 
 namespace tarvex {
@@ -28,17 +26,6 @@ void image_needs_no_save(Tarvex& app);
 // True when the image has changed since it was last opened or saved (or
 // since start-up), or while two images are being merged.
 bool image_changed(const Tarvex& app);
-
-// Whether the window may close: at once when the image has not changed;
-// otherwise the question "Save", "Discard" or "Cancel". "Save" runs the save
-// of the kind the image came from, with its usual dialogs: Save as FITS for
-// an image from a FITS file, else the KR File save dialog; the window closes
-// only once the image was saved. "Cancel", or a save cancelled or failed,
-// keeps the window open.
-bool may_close(Tarvex& app, FitsDialogs& dialogs);
-
-inline constexpr const char* UNSAVED_IMAGE_QUESTION =
-    "The image has changed since it was last opened or saved.\n\nSave it before closing?";
 
 // Starts keeping File > Recent Files: reads the list from its file in the
 // data folder. Contexts that never call this (tarvex-cli, most tests) leave

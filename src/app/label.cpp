@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/display_pipeline.h"
 #include "app/label_font.h"
 #include "platform/messages.h"
 
@@ -61,7 +62,7 @@ void draw_label(FrameStore& fs, std::string_view line) {
 }
 
 Reported label_image(Tarvex& app, std::string_view text, LabelDate date) {
-  const std::tm now = app.ports.clock.local_time();
+  const std::tm now = app.ports.clock.local_time(app.settings.ut_offset_hours);
   draw_label(app.store(), label_line(text, date, now, app.fits));
   return refresh_display(app);
 }

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture/acquisition.h"
-#include "app/reported.h"
+#include "app/acquisition.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/recent_files.h"
@@ -21,10 +20,10 @@
 #include "platform/ports.h"
 #include "platform/usb_transport.h"
 #include "processing/merge_state.h"
+#include "processing/star_location.h"
 #include "processing/stretch.h"
 #include "scope/mount.h"
 #include "scope/serial_link.h"
-#include "scope/star_location.h"
 #include "scope/star_pick.h"
 
 namespace tarvex {
@@ -121,27 +120,5 @@ class Tarvex {
 
 // "Tarvex - name", or "Tarvex - (Untitled)" before any file was opened or saved.
 std::string window_title(const std::string& current_file_name);
-
-// Start-up: load the settings (the result is ignored, as at every start),
-// remove what killed saves left, fill the frame store with its ramp and
-// show the first picture.
-void start_up(Tarvex& app);
-
-// Removes the temporary files that killed saves left in the program's own
-// folders: the data root, the automatic-save folder and its sub-folder.
-void remove_stale_temporary_files(const Tarvex& app);
-
-// Makes DisplayBytes, sets the window title, writes the bitmap file and asks
-// the window to load it back. Reports TempBitmapFailed, TempBitmapHeaderFailed
-// or TempBitmapFileFailed when the bitmap cannot be written (once until a
-// bitmap is written again), and returns that message each time.
-Reported refresh_display(Tarvex& app);
-
-// Rebuilds the picture from the current DisplayBytes without remaking them
-// (the Pixel Value box and colour dialogs ask for this).
-Reported rebuild_picture(Tarvex& app);
-
-// Recomputes ImageHistogram and BackgroundLevel, as every paint ends.
-void after_paint(Tarvex& app);
 
 }  // namespace tarvex

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/display_pipeline.h"
 #include "app/label.h"
 #include "image/mirror.h"
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/display_pipeline.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/fits_commands.h"

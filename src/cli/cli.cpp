@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/camera_transport.h"
+#include "app/start_up.h"
 #include "app/telescope_ports.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
@@ -17,13 +18,16 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   StderrMessages messages(err);
   std::unique_ptr<Clock> base;
   VirtualClock* virtual_clock = nullptr;
+  FixedWallClock* fixed_clock = nullptr;
   if (o.virtual_time) {
     auto v = std::make_unique<VirtualClock>();
     v->set_wall_time(std::time(nullptr));
     virtual_clock = v.get();
     base = std::move(v);
   } else if (o.now) {
-    base = std::make_unique<FixedWallClock>(*o.now);
+    auto fixed = std::make_unique<FixedWallClock>(*o.now);
+    fixed_clock = fixed.get();
+    base = std::move(fixed);
   } else {
     base = std::make_unique<SteadyClock>();
   }
@@ -51,13 +55,12 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   // Settings first, as at start-up; their result is ignored there too.
   load_settings_at_start(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);
   remove_stale_temporary_files(app);
-  // A virtual clock's wall time starts at --now, read in the zone the
-  // settings have just set.
-  if (virtual_clock != nullptr && o.now) {
-    std::tm t = *o.now;
-    t.tm_isdst = -1;
-    virtual_clock->set_wall_time(std::mktime(&t));
-  }
+  // --now is a date and time in the zone of the settings' UT offset: a fixed
+  // clock reads it in the offset in force when asked, a virtual clock's wall
+  // time starts there.
+  if (fixed_clock != nullptr) fixed_clock->follow_zone(&app.settings.ut_offset_hours);
+  if (virtual_clock != nullptr && o.now)
+    virtual_clock->set_wall_time(time_in_zone(*o.now, app.settings.ut_offset_hours));
   init_frame_store(app.store());
   return body(app);
 }

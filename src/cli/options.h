@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 #include "files/settings_choices.h"
 #include "scope/mount.h"
 #include "sim/sim_mount.h"

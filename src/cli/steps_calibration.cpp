@@ -5,7 +5,7 @@
 #include "app/processing/calibration_commands.h"
 #include "app/processing/merge_commands.h"
 #include "cli/steps.h"
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 namespace tarvex::cli {
 
@@ -69,9 +69,13 @@ StepResult locate_star_step(Tarvex& app, const StepKeys& keys) {
   // A single search as the window makes it: full frame, whole pixels unless
   // the settings ask otherwise.
   app.star.ignore_drift = app.settings.ignore_drift;
-  if (locate_star(app.star, static_cast<int>(*x), static_cast<int>(*y),
-                  app.store().CurrentFrame.data(), static_cast<int>(*r), app.ports.messages) != 0)
+  const FrameView view{app.store().CurrentFrame.data(), FRAME_WIDTH, FRAME_HEIGHT};
+  const StarSearch found =
+      locate_star(app.star, view, static_cast<int>(*x), static_cast<int>(*y), static_cast<int>(*r));
+  if (found != StarSearch::Found) {
+    report_star_search(app.ports.messages, found, app.star.quiet);
     return done(1);
+  }
   const StarPosition& p = app.star.position;
   std::printf("star at x %d.%d y %d.%d\n", p.x, p.x_tenths, p.y, p.y_tenths);
   std::fflush(stdout);

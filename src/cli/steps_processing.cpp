@@ -1,6 +1,7 @@
 // Steps of the Contrast and Filters menus and the histogram listing.
 #include <cstdio>
 
+#include "app/display_pipeline.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/stretch_commands.h"
 #include "cli/steps.h"

@@ -9,7 +9,10 @@
 #include <system_error>
 #include <vector>
 
+#include "files/fits_cards.h"
 #include "platform/file_io.h"
+#include "platform/ports.h"
+#include "platform/printable_text.h"
 
 namespace tarvex {
 
@@ -73,12 +76,7 @@ void put_card(Header& h, int index, const std::array<char, SETTINGS_CARD_SIZE>& 
 // character, a byte of a multi-byte character) is written as '?', so every
 // FITS reader can take the file.
 std::string printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u > 0x7E) c = '?';
-  }
-  return out;
+  return printable_or_questions(text);
 }
 
 // Reads the number of a card's value field. False when there is none, or
@@ -404,12 +402,9 @@ std::string fits_time_text(const std::tm& t) {
   return buf;
 }
 
-void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t exposure_ms,
-                           std::int16_t ut_offset_hours) {
-  apply_ut_offset(ut_offset_hours);
+void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t exposure_ms) {
   // The system clock counts seconds since the epoch in UT, so the middle of
-  // the exposure converts to UT directly; the zone set above only decides
-  // how local times are shown.
+  // the exposure converts to UT directly, whatever the settings' offset.
   const std::time_t middle = start + static_cast<std::time_t>(exposure_ms / 2000u);
   std::tm ut{};
   if (::gmtime_r(&middle, &ut) == nullptr) return;
@@ -417,10 +412,8 @@ void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t expo
   fits.fits_time = fits_time_text(ut);
 }
 
-std::string local_date_text(std::time_t now) {
-  std::tm local{};
-  if (::localtime_r(&now, &local) == nullptr) return {};
-  return fits_date_text(local);
+std::string local_date_text(std::time_t now, int ut_offset_hours) {
+  return fits_date_text(calendar_in_zone(now, ut_offset_hours));
 }
 
 std::filesystem::path next_autosave_file(const Settings& settings, const Paths& paths,
@@ -459,7 +452,7 @@ AutosaveResult autosave_fits(AutosaveTarget t, std::time_t start, std::uint32_t 
     return r;
   }
 
-  stamp_mid_exposure_ut(t.fits, start, exposure_ms, t.settings.ut_offset_hours);
+  stamp_mid_exposure_ut(t.fits, start, exposure_ms);
   // The file is written once under its temporary name; it then takes the
   // first free number from the one chosen on, in one step with the check,
   // so another program saving into the same folder at the same moment can

@@ -97,13 +97,12 @@ std::string fits_time_text(const std::tm& ut);
 
 // Sets fits_date and fits_time to the UT of the middle of an exposure that
 // started at `start` (seconds since the epoch, as the system clock counts
-// them) and lasted `exposure_ms` milliseconds. The process time zone is set
-// from ut_offset_hours first, as for every local time the program shows.
-void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t exposure_ms,
-                           std::int16_t ut_offset_hours);
+// them) and lasted `exposure_ms` milliseconds.
+void stamp_mid_exposure_ut(FitsText& fits, std::time_t start, std::uint32_t exposure_ms);
 
-// Today's local date as Save as FITS fills a short FITS date: "2024-03-09".
-std::string local_date_text(std::time_t now);
+// Today's date in the zone of the settings' UT offset, as Save as FITS fills
+// a short FITS date: "2024-03-09".
+std::string local_date_text(std::time_t now, int ut_offset_hours);
 
 // What an automatic save reads and updates.
 struct AutosaveTarget {

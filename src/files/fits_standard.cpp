@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/file_io.h"
+#include "platform/printable_text.h"
 
 namespace tarvex {
 
@@ -28,11 +29,6 @@ std::string to_card(std::string text) {
   return text;
 }
 
-char printable(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u < 0x20 || u > 0x7E) ? '?' : c;
-}
-
 // KEYWORD = value / comment. Numbers and logicals end in column 30; strings
 // start in column 11.
 std::string value_card(std::string_view keyword, std::string_view value, bool right_justify,
@@ -44,7 +40,7 @@ std::string value_card(std::string_view keyword, std::string_view value, bool ri
   c += value;
   if (!comment.empty() && c.size() + 3 < kCard) {
     c += " / ";
-    for (char ch : comment) c += printable(ch);
+    for (char ch : comment) c += printable_or_question(ch);
   }
   return to_card(std::move(c));
 }
@@ -86,7 +82,7 @@ void add_commentary(std::vector<std::string>& cards, std::string_view keyword,
   for (std::size_t at = 0; at < text.size(); at += kCommentaryText) {
     std::string c(keyword);
     c.resize(8, ' ');
-    for (char ch : text.substr(at, kCommentaryText)) c += printable(ch);
+    for (char ch : text.substr(at, kCommentaryText)) c += printable_or_question(ch);
     cards.push_back(to_card(std::move(c)));
   }
 }
@@ -167,7 +163,7 @@ void encode_row(const std::uint16_t* row, StandardFitsSamples s, std::uint8_t* o
 std::string fits_string_value(std::string_view text) {
   std::string inner;
   for (char c : text) {
-    const char ch = printable(c);
+    const char ch = printable_or_question(c);
     const std::size_t need = ch == '\'' ? 2 : 1;
     if (inner.size() + need > kStringMax) break;
     inner += ch;

@@ -99,21 +99,22 @@ class SteadyClock : public Clock {
 };
 
 // The system's ticks with a wall time fixed at one local date and time, for
-// repeatable output (tarvex-cli --now). The calendar time is read in the
-// time zone in force when the time is asked for, as the settings set the
-// zone after the command line is read; an impossible date rolls over as
-// std::mktime rolls it (31 February is 2 or 3 March).
+// repeatable output (tarvex-cli --now). The calendar time is read in the zone
+// of the UT offset in force when the time is asked for (follow_zone points
+// the clock at the settings' offset, which are read after the command line;
+// UT until then); an impossible date rolls over (31 February is 2 or 3
+// March).
 class FixedWallClock : public SteadyClock {
  public:
   explicit FixedWallClock(const std::tm& local) : local_(local) {}
   std::time_t wall_time() override {
-    std::tm t = local_;
-    t.tm_isdst = -1;  // whatever the zone has in force on that date
-    return std::mktime(&t);
+    return time_in_zone(local_, ut_offset_hours_ != nullptr ? *ut_offset_hours_ : 0);
   }
+  void follow_zone(const std::int16_t* ut_offset_hours) { ut_offset_hours_ = ut_offset_hours; }
 
  private:
   std::tm local_;
+  const std::int16_t* ut_offset_hours_ = nullptr;
 };
 
 // A clock that moves on only when told, or by a fixed step each time it is

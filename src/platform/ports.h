@@ -34,6 +34,24 @@ class Messages {
   }
 };
 
+// The calendar date and time of `t` in the zone the settings' UT offset
+// names, "GMT" followed by the offset as a POSIX zone reads it: an offset of
+// 5 is five hours behind UT, -2 two hours ahead. Worked out here rather than
+// by setting the process time zone, which would change every other local
+// time of the process.
+inline std::tm calendar_in_zone(std::time_t t, int ut_offset_hours) {
+  const std::time_t shifted = t - static_cast<std::time_t>(ut_offset_hours) * 3600;
+  std::tm calendar{};
+  gmtime_r(&shifted, &calendar);
+  return calendar;
+}
+
+// The instant a calendar date and time of that zone names; an impossible
+// date rolls over (31 February is 2 or 3 March).
+inline std::time_t time_in_zone(std::tm calendar, int ut_offset_hours) {
+  return timegm(&calendar) + static_cast<std::time_t>(ut_offset_hours) * 3600;
+}
+
 // Millisecond ticks (like the system millisecond clock), the wall-clock date
 // and time, and the system beep.
 class Clock {
@@ -55,14 +73,9 @@ class Clock {
     }
   }
 
-  // wall_time() as a calendar date and time in the time zone in force (the
-  // settings set it from their UT offset, so this is the observatory's UT).
-  std::tm local_time() {
-    const std::time_t t = wall_time();
-    std::tm calendar{};
-    localtime_r(&t, &calendar);
-    return calendar;
-  }
+  // wall_time() as a calendar date and time in the zone of the settings' UT
+  // offset (see calendar_in_zone).
+  std::tm local_time(int ut_offset_hours) { return calendar_in_zone(wall_time(), ut_offset_hours); }
 };
 
 // The inputs that stop or steer a long operation: a key, or the left or the

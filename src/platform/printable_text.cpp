@@ -10,7 +10,7 @@ std::string printable_text(std::string_view text) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\\') {
       out += "\\\\";
-    } else if (u >= 0x20 && u < 0x7F) {
+    } else if (is_printable_ascii(c)) {
       out.push_back(c);
     } else {
       out += "\\x";
@@ -18,6 +18,12 @@ std::string printable_text(std::string_view text) {
       out.push_back(kHex[u & 0xF]);
     }
   }
+  return out;
+}
+
+std::string printable_or_questions(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = printable_or_question(c);
   return out;
 }
 

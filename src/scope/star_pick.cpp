@@ -55,7 +55,12 @@ StarPickResult pick_star(StarPickState& pick, StarLocation& star, int x, int y,
     return result;
   }
   for (int pass = 0; pass < PICK_PASSES; ++pass) {
-    if (locate_star(star, result.point_x, result.point_y, frame, r, messages) != 0) break;
+    const StarSearch found =
+        locate_star(star, {frame, FRAME_WIDTH, FRAME_HEIGHT}, result.point_x, result.point_y, r);
+    if (found != StarSearch::Found) {
+      report_star_search(messages, found, star.quiet);
+      break;
+    }
     result.pointer_dx += star.position.x - result.point_x;
     result.pointer_dy += star.position.y - result.point_y;
     result.point_x = star.position.x;

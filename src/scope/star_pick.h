@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "platform/ports.h"
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 namespace tarvex {
 

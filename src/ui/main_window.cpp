@@ -14,13 +14,16 @@
 #include <QToolBar>
 
 #include "app/about.h"
+#include "app/close_question.h"
 #include "app/commands.h"
+#include "app/display_pipeline.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/file_dialogs.h"
 #include "app/image_file.h"
 #include "app/processing/merge_commands.h"
 #include "app/program_defaults.h"
+#include "app/start_up.h"
 #include "app/view_commands.h"
 #include "platform/messages.h"
 #include "platform/version.h"

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/display_pipeline.h"
+
 namespace tarvex::ui {
 
 namespace {

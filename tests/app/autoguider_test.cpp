@@ -58,7 +58,9 @@ TEST(AutoguiderSim, GuideStarLandsWhereThePlacementPutsIt) {
     s.guiding_frame = true;
     s.quiet = true;
     s.ignore_drift = false;
-    if (locate_star(s, w.star_column, w.star_row, window.data(), 8, rig.messages) != 0) continue;
+    if (locate_star(s, {window.data(), SMALL_FRAME_SIDE, SMALL_FRAME_SIDE}, w.star_column,
+                    w.star_row, 8) != StarSearch::Found)
+      continue;
     const double found_x = s.position.x + s.position.x_tenths / 10.0;
     const double found_y = s.position.y + s.position.y_tenths / 10.0;
     // Where the star truly is in the window, and where the placement put it.

@@ -156,7 +156,6 @@ TEST(FitsCommands, SaveAsFitsFillsTheDateAndHonoursAbortAndCancel) {
   ScriptedDialogs d;
   t.clock.set_wall_time(1710018300);  // 2024-03-09 21:05 UT
   t->settings.ut_offset_hours = 0;
-  apply_ut_offset(0);
 
   // Abort: no file dialog, no file, but the date was filled before.
   d.details = [](FitsDetailsModel&) { return false; };

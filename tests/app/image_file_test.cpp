@@ -7,10 +7,12 @@
 #include <functional>
 #include <string>
 
+#include "app/close_question.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/file_dialogs.h"
 #include "app/fits_commands.h"
+#include "app/start_up.h"
 #include "app/view_commands.h"
 #include "files/raw_file.h"
 #include "test_context.h"

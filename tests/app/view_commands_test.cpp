@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/display_pipeline.h"
 #include "app/export_commands.h"
 #include "app/file_dialogs.h"
 #include "app/label.h"

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "app/display_pipeline.h"
 #include "cli/steps.h"
 #include "cli_fixture.h"
 #include "files/fits.h"

@@ -4,6 +4,7 @@
 
 #include "app/colour/colour_dialog_models.h"
 #include "app/colour/correction_commands.h"
+#include "app/display_pipeline.h"
 #include "colour/colour_display.h"
 #include "colour_reference.h"
 #include "test_context.h"

@@ -514,6 +514,39 @@ TEST_F(Fits, AutosaveWritesTheNextNumberedFileAndPersistsTheNumber) {
   EXPECT_EQ(t->fits.fits_time, "21:05:00");
 }
 
+TEST_F(Fits, SavesLeaveTheProcessTimeZoneAlone) {
+  // The settings' UT offset names the observatory's zone; saving the
+  // settings and an automatic save stamp times without touching TZ.
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TZ", "EST5", 1);
+  ::tzset();
+  describe_m42();
+  t->settings.ut_offset_hours = -5;
+  t->settings.autosave_subdir = "zone";
+  // 2024-03-09 23:59:55 UT, 20 s exposure: the middle is 2024-03-10 00:00:05 UT.
+  const AutosaveResult r = autosave_fits(
+      AutosaveTarget{fs(), t->fits, t->history, t->settings, t->paths}, 1710028795, 20000);
+  ASSERT_EQ(r.result, AutosaveStatus::Saved);
+  const char* now = std::getenv("TZ");
+  const std::string after = now != nullptr ? now : "";
+  const std::vector<std::uint8_t> bytes = read_bytes(r.file);
+  const std::string header(bytes.begin(), bytes.begin() + 2880);
+  // Dates of the offset's zone: -5 is five hours ahead of UT, 3 three behind.
+  const std::string ahead = local_date_text(1710028795, -5);
+  const std::string behind = local_date_text(1710028795, 3);
+  if (old != nullptr)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
+  EXPECT_EQ(after, "EST5");
+  EXPECT_NE(header.find(card("DATE-OBS= '2024-03-10'")), std::string::npos);
+  EXPECT_NE(header.find(card("TIME-OBS= '00:00:05'")), std::string::npos);
+  EXPECT_EQ(ahead, "2024-03-10");
+  EXPECT_EQ(behind, "2024-03-09");
+}
+
 TEST_F(Fits, AutosaveFailuresKeepTheNumber) {
   t->settings.autosave_number = 7;
   t->settings.autosave_subdir = "blocked";

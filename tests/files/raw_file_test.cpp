@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "app/display_pipeline.h"
 #include "app/file_commands.h"
 #include "app/processing/calibration_commands.h"
 #include "files/fits.h"

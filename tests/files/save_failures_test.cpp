@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/display_pipeline.h"
 #include "app/export_commands.h"
 #include "app/file_commands.h"
 #include "app/file_messages.h"

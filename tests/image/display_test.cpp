@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/display_pipeline.h"
 #include "app/tarvex.h"
 #include "test_context.h"
 

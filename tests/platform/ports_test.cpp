@@ -129,13 +129,14 @@ TEST(Clock, WallTimeOfTheAdapters) {
   EXPECT_EQ(virtual_clock.wall_time(), march_5);
   virtual_clock.advance(2500);
   EXPECT_EQ(virtual_clock.wall_time(), march_5 + 2);
-  const std::tm shown = virtual_clock.local_time();
+  const std::tm shown = virtual_clock.local_time(0);
   EXPECT_EQ(shown.tm_hour, 21);
   EXPECT_EQ(shown.tm_min, 7);
   EXPECT_EQ(shown.tm_sec, 11);
 
-  // The fixed clock keeps its calendar time, read in the zone in force when
-  // asked: the same local time is another instant in another zone.
+  // The fixed clock keeps its calendar time, read in the zone of the offset
+  // it follows when asked: the same local time is another instant in
+  // another zone. The process time zone plays no part.
   std::tm given{};
   given.tm_year = 2024 - 1900;
   given.tm_mon = 2;
@@ -145,13 +146,17 @@ TEST(Clock, WallTimeOfTheAdapters) {
   given.tm_sec = 9;
   FixedWallClock fixed(given);
   EXPECT_EQ(fixed.wall_time(), march_5);
+  std::int16_t offset = -2;  // two hours ahead of UT
+  fixed.follow_zone(&offset);
   {
-    ZoneForTest east("GMT-2");  // two hours ahead of UT
+    ZoneForTest west("GMT7");
     EXPECT_EQ(fixed.wall_time(), march_5 - 7200);
-    const std::tm local = fixed.local_time();
+    const std::tm local = fixed.local_time(offset);
     EXPECT_EQ(local.tm_hour, 21);
     EXPECT_EQ(local.tm_mday, 5);
+    EXPECT_EQ(virtual_clock.local_time(offset).tm_hour, 23);
   }
+  offset = 0;
   EXPECT_EQ(fixed.wall_time(), march_5);
   // Its ticks still run.
   const std::uint32_t t0 = fixed.now_ms();

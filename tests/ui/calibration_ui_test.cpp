@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "app/commands.h"
+#include "app/display_pipeline.h"
 #include "app/file_commands.h"
 #include "app/processing/merge_commands.h"
 #include "platform/basic_ports.h"

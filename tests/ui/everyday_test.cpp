@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/close_question.h"
 #include "app/commands.h"
 #include "app/image_file.h"
 #include "files/fits.h"

@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 #include "image/window_geometry.h"
 
 namespace tarvex {

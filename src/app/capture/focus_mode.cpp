@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "app/capture/camera_dialog_model.h"
+#include "app/display_pipeline.h"
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 
 namespace tarvex {
 

@@ -8,6 +8,7 @@
 #include "app/busy_scope.h"
 #include "app/capture/focus_mode.h"
 #include "app/colour/synthesis_commands.h"
+#include "app/display_pipeline.h"
 #include "app/file_messages.h"
 #include "app/fits_commands.h"
 #include "camera/readout.h"
@@ -628,7 +629,7 @@ void Sequencer::finish_exposure() {
   // The image carries its own date and time into every save and into the
   // FITS details: the start of its (first) exposure.
   app_.exposure_start = image_start_time_;
-  stamp_mid_exposure_ut(app_.fits, image_start_time_, 0, app_.settings.ut_offset_hours);
+  stamp_mid_exposure_ut(app_.fits, image_start_time_, 0);
   if (!history_reset_) {
     app_.history.clear();
     if (image_dark_) app_.history.add_history(DARK_HISTORY);

@@ -19,11 +19,11 @@
 #include <memory>
 #include <string>
 
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 #include "app/capture/self_guide.h"
 #include "app/tarvex.h"
-#include "camera/registration.h"
 #include "files/raw_file.h"
+#include "processing/registration.h"
 
 namespace tarvex {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/busy_scope.h"
+#include "app/display_pipeline.h"
 #include "colour/synthesis.h"
 #include "platform/messages.h"
 

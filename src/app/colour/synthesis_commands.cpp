@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/busy_scope.h"
+#include "app/display_pipeline.h"
 #include "app/processing/filters_commands.h"
 #include "app/processing/merge_commands.h"
 #include "app/processing/stretch_commands.h"

@@ -115,11 +115,17 @@ bool Autoguider::take_guided_frame(GuidedExposure& g) {
                           g.half_done, WindowStretch{}, window_.data()) == LinkResult::Ok;
 }
 
-bool Autoguider::locate_twice(int x, int y) {
+StarSearch Autoguider::locate_in_window(int x, int y) {
   StarLocation& s = app_.star;
-  if (locate_star(s, x, y, window_.data(), s.radius, app_.ports.messages) != 0) return false;
-  return locate_star(s, s.position.x, s.position.y, window_.data(), s.radius,
-                     app_.ports.messages) == 0;
+  const FrameView view{window_.data(), SMALL_FRAME_SIDE, SMALL_FRAME_SIDE};
+  const StarSearch found = locate_star(s, view, x, y, s.radius);
+  report_star_search(app_.ports.messages, found, s.quiet);
+  return found;
+}
+
+bool Autoguider::locate_twice(int x, int y) {
+  if (locate_in_window(x, y) != StarSearch::Found) return false;
+  return locate_in_window(app_.star.position.x, app_.star.position.y) == StarSearch::Found;
 }
 
 // The mount of the link in effect, asked afresh each time: opening the link
@@ -238,12 +244,7 @@ TrainOutcome Autoguider::train() {
 
 CorrectionOutcome Autoguider::correct() {
   StarLocation& s = app_.star;
-  // The buffer holds a 128 x 128 guide window: once a lost star has given
-  // up the guiding frame, the search would take it for a whole frame and
-  // read far past its end.
-  if (!s.guiding_active && !s.guiding_frame) return CorrectionOutcome::StarLost;
-  if (locate_star(s, reference_.x, reference_.y, window_.data(), s.radius, app_.ports.messages) !=
-      0) {
+  if (locate_in_window(reference_.x, reference_.y) != StarSearch::Found) {
     s.guiding_active = false;
     s.quiet = false;
     s.guiding_frame = false;

@@ -110,6 +110,8 @@ class Autoguider : public SelfGuide {
   void place_frame();
   bool take_frame();                          // take_window_frame into window_
   bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
+  // One search of the guide window, reporting a failure as the flags ask.
+  StarSearch locate_in_window(int x, int y);
   bool locate_twice(int x, int y);
   Mount& mount();
   bool pulse(Direction d, int ms);

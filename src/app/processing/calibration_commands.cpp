@@ -1,6 +1,7 @@
 #include "app/processing/calibration_commands.h"
 
 #include "app/busy_scope.h"
+#include "app/display_pipeline.h"
 #include "app/file_commands.h"
 #include "app/processing/merge_commands.h"
 #include "platform/messages.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/display_pipeline.h"
 #include "app/file_commands.h"
 #include "image/label_band.h"
 #include "platform/messages.h"
@@ -36,8 +37,10 @@ MergeMark mark_merge_position(Tarvex& app, int x, int y) {
   if (x < 0 || y < 0 || x >= FRAME_WIDTH || y >= FRAME_HEIGHT) return MergeMark::Ignored;
   MergeState& m = app.merge;
   if (m.centre_on_star) {
-    if (locate_star(app.star, x, y, fs.CurrentFrame.data(), app.star.radius, app.ports.messages) !=
-        0) {
+    const FrameView view{fs.CurrentFrame.data(), FRAME_WIDTH, FRAME_HEIGHT};
+    const StarSearch found = locate_star(app.star, view, x, y, app.star.radius);
+    if (found != StarSearch::Found) {
+      report_star_search(app.ports.messages, found, app.star.quiet);
       show_message(app.ports.messages, Msg::CannotLineUpImages);
       return MergeMark::NoStar;
     }

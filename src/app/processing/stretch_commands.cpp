@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/busy_scope.h"
+#include "app/display_pipeline.h"
 
 namespace tarvex {
 

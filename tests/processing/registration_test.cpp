@@ -1,4 +1,4 @@
-#include "camera/registration.h"
+#include "processing/registration.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/capture/acquisition.h"
+#include "app/acquisition.h"
 
 namespace tarvex {
 

@@ -1,13 +1,12 @@
 // The models of the telescope windows against the simulated mount: what each
 // control sends (compared with bytes written out by hand), the range boxes,
 // the one-operation-at-a-time rule and the release that is never lost.
-#include "app/telescope_windows.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "app/telescope_windows.h"
 #include "scope_rig.h"
 
 namespace tarvex {

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "image/frame_store.h"
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 namespace tarvex {
 
@@ -66,8 +66,8 @@ int odd_shift_towards_zero(int shift);
 // exposure, is added: shown[i][j] = new[i][j] (div count) + sum[i - dy][j -
 // dx] where 0 < i - dy < 580 and 0 < j - dx < 752; other samples keep the new
 // exposure's value; the sum becomes that. `shown` may be the exposure itself,
-// never the sum. Nothing is changed unless Added. Star location reports
-// nothing here: the caller says why the run ends.
+// never the sum. Nothing is changed unless Added. Nothing is reported here:
+// the caller says why the run ends.
 Registration register_on_star(StandardRegistration& state, StarLocation& star, int radius,
                               const Frame& exposure, Frame& sum, Frame& shown, int count,
                               bool average);

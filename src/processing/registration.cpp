@@ -1,4 +1,4 @@
-#include "camera/registration.h"
+#include "processing/registration.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,15 +7,6 @@
 namespace tarvex {
 
 namespace {
-
-// Star location reports through the Messages port; during registration the
-// sequencer reports the outcome once, so the searches stay silent.
-class SilentMessages : public Messages {
- public:
-  int message(unsigned, const std::string&) override { return 0; }
-  int box(const std::string&, const std::string&, BoxIcon) override { return 0; }
-  bool ask_yes_no(const std::string&, const std::string&) override { return false; }
-};
 
 inline std::uint16_t saturating_add(std::uint32_t a, std::uint32_t b) {
   const std::uint32_t s = a + b;
@@ -40,11 +31,12 @@ void copy_frame_samples(const Frame& from, Frame& to) {
   if (&from != &to) std::memcpy(to.data(), from.data(), FRAME_SAMPLES * sizeof(std::uint16_t));
 }
 
-// Three searches, each starting where the previous one ended.
+// Three searches of the whole exposure, each starting where the previous one
+// ended. The sequencer reports a failure once, so nothing is said here.
 bool find_star(StarLocation& star, int x, int y, const Frame& frame, int radius) {
-  SilentMessages silent;
+  const FrameView view{frame.data(), FRAME_WIDTH, FRAME_HEIGHT};
   for (int pass = 0; pass < 3; ++pass) {
-    if (locate_star(star, x, y, frame.data(), radius, silent) != 0) return false;
+    if (locate_star(star, view, x, y, radius) != StarSearch::Found) return false;
     x = star.position.x;
     y = star.position.y;
   }

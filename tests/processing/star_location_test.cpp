@@ -1,4 +1,4 @@
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,15 @@ namespace {
 // The search written out plainly: full histogram scan for the mode, the
 // background rule, normalisation and the centroid whose sums start at 1.
 struct RefResult {
-  int status;
-  unsigned message;
+  StarSearch result;
   StarPosition p;
 };
 
 RefResult reference_locate(const StarLocation& flags, int x, int y, const std::uint16_t* frame,
-                           int r) {
-  const int width = (flags.guiding_active || flags.guiding_frame) ? 128 : 752;
-  const int height = (flags.guiding_active || flags.guiding_frame) ? 128 : 580;
+                           int r, int width = 752, int height = 580) {
   const int left = x - r, top = y - r, n = 2 * r + 1;
-  if (left < 0 || top < 0 || x + r + 1 > width || y + r + 1 > height) return {1, 35, {}};
+  if (left < 0 || top < 0 || x + r + 1 > width || y + r + 1 > height)
+    return {StarSearch::OutsideFrame, {}};
   std::vector<int> hist(4096, 0);
   std::vector<int> box;
   int peak = 0;
@@ -42,13 +40,12 @@ RefResult reference_locate(const StarLocation& flags, int x, int y, const std::u
   for (int k = 1; k < 4096; ++k)
     if (hist[k] > hist[b]) b = k;
   int bg = b < 4015 ? static_cast<int>(b * 16.3) : (b < 4095 ? b * 16 : 65535);
-  const unsigned quiet_code = flags.quiet ? 0 : 34;
-  if (peak <= bg && hist[b] > n * n / 2) return {1, quiet_code, {}};
+  if (peak <= bg && hist[b] > n * n / 2) return {StarSearch::NothingFound, {}};
   if (peak == bg) {
-    if (bg <= 500) return {1, quiet_code, {}};
+    if (bg <= 500) return {StarSearch::NothingFound, {}};
     bg -= 1;
   }
-  if (peak < bg) return {1, quiet_code, {}};
+  if (peak < bg) return {StarSearch::NothingFound, {}};
   const int factor = 65535 / (peak - bg);
   long sum = 0;
   for (auto& v : box) {
@@ -77,7 +74,7 @@ RefResult reference_locate(const StarLocation& flags, int x, int y, const std::u
     p.x = left + static_cast<int>(cx + 0.5);
     p.y = top + static_cast<int>(cy + 0.5);
   }
-  return {0, 0, p};
+  return {StarSearch::Found, p};
 }
 
 class StarLocationTest : public ::testing::Test {
@@ -100,30 +97,25 @@ class StarLocationTest : public ::testing::Test {
         (*frame)[i * width + j] = static_cast<std::uint16_t>(v);
       }
   }
-  int locate(int x, int y, int r) { return locate_star(s, x, y, frame->data(), r, messages); }
+  StarSearch locate(int x, int y, int r, int width = 752, int height = 580) {
+    return locate_star(s, {frame->data(), width, height}, x, y, r);
+  }
 
   std::unique_ptr<Frame> frame;
   StarLocation s;
-  RecordingMessages messages;
 };
 
 TEST_F(StarLocationTest, UniformBoxesAtAndAboveTheBackground) {
   // Level 400: mode bin 25, background trunc(25 * 16.3) = 407, not below the peak.
   fill_box(100, 100, 8, 400);
-  EXPECT_EQ(locate(100, 100, 8), 1);
-  EXPECT_EQ(messages.codes(), std::vector<unsigned>{34});
+  EXPECT_EQ(locate(100, 100, 8), StarSearch::NothingFound);
   EXPECT_EQ(s.position.x, 50);
   EXPECT_EQ(s.position.y, 50);
-
-  s.quiet = true;
-  EXPECT_EQ(locate(100, 100, 8), 1);
-  EXPECT_EQ(messages.codes().size(), 1u);  // quiet: no second message
-  s.quiet = false;
 
   // Level 415: background 407 lies below; every sample equals the mean, so
   // the centroid is offset 1 in both directions.
   fill_box(300, 200, 8, 415);
-  EXPECT_EQ(locate(300, 200, 8), 0);
+  EXPECT_EQ(locate(300, 200, 8), StarSearch::Found);
   EXPECT_EQ(s.position.x, 300 - 8 + 1);
   EXPECT_EQ(s.position.y, 200 - 8 + 1);
   EXPECT_EQ(s.position.x_tenths, 0);
@@ -138,8 +130,7 @@ TEST_F(StarLocationTest, NoSampleAboveTheBackgroundIsNotAStar) {
   for (int i = y - r; i <= y + r; ++i)
     for (int j = x - r; j <= x + r; ++j, ++k)
       (*frame)[i * 752 + j] = static_cast<std::uint16_t>(k < 100 ? 400 : ((k - 100) / 5) * 16);
-  EXPECT_EQ(locate(x, y, r), 1);
-  EXPECT_EQ(messages.codes(), std::vector<unsigned>{34});
+  EXPECT_EQ(locate(x, y, r), StarSearch::NothingFound);
   EXPECT_EQ(s.position.x, 50);
 }
 
@@ -153,8 +144,7 @@ TEST_F(StarLocationTest, FlatBoxAtLowLevelRefusedHighLevelAccepted) {
     for (int j = x - r; j <= x + r; ++j, ++k)
       (*frame)[i * 752 + j] = static_cast<std::uint16_t>(k < 100 ? 480 : (k % 25) * 16);
   (*frame)[(y - r) * 752 + x - r] = 489;  // the peak, in bin 30 with the rest
-  EXPECT_EQ(locate(x, y, r), 1);
-  EXPECT_EQ(messages.codes(), std::vector<unsigned>{34});
+  EXPECT_EQ(locate(x, y, r), StarSearch::NothingFound);
 
   // Bin 40: background 652. The peak 652 sits in bin 40 with the mode.
   k = 0;
@@ -162,7 +152,7 @@ TEST_F(StarLocationTest, FlatBoxAtLowLevelRefusedHighLevelAccepted) {
     for (int j = x - r; j <= x + r; ++j, ++k)
       (*frame)[i * 752 + j] = static_cast<std::uint16_t>(k < 100 ? 645 : (k % 25) * 16);
   (*frame)[(y + r) * 752 + x + r] = 652;
-  EXPECT_EQ(locate(x, y, r), 0);
+  EXPECT_EQ(locate(x, y, r), StarSearch::Found);
   // Only the peak lies above the lowered background: the centroid moves
   // towards the bottom-right corner.
   const RefResult ref = reference_locate(s, x, y, frame->data(), r);
@@ -174,31 +164,40 @@ TEST_F(StarLocationTest, FlatBoxAtLowLevelRefusedHighLevelAccepted) {
 TEST_F(StarLocationTest, BoxAtTheFrameEdges) {
   const int r = 8;
   fill_box(r, r, r, 415);
-  EXPECT_EQ(locate(r, r, r), 0);        // exactly r from the edge
-  EXPECT_EQ(locate(r - 1, 100, r), 1);  // one closer: outside
-  EXPECT_EQ(locate(100, r - 1, r), 1);
+  EXPECT_EQ(locate(r, r, r), StarSearch::Found);               // exactly r from the edge
+  EXPECT_EQ(locate(r - 1, 100, r), StarSearch::OutsideFrame);  // one closer: outside
+  EXPECT_EQ(locate(100, r - 1, r), StarSearch::OutsideFrame);
   fill_box(751 - r, 579 - r, r, 415);
-  EXPECT_EQ(locate(751 - r, 579 - r, r), 0);  // right and bottom edges
+  EXPECT_EQ(locate(751 - r, 579 - r, r), StarSearch::Found);  // right and bottom edges
   EXPECT_EQ(s.position.x, 751 - 2 * r + 1);
-  EXPECT_EQ(locate(752 - r, 300, r), 1);
-  EXPECT_EQ(locate(300, 580 - r, r), 1);
-  EXPECT_EQ(locate(-5000, 3, r), 1);
-  EXPECT_EQ(messages.codes(), (std::vector<unsigned>{35, 35, 35, 35, 35}));
+  EXPECT_EQ(locate(752 - r, 300, r), StarSearch::OutsideFrame);
+  EXPECT_EQ(locate(300, 580 - r, r), StarSearch::OutsideFrame);
+  EXPECT_EQ(locate(-5000, 3, r), StarSearch::OutsideFrame);
 
-  // While guiding, the frame searched is 128 x 128.
+  // A 128 x 128 guide window is searched within its own size, whatever the
+  // guiding flags say.
   s.guiding_active = true;
-  EXPECT_EQ(locate(128 - r, 60, r), 1);
-  EXPECT_EQ(messages.codes().back(), 35u);
+  EXPECT_EQ(locate(128 - r, 60, r, 128, 128), StarSearch::OutsideFrame);
   s.guiding_active = false;
+  EXPECT_EQ(locate(128 - r, 60, r, 128, 128), StarSearch::OutsideFrame);
   s.guiding_frame = true;
-  EXPECT_EQ(locate(127 - r, 127 - r, r), 1);  // in range, but black: nothing found
-  EXPECT_EQ(messages.codes().back(), 34u);
+  // In range, but black: nothing found.
+  EXPECT_EQ(locate(127 - r, 127 - r, r, 128, 128), StarSearch::NothingFound);
+}
+
+TEST(StarSearchReport, MessagesForWhatTheSearchFound) {
+  RecordingMessages messages;
+  report_star_search(messages, StarSearch::Found, false);
+  report_star_search(messages, StarSearch::OutsideFrame, true);
+  report_star_search(messages, StarSearch::NothingFound, true);  // quiet: nothing
+  report_star_search(messages, StarSearch::NothingFound, false);
+  EXPECT_EQ(messages.codes(), (std::vector<unsigned>{35, 34}));
 }
 
 TEST_F(StarLocationTest, SubPixelAndWholePixelForms) {
   draw_star(200.3, 150.7, 30000, 1000);
   // Whole pixels outside guiding.
-  ASSERT_EQ(locate(202, 148, 8), 0);
+  ASSERT_EQ(locate(202, 148, 8), StarSearch::Found);
   EXPECT_EQ(s.position.x, 200);
   EXPECT_EQ(s.position.y, 151);
   EXPECT_EQ(s.position.x_tenths, 0);
@@ -206,7 +205,7 @@ TEST_F(StarLocationTest, SubPixelAndWholePixelForms) {
 
   // Quiet (the sequencer guiding): tenths.
   s.quiet = true;
-  ASSERT_EQ(locate(202, 148, 8), 0);
+  ASSERT_EQ(locate(202, 148, 8), StarSearch::Found);
   const RefResult ref = reference_locate(s, 202, 148, frame->data(), 8);
   EXPECT_EQ(s.position.x, ref.p.x);
   EXPECT_EQ(s.position.x_tenths, ref.p.x_tenths);
@@ -217,7 +216,7 @@ TEST_F(StarLocationTest, SubPixelAndWholePixelForms) {
 
   // Ignore drift < 1 pixel: whole pixels even while guiding.
   s.ignore_drift = true;
-  ASSERT_EQ(locate(202, 148, 8), 0);
+  ASSERT_EQ(locate(202, 148, 8), StarSearch::Found);
   EXPECT_EQ(s.position.x_tenths, 0);
   EXPECT_EQ(s.position.y_tenths, 0);
 }
@@ -248,23 +247,17 @@ TEST_F(StarLocationTest, MatchesTheStraightforwardSearchOnRandomScenes) {
         (*frame)[i * width + j] = static_cast<std::uint16_t>(std::min(v, 65535.0));
       }
     StarLocation s2 = flags;
-    RecordingMessages m2;
-    const int status = locate_star(s2, x, y, frame->data(), r, m2);
-    const RefResult ref = reference_locate(flags, x, y, frame->data(), r);
-    ASSERT_EQ(status, ref.status) << "trial " << trial;
-    if (ref.message != 0) {
-      ASSERT_EQ(m2.codes(), std::vector<unsigned>{ref.message}) << "trial " << trial;
-    } else {
-      ASSERT_TRUE(m2.shown.empty()) << "trial " << trial;
-    }
-    if (status == 0) {
+    const StarSearch status = locate_star(s2, {frame->data(), width, height}, x, y, r);
+    const RefResult ref = reference_locate(flags, x, y, frame->data(), r, width, height);
+    ASSERT_EQ(status, ref.result) << "trial " << trial;
+    if (status == StarSearch::Found) {
       ASSERT_EQ(s2.position.x, ref.p.x) << "trial " << trial;
       ASSERT_EQ(s2.position.y, ref.p.y) << "trial " << trial;
       ASSERT_EQ(s2.position.x_tenths, ref.p.x_tenths) << "trial " << trial;
       ASSERT_EQ(s2.position.y_tenths, ref.p.y_tenths) << "trial " << trial;
     }
     // The working histogram is left cleared for the next search.
-    for (auto c : s2.histogram) ASSERT_EQ(c, 0);
+    for (auto c : s2.work.histogram) ASSERT_EQ(c, 0);
   }
 }
 

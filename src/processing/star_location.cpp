@@ -1,19 +1,10 @@
-#include "scope/star_location.h"
+#include "processing/star_location.h"
 
 #include <algorithm>
 
-#include "image/frame_store.h"
 #include "platform/messages.h"
 
 namespace tarvex {
-
-int star_frame_width(const StarLocation& s) {
-  return (s.guiding_active || s.guiding_frame) ? SMALL_FRAME_SIDE : FRAME_WIDTH;
-}
-
-int star_frame_height(const StarLocation& s) {
-  return (s.guiding_active || s.guiding_frame) ? SMALL_FRAME_SIDE : FRAME_HEIGHT;
-}
 
 int star_background_for_bin(int bin) {
   if (bin < 4015) return static_cast<int>(bin * 16.3);
@@ -21,29 +12,28 @@ int star_background_for_bin(int bin) {
   return 65535;
 }
 
-int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r,
-                Messages& messages) {
+StarFix search_star(StarWorkspace& work, const FrameView& frame, int x, int y, int r, bool tenths) {
   r = std::clamp(r, 1, STAR_MAX_RADIUS);
-  const int width = star_frame_width(s);
-  const int height = star_frame_height(s);
+  const int width = frame.width;
   const int left = x - r;
   const int top = y - r;
-  if (left < 0 || top < 0 || x + r + 1 > width || y + r + 1 > height) {
-    show_message(messages, Msg::CentreOutsideImage);
-    return 1;
+  StarFix fix;
+  if (left < 0 || top < 0 || x + r + 1 > width || y + r + 1 > frame.height) {
+    fix.result = StarSearch::OutsideFrame;
+    return fix;
   }
   const int n = 2 * r + 1;
   const int count = n * n;
 
   // Histogram of value / 16, box copy and peak. The mode is tracked as the
   // counters grow: the bin with the highest count, the lowest bin on a tie.
-  std::uint16_t* box = s.box.data();
-  std::uint16_t* hist = s.histogram.data();
+  std::uint16_t* box = work.box.data();
+  std::uint16_t* hist = work.histogram.data();
   int peak = 0;
   int mode_bin = 0;
   int mode_count = 0;
   for (int i = 0; i < n; ++i) {
-    const std::uint16_t* row = frame + static_cast<std::ptrdiff_t>(top + i) * width + left;
+    const std::uint16_t* row = frame.samples + static_cast<std::ptrdiff_t>(top + i) * width + left;
     std::uint16_t* out = box + i * n;
     for (int j = 0; j < n; ++j) {
       const int v = row[j];
@@ -69,8 +59,8 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
                              // divide by zero or turn negative, so there is nothing to centre on.
                              peak < background;
   if (nothing_found) {
-    if (!s.quiet) show_message(messages, Msg::NothingToCentreOn);
-    return 1;
+    fix.result = StarSearch::NothingFound;
+    return fix;
   }
   if (peak == background) --background;
 
@@ -109,8 +99,8 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
   const double cx = static_cast<double>(sx) / static_cast<double>(w);
   const double cy = static_cast<double>(sy) / static_cast<double>(w);
 
-  StarPosition& p = s.position;
-  if (!s.ignore_drift && (s.guiding_active || s.quiet)) {
+  StarPosition& p = fix.position;
+  if (tenths) {
     const int ix = static_cast<int>(cx);
     const int iy = static_cast<int>(cy);
     p.x = left + ix;
@@ -123,7 +113,19 @@ int locate_star(StarLocation& s, int x, int y, const std::uint16_t* frame, int r
     p.x_tenths = 0;
     p.y_tenths = 0;
   }
-  return 0;
+  fix.result = StarSearch::Found;
+  return fix;
+}
+
+StarSearch locate_star(StarLocation& s, const FrameView& frame, int x, int y, int r) {
+  const StarFix fix = search_star(s.work, frame, x, y, r, s.tenths());
+  if (fix.result == StarSearch::Found) s.position = fix.position;
+  return fix.result;
+}
+
+void report_star_search(Messages& messages, StarSearch result, bool quiet) {
+  if (result == StarSearch::OutsideFrame) show_message(messages, Msg::CentreOutsideImage);
+  if (result == StarSearch::NothingFound && !quiet) show_message(messages, Msg::NothingToCentreOn);
 }
 
 }  // namespace tarvex
