@@ -8,6 +8,7 @@
 #include "app/telescope_ports.h"
 #include "cli/guide_commands.h"
 #include "cli/scope_commands.h"
+#include "cli/stack_command.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 #include "platform/basic_ports.h"
@@ -298,6 +299,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (is_scope_invocation(args)) return run_scope_cli(args, out, err);
+  if (is_stack_invocation(args)) return run_stack_cli(args, out, err);
   Options o;
   if (const auto status = parse_options(args, o, out, err)) return *status;
   const SubcommandEntry* subcommand = find_subcommand(o.command);
