@@ -12,8 +12,10 @@ namespace tarvex {
 enum class CombineMethod {
   Mean,    // plain mean
   Median,  // the median
-  Sigma,   // mean of the values within kappa sigma of the median, iterated
-  Winsor,  // mean after pulling values beyond kappa sigma to the limits, iterated
+  Sigma,   // mean of the values within kappa sigma of the median, iterated;
+           // sigma from the median absolute deviation
+  Winsor,  // mean after pulling values beyond kappa sigma to the limits, iterated;
+           // sigma winsorized
 };
 
 std::optional<CombineMethod> combine_method_named(std::string_view name);

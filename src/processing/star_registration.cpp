@@ -14,6 +14,9 @@ constexpr std::size_t kBackgroundSamples = 20000;
 constexpr std::size_t kTriangleStars = 20;  // brightest stars used for triangles
 constexpr double kSideTolerance = 1.0;      // pixels, per side of a triangle
 constexpr double kInlierDistance = 1.5;     // pixels
+// A detection this many times longer than wide is a piece of a satellite or
+// aircraft trail crossing the window, not a star.
+constexpr double kTrailSegment = 5.0;
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -176,6 +179,7 @@ std::vector<Star> detect_stars(PlaneView plane, const StarDetection& o) {
       star.peak = v - bg.level;
       star.fwhm = 2.3548 * std::sqrt(half_trace);
       star.elongation = std::sqrt(major / minor);
+      if (star.elongation > kTrailSegment) continue;
       stars.push_back(star);
     }
   std::sort(stars.begin(), stars.end(),

@@ -43,7 +43,8 @@ Background estimate_background(PlaneView plane);
 
 // Stars, brightest first: local maxima above the background plus
 // threshold_sigma times its noise, with at least three samples above it
-// (a lone hot pixel is not a star), centroided in a window.
+// (a lone hot pixel is not a star), centroided in a window. Detections more
+// than five times longer than wide (pieces of a satellite trail) are no stars.
 std::vector<Star> detect_stars(PlaneView plane, const StarDetection& options = {});
 
 // The median of the stars' FWHM and elongation; zeros when there are none.

@@ -25,9 +25,11 @@ TEST(StackCombine, EachMethodAgainstADirectComputation) {
   EXPECT_FLOAT_EQ(run(CombineMethod::Median, kSamples), 100.0F);  // (100 + 100) / 2
   EXPECT_FLOAT_EQ(run(CombineMethod::Median, {3, 1, 2}), 2.0F);
 
-  // Sigma clipping by hand: round 1 sigma of all 12 is large (~1400): 5000
-  // lies beyond 100 + 3 sigma and goes; round 2 (11 left, sigma ~570) drops
-  // 2000; round 3 keeps the ten normal values, whose mean is the result.
+  // Sigma clipping by hand: the median is 100 and the absolute deviations
+  // 0 0 0 1 1 1 1 2 2 3 1900 4900 have the median 1, so sigma is 1.4826 and
+  // everything beyond 100 +- 4.45 goes: 5000 and 2000. The second round
+  // (median 100, deviations' median 1) drops nothing; the mean of the ten
+  // normal values is the result.
   const std::vector<float> normal = {101, 99, 100, 102, 98, 100, 101, 99, 100, 97};
   const double normal_mean = std::accumulate(normal.begin(), normal.end(), 0.0) / normal.size();
   EXPECT_NEAR(run(CombineMethod::Sigma, kSamples), normal_mean, 1e-4);
@@ -68,7 +70,7 @@ TEST(StackCombine, EachMethodAgainstADirectComputation) {
   EXPECT_LT(winsor, 110);  // the outliers no longer dominate
 
   // kappa is honoured: with a huge kappa nothing is rejected.
-  p.kappa_low = p.kappa_high = 50;
+  p.kappa_low = p.kappa_high = 5000;
   EXPECT_NEAR(run(CombineMethod::Sigma, kSamples), mean, 1e-3);
 }
 
