@@ -36,36 +36,60 @@ void mean_and_sigma(std::span<const float> v, double& mean, double& sigma) {
   sigma = v.size() > 1 ? std::sqrt(q / static_cast<double>(v.size() - 1)) : 0.0;
 }
 
-// The spread of the values around their median as a normal distribution's
-// sigma (1.4826 times the median absolute deviation). Unlike the standard
-// deviation it is not inflated by the outliers it is meant to find: with
-// nine frames a hot pixel can never lie three standard deviations out.
-double robust_sigma(std::span<const float> v, float med) {
-  thread_local std::vector<float> dev;
-  dev.resize(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) dev[i] = std::abs(v[i] - med);
-  return 1.4826 * median_sorted_prefix(dev);
+float sorted_median(const float* v, std::size_t n) {
+  return n % 2 == 1 ? v[n / 2] : 0.5F * (v[n / 2 - 1] + v[n / 2]);
+}
+
+// The spread of sorted values around their median `m` as a normal
+// distribution's sigma: 1.4826 times the median absolute deviation, found by
+// walking outwards from the median (the deviations on either side are
+// already in order). Unlike the standard deviation it is not inflated by
+// the outliers it is meant to find: with nine frames a hot pixel can never
+// lie three standard deviations out.
+double sorted_robust_sigma(const float* v, std::size_t n, float m) {
+  std::ptrdiff_t left = std::lower_bound(v, v + n, m) - v - 1;
+  auto right = static_cast<std::size_t>(left + 1);
+  constexpr float kFar = std::numeric_limits<float>::infinity();
+  float previous = 0, current = 0;
+  for (std::size_t k = 0; k <= n / 2; ++k) {
+    const float dl = left >= 0 ? m - v[left] : kFar;
+    const float dr = right < n ? v[right] - m : kFar;
+    previous = current;
+    if (dl <= dr) {
+      current = dl;
+      --left;
+    } else {
+      current = dr;
+      ++right;
+    }
+  }
+  const float mad = n % 2 == 1 ? current : 0.5F * (previous + current);
+  return 1.4826 * mad;
 }
 
 // Sigma clipping: each round drops the values beyond kappa sigma of the
-// median of those kept; the result is the mean of what is left.
+// median of those kept; the result is the mean of what is left. On the
+// sorted values the kept ones are always one run, so a round only moves
+// its two ends.
 float sigma_clip(std::span<float> v, const CombineParameters& p) {
-  std::size_t n = v.size();
-  for (int round = 0; round < p.max_rounds && n > 2; ++round) {
-    const float med = median_sorted_prefix(v.first(n));
-    const double sigma = robust_sigma(v.first(n), med);
-    const double lo = med - p.kappa_low * sigma;
-    const double hi = med + p.kappa_high * sigma;
-    const auto kept = static_cast<std::size_t>(
-        std::partition(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n),
-                       [&](float x) { return x >= lo && x <= hi; }) -
-        v.begin());
-    if (kept == n || kept == 0) break;
-    n = kept;
+  std::sort(v.begin(), v.end());
+  std::size_t lo = 0, hi = v.size();
+  for (int round = 0; round < p.max_rounds && hi - lo > 2; ++round) {
+    const float* run = v.data() + lo;
+    const float med = sorted_median(run, hi - lo);
+    const double sigma = sorted_robust_sigma(run, hi - lo, med);
+    const double low = med - p.kappa_low * sigma;
+    const double high = med + p.kappa_high * sigma;
+    std::size_t new_lo = lo, new_hi = hi;
+    while (new_lo < new_hi && v[new_lo] < low) ++new_lo;
+    while (new_hi > new_lo && v[new_hi - 1] > high) --new_hi;
+    if ((new_lo == lo && new_hi == hi) || new_lo == new_hi) break;
+    lo = new_lo;
+    hi = new_hi;
   }
-  double mean, sigma;
-  mean_and_sigma(v.first(n), mean, sigma);
-  return static_cast<float>(mean);
+  double sum = 0;
+  for (std::size_t i = lo; i < hi; ++i) sum += v[i];
+  return static_cast<float>(sum / static_cast<double>(hi - lo));
 }
 
 // A sigma that outliers do not inflate: values beyond 1.5 sigma of the
