@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
 
 #include "app/colour/synthesis_commands.h"
 #include "cli/subcommands.h"
@@ -105,6 +107,15 @@ int run_stack_cli(const std::vector<std::string>& args, std::ostream& out, std::
   return with_context(o, err, [&](Tarvex& app) {
     so.request.colour = synthesis_options(app.settings);
     const StackOutcome r = run_batch_stack(so.request, app.store());
+    for (const auto& f : r.registered) {
+      char line[160];
+      std::snprintf(
+          line, sizeof line,
+          "registered %s: moved %.2f, %.2f px, turned %.3f degrees (%d stars, %.2f px rms)\n",
+          f.file.c_str(), f.transform.dx, f.transform.dy,
+          f.transform.angle * 180 / std::numbers::pi, f.matched, f.residual);
+      out << line;
+    }
     for (const auto& l : r.left_out) out << "left out " << l.file << ": " << l.reason << "\n";
     if (!r.written) {
       err << "tarvex-cli: no stack written: " << r.error << "\n";

@@ -17,6 +17,11 @@ constexpr double kInlierDistance = 1.5;     // pixels
 // A detection this many times longer than wide is a piece of a satellite or
 // aircraft trail crossing the window, not a star.
 constexpr double kTrailSegment = 5.0;
+// Four detections at least this elongated on one line (within 2 pixels of
+// the line along the axis of each) are a trail.
+constexpr double kElongatedSegment = 1.3;
+constexpr double kOnTrailLine = 2.0;
+constexpr int kTrailSegments = 4;
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -107,6 +112,30 @@ float cubic_weight(double t) {
   return 0.0F;
 }
 
+// A satellite or aircraft trail shows as a row of elongated detections on
+// one line along their own axes; trailed stars are elongated alike but lie
+// side by side, each on a line of its own.
+void drop_trail_segments(std::vector<Star>& stars) {
+  std::vector<std::size_t> elongated;
+  for (std::size_t i = 0; i < stars.size(); ++i)
+    if (stars[i].elongation > kElongatedSegment) elongated.push_back(i);
+  std::vector<bool> trail(stars.size(), false);
+  for (std::size_t i : elongated) {
+    const double ux = std::cos(stars[i].axis), uy = std::sin(stars[i].axis);
+    int on_line = 0;
+    for (std::size_t j : elongated) {
+      if (j == i) continue;
+      const double dx = stars[j].x - stars[i].x, dy = stars[j].y - stars[i].y;
+      if (std::abs(dx * uy - dy * ux) < kOnTrailLine) ++on_line;
+    }
+    trail[i] = on_line >= kTrailSegments - 1;
+  }
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < stars.size(); ++i)
+    if (!trail[i]) stars[k++] = stars[i];
+  stars.resize(k);
+}
+
 }  // namespace
 
 Background estimate_background(PlaneView plane) {
@@ -179,9 +208,11 @@ std::vector<Star> detect_stars(PlaneView plane, const StarDetection& o) {
       star.peak = v - bg.level;
       star.fwhm = 2.3548 * std::sqrt(half_trace);
       star.elongation = std::sqrt(major / minor);
+      star.axis = 0.5 * std::atan2(2 * mxy, mxx - myy);
       if (star.elongation > kTrailSegment) continue;
       stars.push_back(star);
     }
+  drop_trail_segments(stars);
   std::sort(stars.begin(), stars.end(),
             [](const Star& a, const Star& b) { return a.flux > b.flux; });
   if (stars.size() > static_cast<std::size_t>(o.max_stars))

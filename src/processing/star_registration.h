@@ -17,6 +17,7 @@ struct Star {
   double peak = 0;        // highest sample above the background
   double fwhm = 0;        // from the second moments
   double elongation = 1;  // major over minor axis
+  double axis = 0;        // direction of the major axis, radians
 };
 
 struct StarDetection {
@@ -44,7 +45,8 @@ Background estimate_background(PlaneView plane);
 // Stars, brightest first: local maxima above the background plus
 // threshold_sigma times its noise, with at least three samples above it
 // (a lone hot pixel is not a star), centroided in a window. Detections more
-// than five times longer than wide (pieces of a satellite trail) are no stars.
+// than five times longer than wide, and elongated detections lined up along
+// their own axis with three others (pieces of a satellite trail), are no stars.
 std::vector<Star> detect_stars(PlaneView plane, const StarDetection& options = {});
 
 // The median of the stars' FWHM and elongation; zeros when there are none.

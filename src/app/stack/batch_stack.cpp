@@ -224,6 +224,8 @@ StackOutcome run_batch_stack(const StackRequest& rq, FrameStore& scratch,
       continue;
     }
     frames[i].transform = reg->transform;
+    out.registered.push_back(
+        {name_of(frames[i].path), reg->transform, reg->matched, reg->residual});
   }
 
   // Resample each frame onto the reference and keep it on disk.

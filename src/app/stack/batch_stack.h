@@ -31,12 +31,20 @@ struct StackRequest {
   double max_elongation = 1.5;
   double max_width_ratio = 1.5;
   int min_stars = 6;                               // to register a frame
-  std::size_t band_bytes = std::size_t{64} << 20;  // the combine's working set
+  std::size_t band_bytes = std::size_t{16} << 20;  // the combine's working set
 };
 
 struct LeftOut {
   std::string file;
   std::string reason;
+};
+
+// Where a light landed on the first light: the shift and rotation applied.
+struct FrameRegistration {
+  std::string file;
+  RigidTransform transform;
+  int matched = 0;      // star pairs the fit used
+  double residual = 0;  // their root mean square distance, pixels
 };
 
 struct StackOutcome {
@@ -45,6 +53,7 @@ struct StackOutcome {
   StackKind kind = StackKind::Monochrome;
   int stacked = 0;
   std::vector<LeftOut> left_out;
+  std::vector<FrameRegistration> registered;
   std::vector<std::string> history;  // the HISTORY lines written
   int band_rows = 0;                 // rows combined at a time
 };
