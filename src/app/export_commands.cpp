@@ -20,7 +20,9 @@ std::string program_name_and_version() {
 Reported export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
                                       StandardFitsSamples samples) {
   const StandardFitsStamp stamp{program_name_and_version(), app.ports.clock.wall_time()};
-  if (save_standard_fits(path, app.store(), app.fits, app.history, samples, stamp) != FileSave::Ok)
+  const MosaicOffsets mosaic{app.settings.pixel_offset, app.settings.line_offset};
+  if (save_standard_fits(path, app.store(), app.fits, app.history, samples, stamp, mosaic) !=
+      FileSave::Ok)
     return report(app.ports.messages, IMAGE_NOT_SAVED_MESSAGE);
   return {};
 }

@@ -1,11 +1,13 @@
 #include "cli/options.h"
 
+#include <charconv>
 #include <cstdio>
 #include <functional>
 
 #include "app/camera_transport.h"
 #include "app/telescope.h"
 #include "cli/guide_commands.h"
+#include "cli/stack_command.h"
 #include "cli/steps.h"
 #include "cli/subcommands.h"
 
@@ -45,6 +47,9 @@ constexpr const char* kUsage =
     "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
     "             pulse n|s|e|w MS | focus in|out MS [--fast] | info | reset-box\n"
     "  tarvex-cli --simulator mount-sim [--silent | --garbage] [--reply-delay MS] [--for MS]\n"
+    "  tarvex-cli [--data-root DIR] stack --out OUT [--dark FILE]... [--flat FILE]...\n"
+    "             [--method mean|median|sigma|winsor] [--kappa K] [--align stars|none]\n"
+    "             [--export-tiff16 OUT] LIGHT...\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
@@ -129,6 +134,70 @@ bool parse_rate(const std::string& r, MoveRate& rate) {
     }
   }
   return false;
+}
+
+// stack --out OUT [--dark FILE]... [--flat FILE]... [--method M] [--kappa K]
+// [--align stars|none] [--export-tiff16 OUT] LIGHT..., in any order; the
+// data folder may also be given among them.
+std::optional<int> parse_stack(const std::vector<std::string>& args, std::size_t from, Options& o,
+                               std::ostream& err) {
+  StackRequest& r = o.stack;
+  auto refuse = [&](const std::string& what) { return usage_error(err, what); };
+  bool out_given = false, method_given = false, kappa_given = false, align_given = false;
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    auto once = [&](bool& given) {
+      const bool again = given;
+      given = true;
+      return !again;
+    };
+    if (a == "--out" || a == "--dark" || a == "--flat" || a == "--method" || a == "--kappa" ||
+        a == "--align" || a == "--export-tiff16" || a == "--data-root") {
+      const auto v = value();
+      if (!v || v->empty()) return refuse(a + " needs a value");
+      if (a == "--out") {
+        if (!once(out_given)) return refuse("--out may be given only once");
+        r.out = *v;
+      } else if (a == "--dark") {
+        r.darks.emplace_back(*v);
+      } else if (a == "--flat") {
+        r.flats.emplace_back(*v);
+      } else if (a == "--method") {
+        if (!once(method_given)) return refuse("--method may be given only once");
+        const auto m = combine_method_named(*v);
+        if (!m) return refuse("--method is mean, median, sigma or winsor, not " + *v);
+        r.combine.method = *m;
+      } else if (a == "--kappa") {
+        if (!once(kappa_given)) return refuse("--kappa may be given only once");
+        double k = 0;
+        const auto res = std::from_chars(v->data(), v->data() + v->size(), k);
+        if (res.ec != std::errc() || res.ptr != v->data() + v->size() || !(k > 0) || k > 100)
+          return refuse("--kappa needs a number above 0, not " + *v);
+        r.combine.kappa_low = r.combine.kappa_high = static_cast<float>(k);
+      } else if (a == "--align") {
+        if (!once(align_given)) return refuse("--align may be given only once");
+        if (*v != "stars" && *v != "none") return refuse("--align is stars or none, not " + *v);
+        r.align = *v == "stars";
+      } else if (a == "--export-tiff16") {
+        if (r.tiff16) return refuse("--export-tiff16 may be given only once");
+        r.tiff16 = *v;
+      } else {
+        if (o.data_root) return refuse("--data-root may be given only once");
+        o.data_root = *v;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return refuse("unknown stack option " + a);
+    } else {
+      r.lights.emplace_back(a);
+    }
+  }
+  if (!out_given) return refuse("stack needs --out OUT");
+  if (r.lights.empty()) return refuse("stack needs at least one LIGHT file");
+  return std::nullopt;
 }
 
 // The words of one scope subcommand (its options taken out).
@@ -481,6 +550,7 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       o.command = a;
       if (a == "scope") return parse_scope(args, i + 1, o.scope, out, err);
       if (a == "mount-sim") return parse_mount_sim(args, i + 1, o.mount_sim, out, err);
+      if (a == "stack") return parse_stack(args, i + 1, o, err);
     } else if (o.input.empty()) {
       o.input = a;
     } else {
@@ -515,6 +585,7 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"focus", focus_command, false, true, false},
     {"scope", scope_command, false, false, true},
     {"mount-sim", mount_sim_command, false, false, true},
+    {"stack", stack_command, false, false, true},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {

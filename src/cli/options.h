@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/acquisition.h"
+#include "app/stack/batch_stack.h"
 #include "files/settings_choices.h"
 #include "scope/mount.h"
 #include "sim/sim_mount.h"
@@ -96,6 +97,8 @@ struct Options {
   CaptureOptions capture;
   ScopeOptions scope;
   MountSimOptions mount_sim;
+  // `stack`: the lights, masters, method and outputs.
+  StackRequest stack;
   // Every option given before or after the subcommand, in order.
   std::vector<std::string> given;
 };

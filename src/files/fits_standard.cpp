@@ -183,7 +183,7 @@ std::string iso_date_obs(std::string_view date, std::string_view time) {
 std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsText& f,
                                              const ProcessingHistory& history,
                                              StandardFitsSamples samples,
-                                             const StandardFitsStamp& stamp) {
+                                             const StandardFitsStamp& stamp, MosaicOffsets mosaic) {
   const bool colour = fs.IsColour;
   const bool int16 = samples == StandardFitsSamples::Int16;
   std::vector<std::string> c;
@@ -200,6 +200,15 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
   }
   c.push_back(value_card("ROWORDER", fits_string_value("BOTTOM-UP"), false,
                          "first row stored is the bottom of the picture"));
+  // A raw frame still carries the sensor's mosaic: say which, so that a
+  // stacking program knows to calibrate it as a mosaic. A binned frame's odd
+  // rows hold no photosites of their own, so it gets no pattern.
+  if (!colour && fs.IsBinned == 0) {
+    c.push_back(value_card("BAYERPAT", fits_string_value(BAYERPAT), false,
+                           "sensor colour mosaic, rows as stored"));
+    c.push_back(int_card("XBAYROFF", bayer_x_offset(mosaic.pixel_offset), "mosaic column offset"));
+    c.push_back(int_card("YBAYROFF", bayer_y_offset(mosaic.line_offset), "mosaic row offset"));
+  }
   const std::string date_obs = iso_date_obs(f.fits_date, f.fits_time);
   if (!date_obs.empty())
     c.push_back(
@@ -242,8 +251,10 @@ std::uint64_t standard_fits_size(std::size_t header_cards, bool colour,
 
 FileSave save_standard_fits(const std::filesystem::path& path, const FrameStore& fs,
                             const FitsText& fits, const ProcessingHistory& history,
-                            StandardFitsSamples samples, const StandardFitsStamp& stamp) {
-  const std::vector<std::string> cards = standard_fits_cards(fs, fits, history, samples, stamp);
+                            StandardFitsSamples samples, const StandardFitsStamp& stamp,
+                            MosaicOffsets mosaic) {
+  const std::vector<std::string> cards =
+      standard_fits_cards(fs, fits, history, samples, stamp, mosaic);
   std::string header;
   for (const auto& card : cards) header += card;
   header.resize(padded(header.size()), ' ');

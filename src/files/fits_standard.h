@@ -33,6 +33,30 @@ enum class StandardFitsSamples {
   Float32,  // BITPIX -32: the samples as 32-bit floating point
 };
 
+// This sensor's complementary colour mosaic, 2 columns by 4 rows, read row
+// by row in the order the file stores its rows (bottom row of the picture
+// first) with the camera's "Pixel Offset" and "Line Offset" both off:
+// C cyan, Y yellow, M magenta, G green. Each interlaced field carries a
+// cyan/yellow line and a green/magenta line in turn, so rows come in pairs.
+// XBAYROFF is the "Pixel Offset" (0 or 1 column); YBAYROFF is 2 rows when
+// "Line Offset" is on, since it moves the pattern by one line of a field.
+// Every writer of raw frames and the stacking reader use this one value.
+inline constexpr std::string_view BAYERPAT = "GMGMYCYC";
+inline constexpr int BAYER_COLUMNS = 2;
+inline constexpr int BAYER_ROWS = 4;
+inline constexpr int bayer_x_offset(bool pixel_offset) {
+  return pixel_offset ? 1 : 0;
+}
+inline constexpr int bayer_y_offset(bool line_offset) {
+  return line_offset ? 2 : 0;
+}
+
+// The camera's mosaic phases, for the BAYERPAT cards of a raw frame.
+struct MosaicOffsets {
+  bool pixel_offset = false;
+  bool line_offset = true;
+};
+
 // What the header says beyond the image and the FITS text record.
 struct StandardFitsStamp {
   std::string software;    // SWCREATE, e.g. "Tarvex 0.1"; empty leaves it out
@@ -40,11 +64,13 @@ struct StandardFitsStamp {
 };
 
 // The header cards, 80 characters each, END last (without the blank cards
-// that pad the header to its block).
+// that pad the header to its block). A raw frame gets the mosaic cards,
+// with the offsets of `mosaic`.
 std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsText& fits,
                                              const ProcessingHistory& history,
                                              StandardFitsSamples samples,
-                                             const StandardFitsStamp& stamp);
+                                             const StandardFitsStamp& stamp,
+                                             MosaicOffsets mosaic = {});
 
 // The length of the file written for an image of this kind.
 std::uint64_t standard_fits_size(std::size_t header_cards, bool colour,
@@ -55,7 +81,8 @@ std::uint64_t standard_fits_size(std::size_t header_cards, bool colour,
 // that name stays as it was on failure.
 FileSave save_standard_fits(const std::filesystem::path& path, const FrameStore& fs,
                             const FitsText& fits, const ProcessingHistory& history,
-                            StandardFitsSamples samples, const StandardFitsStamp& stamp);
+                            StandardFitsSamples samples, const StandardFitsStamp& stamp,
+                            MosaicOffsets mosaic = {});
 
 // DATE-OBS in ISO form from the record's date and time: "2024-03-09T21:05:07"
 // when both are well formed, "2024-03-09" for a date alone, empty when the

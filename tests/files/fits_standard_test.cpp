@@ -83,6 +83,9 @@ TEST_F(StandardFits, MonochromeHeaderCardsAsTheStandardWantsThem) {
       card("BZERO   =                32768 / samples are unsigned 16-bit"),
       card("BSCALE  =                    1"),
       card("ROWORDER= 'BOTTOM-UP' / first row stored is the bottom of the picture"),
+      card("BAYERPAT= 'GMGMYCYC' / sensor colour mosaic, rows as stored"),
+      card("XBAYROFF=                    0 / mosaic column offset"),
+      card("YBAYROFF=                    2 / mosaic row offset"),
       card("DATE-OBS= '2024-03-09T21:05:07' / UT of the observation"),
       card("EXPTIME =                 30.0 / exposure time in seconds"),
       card("OBJECT  = 'M42     '"),
@@ -156,10 +159,10 @@ TEST_F(StandardFits, DataIsBigEndianBottomRowFirstAndPaddedToBlocks) {
   ASSERT_EQ(save_standard_fits(mono, *fs, record(), history, StandardFitsSamples::Int16, stamp),
             FileSave::Ok);
   const auto b = read_bytes(mono);
-  // One header block (24 cards), then 872320 data bytes padded to 303 blocks.
+  // One header block (27 cards), then 872320 data bytes padded to 303 blocks.
   ASSERT_EQ(b.size(), 2880u + 303u * 2880u);
-  EXPECT_EQ(b.size(), standard_fits_size(24, false, StandardFitsSamples::Int16));
-  EXPECT_EQ(std::string(b.begin() + 23 * 80, b.begin() + 23 * 80 + 3), "END");
+  EXPECT_EQ(b.size(), standard_fits_size(27, false, StandardFitsSamples::Int16));
+  EXPECT_EQ(std::string(b.begin() + 26 * 80, b.begin() + 26 * 80 + 3), "END");
   EXPECT_EQ(b[2879], ' ');
   const std::size_t data = 2880;
   // The first sample stored is the left end of the bottom row (row 579).
