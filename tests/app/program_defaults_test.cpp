@@ -99,7 +99,7 @@ TEST_F(ProgramDefaults, SlewValuesSwapsAndSubFolder) {
 TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   // First open: the folder is made with a default file.
   EXPECT_TRUE(model.open().ok());
-  model.set_background_colour('g');
+  model.set_background_colour(BackgroundColour::Gray);
   model.set_slew_values(6, 6, 20, 20, 0, 0);
   EXPECT_TRUE(model.save_changes().ok());
   Settings back;
