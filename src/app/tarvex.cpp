@@ -5,10 +5,10 @@
 namespace tarvex {
 
 Tarvex::Tarvex(Paths p, Ports ports_in)
-    : paths(std::move(p)),
-      ports(ports_in),
-      camera(ports.usb, ports.messages, host_kernel_version()),
+    : Surroundings{std::move(p), ports_in},
+      Equipment(ports.usb, ports.messages, host_kernel_version()),
       store_(std::make_unique<FrameStore>()) {
+  dark_frame_path = paths.dark_definition_file();
   init_frame_store(*store_);
 }
 

@@ -53,25 +53,35 @@ struct ImageFileState {
   unsigned generation = 0;  // counts the opens and saves
 };
 
-class Tarvex {
- public:
-  Tarvex(Paths paths, Ports ports);
-  Tarvex(const Tarvex&) = delete;
-  Tarvex& operator=(const Tarvex&) = delete;
+// The Tarvex context comes in five named parts, so that a reader (and a
+// function that needs only one of them) sees what belongs together. The
+// context inherits them, so `app.settings` and `app.camera` read as before.
 
-  FrameStore& store() { return *store_; }
-  const FrameStore& store() const { return *store_; }
-
+// Where the program runs: its folders and the ports to the world around it.
+struct Surroundings {
   Paths paths;
   Ports ports;
+};
+
+// What is kept between runs: the settings file, the FITS text record and
+// File > Recent Files.
+struct StoredSettings {
   Settings settings;
   FitsText fits;
+  // File > Recent Files, kept only by contexts that asked for it.
+  RecentFiles recent_files;
+  bool keeps_recent_files = false;
+};
+
+// The image on show beyond the frame store's own buffers: where it came
+// from, what was done to it and how it is displayed.
+struct ImageState {
   ProcessingHistory history;
   DisplayState display;
   // Name of the file last opened or saved, without folder, in lower case.
   std::string current_file_name;
-  // True while a long operation runs; the window starts no second one.
-  bool busy = false;
+  // The file behind the image, for the question asked before closing.
+  ImageFileState image_file;
   // The display bitmap could not be written at the last redisplay. Its
   // message is shown once, not again at every redisplay, until a write
   // succeeds again.
@@ -86,12 +96,15 @@ class Tarvex {
   // does). Every FITS save of the image carries it as the exposure's date
   // and time.
   std::time_t exposure_start = 0;
-  // The dark frame chosen with File > Select Dark Frame.
-  std::filesystem::path dark_frame_path = paths.dark_definition_file();
-  // The shared star position, search radius and star location flags.
-  StarLocation star;
-  StarPickState star_pick;
-  MergeState merge;
+  // The first samples of CurrentFrame that focus frames overwrite, kept while
+  // the focus window is on show (empty otherwise).
+  std::vector<std::uint16_t> focus_saved_samples;
+};
+
+// The equipment: the camera and the telescope mount.
+struct Equipment {
+  Equipment(UsbTransport& usb, Messages& messages, HostVersion host)
+      : camera(usb, messages, host) {}
   // The camera link and readout state, shared by every camera command of the
   // program's run.
   CameraSession camera;
@@ -102,17 +115,36 @@ class Tarvex {
   // (app/mounts.h picks the one of the link type in effect).
   std::unique_ptr<Mount> lx200_mount;
   std::unique_ptr<Mount> box_mount;
+};
+
+// The work in hand: the next exposure's settings, the star being followed,
+// the merge under way and the dark frame chosen.
+struct WorkState {
+  // True while a long operation runs; the window starts no second one.
+  bool busy = false;
   // The camera dialog's settings of the next exposure or sequence, kept for
   // the program's run only (the settings file has no place for them).
   AcquisitionSettings acquisition;
-  // The first samples of CurrentFrame that focus frames overwrite, kept while
-  // the focus window is on show (empty otherwise).
-  std::vector<std::uint16_t> focus_saved_samples;
-  // The file behind the image, for the question asked before closing.
-  ImageFileState image_file;
-  // File > Recent Files, kept only by contexts that asked for it.
-  RecentFiles recent_files;
-  bool keeps_recent_files = false;
+  // The dark frame chosen with File > Select Dark Frame.
+  std::filesystem::path dark_frame_path;
+  // The shared star position, search radius and star location flags.
+  StarLocation star;
+  StarPickState star_pick;
+  MergeState merge;
+};
+
+class Tarvex : public Surroundings,
+               public StoredSettings,
+               public ImageState,
+               public Equipment,
+               public WorkState {
+ public:
+  Tarvex(Paths paths, Ports ports);
+  Tarvex(const Tarvex&) = delete;
+  Tarvex& operator=(const Tarvex&) = delete;
+
+  FrameStore& store() { return *store_; }
+  const FrameStore& store() const { return *store_; }
 
  private:
   std::unique_ptr<FrameStore> store_;
