@@ -5,15 +5,13 @@
 
 namespace tarvex::ui {
 
-LaunchOptions early_launch_options(const std::vector<std::string>& args) {
-  LaunchOptions o;
-  for (const auto& a : args) {
-    if (a == "--") break;
-    if (a == "--help" || a == "-h") o.help = true;
-    if (a == "--version") o.version = true;
-  }
-  return o;
+namespace {
+
+void refuse(LaunchOptions& o, const std::string& error) {
+  if (o.error.empty()) o.error = error;
 }
+
+}  // namespace
 
 LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
   LaunchOptions o;
@@ -29,28 +27,32 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
     } else if (!options_end && a == "--simulator") {
       o.simulator = true;
     } else if (!options_end && a == "--sky") {
-      SkyScene scene;
-      if (i + 1 >= args.size() || !parse_sky_scene(args[i + 1], scene)) {
-        o.error = "--sky needs stars or chart";
-        return o;
-      }
-      o.sky = args[++i];
+      // A value that is not a scene is left in the line (it may be --help).
+      if (i + 1 < args.size() && parse_sky_scene(args[i + 1], o.sky_scene))
+        o.sky = args[++i];
+      else
+        refuse(o, "--sky needs stars or chart");
     } else if (!options_end && a == "--screenshot") {
-      if (i + 1 >= args.size()) {
-        o.error = "--screenshot needs a file name";
-        return o;
-      }
-      o.screenshot = args[++i];
+      if (i + 1 < args.size())
+        o.screenshot = args[++i];
+      else
+        refuse(o, "--screenshot needs a file name");
     } else if (!options_end && !a.empty() && a[0] == '-') {
-      o.error = "unknown option " + a;
-      return o;
+      refuse(o, "unknown option " + a);
     } else if (o.file.empty()) {
       o.file = a;
     } else {
-      o.error = "one file at a time: " + a;
-      return o;
+      refuse(o, "one file at a time: " + a);
     }
   }
+  return o;
+}
+
+LaunchOptions early_launch_options(const std::vector<std::string>& args) {
+  const LaunchOptions read = parse_launch_arguments(args);
+  LaunchOptions o;
+  o.help = read.help;
+  o.version = read.version;
   return o;
 }
 

@@ -3,33 +3,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 
 #include "app/camera_transport.h"
 
 namespace tarvex::ui {
-
-bool wants_simulator(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--simulator") == 0) return true;
-  }
-  return false;
-}
-
-SkyScene wanted_sky(int argc, char** argv) {
-  SkyScene scene = SkyScene::Stars;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--sky") != 0) continue;
-    if (!parse_sky_scene(argv[i + 1], scene))
-      std::fprintf(stderr, "tarvex: --sky needs stars or chart, not %s\n", argv[i + 1]);
-  }
-  return scene;
-}
 
 namespace {
 
@@ -61,16 +44,15 @@ void TTarvexApp::quit_on_signals() {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
 }
 
-TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName("Tarvex");
-  setOrganizationName("Tarvex");
-  setWindowIcon(QIcon(":/tarvex.svg"));
-  simulator_ = wants_simulator(argc, argv);
+TTarvexApp::TTarvexApp(const LaunchOptions& options) : simulator_(options.simulator) {
+  QApplication::setApplicationName("Tarvex");
+  QApplication::setOrganizationName("Tarvex");
+  QApplication::setWindowIcon(QIcon(":/tarvex.svg"));
   clock_ = std::make_unique<QtClock>();
   stepping_clock_ = std::make_unique<SteppingClock>(*clock_);
   pump_ = std::make_unique<QtEventPump>();
   launcher_ = std::make_unique<QtLauncher>();
-  transport_ = make_camera_transport(simulator_, *stepping_clock_, wanted_sky(argc, argv));
+  transport_ = make_camera_transport(simulator_, *stepping_clock_, options.sky_scene);
   // Under --simulator every "Com Port" is the simulated mount, which moves
   // the simulated camera's sky.
   std::string error;
@@ -81,13 +63,13 @@ TTarvexApp::TTarvexApp(int& argc, char** argv) : QApplication(argc, argv) {
   attach_simulated_sky(*transport_, telescope_);
   // The windows stay alive while the mount is waited on.
   if (telescope_.serial) telescope_.serial->set_pump(pump_.get());
-  WindowOptions options;
-  options.clock = stepping_clock_.get();
-  options.pump = pump_.get();
-  options.launcher = launcher_.get();
-  options.usb = transport_.get();
-  options.serial = telescope_.serial.get();
-  window_ = std::make_unique<TTarvexWindow>(options);
+  WindowOptions ports;
+  ports.clock = stepping_clock_.get();
+  ports.pump = pump_.get();
+  ports.launcher = launcher_.get();
+  ports.usb = transport_.get();
+  ports.serial = telescope_.serial.get();
+  window_ = std::make_unique<TTarvexWindow>(ports);
   quit_on_signals();
 }
 

@@ -1,10 +1,11 @@
-// TTarvexApp: the application object and the program's composition root: it
-// reads the command line, makes the ports that do not belong to a window (the
-// one clock, the event pump, the launcher, the camera transport and the
-// telescope's serial port) and creates the one main window over them.
+// TTarvexApp: the program's composition root. Made after the QApplication,
+// from the command line as parse_launch_arguments read it, it makes the ports
+// that do not belong to a window (the one clock, the event pump, the
+// launcher, the camera transport and the telescope's serial port) and creates
+// the one main window over them.
 #pragma once
 
-#include <QApplication>
+#include <QObject>
 #include <memory>
 
 #include "app/camera_transport.h"
@@ -17,10 +18,10 @@
 
 namespace tarvex::ui {
 
-class TTarvexApp : public QApplication {
+class TTarvexApp : public QObject {
   Q_OBJECT
  public:
-  TTarvexApp(int& argc, char** argv);
+  explicit TTarvexApp(const LaunchOptions& options);
   TTarvexWindow& window() { return *window_; }
   // What stands behind the camera's USB port: the simulated camera with
   // --simulator, else the Linux adapter.
@@ -42,12 +43,6 @@ class TTarvexApp : public QApplication {
   TelescopePorts telescope_;
   std::unique_ptr<TTarvexWindow> window_;
 };
-
-// True when the arguments (after the program name) ask for the simulated camera.
-bool wants_simulator(int argc, char** argv);
-// What --sky asks the simulated camera to look at: "stars" (the default)
-// or "chart".
-SkyScene wanted_sky(int argc, char** argv);
 
 // Shows the window and, once it is up, opens the file of the command line as
 // File > Open opens it (a file that cannot be read is reported the same way);

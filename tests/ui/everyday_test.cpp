@@ -94,6 +94,26 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
              QString("tarvex %1\n").arg(QString::fromUtf8(PROGRAM_VERSION)));
   }
 
+  void theWholeLineIsReadByOneParser() {
+    // Before Qt takes its options out, --help and --version are still found
+    // behind them, behind a wrong option and behind a --sky without a scene;
+    // nothing else of that reading is kept.
+    const LaunchOptions early =
+        early_launch_options({"-style", "fusion", "--simulator", "--sky", "--version"});
+    QVERIFY(early.version);
+    QVERIFY(!early.simulator && early.file.empty() && early.error.empty());
+    QVERIFY(early_launch_options({"--frobnicate", "-h"}).help);
+    // The first wrong option is the one reported.
+    QCOMPARE(QString::fromStdString(parse_launch_arguments({"--sky", "moon", "--bad"}).error),
+             QString("--sky needs stars or chart"));
+    // What the camera and the simulated sky are made from is that same reading:
+    // a file named --simulator is a file, not the simulator.
+    const LaunchOptions o = parse_launch_arguments({"--sky", "chart", "--", "--simulator"});
+    QVERIFY(!o.simulator);
+    QVERIFY(o.sky_scene == SkyScene::Chart);
+    QCOMPARE(QString::fromStdString(o.file), QString("--simulator"));
+  }
+
   void closingAnUnchangedImageAsksNothing() {
     QVERIFY(w().close());
     QCOMPARE(messages_.save_questions, 0);
