@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/tarvex.h"
+#include "platform/messages.h"
 #include "scope/direction_block.h"
 #include "scope/lx200.h"
 #include "scope/mount.h"
