@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "files/fits_standard.h"
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "files/raw_file.h"
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/fits_details_model.h"
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "files/fits.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "image/label_band.h"
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 
 namespace tarvex {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "processing/calibration.h"
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 
 namespace tarvex {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/reported.h"
 #include "app/tarvex.h"
 #include "processing/merge.h"
 
