@@ -244,7 +244,7 @@ RigidTransform RigidTransform::inverse() const {
   return t;
 }
 
-std::optional<Registration> register_stars(const std::vector<Star>& reference,
+std::optional<FieldRegistration> register_stars(const std::vector<Star>& reference,
                                            const std::vector<Star>& frame, int min_matches) {
   const std::vector<Triangle> ref = triangles(reference);
   const std::vector<Triangle> cur = triangles(frame);
@@ -320,7 +320,7 @@ std::optional<Registration> register_stars(const std::vector<Star>& reference,
     t = fit_rigid(pairs);
   }
   if (static_cast<int>(pairs.size()) < min_matches) return std::nullopt;
-  Registration reg;
+  FieldRegistration reg;
   reg.transform = t;
   reg.matched = static_cast<int>(pairs.size());
   double q = 0;

@@ -64,7 +64,7 @@ struct RigidTransform {
   RigidTransform inverse() const;
 };
 
-struct Registration {
+struct FieldRegistration {
   RigidTransform transform;
   int matched = 0;      // star pairs in the final fit
   double residual = 0;  // root mean square distance of those pairs, pixels
@@ -74,7 +74,7 @@ struct Registration {
 // (rotation and translation keep them), keeps the correspondences that
 // agree on one transform, and fits it by least squares. Empty when fewer
 // than `min_matches` stars agree.
-std::optional<Registration> register_stars(const std::vector<Star>& reference,
+std::optional<FieldRegistration> register_stars(const std::vector<Star>& reference,
                                            const std::vector<Star>& frame, int min_matches = 6);
 
 enum class Interpolation { Bilinear, Bicubic };
