@@ -132,8 +132,8 @@ LinkResult wait_window_exposure(CameraLink& link, Clock& clock, int exposure_ms,
 }  // namespace
 
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             ExposureRange range, const WindowStretch& stretch, std::uint16_t* destination,
-                             int* peak, EventPump* pump) {
+                             ExposureRange range, const WindowStretch& stretch,
+                             std::uint16_t* destination, int* peak, EventPump* pump) {
   const int exposure = window_exposure_ms(value, range);
   state.exposure_ms = exposure;
   if (send_timing_command(link, TimingCommand::Prepare) != LinkResult::Ok ||

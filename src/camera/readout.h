@@ -61,8 +61,9 @@ int window_exposure_ms(int value, ExposureRange range);
 // (0..16383, before the stretch); with `pump`, window events are handled
 // every 100 ms of a long exposure.
 LinkResult take_window_frame(CameraLink& link, Clock& clock, ReadoutState& state, int value,
-                             ExposureRange range, const WindowStretch& stretch, std::uint16_t* destination,
-                             int* peak = nullptr, EventPump* pump = nullptr);
+                             ExposureRange range, const WindowStretch& stretch,
+                             std::uint16_t* destination, int* peak = nullptr,
+                             EventPump* pump = nullptr);
 
 // A guide window timed by the guide exposure; ends with EndFirstField when
 // the first field of the main exposure was already downloaded at half time,

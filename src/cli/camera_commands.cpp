@@ -131,8 +131,9 @@ int focus_frame_command(const Options& o, std::ostream& out, std::ostream& err) 
     FrameStore& fs = app.store();
     int peak = 0;
     const WindowStretch stretch{app.display.palette_bits, app.display.max_stretch_all};
-    if (take_window_frame(app.camera.link, app.ports.clock, app.camera.readout, exposure_ms, ExposureRange::Thousandths,
-                          stretch, fs.CurrentFrame.data(), &peak) != LinkResult::Ok) {
+    if (take_window_frame(app.camera.link, app.ports.clock, app.camera.readout, exposure_ms,
+                          ExposureRange::Thousandths, stretch, fs.CurrentFrame.data(),
+                          &peak) != LinkResult::Ok) {
       err << "tarvex-cli: the window read failed; the frame was not changed\n";
       return 1;
     }

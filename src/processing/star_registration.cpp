@@ -245,7 +245,7 @@ RigidTransform RigidTransform::inverse() const {
 }
 
 std::optional<FieldRegistration> register_stars(const std::vector<Star>& reference,
-                                           const std::vector<Star>& frame, int min_matches) {
+                                                const std::vector<Star>& frame, int min_matches) {
   const std::vector<Triangle> ref = triangles(reference);
   const std::vector<Triangle> cur = triangles(frame);
   if (ref.empty() || cur.empty()) return std::nullopt;

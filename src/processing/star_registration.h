@@ -75,7 +75,8 @@ struct FieldRegistration {
 // agree on one transform, and fits it by least squares. Empty when fewer
 // than `min_matches` stars agree.
 std::optional<FieldRegistration> register_stars(const std::vector<Star>& reference,
-                                           const std::vector<Star>& frame, int min_matches = 6);
+                                                const std::vector<Star>& frame,
+                                                int min_matches = 6);
 
 enum class Interpolation { Bilinear, Bicubic };
 

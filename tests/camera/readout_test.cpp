@@ -87,7 +87,8 @@ TEST(Readout, FailedOrShortReadLeavesFrameUntouched) {
   EXPECT_EQ(at(*frame, 10, 0), 1234);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
-  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 100, ExposureRange::Thousandths, {}, window.data(), &peak),
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 100, ExposureRange::Thousandths, {},
+                              window.data(), &peak),
             LinkResult::Failed);
   EXPECT_EQ(window[0], 55);
   EXPECT_EQ(peak, -1);
@@ -107,9 +108,9 @@ TEST(Readout, RecordedCommandStream) {
   ASSERT_EQ(read_field(r.link, r.clock, r.state, *frame), LinkResult::Ok);
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
-  ASSERT_EQ(
-      take_window_frame(r.link, r.clock, r.state, 300, ExposureRange::Thousandths, {16, false}, window.data(), &peak),
-      LinkResult::Ok);
+  ASSERT_EQ(take_window_frame(r.link, r.clock, r.state, 300, ExposureRange::Thousandths,
+                              {16, false}, window.data(), &peak),
+            LinkResult::Ok);
   const std::vector<Bytes> expected = {
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 1, 0, 0, 0, 0, 0, 0},
       {0, 2, 2, 0, 0, 0, 0, 0, 0},        {0, 2, 3, 0, 0, 0, 0, 0, 0},
@@ -151,7 +152,8 @@ TEST(Readout, WindowFrameEndsAtTheFirstCommandTheCameraRefuses) {
   r.usb.write_error = 19;  // unplugged
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES, 55);
   int peak = -1;
-  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 2000, ExposureRange::Thousandths, {}, window.data(), &peak),
+  EXPECT_EQ(take_window_frame(r.link, r.clock, r.state, 2000, ExposureRange::Thousandths, {},
+                              window.data(), &peak),
             LinkResult::Failed);
   EXPECT_EQ(r.usb.reports.size(), 1u);
   EXPECT_EQ(r.messages.shown.size(), 1u);

@@ -134,8 +134,8 @@ TEST(SimCamera, WindowMatchesFieldArea) {
   SimRig window_rig;
   std::vector<std::uint16_t> window(SMALL_FRAME_SAMPLES);
   int peak = 0;
-  ASSERT_EQ(take_window_frame(window_rig.link, window_rig.clock, window_rig.state, 300, ExposureRange::Thousandths,
-                              {16, false}, window.data(), &peak),
+  ASSERT_EQ(take_window_frame(window_rig.link, window_rig.clock, window_rig.state, 300,
+                              ExposureRange::Thousandths, {16, false}, window.data(), &peak),
             LinkResult::Ok);
   int differing = 0;
   for (int y = 0; y < 128; ++y)
