@@ -14,14 +14,7 @@ int sequence_exposure_ms(int value, ExposureRange range) {
 }
 
 int guide_exposure_ms(int value, ExposureRange range) {
-  switch (range) {
-    case ExposureRange::Thousandths: return value;
-    case ExposureRange::Hundredths: return value * 10;
-    case ExposureRange::Tenths: return value * 100;
-    case ExposureRange::Seconds:
-    case ExposureRange::Minutes: break;
-  }
-  return value * 1000;
+  return short_exposure_ms(value, range);
 }
 
 int exposure_value_maximum(ExposureRange range) {

@@ -17,4 +17,15 @@ char exposure_range_to_letter(ExposureRange range) {
   return kRangeLetters[static_cast<int>(range)];
 }
 
+int short_exposure_ms(int value, ExposureRange range) {
+  switch (range) {
+    case ExposureRange::Thousandths: return value;
+    case ExposureRange::Hundredths: return value * 10;
+    case ExposureRange::Tenths: return value * 100;
+    case ExposureRange::Seconds:
+    case ExposureRange::Minutes: break;
+  }
+  return value * 1000;
+}
+
 }  // namespace tarvex

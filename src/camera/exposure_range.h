@@ -19,4 +19,8 @@ std::optional<ExposureRange> exposure_range_from_letter(char letter);
 // The letter of a range, as the command line writes it.
 char exposure_range_to_letter(ExposureRange range);
 
+// A short exposure's value in milliseconds: the value in its range's unit,
+// minutes counting as seconds (window and guide frames never run minutes).
+int short_exposure_ms(int value, ExposureRange range);
+
 }  // namespace tarvex

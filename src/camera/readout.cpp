@@ -72,14 +72,7 @@ LinkResult read_window(CameraLink& link, const ReadoutState& state, std::uint16_
 }
 
 int window_exposure_ms(int value, ExposureRange range) {
-  switch (range) {
-    case ExposureRange::Thousandths: return value;
-    case ExposureRange::Hundredths: return value * 10;
-    case ExposureRange::Tenths: return value * 100;
-    case ExposureRange::Seconds:
-    case ExposureRange::Minutes: break;
-  }
-  return value * 1000;
+  return short_exposure_ms(value, range);
 }
 
 int focus_peak(const std::uint16_t* window) {

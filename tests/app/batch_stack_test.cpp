@@ -7,6 +7,7 @@
 #include <numbers>
 #include <random>
 
+#include "../processing/star_field.h"
 #include "files/fits_image.h"
 #include "files/fits_standard.h"
 #include "files/raw_file.h"
@@ -15,14 +16,11 @@
 namespace tarvex {
 namespace {
 
+using testing::SkyStar;
 using testing::TempDir;
 
 constexpr int kW = 256, kH = 200;
 constexpr float kSky = 1000.0F;
-
-struct SkyStar {
-  double x, y, flux;
-};
 
 std::vector<SkyStar> sky() {
   std::mt19937 rng(11);
@@ -35,22 +33,7 @@ std::vector<SkyStar> sky() {
 
 // The sky through `t` (sky to frame), with star widths sx, sy and noise.
 std::vector<float> render(const RigidTransform& t, double sx, double sy, unsigned seed) {
-  std::vector<float> img(kW * kH, kSky);
-  for (const auto& s : sky()) {
-    double x, y;
-    t.apply(s.x, s.y, x, y);
-    const double a = s.flux / (2 * std::numbers::pi * sx * sy);
-    for (int py = std::max(0, int(y) - 14); py < std::min(kH, int(y) + 15); ++py)
-      for (int px = std::max(0, int(x) - 14); px < std::min(kW, int(x) + 15); ++px) {
-        const double dx = px - x, dy = py - y;
-        img[py * kW + px] +=
-            static_cast<float>(a * std::exp(-0.5 * (dx * dx / (sx * sx) + dy * dy / (sy * sy))));
-      }
-  }
-  std::mt19937 rng(seed);
-  std::normal_distribution<float> noise(0, 10);
-  for (float& v : img) v += noise(rng);
-  return img;
+  return testing::render_star_field(sky(), t, kW, kH, sx, sy, seed, 14);
 }
 
 struct StackFixture : ::testing::Test {

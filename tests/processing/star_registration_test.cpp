@@ -7,14 +7,14 @@
 #include <random>
 #include <vector>
 
+#include "star_field.h"
+
 namespace tarvex {
 namespace {
 
-constexpr int kW = 400, kH = 300;
+using testing::SkyStar;
 
-struct SkyStar {
-  double x, y, flux;
-};
+constexpr int kW = 400, kH = 300;
 
 std::vector<SkyStar> random_sky(unsigned seed, int count) {
   std::mt19937 rng(seed);
@@ -25,27 +25,11 @@ std::vector<SkyStar> random_sky(unsigned seed, int count) {
   return s;
 }
 
-// Renders the sky seen through `t` (sky to frame) with Gaussian stars of
-// widths sx, sy, a background of 1000 and noise.
+// The sky seen through `t` (sky to frame), stars beyond 10 pixels outside
+// the frame left out.
 std::vector<float> render(const std::vector<SkyStar>& sky, const RigidTransform& t, double sx,
                           double sy, unsigned seed) {
-  std::vector<float> img(kW * kH, 1000.0F);
-  for (const auto& s : sky) {
-    double x, y;
-    t.apply(s.x, s.y, x, y);
-    if (x < -10 || y < -10 || x > kW + 10 || y > kH + 10) continue;
-    const double a = s.flux / (2 * std::numbers::pi * sx * sy);
-    for (int py = std::max(0, int(y) - 12); py < std::min(kH, int(y) + 13); ++py)
-      for (int px = std::max(0, int(x) - 12); px < std::min(kW, int(x) + 13); ++px) {
-        const double dx = px - x, dy = py - y;
-        img[py * kW + px] +=
-            static_cast<float>(a * std::exp(-0.5 * (dx * dx / (sx * sx) + dy * dy / (sy * sy))));
-      }
-  }
-  std::mt19937 rng(seed);
-  std::normal_distribution<float> noise(0, 10);
-  for (float& v : img) v += noise(rng);
-  return img;
+  return testing::render_star_field(sky, t, kW, kH, sx, sy, seed, 12, 10);
 }
 
 TEST(StarRegistration, RecoversShiftAndRotationIncludingAMeridianFlip) {
