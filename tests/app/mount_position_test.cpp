@@ -3,6 +3,7 @@
 // and back, and the long target texts, byte for byte.
 #include <gtest/gtest.h>
 
+#include "app/mount_pointing.h"
 #include "app/mounts.h"
 #include "app/telescope.h"
 #include "scope_rig.h"
@@ -65,6 +66,25 @@ TEST_F(MountPositions, MountThatStaysInLowPrecisionGetsTheShortFormsAndSaysItsSt
   EXPECT_EQ(m.capabilities().position_ra_step_seconds, 6);
   EXPECT_EQ(m.capabilities().position_dec_step_arcsec, 60);
   EXPECT_NEAR(mount.ra_hours(), kTarget.ra_hours, 3 / 3600.0);
+}
+
+TEST_F(MountPositions, TheHeaderGetsTheMountsPositionBackInJ2000) {
+  open_link();
+  Mount& m = lx200_mount(*app);
+  ASSERT_EQ(m.goto_object(Catalogue::Messier, 31).status, ScopeResult::Done);
+  clock.sleep_ms(60000);
+  ASSERT_FALSE(mount.slewing());
+  StandardFitsStamp stamp;
+  ASSERT_EQ(stamp_mount_pointing(m, mount.config().start_unix_time + 60, stamp), ScopeResult::Done);
+  // The mount answered M31 of date (00:44:01 +41*23'53); the header gets
+  // the catalogue's J2000 00:42.7 +41*16 back, to the mount's 1 s and 1".
+  EXPECT_TRUE(stamp.pointing_known);
+  EXPECT_NEAR(stamp.ra_hours * 60, 42.7, 1.0 / 60);
+  EXPECT_NEAR(stamp.dec_degrees * 60, 41 * 60 + 16, 2.0 / 60);
+  // A mount that cannot say where it points leaves the stamp alone.
+  StandardFitsStamp none;
+  EXPECT_EQ(stamp_mount_pointing(control_box_mount(*app), 0, none), ScopeResult::Unsupported);
+  EXPECT_FALSE(none.pointing_known);
 }
 
 }  // namespace
