@@ -5,12 +5,15 @@
 namespace tarvex {
 
 // The go-to and sync texts carry whole minutes of right ascension and of
-// declination.
+// declination; positions go to the second in high precision, to a tenth of
+// a minute and the arc minute in low.
 MountCapabilities Lx200Mount::capabilities() const {
   MountCapabilities c;
   c.go_to = c.sync = c.read_position = c.focus = true;
   c.ra_step_seconds = 60;
   c.dec_step_arcsec = 60;
+  c.position_ra_step_seconds = takes_high_precision_ ? 1 : 6;
+  c.position_dec_step_arcsec = takes_high_precision_ ? 1 : 60;
   c.autoguide = link_type(app_) != LinkType::None;
   return c;
 }
@@ -29,6 +32,22 @@ GotoResult Lx200Mount::goto_object(Catalogue catalogue, int number) {
 
 ScopeResult Lx200Mount::sync(const Coordinates& target) {
   return sync_coordinates(app_, target);
+}
+
+GotoResult Lx200Mount::goto_position(const MountPosition& target) {
+  bool high = takes_high_precision_;
+  GotoResult result = tarvex::goto_position(app_, target, high);
+  if (result.status != ScopeResult::LinkFailed && result.status != ScopeResult::SerialError)
+    takes_high_precision_ = high;
+  return result;
+}
+
+ScopeResult Lx200Mount::sync_position(const MountPosition& target) {
+  bool high = takes_high_precision_;
+  const ScopeResult result = tarvex::sync_position(app_, target, high);
+  if (result != ScopeResult::LinkFailed && result != ScopeResult::SerialError)
+    takes_high_precision_ = high;
+  return result;
 }
 
 ScopeResult Lx200Mount::abort() {

@@ -21,6 +21,8 @@ class Lx200Mount final : public Mount {
   GotoResult goto_coordinates(const Coordinates& target) override;
   GotoResult goto_object(Catalogue catalogue, int number) override;
   ScopeResult sync(const Coordinates& target) override;
+  GotoResult goto_position(const MountPosition& target) override;
+  ScopeResult sync_position(const MountPosition& target) override;
   ScopeResult abort() override;
   void set_rate(MoveRate rate) override;
   ScopeResult move(Direction direction) override;
@@ -39,6 +41,8 @@ class Lx200Mount final : public Mount {
 
  private:
   Tarvex& app_;
+  // Cleared once the mount was found to stay in low precision.
+  bool takes_high_precision_ = true;
 };
 
 // The guider control box: it closes direction relays and nothing more, so

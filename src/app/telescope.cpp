@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <utility>
 
 #include "platform/messages.h"
 #include "scope/control_box.h"
@@ -431,6 +432,8 @@ GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
 
 namespace {
 
+ScopeResult take_target_acks(Tarvex& app, SerialSession& s, std::string& reason);
+
 // Sets the target coordinates, each text closed by the next one's leading
 // '#', and takes the mount's two acknowledgements ('1' taken, '0' refused)
 // ahead of anything else the mount sends: Done when both are '1'.
@@ -440,6 +443,20 @@ ScopeResult set_target(Tarvex& app, SerialSession& s, const Coordinates& target,
   s.puts(lx200_target_ra(target.ra_hours, target.ra_minutes));
   s.puts(lx200_target_dec(target.dec_negative, target.dec_degrees, target.dec_minutes));
   s.puts(closing);
+  return take_target_acks(app, s, reason);
+}
+
+// A position as the target, in the precision given; closed as above.
+ScopeResult set_position(Tarvex& app, SerialSession& s, const MountPosition& target,
+                         bool high_precision, std::string_view closing, std::string& reason) {
+  s.rx_clear();
+  s.puts(lx200_position_ra(target.ra_hours, high_precision));
+  s.puts(lx200_position_dec(target.dec_degrees, high_precision));
+  s.puts(closing);
+  return take_target_acks(app, s, reason);
+}
+
+ScopeResult take_target_acks(Tarvex& app, SerialSession& s, std::string& reason) {
   const std::string acks = s.gets(2);
   if (!s.ok()) return ScopeResult::SerialError;
   if (acks.size() < 2 || (acks[0] != '0' && acks[0] != '1') || (acks[1] != '0' && acks[1] != '1')) {
@@ -498,6 +515,79 @@ ScopeResult sync_coordinates(Tarvex& app, const Coordinates& target) {
     return ScopeResult::NoReply;
   }
   return ScopeResult::Done;
+}
+
+namespace {
+
+// The mount in its high precision for one exchange: the precision is read
+// from the ":GR#" answer, a mount in low precision is sent ":U#" and asked
+// again. `switched` says whether the mount must be switched back afterwards.
+ScopeResult enter_high_precision(Tarvex& app, SerialSession& s, bool& high, bool& switched) {
+  switched = false;
+  bool recognised = false;
+  high = lx200_answer_is_high_precision(ask(s, LX200_GET_RA), recognised);
+  if (!s.ok()) return ScopeResult::SerialError;
+  if (recognised && !high) {
+    s.puts(LX200_TOGGLE_PRECISION);
+    high = lx200_answer_is_high_precision(ask(s, LX200_GET_RA), recognised);
+    if (!s.ok()) return ScopeResult::SerialError;
+    // A mount that ignored the switch is left as it was.
+    switched = high;
+  }
+  if (!recognised) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  return ScopeResult::Done;
+}
+
+void leave_high_precision(SerialSession& s, bool switched) {
+  if (switched && s.ok()) s.puts(LX200_TOGGLE_PRECISION);
+}
+
+}  // namespace
+
+GotoResult goto_position(Tarvex& app, const MountPosition& target, bool& high_precision) {
+  bool switched = false;
+  GotoResult result = go_to(app, [&](SerialSession& s, std::string& reason) {
+    const ScopeResult entered = enter_high_precision(app, s, high_precision, switched);
+    if (entered != ScopeResult::Done) return entered;
+    const ScopeResult set = set_position(app, s, target, high_precision, LX200_OBJECT_INFO, reason);
+    // A refused target starts no slew: the precision goes back at once.
+    if (set != ScopeResult::Done) leave_high_precision(s, std::exchange(switched, false));
+    return set;
+  });
+  const bool link_kept =
+      result.status != ScopeResult::SerialError && result.status != ScopeResult::LinkFailed;
+  if (switched && link_kept && ready(app)) {
+    SerialSession s(app.telescope, app.ports.messages);
+    leave_high_precision(s, true);
+    if (!s.ok() && result.status == ScopeResult::Done) result.status = ScopeResult::SerialError;
+  }
+  return result;
+}
+
+ScopeResult sync_position(Tarvex& app, const MountPosition& target, bool& high_precision) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  bool switched = false;
+  ScopeResult result = enter_high_precision(app, s, high_precision, switched);
+  if (result == ScopeResult::Done) {
+    std::string reason;
+    result = set_position(app, s, target, high_precision, "", reason);
+  }
+  if (result == ScopeResult::Done) {
+    const std::string answer = ask(s, LX200_SYNC);
+    if (!s.ok()) {
+      result = ScopeResult::SerialError;
+    } else if (answer.empty()) {
+      show_message(app.ports.messages, kNoAnswer);
+      result = ScopeResult::NoReply;
+    }
+  }
+  leave_high_precision(s, switched);
+  if (!s.ok()) return ScopeResult::SerialError;
+  return result;
 }
 
 ScopeResult read_position(Tarvex& app, MountPosition& out) {

@@ -93,6 +93,16 @@ ScopeResult read_object_info(Tarvex& app);
 // dropped. Nothing is synced when either coordinate is refused.
 ScopeResult sync_coordinates(Tarvex& app, const Coordinates& target);
 
+// Go-to and sync to a position in the mount's own coordinates, to the
+// second: the mount's precision is learned from its ":GR#" answer, a mount
+// in low precision is switched with ":U#", the target goes as
+// "#:Sr HH:MM:SS#" and "#:Sd sDD*MM:SS#" (each acknowledged with '1'), then
+// the slew or ":CM#" as above, and a switched mount is switched back. A
+// mount that stays in low precision gets the target in its low-precision
+// form; `high_precision` says which form went.
+GotoResult goto_position(Tarvex& app, const MountPosition& target, bool& high_precision);
+ScopeResult sync_position(Tarvex& app, const MountPosition& target, bool& high_precision);
+
 // Reads where the mount points (":GR#", ":GD#"), in either precision.
 // Message 54 when an answer is missing or not a coordinate.
 ScopeResult read_position(Tarvex& app, MountPosition& out);

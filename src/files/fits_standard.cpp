@@ -1,5 +1,6 @@
 #include "files/fits_standard.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -23,6 +24,7 @@ constexpr int kPlanes = 3;
 // usual FITS keywords want millimetres.
 constexpr double kMmPerInch = 25.4;
 constexpr double kMm2PerInch2 = kMmPerInch * kMmPerInch;
+constexpr double kPi = 3.14159265358979323846;
 
 std::string to_card(std::string text) {
   text.resize(kCard, ' ');
@@ -220,13 +222,39 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
   add_string(c, "INSTRUME", f.fits_instrument);
   add_string(c, "ORIGIN", f.fits_origin);
   add_string(c, "FILTER", f.fits_filter);
-  if (f.fits_pixel_width > 0) add_real(c, "XPIXSZ", f.fits_pixel_width * 1000, "pixel width, um");
+  if (stamp.image_type != ImageType::Unknown) {
+    const char* type = stamp.image_type == ImageType::Dark   ? "Dark"
+                       : stamp.image_type == ImageType::Flat ? "Flat"
+                                                             : "Light";
+    add_string(c, "IMAGETYP", type, "kind of frame");
+  }
+  // A binned frame sums 2 x 2 photosites: its pixels are twice as large.
+  const int binning = fs.IsBinned ? 2 : 1;
+  c.push_back(int_card("XBINNING", binning, "binning, columns"));
+  c.push_back(int_card("YBINNING", binning, "binning, rows"));
+  const double pixel_um = f.fits_pixel_width * 1000 * binning;
+  if (f.fits_pixel_width > 0) add_real(c, "XPIXSZ", pixel_um, "pixel width, um");
   if (f.fits_pixel_height > 0)
-    add_real(c, "YPIXSZ", f.fits_pixel_height * 1000, "pixel height, um");
-  if (f.fits_focal_length > 0)
-    add_real(c, "FOCALLEN", f.fits_focal_length * kMmPerInch, "focal length, mm");
-  if (f.fits_aperture > 0)
-    add_real(c, "APTAREA", f.fits_aperture * kMm2PerInch2, "aperture area, mm^2");
+    add_real(c, "YPIXSZ", f.fits_pixel_height * 1000 * binning, "pixel height, um");
+  const double focal_mm = f.fits_focal_length * kMmPerInch;
+  if (f.fits_focal_length > 0) add_real(c, "FOCALLEN", focal_mm, "focal length, mm");
+  if (f.fits_aperture > 0) {
+    const double area = f.fits_aperture * kMm2PerInch2;
+    add_real(c, "APTAREA", area, "aperture area, mm^2");
+    add_real(c, "APTDIA", 2 * std::sqrt(area / kPi), "aperture diameter, mm");
+  }
+  if (f.fits_focal_length > 0 && f.fits_pixel_width > 0)
+    add_real(c, "SCALE", 206.265 * pixel_um / focal_mm, "image scale, arcsec per pixel");
+  if (stamp.pointing_known) {
+    add_string(c, "OBJCTRA", fits_ra_text(stamp.ra_hours), "pointing, J2000");
+    add_string(c, "OBJCTDEC", fits_dec_text(stamp.dec_degrees), "pointing, J2000");
+    add_real(c, "RA", stamp.ra_hours * 15.0, "pointing, J2000, degrees");
+    add_real(c, "DEC", stamp.dec_degrees, "pointing, J2000, degrees");
+  }
+  if (stamp.site_known) {
+    add_real(c, "SITELAT", stamp.site_latitude, "site latitude, degrees north");
+    add_real(c, "SITELONG", stamp.site_longitude_east, "site longitude, degrees east");
+  }
   if (stamp.written != 0) {
     const std::string written = utc_text(stamp.written);
     if (!written.empty())
@@ -240,6 +268,25 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
   add_commentary(c, "HISTORY", f.fits_history);
   c.push_back(to_card("END"));
   return c;
+}
+
+std::string fits_ra_text(double hours) {
+  hours = std::fmod(hours, 24.0);
+  if (hours < 0) hours += 24.0;
+  long hundredths = std::lround(hours * 360000.0) % (24L * 360000);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02ld %02ld %02ld.%02ld", hundredths / 360000,
+                hundredths / 6000 % 60, hundredths / 100 % 60, hundredths % 100);
+  return text;
+}
+
+std::string fits_dec_text(double degrees) {
+  degrees = std::clamp(degrees, -90.0, 90.0);
+  const long tenths = std::lround(std::fabs(degrees) * 36000.0);
+  char text[32];
+  std::snprintf(text, sizeof text, "%c%02ld %02ld %02ld.%ld", degrees < 0 ? '-' : '+',
+                tenths / 36000, tenths / 600 % 60, tenths / 10 % 60, tenths % 10);
+  return text;
 }
 
 std::uint64_t standard_fits_size(std::size_t header_cards, bool colour,

@@ -57,11 +57,28 @@ struct MosaicOffsets {
   bool line_offset = true;
 };
 
+// What kind of frame an exposure was (IMAGETYP), where known.
+enum class ImageType { Unknown, Light, Dark, Flat };
+
 // What the header says beyond the image and the FITS text record.
 struct StandardFitsStamp {
-  std::string software;    // SWCREATE, e.g. "Tarvex 0.1"; empty leaves it out
-  std::time_t written{0};  // DATE (UT) of writing; 0 leaves it out
+  std::string software;                       // SWCREATE, e.g. "Tarvex 0.1"; empty leaves it out
+  std::time_t written{0};                     // DATE (UT) of writing; 0 leaves it out
+  ImageType image_type = ImageType::Unknown;  // Unknown leaves IMAGETYP out
+  // Where the telescope pointed at the start of the exposure, J2000
+  // (OBJCTRA/OBJCTDEC and RA/DEC), when a mount told it.
+  bool pointing_known = false;
+  double ra_hours = 0;
+  double dec_degrees = 0;
+  // The observing site (SITELAT/SITELONG), longitude counted east-positive.
+  bool site_known = false;
+  double site_latitude = 0;
+  double site_longitude_east = 0;
 };
+
+// "HH MM SS.ss" and "+DD MM SS.s", the forms of OBJCTRA and OBJCTDEC.
+std::string fits_ra_text(double hours);
+std::string fits_dec_text(double degrees);
 
 // The header cards, 80 characters each, END last (without the blank cards
 // that pad the header to its block). A raw frame gets the mosaic cards,

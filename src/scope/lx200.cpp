@@ -1,6 +1,7 @@
 #include "scope/lx200.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -148,6 +149,33 @@ std::string format_lx200_dec(double degrees, bool high_precision) {
     std::snprintf(text, sizeof text, "%c%02ld*%02ld", sign, minutes / 60, minutes % 60);
   }
   return text;
+}
+
+std::string lx200_position_ra(double hours, bool high_precision) {
+  return "#:Sr " + format_lx200_ra(hours, high_precision) + "#";
+}
+
+std::string lx200_position_dec(double degrees, bool high_precision) {
+  std::string dec = format_lx200_dec(degrees, high_precision);
+  // The seconds follow a ':' in the target text, as the mount takes them.
+  if (high_precision) dec[6] = ':';
+  return "#:Sd " + dec + "#";
+}
+
+bool lx200_answer_is_high_precision(std::string_view ra_answer, bool& recognised) {
+  const auto digits = [&](std::size_t at) {
+    return std::isdigit(static_cast<unsigned char>(ra_answer[at])) &&
+           std::isdigit(static_cast<unsigned char>(ra_answer[at + 1]));
+  };
+  recognised = false;
+  if (ra_answer.size() < 7 || !digits(0) || ra_answer[2] != ':' || !digits(3)) return false;
+  if (ra_answer.size() == 8 && ra_answer[5] == ':' && digits(6)) {
+    recognised = true;
+    return true;
+  }
+  recognised = ra_answer.size() == 7 && ra_answer[5] == '.' &&
+               std::isdigit(static_cast<unsigned char>(ra_answer[6]));
+  return false;
 }
 
 }  // namespace tarvex

@@ -29,6 +29,8 @@ inline constexpr const char* LX200_SYNC = "#:CM#";
 inline constexpr const char* LX200_GET_RA = "#:GR#";
 inline constexpr const char* LX200_GET_DEC = "#:GD#";
 inline constexpr const char* LX200_HALT = "#:Q#";
+// Switches the mount between its high and low precision.
+inline constexpr const char* LX200_TOGGLE_PRECISION = "#:U#";
 // Every LX200 command text but the halt is this long: '#', ':', two letters, '#'.
 inline constexpr std::size_t LX200_COMMAND_LENGTH = 5;
 // The object information the mount answers ":LI#" with.
@@ -54,6 +56,17 @@ std::string lx200_target_ra(int hours, int minutes);
 // taken from `negative` (what was typed), not from the degrees, so that
 // -0 degrees 30 minutes goes as "-00*30". The closing '#' is left out as above.
 std::string lx200_target_dec(bool negative, int degrees, int minutes);
+
+// The target texts of a position in the precision the mount is in, each
+// closed by its own '#': "#:Sr HH:MM:SS#" and "#:Sd sDD*MM:SS#" in high
+// precision, "#:Sr HH:MM.T#" and "#:Sd sDD*MM#" in low precision.
+std::string lx200_position_ra(double hours, bool high_precision);
+std::string lx200_position_dec(double degrees, bool high_precision);
+
+// The precision a ":GR#" answer (without its '#') is in: "HH:MM:SS" is high
+// (true), "HH:MM.T" low (false); false again for anything else, with
+// `recognised` cleared.
+bool lx200_answer_is_high_precision(std::string_view ra_answer, bool& recognised);
 
 // A text from the mount as the terminal and the windows show it: up to its
 // closing '#', without trailing blanks and NULs, the LX200 degree sign

@@ -73,6 +73,11 @@ struct MountCapabilities {
   // declination.
   double ra_step_seconds = 0;
   double dec_step_arcsec = 0;
+  // The same for a go-to or a sync to a position (goto_position,
+  // sync_position): an LX200 in its high precision takes 1 s and 1"; one
+  // found to stay in low precision takes 0.1 minute (6 s) and 1'.
+  double position_ra_step_seconds = 0;
+  double position_dec_step_arcsec = 0;
 };
 
 class Mount {
@@ -95,6 +100,13 @@ class Mount {
   virtual GotoResult goto_object(Catalogue catalogue, int number) = 0;
   // Takes `target` as where the mount points now.
   virtual ScopeResult sync(const Coordinates& target) = 0;
+  // Go-to and sync to a position in the mount's own coordinates (of date),
+  // to the finest step the mount takes (see the capabilities). A mount that
+  // takes no positions sends nothing.
+  virtual GotoResult goto_position(const MountPosition&) {
+    return {ScopeResult::Unsupported, 0, {}};
+  }
+  virtual ScopeResult sync_position(const MountPosition&) { return ScopeResult::Unsupported; }
   // Stops every motion: a slew, a move, a pulse.
   virtual ScopeResult abort() = 0;
 

@@ -15,6 +15,7 @@
 
 #include "scope/control_box.h"
 #include "scope/lx200.h"
+#include "scope/precession.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex {
@@ -347,6 +348,13 @@ struct SimMount::Lx200Commands {
     return tm;
   }
 
+  // Like a real LX200, the mount keeps coordinates of its own date: the
+  // Julian date of the site clock now.
+  static double julian_date(const SimMount& m, std::uint32_t now) {
+    const double elapsed = m.clock_ms_ + static_cast<std::int32_t>(now - m.last_ms_);
+    return julian_date_of_unix(m.config_.start_unix_time + elapsed / 1000.0);
+  }
+
   static Answer ra(SimMount& m, const std::string&, std::uint32_t) {
     return format_lx200_ra(m.ra_hours_, m.high_precision_) + "#";
   }
@@ -467,16 +475,17 @@ struct SimMount::Lx200Commands {
     return m.slewing_ ? "|#" : "#";
   }
   static Answer toggle_precision(SimMount& m, const std::string&, std::uint32_t) {
+    if (m.low_precision_held_) return std::nullopt;
     m.high_precision_ = !m.high_precision_;
     return std::nullopt;
   }
   static Answer precision(SimMount& m, const std::string&, std::uint32_t) {
-    m.high_precision_ = !m.high_precision_;
+    if (!m.low_precision_held_) m.high_precision_ = !m.high_precision_;
     return m.high_precision_ ? "HIGH PRECISION" : "LOW PRECISION";
   }
   // LM, LS, LC and a number of up to four digits: a catalogue object
-  // becomes the target.
-  static Answer select_object(SimMount& m, const std::string& cmd, std::uint32_t) {
+  // becomes the target. The catalogue is J2000; the target is of date.
+  static Answer select_object(SimMount& m, const std::string& cmd, std::uint32_t now) {
     const Catalogue catalogue = cmd[1] == 'M'   ? Catalogue::Messier
                                 : cmd[1] == 'S' ? Catalogue::Star
                                                 : Catalogue::Ngc;
@@ -493,8 +502,10 @@ struct SimMount::Lx200Commands {
     if (digits && find_sky_object(catalogue, n, object)) {
       m.selected_ = object;
       m.selected_set_ = true;
-      m.target_ra_ = object.ra_hours;
-      m.target_dec_ = object.dec_degrees;
+      const SkyPosition of_date =
+          precess_from_j2000({object.ra_hours, object.dec_degrees}, julian_date(m, now));
+      m.target_ra_ = of_date.ra_hours;
+      m.target_dec_ = of_date.dec_degrees;
       m.target_set_ = true;
     }
     return std::nullopt;

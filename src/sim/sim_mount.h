@@ -91,6 +91,11 @@ class SimMount : public ClockListener {
   void attach_sky(SkyRenderer* sky);
 
   void set_behaviour(MountBehaviour b) { behaviour_ = b; }
+  // The precision the mount answers in, as ":U#" toggles it; a mount held
+  // in low precision ignores ":U#", as some older mounts do.
+  void set_high_precision(bool on) { high_precision_ = on; }
+  void hold_low_precision(bool on) { low_precision_held_ = on; }
+  bool high_precision() const { return high_precision_; }
   // Extra time before every reply starts.
   void set_reply_delay(std::uint32_t ms) { reply_delay_ms_ = ms; }
 
@@ -169,6 +174,7 @@ class SimMount : public ClockListener {
   std::string command_;
   bool in_command_ = false;
   bool high_precision_ = true;
+  bool low_precision_held_ = false;
   char rate_ = 'S';                  // S slew, M find, C centre, G guide
   bool moving_[4] = {};              // held moves: e, w, n, s
   std::uint32_t pulse_end_[4] = {};  // timed pulses (":Mg"), end times
