@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   seed("settings", "short", fuzz::Bytes(defaults.begin(), defaults.begin() + 600));
   s.autosave_number = 1234;
   s.ut_offset_hours = -5;
-  s.telescope_type = 'l';
+  s.telescope_type = LinkType::Lx200;
   s.autosave_subdir = "orion";
   s.user_stretch_value = 36;
   f.fits_object = "it's";
