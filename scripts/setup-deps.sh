@@ -13,7 +13,7 @@ PACKAGES=(
   libtiff-tools
   xvfb xauth fonts-dejavu-core
   python3-astropy siril
-  indi-bin
+  indi-bin libindi-dev
 )
 
 missing=()
