@@ -255,16 +255,20 @@ void TarvexCcd::handle(WorkerEvent& e) {
       PrimaryCCD.setExposureFailed();
       break;
     case Kind::PulseDone:
-      GuideComplete(e.direction == Direction::North || e.direction == Direction::South ? AXIS_DE
-                                                                                       : AXIS_RA);
-      break;
     case Kind::PulseFailed: {
-      LOGF_ERROR("%s", e.text.c_str());
+      if (e.kind == Kind::PulseFailed) LOGF_ERROR("%s", e.text.c_str());
       const bool ns = e.direction == Direction::North || e.direction == Direction::South;
+      // The pulse's length goes back to 0 before the property is reported:
+      // libindi keeps the last lengths and takes a North (West) length that
+      // is still set before a South (East) one, so the next pulse the other
+      // way would go this way again.
       INDI::PropertyNumber p =
           getNumber(ns ? "TELESCOPE_TIMED_GUIDE_NS" : "TELESCOPE_TIMED_GUIDE_WE");
-      if (p.isValid()) {
+      if (p.isValid())
         for (auto& n : p) n.setValue(0);
+      if (e.kind == Kind::PulseDone) {
+        GuideComplete(ns ? AXIS_DE : AXIS_RA);
+      } else if (p.isValid()) {
         p.setState(IPS_ALERT);
         p.apply();
       }
