@@ -156,6 +156,7 @@ bool TarvexCcd::StartExposure(float duration) {
   exposure_end_ = std::chrono::steady_clock::now() +
                   std::chrono::milliseconds(static_cast<int>(plan.seconds * 1000));
   exposure_id_ = worker_->expose(request);
+  exposure_left_shown_ = -1;
   InExposure = true;
   return true;
 }

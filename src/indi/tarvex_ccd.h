@@ -51,7 +51,8 @@ class TarvexCcd : public INDI::CCD {
   std::unique_ptr<CameraWorker> worker_;
   std::uint64_t exposure_id_ = 0;  // the exposure under way, 0 when none
   std::chrono::steady_clock::time_point exposure_end_;
-  bool mosaic_named_ = false;  // the frame being uploaded is a raw frame with its pattern
+  double exposure_left_shown_ = -1;  // the exposure time left last sent
+  bool mosaic_named_ = false;        // the frame being uploaded is a raw frame with its pattern
   MosaicCards mosaic_;
 
   // The control box's serial device.
