@@ -251,7 +251,10 @@ SolveOutcome AstrometrySolver::attempt(const std::filesystem::path& folder, cons
       "--overwrite", "--no-plots", "--dir", folder.string(), "--temp-dir", folder.string(),
       // Only the solution is wanted: no new image, lists or plots.
       "--new-fits", "none", "--index-xyls", "none", "--rdls", "none", "--corr", "none", "--match",
-      "none", "--no-verify", "--no-tweak", "--crpix-center",
+      "none", "--no-verify", "--crpix-center",
+      // A linear refinement over every matched star, no distortion terms:
+      // the cards written are a plain tangent projection.
+      "--tweak-order", "1",
       // The picture is clean: the line removal and uniformising passes only
       // cost time.
       "--no-remove-lines", "--uniformize", "0", "--scale-units", "arcsecperpix", "--scale-low",
