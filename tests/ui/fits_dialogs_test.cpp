@@ -108,13 +108,15 @@ class FitsDialogsTest : public tarvex::ui::testing::WindowTest {
     // No focal length: a box says what to set.
     a.fits.fits_focal_length = 0;
     QString said;
-    ModalDriver refusal;
-    refusal.then<QMessageBox>([&](QMessageBox* b) {
-      said = b->text();
-      b->accept();
-    });
-    w().command(CM_SOLVE_IMAGE);
-    QVERIFY(refusal.finished());
+    {
+      ModalDriver refusal;
+      refusal.then<QMessageBox>([&](QMessageBox* b) {
+        said = b->text();
+        b->accept();
+      });
+      w().command(CM_SOLVE_IMAGE);
+      QVERIFY(refusal.finished());
+    }
     QVERIFY2(said.contains("focal length"), qPrintable(said));
 
     a.fits.fits_focal_length = 300 / 25.4;
