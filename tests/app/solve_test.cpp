@@ -1,7 +1,9 @@
 // The plate solver and `tarvex-cli solve`: its refusals, and whole solves
 // through the real solve-field of fields rendered from the catalogue.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -312,6 +314,41 @@ TEST_F(SolveCli, RefusalsAndFailures) {
   EXPECT_EQ(out.str().rfind("not solved: too few stars: ", 0), 0u) << out.str();
 }
 
+TEST_F(SolveCli, CtrlCEndsSolveField) {
+  // A solve-field that would take a minute, writing down its process.
+  std::filesystem::create_directory(dir / "bin");
+  const auto fake = dir / "bin" / "solve-field";
+  std::ofstream(fake) << "#!/bin/sh\necho $$ > " << (dir / "pid").string() << "\nexec sleep 60\n";
+  std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+  const auto frame = testing::catalogue_field(kM42Ra, kM42Dec, 300);
+  const auto file = dir / "field.fits";
+  ASSERT_TRUE(write_field_file(file,
+                               frame.empty() ? std::vector<std::uint16_t>(FRAME_SAMPLES, 9) : frame,
+                               300, std::nullopt));
+  PathSetting path((dir / "bin").string() + ":" + std::getenv("PATH"));
+  std::thread interrupt([&] {
+    // Once solve-field runs, Ctrl-C.
+    for (int i = 0; i < 1000 && !std::filesystem::exists(dir / "pid"); ++i)
+      std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(100ms);
+    ::kill(::getpid(), SIGINT);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int status = run({"solve", file.string()});
+  interrupt.join();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out.str(), "not solved: cancelled\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+  std::ifstream in(dir / "pid");
+  pid_t pid = 0;
+  ASSERT_TRUE(in >> pid);
+  std::this_thread::sleep_for(50ms);
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  EXPECT_TRUE(line.empty() || line.find(") Z") != std::string::npos) << line;
+}
+
 TEST(PlateSolver, CancelEndsSolveFieldAndTimeOutIsNamed) {
   SKIP_WITHOUT_SOLVER();
   TempDir dir;
@@ -333,7 +370,7 @@ TEST(PlateSolver, CancelEndsSolveFieldAndTimeOutIsNamed) {
   // A solver that stops at its processor-time limit, as astrometry.net's
   // engine reports it.
   const auto fake = dir / "solve-field";
-  std::ofstream(fake) << "#!/bin/sh\necho 'Time limit reached!'\nexit 0\n";
+  std::ofstream(fake) << "#!/bin/sh\necho 'Total CPU time limit reached!'\nexit 0\n";
   std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
   request.hint = SkyPosition{1, 2};
   const SolveOutcome t = make_astrometry_solver(fake.string())->solve(image, request);
