@@ -152,10 +152,26 @@ bool read_image(const std::filesystem::path& path, FrameStore& scratch, ReadImag
     const auto green = to_samples(im.data.data() + plane, plane);
     const auto blue = to_samples(im.data.data() + 2 * plane, plane);
     r.input = luminance_of(red.data(), green.data(), blue.data(), im.width, im.height);
-  } else {
+  }
+  const double binning = header_number(cards, "XBINNING").value_or(1);
+  r.pixel_width_um = header_number(cards, "XPIXSZ").value_or(8.6 * binning);
+  r.pixel_height_um =
+      header_number(cards, "YPIXSZ")
+          .value_or(header_number(cards, "XPIXSZ") ? r.pixel_width_um : 8.3 * binning);
+  // The program's binned frames keep the full frame's 752 x 580 samples,
+  // a line of the camera on every second row, while the header gives the
+  // size of the binned pixel: binned 2 x 2 again, they are pixels of that
+  // size.
+  const bool binned_frame =
+      im.planes == 1 && binning == 2 && im.width == FRAME_WIDTH && im.height == FRAME_HEIGHT;
+  if (im.planes != 3) {
     const auto grey = to_samples(im.data.data(), plane);
-    if (im.bayer_pattern) {
+    if (im.bayer_pattern || binned_frame) {
       r.input = bin_mosaic_2x2(grey.data(), im.width, im.height);
+      if (binned_frame) {
+        r.pixel_width_um /= 2;
+        r.pixel_height_um /= 2;
+      }
     } else {
       r.input.image.width = im.width;
       r.input.image.height = im.height;
@@ -164,11 +180,6 @@ bool read_image(const std::filesystem::path& path, FrameStore& scratch, ReadImag
   }
   r.file_height = im.height;
   r.bottom_up = im.rows_bottom_up;
-  const double binning = header_number(cards, "XBINNING").value_or(1);
-  r.pixel_width_um = header_number(cards, "XPIXSZ").value_or(8.6 * binning);
-  r.pixel_height_um =
-      header_number(cards, "YPIXSZ")
-          .value_or(header_number(cards, "XPIXSZ") ? r.pixel_width_um : 8.3 * binning);
   if (const auto focal = header_number(cards, "FOCALLEN"); focal && *focal > 0)
     r.focal_length_mm = focal;
   r.pointing = header_pointing(cards);

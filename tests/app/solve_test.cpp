@@ -494,5 +494,53 @@ TEST(SolveImageCommand, PreparesRunsCancelsAndKeepsTheSolutionWithItsImage) {
   EXPECT_FALSE(current_image_solution(app, kept));
 }
 
+// What the solver is handed for each kind of file: the picture's size and
+// the size of its pixels, from the header or the own layout's record.
+TEST(SolveFile, EachKindOfImageReachesTheSolverAtItsScale) {
+  TempDir dir;
+  auto fs = std::make_unique<FrameStore>();
+  std::fill(fs->CurrentFrame.begin(), fs->CurrentFrame.end(), 100);
+  std::fill(fs->RedPlane.begin(), fs->RedPlane.end(), 100);
+  std::fill(fs->GreenPlane.begin(), fs->GreenPlane.end(), 200);
+  std::fill(fs->BluePlane.begin(), fs->BluePlane.end(), 300);
+  FitsText fits;
+  fits.fits_focal_length = 20;  // inches
+  ProcessingHistory history;
+  StandardFitsStamp stamp;
+  struct Case {
+    const char* name;
+    bool colour, binned, own;
+    int width;
+    double pixel_um;
+  } cases[] = {{"raw.fits", false, false, false, FRAME_WIDTH / 2, 17.2},
+               {"binned.fits", false, true, false, FRAME_WIDTH / 2, 17.2},
+               {"colour.fits", true, false, false, FRAME_WIDTH, 8.6},
+               {"raw.FIT", false, false, true, FRAME_WIDTH / 2, 17.2},
+               {"colour.FIT", true, false, true, FRAME_WIDTH, 8.6}};
+  auto scratch = std::make_unique<FrameStore>();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs->IsColour = c.colour;
+    fs->IsBinned = c.binned;
+    const auto file = dir / c.name;
+    ASSERT_EQ(c.own
+                  ? save_fits(file, c.colour, *fs, fits, history)
+                  : save_standard_fits(file, *fs, fits, history, StandardFitsSamples::Int16, stamp),
+              FileSave::Ok);
+    ScriptedSolver solver;
+    solver.answer.failure = SolveFailure::NotSolved;
+    SolveFileRequest request;
+    request.file = file;
+    const SolveFileResult r = solve_file(request, solver, *scratch);
+    EXPECT_EQ(r.status, SolveFileStatus::NotSolved);
+    EXPECT_EQ(solver.seen_image.width, c.width);
+    EXPECT_NEAR(solver.seen_request.pixel_width_um, c.pixel_um, 1e-6);
+    EXPECT_NEAR(solver.seen_request.focal_length_mm, 508, 1e-6);
+    EXPECT_FALSE(solver.seen_request.hint);
+    // Luminance of 100, 200, 300: 0.299 * 100 + 0.587 * 200 + 0.114 * 300.
+    EXPECT_EQ(solver.seen_image.pixels.at(1000), c.colour ? 182 : 100);
+  }
+}
+
 }  // namespace
 }  // namespace tarvex
