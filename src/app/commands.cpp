@@ -45,6 +45,7 @@ constexpr CommandInfo kCommands[] = {
     {CM_PROCESSING_HISTORY, M::View, "Processing &History", nullptr, nullptr, R::Always, false},
     {CM_FITS_DETAILS, M::View, "&Show/Edit Current Image FITS details", nullptr, nullptr, R::Always,
      false},
+    {CM_SOLVE_IMAGE, M::View, "So&lve Image (where it points)", nullptr, nullptr, R::Always, false},
     {CM_SHOW_VALUES, M::View, "Show &Values", nullptr, nullptr, R::Always, false},
     {CM_ZOOM_IN, M::View, "Zoom &In", "Ctrl++", "Ctrl+=", R::Zoom, false},
     {CM_ZOOM_OUT, M::View, "Zoom &Out", "Ctrl+-", nullptr, R::Zoom, false},

@@ -91,6 +91,7 @@ enum CommandId : int {
   CM_ZOOM_OUT = 30012,
   CM_ZOOM_ACTUAL = 30013,
   CM_ABOUT = 30021,
+  CM_SOLVE_IMAGE = 30031,
 };
 
 // Where a command appears. `Histogram` is the menu bar's own item; `Export`

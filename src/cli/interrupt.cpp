@@ -6,9 +6,13 @@ namespace {
 
 // Set by the signal handler, taken by the pump's next pass.
 volatile sig_atomic_t g_interrupted = 0;
+// The same, kept until the scope ends; lock-free, so safe in the handler.
+std::atomic<bool> g_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void on_interrupt(int) {
   g_interrupted = 1;
+  g_requested = true;
 }
 
 }  // namespace
@@ -22,8 +26,13 @@ void InterruptPump::pump() {
   }
 }
 
+const std::atomic<bool>& interruption_requested() {
+  return g_requested;
+}
+
 InterruptScope::InterruptScope() {
   g_interrupted = 0;
+  g_requested = false;
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
@@ -33,6 +42,7 @@ InterruptScope::InterruptScope() {
 InterruptScope::~InterruptScope() {
   for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
   g_interrupted = 0;
+  g_requested = false;
 }
 
 }  // namespace tarvex::cli

@@ -8,6 +8,8 @@
 
 #include <signal.h>
 
+#include <atomic>
+
 #include "platform/basic_ports.h"
 
 namespace tarvex::cli {
@@ -39,5 +41,9 @@ class InterruptScope {
   static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
   struct sigaction previous_[3]{};
 };
+
+// True from an interruption until the next InterruptScope starts or ends:
+// for work that runs outside the pump, such as a helper program waited for.
+const std::atomic<bool>& interruption_requested();
 
 }  // namespace tarvex::cli

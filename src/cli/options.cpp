@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/camera_transport.h"
+#include "app/solve_file.h"
 #include "app/telescope.h"
 #include "cli/guide_commands.h"
 #include "cli/stack_command.h"
@@ -50,6 +51,8 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] stack --out OUT [--dark FILE]... [--flat FILE]...\n"
     "             [--method mean|median|sigma|winsor] [--kappa K] [--align stars|none]\n"
     "             [--export-tiff16 OUT] LIGHT...\n"
+    "  tarvex-cli solve FILE [--focal-length MM] [--ra HH:MM:SS --dec [-]DD:MM:SS]\n"
+    "             [--radius DEG]\n"
     "INPUT is a KR File or FITS file, or 'ramp' for the start-up ramp.\n"
     "STEP is name or name:key=value,key=value (see 'tarvex-cli steps').\n"
     "--fits sets the FITS text record after INPUT is read; KEY is one of\n"
@@ -90,6 +93,14 @@ constexpr const char* kUsage =
     "  only. Messier 1..110, NGC 1..7815; planets mercury, venus, mars, jupiter,\n"
     "  saturn, uranus, neptune, pluto; R.A. 00:00..23:59, Dec -89:59..+89:59; MS in\n"
     "  milliseconds.\n"
+    "solve finds where FILE points with astrometry.net's solve-field (astrometry.net\n"
+    "  and its astrometry-data-tycho2-08 and -09 index packages): the focal length\n"
+    "  and the hint (J2000) from the options, else from the file's header; the hint\n"
+    "  is searched within --radius degrees (default 5), then the whole sky. It prints\n"
+    "  one line, 'solved RA ... (J2000)' or 'not solved: REASON' (exit 1), and adds\n"
+    "  the world coordinate cards to a standard FITS file's header, or writes a\n"
+    "  standard copy NAME-wcs.fits beside a file of the program's own layout.\n"
+    "  Ctrl-C stops the solve.\n"
     "mount-sim serves the simulated mount on a pseudo-terminal for other programs:\n"
     "  it prints the path of its pseudo-terminal and serves it until interrupted.\n";
 
@@ -197,6 +208,67 @@ std::optional<int> parse_stack(const std::vector<std::string>& args, std::size_t
   }
   if (!out_given) return refuse("stack needs --out OUT");
   if (r.lights.empty()) return refuse("stack needs at least one LIGHT file");
+  return std::nullopt;
+}
+
+// solve FILE [--focal-length MM] [--ra HH:MM:SS --dec [-]DD:MM:SS]
+// [--radius DEG], in any order; the data folder may also be given.
+std::optional<int> parse_solve(const std::vector<std::string>& args, std::size_t from, Options& o,
+                               std::ostream& out, std::ostream& err) {
+  SolveOptions& s = o.solve;
+  std::optional<double> ra, dec;
+  auto positive = [](const std::string& text, double most) -> std::optional<double> {
+    double v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !(v > 0) || v > most)
+      return std::nullopt;
+    return v;
+  };
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help") {
+      out << kUsage;
+      return 0;
+    }
+    if (a == "--focal-length" || a == "--ra" || a == "--dec" || a == "--radius" ||
+        a == "--data-root") {
+      if (i + 1 >= args.size()) return usage_error(err, a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--focal-length") {
+        if (s.focal_length_mm) return usage_error(err, a + " may be given only once");
+        s.focal_length_mm = positive(v, 100000);
+        if (!s.focal_length_mm)
+          return usage_error(err, "--focal-length needs millimetres above 0, not " + v);
+      } else if (a == "--ra") {
+        if (ra) return usage_error(err, a + " may be given only once");
+        ra = parse_ra_hours(v);
+        if (!ra) return usage_error(err, "--ra needs HH:MM:SS from 00:00:00 to 23:59:59, not " + v);
+      } else if (a == "--dec") {
+        if (dec) return usage_error(err, a + " may be given only once");
+        dec = parse_dec_degrees(v);
+        if (!dec)
+          return usage_error(err, "--dec needs [-]DD:MM:SS from -90:00:00 to +90:00:00, not " + v);
+      } else if (a == "--radius") {
+        if (s.radius_degrees) return usage_error(err, a + " may be given only once");
+        s.radius_degrees = positive(v, 180);
+        if (!s.radius_degrees)
+          return usage_error(err, "--radius needs degrees above 0 up to 180, not " + v);
+      } else {
+        if (o.data_root) return usage_error(err, "--data-root may be given only once");
+        o.data_root = v;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usage_error(err, "solve does not take " + a);
+    } else if (o.input.empty()) {
+      o.input = a;
+    } else {
+      return usage_error(err, "unexpected argument " + a);
+    }
+  }
+  if (o.input.empty()) return usage_error(err, "solve needs a FILE");
+  if (ra.has_value() != dec.has_value()) return usage_error(err, "--ra and --dec go together");
+  if (ra) s.hint = SkyPosition{*ra, *dec};
+  if (s.radius_degrees && !s.hint) return usage_error(err, "--radius goes with --ra and --dec");
   return std::nullopt;
 }
 
@@ -551,6 +623,10 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       if (a == "scope") return parse_scope(args, i + 1, o.scope, out, err);
       if (a == "mount-sim") return parse_mount_sim(args, i + 1, o.mount_sim, out, err);
       if (a == "stack") return parse_stack(args, i + 1, o, err);
+      if (a == "solve") {
+        if (const auto status = parse_solve(args, i + 1, o, out, err)) return status;
+        break;
+      }
     } else if (o.input.empty()) {
       o.input = a;
     } else {
@@ -586,6 +662,7 @@ constexpr SubcommandEntry kSubcommands[] = {
     {"scope", scope_command, false, false, true},
     {"mount-sim", mount_sim_command, false, false, true},
     {"stack", stack_command, false, false, true},
+    {"solve", solve_command, false, false, true},
 };
 
 const SubcommandEntry* find_subcommand(const std::string& name) {

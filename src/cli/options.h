@@ -16,6 +16,7 @@
 #include "app/stack/batch_stack.h"
 #include "files/settings_choices.h"
 #include "scope/mount.h"
+#include "scope/precession.h"
 #include "sim/sim_mount.h"
 #include "sim/sky_renderer.h"
 
@@ -72,6 +73,13 @@ struct MountSimOptions {
   long run_for_ms = 0;  // 0: until interrupted
 };
 
+// `solve FILE`: the focal length and the hint, when given.
+struct SolveOptions {
+  std::optional<double> focal_length_mm;
+  std::optional<SkyPosition> hint;
+  std::optional<double> radius_degrees;
+};
+
 // The command line as read: the subcommand, its INPUT and every option.
 struct Options {
   std::optional<std::filesystem::path> data_root;
@@ -99,6 +107,7 @@ struct Options {
   MountSimOptions mount_sim;
   // `stack`: the lights, masters, method and outputs.
   StackRequest stack;
+  SolveOptions solve;
   // Every option given before or after the subcommand, in order.
   std::vector<std::string> given;
 };

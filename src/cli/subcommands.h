@@ -47,4 +47,7 @@ int focus_command(const Options& options, std::ostream& out, std::ostream& err);
 int scope_command(const Options& options, std::ostream& out, std::ostream& err);
 int mount_sim_command(const Options& options, std::ostream& out, std::ostream& err);
 
+// Plate solving an image file (solve_command.cpp).
+int solve_command(const Options& options, std::ostream& out, std::ostream& err);
+
 }  // namespace tarvex::cli

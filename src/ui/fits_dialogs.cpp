@@ -14,7 +14,7 @@
 
 namespace tarvex::ui {
 
-TFitsDialog::TFitsDialog(FitsDetailsModel& model, QWidget* parent)
+TFitsDialog::TFitsDialog(FitsDetailsModel& model, QWidget* parent, const QString& solution)
     : QDialog(parent), model_(model) {
   setWindowTitle(FitsDetailsModel::TITLE);
   auto* layout = new QVBoxLayout(this);
@@ -77,6 +77,12 @@ TFitsDialog::TFitsDialog(FitsDetailsModel& model, QWidget* parent)
   format_->setObjectName("format");
   format_row->addWidget(format_);
   layout->addLayout(format_row);
+  if (!solution.isEmpty()) {
+    solution_ = new QLabel(solution, this);
+    solution_->setObjectName("solution");
+    solution_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(solution_);
+  }
 
   auto* buttons = new QHBoxLayout;
   auto* go = new QPushButton(FitsDetailsModel::CONTINUE_LABEL, this);
@@ -111,7 +117,7 @@ QString ask_save_file(QWidget* parent, const char* filter, const QString& defaul
 }
 
 bool QtFitsDialogs::run_details(FitsDetailsModel& model) {
-  TFitsDialog dialog(model, parent_);
+  TFitsDialog dialog(model, parent_, solution_);
   return dialog.exec() == QDialog::Accepted;
 }
 

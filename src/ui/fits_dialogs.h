@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <map>
+#include <utility>
 
 #include "app/fits_commands.h"
 #include "app/fits_details_model.h"
@@ -22,13 +24,16 @@ namespace tarvex::ui {
 class TFitsDialog : public QDialog {
   Q_OBJECT
  public:
-  TFitsDialog(FitsDetailsModel& model, QWidget* parent = nullptr);
+  // `solution`, when not empty, is shown under the fields: where View >
+  // Solve Image found the image to point.
+  TFitsDialog(FitsDetailsModel& model, QWidget* parent = nullptr, const QString& solution = {});
   // The edit box of a field (its object name is the field's label).
   QLineEdit* field(FitsField f) const { return fields_.at(f); }
   QScrollBar* time_bar() const { return bar_; }
   QLabel* time_value() const { return bar_value_; }
   QCheckBox* unsigned_box() const { return unsigned_; }
   QLabel* image_format() const { return format_; }
+  QLabel* solution() const { return solution_; }
 
  private:
   void show_time_difference();
@@ -38,6 +43,7 @@ class TFitsDialog : public QDialog {
   QLabel* bar_value_;
   QCheckBox* unsigned_;
   QLabel* format_;
+  QLabel* solution_ = nullptr;
 };
 
 // Runs a save-file dialog ("Save As") with a filter in the program's
@@ -48,13 +54,15 @@ QString ask_save_file(QWidget* parent, const char* filter, const QString& defaul
 // The FITS commands' dialogs as modal Qt dialogs owned by `parent`.
 class QtFitsDialogs : public FitsDialogs {
  public:
-  explicit QtFitsDialogs(QWidget* parent) : parent_(parent) {}
+  explicit QtFitsDialogs(QWidget* parent, QString solution = {})
+      : parent_(parent), solution_(std::move(solution)) {}
   bool run_details(FitsDetailsModel& model) override;
   std::filesystem::path choose_save_path(const std::string& filter,
                                          const std::string& default_extension) override;
 
  private:
   QWidget* parent_;
+  QString solution_;
 };
 
 }  // namespace tarvex::ui

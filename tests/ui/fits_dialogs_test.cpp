@@ -7,14 +7,17 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include "../app/catalogue_field.h"
 #include "app/commands.h"
 #include "files/settings.h"
 #include "modal_driver.h"
@@ -27,6 +30,18 @@ using namespace tarvex::ui;
 using tarvex::ui::testing::ModalDriver;
 
 namespace {
+
+// PATH set to `value` for a scope.
+class PathSetting {
+ public:
+  explicit PathSetting(const std::string& value) : old_(std::getenv("PATH")) {
+    ::setenv("PATH", value.c_str(), 1);
+  }
+  ~PathSetting() { ::setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
 
 QPushButton* push(QWidget* d, const QString& text) {
   for (auto* b : d->findChildren<QPushButton*>()) {
@@ -85,6 +100,72 @@ class FitsDialogsTest : public tarvex::ui::testing::WindowTest {
     for (int i = 0; i < 30; ++i) d.time_bar()->triggerAction(QAbstractSlider::SliderPageStepSub);
     QCOMPARE(d.time_value()->text(), QString("-11"));
     QCOMPARE(ut, std::int16_t(10));  // stored only on Continue
+  }
+
+  void solveImageRefusesReportsCancelsAndSolves() {
+    Tarvex& a = w().app();
+    QVERIFY(w().action(CM_SOLVE_IMAGE)->isEnabled());
+    // No focal length: a box says what to set.
+    a.fits.fits_focal_length = 0;
+    QString said;
+    {
+      ModalDriver refusal;
+      refusal.then<QMessageBox>([&](QMessageBox* b) {
+        said = b->text();
+        b->accept();
+      });
+      w().command(CM_SOLVE_IMAGE);
+      QVERIFY(refusal.finished());
+    }
+    QVERIFY2(said.contains("focal length"), qPrintable(said));
+
+    a.fits.fits_focal_length = 300 / 25.4;
+    const std::string folder = dir_->filePath("bin").toStdString();
+    std::filesystem::create_directory(folder);
+    {
+      PathSetting path(folder);  // no solve-field to be found
+      w().command(CM_SOLVE_IMAGE);
+    }
+    QVERIFY2(w().statusBar()->currentMessage().startsWith(
+                 "not solved: astrometry.net is not installed (no solve-field): install "
+                 "astrometry.net, astrometry-data-tycho2-08"),
+             qPrintable(w().statusBar()->currentMessage()));
+
+    // A solver that never finishes: a key pressed on the window stops it.
+    {
+      std::ofstream(folder + "/solve-field") << "#!/bin/sh\nexec sleep 60\n";
+      std::filesystem::permissions(folder + "/solve-field", std::filesystem::perms::owner_all);
+      PathSetting path(folder + ":" + std::getenv("PATH"));
+      QTimer::singleShot(300, &w(), [this] { QTest::keyClick(&w(), Qt::Key_Escape); });
+      QElapsedTimer timer;
+      timer.start();
+      w().command(CM_SOLVE_IMAGE);
+      QVERIFY(timer.elapsed() < 10000);
+    }
+    QCOMPARE(w().statusBar()->currentMessage(), QString("not solved: cancelled"));
+    QVERIFY(!a.busy);
+
+    // The real solver on a field of the sky: the status bar and the FITS
+    // details show where it points.
+    const auto frame = tarvex::testing::catalogue_field(83.82, -5.39, 300);
+    if (frame.empty() || tarvex::find_program("solve-field").empty())
+      QSKIP("astrometry.net is not installed: the solve through it is not tested");
+    std::copy(frame.begin(), frame.end(), fs().CurrentFrame.begin());
+    fs().IsColour = false;
+    w().command(CM_SOLVE_IMAGE);
+    const QString line = w().statusBar()->currentMessage();
+    QVERIFY2(line.startsWith("solved RA 05:35:1") && line.contains(" Dec -05:23:") &&
+                 line.contains("scale 5.91\"/px"),
+             qPrintable(line));
+    QString shown;
+    ModalDriver details;
+    details.then<TFitsDialog>([&](TFitsDialog* d) {
+      shown = d->solution() ? d->solution()->text() : QString();
+      push(d, "Abort")->click();
+    });
+    w().command(CM_FITS_DETAILS);
+    QVERIFY(details.finished());
+    QCOMPARE(shown, line);
   }
 
   void unsignedActsAtOnceAndAbortKeepsTheRest() {
