@@ -116,14 +116,17 @@ LiveFrame LiveStackRun::add_exposure(const Frame& raw, bool binned) {
     warped_ = im.data;
   } else {
     const auto reg = register_stars(reference_, stars, options_.min_stars);
-    if (!reg) {
+    if (reg) {
+      for (int p = 0; p < kPlanes; ++p)
+        warp_rows(PlaneView{im.data.data() + p * kPlaneSize, FRAME_WIDTH, FRAME_HEIGHT},
+                  reg->transform, Interpolation::Bilinear, 0, FRAME_HEIGHT,
+                  warped_.data() + p * kPlaneSize);
+    } else if (unmoved(stars)) {
+      warped_ = im.data;
+    } else {
       ++unregistered_;
       return done(LiveFrame::Unregistered);
     }
-    for (int p = 0; p < kPlanes; ++p)
-      warp_rows(PlaneView{im.data.data() + p * kPlaneSize, FRAME_WIDTH, FRAME_HEIGHT},
-                reg->transform, Interpolation::Bilinear, 0, FRAME_HEIGHT,
-                warped_.data() + p * kPlaneSize);
   }
   // The least spread a pixel may have is the noisiest plane's background noise.
   float noise = 0;
@@ -148,6 +151,22 @@ void LiveStackRun::show() {
   std::string t = title;
   if (refused > 0) t += " (" + std::to_string(refused) + " refused)";
   show_stacked_image(app_, FRAME_WIDTH, FRAME_HEIGHT, kPlanes, result(), t);
+}
+
+// Matching triangles needs stars that stand apart, which a field of other
+// detections (the edges of a test chart, a planet's limb) may not give. A
+// frame with a quarter of its detections (three at least) within a pixel of
+// the first frame's has not moved: it is added as it lies. Stars of a frame
+// that did move fall there only by chance, one in thousands.
+bool LiveStackRun::unmoved(const std::vector<Star>& stars) const {
+  std::size_t still = 0;
+  for (const Star& f : stars)
+    for (const Star& r : reference_)
+      if (std::hypot(f.x - r.x, f.y - r.y) < 1.0) {
+        ++still;
+        break;
+      }
+  return still >= 3 && 4 * still >= stars.size();
 }
 
 std::vector<float> LiveStackRun::result() const {

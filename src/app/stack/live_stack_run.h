@@ -67,6 +67,7 @@ class LiveStackRun {
 
  private:
   bool save();
+  bool unmoved(const std::vector<Star>& stars) const;
   // Puts the stack on show with its frame count (when the options ask).
   void show();
 
