@@ -25,6 +25,7 @@
 #include "platform/basic_ports.h"
 #include "processing/filters.h"
 #include "processing/filters_median.h"
+#include "processing/processor_ways.h"
 #include "processing/stretch.h"
 
 namespace {
@@ -77,6 +78,57 @@ void BM_stretch_table(benchmark::State& state) {
     progress.positions.clear();
   });
 }
+// The same on a night sky's histogram (bench_frame.h), and each way the
+// processor offers forced, beside the one the first use chose.
+void BM_stretch_table_sky(benchmark::State& state) {
+  static StretchLevels table;
+  fill_log_table(table);
+  RecordingProgress progress;
+  NullPump pump;
+  bench::run_on_picture(
+      state,
+      [&](FrameStore& fs) {
+        apply_stretch_table(fs, table, progress, pump);
+        progress.positions.clear();
+      },
+      bench::night_sky_store());
+}
+void BM_stretch_way(benchmark::State& state, StretchMap map, bool sky) {
+  static StretchLevels table;
+  fill_log_table(table);
+  FrameStore& fs = sky ? bench::night_sky_store() : store();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::copy(fs.SecondFrame.begin(), fs.SecondFrame.end(), fs.CurrentFrame.begin());
+    state.ResumeTiming();
+    map(fs.CurrentFrame.data(), fs.UndoFrame.data(), FRAME_SAMPLES, table.data());
+    benchmark::DoNotOptimize(fs.CurrentFrame.data());
+  }
+}
+void BM_median_way(benchmark::State& state, MedianRows rows, bool sky) {
+  FrameStore& fs = sky ? bench::night_sky_store() : store();
+  for (auto _ : state) {
+    rows(fs.SecondFrame.data(), fs.CurrentFrame.data(), 1, FRAME_HEIGHT - 1, 1, 0.6f);
+    benchmark::DoNotOptimize(fs.CurrentFrame.data());
+  }
+}
+void BM_median_rows_sky(benchmark::State& state) {
+  FrameStore& fs = bench::night_sky_store();
+  for (auto _ : state) {
+    median_rows(fs.SecondFrame.data(), fs.CurrentFrame.data(), 1, FRAME_HEIGHT - 1, 1, 0.6f);
+    benchmark::DoNotOptimize(fs.CurrentFrame.data());
+  }
+}
+void BM_cv_medianBlur_16bit_sky(benchmark::State& state) {
+  const cv::Mat src(FRAME_HEIGHT, FRAME_WIDTH, CV_16UC1,
+                    bench::night_sky_store().SecondFrame.data());
+  cv::Mat dst(src.size(), src.type());
+  for (auto _ : state) {
+    cv::medianBlur(src, dst, 3);
+    benchmark::DoNotOptimize(dst.data);
+  }
+}
+
 // What the Invert command runs (its table is filled outside the timed part,
 // as the log table above is).
 void BM_invert(benchmark::State& state) {
@@ -178,6 +230,19 @@ const std::vector<Pair>& pairs() {
       {"BM_stretch_table", "BM_copy_frame"},
       {"BM_invert", "BM_copy_frame"},
       {"BM_stretch_table", "BM_cv_LUT_8bit"},
+      {"BM_stretch_table_sky", "BM_copy_frame"},
+      {"BM_stretch_table_sky", "BM_cv_LUT_8bit"},
+      {"BM_stretch_way/plain", "BM_copy_frame"},
+      {"BM_stretch_way/avx2", "BM_copy_frame"},
+      {"BM_stretch_way/avx512", "BM_copy_frame"},
+      {"BM_stretch_way_sky/plain", "BM_copy_frame"},
+      {"BM_stretch_way_sky/avx2", "BM_copy_frame"},
+      {"BM_stretch_way_sky/avx512", "BM_copy_frame"},
+      {"BM_median_way/plain", "BM_cv_medianBlur_16bit<3>"},
+      {"BM_median_way/avx2", "BM_cv_medianBlur_16bit<3>"},
+      {"BM_median_rows_sky", "BM_cv_medianBlur_16bit_sky"},
+      {"BM_median_way_sky/plain", "BM_cv_medianBlur_16bit_sky"},
+      {"BM_median_way_sky/avx2", "BM_cv_medianBlur_16bit_sky"},
       {"BM_convolve_lowpass_3x3", "BM_cv_filter2D_3x3"},
       {"BM_convolve_lowpass_3x3", "BM_cv_GaussianBlur_3x3"},
       {"BM_convolve_gaussian_5x5", "BM_cv_filter2D_5x5"},
@@ -224,6 +289,13 @@ int main(int argc, char** argv) {
   cv::setNumThreads(1);
   benchmark::RegisterBenchmark("BM_copy_frame", BM_copy_frame);
   benchmark::RegisterBenchmark("BM_stretch_table", BM_stretch_table);
+  benchmark::RegisterBenchmark("BM_stretch_table_sky", BM_stretch_table_sky);
+  for (const StretchWay& w : stretch_ways()) {
+    benchmark::RegisterBenchmark((std::string("BM_stretch_way/") + w.name).c_str(), BM_stretch_way,
+                                 w.map, false);
+    benchmark::RegisterBenchmark((std::string("BM_stretch_way_sky/") + w.name).c_str(),
+                                 BM_stretch_way, w.map, true);
+  }
   benchmark::RegisterBenchmark("BM_invert", BM_invert);
   benchmark::RegisterBenchmark("BM_cv_LUT_8bit", BM_cv_LUT_8bit);
   benchmark::RegisterBenchmark("BM_convolve_lowpass_3x3", BM_convolve_lowpass_3x3);
@@ -237,6 +309,14 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BM_median_rows<1>", BM_median_rows<1>);
   benchmark::RegisterBenchmark("BM_cv_medianBlur_16bit<3>", BM_cv_medianBlur_16bit<3>);
   benchmark::RegisterBenchmark("BM_median_filter_with_undo<1>", BM_median_filter_with_undo<1>);
+  for (const MedianWay& w : median_ways()) {
+    benchmark::RegisterBenchmark((std::string("BM_median_way/") + w.name).c_str(), BM_median_way,
+                                 w.rows, false);
+    benchmark::RegisterBenchmark((std::string("BM_median_way_sky/") + w.name).c_str(),
+                                 BM_median_way, w.rows, true);
+  }
+  benchmark::RegisterBenchmark("BM_median_rows_sky", BM_median_rows_sky);
+  benchmark::RegisterBenchmark("BM_cv_medianBlur_16bit_sky", BM_cv_medianBlur_16bit_sky);
   benchmark::RegisterBenchmark("BM_median_rows<2>", BM_median_rows<2>);
   benchmark::RegisterBenchmark("BM_cv_medianBlur_16bit<5>", BM_cv_medianBlur_16bit<5>);
   benchmark::RegisterBenchmark("BM_median_filter_with_undo<2>", BM_median_filter_with_undo<2>);
@@ -250,6 +330,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
+  std::printf("\nWays chosen at first use: stretch table %s, median radius 1 %s\n",
+              chosen_stretch_way() ? chosen_stretch_way() : "(not used)",
+              chosen_median_way(1) ? chosen_median_way(1) : "(not used)");
   std::printf("\nRatio of median CPU times (Tarvex / reference; below 1 is faster)\n");
   for (const Pair& p : pairs()) {
     const double t = reporter.cpu(p.tarvex), o = reporter.cpu(p.opencv);

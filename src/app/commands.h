@@ -87,6 +87,7 @@ enum CommandId : int {
   // zoom of the picture and Help > About.
   CM_EXPORT_STANDARD_FITS = 30001,
   CM_EXPORT_TIFF16 = 30002,
+  CM_STACK_FILES = 30003,
   CM_ZOOM_IN = 30011,
   CM_ZOOM_OUT = 30012,
   CM_ZOOM_ACTUAL = 30013,

@@ -76,6 +76,13 @@ class OptionsFront : public CaptureFront {
   }
   // Nobody is there to answer: the run ends at the first failed save.
   bool continue_after_failed_save() override { return false; }
+  LiveStackSettings live_stack() const override {
+    LiveStackSettings s;
+    s.on = options_.live_stack.has_value();
+    if (options_.live_stack) s.file = *options_.live_stack;
+    if (options_.save_every) s.every = *options_.save_every;
+    return s;
+  }
 
  private:
   const CaptureOptions& options_;
@@ -101,6 +108,14 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
                        "--continuous repeats single exposures until stopped and --count sums "
                        "one sequence: give one of them");
 
+  if (c.live_stack && !c.continuous)
+    return usage_error(err, "--live-stack stacks a continuous run: give --continuous too");
+  if (c.save_every && !c.live_stack)
+    return usage_error(err, "--save-every belongs to --live-stack");
+  if (c.frames && (!c.continuous || *c.frames < 2))
+    return usage_error(err,
+                       "--frames ends a continuous run after 2 or more exposures: give "
+                       "--continuous too");
   InterruptPump pump;
   StageProgress progress(err, &err == &std::cerr && ::isatty(STDERR_FILENO));
   InterruptScope interrupts;
@@ -122,6 +137,12 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
         err << "capture: " << sequencer.exposures_taken() << " exposure"
             << (sequencer.exposures_taken() == 1 ? "" : "s") << " taken, "
             << sequencer.files_saved() << " saved\n";
+        if (const LiveStackRun* live = sequencer.live_stack()) {
+          out << "live stack " << live->options().out.string() << ": " << live->frames()
+              << " frames stacked, " << live->trailed() << " refused as trailed, "
+              << live->unregistered() << " not registered, saved " << live->saves() << " times\n";
+          if (live->save_failed()) return 1;
+        }
         if (sequencer.exposures_taken() > 0) {
           if (o.save_raw) {
             if (!save_image(app, *o.save_raw).ok()) return 1;

@@ -35,6 +35,7 @@ constexpr const char* kUsage =
     "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
     "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
     "             [--self-guide [--half-time] [--guide-range q|h|t|s] [--guide-value N]]\n"
+    "             [--live-stack OUT [--save-every N]] [--frames N]\n"
     "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
     "             [--range q|h|t|s] [--value N] [--centre X,Y]\n"
@@ -78,7 +79,12 @@ constexpr const char* kUsage =
     "  --self-guide guides the exposures on the star (--star X,Y, else the brightest\n"
     "  one found) with guide frames of --guide-range/--guide-value (default 1 s) and\n"
     "  prints a guiding line per exposure; --half-time reads the first field at half\n"
-    "  time. --continuous takes single exposures: it does not go with --count.\n"
+    "  time. --continuous takes single exposures: it does not go with --count;\n"
+    "  --frames N ends it after N exposures. --live-stack OUT (with --continuous)\n"
+    "  registers each exposure on its stars onto the first and adds it to a stack\n"
+    "  with outlier rejection, saved to OUT (FITS, 32-bit floating point) every\n"
+    "  --save-every frames (default 10) and when the run ends; trailed frames are\n"
+    "  refused and counted.\n"
     "focus runs the focus mode on the 128 x 128 focus window (centred near --centre,\n"
     "  else where the camera dialog keeps it) for --frames frames (default 10) and\n"
     "  prints one line per frame: its peak and the star's full width at half maximum.\n"
@@ -421,7 +427,8 @@ OptionRead read_capture_option(const std::string& flag,
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
-                           flag == "--minutes" || flag == "--frames" || flag == "--centre";
+                           flag == "--minutes" || flag == "--frames" || flag == "--centre" ||
+                           flag == "--live-stack" || flag == "--save-every";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -463,13 +470,23 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
     c.guide_range = range;
-  } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames") {
+  } else if (flag == "--guide-value" || flag == "--minutes" || flag == "--frames" ||
+             flag == "--save-every") {
     const std::optional<int> n = whole_number(*v);
     if (!n || *n < 1 || *n > 999) {
       error = flag + " takes a whole number from 1 to 999, not " + *v;
       return OptionRead::Bad;
     }
-    (flag == "--minutes" ? c.minutes : flag == "--frames" ? c.frames : c.guide_value) = *n;
+    (flag == "--minutes"      ? c.minutes
+     : flag == "--frames"     ? c.frames
+     : flag == "--save-every" ? c.save_every
+                              : c.guide_value) = *n;
+  } else if (flag == "--live-stack") {
+    if (v->empty()) {
+      error = "--live-stack needs a file name";
+      return OptionRead::Bad;
+    }
+    c.live_stack = *v;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
@@ -739,6 +756,8 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   if (o.guide_value) a.guide_value = *o.guide_value;
   if (o.self_guide) a.self_guide_next = true;
   if (o.half_time) a.half_time_download = true;
+  // A continuous run with --frames ends after that many single exposures.
+  if (o.continuous && o.frames) a.count = *o.frames;
 }
 
 std::optional<LinkType> guiding_link_override(const Options& o, LinkType settings_link) {

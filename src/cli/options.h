@@ -48,6 +48,9 @@ struct CaptureOptions {
   // focus: how many frames, and the centre of the focus window.
   std::optional<int> frames;
   std::optional<std::pair<int, int>> centre;
+  // capture --continuous: the live stack's file and how often it is saved.
+  std::optional<std::filesystem::path> live_stack;
+  std::optional<int> save_every;
   // The capture options given, in order, so other subcommands can refuse them.
   std::vector<std::string> given;
 };

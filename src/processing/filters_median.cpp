@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
+#include "image/fastest_way.h"
 #include "image/frame_store.h"
 #include "image/lanes.h"
 #include "image/target_clones.h"
 #include "processing/filters.h"
+#include "processing/processor_ways.h"
 
 namespace tarvex {
 
@@ -346,12 +350,68 @@ template <int R>
   }
 }
 
-TARVEX_CLONES void median_dispatch(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1,
-                                   int radius, float fraction) {
+// The filter compiled twice, for plain x86-64 and for AVX2; which one runs
+// is chosen by what each costs (median_rows below).
+[[gnu::always_inline]] inline void median_dispatch(const std::uint16_t* src, std::uint16_t* dst,
+                                                   int y0, int y1, int radius, float fraction) {
   switch (radius) {
     case 1: median_rows_1(src, dst, y0, y1, fraction); break;
     case 2: median_rows_r<2>(src, dst, y0, y1, fraction); break;
     default: median_rows_r<3>(src, dst, y0, y1, fraction); break;
+  }
+}
+
+void median_plain(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, int radius,
+                  float fraction) {
+  median_dispatch(src, dst, y0, y1, radius, fraction);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void median_avx2(const std::uint16_t* src, std::uint16_t* dst,
+                                                 int y0, int y1, int radius, float fraction) {
+  median_dispatch(src, dst, y0, y1, radius, fraction);
+}
+#endif
+
+const std::vector<MedianWay>& ways_offered() {
+  static const std::vector<MedianWay> ways = [] {
+    std::vector<MedianWay> w{{"plain", median_plain}};
+#if defined(__x86_64__)
+    if (avx2_available()) w.push_back({"avx2", median_avx2});
+#endif
+    return w;
+  }();
+  return ways;
+}
+
+std::array<std::atomic<const MedianWay*>, 3> chosen_ways{};
+
+// The first use of each radius chooses its way: each is timed on eight rows
+// of the picture itself, written to a frame of its own.
+const MedianWay& choose_way(const std::uint16_t* src, int y0, int y1, int radius, float fraction) {
+  auto choose = [&]() -> const MedianWay& {
+    const auto& ways = ways_offered();
+    std::vector<std::uint16_t> scratch(FRAME_BUFFER_SAMPLES);
+    const int end = std::min(y1, y0 + 8);
+    const std::size_t k = fastest_way(ways.size(), 5, [&](std::size_t w) {
+      ways[w].rows(src, scratch.data(), y0, end, radius, fraction);
+    });
+    chosen_ways[static_cast<std::size_t>(radius - 1)] = &ways[k];
+    return ways[k];
+  };
+  switch (radius) {
+    case 1: {
+      static const MedianWay& way = choose();
+      return way;
+    }
+    case 2: {
+      static const MedianWay& way = choose();
+      return way;
+    }
+    default: {
+      static const MedianWay& way = choose();
+      return way;
+    }
   }
 }
 
@@ -388,7 +448,17 @@ void median5_row(const std::uint16_t* src, int stride, int count, std::uint16_t*
 void median_rows(const std::uint16_t* src, std::uint16_t* dst, int y0, int y1, int radius,
                  float fraction) {
   if (radius < 1 || radius > 3 || y0 >= y1) return;
-  median_dispatch(src, dst, y0, y1, radius, fraction);
+  choose_way(src, y0, y1, radius, fraction).rows(src, dst, y0, y1, radius, fraction);
+}
+
+std::span<const MedianWay> median_ways() {
+  return ways_offered();
+}
+
+const char* chosen_median_way(int radius) {
+  if (radius < 1 || radius > 3) return nullptr;
+  const MedianWay* w = chosen_ways[static_cast<std::size_t>(radius - 1)];
+  return w != nullptr ? w->name : nullptr;
 }
 
 int median_network_size(int radius) {

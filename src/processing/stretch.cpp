@@ -1,17 +1,21 @@
 #include "processing/stretch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
+#include "image/fastest_way.h"
 #include "image/label_band.h"
 #include "image/lanes.h"
 #include "image/target_clones.h"
+#include "processing/processor_ways.h"
 
 namespace tarvex {
 
@@ -207,12 +211,41 @@ bool avx512_available() {
 
 #endif
 
-void map_samples(std::uint16_t* c, std::uint16_t* u, int n, const std::uint16_t* table) {
+const std::vector<StretchWay>& ways_offered() {
+  static const std::vector<StretchWay> ways = [] {
+    std::vector<StretchWay> w{{"plain", map_samples_plain}};
 #if defined(__x86_64__)
-  if (avx512_available()) return map_samples_avx512(c, u, n, table);
-  if (avx2_available()) return map_samples_avx2(c, u, n, table);
+    if (avx2_available()) w.push_back({"avx2", map_samples_avx2});
+    if (avx2_available() && avx512_available()) w.push_back({"avx512", map_samples_avx512});
 #endif
-  map_samples_plain(c, u, n, table);
+    return w;
+  }();
+  return ways;
+}
+
+std::atomic<const StretchWay*> chosen_way{nullptr};
+
+// The first block mapped chooses the way: each is timed on a copy of up to
+// 8192 of its samples (so on the picture's own spread over the table, which
+// decides how often a look-up misses the cache).
+const StretchWay& choose_way(const std::uint16_t* c, int n, const std::uint16_t* table) {
+  static const StretchWay& way = [&]() -> const StretchWay& {
+    const auto& ways = ways_offered();
+    const int m = std::min(n, 8192);
+    std::vector<std::uint16_t> source(c, c + m), work(static_cast<std::size_t>(m)),
+        undo(static_cast<std::size_t>(m));
+    const std::size_t k = fastest_way(ways.size(), 7, [&](std::size_t w) {
+      std::memcpy(work.data(), source.data(), source.size() * sizeof(std::uint16_t));
+      ways[w].map(work.data(), undo.data(), m, table);
+    });
+    chosen_way = &ways[k];
+    return ways[k];
+  }();
+  return way;
+}
+
+void map_samples(std::uint16_t* c, std::uint16_t* u, int n, const std::uint16_t* table) {
+  choose_way(c, n, table).map(c, u, n, table);
 }
 
 // The invert table as arithmetic: sample s becomes 2 * (32767 - (s >> 1)),
@@ -271,6 +304,15 @@ void apply_stretch_table(FrameStore& fs, const StretchLevels& t, Progress& progr
 
 void invert_frame(FrameStore& fs, Progress& progress, EventPump& pump) {
   map_frame(fs, progress, pump, invert_samples);
+}
+
+std::span<const StretchWay> stretch_ways() {
+  return ways_offered();
+}
+
+const char* chosen_stretch_way() {
+  const StretchWay* w = chosen_way;
+  return w != nullptr ? w->name : nullptr;
 }
 
 }  // namespace tarvex

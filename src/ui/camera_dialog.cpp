@@ -134,7 +134,8 @@ void TVQDialog::arrow_row(QGridLayout* layout, int row, const char* label, int b
   layout->addWidget(add(edit_id, make_edit(parent)), row, 2);
 }
 
-TVQDialog::TVQDialog(Tarvex& app, QWidget* parent) : QDialog(parent), app_(app), model_(app) {
+TVQDialog::TVQDialog(Tarvex& app, QWidget* parent, LiveStackSettings* live)
+    : QDialog(parent), app_(app), model_(app), live_(live != nullptr ? live : &own_live_) {
   setWindowTitle(CAMERA_DIALOG_TITLE);
   setModal(true);
   auto* grid = new QGridLayout(this);
@@ -165,6 +166,11 @@ QGroupBox* TVQDialog::exposure_box() {
   int row = 4;
   for (const CheckBox& c : CHECK_BOXES) {
     if (c.id == 132) continue;  // in the focus group
+    if (c.id == 119) {
+      // Beside "Continuous Mode", the runs it belongs to.
+      ex->addWidget(check_box(LIVE_STACK_ID, "Live Stack", box, [this] { live_->on = !live_->on; }),
+                    row, 2);
+    }
     ex->addWidget(check_box(c.id, c.text, box, [this, which = c.check] { model_.toggle(which); }),
                   row, 0, 1, 2);
     // The dark frame's name on a row of its own, under its check box, so
@@ -322,6 +328,8 @@ void TVQDialog::refresh() {
   edit(131)->setText(QString::number(model_.stretch_bits()));
   edit(126)->setText(QString::number(s.guide_frames));
   for (const CheckBox& c : CHECK_BOXES) check(c.id)->setChecked(model_.checked(c.check));
+  check(LIVE_STACK_ID)->setChecked(live_->on);
+  check(LIVE_STACK_ID)->setEnabled(model_.checked(CameraCheck::Continuous));
   for (const RangeButton& r : RANGE_BUTTONS) radio(r.id)->setChecked(s.range == r.range);
   for (const ModeButton& m : MODE_BUTTONS) radio(m.id)->setChecked(s.mode == m.mode);
   check(123)->setChecked(s.self_guide_next);
@@ -400,7 +408,7 @@ QString TSavingDialog::file_name() const {
 }
 
 CameraDialogResult QtCaptureFront::run_camera_dialog(AcquisitionSettings& /*settings*/) {
-  TVQDialog dialog(app_, owner_);
+  TVQDialog dialog(app_, owner_, &live_);
   return dialog.exec() == 1 ? CameraDialogResult::TakePhoto : CameraDialogResult::Cancel;
 }
 

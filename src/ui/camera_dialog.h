@@ -28,11 +28,14 @@ class QScrollBar;
 namespace tarvex::ui {
 
 inline constexpr const char* CAMERA_DIALOG_TITLE = "Helion KR9- Camera Control Interface";
+// The "Live Stack" check box, beside "Continuous Mode".
+inline constexpr int LIVE_STACK_ID = 141;
 
 class TVQDialog : public QDialog, private FocusFront {
   Q_OBJECT
  public:
-  explicit TVQDialog(Tarvex& app, QWidget* parent = nullptr);
+  // `live` holds the "Live Stack" check box's setting; null: the dialog's own.
+  explicit TVQDialog(Tarvex& app, QWidget* parent = nullptr, LiveStackSettings* live = nullptr);
 
   CameraDialogModel& model() { return model_; }
   // The controls by their resource identifiers (101..777).
@@ -80,6 +83,8 @@ class TVQDialog : public QDialog, private FocusFront {
 
   Tarvex& app_;
   CameraDialogModel model_;
+  LiveStackSettings own_live_;
+  LiveStackSettings* live_;
   std::map<int, QWidget*> controls_;
   QLabel* picture_ = nullptr;
   bool focusing_ = false;
@@ -106,9 +111,11 @@ class QtCaptureFront : public CaptureFront {
   void saving_image(const std::filesystem::path& file) override;
   void saving_done() override;
   TSavingDialog* saving_window() const { return saving_; }
+  LiveStackSettings live_stack() const override { return live_; }
 
  private:
   Tarvex& app_;
+  LiveStackSettings live_;  // the camera dialog's "Live Stack", kept between runs
   QWidget* owner_;
   QPointer<TSavingDialog> saving_;
 };

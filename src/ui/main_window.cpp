@@ -34,6 +34,7 @@
 #include "ui/icons.h"
 #include "ui/picture_view.h"
 #include "ui/program_defaults_dialog.h"
+#include "ui/stack_dialog.h"
 #include "ui/telescope_dialogs.h"
 
 namespace tarvex::ui {
@@ -152,6 +153,10 @@ void TTarvexWindow::register_operations() {
   op[CM_ABOUT] = [this] { show_about(); };
   op[CM_EXPORT_STANDARD_FITS] = [this] { export_standard_fits(); };
   op[CM_EXPORT_TIFF16] = [this] { export_tiff16(); };
+  op[CM_STACK_FILES] = [this] {
+    TStackDialog dialog(*app_, this);
+    dialog.exec();
+  };
   op[CM_ZOOM_IN] = [this] { view_->zoom_in(); };
   op[CM_ZOOM_OUT] = [this] { view_->zoom_out(); };
   op[CM_ZOOM_ACTUAL] = [this] { view_->set_zoom(1.0, view_->viewport()->rect().center()); };

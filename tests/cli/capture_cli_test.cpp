@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli_fixture.h"
+#include "files/fits_image.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
 #include "platform/file_io.h"
@@ -121,6 +122,13 @@ TEST_F(CaptureCli, UsageErrors) {
       {"--simulator", "read-field", "--autosave"},
       // Continuous runs take single exposures; a count sums one sequence.
       {"--simulator", "capture", "--continuous", "--count", "3"},
+      // A live stack is of a continuous run; --frames ends one after two or more.
+      {"--simulator", "capture", "--live-stack", "s.fits"},
+      {"--simulator", "capture", "--continuous", "--save-every", "5"},
+      {"--simulator", "capture", "--continuous", "--live-stack", "s.fits", "--save-every", "0"},
+      {"--simulator", "capture", "--continuous", "--live-stack"},
+      {"--simulator", "capture", "--frames", "4"},
+      {"--simulator", "capture", "--continuous", "--frames", "1"},
   };
   for (const auto& args : wrong) {
     EXPECT_EQ(run(args), 2) << args.back();
@@ -140,7 +148,8 @@ TEST_F(CaptureCli, HelpListsEveryCommandAndOption) {
       "--save-tiff --bitmap --save-fits --fits-unsigned --fits --export-fits --export-fits-float "
       "--export-tiff16 --now --exposure --range --value --mode --count --average --alt-slew "
       "--continuous --delay --countdown --dark --auto-dark --colour --autosave --beep --star "
-      "--self-guide --half-time --guide-range --guide-value --minutes --frames --centre --port "
+      "--self-guide --half-time --guide-range --guide-value --minutes --frames --centre "
+      "--live-stack --save-every --port "
       "--link --rate --fast --silent --garbage --reply-delay --for");
   std::string w;
   while (words >> w) {
@@ -149,6 +158,25 @@ TEST_F(CaptureCli, HelpListsEveryCommandAndOption) {
                                        : "(tarvex-cli|\\]|--simulator) " + w + "[ \n]");
     EXPECT_TRUE(std::regex_search(help, named)) << w;
   }
+}
+
+TEST_F(CaptureCli, ContinuousRunWithALiveStack) {
+  // Five exposures, the stack saved after the second and fourth and at the end.
+  const fs::path stack = dir / "live.fits";
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "capture", "--mode", "interlaced", "--continuous",
+                 "--frames", "5", "--live-stack", stack.string(), "--save-every", "2"}),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find("live stack " + stack.string() +
+                           ": 5 frames stacked, 0 refused as trailed, 0 not registered, saved 3 "
+                           "times\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(err.str().find("capture: 5 exposures taken"), std::string::npos) << err.str();
+  const FitsImageRead back = read_fits_image(stack);
+  ASSERT_TRUE(back.image) << back.error;
+  EXPECT_EQ(back.image->planes, 3);
+  EXPECT_EQ(back.image->width, FRAME_WIDTH);
 }
 
 TEST_F(CaptureCli, SelfGuidedRunPrintsAGuidingLinePerExposure) {

@@ -181,12 +181,22 @@ CaptureOutcome Sequencer::run_exposures() {
 
   requested_count_ = acq.count;
   running_continuous_ = acq.continuous;
+  live_.reset();
+  if (const LiveStackSettings live = front_.live_stack(); acq.continuous && live.on) {
+    // The camera dialog names no file: the stack goes to the data folder.
+    const std::filesystem::path out =
+        live.file.empty() ? app_.paths.data_root() / LIVE_STACK_FILE : live.file;
+    live_ = std::make_unique<LiveStackRun>(app_,
+                                           LiveStackOptions{.out = out, .save_every = live.every});
+  }
   bool first = true;
   do {
     if (!first) acq.count = requested_count_;
     first = false;
     run_repetition();
   } while (running_continuous_ && !aborted_ && !failed_);
+  // The stack is saved at the end however the run ended, a stop included.
+  if (live_) live_->finish();
 
   if (failed_ || save_failed_) return CaptureOutcome::Failed;
   if (aborted_) return CaptureOutcome::Stopped;
@@ -202,7 +212,8 @@ void Sequencer::run_repetition() {
     acq.count -= 1;
     if (failed_ && !new_image_) break;
 
-    if (acq.auto_colour && new_image_) {
+    // A live stack synthesizes colour itself, from the raw exposure.
+    if (acq.auto_colour && new_image_ && !live_) {
       history_reset_ = true;
       app_.history.clear();
       if (image_dark_) app_.history.add_history(DARK_HISTORY);
@@ -639,6 +650,16 @@ void Sequencer::finish_exposure() {
   // Undo Last Filter after an exposure keeps the new image.
   save_undo(app_.store());
   new_image_ = false;
+  if (live_) {
+    // The exposure itself is saved as without the stack; the window then
+    // shows the stack rather than the single exposure.
+    displayed_ = false;
+    if (app_.acquisition.auto_save) autosave();
+    live_->add_exposure(app_.store().CurrentFrame, app_.store().IsBinned);
+    // Until a first exposure is stacked, the exposures themselves are shown.
+    if (live_->frames() == 0) refresh_display(app_);
+    return;
+  }
   if (!displayed_) refresh_display(app_);
   displayed_ = false;
   if (app_.acquisition.auto_save) autosave();

@@ -21,6 +21,7 @@
 
 #include "app/acquisition.h"
 #include "app/capture/self_guide.h"
+#include "app/stack/live_stack_run.h"
 #include "app/tarvex.h"
 #include "files/raw_file.h"
 #include "processing/registration.h"
@@ -68,6 +69,15 @@ DarkResult dark_result(SecondLoad loaded);
 
 enum class CameraDialogResult { TakePhoto, Cancel };
 
+// The live stack of a continuous run: every exposure is added to a stack
+// shown in the window and saved to `file` (LIVE_STACK_FILE in the data
+// folder when empty) every `every` frames and when the run ends.
+struct LiveStackSettings {
+  bool on = false;
+  std::filesystem::path file;
+  int every = 10;
+};
+
 // What the sequencer asks of its front end besides the ports.
 class CaptureFront {
  public:
@@ -84,6 +94,8 @@ class CaptureFront {
   // who can then stop the run or free the disk; a front end with nobody to
   // answer ends the run there, so no night is exposed and thrown away.
   virtual bool continue_after_failed_save() { return true; }
+  // Whether a continuous run keeps a live stack, as the dialog left it.
+  virtual LiveStackSettings live_stack() const { return {}; }
 };
 
 enum class CaptureOutcome {
@@ -120,6 +132,8 @@ class Sequencer {
   double total_exposure_s() const { return total_exposure_s_; }
   std::time_t sequence_start_time() const { return sequence_start_time_; }
   std::time_t exposure_end_time() const { return exposure_end_time_; }
+  // The live stack of the last continuous run that kept one, else null.
+  const LiveStackRun* live_stack() const { return live_.get(); }
 
  private:
   CaptureOutcome run_exposures();
@@ -179,6 +193,8 @@ class Sequencer {
   int exposures_taken_ = 0;
   int files_saved_ = 0;
   bool save_failed_ = false;  // an automatic save of this run failed
+  // The live stack of a continuous run, made when the run starts.
+  std::unique_ptr<LiveStackRun> live_;
   StandardRegistration on_star_;
   ProfileRegistration on_profiles_;
 };

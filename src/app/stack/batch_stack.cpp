@@ -126,6 +126,7 @@ StackOutcome run_batch_stack(const StackRequest& rq, FrameStore& scratch,
   };
   // Mixed lights are refused before any work is done.
   for (const auto& p : rq.lights) {
+    if (progress && !progress(done, total, "checking " + name_of(p))) return fail("cancelled");
     const Loaded l = load(p, "light");
     if (!l.image) return fail(l.error);
   }
