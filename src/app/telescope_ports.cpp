@@ -36,7 +36,10 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
 
 void attach_simulated_sky(UsbTransport& camera, TelescopePorts& telescope) {
   auto* simulated = dynamic_cast<SimCamera*>(&camera);
-  if (simulated != nullptr && telescope.mount) telescope.mount->attach_sky(&simulated->sky());
+  if (simulated == nullptr || !telescope.mount) return;
+  telescope.mount->attach_sky(&simulated->sky());
+  SimMount* mount = telescope.mount.get();
+  simulated->on_exposure_start = [mount] { mount->next_seeing_frame(); };
 }
 
 }  // namespace tarvex

@@ -41,7 +41,8 @@ constexpr const char* kUsage =
     "             [--guide-range q|h|t|s] [--guide-value N]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] guide [--minutes M]\n"
     "             [--star X,Y] [--guide-range q|h|t|s] [--guide-value N]\n"
-    "             [--fits focal-length=INCHES]\n"
+    "             [--fits focal-length=INCHES] [--unguided]\n"
+    "  tarvex-cli guide --benchmark [--scenario NAME] [--minutes M]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] scope [--port N]\n"
     "             [--link l|b|n] goto-messier N | goto-ngc N | goto-planet NAME |\n"
     "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
@@ -83,7 +84,11 @@ constexpr const char* kUsage =
     "  the star (--star X,Y, else the brightest one found) for M minutes (default 1),\n"
     "  a line per correction and the RMS of both axes at the end (also in arcseconds\n"
     "  when the focal length is given); guide frames of --guide-range/--guide-value\n"
-    "  (default 1 s). Ctrl-C ends guiding after the current frame.\n"
+    "  (default 1 s). Ctrl-C ends guiding after the current frame. --unguided sends\n"
+    "  no corrections and prints the star's measured position in every frame.\n"
+    "  guide --benchmark scores the guide algorithms (classic, reference,\n"
+    "  predictive) on its own simulated camera and mount for M minutes (default 30)\n"
+    "  in each scenario (seeing, pe, drift-backlash, cloud; --scenario picks one).\n"
     "scope drives the mount over the Com Port: --simulator talks to the simulated\n"
     "  mount on a pseudo-terminal instead, --virtual-time runs it on a virtual clock\n"
     "  (waits take no time); --port and --link override the settings for this run\n"
@@ -346,10 +351,13 @@ OptionRead read_capture_option(const std::string& flag,
   if (flag == "--beep") return flag_only(c.beep);
   if (flag == "--self-guide") return flag_only(c.self_guide);
   if (flag == "--half-time") return flag_only(c.half_time);
+  if (flag == "--benchmark") return flag_only(c.benchmark);
+  if (flag == "--unguided") return flag_only(c.unguided);
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
-                           flag == "--minutes" || flag == "--frames" || flag == "--centre";
+                           flag == "--minutes" || flag == "--frames" || flag == "--centre" ||
+                           flag == "--scenario";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -398,6 +406,8 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
     (flag == "--minutes" ? c.minutes : flag == "--frames" ? c.frames : c.guide_value) = *n;
+  } else if (flag == "--scenario") {
+    c.scenario = *v;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";

@@ -44,6 +44,11 @@ struct CaptureOptions {
   std::optional<ExposureRange> guide_range;
   std::optional<int> guide_value;
   std::optional<int> minutes;  // guide: how long to guide
+  // guide --benchmark [--scenario NAME]: the guiding benchmark; guide
+  // --unguided: frames without corrections, the star's path printed.
+  bool benchmark = false;
+  bool unguided = false;
+  std::optional<std::string> scenario;
   // focus: how many frames, and the centre of the focus window.
   std::optional<int> frames;
   std::optional<std::pair<int, int>> centre;
