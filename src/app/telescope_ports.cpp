@@ -9,7 +9,8 @@ TelescopePorts::~TelescopePorts() {
 }
 
 bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& paths,
-                          TelescopePorts& out, std::string& error) {
+                          TelescopePorts& out, std::string& error,
+                          const SimMountOptions& mount_options) {
   out = TelescopePorts{};
   if (simulator) {
     // The camera turned so that the program's default drive directions
@@ -17,6 +18,7 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
     SimMountConfig config;
     config.east_shifts_stars_left = false;
     config.north_shifts_stars_up = false;
+    (void)mount_options;
     auto mount = std::make_unique<SimMount>(config);
     if (!mount->open()) {
       error = "no pseudo-terminal could be opened for the simulated mount";

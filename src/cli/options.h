@@ -17,6 +17,7 @@
 #include "files/settings_choices.h"
 #include "scope/mount.h"
 #include "sim/sim_mount.h"
+#include "sim/sim_mount_options.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex::cli {
@@ -98,6 +99,10 @@ struct Options {
   // --sky (with --simulator): what the simulated camera looks at.
   SkyScene sky = SkyScene::Stars;
   bool sky_given = false;
+  // --sim-mount (with --simulator): where the simulated mount points and
+  // how, for this run.
+  SimMountOptions sim_mount;
+  bool sim_mount_given = false;
   std::optional<long> exposure_ms;
   CaptureOptions capture;
   ScopeOptions scope;
