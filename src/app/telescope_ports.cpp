@@ -19,6 +19,7 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
     config.east_shifts_stars_left = false;
     config.north_shifts_stars_up = false;
     (void)mount_options;
+    apply_sim_mount_disturbance(mount_options, config);
     auto mount = std::make_unique<SimMount>(config);
     if (!mount->open()) {
       error = "no pseudo-terminal could be opened for the simulated mount";

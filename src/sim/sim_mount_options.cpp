@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim/sim_mount.h"
 #include "sim/sky_catalogue.h"
 
 namespace tarvex {
@@ -110,11 +111,53 @@ bool read_pointing_error(std::string_view value, SimMountOptions& o, std::string
   return read_range(value, 0, 600, "arcminutes", o.pointing_error_arcmin, why);
 }
 
+bool read_preset(std::string_view value, SimMountOptions& o, std::string& why) {
+  if (value != "linear" && value != "realistic") {
+    why = "takes linear or realistic, not " + std::string(value);
+    return false;
+  }
+  o.realistic = value == "realistic";
+  return true;
+}
+
+// A disturbance key: a number from `lo` to `hi` into its field.
+template <std::optional<double> SimMountOptions::*field, int lo, int hi>
+bool read_disturbance(std::string_view value, SimMountOptions& o, std::string& why) {
+  static constexpr const char* unit = field == &SimMountOptions::pe_phase ? "degrees"
+                                      : field == &SimMountOptions::clouds ? "seconds"
+                                      : field == &SimMountOptions::drift  ? "arcseconds a minute"
+                                                                          : "arcseconds";
+  double v = 0;
+  if (!read_range(value, lo, hi, unit, v, why)) return false;
+  o.*field = v;
+  return true;
+}
+
+bool read_seed(std::string_view value, SimMountOptions& o, std::string& why) {
+  std::uint64_t v = 0;
+  const auto r = std::from_chars(value.data(), value.data() + value.size(), v);
+  if (value.empty() || r.ec != std::errc() || r.ptr != value.data() + value.size()) {
+    why = "takes a whole number from 0, not " + std::string(value);
+    return false;
+  }
+  o.seed = v;
+  return true;
+}
+
 constexpr SimMountOptionKey kKeys[] = {
     {"point", read_point},
     {"focal-length", read_focal_length},
     {"scale", read_scale},
     {"pointing-error", read_pointing_error},
+    {"preset", read_preset},
+    {"pe", read_disturbance<&SimMountOptions::pe, 0, 120>},
+    {"pe-phase", read_disturbance<&SimMountOptions::pe_phase, 0, 360>},
+    {"seeing", read_disturbance<&SimMountOptions::seeing, 0, 20>},
+    {"drift", read_disturbance<&SimMountOptions::drift, -600, 600>},
+    {"backlash", read_disturbance<&SimMountOptions::backlash, 0, 600>},
+    {"stiction", read_disturbance<&SimMountOptions::stiction, 0, 60>},
+    {"clouds", read_disturbance<&SimMountOptions::clouds, 0, 3600>},
+    {"seed", read_seed},
 };
 
 std::string upper(std::string_view text) {
@@ -191,6 +234,23 @@ bool parse_sim_mount_options(std::string_view text, SimMountOptions& o, std::str
     return false;
   }
   return true;
+}
+
+void apply_sim_mount_disturbance(const SimMountOptions& o, SimMountConfig& config) {
+  if (o.realistic) set_realistic_preset(config);
+  DisturbanceConfig& d = config.disturbance;
+  const auto take = [](const std::optional<double>& given, double& field) {
+    if (given) field = *given;
+  };
+  take(o.pe, d.pe);
+  take(o.pe_phase, d.pe_phase);
+  take(o.seeing, d.seeing);
+  take(o.drift, d.drift);
+  take(o.backlash, d.backlash);
+  take(o.stiction, d.stiction);
+  take(o.clouds, d.clouds);
+  if (o.seed) d.seed = *o.seed;
+  config.backlash_given = o.backlash.has_value();
 }
 
 double sim_arcsec_per_pixel(const SimMountOptions& o, bool real_sky) {

@@ -4,6 +4,7 @@
 // key is one reader and one line in the table.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +35,12 @@ struct SimMountOptions {
   // How far the sky the camera sees lies from where the mount believes it
   // points, so that a plain go-to misses by this much.
   double pointing_error_arcmin = 5.0;
+  // What the mount and the sky disturb: `preset=realistic` gives each its
+  // typical value, a key given sets it in either preset (arcseconds,
+  // degrees for the worm's phase, seconds for the cloud).
+  bool realistic = false;
+  std::optional<double> pe, pe_phase, seeing, drift, backlash, stiction, clouds;
+  std::optional<std::uint64_t> seed;
   // The keys given, in order.
   std::vector<std::string> keys;
 };
@@ -50,6 +57,10 @@ std::span<const SimMountOptionKey> sim_mount_option_keys();
 // set). False with `error` naming the key when a key is unknown, given
 // twice or has a bad value, or when focal-length and scale are both given.
 bool parse_sim_mount_options(std::string_view text, SimMountOptions& options, std::string& error);
+
+struct SimMountConfig;
+// The preset and the disturbance keys on the simulated mount's configuration.
+void apply_sim_mount_disturbance(const SimMountOptions& options, SimMountConfig& config);
 
 // The image scale along x in arcseconds per pixel: the scale given, else the
 // focal length's, else the default for the sky shown (300 mm for the real

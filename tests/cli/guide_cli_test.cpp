@@ -162,7 +162,8 @@ TEST_F(GuideCli, BenchmarkAndUnguidedRunsPrintTheirLinesAndRefuseWhatIsNotTheirs
   EXPECT_NE(err.str().find("--scenario belongs to guide --benchmark"), std::string::npos);
   EXPECT_EQ(out.str(), "");
 
-  ASSERT_EQ(run({"guide", "--benchmark", "--scenario", "seeing", "--minutes", "2"}), 0) << err.str();
+  ASSERT_EQ(run({"guide", "--benchmark", "--scenario", "seeing", "--minutes", "2"}), 0)
+      << err.str();
   const std::regex result(
       R"(^scenario seeing controller (classic|reference|predictive) rms-ra \d+\.\d\d" )"
       R"(rms-dec \d+\.\d\d" rms-total \d+\.\d\d" peak \d+\.\d\d" dec-reversals \d+$)");

@@ -6,6 +6,9 @@
 #include <numbers>
 #include <vector>
 
+#include "sim/sim_mount.h"
+#include "sim/sim_mount_options.h"
+
 namespace tarvex {
 namespace {
 
@@ -112,6 +115,61 @@ TEST(MountDisturbance, GearTakesUpBacklashAndIgnoresMovesBelowStiction) {
   EXPECT_EQ(gear.move(-1.0), -1.0);
   EXPECT_EQ(gear.move(4.0), 1.0);
   EXPECT_EQ(gear.reversals(), 2);
+}
+
+// The --sim-mount keys of the disturbance: the preset's defaults, a key
+// overriding them in whatever order it comes, and each refusal naming its
+// key.
+TEST(MountDisturbance, SimMountKeysSetThePresetAndEachDisturbance) {
+  SimMountOptions o;
+  std::string error;
+  ASSERT_TRUE(parse_sim_mount_options("seeing=0,preset=realistic,seed=42,backlash=4", o, error))
+      << error;
+  SimMountConfig config;
+  config.arcsec_per_pixel = 2;
+  apply_sim_mount_disturbance(o, config);
+  EXPECT_TRUE(config.realistic);
+  EXPECT_EQ(config.disturbance.pe, 5.0);
+  EXPECT_EQ(config.disturbance.drift, 5.0);
+  EXPECT_EQ(config.disturbance.seeing, 0.0);  // given before the preset, still given
+  EXPECT_EQ(config.disturbance.backlash, 4.0);
+  EXPECT_EQ(config.disturbance.seed, 42u);
+  // In pixels at the mount: no linear drift, sidereal guiding, the Dec
+  // backlash from the key.
+  const SimMount mount(config);
+  EXPECT_EQ(mount.config().drift_x, 0.0);
+  EXPECT_NEAR(mount.config().guide_rate_ra, 15.041 / 2, 1e-9);
+  EXPECT_NEAR(mount.config().dec_backlash, 2.0, 1e-9);
+
+  SimMountOptions linear;
+  ASSERT_TRUE(parse_sim_mount_options("preset=linear,pe=2", linear, error)) << error;
+  SimMountConfig today;
+  apply_sim_mount_disturbance(linear, today);
+  EXPECT_FALSE(today.realistic);
+  EXPECT_EQ(today.disturbance.pe, 2.0);
+  EXPECT_EQ(SimMount(today).config().drift_x, SimMountConfig{}.drift_x);
+  EXPECT_EQ(SimMount(today).config().dec_backlash, SimMountConfig{}.dec_backlash);
+
+  const struct {
+    const char* text;
+    const char* says;
+  } refused[] = {
+      {"preset=wobbly", "--sim-mount preset takes linear or realistic, not wobbly"},
+      {"pe=-1", "--sim-mount pe takes arcseconds from 0 to 120, not -1"},
+      {"pe-phase=400", "--sim-mount pe-phase takes degrees from 0 to 360, not 400"},
+      {"seeing=two", "--sim-mount seeing takes arcseconds"},
+      {"drift=1e9", "--sim-mount drift takes arcseconds a minute"},
+      {"backlash=", "--sim-mount backlash takes arcseconds"},
+      {"stiction=nan", "--sim-mount stiction takes arcseconds"},
+      {"clouds=-60", "--sim-mount clouds takes seconds"},
+      {"seed=-3", "--sim-mount seed takes a whole number from 0, not -3"},
+      {"wind=3", "--sim-mount has no key wind"},
+  };
+  for (const auto& r : refused) {
+    SimMountOptions bad;
+    EXPECT_FALSE(parse_sim_mount_options(r.text, bad, error)) << r.text;
+    EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
+  }
 }
 
 }  // namespace
