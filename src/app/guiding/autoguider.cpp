@@ -1,7 +1,9 @@
 #include "app/guiding/autoguider.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/mounts.h"
 #include "camera/readout.h"
@@ -244,9 +246,21 @@ TrainOutcome Autoguider::train() {
   return outcome;
 }
 
+double Autoguider::star_signal(int x, int y) const {
+  std::vector<std::uint16_t> all(window_.begin(), window_.end());
+  std::nth_element(all.begin(), all.begin() + static_cast<long>(all.size() / 2), all.end());
+  const double background = all[all.size() / 2];
+  int peak = 0;
+  for (int j = std::max(0, y - 2); j <= std::min(SMALL_FRAME_SIDE - 1, y + 2); ++j)
+    for (int i = std::max(0, x - 2); i <= std::min(SMALL_FRAME_SIDE - 1, x + 2); ++i)
+      peak = std::max<int>(peak, window_[static_cast<std::size_t>(j * SMALL_FRAME_SIDE + i)]);
+  return peak - background;
+}
+
 void Autoguider::choose_algorithm() {
   algorithm_.reset();
   holding_ = false;
+  first_signal_ = 0;
   const MoreSettings more = load_more_settings(app_.paths.more_settings_file()).settings;
   if (more.text("guide.algorithm") != GUIDE_ALGORITHM_PREDICTIVE) return;
   const Settings& s = app_.settings;
@@ -310,6 +324,19 @@ CorrectionOutcome Autoguider::correct() {
     s.quiet = false;
     s.guiding_frame = false;
     return CorrectionOutcome::StarLost;
+  }
+  // A star fading behind a cloud leaves the search to find a noise peak
+  // instead: the algorithm learns from what it is given, so a star down to
+  // under a third of its first light counts as lost.
+  if (algorithm_) {
+    const double signal = star_signal(s.position.x, s.position.y);
+    if (first_signal_ <= 0) first_signal_ = signal;
+    if (signal < first_signal_ / 3) {
+      s.guiding_active = false;
+      s.quiet = false;
+      s.guiding_frame = false;
+      return CorrectionOutcome::StarLost;
+    }
   }
   if (holding_) {
     holding_ = false;

@@ -129,6 +129,9 @@ class Autoguider : public SelfGuide {
   // The star is lost: true while the algorithm keeps correcting its
   // learned drift (a sample is recorded and reported).
   bool hold_learned_drift();
+  // The star's light above the window's background at (x, y): its
+  // brightest sample nearby less the window's median.
+  double star_signal(int x, int y) const;
   void guide_star(int& gx, int& gy) const;
   bool star_in_reach();
   void place_frame();
@@ -164,6 +167,7 @@ class Autoguider : public SelfGuide {
   TrainingResult trained_;
   std::unique_ptr<GuideAlgorithm> algorithm_;
   bool holding_ = false;
+  double first_signal_ = 0;  // the star's light in the first frame guided
 };
 
 }  // namespace tarvex
