@@ -5,10 +5,12 @@
 
 namespace tarvex {
 
-std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock, SkyScene scene) {
+std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock, SkyScene scene,
+                                                    const SimMountOptions& mount) {
   if (simulator) {
     SkyConfig config;
     config.scene = scene;
+    (void)mount;
     return std::make_unique<SimCamera>(clock, config);
   }
   return std::make_unique<LinuxUsbTransport>();

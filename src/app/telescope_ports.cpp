@@ -9,7 +9,8 @@ TelescopePorts::~TelescopePorts() {
 }
 
 bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& paths,
-                          TelescopePorts& out, std::string& error) {
+                          TelescopePorts& out, std::string& error,
+                          const SimMountOptions& mount_options) {
   out = TelescopePorts{};
   if (simulator) {
     // The camera turned so that the program's default drive directions
@@ -17,6 +18,8 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
     SimMountConfig config;
     config.east_shifts_stars_left = false;
     config.north_shifts_stars_up = false;
+    (void)mount_options;
+    apply_sim_mount_disturbance(mount_options, config);
     auto mount = std::make_unique<SimMount>(config);
     if (!mount->open()) {
       error = "no pseudo-terminal could be opened for the simulated mount";
@@ -36,7 +39,10 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
 
 void attach_simulated_sky(UsbTransport& camera, TelescopePorts& telescope) {
   auto* simulated = dynamic_cast<SimCamera*>(&camera);
-  if (simulated != nullptr && telescope.mount) telescope.mount->attach_sky(&simulated->sky());
+  if (simulated == nullptr || !telescope.mount) return;
+  telescope.mount->attach_sky(&simulated->sky());
+  SimMount* mount = telescope.mount.get();
+  simulated->on_exposure_start = [mount] { mount->next_seeing_frame(); };
 }
 
 }  // namespace tarvex

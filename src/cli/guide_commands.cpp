@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/guiding/guide_benchmark.h"
 #include "app/mounts.h"
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
@@ -43,7 +44,7 @@ bool find_bright_star(Tarvex& app, int& gx, int& gy) {
 std::optional<int> refuse_other_options(const Options& o, bool with_minutes, std::ostream& err) {
   for (const std::string& flag : o.capture.given) {
     if (flag != "--star" && flag != "--guide-range" && flag != "--guide-value" &&
-        !(with_minutes && flag == "--minutes"))
+        !(with_minutes && (flag == "--minutes" || flag == "--unguided")))
       return usage_error(err, flag + " does not belong to " + o.command);
   }
   if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
@@ -158,7 +159,38 @@ int train_command(const Options& o, std::ostream& out, std::ostream& err) {
       &pump);
 }
 
+// guide --benchmark: runs on its own simulated camera and mount, so it takes
+// no other option than the scenario and the length.
+int benchmark_command(const Options& o, std::ostream& out, std::ostream& err) {
+  for (const std::string& flag : o.capture.given)
+    if (flag != "--benchmark" && flag != "--scenario" && flag != "--minutes")
+      return usage_error(err, flag + " does not belong to guide --benchmark");
+  if (!o.fits_keys.empty()) return usage_error(err, "--fits does not belong to guide --benchmark");
+  if (!o.input.empty()) return usage_error(err, "unexpected argument " + o.input);
+  std::span<const BenchScenario> chosen = bench_scenarios();
+  if (o.capture.scenario) {
+    const BenchScenario* s = find_bench_scenario(*o.capture.scenario);
+    if (s == nullptr) {
+      std::string names;
+      for (const BenchScenario& b : bench_scenarios())
+        names += (names.empty() ? "" : ", ") + std::string(b.name);
+      return usage_error(err, "--scenario takes " + names + ", not " + *o.capture.scenario);
+    }
+    chosen = {s, 1};
+  }
+  const double minutes = o.capture.minutes.value_or(30);
+  for (const BenchScenario& s : chosen) {
+    for (BenchAlgorithm a : BENCH_ALGORITHMS)
+      out << bench_line(s, a, run_guide_benchmark(s, a, minutes)) << "\n";
+    out << bench_floor_line(s) << "\n";
+    out.flush();
+  }
+  return 0;
+}
+
 int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
+  if (o.capture.benchmark) return benchmark_command(o, out, err);
+  if (o.capture.scenario) return usage_error(err, "--scenario belongs to guide --benchmark");
   if (const auto refused = refuse_other_options(o, true, err)) return *refused;
   const int minutes = o.capture.minutes.value_or(1);
   // The focal length gives the RMS in arcseconds too (the pixel size is the
@@ -180,8 +212,31 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
         if (!prepare_guiding(app, o, guider, err)) return 1;
         // Times from the start of the run, whatever the clock counts from.
         const std::uint32_t start = app.ports.clock.now_ms();
+        if (o.capture.unguided) {
+          const GuideOutcome outcome =
+              guider.observe(static_cast<std::uint32_t>(minutes) * 60000u,
+                             [&](const Autoguider::ObservedFrame& f) {
+                               char line[120];
+                               std::snprintf(line, sizeof line, "frame %d t %.3f x %.3f y %.3f\n",
+                                             f.number, (f.at_ms - start) / 1000.0, f.x, f.y);
+                               out << line;
+                             });
+          out.flush();
+          if (outcome == GuideOutcome::Stopped) return 0;
+          if (outcome == GuideOutcome::StarLost) err << "tarvex-cli: the guide star was lost\n";
+          if (outcome == GuideOutcome::FrameFailed) err << "tarvex-cli: a guide frame failed\n";
+          return 1;
+        }
         guider.on_correction = [&](const GuideSample& s) {
           char line[120];
+          if (s.holding_drift) {
+            std::snprintf(line, sizeof line, "%8.1f s  %s  RA %+5d ms  Dec %+5d ms\n",
+                          (s.at_ms - start) / 1000.0, HOLDING_DRIFT_TEXT, s.ra_pulse_ms,
+                          s.dec_pulse_ms);
+            out << line;
+            out.flush();
+            return;
+          }
           std::snprintf(line, sizeof line, "%8.1f s  dx %+7.3f  dy %+7.3f  RA %+5d ms  Dec %+5d ms",
                         (s.at_ms - start) / 1000.0, s.dx, s.dy, s.ra_pulse_ms, s.dec_pulse_ms);
           out << line;

@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "             [--guide-range q|h|t|s] [--guide-value N]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] guide [--minutes M]\n"
     "             [--star X,Y] [--guide-range q|h|t|s] [--guide-value N]\n"
-    "             [--fits focal-length=INCHES]\n"
+    "             [--fits focal-length=INCHES] [--unguided]\n"
+    "  tarvex-cli guide --benchmark [--scenario NAME] [--minutes M]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] scope [--port N]\n"
     "             [--link l|b|n] goto-messier N | goto-ngc N | goto-planet NAME |\n"
     "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
@@ -65,6 +66,16 @@ constexpr const char* kUsage =
     "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
     "  runs its clock virtually, so a long sequence finishes in seconds; --sky chart\n"
     "  shows it a colour chart instead of the night sky (--sky stars);\n"
+    "--sim-mount KEY=VALUE[,KEY=VALUE...] (with --simulator, before or after the\n"
+    "  command) sets up the simulated mount for the run: point=M31 (a Messier or\n"
+    "  NGC name) or point=HH:MM:SS/+DD:MM:SS (J2000) points it there at the start,\n"
+    "  focal-length=MM or scale=ARCSEC (per pixel along x) sets the image scale\n"
+    "  (one of the two), pointing-error=ARCMIN how far the sky seen lies from where\n"
+    "  the mount believes it points (default 5); preset=realistic adds periodic\n"
+    "  error, seeing, drift and backlash (preset=linear, the default, drifts\n"
+    "  steadily), and pe=ARCSEC, pe-phase=DEG, seeing=ARCSEC (FWHM),\n"
+    "  drift=ARCSEC (a minute, in Dec), backlash=ARCSEC, stiction=ARCSEC,\n"
+    "  clouds=SECONDS and seed=N set each disturbance in either preset;\n"
     "--exposure is in milliseconds (default 100).\n"
     "capture takes an exposure or a sequence as the camera dialog's settings of the\n"
     "  same names say (for this run only): --range and --value give the exposure\n"
@@ -92,7 +103,11 @@ constexpr const char* kUsage =
     "  the star (--star X,Y, else the brightest one found) for M minutes (default 1),\n"
     "  a line per correction and the RMS of both axes at the end (also in arcseconds\n"
     "  when the focal length is given); guide frames of --guide-range/--guide-value\n"
-    "  (default 1 s). Ctrl-C ends guiding after the current frame.\n"
+    "  (default 1 s). Ctrl-C ends guiding after the current frame. --unguided sends\n"
+    "  no corrections and prints the star's measured position in every frame.\n"
+    "  guide --benchmark scores the guide algorithms (classic, reference,\n"
+    "  predictive) on its own simulated camera and mount for M minutes (default 30)\n"
+    "  in each scenario (seeing, pe, drift-backlash, cloud; --scenario picks one).\n"
     "scope drives the mount over the Com Port: --simulator talks to the simulated\n"
     "  mount on a pseudo-terminal instead, --virtual-time runs it on a virtual clock\n"
     "  (waits take no time); --port and --link override the settings for this run\n"
@@ -424,11 +439,14 @@ OptionRead read_capture_option(const std::string& flag,
   if (flag == "--beep") return flag_only(c.beep);
   if (flag == "--self-guide") return flag_only(c.self_guide);
   if (flag == "--half-time") return flag_only(c.half_time);
+  if (flag == "--benchmark") return flag_only(c.benchmark);
+  if (flag == "--unguided") return flag_only(c.unguided);
   const bool takes_value = flag == "--range" || flag == "--value" || flag == "--mode" ||
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
                            flag == "--minutes" || flag == "--frames" || flag == "--centre" ||
-                           flag == "--live-stack" || flag == "--save-every";
+                           flag == "--live-stack" || flag == "--save-every" ||
+                           flag == "--scenario";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -487,6 +505,8 @@ OptionRead read_capture_option(const std::string& flag,
       return OptionRead::Bad;
     }
     c.live_stack = *v;
+  } else if (flag == "--scenario") {
+    c.scenario = *v;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
@@ -594,6 +614,11 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       if (!need_value(v) || !parse_sky_scene(v, o.sky))
         return usage_error(err, "--sky needs stars or chart");
       o.sky_given = true;
+    } else if (a == "--sim-mount") {
+      if (!need_value(v)) return usage_error(err, "--sim-mount needs KEY=VALUE[,KEY=VALUE...]");
+      std::string why;
+      if (!parse_sim_mount_options(v, o.sim_mount, why)) return usage_error(err, why);
+      o.sim_mount_given = true;
     } else if (a == "--virtual-time") {
       o.virtual_time = true;
     } else if (a == "--exposure") {
@@ -693,9 +718,12 @@ std::optional<int> check_options(const Options& o, std::ostream& err) {
   const SubcommandEntry* s = find_subcommand(o.command);
   if (s != nullptr && s->drives_mount_only) {
     for (const std::string& flag : o.given) {
-      if (flag != "--data-root" && flag != "--simulator" && flag != "--virtual-time")
+      if (flag != "--data-root" && flag != "--simulator" && flag != "--virtual-time" &&
+          !(flag == "--sim-mount" && o.command != "stack"))
         return usage_error(err, o.command + " does not take " + flag);
     }
+    if (o.sim_mount_given && !o.simulator)
+      return usage_error(err, "--sim-mount sets up the simulated mount: add --simulator");
     if (o.command == "mount-sim" && o.virtual_time)
       return usage_error(err, "mount-sim serves other programs in real time");
     return std::nullopt;
@@ -708,6 +736,8 @@ std::optional<int> check_options(const Options& o, std::ostream& err) {
     return usage_error(err, "--sky chooses what the simulated camera sees: add --simulator");
   if (o.virtual_time && !o.simulator)
     return usage_error(err, "--virtual-time runs the simulated camera's clock: add --simulator");
+  if (o.sim_mount_given && !o.simulator)
+    return usage_error(err, "--sim-mount sets up the simulated mount: add --simulator");
   if (s == nullptr)
     return usage_error(err,
                        o.command.empty() ? "no command given" : "unknown command " + o.command);

@@ -18,6 +18,7 @@
 #include "scope/mount.h"
 #include "scope/precession.h"
 #include "sim/sim_mount.h"
+#include "sim/sim_mount_options.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex::cli {
@@ -45,6 +46,11 @@ struct CaptureOptions {
   std::optional<ExposureRange> guide_range;
   std::optional<int> guide_value;
   std::optional<int> minutes;  // guide: how long to guide
+  // guide --benchmark [--scenario NAME]: the guiding benchmark; guide
+  // --unguided: frames without corrections, the star's path printed.
+  bool benchmark = false;
+  bool unguided = false;
+  std::optional<std::string> scenario;
   // focus: how many frames, and the centre of the focus window.
   std::optional<int> frames;
   std::optional<std::pair<int, int>> centre;
@@ -104,6 +110,10 @@ struct Options {
   // --sky (with --simulator): what the simulated camera looks at.
   SkyScene sky = SkyScene::Stars;
   bool sky_given = false;
+  // --sim-mount (with --simulator): where the simulated mount points and
+  // how, for this run.
+  SimMountOptions sim_mount;
+  bool sim_mount_given = false;
   std::optional<long> exposure_ms;
   CaptureOptions capture;
   ScopeOptions scope;

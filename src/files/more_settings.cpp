@@ -20,7 +20,12 @@ constexpr std::array kKnown = {
     // Which mount the telescope commands drive: the one of the settings'
     // link (LX200 or control box) or an INDI mount.
     KnownSetting{"mount.link", SettingKind::Choice, "settings", 0, 0, "settings|indi"},
-    KnownSetting{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic"},
+    // How guiding corrects (classic: the whole error every frame;
+    // predictive: learns the drift and periodic error and corrects ahead of
+    // them), and for how long the predictive algorithm keeps correcting the
+    // learned drift while the star is lost.
+    KnownSetting{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic|predictive"},
+    KnownSetting{"guide.lost-star-seconds", SettingKind::Integer, "60", 0, 600, ""},
     KnownSetting{"guide.dither-pixels", SettingKind::Number, "0", 0, 50, ""},
     // astrometry.net's solver and how long a solve may take.
     KnownSetting{"solver.program", SettingKind::Text, "solve-field", 0, 0, ""},

@@ -100,6 +100,7 @@ void SimCamera::timing(int sub_code) {
   // A 4 or 5 that was not followed by a window read acts on the fields now.
   resolve_pending(false);
   if (sub_code == 1) {
+    if (on_exposure_start) on_exposure_start();
     integration_start_ = now;
     pointing_.clear();
   }

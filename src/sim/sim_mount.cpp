@@ -62,7 +62,20 @@ std::string argument(const std::string& command, std::size_t n) {
 
 }  // namespace
 
-SimMount::SimMount(const SimMountConfig& config) : config_(config) {
+SimMount::SimMount(const SimMountConfig& config)
+    : config_(config), disturbance_(config.disturbance) {
+  const double scale = config_.arcsec_per_pixel > 0 ? config_.arcsec_per_pixel : 1.0;
+  if (config_.realistic) {
+    // Only the disturbance moves the star; guide pulses run at the sidereal
+    // rate.
+    config_.drift_x = config_.drift_y = 0;
+    config_.ra_backlash = 0;
+    config_.guide_rate_ra = config_.guide_rate_dec = SIDEREAL_ARCSEC_PER_S / scale;
+  }
+  if (config_.realistic || config_.backlash_given)
+    config_.dec_backlash = config_.disturbance.backlash / scale;
+  // The sky starts where the periodic error has it at time 0.
+  periodic_px_ = disturbance_.periodic_error(disturbance_.worm_seconds(0)) / scale;
   ra_hours_ = config.start_ra_hours;
   dec_degrees_ = config.start_dec_degrees;
   target_ra_ = ra_hours_;
@@ -153,6 +166,13 @@ std::string SimMount::received_text() const {
   return all;
 }
 
+void set_realistic_preset(SimMountConfig& config) {
+  const std::uint64_t seed = config.disturbance.seed;
+  config.realistic = true;
+  config.disturbance = realistic_disturbance();
+  config.disturbance.seed = seed;
+}
+
 // --- Motion ---
 
 void SimMount::advance(std::uint32_t to) {
@@ -204,6 +224,7 @@ void SimMount::move_for(double seconds) {
       d -= take;
     }
     const double signed_d = axis.sign * d;
+    if (a == RA) ra_axis_arcsec_ += signed_d * config_.arcsec_per_pixel;
     const double degrees = signed_d * config_.arcsec_per_pixel / 3600.0;
     if (a == RA) {
       dx += config_.east_shifts_stars_left ? -signed_d : signed_d;
@@ -214,9 +235,21 @@ void SimMount::move_for(double seconds) {
       dec_degrees_ = std::clamp(dec_degrees_ + degrees, -90.0, 90.0);
     }
   }
+  // The periodic error and the Dec drift of the disturbance, at the end of
+  // this step.
+  const double scale = config_.arcsec_per_pixel > 0 ? config_.arcsec_per_pixel : 1.0;
+  const double t_end = (clock_ms_ + seconds * 1000.0) / 1000.0;
+  const double periodic =
+      disturbance_.periodic_error(disturbance_.worm_seconds(t_end, ra_axis_arcsec_)) / scale;
+  dx += periodic - periodic_px_;
+  periodic_px_ = periodic;
+  dy += disturbance_.dec_drift(seconds) / scale;
   pointing_x_ += dx;
   pointing_y_ += dy;
-  if (sky_ != nullptr) sky_->shift_pointing(dx, dy);
+  if (sky_ != nullptr) {
+    sky_->shift_pointing(dx, dy);
+    if (disturbance_.config().clouds > 0) sky_->set_transmission(disturbance_.transmission(t_end));
+  }
 
   if (slewing_) {
     const double step = config_.goto_degrees_per_second * seconds;
@@ -227,6 +260,7 @@ void SimMount::move_for(double seconds) {
     const double mra = std::clamp(dra, -step, step);
     const double mdec = std::clamp(ddec, -step, step);
     ra_hours_ = std::fmod(ra_hours_ + mra / 15.0 + 24.0, 24.0);
+    ra_axis_arcsec_ += mra * 3600.0;
     dec_degrees_ += mdec;
     if (std::fabs(dra - mra) < 1e-9 && std::fabs(ddec - mdec) < 1e-9) {
       ra_hours_ = target_ra_;
@@ -238,6 +272,15 @@ void SimMount::move_for(double seconds) {
     focus_position_ += focus_direction_ * (focus_fast_ ? 100 : 10) * seconds;
     if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
   }
+}
+
+void SimMount::next_seeing_frame() {
+  if (disturbance_.config().seeing <= 0) return;
+  const double scale = config_.arcsec_per_pixel > 0 ? config_.arcsec_per_pixel : 1.0;
+  const SeeingOffset s = disturbance_.seeing(seeing_frame_++);
+  const SeeingOffset px{s.ra / scale, s.dec / scale};
+  if (sky_ != nullptr) sky_->shift_pointing(px.ra - seeing_px_.ra, px.dec - seeing_px_.dec);
+  seeing_px_ = px;
 }
 
 void SimMount::attach_sky(SkyRenderer* sky) {
@@ -443,6 +486,9 @@ struct SimMount::Lx200Commands {
       if (cmd[i] < '0' || cmd[i] > '9') break;
       ms = ms * 10 + (cmd[i] - '0');
     }
+    // A pulse too short to move the gear past its stiction does nothing.
+    const double rate = d < 2 ? m.config_.guide_rate_ra : m.config_.guide_rate_dec;
+    if (rate * ms / 1000.0 * m.config_.arcsec_per_pixel < m.config_.disturbance.stiction) ms = 0;
     m.pulsing_[d] = ms > 0;
     m.pulse_end_[d] = now + static_cast<std::uint32_t>(ms);
     m.update_motion();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/stepping_clock.h"
+#include "sim/mount_disturbance.h"
 #include "sim/sky_catalogue.h"
 
 namespace tarvex {
@@ -59,7 +60,18 @@ struct SimMountConfig {
   double start_unix_time = 1705348800.0;
   double start_ra_hours = 0.0;
   double start_dec_degrees = 45.0;
+  // What a real mount and sky add: periodic error, seeing, Dec drift,
+  // stiction and a cloud, in arcseconds (none by default). With `realistic`
+  // the mount also loses the linear drift and the RA backlash above, guides
+  // at the sidereal rate and takes its Dec backlash from the disturbance.
+  bool realistic = false;
+  DisturbanceConfig disturbance;
+  // The disturbance's Dec backlash replaces dec_backlash in either preset.
+  bool backlash_given = false;
 };
+
+// The `realistic` preset on a configuration: the disturbance defaults.
+void set_realistic_preset(SimMountConfig& config);
 
 enum class MountBehaviour {
   Normal,
@@ -89,6 +101,15 @@ class SimMount : public ClockListener {
   // The camera's sky, moved along with the pointing and blurred by the
   // focuser (optional).
   void attach_sky(SkyRenderer* sky);
+  // A new exposure starts: the seeing moves the stars to this frame's
+  // place.
+  void next_seeing_frame();
+  const MountDisturbance& disturbance() const { return disturbance_; }
+  // Arcseconds the RA axis has been moved besides tracking (guide pulses,
+  // held moves and slews), which turn the worm.
+  double ra_axis_moved() const { return ra_axis_arcsec_; }
+  // Seconds of the mount's own time (from its first step) at its last step.
+  double elapsed_seconds() const { return clock_ms_ / 1000.0; }
 
   void set_behaviour(MountBehaviour b) { behaviour_ = b; }
   // The precision the mount answers in, as ":U#" toggles it; a mount held
@@ -194,6 +215,11 @@ class SimMount : public ClockListener {
 
   AxisState axes_[2];
   double pointing_x_ = 0, pointing_y_ = 0;
+  MountDisturbance disturbance_;
+  double ra_axis_arcsec_ = 0;
+  double periodic_px_ = 0;  // the periodic error's shift of the sky now, pixels
+  SeeingOffset seeing_px_;  // this frame's seeing shift of the sky, pixels
+  std::uint64_t seeing_frame_ = 0;
   double ra_hours_ = 0, dec_degrees_ = 0;
 
   struct OutByte {

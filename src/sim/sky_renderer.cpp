@@ -223,6 +223,12 @@ void SkyRenderer::configure(const SkyConfig& config) {
   signal_valid_ = false;
 }
 
+void SkyRenderer::set_transmission(double share) {
+  if (share == transmission_) return;
+  transmission_ = share;
+  signal_valid_ = false;
+}
+
 void SkyRenderer::shift_pointing(double dx, double dy) {
   offset_x_ += dx;
   offset_y_ += dy;
@@ -356,8 +362,8 @@ void SkyRenderer::rebuild_signal() {
         double r = 1, g = 1, b = 1;
         if (config_.mosaic) mosaic_filter(x, y, r, g, b);
         const double colour = (r * s.r + g * s.g + b * s.b) / 3.0;
-        signal_[y * WIDTH + x] +=
-            static_cast<float>(s.flux * norm * colour * std::exp(k * (dx * dx + dy * dy)));
+        signal_[y * WIDTH + x] += static_cast<float>(s.flux * transmission_ * norm * colour *
+                                                     std::exp(k * (dx * dx + dy * dy)));
       }
     }
   }
@@ -508,7 +514,7 @@ void SkyRenderer::draw_trails(double exposure_ms, std::span<const PointingSample
       // The Gaussian is separable: one exponential per column and per row.
       for (int x = x0; x <= x1; ++x) gx[x - x0] = std::exp(k * (x - cx) * (x - cx));
       for (int y = y0; y <= y1; ++y) gy[y - y0] = std::exp(k * (y - cy) * (y - cy));
-      const double amount = s.flux * norm * step.duration;
+      const double amount = s.flux * transmission_ * norm * step.duration;
       for (int y = y0; y <= y1; ++y) {
         float* row = trails_.data() + static_cast<std::size_t>(y) * WIDTH;
         const double ay = amount * gy[y - y0];

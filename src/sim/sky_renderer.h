@@ -97,6 +97,9 @@ class SkyRenderer {
   void set_defocus(double blur);
   double star_sigma() const;
   double pointing_y() const { return offset_y_; }
+  // The share of the stars' light that passes (1 clear, 0 behind a cloud).
+  void set_transmission(double share);
+  double transmission() const { return transmission_; }
 
   // One sample of the sensor at frame column x, row y, for an exposure and
   // the numbered exposure whose noise it carries.
@@ -152,6 +155,7 @@ class SkyRenderer {
   double offset_x_ = 0;
   double offset_y_ = 0;
   double defocus_ = 0;
+  double transmission_ = 1;
   std::vector<Star> stars_;
   std::vector<int> hot_;  // frame sample indices
   // Star and sky signal per millisecond at each photosite, mosaic included,

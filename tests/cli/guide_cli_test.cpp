@@ -151,6 +151,43 @@ TEST_F(GuideCli, AStarTheCameraCannotFrameIsRefusedWithItsReason) {
   EXPECT_EQ(out.str(), "");
 }
 
+TEST_F(GuideCli, BenchmarkAndUnguidedRunsPrintTheirLinesAndRefuseWhatIsNotTheirs) {
+  EXPECT_EQ(run({"guide", "--benchmark", "--scenario", "nope"}), 2);
+  EXPECT_NE(err.str().find("--scenario takes seeing, pe, drift-backlash, cloud, not nope"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(run({"guide", "--benchmark", "--star", "100,100"}), 2);
+  EXPECT_NE(err.str().find("--star does not belong to guide --benchmark"), std::string::npos);
+  EXPECT_EQ(run({"guide", "--scenario", "pe"}), 2);
+  EXPECT_NE(err.str().find("--scenario belongs to guide --benchmark"), std::string::npos);
+  EXPECT_EQ(out.str(), "");
+
+  ASSERT_EQ(run({"guide", "--benchmark", "--scenario", "seeing", "--minutes", "2"}), 0)
+      << err.str();
+  const std::regex result(
+      R"(^scenario seeing controller (classic|reference|predictive) rms-ra \d+\.\d\d" )"
+      R"(rms-dec \d+\.\d\d" rms-total \d+\.\d\d" peak \d+\.\d\d" dec-reversals \d+$)");
+  std::istringstream lines(out.str());
+  std::string line;
+  int results = 0;
+  while (std::getline(lines, line) && std::regex_match(line, result)) ++results;
+  EXPECT_EQ(results, 3) << out.str();
+  EXPECT_EQ(line, "scenario seeing floor 0.53\"");
+
+  out.str("");
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "guide", "--unguided", "--minutes", "1"}), 0)
+      << err.str();
+  const std::regex frame(R"(^frame (\d+) t \d+\.\d{3} x \d+\.\d{3} y \d+\.\d{3}$)");
+  std::istringstream frames(out.str());
+  int count = 0;
+  while (std::getline(frames, line)) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, frame)) << line;
+    EXPECT_EQ(std::stoi(m[1]), ++count);
+  }
+  EXPECT_GT(count, 40);
+}
+
 // An output stream that sends the process a Ctrl-C as its `lines`th line
 // ends, as a user pressing it while guiding runs.
 class InterruptingBuffer : public std::streambuf {

@@ -1,12 +1,16 @@
 #include "app/guiding/autoguider.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/mounts.h"
 #include "camera/readout.h"
+#include "files/more_settings.h"
 #include "files/settings.h"
 #include "platform/messages.h"
+#include "scope/guide_algorithms.h"
 
 namespace tarvex {
 
@@ -242,6 +246,77 @@ TrainOutcome Autoguider::train() {
   return outcome;
 }
 
+double Autoguider::star_signal(int x, int y) const {
+  std::vector<std::uint16_t> all(window_.begin(), window_.end());
+  std::nth_element(all.begin(), all.begin() + static_cast<long>(all.size() / 2), all.end());
+  const double background = all[all.size() / 2];
+  int peak = 0;
+  for (int j = std::max(0, y - 2); j <= std::min(SMALL_FRAME_SIDE - 1, y + 2); ++j)
+    for (int i = std::max(0, x - 2); i <= std::min(SMALL_FRAME_SIDE - 1, x + 2); ++i)
+      peak = std::max<int>(peak, window_[static_cast<std::size_t>(j * SMALL_FRAME_SIDE + i)]);
+  return peak - background;
+}
+
+void Autoguider::choose_algorithm() {
+  algorithm_.reset();
+  holding_ = false;
+  first_signal_ = 0;
+  const MoreSettings more = load_more_settings(app_.paths.more_settings_file()).settings;
+  if (more.text("guide.algorithm") != GUIDE_ALGORITHM_PREDICTIVE) return;
+  const Settings& s = app_.settings;
+  const GuideRates rates{std::max<double>(1, s.ra_pixels_per_sec),
+                         std::max<double>(1, s.dec_pixels_per_sec)};
+  algorithm_ = std::make_unique<PredictiveGuide>(
+      rates, static_cast<double>(more.integer("guide.lost-star-seconds")));
+}
+
+void Autoguider::apply_algorithm(bool found, GuideSample& sample) {
+  Clock& clock = app_.ports.clock;
+  GuideInput in;
+  in.t = clock.now_ms() / 1000.0;
+  in.found = found;
+  in.dx = dx_ / 1000.0;
+  in.dy = dy_ / 1000.0;
+  const GuidePulses p = algorithm_->next(in);
+  sample.holding_drift = p.holding_drift;
+  DirectionBlock& block = app_.telescope.directions;
+  if (p.ra_ms != 0) {
+    const Direction d = p.ra_ms > 0 ? Direction::East : Direction::West;
+    block.last_ra() = block.letter(d);
+    clock.beep();
+    pulse(d, std::abs(p.ra_ms));
+    clock.beep();
+    sample.ra_pulse_ms = p.ra_ms;
+  }
+  if (p.ra_ms != 0 && p.dec_ms != 0 && app_.settings.direction_change_delay) clock.sleep_ms(70);
+  if (p.dec_ms != 0) {
+    const Direction d = p.dec_ms > 0 ? Direction::North : Direction::South;
+    block.last_dec() = block.letter(d);
+    clock.beep();
+    pulse(d, std::abs(p.dec_ms));
+    clock.beep();
+    sample.dec_pulse_ms = p.dec_ms;
+  }
+}
+
+bool Autoguider::hold_learned_drift() {
+  if (!algorithm_) return false;
+  GuideSample sample;
+  sample.at_ms = app_.ports.clock.now_ms();
+  apply_algorithm(false, sample);
+  if (!sample.holding_drift) return false;
+  // Guiding goes on in the guiding frame: the next frame may find the star.
+  app_.star.guiding_active = true;
+  app_.star.guiding_frame = true;
+  if (!holding_) {
+    holding_ = true;
+    set_status(std::string("Guiding Info - ") + HOLDING_DRIFT_TEXT);
+  }
+  // Not an error measured, so not in the graph's RMS; reported all the same.
+  if (on_correction) on_correction(sample);
+  return true;
+}
+
 CorrectionOutcome Autoguider::correct() {
   StarLocation& s = app_.star;
   if (locate_in_window(reference_.x, reference_.y) != StarSearch::Found) {
@@ -249,6 +324,23 @@ CorrectionOutcome Autoguider::correct() {
     s.quiet = false;
     s.guiding_frame = false;
     return CorrectionOutcome::StarLost;
+  }
+  // A star fading behind a cloud leaves the search to find a noise peak
+  // instead: the algorithm learns from what it is given, so a star down to
+  // under a third of its first light counts as lost.
+  if (algorithm_) {
+    const double signal = star_signal(s.position.x, s.position.y);
+    if (first_signal_ <= 0) first_signal_ = signal;
+    if (signal < first_signal_ / 3) {
+      s.guiding_active = false;
+      s.quiet = false;
+      s.guiding_frame = false;
+      return CorrectionOutcome::StarLost;
+    }
+  }
+  if (holding_) {
+    holding_ = false;
+    set_status(info_title());
   }
   dx_ = guide_error(reference_.x, reference_.x_tenths, s.position.x, s.position.x_tenths);
   dy_ = guide_error(reference_.y, reference_.y_tenths, s.position.y, s.position.y_tenths);
@@ -268,7 +360,9 @@ CorrectionOutcome Autoguider::correct() {
   beyond_range_ = c.skipped_large ? beyond_range_ + 1 : 0;
   sample.beyond_range = beyond_range_;
   if (warned != (beyond_range_ >= BEYOND_RANGE_FRAMES)) set_status(info_title());
-  if (!c.skipped_large) {
+  if (!c.skipped_large && algorithm_) {
+    apply_algorithm(true, sample);
+  } else if (!c.skipped_large) {
     const int band = p.whole_pixels ? GUIDE_DEAD_BAND_WHOLE : GUIDE_DEAD_BAND_TENTHS;
     Clock& clock = app_.ports.clock;
     if (std::abs(dx_) > band) {
@@ -321,6 +415,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   reference_.y = app_.star.position.y;
   graph_.clear();
   beyond_range_ = 0;
+  choose_algorithm();
   EventPump& pump = app_.ports.pump;
   // The click or key that chose the command is no request to stop.
   pump.clear();
@@ -353,6 +448,11 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
       break;
     }
     if (correct() == CorrectionOutcome::StarLost) {
+      // The predictive algorithm carries on the learned drift for a while.
+      if (hold_learned_drift()) {
+        front_.refresh_info();
+        continue;
+      }
       // A lost star ends the loop: nothing is sent for it.
       outcome = GuideOutcome::StarLost;
       break;
@@ -361,11 +461,54 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   }
   running_ = false;
   menu_guiding_ = false;
+  // Self-guided exposures keep the classic correction.
+  algorithm_.reset();
+  holding_ = false;
   show_message(m, Msg::GuidingTerminated);
   first_frame_ = true;
   front_.close_info();
   end_frame_use();
   app_.star.quiet = false;
+  app_.star.position = saved_;
+  return outcome;
+}
+
+GuideOutcome Autoguider::observe(std::uint32_t max_ms,
+                                 const std::function<void(const ObservedFrame&)>& report) {
+  if (!app_.camera.camera_present() || !app_.star_pick.guide_star_picked) {
+    show_message(app_.ports.messages, Msg::TakeImageAndPickStar);
+    return GuideOutcome::Refused;
+  }
+  if (!star_in_reach()) return GuideOutcome::Refused;
+  place_frame();
+  EventPump& pump = app_.ports.pump;
+  pump.clear();
+  Clock& clock = app_.ports.clock;
+  const std::uint32_t start = clock.now_ms();
+  double x = app_.star.position.x, y = app_.star.position.y;
+  const int search = std::max<int>(4, app_.settings.guide_mask_radius);
+  GuideOutcome outcome = GuideOutcome::Stopped;
+  for (int number = 1;; ++number) {
+    pump.pump();
+    if (pump.abort_requested()) {
+      pump.clear();
+      break;
+    }
+    if (max_ms != 0 && clock.now_ms() - start >= max_ms) break;
+    if (!take_frame()) {
+      outcome = GuideOutcome::FrameFailed;
+      break;
+    }
+    const Centroid c = measure_centroid(window_.data(), SMALL_FRAME_SIDE, x, y, search, 5);
+    if (!c.found) {
+      outcome = GuideOutcome::StarLost;
+      break;
+    }
+    x = c.x;
+    y = c.y;
+    report({number, clock.now_ms(), x, y});
+  }
+  end_frame_use();
   app_.star.position = saved_;
   return outcome;
 }

@@ -7,12 +7,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/capture/self_guide.h"
 #include "app/guiding/guide_graph.h"
 #include "app/guiding/guide_scale.h"
 #include "app/tarvex.h"
+#include "scope/guide_algorithms.h"
 #include "scope/guiding.h"
 
 namespace tarvex {
@@ -45,6 +47,8 @@ GuiderFront& no_guider_front();
 // frames in a row: nothing is sent for such an error, and guiding goes on.
 inline constexpr int BEYOND_RANGE_FRAMES = 3;
 inline constexpr const char* BEYOND_RANGE_TEXT = "star beyond correction range";
+// Said while the predictive algorithm corrects a lost star's learned drift.
+inline constexpr const char* HOLDING_DRIFT_TEXT = "star lost - holding the learned drift";
 
 enum class TrainOutcome { Done, Refused, LinkFailed, StarLost, Aborted };
 enum class GuideOutcome { Stopped, StarLost, Refused, LinkFailed, FrameFailed };
@@ -63,6 +67,17 @@ class Autoguider : public SelfGuide {
   // Start Auto-Guiding: guides until a key or button press, or the star is
   // lost; `max_ms` (0 for none) ends it after that long, for tarvex-cli.
   GuideOutcome guide(std::uint32_t max_ms = 0);
+  // Frames of the guiding frame with no correction sent, as the mount
+  // leaves the star: `report` is given each frame's centroid, in guiding
+  // frame pixels. Ends after `max_ms`, on a key press, or when the star is
+  // lost (StarLost).
+  struct ObservedFrame {
+    int number = 0;
+    std::uint32_t at_ms = 0;  // clock time the frame was read
+    double x = 0, y = 0;
+  };
+  GuideOutcome observe(std::uint32_t max_ms,
+                       const std::function<void(const ObservedFrame&)>& report);
   // One measurement and correction on the guide frame in the buffer.
   CorrectionOutcome correct();
 
@@ -105,6 +120,18 @@ class Autoguider : public SelfGuide {
 
  private:
   GuideParameters parameters() const;
+  // The guide algorithm the small settings file chooses: nothing for the
+  // classic correction, else the algorithm that takes the corrections.
+  void choose_algorithm();
+  // Sends the algorithm's pulses for this frame (found or not) and records
+  // them in `sample`.
+  void apply_algorithm(bool found, GuideSample& sample);
+  // The star is lost: true while the algorithm keeps correcting its
+  // learned drift (a sample is recorded and reported).
+  bool hold_learned_drift();
+  // The star's light above the window's background at (x, y): its
+  // brightest sample nearby less the window's median.
+  double star_signal(int x, int y) const;
   void guide_star(int& gx, int& gy) const;
   bool star_in_reach();
   void place_frame();
@@ -138,6 +165,9 @@ class Autoguider : public SelfGuide {
   std::string status_;
   GuideGraph graph_;
   TrainingResult trained_;
+  std::unique_ptr<GuideAlgorithm> algorithm_;
+  bool holding_ = false;
+  double first_signal_ = 0;  // the star's light in the first frame guided
 };
 
 }  // namespace tarvex

@@ -20,6 +20,8 @@ struct GuideSample {
   // Frames in a row, this one included, whose error was beyond the
   // correction range, so that nothing was sent for them (0: corrected).
   int beyond_range = 0;
+  // The star was lost and the pulses carry on the learned drift.
+  bool holding_drift = false;
 };
 
 // Running sums of every correction since guiding started, for a summary of
