@@ -1,5 +1,8 @@
 #include "app/mounts.h"
 
+#include <system_error>
+
+#include "app/indi_mount.h"
 #include "app/telescope.h"
 
 namespace tarvex {
@@ -160,7 +163,63 @@ Mount& control_box_mount(Tarvex& app) {
 }
 
 Mount& current_mount(Tarvex& app) {
+  if (const auto choice = indi_choice(app)) return indi_mount(app, *choice);
   return link_type(app) == LinkType::ControlBox ? control_box_mount(app) : lx200_mount(app);
+}
+
+Mount& goto_window_mount(Tarvex& app) {
+  if (const auto choice = indi_choice(app)) return indi_mount(app, *choice);
+  return lx200_mount(app);
+}
+
+Mount& indi_mount(Tarvex& app, const IndiMountChoice& choice) {
+  auto* kept = dynamic_cast<IndiMount*>(app.indi_mount.get());
+  if (kept == nullptr || !(kept->choice() == choice))
+    app.indi_mount = std::make_unique<IndiMount>(app, choice);
+  return *app.indi_mount;
+}
+
+bool indi_chosen_in(const MoreSettings& settings) {
+  return settings.text("mount.link") == "indi";
+}
+
+IndiMountChoice indi_choice_in(const MoreSettings& settings) {
+  return {settings.text("indi.server"), settings.text("indi.mount")};
+}
+
+bool store_indi_choice(MoreSettings& settings, bool chosen, const IndiMountChoice& choice) {
+  std::string host;
+  int port = 0;
+  if (!parse_indi_server(choice.server, host, port)) return false;
+  MoreSettings changed = settings;
+  if (changed.set("indi.server", choice.server) != SettingChange::Set ||
+      changed.set("indi.mount", choice.device) != SettingChange::Set ||
+      changed.set("mount.link", chosen ? "indi" : "settings") != SettingChange::Set)
+    return false;
+  settings = changed;
+  return true;
+}
+
+std::optional<IndiMountChoice> indi_choice(const Tarvex& app) {
+  if (app.indi_override) return app.indi_override;
+  if (app.telescope.link_type_override) return std::nullopt;
+  // The small settings file is read again only once it was written anew.
+  auto& stored = app.indi_stored;
+  const std::filesystem::path file = app.paths.more_settings_file();
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(file, error);
+  if (error) {
+    stored = {};
+    return std::nullopt;
+  }
+  if (!stored.read || stored.written != written) {
+    const MoreSettingsLoad load = load_more_settings(file);
+    stored.read = true;
+    stored.written = written;
+    stored.choice.reset();
+    if (indi_chosen_in(load.settings)) stored.choice = indi_choice_in(load.settings);
+  }
+  return stored.choice;
 }
 
 }  // namespace tarvex

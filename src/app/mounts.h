@@ -4,7 +4,11 @@
 // the link type in effect.
 #pragma once
 
+#include <optional>
+
+#include "app/indi_choice.h"
 #include "app/tarvex.h"
+#include "files/more_settings.h"
 #include "scope/mount.h"
 
 namespace tarvex {
@@ -79,9 +83,28 @@ class ControlBoxMount final : public Mount {
   Tarvex& app_;
 };
 
-// The mount of the link type in effect: the control box for its link type, the LX200
-// otherwise (the form the telescope windows and moves have always used).
+// The mount of the link type in effect: the INDI mount when one is in
+// effect, the control box for its link type, the LX200 otherwise (the form
+// the telescope windows and moves have always used).
 Mount& current_mount(Tarvex& app);
+// The mount the go-to window drives: the INDI mount when one is in effect,
+// else the LX200.
+Mount& goto_window_mount(Tarvex& app);
+
+// The INDI mount in effect: the one given for this run, else the one the
+// small settings file chooses (mount.link = indi), unless this run names a
+// serial link; nothing when the serial link serves.
+std::optional<IndiMountChoice> indi_choice(const Tarvex& app);
+// The INDI mount of `choice`, made afresh when the choice changed.
+Mount& indi_mount(Tarvex& app, const IndiMountChoice& choice);
+
+// The INDI choice as the small settings file keeps it: whether it is the
+// mount in use, the server and the device.
+bool indi_chosen_in(const MoreSettings& settings);
+IndiMountChoice indi_choice_in(const MoreSettings& settings);
+// Stores the choice; false (and nothing changed) when the server is not
+// HOST:PORT or a value cannot be written.
+bool store_indi_choice(MoreSettings& settings, bool chosen, const IndiMountChoice& choice);
 // The two serial mounts themselves, for a window made for one of them.
 Mount& lx200_mount(Tarvex& app);
 Mount& control_box_mount(Tarvex& app);

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/acquisition.h"
+#include "app/indi_choice.h"
 #include "camera/camera_session.h"
 #include "files/fits_text.h"
 #include "files/recent_files.h"
@@ -115,6 +118,19 @@ struct Equipment {
   // (app/mounts.h picks the one of the link type in effect).
   std::unique_ptr<Mount> lx200_mount;
   std::unique_ptr<Mount> box_mount;
+  // The INDI mount, made on first use for the choice in effect (app/mounts.h).
+  std::unique_ptr<Mount> indi_mount;
+  // The INDI mount given for this run (tarvex-cli --indi and --device); the
+  // small settings file is not read for it then.
+  std::optional<IndiMountChoice> indi_override;
+  // The INDI choice of the small settings file as last read, and the time
+  // the file was written then: it is read again only after it changed.
+  struct StoredIndiChoice {
+    bool read = false;
+    std::filesystem::file_time_type written{};
+    std::optional<IndiMountChoice> choice;
+  };
+  mutable StoredIndiChoice indi_stored;
 };
 
 // The work in hand: the next exposure's settings, the star being followed,

@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/mounts.h"
 #include "platform/messages.h"
 #include "scope/control_box.h"
 #include "scope/serial_link.h"
@@ -102,6 +103,7 @@ bool ready(Tarvex& app) {
 }  // namespace
 
 LinkType link_type(const Tarvex& app) {
+  if (indi_choice(app)) return LinkType::Indi;
   if (app.telescope.lx200_failed) return LinkType::None;
   return app.telescope.link_type_override.value_or(app.settings.telescope_type);
 }
@@ -112,6 +114,8 @@ int com_port(const Tarvex& app) {
 }
 
 ScopeResult ensure_link_open(Tarvex& app, Msg reload_failure) {
+  // An INDI mount is reached over the network, not the serial port.
+  if (link_type(app) == LinkType::Indi) return current_mount(app).open();
   SerialLink& link = app.telescope;
   if (!link.link_open) {
     if (settings_load_failed(

@@ -52,6 +52,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
       display,  *usb};
   Tarvex app(paths, ports);
   app.telescope.port = telescope.serial.get();
+  app.indi_override = o.indi;
 
   // Settings first, as at start-up; their result is ignored there too.
   load_settings_at_start(app.paths.settings_file(), app.settings, app.fits, app.ports.messages);

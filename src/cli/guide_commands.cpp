@@ -5,6 +5,7 @@
 
 #include "app/guiding/guide_benchmark.h"
 #include "app/mounts.h"
+#include "app/telescope.h"
 #include "camera/readout.h"
 #include "camera/usb_commands.h"
 #include "cli/fits_keys.h"
@@ -110,7 +111,7 @@ bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& e
     err << "tarvex-cli: no camera found\n";
     return false;
   }
-  if (const auto link = guiding_link_override(o, app.settings.telescope_type))
+  if (const auto link = guiding_link_override(o, link_type(app)))
     app.telescope.link_type_override = link;
   if (current_mount(app).open() != ScopeResult::Done) {
     err << "tarvex-cli: the telescope link could not be opened\n";

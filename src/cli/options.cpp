@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/camera_transport.h"
+#include "app/indi_mount.h"
 #include "app/solve_file.h"
 #include "app/telescope.h"
 #include "cli/guide_commands.h"
@@ -31,6 +32,7 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus-frame [--exposure MS]\n"
     "             [--save-raw OUT]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] capture [--range q|h|t|s|m]\n"
+    "             [--indi HOST:PORT --device NAME]\n"
     "             [--value N] [--mode fast|progressive|interlaced] [--count N] [--average]\n"
     "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
     "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
@@ -40,13 +42,15 @@ constexpr const char* kUsage =
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
     "             [--range q|h|t|s] [--value N] [--centre X,Y]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] train [--star X,Y]\n"
-    "             [--guide-range q|h|t|s] [--guide-value N]\n"
+    "             [--guide-range q|h|t|s] [--guide-value N] [--indi HOST:PORT --device NAME]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] guide [--minutes M]\n"
     "             [--star X,Y] [--guide-range q|h|t|s] [--guide-value N]\n"
     "             [--fits focal-length=INCHES] [--unguided]\n"
+    "             [--indi HOST:PORT --device NAME]\n"
     "  tarvex-cli guide --benchmark [--scenario NAME] [--minutes M]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] scope [--port N]\n"
-    "             [--link l|b|n] goto-messier N | goto-ngc N | goto-planet NAME |\n"
+    "             [--link l|b|n | --indi HOST:PORT --device NAME] goto-messier N | goto-ngc N | "
+    "goto-planet NAME |\n"
     "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
     "             pulse n|s|e|w MS | focus in|out MS [--fast] | info | reset-box\n"
     "  tarvex-cli --simulator mount-sim [--silent | --garbage] [--reply-delay MS] [--for MS]\n"
@@ -111,7 +115,9 @@ constexpr const char* kUsage =
     "scope drives the mount over the Com Port: --simulator talks to the simulated\n"
     "  mount on a pseudo-terminal instead, --virtual-time runs it on a virtual clock\n"
     "  (waits take no time); --port and --link override the settings for this run\n"
-    "  only. Messier 1..110, NGC 1..7815; planets mercury, venus, mars, jupiter,\n"
+    "  only. --indi and --device drive the mount NAME that the INDI server at\n"
+    "  HOST:PORT serves instead, for this run only (scope, capture, train, guide).\n"
+    "  Messier 1..110, NGC 1..7815; planets mercury, venus, mars, jupiter,\n"
     "  saturn, uranus, neptune, pluto; R.A. 00:00..23:59, Dec -89:59..+89:59; MS in\n"
     "  milliseconds.\n"
     "solve finds where FILE points with astrometry.net's solve-field (astrometry.net\n"
@@ -341,12 +347,36 @@ std::optional<int> read_scope_words(const std::vector<std::string>& words, Scope
   return std::nullopt;
 }
 
+// --indi HOST:PORT or --device NAME at args[i], its value read too.
+std::optional<int> read_indi_option(const std::vector<std::string>& args, std::size_t& i,
+                                    Options& o, std::ostream& err) {
+  const std::string flag = args[i];
+  if (i + 1 >= args.size() || args[i + 1].empty())
+    return usage_error(err, flag == "--indi" ? "--indi needs HOST:PORT" : "--device needs a name");
+  const std::string& v = args[++i];
+  if (!o.indi) o.indi = IndiMountChoice{"", ""};
+  if (flag == "--indi") {
+    std::string host;
+    int port = 0;
+    if (!o.indi->server.empty()) return usage_error(err, "--indi may be given only once");
+    if (!parse_indi_server(v, host, port))
+      return usage_error(err, "--indi needs HOST:PORT (port 1..65535), not " + v);
+    o.indi->server = v;
+  } else {
+    if (!o.indi->device.empty()) return usage_error(err, "--device may be given only once");
+    o.indi->device = v;
+  }
+  return std::nullopt;
+}
+
 // scope [--port N] [--link l|b|n] SUBCOMMAND WORDS [--rate R] [--fast]
 std::optional<int> parse_scope(const std::vector<std::string>& args, std::size_t i, ScopeOptions& c,
-                               std::ostream& out, std::ostream& err) {
+                               Options& o, std::ostream& out, std::ostream& err) {
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     long v = 0;
-    if (args[i] == "--port") {
+    if (args[i] == "--indi" || args[i] == "--device") {
+      if (const auto bad = read_indi_option(args, i, o, err)) return bad;
+    } else if (args[i] == "--port") {
       if (i + 1 >= args.size() || !parse_number(args[++i], 1, 5, v))
         return usage_error(err, "--port needs a Com Port number 1..5");
       c.port = static_cast<int>(v);
@@ -641,6 +671,8 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
     } else if (a == "--export-tiff16") {
       if (!need_value(v)) return usage_error(err, "--export-tiff16 needs a file name");
       o.export_tiff16 = v;
+    } else if (a == "--indi" || a == "--device") {
+      if (const auto bad = read_indi_option(args, i, o, err)) return bad;
     } else if (a == "--fits-unsigned") {
       o.fits_unsigned = true;
     } else if (a == "--fits") {
@@ -662,7 +694,7 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       return usage_error(err, "unknown option " + a);
     } else if (o.command.empty()) {
       o.command = a;
-      if (a == "scope") return parse_scope(args, i + 1, o.scope, out, err);
+      if (a == "scope") return parse_scope(args, i + 1, o.scope, o, out, err);
       if (a == "mount-sim") return parse_mount_sim(args, i + 1, o.mount_sim, out, err);
       if (a == "stack") return parse_stack(args, i + 1, o, err);
       if (a == "solve") {
@@ -716,10 +748,19 @@ const SubcommandEntry* find_subcommand(const std::string& name) {
 // What the words were read into, checked against the subcommand.
 std::optional<int> check_options(const Options& o, std::ostream& err) {
   const SubcommandEntry* s = find_subcommand(o.command);
+  if (o.indi) {
+    if (o.indi->server.empty() || o.indi->device.empty())
+      return usage_error(err, "--indi HOST:PORT and --device NAME go together");
+    if (o.command != "scope" && o.command != "capture" && o.command != "train" &&
+        o.command != "guide")
+      return usage_error(err, "--indi belongs to scope, capture, train and guide");
+    if (o.scope.link) return usage_error(err, "--link and --indi each name the mount: give one");
+  }
   if (s != nullptr && s->drives_mount_only) {
     for (const std::string& flag : o.given) {
       if (flag != "--data-root" && flag != "--simulator" && flag != "--virtual-time" &&
-          !(flag == "--sim-mount" && o.command != "stack"))
+          !(flag == "--sim-mount" && o.command != "stack") &&
+          !(o.command == "scope" && (flag == "--indi" || flag == "--device")))
         return usage_error(err, o.command + " does not take " + flag);
     }
     if (o.sim_mount_given && !o.simulator)
@@ -791,6 +832,7 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
 }
 
 std::optional<LinkType> guiding_link_override(const Options& o, LinkType settings_link) {
+  if (o.indi) return std::nullopt;
   if (o.simulator && settings_link == LinkType::None) return LinkType::Lx200;
   return std::nullopt;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/acquisition.h"
+#include "app/indi_choice.h"
 #include "app/stack/batch_stack.h"
 #include "files/settings_choices.h"
 #include "scope/mount.h"
@@ -115,6 +116,9 @@ struct Options {
   SimMountOptions sim_mount;
   bool sim_mount_given = false;
   std::optional<long> exposure_ms;
+  // --indi HOST:PORT --device NAME: the INDI mount this run drives, in place
+  // of the mount the settings choose.
+  std::optional<IndiMountChoice> indi;
   CaptureOptions capture;
   ScopeOptions scope;
   MountSimOptions mount_sim;
@@ -149,7 +153,8 @@ void apply_capture_options(const CaptureOptions& options, AcquisitionSettings& s
 
 // The link a guiding run uses in place of the settings' `settings_link`:
 // under --simulator a link of type none becomes the LX200, so that the
-// simulated mount takes the corrections. Nothing when the settings' holds.
+// simulated mount takes the corrections. Nothing when the settings' holds,
+// and nothing when the run names an INDI mount.
 std::optional<LinkType> guiding_link_override(const Options& options, LinkType settings_link);
 
 }  // namespace tarvex::cli

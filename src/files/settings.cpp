@@ -214,7 +214,12 @@ void write_field(const Field& field, const Settings& s, const FitsText& f, std::
     case Kind::YesNo: out[0] = s.*field.flag ? 'y' : 'n'; break;
     case Kind::OneZero: out[0] = s.*field.flag ? '1' : '0'; break;
     case Kind::Background: out[0] = choice_letter(kBackgroundLetters, s.background_colour); break;
-    case Kind::LinkLetter: out[0] = choice_letter(kLinkLetters, s.telescope_type); break;
+    case Kind::LinkLetter:
+      // The file knows the serial links only; the INDI choice is kept in the
+      // small settings file, and a record holding it writes "none" here.
+      out[0] =
+          s.telescope_type == LinkType::Indi ? 'n' : choice_letter(kLinkLetters, s.telescope_type);
+      break;
     case Kind::TextCard: {
       const auto card = make_text_card(field.keyword, f.*field.text);
       std::memcpy(out, card.data(), card.size());

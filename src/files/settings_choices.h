@@ -7,9 +7,11 @@
 
 namespace tarvex {
 
-// How the telescope is reached: not at all, an LX200-style serial mount, or
-// the guiding control box on the serial port.
-enum class LinkType { None, Lx200, ControlBox };
+// How the telescope is reached: not at all, an LX200-style serial mount, the
+// guiding control box on the serial port, or a mount on the INDI network.
+// The settings file holds only the serial ones; the INDI choice lives in the
+// small settings file (mount.link = indi) beside it.
+enum class LinkType { None, Lx200, ControlBox, Indi };
 
 // The link type of a letter as the settings file and the command line write
 // it: 'n' none, 'l' LX200, 'b' control box; nothing for any other letter.
