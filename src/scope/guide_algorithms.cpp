@@ -122,13 +122,20 @@ Centroid measure_centroid(const std::uint16_t* frame, int side, double x, double
   const double bg = ring[ring.size() / 2];
   // A peak that does not stand clear of the background is no star.
   if (frame[by * side + bx] - bg < 20) return c;
+  // Each sample is weighed as the mean of the 2 x 2 block it starts, placed
+  // at the block's centre: a block holds one photosite of each colour of a
+  // mosaic sensor, so the filters' pattern does not pull the centroid
+  // towards the photosites that see the star brightest.
   double sum = 0, sx = 0, sy = 0;
-  for (int j = by - radius; j <= by + radius; ++j)
-    for (int i = bx - radius; i <= bx + radius; ++i) {
-      const double w = frame[j * side + i] - bg;
+  for (int j = by - radius; j < by + radius; ++j)
+    for (int i = bx - radius; i < bx + radius; ++i) {
+      const double block = (frame[j * side + i] + frame[j * side + i + 1] +
+                            frame[(j + 1) * side + i] + frame[(j + 1) * side + i + 1]) /
+                           4.0;
+      const double w = block - bg;
       sum += w;
-      sx += w * i;
-      sy += w * j;
+      sx += w * (i + 0.5);
+      sy += w * (j + 0.5);
     }
   if (sum <= 0) return c;
   c.found = true;

@@ -149,7 +149,9 @@ class PredictiveGuide : public GuideAlgorithm {
 // The star's centroid in a square frame of `side` x `side` samples: the
 // brightest sample within `search` of (x, y), then the light above the
 // background (the median of a ring around it) weighted over a box of
-// `radius` around that sample. Sub-pixel, unlike the star location's tenths.
+// `radius` around that sample, each sample taken with its neighbours of a
+// 2 x 2 block (one of each of a mosaic's filters). Sub-pixel, unlike the star
+// location's tenths.
 struct Centroid {
   bool found = false;
   double x = 0, y = 0;

@@ -499,7 +499,9 @@ GuideOutcome Autoguider::observe(std::uint32_t max_ms,
       outcome = GuideOutcome::FrameFailed;
       break;
     }
-    const Centroid c = measure_centroid(window_.data(), SMALL_FRAME_SIDE, x, y, search, 5);
+    // A box of nine pixels each way holds a wide star's light whole: a box
+    // that cut off its wings would pull the centroid to the brightest pixel.
+    const Centroid c = measure_centroid(window_.data(), SMALL_FRAME_SIDE, x, y, search, 9);
     if (!c.found) {
       outcome = GuideOutcome::StarLost;
       break;
