@@ -166,13 +166,13 @@ QGroupBox* TVQDialog::exposure_box() {
   int row = 4;
   for (const CheckBox& c : CHECK_BOXES) {
     if (c.id == 132) continue;  // in the focus group
+    ex->addWidget(check_box(c.id, c.text, box, [this, which = c.check] { model_.toggle(which); }),
+                  row, 0, 1, 2);
     if (c.id == 119) {
       // Beside "Continuous Mode", the runs it belongs to.
       ex->addWidget(check_box(LIVE_STACK_ID, "Live Stack", box, [this] { live_->on = !live_->on; }),
                     row, 2);
     }
-    ex->addWidget(check_box(c.id, c.text, box, [this, which = c.check] { model_.toggle(which); }),
-                  row, 0, 1, 2);
     // The dark frame's name on a row of its own, under its check box, so
     // the dialog fits a 1024 x 768 screen.
     if (c.id == 106) ex->addWidget(add(116, make_edit(box, 140)), ++row, 1, 1, 2);

@@ -83,7 +83,8 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
  private slots:
   void cameraDialog() {
     TVQDialog d(a());
-    compare_description(d, "4aebcb3c81d67b37273d01af428c4483d6674b70");
+    // With "Live Stack" beside "Continuous Mode".
+    compare_description(d, "c60866ff0e7539a9ff617bac1b48df69d8a176ee");
   }
   void moveTelescopeWindow() {
     TMoveTelescopeDialog d(a());
