@@ -13,6 +13,7 @@
 #include "platform/stepping_clock.h"
 #include "platform/usb_transport.h"
 #include "sim/sim_mount.h"
+#include "sim/sim_mount_options.h"
 
 namespace tarvex {
 
@@ -27,10 +28,12 @@ struct TelescopePorts {
   ~TelescopePorts();
 };
 
-// Builds the serial port on `clock`. With `simulator`, false when no
-// pseudo-terminal could be had (`error` says so).
+// Builds the serial port on `clock`. With `simulator`, the simulated mount
+// set up as `mount` says (--sim-mount); false when no pseudo-terminal could
+// be had (`error` says so).
 bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& paths,
-                          TelescopePorts& out, std::string& error);
+                          TelescopePorts& out, std::string& error,
+                          const SimMountOptions& mount = {});
 
 // With the simulated camera and the simulated mount both in use, the mount
 // moves the camera's sky: drift, guide pulses and moves trail the stars.

@@ -37,11 +37,12 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   NullProgress null_progress;
   RecordingLauncher launcher;
   RecordingDisplaySink display;
-  const std::unique_ptr<UsbTransport> usb = make_camera_transport(o.simulator, clock, o.sky);
+  const std::unique_ptr<UsbTransport> usb =
+      make_camera_transport(o.simulator, clock, o.sky, o.sim_mount, o.sky_given);
   const Paths paths = o.data_root ? Paths(*o.data_root) : Paths::from_environment();
   TelescopePorts telescope;
   std::string error;
-  if (!make_telescope_ports(o.simulator, clock, paths, telescope, error)) {
+  if (!make_telescope_ports(o.simulator, clock, paths, telescope, error, o.sim_mount)) {
     err << "tarvex-cli: " << error << "\n";
     return 1;
   }

@@ -63,7 +63,15 @@ constexpr const char* kUsage =
     "  --export-tiff16 a 16-bit grey or 48-bit colour TIFF file.\n"
     "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
     "  runs its clock virtually, so a long sequence finishes in seconds; --sky chart\n"
-    "  shows it a colour chart instead of the night sky (--sky stars);\n"
+    "  shows it a colour chart instead of the night sky (--sky stars), --sky real the\n"
+    "  catalogue stars where the simulated mount points (also chosen by point= and by\n"
+    "  the mount's first go-to or sync, unless --sky is given);\n"
+    "--sim-mount KEY=VALUE[,KEY=VALUE...] (with --simulator, before or after the\n"
+    "  command) sets up the simulated mount for the run: point=M31 (a Messier or\n"
+    "  NGC name) or point=HH:MM:SS/+DD:MM:SS (J2000) points it there at the start,\n"
+    "  focal-length=MM or scale=ARCSEC (per pixel along x) sets the image scale\n"
+    "  (one of the two), pointing-error=ARCMIN how far the sky seen lies from where\n"
+    "  the mount believes it points (default 5);\n"
     "--exposure is in milliseconds (default 100).\n"
     "capture takes an exposure or a sequence as the camera dialog's settings of the\n"
     "  same names say (for this run only): --range and --value give the exposure\n"
@@ -575,8 +583,13 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       o.simulator = true;
     } else if (a == "--sky") {
       if (!need_value(v) || !parse_sky_scene(v, o.sky))
-        return usage_error(err, "--sky needs stars or chart");
+        return usage_error(err, "--sky needs stars, chart or real");
       o.sky_given = true;
+    } else if (a == "--sim-mount") {
+      if (!need_value(v)) return usage_error(err, "--sim-mount needs KEY=VALUE[,KEY=VALUE...]");
+      std::string why;
+      if (!parse_sim_mount_options(v, o.sim_mount, why)) return usage_error(err, why);
+      o.sim_mount_given = true;
     } else if (a == "--virtual-time") {
       o.virtual_time = true;
     } else if (a == "--exposure") {
@@ -676,9 +689,12 @@ std::optional<int> check_options(const Options& o, std::ostream& err) {
   const SubcommandEntry* s = find_subcommand(o.command);
   if (s != nullptr && s->drives_mount_only) {
     for (const std::string& flag : o.given) {
-      if (flag != "--data-root" && flag != "--simulator" && flag != "--virtual-time")
+      if (flag != "--data-root" && flag != "--simulator" && flag != "--virtual-time" &&
+          !(flag == "--sim-mount" && o.command != "stack"))
         return usage_error(err, o.command + " does not take " + flag);
     }
+    if (o.sim_mount_given && !o.simulator)
+      return usage_error(err, "--sim-mount sets up the simulated mount: add --simulator");
     if (o.command == "mount-sim" && o.virtual_time)
       return usage_error(err, "mount-sim serves other programs in real time");
     return std::nullopt;
@@ -691,6 +707,8 @@ std::optional<int> check_options(const Options& o, std::ostream& err) {
     return usage_error(err, "--sky chooses what the simulated camera sees: add --simulator");
   if (o.virtual_time && !o.simulator)
     return usage_error(err, "--virtual-time runs the simulated camera's clock: add --simulator");
+  if (o.sim_mount_given && !o.simulator)
+    return usage_error(err, "--sim-mount sets up the simulated mount: add --simulator");
   if (s == nullptr)
     return usage_error(err,
                        o.command.empty() ? "no command given" : "unknown command " + o.command);

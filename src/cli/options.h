@@ -18,6 +18,7 @@
 #include "scope/mount.h"
 #include "scope/precession.h"
 #include "sim/sim_mount.h"
+#include "sim/sim_mount_options.h"
 #include "sim/sky_renderer.h"
 
 namespace tarvex::cli {
@@ -101,6 +102,10 @@ struct Options {
   // --sky (with --simulator): what the simulated camera looks at.
   SkyScene sky = SkyScene::Stars;
   bool sky_given = false;
+  // --sim-mount (with --simulator): where the simulated mount points and
+  // how, for this run.
+  SimMountOptions sim_mount;
+  bool sim_mount_given = false;
   std::optional<long> exposure_ms;
   CaptureOptions capture;
   ScopeOptions scope;

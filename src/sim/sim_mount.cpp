@@ -67,6 +67,8 @@ SimMount::SimMount(const SimMountConfig& config) : config_(config) {
   dec_degrees_ = config.start_dec_degrees;
   target_ra_ = ra_hours_;
   target_dec_ = dec_degrees_;
+  error_east_arcmin_ = 0.6 * config.pointing_error_arcmin;
+  error_north_arcmin_ = 0.8 * config.pointing_error_arcmin;
 }
 
 SimMount::~SimMount() {
@@ -185,8 +187,15 @@ void SimMount::advance(std::uint32_t to) {
 
 void SimMount::move_for(double seconds) {
   if (seconds <= 0) return;
+  // The stars' shift on the sensor, and the same motion as the mount's
+  // (pixels east and north).
   double dx = config_.drift_x * seconds;
   double dy = config_.drift_y * seconds;
+  // The drift is the telescope wandering without the mount knowing: it
+  // moves where the telescope really points, not where the mount believes.
+  const double drift_east = config_.east_shifts_stars_left ? -dx : dx;
+  const double drift_north = config_.north_shifts_stars_up ? -dy : dy;
+  double east = 0, north = 0;
   const double backlash[2] = {config_.ra_backlash, config_.dec_backlash};
   for (int a = 0; a < 2; ++a) {
     AxisState& axis = axes_[a];
@@ -204,19 +213,24 @@ void SimMount::move_for(double seconds) {
       d -= take;
     }
     const double signed_d = axis.sign * d;
-    const double degrees = signed_d * config_.arcsec_per_pixel / 3600.0;
     if (a == RA) {
       dx += config_.east_shifts_stars_left ? -signed_d : signed_d;
-      const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
-      ra_hours_ = std::fmod(ra_hours_ + degrees / 15.0 / c + 24.0, 24.0);
+      east += signed_d;
     } else {
       dy += config_.north_shifts_stars_up ? -signed_d : signed_d;
-      dec_degrees_ = std::clamp(dec_degrees_ + degrees, -90.0, 90.0);
+      north += signed_d;
     }
   }
+  const double scale = arcsec_per_pixel() / 3600.0;  // degrees per pixel along x
+  const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
+  ra_hours_ = std::fmod(ra_hours_ + east * scale / 15.0 / c + 24.0, 24.0);
+  dec_degrees_ = std::clamp(dec_degrees_ + north * scale * 8.3 / 8.6, -90.0, 90.0);
+  error_east_arcmin_ += drift_east * scale * 60.0;
+  error_north_arcmin_ += drift_north * scale * 8.3 / 8.6 * 60.0;
   pointing_x_ += dx;
   pointing_y_ += dy;
-  if (sky_ != nullptr) sky_->shift_pointing(dx, dy);
+  const bool real = sky_ != nullptr && sky_->real_sky();
+  if (sky_ != nullptr && !real) sky_->shift_pointing(dx, dy);
 
   if (slewing_) {
     const double step = config_.goto_degrees_per_second * seconds;
@@ -238,11 +252,47 @@ void SimMount::move_for(double seconds) {
     focus_position_ += focus_direction_ * (focus_fast_ ? 100 : 10) * seconds;
     if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
   }
+  if (real) show_sky();
 }
 
 void SimMount::attach_sky(SkyRenderer* sky) {
   sky_ = sky;
-  if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
+  if (sky_ == nullptr) return;
+  sky_->set_defocus(defocus_blur());
+  sky_->set_real_sky_geometry(config_.real_sky_arcsec_per_pixel, config_.east_shifts_stars_left,
+                              config_.north_shifts_stars_up);
+  if (sky_->real_sky()) show_sky();
+}
+
+double SimMount::arcsec_per_pixel() const {
+  return sky_ != nullptr && sky_->real_sky() ? config_.real_sky_arcsec_per_pixel
+                                             : config_.arcsec_per_pixel;
+}
+
+void SimMount::real_pointing(double& ra, double& dec) const {
+  const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
+  ra = std::fmod(ra_hours_ + error_east_arcmin_ / 60.0 / 15.0 / c + 24.0, 24.0);
+  dec = std::clamp(dec_degrees_ + error_north_arcmin_ / 60.0, -90.0, 90.0);
+}
+
+void SimMount::real_pointing_j2000(double& ra, double& dec) const {
+  double r, d;
+  real_pointing(r, d);
+  const SkyPosition j2000 =
+      precess_to_j2000({r, d}, julian_date_of_unix(config_.start_unix_time + clock_ms_ / 1000.0));
+  ra = j2000.ra_hours;
+  dec = j2000.dec_degrees;
+}
+
+void SimMount::show_sky() {
+  if (sky_ == nullptr || !sky_->real_sky()) return;
+  double ra, dec;
+  real_pointing_j2000(ra, dec);
+  sky_->point_at(ra, dec);
+}
+
+void SimMount::told_where() {
+  if (sky_ != nullptr && !sky_->real_sky() && sky_->show_real_sky()) show_sky();
 }
 
 void SimMount::update_motion() {
@@ -425,6 +475,7 @@ struct SimMount::Lx200Commands {
     for (bool& held : m.moving_) held = false;
     m.slewing_ = true;
     m.update_motion();
+    m.told_where();
     return "0";
   }
   // Me, Mw, Mn, Ms: a held move, which ends a slew.
@@ -466,9 +517,19 @@ struct SimMount::Lx200Commands {
     m.update_motion();
     return std::nullopt;
   }
+  // The mount now believes it points at the target; the telescope stays
+  // where it is, so the pointing error becomes the difference.
   static Answer sync(SimMount& m, const std::string&, std::uint32_t) {
+    double real_ra, real_dec;
+    m.real_pointing(real_ra, real_dec);
     m.ra_hours_ = m.target_ra_;
     m.dec_degrees_ = m.target_dec_;
+    double dra = (real_ra - m.ra_hours_) * 15.0;
+    if (dra > 180) dra -= 360;
+    if (dra < -180) dra += 360;
+    m.error_east_arcmin_ = dra * 60.0 * std::max(std::cos(m.dec_degrees_ * kDegree), 0.01);
+    m.error_north_arcmin_ = (real_dec - m.dec_degrees_) * 60.0;
+    m.told_where();
     return "Coordinates     matched.        #";
   }
   static Answer distance_bars(SimMount& m, const std::string&, std::uint32_t) {

@@ -31,7 +31,14 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
       if (i + 1 < args.size() && parse_sky_scene(args[i + 1], o.sky_scene))
         o.sky = args[++i];
       else
-        refuse(o, "--sky needs stars or chart");
+        refuse(o, "--sky needs stars, chart or real");
+    } else if (!options_end && a == "--sim-mount") {
+      std::string why;
+      if (i + 1 >= args.size())
+        refuse(o, "--sim-mount needs KEY=VALUE[,KEY=VALUE...]");
+      else if (!parse_sim_mount_options(args[++i], o.sim_mount, why))
+        refuse(o, why);
+      o.sim_mount_given = true;
     } else if (!options_end && a == "--screenshot") {
       if (i + 1 < args.size())
         o.screenshot = args[++i];
@@ -45,6 +52,8 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
       refuse(o, "one file at a time: " + a);
     }
   }
+  if (o.sim_mount_given && !o.simulator)
+    refuse(o, "--sim-mount sets up the simulated mount: add --simulator");
   return o;
 }
 
@@ -57,12 +66,19 @@ LaunchOptions early_launch_options(const std::vector<std::string>& args) {
 }
 
 std::string launch_usage() {
-  return "usage: tarvex [--simulator [--sky stars|chart]] [--screenshot PNG] [FILE]\n"
+  return "usage: tarvex [--simulator [--sky stars|chart|real] [--sim-mount KEY=VALUE,...]]\n"
+         "              [--screenshot PNG] [FILE]\n"
          "       tarvex --help | --version\n"
          "Opens the Tarvex window; FILE (a KR File or a FITS file written by Tarvex)\n"
          "is opened as File > Open opens it.\n"
          "  --simulator       use the simulated camera and mount instead of the hardware\n"
          "  --sky chart       the simulated camera sees a colour chart, not the night sky\n"
+         "  --sky real        it sees the catalogue stars where the simulated mount points\n"
+         "                    (also chosen by point= and the mount's first go-to or sync)\n"
+         "  --sim-mount KEY=VALUE,...\n"
+         "                    set up the simulated mount: point=M31 or\n"
+         "                    point=HH:MM:SS/+DD:MM:SS (J2000), focal-length=MM or\n"
+         "                    scale=ARCSEC (per pixel), pointing-error=ARCMIN (default 5)\n"
          "  --screenshot PNG  save a picture of the window to PNG, print the window\n"
          "                    title, and stop\n"
          "  --help            show this text and stop\n"

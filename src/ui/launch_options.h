@@ -1,5 +1,6 @@
 // The command line of the tarvex program:
-//   tarvex [--simulator [--sky stars|chart]] [--screenshot PNG] [FILE]
+//   tarvex [--simulator [--sky stars|chart|real] [--sim-mount KEY=VALUE,...]]
+//          [--screenshot PNG] [FILE]
 //   tarvex --help | --version
 // --help and --version are answered before any window (or display) is
 // needed; FILE is opened as File > Open opens it (the desktop entry passes
@@ -18,11 +19,13 @@ struct LaunchOptions {
   bool help = false;
   bool version = false;
   bool simulator = false;
-  std::string sky;                       // --sky: "stars" or "chart", empty when not given
+  std::string sky;                       // --sky: "stars", "chart" or "real", empty when not given
   SkyScene sky_scene = SkyScene::Stars;  // what the simulated camera looks at
-  std::string screenshot;                // save a picture of the window there, then stop
-  std::string file;                      // the file to open
-  std::string error;                     // the first usage error, when the line could not be read
+  SimMountOptions sim_mount;             // --sim-mount: how the simulated mount is set up
+  bool sim_mount_given = false;
+  std::string screenshot;  // save a picture of the window there, then stop
+  std::string file;        // the file to open
+  std::string error;       // the first usage error, when the line could not be read
 };
 
 // Reads the arguments after the program name (with Qt's options removed).

@@ -52,12 +52,13 @@ TTarvexApp::TTarvexApp(const LaunchOptions& options) : simulator_(options.simula
   stepping_clock_ = std::make_unique<SteppingClock>(*clock_);
   pump_ = std::make_unique<QtEventPump>();
   launcher_ = std::make_unique<QtLauncher>();
-  transport_ = make_camera_transport(simulator_, *stepping_clock_, options.sky_scene);
+  transport_ = make_camera_transport(simulator_, *stepping_clock_, options.sky_scene,
+                                     options.sim_mount, !options.sky.empty());
   // Under --simulator every "Com Port" is the simulated mount, which moves
   // the simulated camera's sky.
   std::string error;
   if (!make_telescope_ports(simulator_, *stepping_clock_, Paths::from_environment(), telescope_,
-                            error)) {
+                            error, options.sim_mount)) {
     std::fprintf(stderr, "tarvex: %s\n", error.c_str());
   }
   attach_simulated_sky(*transport_, telescope_);
