@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/ports.h"
@@ -12,14 +13,23 @@
 
 namespace tarvex {
 
-// `scene` is what the simulated camera looks at (--sky): the night sky or
-// the colour chart; `mount` is how the simulated mount is set up
-// (--sim-mount), which sets the image scale the camera sees the sky at.
+// `scene` is what the simulated camera looks at (--sky): the made-up star
+// field, the colour chart or the real sky; `mount` is how the simulated
+// mount is set up (--sim-mount). Unless the scene was chosen on purpose
+// (`scene_given`), a starting point given to the mount, or the mount's
+// first go-to or sync, brings up the real sky.
 std::unique_ptr<UsbTransport> make_camera_transport(bool simulator, Clock& clock,
                                                     SkyScene scene = SkyScene::Stars,
-                                                    const SimMountOptions& mount = {});
+                                                    const SimMountOptions& mount = {},
+                                                    bool scene_given = false);
 
-// The scene named by --sky: "stars" or "chart"; false for any other name.
+// The packed star list of the real sky: $TARVEX_STAR_LIST when set, else
+// the one installed beside the program (../share/tarvex), one next to it
+// (data/), or the source tree's; empty when there is none.
+std::string find_star_list();
+
+// The scene named by --sky: "stars", "chart" or "real"; false for any other
+// name.
 bool parse_sky_scene(std::string_view name, SkyScene& scene);
 
 }  // namespace tarvex

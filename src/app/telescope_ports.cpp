@@ -1,5 +1,6 @@
 #include "app/telescope_ports.h"
 
+#include "scope/precession.h"
 #include "sim/sim_camera.h"
 
 namespace tarvex {
@@ -18,8 +19,19 @@ bool make_telescope_ports(bool simulator, SteppingClock& clock, const Paths& pat
     SimMountConfig config;
     config.east_shifts_stars_left = false;
     config.north_shifts_stars_up = false;
-    (void)mount_options;
     apply_sim_mount_disturbance(mount_options, config);
+    config.arcsec_per_pixel = sim_arcsec_per_pixel(mount_options, false);
+    config.real_sky_arcsec_per_pixel = sim_arcsec_per_pixel(mount_options, true);
+    config.pointing_error_arcmin = mount_options.pointing_error_arcmin;
+    // The mount starts believing it points where it was told to (J2000, as
+    // the catalogue gives it), in the coordinates of its own date.
+    if (mount_options.point) {
+      const SkyPosition of_date =
+          precess_from_j2000({mount_options.point->ra_hours, mount_options.point->dec_degrees},
+                             julian_date_of_unix(config.start_unix_time));
+      config.start_ra_hours = of_date.ra_hours;
+      config.start_dec_degrees = of_date.dec_degrees;
+    }
     auto mount = std::make_unique<SimMount>(config);
     if (!mount->open()) {
       error = "no pseudo-terminal could be opened for the simulated mount";

@@ -38,7 +38,7 @@ int with_context(const Options& o, std::ostream& err, const std::function<int(Ta
   RecordingLauncher launcher;
   RecordingDisplaySink display;
   const std::unique_ptr<UsbTransport> usb =
-      make_camera_transport(o.simulator, clock, o.sky, o.sim_mount);
+      make_camera_transport(o.simulator, clock, o.sky, o.sim_mount, o.sky_given);
   const Paths paths = o.data_root ? Paths(*o.data_root) : Paths::from_environment();
   TelescopePorts telescope;
   std::string error;

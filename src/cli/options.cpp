@@ -69,7 +69,9 @@ constexpr const char* kUsage =
     "  --export-tiff16 a 16-bit grey or 48-bit colour TIFF file.\n"
     "--simulator uses the simulated camera instead of the one on USB; --virtual-time\n"
     "  runs its clock virtually, so a long sequence finishes in seconds; --sky chart\n"
-    "  shows it a colour chart instead of the night sky (--sky stars);\n"
+    "  shows it a colour chart instead of the night sky (--sky stars), --sky real the\n"
+    "  catalogue stars where the simulated mount points (also chosen by point= and by\n"
+    "  the mount's first go-to or sync, unless --sky is given);\n"
     "--sim-mount KEY=VALUE[,KEY=VALUE...] (with --simulator, before or after the\n"
     "  command) sets up the simulated mount for the run: point=M31 (a Messier or\n"
     "  NGC name) or point=HH:MM:SS/+DD:MM:SS (J2000) points it there at the start,\n"
@@ -642,7 +644,7 @@ std::optional<int> parse_words(const std::vector<std::string>& args, Options& o,
       o.simulator = true;
     } else if (a == "--sky") {
       if (!need_value(v) || !parse_sky_scene(v, o.sky))
-        return usage_error(err, "--sky needs stars or chart");
+        return usage_error(err, "--sky needs stars, chart or real");
       o.sky_given = true;
     } else if (a == "--sim-mount") {
       if (!need_value(v)) return usage_error(err, "--sim-mount needs KEY=VALUE[,KEY=VALUE...]");

@@ -80,6 +80,8 @@ SimMount::SimMount(const SimMountConfig& config)
   dec_degrees_ = config.start_dec_degrees;
   target_ra_ = ra_hours_;
   target_dec_ = dec_degrees_;
+  error_east_arcmin_ = 0.6 * config.pointing_error_arcmin;
+  error_north_arcmin_ = 0.8 * config.pointing_error_arcmin;
 }
 
 SimMount::~SimMount() {
@@ -205,8 +207,15 @@ void SimMount::advance(std::uint32_t to) {
 
 void SimMount::move_for(double seconds) {
   if (seconds <= 0) return;
+  // The stars' shift on the sensor, and the same motion as the mount's
+  // (pixels east and north).
   double dx = config_.drift_x * seconds;
   double dy = config_.drift_y * seconds;
+  // The drift is the telescope wandering without the mount knowing: it
+  // moves where the telescope really points, not where the mount believes.
+  const double drift_east = config_.east_shifts_stars_left ? -dx : dx;
+  const double drift_north = config_.north_shifts_stars_up ? -dy : dy;
+  double east = 0, north = 0;
   const double backlash[2] = {config_.ra_backlash, config_.dec_backlash};
   for (int a = 0; a < 2; ++a) {
     AxisState& axis = axes_[a];
@@ -224,32 +233,43 @@ void SimMount::move_for(double seconds) {
       d -= take;
     }
     const double signed_d = axis.sign * d;
-    if (a == RA) ra_axis_arcsec_ += signed_d * config_.arcsec_per_pixel;
-    const double degrees = signed_d * config_.arcsec_per_pixel / 3600.0;
+    if (a == RA) ra_axis_arcsec_ += signed_d * arcsec_per_pixel();
     if (a == RA) {
       dx += config_.east_shifts_stars_left ? -signed_d : signed_d;
-      const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
-      ra_hours_ = std::fmod(ra_hours_ + degrees / 15.0 / c + 24.0, 24.0);
+      east += signed_d;
     } else {
       dy += config_.north_shifts_stars_up ? -signed_d : signed_d;
-      dec_degrees_ = std::clamp(dec_degrees_ + degrees, -90.0, 90.0);
+      north += signed_d;
     }
   }
   // The periodic error and the Dec drift of the disturbance, at the end of
-  // this step.
-  const double scale = config_.arcsec_per_pixel > 0 ? config_.arcsec_per_pixel : 1.0;
+  // this step. Like the drift, they are the telescope wandering without the
+  // mount knowing.
+  const double x_arcsec = arcsec_per_pixel() > 0 ? arcsec_per_pixel() : 1.0;
   const double t_end = (clock_ms_ + seconds * 1000.0) / 1000.0;
   const double periodic =
-      disturbance_.periodic_error(disturbance_.worm_seconds(t_end, ra_axis_arcsec_)) / scale;
-  dx += periodic - periodic_px_;
+      disturbance_.periodic_error(disturbance_.worm_seconds(t_end, ra_axis_arcsec_)) / x_arcsec;
+  const double wander_x = periodic - periodic_px_;
   periodic_px_ = periodic;
-  dy += disturbance_.dec_drift(seconds) / scale;
+  const double wander_y = disturbance_.dec_drift(seconds) / x_arcsec;
+  dx += wander_x;
+  dy += wander_y;
+  const double wander_east = drift_east + (config_.east_shifts_stars_left ? -wander_x : wander_x);
+  const double wander_north =
+      drift_north + (config_.north_shifts_stars_up ? -wander_y : wander_y);
+
+  const double scale = arcsec_per_pixel() / 3600.0;  // degrees per pixel along x
+  const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
+  ra_hours_ = std::fmod(ra_hours_ + east * scale / 15.0 / c + 24.0, 24.0);
+  dec_degrees_ = std::clamp(dec_degrees_ + north * scale * 8.3 / 8.6, -90.0, 90.0);
+  error_east_arcmin_ += wander_east * scale * 60.0;
+  error_north_arcmin_ += wander_north * scale * 8.3 / 8.6 * 60.0;
   pointing_x_ += dx;
   pointing_y_ += dy;
-  if (sky_ != nullptr) {
-    sky_->shift_pointing(dx, dy);
-    if (disturbance_.config().clouds > 0) sky_->set_transmission(disturbance_.transmission(t_end));
-  }
+  const bool real = sky_ != nullptr && sky_->real_sky();
+  if (sky_ != nullptr && !real) sky_->shift_pointing(dx, dy);
+  if (sky_ != nullptr && disturbance_.config().clouds > 0)
+    sky_->set_transmission(disturbance_.transmission(t_end));
 
   if (slewing_) {
     const double step = config_.goto_degrees_per_second * seconds;
@@ -272,11 +292,12 @@ void SimMount::move_for(double seconds) {
     focus_position_ += focus_direction_ * (focus_fast_ ? 100 : 10) * seconds;
     if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
   }
+  if (real) show_sky();
 }
 
 void SimMount::next_seeing_frame() {
   if (disturbance_.config().seeing <= 0) return;
-  const double scale = config_.arcsec_per_pixel > 0 ? config_.arcsec_per_pixel : 1.0;
+  const double scale = arcsec_per_pixel() > 0 ? arcsec_per_pixel() : 1.0;
   const SeeingOffset s = disturbance_.seeing(seeing_frame_++);
   const SeeingOffset px{s.ra / scale, s.dec / scale};
   if (sky_ != nullptr) sky_->shift_pointing(px.ra - seeing_px_.ra, px.dec - seeing_px_.dec);
@@ -285,7 +306,42 @@ void SimMount::next_seeing_frame() {
 
 void SimMount::attach_sky(SkyRenderer* sky) {
   sky_ = sky;
-  if (sky_ != nullptr) sky_->set_defocus(defocus_blur());
+  if (sky_ == nullptr) return;
+  sky_->set_defocus(defocus_blur());
+  sky_->set_real_sky_geometry(config_.real_sky_arcsec_per_pixel, config_.east_shifts_stars_left,
+                              config_.north_shifts_stars_up);
+  if (sky_->real_sky()) show_sky();
+}
+
+double SimMount::arcsec_per_pixel() const {
+  return sky_ != nullptr && sky_->real_sky() ? config_.real_sky_arcsec_per_pixel
+                                             : config_.arcsec_per_pixel;
+}
+
+void SimMount::real_pointing(double& ra, double& dec) const {
+  const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);
+  ra = std::fmod(ra_hours_ + error_east_arcmin_ / 60.0 / 15.0 / c + 24.0, 24.0);
+  dec = std::clamp(dec_degrees_ + error_north_arcmin_ / 60.0, -90.0, 90.0);
+}
+
+void SimMount::real_pointing_j2000(double& ra, double& dec) const {
+  double r, d;
+  real_pointing(r, d);
+  const SkyPosition j2000 =
+      precess_to_j2000({r, d}, julian_date_of_unix(config_.start_unix_time + clock_ms_ / 1000.0));
+  ra = j2000.ra_hours;
+  dec = j2000.dec_degrees;
+}
+
+void SimMount::show_sky() {
+  if (sky_ == nullptr || !sky_->real_sky()) return;
+  double ra, dec;
+  real_pointing_j2000(ra, dec);
+  sky_->point_at(ra, dec);
+}
+
+void SimMount::told_where() {
+  if (sky_ != nullptr && !sky_->real_sky() && sky_->show_real_sky()) show_sky();
 }
 
 void SimMount::update_motion() {
@@ -468,6 +524,7 @@ struct SimMount::Lx200Commands {
     for (bool& held : m.moving_) held = false;
     m.slewing_ = true;
     m.update_motion();
+    m.told_where();
     return "0";
   }
   // Me, Mw, Mn, Ms: a held move, which ends a slew.
@@ -488,7 +545,7 @@ struct SimMount::Lx200Commands {
     }
     // A pulse too short to move the gear past its stiction does nothing.
     const double rate = d < 2 ? m.config_.guide_rate_ra : m.config_.guide_rate_dec;
-    if (rate * ms / 1000.0 * m.config_.arcsec_per_pixel < m.config_.disturbance.stiction) ms = 0;
+    if (rate * ms / 1000.0 * m.arcsec_per_pixel() < m.config_.disturbance.stiction) ms = 0;
     m.pulsing_[d] = ms > 0;
     m.pulse_end_[d] = now + static_cast<std::uint32_t>(ms);
     m.update_motion();
@@ -512,9 +569,19 @@ struct SimMount::Lx200Commands {
     m.update_motion();
     return std::nullopt;
   }
+  // The mount now believes it points at the target; the telescope stays
+  // where it is, so the pointing error becomes the difference.
   static Answer sync(SimMount& m, const std::string&, std::uint32_t) {
+    double real_ra, real_dec;
+    m.real_pointing(real_ra, real_dec);
     m.ra_hours_ = m.target_ra_;
     m.dec_degrees_ = m.target_dec_;
+    double dra = (real_ra - m.ra_hours_) * 15.0;
+    if (dra > 180) dra -= 360;
+    if (dra < -180) dra += 360;
+    m.error_east_arcmin_ = dra * 60.0 * std::max(std::cos(m.dec_degrees_ * kDegree), 0.01);
+    m.error_north_arcmin_ = (real_dec - m.dec_degrees_) * 60.0;
+    m.told_where();
     return "Coordinates     matched.        #";
   }
   static Answer distance_bars(SimMount& m, const std::string&, std::uint32_t) {

@@ -14,8 +14,17 @@
 // way, as the configuration turns the camera). Held moves
 // run at the selected rate, guide pulses and the control box's relays at
 // the guide rates (different in RA and Dec); reversing an axis first takes
-// up its backlash; the mount drifts slowly. Go-to slews change the
-// mount's coordinates, not the pixel pointing.
+// up its backlash; the mount drifts slowly. Every pixel move also moves
+// where the telescope points at the image scale: moves and pulses the
+// mount's coordinates, the drift (which the mount does not know of) only
+// where it really points. Go-to slews change the mount's
+// coordinates, not the pixel pointing of the made-up star field; the real
+// sky follows the coordinates alone, so a go-to moves it.
+//
+// Where the mount believes it points (what it answers and what a sync
+// sets) lies a fixed pointing error away from where it really points (what
+// the camera sees), so a plain go-to misses by that much; a sync moves the
+// belief, not the telescope.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +50,13 @@ struct SimMountConfig {
   double dec_backlash = 6.0;  // pixels taken up when the Dec axis reverses
   double drift_x = 0.02;      // pixels per second
   double drift_y = 0.01;
-  double arcsec_per_pixel = 2.0;
+  double arcsec_per_pixel = 2.0;  // along x, for the made-up star field
+  // Along x, for the real sky (300 mm with 8.6 um photosites); along y both
+  // scale by 8.3/8.6, the photosites' height over width.
+  double real_sky_arcsec_per_pixel = 206.264806 * 8.6 / 300.0;
+  // How far the sky the camera sees lies from where the mount believes it
+  // points, arcminutes (east and north in the ratio 3:4).
+  double pointing_error_arcmin = 5.0;
   // How the camera is turned on the mount: set, moving east shifts the stars
   // towards smaller x and north towards smaller y, so that guiding needs
   // both pairs of drive directions swapped; cleared, towards larger x and y,
@@ -139,6 +154,11 @@ class SimMount : public ClockListener {
   double pointing_y() const { return pointing_y_; }
   double ra_hours() const { return ra_hours_; }
   double dec_degrees() const { return dec_degrees_; }
+  // Where the telescope really points, the pointing error away from where
+  // the mount believes it does: of date, and in J2000 as the real sky is
+  // drawn.
+  void real_pointing(double& ra_hours, double& dec_degrees) const;
+  void real_pointing_j2000(double& ra_hours, double& dec_degrees) const;
   bool slewing() const { return slewing_; }
   int focus_position() const { return static_cast<int>(focus_position_); }
   // The extra star width the focuser's position gives, in pixels.
@@ -174,6 +194,13 @@ class SimMount : public ClockListener {
   void reply(const std::string& text, std::uint32_t now);
   void flush(std::uint32_t now);
   double sidereal_hours(std::uint32_t now) const;
+  // The image scale the pixel moves run at, arcseconds per pixel along x.
+  double arcsec_per_pixel() const;
+  // Shows the camera's real sky where the telescope really points.
+  void show_sky();
+  // A go-to or a sync: the mount has been told where it points, which
+  // brings up the real sky.
+  void told_where();
   double altitude(double ra_hours, double dec_degrees, std::uint32_t now) const;
   std::string noise(std::size_t length);
 
@@ -221,6 +248,7 @@ class SimMount : public ClockListener {
   SeeingOffset seeing_px_;  // this frame's seeing shift of the sky, pixels
   std::uint64_t seeing_frame_ = 0;
   double ra_hours_ = 0, dec_degrees_ = 0;
+  double error_east_arcmin_ = 0, error_north_arcmin_ = 0;
 
   struct OutByte {
     char c;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <tuple>
 
 namespace tarvex {
@@ -220,6 +221,156 @@ void SkyRenderer::configure(const SkyConfig& config) {
     const int y = 4 + static_cast<int>(rnd.uniform() * (HEIGHT - 8));
     hot_.push_back(y * WIDTH + x);
   }
+  // The real sky keeps the made-up field's hot pixels (the same draws come
+  // first), so switching to it changes only the stars.
+  if (config_.scene == SkyScene::Real) {
+    stars_.clear();
+    if (!load_star_list()) {
+      config_.scene = SkyScene::Stars;
+      configure(config_);
+      return;
+    }
+    ref_valid_ = false;
+    if (pointed_) point_at(point_ra_ * 12.0 / M_PI, point_dec_ * 180.0 / M_PI);
+  }
+  signal_valid_ = false;
+}
+
+bool SkyRenderer::load_star_list() {
+  if (star_list_) return true;
+  if (star_list_failed_) return false;
+  auto list = std::make_unique<StarList>();
+  std::string error;
+  if (config_.star_list_path.empty()) {
+    error = "none installed";
+  } else if (list->load(config_.star_list_path, error)) {
+    star_list_ = std::move(list);
+    return true;
+  }
+  star_list_failed_ = true;
+  std::fprintf(stderr,
+               "simulated camera: no star list for the real sky (%s); it keeps its made-up "
+               "star field\n",
+               error.c_str());
+  return false;
+}
+
+void SkyRenderer::set_real_sky_geometry(double arcsec_per_pixel, bool east_left, bool north_up) {
+  real_scale_x_ = arcsec_per_pixel;
+  sign_x_ = east_left ? 1.0 : -1.0;
+  sign_y_ = north_up ? 1.0 : -1.0;
+  found_valid_ = false;
+  ref_valid_ = false;
+  if (real_sky() && pointed_) point_at(point_ra_ * 12.0 / M_PI, point_dec_ * 180.0 / M_PI);
+}
+
+bool SkyRenderer::show_real_sky() {
+  if (real_sky()) return true;
+  if (config_.scene != SkyScene::Stars || !config_.real_when_told) return false;
+  config_.real_when_told = false;  // the first time only
+  SkyConfig c = config_;
+  c.scene = SkyScene::Real;
+  configure(c);
+  return real_sky();
+}
+
+namespace {
+
+constexpr double kArcsec = M_PI / 180.0 / 3600.0;
+
+// The gnomonic projection of the unit vector (x, y, z) onto the plane
+// touching the sky at (ra, dec), in radians: xi towards the east, eta
+// towards the north. False for a point 90 degrees or more away.
+bool gnomonic(double ra, double dec, double x, double y, double z, double& xi, double& eta) {
+  const double ca = std::cos(ra), sa = std::sin(ra), cd = std::cos(dec), sd = std::sin(dec);
+  // The star in the frame of the tangent point: along the line of sight,
+  // east, north.
+  const double along = cd * (ca * x + sa * y) + sd * z;
+  if (along <= 1e-6) return false;
+  const double east = -sa * x + ca * y;
+  const double north = -sd * (ca * x + sa * y) + cd * z;
+  xi = east / along;
+  eta = north / along;
+  return true;
+}
+
+}  // namespace
+
+void SkyRenderer::project_field() {
+  const double scale_x = real_scale_x_ * kArcsec;
+  const double scale_y = scale_x * 8.3 / 8.6;
+  const double cx = (WIDTH - 1) / 2.0, cy = (HEIGHT - 1) / 2.0;
+  stars_.clear();
+  for (const FoundStar& f : found_) {
+    double xi, eta;
+    if (!gnomonic(point_ra_, point_dec_, f.x, f.y, f.z, xi, eta)) continue;
+    Star s;
+    s.x = cx + sign_x_ * xi / scale_x - offset_x_;
+    s.y = cy + sign_y_ * eta / scale_y - offset_y_;
+    s.flux = f.flux;
+    s.r = s.g = s.b = 1.0;  // white: a flat spectrum through the filters
+    s.kelvin = 6500.0;
+    stars_.push_back(s);
+  }
+  ref_ra_ = point_ra_;
+  ref_dec_ = point_dec_;
+  ref_offset_x_ = offset_x_;
+  ref_offset_y_ = offset_y_;
+  ref_valid_ = true;
+  signal_valid_ = false;
+}
+
+void SkyRenderer::point_at(double ra_hours, double dec_degrees) {
+  const double ra = ra_hours * M_PI / 12.0, dec = dec_degrees * M_PI / 180.0;
+  if (pointed_ && ref_valid_ && ra == point_ra_ && dec == point_dec_) return;
+  pointed_ = true;
+  point_ra_ = ra;
+  point_dec_ = dec;
+  if (!real_sky() || !star_list_) return;
+  const double scale_x = real_scale_x_ * kArcsec;
+  const double scale_y = scale_x * 8.3 / 8.6;
+  const double px = std::cos(dec) * std::cos(ra), py = std::cos(dec) * std::sin(ra),
+               pz = std::sin(dec);
+  // Half the frame's diagonal and the reach of a star's profile, radians.
+  const double half_diagonal = std::hypot(WIDTH * scale_x, HEIGHT * scale_y) / 2 + 20 * scale_x;
+  if (found_valid_) {
+    const double cos_away = std::cos(found_dec_) * std::cos(ra - found_ra_) * std::cos(dec) +
+                            std::sin(found_dec_) * std::sin(dec);
+    if (std::acos(std::clamp(cos_away, -1.0, 1.0)) + half_diagonal > found_radius_)
+      found_valid_ = false;
+  }
+  if (!found_valid_) {
+    found_ra_ = ra;
+    found_dec_ = dec;
+    found_radius_ = std::min(2 * half_diagonal + 0.05 * M_PI / 180.0, M_PI / 2 * 0.95);
+    star_list_->select(ra * 180.0 / M_PI, dec * 180.0 / M_PI, found_radius_ * 180.0 / M_PI,
+                       listed_);
+    found_.clear();
+    for (const ListedStar& l : listed_) {
+      const double a = l.ra_degrees * M_PI / 180.0, d = l.dec_degrees * M_PI / 180.0;
+      found_.push_back({std::cos(d) * std::cos(a), std::cos(d) * std::sin(a), std::sin(d),
+                        config_.tenth_magnitude_flux * std::pow(10.0, -0.4 * (l.magnitude - 10))});
+    }
+    found_valid_ = true;
+    ref_valid_ = false;
+  }
+  double xi = 0, eta = 0;
+  const bool near = ref_valid_ && gnomonic(ref_ra_, ref_dec_, px, py, pz, xi, eta);
+  const double dx = -sign_x_ * xi / scale_x, dy = -sign_y_ * eta / scale_y;
+  // Within a few pixels of where the stars were projected the picture only
+  // shifts: a guide pulse or the drift moves every star alike.
+  if (near && std::fabs(dx) < 4 && std::fabs(dy) < 4) {
+    offset_x_ = ref_offset_x_ + dx;
+    offset_y_ = ref_offset_y_ + dy;
+  } else {
+    // The sky offset runs on continuously, so an exposure's path stays
+    // meaningful across a new projection.
+    if (near) {
+      offset_x_ = ref_offset_x_ + dx;
+      offset_y_ = ref_offset_y_ + dy;
+    }
+    project_field();
+  }
   signal_valid_ = false;
 }
 
@@ -339,7 +490,7 @@ void SkyRenderer::rebuild_signal() {
         signal_[y * WIDTH + x] = sky * static_cast<float>((1.2 * r + 1.0 * g + 0.8 * b) / 3.0);
       }
     }
-    if (config_.extended_objects) add_extended(signal_);
+    if (config_.scene == SkyScene::Stars && config_.extended_objects) add_extended(signal_);
   }
   sky_ = signal_;
   std::fill(dark_.begin(), dark_.end(), dark);
@@ -490,7 +641,8 @@ void SkyRenderer::set_defocus(double blur) {
 }
 
 double SkyRenderer::star_sigma() const {
-  return std::max(0.3, std::sqrt(config_.psf_sigma * config_.psf_sigma + defocus_ * defocus_));
+  const double seeing = real_sky() ? config_.real_psf_sigma : config_.psf_sigma;
+  return std::max(0.3, std::sqrt(seeing * seeing + defocus_ * defocus_));
 }
 
 void SkyRenderer::draw_trails(double exposure_ms, std::span<const PointingSample> path) {

@@ -3,13 +3,20 @@
 // emission nebula and a spiral galaxy, a faintly tinted sky background,
 // dark current and hot pixels, read and shot noise, all seen through the
 // sensor's complementary-colour mosaic (see mosaic_response below for the
-// filter model). In place of the sky it can show a colour chart.
+// filter model). In place of the sky it can show a colour chart, or the
+// real sky: the stars of the packaged star list (star_list.h) where the
+// simulated mount really points, seen through a gnomonic projection at the
+// mount's image scale.
 // Usable on its own; the simulated camera owns one.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "sim/star_list.h"
 
 namespace tarvex {
 
@@ -24,6 +31,7 @@ enum class FieldReadout { Single, Summed };
 enum class SkyScene {
   Stars,  // the night sky
   Chart,  // a colour chart of patches of known colour, evenly lit
+  Real,   // the stars of the star list around where the mount points
 };
 
 struct SkyConfig {
@@ -43,6 +51,16 @@ struct SkyConfig {
   bool mosaic = true;                  // false: every photosite sees plain grey light
   bool extended_objects = true;        // the double star, the nebula and the galaxy
   double chart_white_per_s = 20000.0;  // the chart's white patch per photosite per second
+  // The real sky: the packed star list, whether the made-up field gives way
+  // to it when the mount is first told where it points, the star profile
+  // (a 300 mm telescope's stars are far smaller in pixels than the made-up
+  // field's), and the whole-star signal per second of a 10th magnitude
+  // star, before the mosaic: 9th to 11th magnitude stand well above the
+  // noise in a 1 s exposure, and stars brighter than about 6.5 saturate.
+  std::string star_list_path;
+  bool real_when_told = true;
+  double real_psf_sigma = 1.0;
+  double tenth_magnitude_flux = 20000.0;
 };
 
 // Light in the sensor's three bands (red, green, blue), in linear units.
@@ -121,6 +139,24 @@ class SkyRenderer {
   void set_field_readout(FieldReadout readout) { readout_ = readout; }
   FieldReadout field_readout() const { return readout_; }
 
+  // The real sky. The scale along x in arcseconds per pixel (y scales by
+  // 8.3/8.6, the photosites' height over width) and how the camera is turned,
+  // as the simulated mount moves: with `east_left` cleared the sky's east
+  // lies towards smaller x, with `north_up` cleared north towards smaller y
+  // (the mount's east_shifts_stars_left and north_shifts_stars_up).
+  void set_real_sky_geometry(double arcsec_per_pixel, bool east_left, bool north_up);
+  double real_arcsec_per_pixel() const { return real_scale_x_; }
+  // Switches the made-up star field to the real sky, once, unless the scene
+  // was chosen on purpose; without the star list it keeps the field and
+  // says so once. True when the real sky is shown.
+  bool show_real_sky();
+  bool real_sky() const { return config_.scene == SkyScene::Real; }
+  // Where the middle of the frame points (J2000): the real sky moves with
+  // it. The catalogue stars of the field are projected again only when the
+  // pointing has moved a few pixels, and sought in the star list again only
+  // when it leaves the stars already found; smaller moves shift the picture.
+  void point_at(double ra_hours, double dec_degrees);
+
   // The 128 x 128 window with its top-left corner at frame (column, row).
   void render_window(int column, int row, double exposure_ms, std::span<const PointingSample> path,
                      std::uint32_t exposure_number, std::uint16_t* window);
@@ -140,6 +176,8 @@ class SkyRenderer {
 
  private:
   void rebuild_signal();
+  bool load_star_list();
+  void project_field();
   // Adds the extended objects or the chart, as they lie at the current
   // pointing, to the sky signal.
   void add_extended(std::vector<float>& out) const;
@@ -166,6 +204,27 @@ class SkyRenderer {
   std::vector<float> trails_;  // star signal integrated along the path of one exposure
   bool signal_valid_ = false;
   FieldReadout readout_ = FieldReadout::Single;
+
+  // The real sky.
+  std::unique_ptr<StarList> star_list_;
+  bool star_list_failed_ = false;
+  double real_scale_x_ = 206.264806 * 8.6 / 300.0;
+  double sign_x_ = -1, sign_y_ = -1;  // +1: east (north) towards larger x (y)
+  bool pointed_ = false;
+  double point_ra_ = 0, point_dec_ = 0;  // radians, J2000
+  // The stars found around `found_ra_`, `found_dec_` within `found_radius_`
+  // (radians), as unit vectors with their flux.
+  struct FoundStar {
+    double x, y, z, flux;
+  };
+  std::vector<ListedStar> listed_;
+  std::vector<FoundStar> found_;
+  bool found_valid_ = false;
+  double found_ra_ = 0, found_dec_ = 0, found_radius_ = 0;
+  // The pointing the stars were last projected at, and the sky offset then.
+  double ref_ra_ = 0, ref_dec_ = 0;
+  double ref_offset_x_ = 0, ref_offset_y_ = 0;
+  bool ref_valid_ = false;
 };
 
 // The response of the photosite at frame column x, row y to light in each

@@ -31,7 +31,7 @@ LaunchOptions parse_launch_arguments(const std::vector<std::string>& args) {
       if (i + 1 < args.size() && parse_sky_scene(args[i + 1], o.sky_scene))
         o.sky = args[++i];
       else
-        refuse(o, "--sky needs stars or chart");
+        refuse(o, "--sky needs stars, chart or real");
     } else if (!options_end && a == "--sim-mount") {
       std::string why;
       if (i + 1 >= args.size())
@@ -66,13 +66,15 @@ LaunchOptions early_launch_options(const std::vector<std::string>& args) {
 }
 
 std::string launch_usage() {
-  return "usage: tarvex [--simulator [--sky stars|chart] [--sim-mount KEY=VALUE,...]]\n"
+  return "usage: tarvex [--simulator [--sky stars|chart|real] [--sim-mount KEY=VALUE,...]]\n"
          "              [--screenshot PNG] [FILE]\n"
          "       tarvex --help | --version\n"
          "Opens the Tarvex window; FILE (a KR File or a FITS file written by Tarvex)\n"
          "is opened as File > Open opens it.\n"
          "  --simulator       use the simulated camera and mount instead of the hardware\n"
          "  --sky chart       the simulated camera sees a colour chart, not the night sky\n"
+         "  --sky real        it sees the catalogue stars where the simulated mount points\n"
+         "                    (also chosen by point= and the mount's first go-to or sync)\n"
          "  --sim-mount KEY=VALUE,...\n"
          "                    set up the simulated mount: point=M31 or\n"
          "                    point=HH:MM:SS/+DD:MM:SS (J2000), focal-length=MM or\n"

@@ -1,5 +1,5 @@
 // The command line of the tarvex program:
-//   tarvex [--simulator [--sky stars|chart] [--sim-mount KEY=VALUE,...]]
+//   tarvex [--simulator [--sky stars|chart|real] [--sim-mount KEY=VALUE,...]]
 //          [--screenshot PNG] [FILE]
 //   tarvex --help | --version
 // --help and --version are answered before any window (or display) is
@@ -19,7 +19,7 @@ struct LaunchOptions {
   bool help = false;
   bool version = false;
   bool simulator = false;
-  std::string sky;                       // --sky: "stars" or "chart", empty when not given
+  std::string sky;                       // --sky: "stars", "chart" or "real", empty when not given
   SkyScene sky_scene = SkyScene::Stars;  // what the simulated camera looks at
   SimMountOptions sim_mount;             // --sim-mount: how the simulated mount is set up
   bool sim_mount_given = false;

@@ -52,8 +52,8 @@ TTarvexApp::TTarvexApp(const LaunchOptions& options) : simulator_(options.simula
   stepping_clock_ = std::make_unique<SteppingClock>(*clock_);
   pump_ = std::make_unique<QtEventPump>();
   launcher_ = std::make_unique<QtLauncher>();
-  transport_ =
-      make_camera_transport(simulator_, *stepping_clock_, options.sky_scene, options.sim_mount);
+  transport_ = make_camera_transport(simulator_, *stepping_clock_, options.sky_scene,
+                                     options.sim_mount, !options.sky.empty());
   // Under --simulator every "Com Port" is the simulated mount, which moves
   // the simulated camera's sky.
   std::string error;

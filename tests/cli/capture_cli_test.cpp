@@ -342,7 +342,7 @@ TEST_F(SkyCli, ChartInColourAndUsageErrors) {
   EXPECT_EQ(run({"--sky", "chart", "camera-info"}), 2);
   EXPECT_NE(err.str().find("--sky chooses what the simulated camera sees"), std::string::npos);
   EXPECT_EQ(run({"--simulator", "--sky", "moon", "camera-info"}), 2);
-  EXPECT_NE(err.str().find("--sky needs stars or chart"), std::string::npos);
+  EXPECT_NE(err.str().find("--sky needs stars, chart or real"), std::string::npos);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(early_launch_options({"--frobnicate", "-h"}).help);
     // The first wrong option is the one reported.
     QCOMPARE(QString::fromStdString(parse_launch_arguments({"--sky", "moon", "--bad"}).error),
-             QString("--sky needs stars or chart"));
+             QString("--sky needs stars, chart or real"));
     // What the camera and the simulated sky are made from is that same reading:
     // a file named --simulator is a file, not the simulator.
     const LaunchOptions o = parse_launch_arguments({"--sky", "chart", "--", "--simulator"});

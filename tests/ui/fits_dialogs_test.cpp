@@ -22,6 +22,7 @@
 #include "files/settings.h"
 #include "modal_driver.h"
 #include "platform/basic_ports.h"
+#include "platform/subprocess.h"
 #include "ui/main_window.h"
 #include "window_fixture.h"
 
