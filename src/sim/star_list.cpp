@@ -1,10 +1,10 @@
 #include "sim/star_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace tarvex {
 
@@ -32,8 +32,13 @@ bool StarList::load(const std::string& path, std::string& error) {
     error = "cannot open " + path;
     return false;
   }
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                         std::istreambuf_iterator<char>());
+  // One read of the whole file: a few megabytes.
+  in.seekg(0, std::ios::end);
+  const std::streamoff length = in.tellg();
+  in.seekg(0, std::ios::beg);
+  std::vector<unsigned char> bytes(length > 0 ? static_cast<std::size_t>(length) : 0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    bytes.clear();
   const auto bad = [&](const char* why) {
     zones_.clear();
     cell_start_.clear();
@@ -69,7 +74,11 @@ bool StarList::load(const std::string& path, std::string& error) {
   if (stars != star_count || bytes.size() != at + 4ull * star_count)
     return bad("its star counts do not match its length");
   words_.resize(star_count);
-  for (std::uint32_t i = 0; i < star_count; ++i) words_[i] = read32(&bytes[at + 4ull * i]);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(words_.data(), &bytes[at], 4ull * star_count);
+  } else {
+    for (std::uint32_t i = 0; i < star_count; ++i) words_[i] = read32(&bytes[at + 4ull * i]);
+  }
   zone_height_ = 180.0 / zone_count;
   return true;
 }

@@ -112,6 +112,17 @@ class EverydayTest : public tarvex::ui::testing::WindowTest {
     QVERIFY(!o.simulator);
     QVERIFY(o.sky_scene == SkyScene::Chart);
     QCOMPARE(QString::fromStdString(o.file), QString("--simulator"));
+    // --sim-mount is read by the command-line tool's own parser, and needs
+    // the simulator.
+    const LaunchOptions m =
+        parse_launch_arguments({"--simulator", "--sky", "real", "--sim-mount", "point=M42"});
+    QVERIFY(m.error.empty() && m.sky_scene == SkyScene::Real && m.sim_mount.point);
+    QCOMPARE(QString::fromStdString(m.sim_mount.point->name), QString("M42"));
+    QCOMPARE(QString::fromStdString(parse_launch_arguments({"--sim-mount", "point=M42"}).error),
+             QString("--sim-mount sets up the simulated mount: add --simulator"));
+    QCOMPARE(QString::fromStdString(
+                 parse_launch_arguments({"--simulator", "--sim-mount", "scale=0"}).error),
+             QString("--sim-mount scale takes arcseconds per pixel from 0.05 to 200, not 0"));
   }
 
   void closingAnUnchangedImageAsksNothing() {
