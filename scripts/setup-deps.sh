@@ -14,7 +14,7 @@ PACKAGES=(
   xvfb xauth fonts-dejavu-core
   python3-astropy siril
   indi-bin libindi-dev
-  astrometry.net astrometry-data-tycho2-08 astrometry-data-tycho2-09
+  astrometry.net libcfitsio-bin astrometry-data-tycho2-08 astrometry-data-tycho2-09
 )
 
 missing=()
