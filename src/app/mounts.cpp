@@ -1,6 +1,6 @@
 #include "app/mounts.h"
 
-#include <system_error>
+#include <sys/stat.h>
 
 #include "app/indi_mount.h"
 #include "app/telescope.h"
@@ -179,6 +179,10 @@ Mount& indi_mount(Tarvex& app, const IndiMountChoice& choice) {
   return *app.indi_mount;
 }
 
+LinkType chosen_link_type(const Tarvex& app) {
+  return indi_choice(app) ? LinkType::Indi : app.settings.telescope_type;
+}
+
 bool indi_chosen_in(const MoreSettings& settings) {
   return settings.text("mount.link") == "indi";
 }
@@ -204,18 +208,21 @@ std::optional<IndiMountChoice> indi_choice(const Tarvex& app) {
   if (app.indi_override) return app.indi_override;
   if (app.telescope.link_type_override) return std::nullopt;
   // The small settings file is read again only once it was written anew.
+  // (A save replaces the file, so its inode tells a new one apart even
+  // within one tick of the file system's clock.)
   auto& stored = app.indi_stored;
   const std::filesystem::path file = app.paths.more_settings_file();
-  std::error_code error;
-  const auto written = std::filesystem::last_write_time(file, error);
-  if (error) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
     stored = {};
     return std::nullopt;
   }
-  if (!stored.read || stored.written != written) {
+  const Tarvex::StoredIndiChoice::Stamp stamp{st.st_ino, st.st_size, st.st_mtim.tv_sec,
+                                              st.st_mtim.tv_nsec};
+  if (!stored.read || !(stored.written == stamp)) {
     const MoreSettingsLoad load = load_more_settings(file);
     stored.read = true;
-    stored.written = written;
+    stored.written = stamp;
     stored.choice.reset();
     if (indi_chosen_in(load.settings)) stored.choice = indi_choice_in(load.settings);
   }

@@ -91,6 +91,10 @@ Mount& current_mount(Tarvex& app);
 // else the LX200.
 Mount& goto_window_mount(Tarvex& app);
 
+// The kind of mount chosen, for what the menus enable: the INDI mount when
+// one is in effect, else the settings' link (whether or not it opened).
+LinkType chosen_link_type(const Tarvex& app);
+
 // The INDI mount in effect: the one given for this run, else the one the
 // small settings file chooses (mount.link = indi), unless this run names a
 // serial link; nothing when the serial link serves.

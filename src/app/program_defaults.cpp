@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/mounts.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -16,13 +17,24 @@ std::int16_t clamp16(int v, int lo, int hi) {
 }  // namespace
 
 Reported ProgramDefaultsModel::open() {
+  if (!more_file_.empty()) {
+    more_ = load_more_settings(more_file_).settings;
+    indi_chosen_ = indi_chosen_in(more_);
+    indi_ = indi_choice_in(more_);
+  }
   if (!settings_load_failed(load_settings(file_, s_, fits_, messages_))) return {};
   show_message(messages_, Msg::SettingsLoadFailed);
   return Msg::SettingsLoadFailed;
 }
 
 Reported ProgramDefaultsModel::save_changes() {
-  if (save_settings(file_, s_, fits_) == FileSave::Ok) return {};
+  bool saved = save_settings(file_, s_, fits_) == FileSave::Ok;
+  if (saved && !more_file_.empty()) {
+    // A server that is not HOST:PORT is not stored; the box says so.
+    saved = store_indi_choice(more_, indi_chosen_, indi_) &&
+            save_more_settings(more_file_, more_) == FileSave::Ok;
+  }
+  if (saved) return {};
   show_message(messages_, Msg::SettingsSaveFailed);
   return Msg::SettingsSaveFailed;
 }
@@ -33,6 +45,8 @@ void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {
 }
 
 void ProgramDefaultsModel::set_telescope_type(LinkType type) {
+  indi_chosen_ = type == LinkType::Indi;
+  if (indi_chosen_) return;
   s_.telescope_type = type;
   if (type != LinkType::Lx200) s_.dedicated_com_port = true;
 }

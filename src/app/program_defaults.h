@@ -6,8 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/indi_choice.h"
 #include "app/reported.h"
 #include "files/fits_text.h"
+#include "files/more_settings.h"
 #include "files/settings.h"
 #include "platform/ports.h"
 
@@ -15,9 +17,15 @@ namespace tarvex {
 
 class ProgramDefaultsModel {
  public:
+  // `more_settings_file`, when given, is the small settings file that keeps
+  // the INDI mount's choice, server and device.
   ProgramDefaultsModel(Settings& settings, FitsText& fits, std::filesystem::path settings_file,
-                       Messages& messages)
-      : s_(settings), fits_(fits), file_(std::move(settings_file)), messages_(messages) {}
+                       Messages& messages, std::filesystem::path more_settings_file = {})
+      : s_(settings),
+        fits_(fits),
+        file_(std::move(settings_file)),
+        more_file_(std::move(more_settings_file)),
+        messages_(messages) {}
 
   // Loads the settings before the dialog opens; SettingsLoadFailed when the
   // file could not be read or rewritten.
@@ -36,9 +44,17 @@ class ProgramDefaultsModel {
   void set_background_colour(BackgroundColour colour) { s_.background_colour = colour; }
   void toggle_disable_interrupts() { s_.disable_interrupts = !s_.disable_interrupts; }
   void toggle_interlace_smoothing() { s_.interlace_smoothing = !s_.interlace_smoothing; }
-  // "Telescope Guiding": None, Meade LX200 (Tm) or Via Control Box. None
-  // and the control box take the port as their own.
+  // "Telescope Guiding": None, Meade LX200 (Tm), Via Control Box or INDI
+  // Mount. None and the control box take the port as their own. The INDI
+  // mount is kept in the small settings file: the settings file's link
+  // stays as it was while it is chosen.
   void set_telescope_type(LinkType type);
+  LinkType telescope_type() const { return indi_chosen_ ? LinkType::Indi : s_.telescope_type; }
+  // The INDI server (HOST:PORT) and the mount's device name.
+  void set_indi_server(std::string_view server) { indi_.server = server; }
+  void set_indi_device(std::string_view device) { indi_.device = device; }
+  const std::string& indi_server() const { return indi_.server; }
+  const std::string& indi_device() const { return indi_.device; }
   void choose_shared_com_port() { s_.dedicated_com_port = false; }
   void choose_com_port(int n);
   // "Default Guide Training Time": 1, 2 or 4 seconds.
@@ -70,7 +86,11 @@ class ProgramDefaultsModel {
   Settings& s_;
   FitsText& fits_;
   std::filesystem::path file_;
+  std::filesystem::path more_file_;
   Messages& messages_;
+  MoreSettings more_;
+  bool indi_chosen_ = false;
+  IndiMountChoice indi_;
 };
 
 }  // namespace tarvex

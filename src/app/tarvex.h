@@ -4,7 +4,6 @@
 #pragma once
 
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -126,8 +125,13 @@ struct Equipment {
   // The INDI choice of the small settings file as last read, and the time
   // the file was written then: it is read again only after it changed.
   struct StoredIndiChoice {
+    struct Stamp {
+      unsigned long long inode = 0;
+      long long size = 0, seconds = 0, nanoseconds = 0;
+      bool operator==(const Stamp&) const = default;
+    };
     bool read = false;
-    std::filesystem::file_time_type written{};
+    Stamp written{};
     std::optional<IndiMountChoice> choice;
   };
   mutable StoredIndiChoice indi_stored;

@@ -81,12 +81,12 @@ ScopeResult ScopeWindowModel::release(bool focus) {
 ScopeResult ScopeWindowModel::send_release(bool focus) {
   // Both windows' moves are the one move of the serial link; focus moves
   // are the LX200's.
-  const Mount& mount = lx200_mount(app_);
+  const Mount& mount = goto_window_mount(app_);
   if (!(focus ? mount.focusing() : mount.moving())) return ScopeResult::Ignored;
   // Stopping the mount goes ahead even while another command of the
   // program is busy: a move must never be left running.
-  return guarded(false,
-                 [&] { return focus ? lx200_mount(app_).focus_stop() : send_move_release(); });
+  return guarded(
+      false, [&] { return focus ? goto_window_mount(app_).focus_stop() : send_move_release(); });
 }
 
 void ScopeWindowModel::release_all() {
@@ -118,8 +118,9 @@ ScopeResult MoveTelescopeModel::goto_object() {
   return run(true, [this] {
     const int m = catalogue_number(messier);
     const int c = catalogue_number(ngc);
-    if (messier_in_range(m)) return show_goto(lx200_mount(app_).goto_object(Catalogue::Messier, m));
-    if (ngc_in_range(c)) return show_goto(lx200_mount(app_).goto_object(Catalogue::Ngc, c));
+    if (messier_in_range(m))
+      return show_goto(goto_window_mount(app_).goto_object(Catalogue::Messier, m));
+    if (ngc_in_range(c)) return show_goto(goto_window_mount(app_).goto_object(Catalogue::Ngc, c));
     app_.ports.messages.box(SCOPE_RANGE_CAPTION, SCOPE_OUT_OF_RANGE, BoxIcon::None);
     return ScopeResult::OutOfRange;
   });
@@ -143,7 +144,7 @@ ScopeResult MoveTelescopeModel::goto_coordinates() {
       app_.ports.messages.box(SCOPE_COORDINATES_CAPTION, SCOPE_INVALID_COORDINATES, BoxIcon::None);
       return ScopeResult::OutOfRange;
     }
-    return show_goto(lx200_mount(app_).goto_coordinates(target));
+    return show_goto(goto_window_mount(app_).goto_coordinates(target));
   });
 }
 
@@ -152,16 +153,16 @@ ScopeResult MoveTelescopeModel::goto_planet(int index) {
     return ScopeResult::OutOfRange;
   const int number = PLANET_BUTTONS[index].number;
   return run(true, [this, number] {
-    return show_goto(lx200_mount(app_).goto_object(Catalogue::Star, number));
+    return show_goto(goto_window_mount(app_).goto_object(Catalogue::Star, number));
   });
 }
 
 ScopeResult MoveTelescopeModel::press_move(Direction direction) {
-  return run(false, [this, direction] { return lx200_mount(app_).move(direction); });
+  return run(false, [this, direction] { return goto_window_mount(app_).move(direction); });
 }
 
 ScopeResult MoveTelescopeModel::press_focus(bool up) {
-  return run(false, [this, up] { return lx200_mount(app_).focus(up); });
+  return run(false, [this, up] { return goto_window_mount(app_).focus(up); });
 }
 
 ScopeResult MoveTelescopeModel::show_help() {
@@ -172,15 +173,15 @@ ScopeResult MoveTelescopeModel::show_help() {
 }
 
 MoveRate MoveTelescopeModel::rate() const {
-  return lx200_mount(app_).rate();
+  return goto_window_mount(app_).rate();
 }
 
 bool MoveTelescopeModel::focus_fast() const {
-  return lx200_mount(app_).focus_fast();
+  return goto_window_mount(app_).focus_fast();
 }
 
 std::string MoveTelescopeModel::info_text() const {
-  const std::string info = lx200_shown_text(lx200_mount(app_).object_info());
+  const std::string info = lx200_shown_text(goto_window_mount(app_).object_info());
   return refusal_.empty() ? info : lx200_shown_text(refusal_) + "\n" + info;
 }
 

@@ -141,8 +141,8 @@ class MoveTelescopeModel : public ScopeWindowModel {
   // box opened inside that wait would hold the mount on until it is closed.
   ScopeResult show_help();
 
-  void set_rate(MoveRate rate) { lx200_mount(app_).set_rate(rate); }
-  void set_focus_fast(bool fast) { lx200_mount(app_).set_focus_speed(fast); }
+  void set_rate(MoveRate rate) { goto_window_mount(app_).set_rate(rate); }
+  void set_focus_fast(bool fast) { goto_window_mount(app_).set_focus_speed(fast); }
 
   // What the window shows after every action, read back from the link: the
   // rate from the fourth character of the rate command ('S' Slew, 'M' Find,
@@ -155,7 +155,7 @@ class MoveTelescopeModel : public ScopeWindowModel {
   std::string info_text() const;
 
  private:
-  ScopeResult send_move_release() override { return lx200_mount(app_).stop(); }
+  ScopeResult send_move_release() override { return goto_window_mount(app_).stop(); }
   ScopeResult show_goto(const GotoResult& result);
   std::string refusal_;
 };

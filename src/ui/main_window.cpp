@@ -21,6 +21,7 @@
 #include "app/file_commands.h"
 #include "app/file_dialogs.h"
 #include "app/image_file.h"
+#include "app/mounts.h"
 #include "app/processing/merge_commands.h"
 #include "app/program_defaults.h"
 #include "app/start_up.h"
@@ -298,7 +299,7 @@ QAction* TTarvexWindow::action(int id) const {
 
 void TTarvexWindow::update_commands() {
   CommandState s;
-  s.telescope_type = app_->settings.telescope_type;
+  s.telescope_type = chosen_link_type(*app_);
   s.picture_loaded = !view_->image().isNull();
   s.busy = app_->busy;
   s.fit_to_window = app_->display.fit_to_window;
@@ -319,7 +320,7 @@ void TTarvexWindow::command(int id) {
   if (it == operations_.end() || info == nullptr) return;
   CommandState s;
   s.has_operation = true;
-  s.telescope_type = app_->settings.telescope_type;
+  s.telescope_type = chosen_link_type(*app_);
   s.picture_loaded = !view_->image().isNull();
   s.fit_to_window = app_->display.fit_to_window;
   if (!command_enabled(*info, s)) return;
@@ -418,7 +419,7 @@ void TTarvexWindow::stretch_palette_dialog() {
 
 void TTarvexWindow::program_defaults_dialog() {
   ProgramDefaultsModel model(app_->settings, app_->fits, app_->paths.settings_file(),
-                             app_->ports.messages);
+                             app_->ports.messages, app_->paths.more_settings_file());
   model.open();
   TINIDialog dialog(model, this);
   dialog.exec();

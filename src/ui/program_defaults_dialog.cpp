@@ -77,6 +77,18 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   add(telescope, radio("None", [m] { m->set_telescope_type(LinkType::None); }));
   add(telescope, radio("Meade LX200 (Tm)", [m] { m->set_telescope_type(LinkType::Lx200); }));
   add(telescope, radio("Via Control Box", [m] { m->set_telescope_type(LinkType::ControlBox); }));
+  add(telescope, radio("INDI Mount", [m] { m->set_telescope_type(LinkType::Indi); }));
+  // The INDI mount's server and device, taken as they are typed.
+  for (const char* name : {"INDI Server (host:port)", "INDI Device"}) {
+    auto* e = new QLineEdit(this);
+    fields_[name] = e;
+    add(telescope, new QLabel(name, this));
+    add(telescope, e);
+  }
+  connect(fields_["INDI Server (host:port)"], &QLineEdit::textEdited, this,
+          [m](const QString& text) { m->set_indi_server(text.trimmed().toStdString()); });
+  connect(fields_["INDI Device"], &QLineEdit::textEdited, this,
+          [m](const QString& text) { m->set_indi_device(text.trimmed().toStdString()); });
   grid->addWidget(telescope, 0, 1);
 
   auto* ports = group("Com Port", this);
@@ -218,9 +230,13 @@ void TINIDialog::refresh() {
   set("Gray", s.background_colour == BackgroundColour::Gray);
   set("Disable Interrupts during download", s.disable_interrupts);
   set("Interlaced Images Smoothing", s.interlace_smoothing);
-  set("None", s.telescope_type == LinkType::None);
-  set("Meade LX200 (Tm)", s.telescope_type == LinkType::Lx200);
-  set("Via Control Box", s.telescope_type == LinkType::ControlBox);
+  const LinkType link = model_.telescope_type();
+  set("None", link == LinkType::None);
+  set("Meade LX200 (Tm)", link == LinkType::Lx200);
+  set("Via Control Box", link == LinkType::ControlBox);
+  set("INDI Mount", link == LinkType::Indi);
+  fields_["INDI Server (host:port)"]->setText(QString::fromStdString(model_.indi_server()));
+  fields_["INDI Device"]->setText(QString::fromStdString(model_.indi_device()));
   const int port = model_.com_port_choice();
   set("Shared Com Port", port == 0);
   const char* port_names[] = {"Com Port1", "Com Port 2", "Com Port 3", "Com Port 4", "Com Port 5"};
