@@ -16,6 +16,7 @@
 #include "app/stack/batch_stack.h"
 #include "files/settings_choices.h"
 #include "scope/mount.h"
+#include "scope/precession.h"
 #include "sim/sim_mount.h"
 #include "sim/sky_renderer.h"
 
@@ -63,6 +64,14 @@ struct ScopeOptions {
   bool fast = false;
   std::optional<MoveRate> rate;
   Coordinates target;
+  // centre: the go-to that starts it (goto-messier, goto-ngc, goto; the
+  // number above, or the J2000 position), the tolerance, the tries and the
+  // exposure of its frames.
+  std::string centre_goto;
+  SkyPosition centre_position;
+  double tolerance_arcsec = 30;
+  int tries = 3;
+  CaptureOptions exposure;
 };
 
 // `mount-sim`: how the simulated mount behaves and for how long it serves.

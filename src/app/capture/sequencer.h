@@ -77,14 +77,22 @@ class CaptureFront {
   // The small "Saving Image" window, showing the file being written.
   virtual void saving_image(const std::filesystem::path& /*file*/) {}
   virtual void saving_done() {}
-  // A file of the automatic-save series was written.
+  // A file of the automatic-save series was written, and its standard copy.
   virtual void autosaved(const std::filesystem::path& /*file*/) {}
+  virtual void autosaved_standard(const std::filesystem::path& /*file*/) {}
   // Whether a run goes on after an automatic save failed (its message has
   // been shown). The window's box holds the run until the user has read it,
   // who can then stop the run or free the disk; a front end with nobody to
   // answer ends the run there, so no night is exposed and thrown away.
   virtual bool continue_after_failed_save() { return true; }
 };
+
+// The key of the small settings file that turns off the standard FITS copy
+// automatic saving writes beside every file of its series (on by default).
+inline constexpr const char* AUTOSAVE_STANDARD_KEY = "autosave.standard-fits";
+bool standard_copy_wanted(const Tarvex& app);
+// IMG<n>.FIT -> IMG<n>.fits
+std::filesystem::path standard_copy_path(const std::filesystem::path& autosaved);
 
 enum class CaptureOutcome {
   Done,       // every exposure asked for was taken
@@ -179,6 +187,9 @@ class Sequencer {
   int exposures_taken_ = 0;
   int files_saved_ = 0;
   bool save_failed_ = false;  // an automatic save of this run failed
+  // The observing cards of the exposure under way and of the image on its
+  // way (a sum keeps its first exposure's).
+  StandardFitsStamp exposure_observing_, image_observing_;
   StandardRegistration on_star_;
   ProfileRegistration on_profiles_;
 };
