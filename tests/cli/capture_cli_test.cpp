@@ -234,6 +234,7 @@ TEST_F(CaptureCli, TwoRunsOnOneDataFolderNeverShareAFile) {
     const auto bytes = testing::read_bytes(dir / ("out" + std::to_string(k)));
     std::istringstream lines(std::string(bytes.begin(), bytes.end()));
     for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("autosaved standard ", 0) == 0) continue;  // the copy beside each file
       ASSERT_EQ(line.rfind("autosaved ", 0), 0u) << line;
       EXPECT_TRUE(reported.insert(line.substr(10)).second) << "reported twice: " << line;
     }
