@@ -23,6 +23,8 @@ StandardFitsStamp exposure_start_stamp(Tarvex& app, ImageType type, double unix_
   StandardFitsStamp stamp;
   stamp.image_type = type;
   stamp.object = app.goto_target_name;
+  // A dark frame points nowhere: the mount is left alone during it.
+  if (type == ImageType::Dark) return stamp;
   if (!app.telescope.link_open || !app.telescope.port_open) return stamp;
   Mount& mount = current_mount(app);
   if (stamp_mount_pointing(mount, unix_time, stamp) != ScopeResult::Done) return stamp;
