@@ -1,6 +1,7 @@
 #include "app/export_commands.h"
 
 #include "app/file_messages.h"
+#include "app/mount_pointing.h"
 #include "files/tiff.h"
 #include "files/tiff16.h"
 #include "platform/version.h"
@@ -19,7 +20,7 @@ std::string program_name_and_version() {
 
 Reported export_standard_fits_command(Tarvex& app, const std::filesystem::path& path,
                                       StandardFitsSamples samples) {
-  const StandardFitsStamp stamp{program_name_and_version(), app.ports.clock.wall_time()};
+  const StandardFitsStamp stamp = standard_fits_stamp(app);
   const MosaicOffsets mosaic{app.settings.pixel_offset, app.settings.line_offset};
   if (save_standard_fits(path, app.store(), app.fits, app.history, samples, stamp, mosaic) !=
       FileSave::Ok)

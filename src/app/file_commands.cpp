@@ -16,6 +16,7 @@ Reported open_image(Tarvex& app, const std::filesystem::path& path) {
   if (!result.ok()) return result;
   // The image is the file's now, dated by the file's own FITS details.
   app.exposure_start = 0;
+  app.observing = {};
   refresh_display(app);
   save_undo(app.store());
   std::error_code ec;

@@ -90,6 +90,10 @@ ScopeResult Lx200Mount::read_position(MountPosition& out) {
   return tarvex::read_position(app_, out);
 }
 
+ScopeResult Lx200Mount::read_site(double& latitude, double& longitude_east) {
+  return tarvex::read_site(app_, latitude, longitude_east);
+}
+
 ScopeResult Lx200Mount::read_object_info() {
   return tarvex::read_object_info(app_);
 }

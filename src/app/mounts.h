@@ -35,6 +35,7 @@ class Lx200Mount final : public Mount {
   bool moving() const override;
   ScopeResult pulse(Direction direction, std::uint32_t ms, PulseEnd end) override;
   ScopeResult read_position(MountPosition& out) override;
+  ScopeResult read_site(double& latitude, double& longitude_east) override;
   ScopeResult read_object_info() override;
   std::string object_info() const override;
   void set_focus_speed(bool fast) override;

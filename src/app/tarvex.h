@@ -12,6 +12,7 @@
 #include "app/acquisition.h"
 #include "app/indi_choice.h"
 #include "camera/camera_session.h"
+#include "files/fits_standard.h"
 #include "files/fits_text.h"
 #include "files/recent_files.h"
 #include "files/settings.h"
@@ -98,6 +99,10 @@ struct ImageState {
   // does). Every FITS save of the image carries it as the exposure's date
   // and time.
   std::time_t exposure_start = 0;
+  // What the image on show is (Light or Dark), and where the telescope
+  // pointed and stood when its exposure started: the observing cards of its
+  // standard FITS files. Cleared when a file is opened.
+  StandardFitsStamp observing;
   // The first samples of CurrentFrame that focus frames overwrite, kept while
   // the focus window is on show (empty otherwise).
   std::vector<std::uint16_t> focus_saved_samples;
@@ -135,6 +140,9 @@ struct Equipment {
     std::optional<IndiMountChoice> choice;
   };
   mutable StoredIndiChoice indi_stored;
+  // The name of the last go-to's target ("M31", "NGC 224", "Mars"), for the
+  // OBJECT of standard FITS files; empty after a go-to by coordinates.
+  std::string goto_target_name;
 };
 
 // The work in hand: the next exposure's settings, the star being followed,

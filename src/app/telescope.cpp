@@ -427,11 +427,28 @@ GotoResult goto_object(Tarvex& app, Catalogue catalogue, int number) {
     result.status = ScopeResult::OutOfRange;
     return result;
   }
-  return go_to(app, [&](SerialSession& s, std::string&) {
+  const GotoResult result = go_to(app, [&](SerialSession& s, std::string&) {
     s.rx_clear();
     if (s.puts(select)) s.puts(LX200_OBJECT_INFO);
     return s.ok() ? ScopeResult::Done : ScopeResult::SerialError;
   });
+  if (result.status == ScopeResult::Done)
+    app.goto_target_name = catalogue_target_name(catalogue, number);
+  return result;
+}
+
+std::string catalogue_target_name(Catalogue catalogue, int number) {
+  static constexpr const char* kPlanets[] = {"Mercury", "Venus",  "",        "Mars", "Jupiter",
+                                             "Saturn",  "Uranus", "Neptune", "Pluto"};
+  if (catalogue == Catalogue::Star && number >= 901 && number <= 909 &&
+      kPlanets[number - 901][0] != 0)
+    return kPlanets[number - 901];
+  // Appended rather than concatenated: GCC 12 warns falsely on "M" + text.
+  std::string name = catalogue == Catalogue::Messier ? "M"
+                     : catalogue == Catalogue::Ngc   ? "NGC "
+                                                     : "Star ";
+  name.append(std::to_string(number));
+  return name;
 }
 
 namespace {
@@ -487,9 +504,12 @@ std::string ask(SerialSession& s, std::string_view command) {
 GotoResult goto_coordinates(Tarvex& app, const Coordinates& target) {
   // Taken before the slew, the acknowledgements can neither shift the reply
   // to the slew nor let a refused target start a slew to the old one.
-  return go_to(app, [&](SerialSession& s, std::string& reason) {
+  const GotoResult result = go_to(app, [&](SerialSession& s, std::string& reason) {
     return set_target(app, s, target, LX200_OBJECT_INFO, reason);
   });
+  // A position typed in names no object.
+  if (result.status == ScopeResult::Done) app.goto_target_name.clear();
+  return result;
 }
 
 ScopeResult read_object_info(Tarvex& app) {
@@ -606,6 +626,22 @@ ScopeResult read_position(Tarvex& app, MountPosition& out) {
     return ScopeResult::NoReply;
   }
   out = p;
+  return ScopeResult::Done;
+}
+
+ScopeResult read_site(Tarvex& app, double& latitude, double& longitude_east) {
+  if (!ready(app)) return ScopeResult::LinkFailed;
+  SerialSession s(app.telescope, app.ports.messages);
+  const std::string lat = ask(s, LX200_GET_LATITUDE);
+  const std::string lon = ask(s, LX200_GET_LONGITUDE);
+  if (!s.ok()) return ScopeResult::SerialError;
+  double north = 0, east = 0;
+  if (!parse_lx200_dec(lat, north) || !parse_lx200_longitude(lon, east)) {
+    show_message(app.ports.messages, kNoAnswer);
+    return ScopeResult::NoReply;
+  }
+  latitude = north;
+  longitude_east = east;
   return ScopeResult::Done;
 }
 

@@ -107,6 +107,15 @@ ScopeResult sync_position(Tarvex& app, const MountPosition& target, bool& high_p
 // Message 54 when an answer is missing or not a coordinate.
 ScopeResult read_position(Tarvex& app, MountPosition& out);
 
+// Reads the site the mount keeps (":Gt#", ":Gg#"): latitude north, and
+// longitude turned east-positive (the mount counts it west-positive).
+// Message 54 when an answer is missing or not a coordinate.
+ScopeResult read_site(Tarvex& app, double& latitude, double& longitude_east);
+
+// The name a go-to by catalogue gives its target: "M31", "NGC 224", a
+// planet's name, "Star 12".
+std::string catalogue_target_name(Catalogue catalogue, int number);
+
 // Stops every motion of an LX200 (":Q#").
 ScopeResult abort_lx200(Tarvex& app);
 

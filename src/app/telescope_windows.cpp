@@ -108,6 +108,7 @@ int catalogue_number(const std::string& text) {
 
 ScopeResult MoveTelescopeModel::show_goto(const GotoResult& result) {
   refusal_.clear();
+  centring_.clear();
   if (result.status == ScopeResult::Refused) {
     refusal_ = result.reason.empty() ? std::string("The mount refused the slew") : result.reason;
   }
@@ -172,6 +173,56 @@ ScopeResult MoveTelescopeModel::show_help() {
   });
 }
 
+ScopeResult MoveTelescopeModel::solve_and_sync() {
+  return centring(false);
+}
+
+ScopeResult MoveTelescopeModel::centre_target() {
+  return centring(true);
+}
+
+ScopeResult MoveTelescopeModel::centring(bool centre) {
+  return run(true, [this, centre] {
+    class Lines : public CentreReport {
+     public:
+      explicit Lines(MoveTelescopeModel& m) : m_(m) {}
+      void step(const std::string& text) override { show(text + "..."); }
+      void tried(const CentreTry& t) override { show(centre_try_line(t)); }
+
+     private:
+      void show(const std::string& line) {
+        m_.centring_ += line + "\n";
+        if (m_.on_step) m_.on_step();
+      }
+      MoveTelescopeModel& m_;
+    } lines(*this);
+    refusal_.clear();
+    centring_.clear();
+    const std::unique_ptr<PlateSolver> solver = make_solver();
+    Mount& mount = goto_window_mount(app_);
+    CentreOutcome o;
+    if (centre) {
+      CentreRequest request;
+      request.tolerance_arcsec = centre_tolerance_arcsec;
+      request.tries = centre_tries;
+      o = tarvex::centre_target(app_, mount, solver.get(), request, lines);
+      centring_ += centre_outcome_line(o) + "\n";
+    } else {
+      o = tarvex::solve_and_sync(app_, mount, solver.get(), lines);
+      centring_ += o.status == CentreStatus::Centred ? "synced\n" : centre_outcome_line(o) + "\n";
+    }
+    if (on_step) on_step();
+    if (o.message) show_message_because(app_.ports.messages, *o.message, o.detail);
+    switch (o.status) {
+      case CentreStatus::Centred: return ScopeResult::Done;
+      case CentreStatus::Refused: return ScopeResult::Refused;
+      case CentreStatus::Cancelled: return ScopeResult::Ignored;
+      case CentreStatus::NotCentred: break;
+    }
+    return ScopeResult::Refused;
+  });
+}
+
 MoveRate MoveTelescopeModel::rate() const {
   return goto_window_mount(app_).rate();
 }
@@ -182,7 +233,8 @@ bool MoveTelescopeModel::focus_fast() const {
 
 std::string MoveTelescopeModel::info_text() const {
   const std::string info = lx200_shown_text(goto_window_mount(app_).object_info());
-  return refusal_.empty() ? info : lx200_shown_text(refusal_) + "\n" + info;
+  const std::string shown = refusal_.empty() ? info : lx200_shown_text(refusal_) + "\n" + info;
+  return centring_.empty() ? shown : centring_ + shown;
 }
 
 // --- "Move Telescope" ---

@@ -13,9 +13,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/astrometry_solver.h"
+#include "app/centre_target.h"
 #include "app/mounts.h"
 #include "app/tarvex.h"
 #include "app/telescope.h"
@@ -136,6 +139,22 @@ class MoveTelescopeModel : public ScopeWindowModel {
   ScopeResult press_focus(bool up);
   ScopeResult release_focus() { return release(true); }
 
+  // "Solve & Sync" and "Centre Target" (on the last go-to's target, where
+  // the mount believes it points): an exposure with the camera dialog's
+  // settings, solved and synced, and for Centre Target the go-to again until
+  // within `centre_tolerance_arcsec`. Each step and try shows in the
+  // information text as it happens (`on_step` redraws the window); a
+  // refusal or failure is its message. Stopped like every other wait.
+  ScopeResult solve_and_sync();
+  ScopeResult centre_target();
+  double centre_tolerance_arcsec = DEFAULT_CENTRE_TOLERANCE_ARCSEC;
+  int centre_tries = DEFAULT_CENTRE_TRIES;
+  // The plate solver of these commands (tests give their own).
+  std::function<std::unique_ptr<PlateSolver>()> make_solver = [] {
+    return make_astrometry_solver();
+  };
+  std::function<void()> on_step;
+
   // "Help": the window's help box, when no operation runs. Like every other
   // button it waits for a go-to, a move's start or a guide pulse to end: a
   // box opened inside that wait would hold the mount on until it is closed.
@@ -157,7 +176,10 @@ class MoveTelescopeModel : public ScopeWindowModel {
  private:
   ScopeResult send_move_release() override { return goto_window_mount(app_).stop(); }
   ScopeResult show_goto(const GotoResult& result);
+  ScopeResult centring(bool centre);
   std::string refusal_;
+  // The steps and tries of the last Solve & Sync or Centre Target.
+  std::string centring_;
 };
 
 // "Move Telescope" (control box): "Up", "Down", "Left", "Right".

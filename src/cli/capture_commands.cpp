@@ -14,6 +14,7 @@
 #include "app/file_commands.h"
 #include "app/fits_commands.h"
 #include "app/guiding/autoguider.h"
+#include "app/telescope.h"
 #include "cli/guide_commands.h"
 #include "cli/interrupt.h"
 #include "cli/steps.h"
@@ -74,6 +75,10 @@ class OptionsFront : public CaptureFront {
     out_ << "autosaved " << file.string() << "\n";
     out_.flush();
   }
+  void autosaved_standard(const std::filesystem::path& file) override {
+    out_ << "autosaved standard " << file.string() << "\n";
+    out_.flush();
+  }
   // Nobody is there to answer: the run ends at the first failed save.
   bool continue_after_failed_save() override { return false; }
   LiveStackSettings live_stack() const override {
@@ -122,6 +127,9 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
   return with_context(
       o, err,
       [&](Tarvex& app) {
+        // With an LX200 chosen, its link is opened so that the standard
+        // copies of automatic saving carry where the telescope points.
+        if (link_type(app) == LinkType::Lx200) ensure_link_open(app);
         if (c.dark) app.dark_frame_path = *c.dark;
         if (c.star) app.star.position = {c.star->first, c.star->second, 0, 0};
         OptionsFront front(c, out);

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -52,7 +53,10 @@ constexpr const char* kUsage =
     "             [--link l|b|n | --indi HOST:PORT --device NAME] goto-messier N | goto-ngc N | "
     "goto-planet NAME |\n"
     "             goto HH:MM [-]DD:MM | move n|s|e|w MS [--rate guide|centre|find|slew] |\n"
-    "             pulse n|s|e|w MS | focus in|out MS [--fast] | info | reset-box\n"
+    "             pulse n|s|e|w MS | focus in|out MS [--fast] | info | reset-box |\n"
+    "             solve-sync [--range R --value N] |\n"
+    "             centre (goto-messier N | goto-ngc N | goto HH:MM[:SS] [-]DD:MM[:SS])\n"
+    "             [--tolerance ARCSEC] [--tries N] [--range R --value N]\n"
     "  tarvex-cli --simulator mount-sim [--silent | --garbage] [--reply-delay MS] [--for MS]\n"
     "  tarvex-cli [--data-root DIR] stack --out OUT [--dark FILE]... [--flat FILE]...\n"
     "             [--method mean|median|sigma|winsor] [--kappa K] [--align stars|none]\n"
@@ -130,6 +134,12 @@ constexpr const char* kUsage =
     "  the world coordinate cards to a standard FITS file's header, or writes a\n"
     "  standard copy NAME-wcs.fits beside a file of the program's own layout.\n"
     "  Ctrl-C stops the solve.\n"
+    "  solve-sync takes an exposure (--range/--value, default 1 s), solves it and\n"
+    "  syncs the mount to it; centre goes to the target (goto: J2000), then takes,\n"
+    "  solves and syncs exposures and goes to the target again until the solved\n"
+    "  centre is within --tolerance (default 30 arcseconds) or --tries (default 3)\n"
+    "  have failed: a line per try, then 'centred within ...' (exit 0) or\n"
+    "  'not centred: REASON' (exit 1).\n"
     "mount-sim serves the simulated mount on a pseudo-terminal for other programs:\n"
     "  it prints the path of its pseudo-terminal and serves it until interrupted.\n";
 
@@ -152,6 +162,40 @@ bool parse_pair(std::string text, bool allow_sign, bool& negative, long& a, long
   if (colon == std::string::npos) return false;
   return parse_number(text.substr(0, colon), 0, 99, a) &&
          parse_number(text.substr(colon + 1), 0, 99, b);
+}
+
+// "HH:MM[:SS[.s]]" or "[+-]DD:MM[:SS[.s]]" as a number of hours or degrees.
+bool parse_sexagesimal(std::string text, bool allow_sign, double max_units, double& value) {
+  bool negative = false;
+  if (allow_sign && !text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.erase(0, 1);
+  }
+  std::vector<std::string> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t colon = text.find(':', start);
+    parts.push_back(text.substr(start, colon - start));
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  if (parts.size() < 2 || parts.size() > 3) return false;
+  long units = 0, minutes = 0;
+  if (!parse_number(parts[0], 0, 99, units) || !parse_number(parts[1], 0, 59, minutes))
+    return false;
+  double seconds = 0;
+  if (parts.size() == 3) {
+    const std::string& sec = parts[2];
+    if (sec.empty() || sec.size() > 6 || !std::isdigit(static_cast<unsigned char>(sec[0])) ||
+        sec.find_first_not_of("0123456789.") != std::string::npos ||
+        sec.find('.') != sec.rfind('.'))
+      return false;
+    seconds = std::stod(sec);
+    if (seconds >= 60) return false;
+  }
+  const double v = units + minutes / 60.0 + seconds / 3600.0;
+  if (v > max_units) return false;
+  value = negative ? -v : v;
+  return true;
 }
 
 bool parse_direction(const std::string& text, Direction& d) {
@@ -300,6 +344,10 @@ std::optional<int> parse_solve(const std::vector<std::string>& args, std::size_t
   if (s.radius_degrees && !s.hint) return usage_error(err, "--radius goes with --ra and --dec");
   return std::nullopt;
 }
+enum class OptionRead { NotCapture, Read, Bad };
+OptionRead read_capture_option(const std::string& flag,
+                               const std::function<std::optional<std::string>()>& next_value,
+                               CaptureOptions& c, std::string& error);
 
 // The words of one scope subcommand (its options taken out).
 std::optional<int> read_scope_words(const std::vector<std::string>& words, ScopeOptions& c,
@@ -341,7 +389,26 @@ std::optional<int> read_scope_words(const std::vector<std::string>& words, Scope
         !parse_number(words[1], 0, 600000, c.number))
       return usage_error(err, "focus needs in or out and milliseconds 0..600000");
     c.inward = words[0] == "in";
-  } else if (c.name == "info" || c.name == "reset-box") {
+  } else if (c.name == "centre") {
+    const std::string how = words.empty() ? std::string() : words[0];
+    c.centre_goto = how;
+    if (how == "goto-messier" || how == "goto-ngc") {
+      ScopeOptions inner;
+      inner.name = how;
+      if (const auto refused = read_scope_words({words.begin() + 1, words.end()}, inner, err))
+        return refused;
+      c.number = inner.number;
+    } else if (how == "goto") {
+      SkyPosition& p = c.centre_position;
+      if (!count(3) || !parse_sexagesimal(words[1], false, 24, p.ra_hours) || p.ra_hours >= 24 ||
+          !parse_sexagesimal(words[2], true, 90, p.dec_degrees))
+        return usage_error(err, "centre goto needs HH:MM[:SS] [-]DD:MM[:SS] (J2000)");
+    } else {
+      return usage_error(err,
+                         "centre needs goto-messier N, goto-ngc N or goto HH:MM[:SS] "
+                         "[-]DD:MM[:SS]");
+    }
+  } else if (c.name == "solve-sync" || c.name == "info" || c.name == "reset-box") {
     if (!count(0)) return usage_error(err, c.name + " takes no arguments");
   } else {
     return usage_error(err, "unknown scope subcommand " + c.name);
@@ -409,6 +476,27 @@ std::optional<int> parse_scope(const std::vector<std::string>& args, std::size_t
       c.rate = rate;
     } else if (a == "--fast" && c.name == "focus") {
       c.fast = true;
+    } else if (a == "--tolerance" && c.name == "centre") {
+      long v = 0;
+      if (i + 1 >= args.size() || !parse_number(args[++i], 1, 3600, v))
+        return usage_error(err, "--tolerance needs arcseconds 1..3600");
+      c.tolerance_arcsec = static_cast<double>(v);
+    } else if (a == "--tries" && c.name == "centre") {
+      long v = 0;
+      if (i + 1 >= args.size() || !parse_number(args[++i], 1, 20, v))
+        return usage_error(err, "--tries needs a number 1..20");
+      c.tries = static_cast<int>(v);
+    } else if ((a == "--range" || a == "--value") &&
+               (c.name == "centre" || c.name == "solve-sync")) {
+      std::string why;
+      const OptionRead r = read_capture_option(
+          a,
+          [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+          },
+          c.exposure, why);
+      if (r == OptionRead::Bad) return usage_error(err, why);
     } else if (a.rfind("--", 0) == 0) {
       return usage_error(err, c.name + " does not take " + a);
     } else {
@@ -449,8 +537,6 @@ std::optional<int> whole_number(const std::string& text) {
   return static_cast<int>(*v);
 }
 
-enum class OptionRead { NotCapture, Read, Bad };
-
 // Reads one capture option `flag`, taking its value from `next_value` (empty
 // when the command line has none left). Bad sets `error`.
 OptionRead read_capture_option(const std::string& flag,
@@ -477,8 +563,7 @@ OptionRead read_capture_option(const std::string& flag,
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
                            flag == "--minutes" || flag == "--frames" || flag == "--centre" ||
-                           flag == "--live-stack" || flag == "--save-every" ||
-                           flag == "--scenario";
+                           flag == "--live-stack" || flag == "--save-every" || flag == "--scenario";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();

@@ -74,6 +74,14 @@ struct ScopeOptions {
   bool fast = false;
   std::optional<MoveRate> rate;
   Coordinates target;
+  // centre: the go-to that starts it (goto-messier, goto-ngc, goto; the
+  // number above, or the J2000 position), the tolerance, the tries and the
+  // exposure of its frames.
+  std::string centre_goto;
+  SkyPosition centre_position;
+  double tolerance_arcsec = 30;
+  int tries = 3;
+  CaptureOptions exposure;
 };
 
 // `mount-sim`: how the simulated mount behaves and for how long it serves.

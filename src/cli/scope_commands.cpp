@@ -17,6 +17,8 @@
 #include <memory>
 #include <optional>
 
+#include "app/astrometry_solver.h"
+#include "app/centre_target.h"
 #include "app/mounts.h"
 #include "app/tarvex.h"
 #include "app/telescope.h"
@@ -77,9 +79,65 @@ int report_goto(const Mount& mount, const GotoResult& r, std::ostream& out) {
   return exit_status(r.status);
 }
 
+// Each try on standard output, each step on the error stream.
+class CentreLines : public CentreReport {
+ public:
+  CentreLines(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  void step(const std::string& text) override { err_ << text << "\n"; }
+  void tried(const CentreTry& attempt) override {
+    out_ << centre_try_line(attempt) << "\n";
+    out_.flush();
+  }
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+// The plate solver of tarvex-cli's runs: astrometry.net's solve-field.
+std::unique_ptr<PlateSolver> make_cli_solver() {
+  return make_astrometry_solver();
+}
+
+int run_centre(Tarvex& app, const ScopeOptions& c, const Options& o, std::ostream& out,
+               std::ostream& err) {
+  (void)o;
+  apply_capture_options(c.exposure, app.acquisition);
+  Mount& mount = current_mount(app);
+  const std::unique_ptr<PlateSolver> solver = make_cli_solver();
+  CentreLines lines(out, err);
+  CentreOutcome outcome;
+  if (c.name == "solve-sync") {
+    outcome = solve_and_sync(app, mount, solver.get(), lines);
+    if (outcome.status == CentreStatus::Centred) {
+      out << "synced\n";
+      return 0;
+    }
+  } else {
+    CentreRequest request;
+    request.tolerance_arcsec = c.tolerance_arcsec;
+    request.tries = c.tries;
+    if (c.centre_goto == "goto") {
+      request.first_goto.kind = CentreGoto::Kind::Position;
+      request.first_goto.j2000 = c.centre_position;
+    } else {
+      request.first_goto.kind = CentreGoto::Kind::Catalogue;
+      request.first_goto.catalogue =
+          c.centre_goto == "goto-messier" ? Catalogue::Messier : Catalogue::Ngc;
+      request.first_goto.number = static_cast<int>(c.number);
+    }
+    outcome = centre_target(app, mount, solver.get(), request, lines);
+  }
+  out << centre_outcome_line(outcome) << "\n";
+  if (outcome.status == CentreStatus::Cancelled) return kInterrupted;
+  return outcome.status == CentreStatus::Centred ? 0 : 1;
+}
+
 // --- scope ---
 
-int run_scope(Tarvex& app, const ScopeOptions& c, std::ostream& out) {
+int run_scope(Tarvex& app, const ScopeOptions& c, const Options& o, std::ostream& out,
+              std::ostream& err) {
+  if (c.name == "centre" || c.name == "solve-sync") return run_centre(app, c, o, out, err);
   Clock& clock = app.ports.clock;
   Mount& mount = current_mount(app);
   const int number = static_cast<int>(c.number);
@@ -149,7 +207,7 @@ int scope_command(const Options& o, std::ostream& out, std::ostream& err) {
       [&](Tarvex& app) {
         app.telescope.link_type_override = c.link;
         app.telescope.com_port_override = c.port;
-        const int status = run_scope(app, c, out);
+        const int status = run_scope(app, c, o, out, err);
         if (status != 0 && status != kInterrupted && app.telescope.port != nullptr) {
           const std::string why = app.telescope.port->last_failure();
           if (!why.empty()) err << "tarvex-cli: serial port: " << why << "\n";

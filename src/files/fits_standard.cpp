@@ -216,7 +216,7 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
     c.push_back(
         value_card("DATE-OBS", fits_string_value(date_obs), false, "UT of the observation"));
   add_real(c, "EXPTIME", f.fits_exposure, "exposure time in seconds");
-  add_string(c, "OBJECT", f.fits_object);
+  add_string(c, "OBJECT", stamp.object.empty() ? f.fits_object : stamp.object);
   add_string(c, "TELESCOP", f.fits_telescope);
   add_string(c, "OBSERVER", f.fits_observer);
   add_string(c, "INSTRUME", f.fits_instrument);

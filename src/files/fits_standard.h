@@ -65,6 +65,9 @@ struct StandardFitsStamp {
   std::string software;                       // SWCREATE, e.g. "Tarvex 0.1"; empty leaves it out
   std::time_t written{0};                     // DATE (UT) of writing; 0 leaves it out
   ImageType image_type = ImageType::Unknown;  // Unknown leaves IMAGETYP out
+  // OBJECT: the go-to target's name; when set it replaces the object of the
+  // FITS text record, which may still name an earlier night's target.
+  std::string object{};
   // Where the telescope pointed at the start of the exposure, J2000
   // (OBJCTRA/OBJCTDEC and RA/DEC), when a mount told it.
   bool pointing_known = false;

@@ -79,4 +79,24 @@
   X(FolderReadOnly, 60, "Unable to create file, the folder is read-only or not writable")        \
   X(SeriesFull, 61, "Unable to create file, every number of the automatic-save series is taken") \
   X(FolderInTheWay, 62, "Unable to create file, a folder has the file's name")                   \
-  X(FileNotCreated, 63, "Unable to create file")
+  X(FileNotCreated, 63, "Unable to create file")                                                 \
+  /* Solve & Sync and Centre Target. */                                                          \
+  X(CentreNoCamera, 64, "Solving needs the camera, and no camera was found")                     \
+  X(CentreNoMount, 65,                                                                           \
+    "Solving needs a mount that reports its position, syncs and goes to a position: choose "     \
+    "the LX200 link and check the Com Port")                                                     \
+  X(CentreNoSolver, 66,                                                                          \
+    "No plate solver: install astrometry.net and an index package (astrometry-data-tycho2-08 "   \
+    "and -09 suit 300 mm)")                                                                      \
+  X(CentreFieldTooSmall, 67, "The field is too small for the installed index files")             \
+  X(CentreBelowStep, 68,                                                                         \
+    "This mount stays in low precision: centring can only reach its step there (0.1 minute "     \
+    "of right ascension, 1 arcminute of declination), so a smaller tolerance cannot be met")     \
+  X(CentreTargetRefused, 69, "The mount refused the target (below the horizon?)")                \
+  X(CentreNotSolved, 70, "The exposure could not be solved")                                     \
+  X(CentreSyncFailed, 71, "The mount did not take the sync")                                     \
+  X(CentreExposureFailed, 72, "The exposure failed")                                             \
+  X(CentreSlewTooLong, 73, "The mount did not come to rest after its slew")                      \
+  X(CentreToleranceBelowStep, 74,                                                                \
+    "The tolerance is finer than the mount can place a target (1 second of right ascension, "    \
+    "1 arcsecond of declination)")

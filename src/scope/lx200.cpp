@@ -118,6 +118,27 @@ bool parse_lx200_dec(std::string_view text, double& degrees) {
   return true;
 }
 
+bool parse_lx200_longitude(std::string_view text, double& east_degrees) {
+  std::size_t pos = 0;
+  bool negative = false;
+  if (at(text, pos, "+-")) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  int d = 0, m = 0;
+  if (!digits(text, pos, 3, d)) return false;
+  if (!at(text, pos, "*:\xDF")) return false;
+  ++pos;
+  if (!digits(text, pos, 2, m)) return false;
+  if (pos != text.size() || m >= 60) return false;
+  const double west = (negative ? -1 : 1) * (d + m / 60.0);
+  if (west < -180.0 || west > 360.0) return false;
+  double east = -west;
+  if (east <= -180.0) east += 360.0;
+  east_degrees = east;
+  return true;
+}
+
 std::string format_lx200_ra(double hours, bool high_precision) {
   hours = std::fmod(hours, 24.0);
   if (hours < 0) hours += 24.0;

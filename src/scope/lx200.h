@@ -28,6 +28,9 @@ inline constexpr const char* LX200_SLEW = "#:MS#";
 inline constexpr const char* LX200_SYNC = "#:CM#";
 inline constexpr const char* LX200_GET_RA = "#:GR#";
 inline constexpr const char* LX200_GET_DEC = "#:GD#";
+// The site's latitude ("sDD*MM") and longitude ("sDDD*MM", counted west).
+inline constexpr const char* LX200_GET_LATITUDE = "#:Gt#";
+inline constexpr const char* LX200_GET_LONGITUDE = "#:Gg#";
 inline constexpr const char* LX200_HALT = "#:Q#";
 // Switches the mount between its high and low precision.
 inline constexpr const char* LX200_TOGGLE_PRECISION = "#:U#";
@@ -83,6 +86,9 @@ bool parse_lx200_ra(std::string_view text, double& hours);
 // (degrees -90..90), in degrees.
 bool parse_lx200_dec(std::string_view text, double& degrees);
 // "HH:MM:SS" (high precision) or "HH:MM.T" (low precision).
+// The site longitude as an LX200 answers it, "sDDD*MM" or "DDD*MM" (0..360),
+// counted west-positive; `east_degrees` gets it east-positive in -180..180.
+bool parse_lx200_longitude(std::string_view text, double& east_degrees);
 std::string format_lx200_ra(double hours, bool high_precision);
 // "sDD*MM'SS" (high precision) or "sDD*MM" (low precision).
 std::string format_lx200_dec(double degrees, bool high_precision);

@@ -124,6 +124,11 @@ class Mount {
                             PulseEnd end = PulseEnd::Timed) = 0;
 
   virtual ScopeResult read_position(MountPosition& out) = 0;
+  // The observing site the mount keeps: latitude north and longitude east,
+  // degrees. A mount that keeps none sends nothing.
+  virtual ScopeResult read_site(double& /*latitude*/, double& /*longitude_east*/) {
+    return ScopeResult::Unsupported;
+  }
 
   // The mount's description of its current object, read afresh, and as last
   // read (also by a go-to).

@@ -255,8 +255,7 @@ void SimMount::move_for(double seconds) {
   dx += wander_x;
   dy += wander_y;
   const double wander_east = drift_east + (config_.east_shifts_stars_left ? -wander_x : wander_x);
-  const double wander_north =
-      drift_north + (config_.north_shifts_stars_up ? -wander_y : wander_y);
+  const double wander_north = drift_north + (config_.north_shifts_stars_up ? -wander_y : wander_y);
 
   const double scale = arcsec_per_pixel() / 3600.0;  // degrees per pixel along x
   const double c = std::max(std::cos(dec_degrees_ * kDegree), 0.01);

@@ -124,6 +124,19 @@ TMoveTelescopeDialog::TMoveTelescopeDialog(Tarvex& app, QWidget* parent)
   info_->setFixedHeight(info_->fontMetrics().lineSpacing() * 2 + 14);
   layout->addWidget(info_);
 
+  // Closing the loop through the camera and the plate solver; each step
+  // shows in the information text as it happens.
+  auto* solving = new QHBoxLayout;
+  QAbstractButton* sync = push("Solve && Sync");
+  sync->setObjectName("Solve & Sync");
+  QAbstractButton* centre = push("Centre Target");
+  solving->addWidget(sync);
+  solving->addWidget(centre);
+  layout->addLayout(solving);
+  on_click(sync, [this] { model_.solve_and_sync(); });
+  on_click(centre, [this] { model_.centre_target(); });
+  model_.on_step = [this] { refresh(); };
+
   // Press-and-hold moves, their rate, focus and its speed.
   auto* motion = new QHBoxLayout;
   motion->addWidget(move_box());

@@ -9,10 +9,13 @@
 #include "app/capture/focus_mode.h"
 #include "app/colour/synthesis_commands.h"
 #include "app/display_pipeline.h"
+#include "app/export_commands.h"
 #include "app/file_messages.h"
 #include "app/fits_commands.h"
+#include "app/mount_pointing.h"
 #include "camera/readout.h"
 #include "files/fits.h"
+#include "files/more_settings.h"
 #include "files/raw_file.h"
 #include "platform/messages.h"
 #include "processing/calibration.h"
@@ -262,6 +265,11 @@ void Sequencer::expose() {
 
   // A press before the exposure starts stops the run without one.
   if (pump_messages()) return;
+  // Where the telescope points is read before the camera starts
+  // integrating, so that the mount's answers do not lengthen the exposure.
+  exposure_observing_ =
+      exposure_start_stamp(app_, acq.take_matching_dark ? ImageType::Dark : ImageType::Light,
+                           static_cast<double>(app_.ports.clock.wall_time()));
   if (!command(TimingCommand::Prepare) || !command(TimingCommand::StartExposure)) return;
 
   guided_ = acq.self_guide_next;
@@ -306,6 +314,7 @@ void Sequencer::expose() {
   } else {
     copy_samples(*exposure_, app_.store().CurrentFrame);
     image_start_time_ = exposure_started_;
+    image_observing_ = exposure_observing_;
     place(binned, dark);
   }
 }
@@ -596,7 +605,10 @@ void Sequencer::register_exposure(bool binned, bool dark_subtracted) {
   FrameStore& fs = app_.store();
   const bool first = acq.alternative_slew ? !on_profiles_.has_reference : !on_star_.has_reference;
   // A sum is dated by its first exposure.
-  if (first) image_start_time_ = exposure_started_;
+  if (first) {
+    image_start_time_ = exposure_started_;
+    image_observing_ = exposure_observing_;
+  }
   const Registration r =
       acq.alternative_slew
           ? register_on_profiles(on_profiles_, *exposure_, *sum_, fs.CurrentFrame, requested_count_,
@@ -640,6 +652,7 @@ void Sequencer::finish_exposure() {
   // The image carries its own date and time into every save and into the
   // FITS details: the start of its (first) exposure.
   app_.exposure_start = image_start_time_;
+  app_.observing = image_observing_;
   stamp_mid_exposure_ut(app_.fits, image_start_time_, 0);
   if (!history_reset_) {
     app_.history.clear();
@@ -676,13 +689,29 @@ void Sequencer::autosave() {
   if (result.ok() || result.message() == Msg::SettingsSaveFailed) {
     ++files_saved_;
     front_.autosaved(written);
-    return;
+    if (!standard_copy_wanted(app_)) return;
+    // The standard copy beside it, for other programs: IMG<n>.fits.
+    const std::filesystem::path copy = standard_copy_path(written);
+    if (export_standard_fits_command(app_, copy, StandardFitsSamples::Int16).ok()) {
+      front_.autosaved_standard(copy);
+      return;
+    }
   }
   save_failed_ = true;
   if (!front_.continue_after_failed_save()) {
     failed_ = true;
     running_continuous_ = false;
   }
+}
+
+bool standard_copy_wanted(const Tarvex& app) {
+  return load_more_settings(app.paths.more_settings_file()).settings.on(AUTOSAVE_STANDARD_KEY);
+}
+
+std::filesystem::path standard_copy_path(const std::filesystem::path& autosaved) {
+  std::filesystem::path copy = autosaved;
+  copy.replace_extension(".fits");
+  return copy;
 }
 
 void Sequencer::pause_between_exposures() {

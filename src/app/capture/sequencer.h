@@ -87,8 +87,9 @@ class CaptureFront {
   // The small "Saving Image" window, showing the file being written.
   virtual void saving_image(const std::filesystem::path& /*file*/) {}
   virtual void saving_done() {}
-  // A file of the automatic-save series was written.
+  // A file of the automatic-save series was written, and its standard copy.
   virtual void autosaved(const std::filesystem::path& /*file*/) {}
+  virtual void autosaved_standard(const std::filesystem::path& /*file*/) {}
   // Whether a run goes on after an automatic save failed (its message has
   // been shown). The window's box holds the run until the user has read it,
   // who can then stop the run or free the disk; a front end with nobody to
@@ -97,6 +98,13 @@ class CaptureFront {
   // Whether a continuous run keeps a live stack, as the dialog left it.
   virtual LiveStackSettings live_stack() const { return {}; }
 };
+
+// The key of the small settings file that turns off the standard FITS copy
+// automatic saving writes beside every file of its series (on by default).
+inline constexpr const char* AUTOSAVE_STANDARD_KEY = "autosave.standard-fits";
+bool standard_copy_wanted(const Tarvex& app);
+// IMG<n>.FIT -> IMG<n>.fits
+std::filesystem::path standard_copy_path(const std::filesystem::path& autosaved);
 
 enum class CaptureOutcome {
   Done,       // every exposure asked for was taken
@@ -195,6 +203,9 @@ class Sequencer {
   bool save_failed_ = false;  // an automatic save of this run failed
   // The live stack of a continuous run, made when the run starts.
   std::unique_ptr<LiveStackRun> live_;
+  // The observing cards of the exposure under way and of the image on its
+  // way (a sum keeps its first exposure's).
+  StandardFitsStamp exposure_observing_, image_observing_;
   StandardRegistration on_star_;
   ProfileRegistration on_profiles_;
 };
