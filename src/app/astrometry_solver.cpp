@@ -109,6 +109,27 @@ void write_be16(std::string& out, std::uint16_t v) {
   out.push_back(static_cast<char>(s & 0xFF));
 }
 
+// The picture with its rows resampled (linearly) so that a pixel is as tall
+// as it is wide: `aspect` is the pixel's height over its width.
+SolveImage square_pixels(const SolveImage& image, double aspect) {
+  SolveImage out;
+  out.width = image.width;
+  out.height = std::max(1, static_cast<int>(std::lround(image.height * aspect)));
+  out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+  for (int r = 0; r < out.height; ++r) {
+    const double y = std::clamp((r + 0.5) / aspect - 0.5, 0.0, image.height - 1.0);
+    const int y0 = std::min(static_cast<int>(y), image.height - 1);
+    const int y1 = std::min(y0 + 1, image.height - 1);
+    const double f = y - y0;
+    const std::uint16_t* a = &image.pixels[static_cast<std::size_t>(y0) * image.width];
+    const std::uint16_t* b = &image.pixels[static_cast<std::size_t>(y1) * image.width];
+    std::uint16_t* o = &out.pixels[static_cast<std::size_t>(r) * out.width];
+    for (int x = 0; x < image.width; ++x)
+      o[x] = static_cast<std::uint16_t>(std::lround(a[x] + f * (b[x] - a[x])));
+  }
+  return out;
+}
+
 // The picture as a plain FITS image, rows in the SolveImage's order, so the
 // solver's pixel (x, y) is the SolveImage's.
 bool write_field(const std::filesystem::path& path, const SolveImage& image) {
@@ -225,18 +246,38 @@ SolveOutcome AstrometrySolver::solve(const SolveImage& image, const SolveRequest
   const std::string refusal = index_coverage_refusal(indexes, width_arcmin, height_arcmin);
   if (!refusal.empty()) return failed(SolveFailure::NoIndexForScale, refusal);
 
+  // The solver takes square pixels only: the sensor's are 8.6 x 8.3 um, and
+  // on some fields that 3.5% stretch leaves no quad matching its catalogue.
+  // The rows are resampled to square pixels for it, and the solution mapped
+  // back onto the picture's own rows.
+  const double aspect = request.pixel_height_um / request.pixel_width_um;
+  const bool resample = std::fabs(aspect - 1.0) > 0.002;
+  const SolveImage& field = resample ? square_pixels(image, aspect) : image;
+  SolveRequest square = request;
+  square.pixel_height_um = request.pixel_width_um;
+
   TemporaryFolder folder("tarvex-solve");
-  if (!folder.ok() || !write_field(folder.path() / "field.fits", image))
+  if (!folder.ok() || !write_field(folder.path() / "field.fits", field))
     return failed(SolveFailure::NotSolved, "no room for the solver's scratch files");
-  SolveOutcome first = attempt(folder.path(), image, request, request.hint.has_value(), cancel);
-  if (first.solution || !request.hint) return first;
-  if (first.failure != SolveFailure::NotSolved && first.failure != SolveFailure::TimedOut)
-    return first;
-  // Nothing near the hint: the mount may be further off than thought.
-  SolveOutcome blind = attempt(folder.path(), image, request, false, cancel);
-  if (!blind.solution && blind.failure == SolveFailure::NotSolved)
-    blind.reason = "no match near the hint nor elsewhere on the sky";
-  return blind;
+  SolveOutcome outcome = attempt(folder.path(), field, square, square.hint.has_value(), cancel);
+  if (!outcome.solution && request.hint &&
+      (outcome.failure == SolveFailure::NotSolved || outcome.failure == SolveFailure::TimedOut)) {
+    // Nothing near the hint: the mount may be further off than thought.
+    outcome = attempt(folder.path(), field, square, false, cancel);
+    if (!outcome.solution && outcome.failure == SolveFailure::NotSolved)
+      outcome.reason = "no match near the hint nor elsewhere on the sky";
+  }
+  if (outcome.solution && resample) {
+    // Resampled row r (from 1) covers the picture's row (r - 0.5) / aspect
+    // + 0.5, so the reference pixel moves and the second column of the CD
+    // matrix scales by the aspect.
+    WcsSolution w = outcome.solution->wcs;
+    w.crpix2 = (w.crpix2 - 0.5) / aspect + 0.5;
+    w.cd1_2 *= aspect;
+    w.cd2_2 *= aspect;
+    outcome.solution = solution_of(w, image.width, image.height);
+  }
+  return outcome;
 }
 
 SolveOutcome AstrometrySolver::attempt(const std::filesystem::path& folder, const SolveImage& image,
