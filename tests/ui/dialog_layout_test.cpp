@@ -88,7 +88,8 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
   }
   void moveTelescopeWindow() {
     TMoveTelescopeDialog d(a());
-    compare_description(d, "73aff26b7490be43d8b92e4a0b2a4591f7189ada");
+    // With "Solve & Sync" and "Centre Target".
+    compare_description(d, "76323c111fc71515495fdecbff98252567554b2a");
   }
   void controlBoxMoveWindow() {
     TBoxMoveDialog d(a());
@@ -97,7 +98,8 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
   void programDefaultsDialog() {
     ProgramDefaultsModel model(a().settings, a().fits, a().paths.settings_file(), messages_);
     TINIDialog d(model);
-    compare_description(d, "2a443f84e7a9326c2314bad158cf5375d7f46f43");
+    // With "INDI Mount" and its server and device.
+    compare_description(d, "2caa1c97703bb2cf2f4a10bc81c32e92e82f16cb");
   }
   void synthesizeColourDialog() {
     SynthesisDialogModel model(SynthesisOptions{});
