@@ -10,23 +10,16 @@
 # Usage: indi_driver_bench.sh PATH-TO-indi_tarvex_ccd [FRAMES] [FORMAT]
 #   FORMAT: INDI_MONO (default), INDI_RGB or INDI_RAW
 set -eu
+. "$(cd "$(dirname "$0")" && pwd)/../tests/indi/private_server.sh"
 driver="$(realpath "$1")"
 frames="${2:-100}"
 format="${3:-INDI_MONO}"
 exposure=0.001
 read_ms=3500
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export HOME="$work" XDG_DATA_HOME="$work/data"
+private_work
 dev="Tarvex CCD"
-port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+port="$(free_port)"
 now() { date +%s.%N; }
 
 TARVEX_SIMULATOR=1 indiserver -p "$port" -u "$work/indiserver" -r 0 "$driver" >"$work/indi.log" 2>&1 &

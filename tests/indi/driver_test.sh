@@ -10,13 +10,11 @@
 # Usage: driver_test.sh PATH-TO-indi_tarvex_ccd
 # Exits 77 (skipped) when indiserver or astropy is not installed.
 set -u
+. "$(cd "$(dirname "$0")" && pwd)/private_server.sh"
 driver="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
 
-if ! command -v indiserver >/dev/null 2>&1; then
-  echo "indiserver is not installed (Debian package indi-bin): skipped"
-  exit 77
-fi
+need_indiserver
 py=""
 for p in /usr/bin/python3 python3; do
   if "$p" -c 'import astropy' 2>/dev/null; then py="$p"; break; fi
@@ -26,15 +24,7 @@ if [ -z "$py" ]; then
   exit 77
 fi
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export HOME="$work" XDG_DATA_HOME="$work/data"
+private_work
 dev="Tarvex CCD"
 
 fail() {
@@ -47,7 +37,7 @@ set_prop() { indi_setprop -p "$port" "$dev.$1" || fail "indi_setprop $1"; }
 # Waits up to SECONDS for an indi_eval expression to hold.
 wait_for() { indi_eval -p "$port" -t "$2" -w "$1" >/dev/null 2>&1; }
 
-port="$("$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+port="$(free_port)"
 # The driver's own directory first, so indiserver starts this build.
 export PATH="$(dirname "$driver"):$PATH"
 TARVEX_SIMULATOR=1 timeout 170 indiserver -p "$port" -u "$work/indiserver" -r 0 \

@@ -7,23 +7,12 @@
 # Usage: indi_lx200_test.sh PATH-TO-TARVEX-CLI
 # Exits 77 (skipped) only when indiserver is not installed.
 set -u
+. "$(cd "$(dirname "$0")" && pwd)/../indi/private_server.sh"
 cli="$1"
 
-if ! command -v indiserver >/dev/null 2>&1; then
-  echo "indiserver is not installed (Debian package indi-bin): skipped"
-  exit 77
-fi
+need_indiserver
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# INDI keeps driver configuration under HOME; keep it out of the real one.
-export HOME="$work"
+private_work
 
 fail() {
   echo "FAIL: $*"
@@ -60,7 +49,7 @@ done
 pty="$(head -n 1 "$work/sim.out")"
 [ -n "$pty" ] && [ -c "$pty" ] || fail "mount-sim printed no pseudo-terminal"
 
-port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+port="$(free_port)"
 # Bounded on its own too, should this script be killed before its cleanup.
 timeout 110 indiserver -p "$port" -u "$work/indiserver" -r 0 indi_lx200basic >"$work/indi.log" 2>&1 &
 pids+=($!)

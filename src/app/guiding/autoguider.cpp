@@ -107,6 +107,19 @@ void Autoguider::end_frame_use() {
   app_.camera.readout.window_y = saved_window_y_;
 }
 
+// One pass of a guiding loop: the program's events, then the next frame
+// unless a stop was asked for or the run's time is up.
+Autoguider::NextFrame Autoguider::next_frame(EventPump& pump, std::uint32_t start,
+                                             std::uint32_t max_ms) {
+  pump.pump();
+  if (pump.abort_requested()) {
+    pump.clear();
+    return NextFrame::Stop;
+  }
+  if (max_ms != 0 && app_.ports.clock.now_ms() - start >= max_ms) return NextFrame::Stop;
+  return take_frame() ? NextFrame::Taken : NextFrame::Failed;
+}
+
 bool Autoguider::take_frame() {
   const AcquisitionSettings& a = app_.acquisition;
   return take_window_frame(app_.camera.link, app_.ports.clock, app_.camera.readout, a.guide_value,
@@ -423,16 +436,9 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   const std::uint32_t start = clock.now_ms();
   GuideOutcome outcome = GuideOutcome::Stopped;
   while (running_) {
-    pump.pump();
-    if (pump.abort_requested()) {
-      pump.clear();
-      break;
-    }
-    if (max_ms != 0 && clock.now_ms() - start >= max_ms) break;
-    if (!take_frame()) {
-      outcome = GuideOutcome::FrameFailed;
-      break;
-    }
+    const NextFrame next = next_frame(pump, start, max_ms);
+    if (next == NextFrame::Failed) outcome = GuideOutcome::FrameFailed;
+    if (next != NextFrame::Taken) break;
     if (first_frame_) {
       if (!locate_twice(reference_.x, reference_.y)) {
         outcome = GuideOutcome::StarLost;
@@ -489,16 +495,9 @@ GuideOutcome Autoguider::observe(std::uint32_t max_ms,
   const int search = std::max<int>(4, app_.settings.guide_mask_radius);
   GuideOutcome outcome = GuideOutcome::Stopped;
   for (int number = 1;; ++number) {
-    pump.pump();
-    if (pump.abort_requested()) {
-      pump.clear();
-      break;
-    }
-    if (max_ms != 0 && clock.now_ms() - start >= max_ms) break;
-    if (!take_frame()) {
-      outcome = GuideOutcome::FrameFailed;
-      break;
-    }
+    const NextFrame next = next_frame(pump, start, max_ms);
+    if (next == NextFrame::Failed) outcome = GuideOutcome::FrameFailed;
+    if (next != NextFrame::Taken) break;
     // A box of nine pixels each way holds a wide star's light whole: a box
     // that cut off its wings would pull the centroid to the brightest pixel.
     const Centroid c = measure_centroid(window_.data(), SMALL_FRAME_SIDE, x, y, search, 9);

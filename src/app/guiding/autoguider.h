@@ -135,7 +135,9 @@ class Autoguider : public SelfGuide {
   void guide_star(int& gx, int& gy) const;
   bool star_in_reach();
   void place_frame();
-  bool take_frame();                          // take_window_frame into window_
+  bool take_frame();  // take_window_frame into window_
+  enum class NextFrame { Taken, Stop, Failed };
+  NextFrame next_frame(EventPump& pump, std::uint32_t start, std::uint32_t max_ms);
   bool take_guided_frame(GuidedExposure& g);  // take_guide_frame into window_
   // One search of the guide window, reporting a failure as the flags ask.
   StarSearch locate_in_window(int x, int y);
