@@ -293,21 +293,21 @@ void Autoguider::apply_algorithm(bool found, GuideSample& sample) {
   const GuidePulses p = algorithm_->next(in);
   sample.holding_drift = p.holding_drift;
   DirectionBlock& block = app_.telescope.directions;
+  // A signed pulse on one axis: its direction remembered, a beep either side.
+  auto send = [&](int ms, Direction positive, Direction negative, char& last) {
+    const Direction d = ms > 0 ? positive : negative;
+    last = block.letter(d);
+    clock.beep();
+    pulse(d, std::abs(ms));
+    clock.beep();
+  };
   if (p.ra_ms != 0) {
-    const Direction d = p.ra_ms > 0 ? Direction::East : Direction::West;
-    block.last_ra() = block.letter(d);
-    clock.beep();
-    pulse(d, std::abs(p.ra_ms));
-    clock.beep();
+    send(p.ra_ms, Direction::East, Direction::West, block.last_ra());
     sample.ra_pulse_ms = p.ra_ms;
   }
   if (p.ra_ms != 0 && p.dec_ms != 0 && app_.settings.direction_change_delay) clock.sleep_ms(70);
   if (p.dec_ms != 0) {
-    const Direction d = p.dec_ms > 0 ? Direction::North : Direction::South;
-    block.last_dec() = block.letter(d);
-    clock.beep();
-    pulse(d, std::abs(p.dec_ms));
-    clock.beep();
+    send(p.dec_ms, Direction::North, Direction::South, block.last_dec());
     sample.dec_pulse_ms = p.dec_ms;
   }
 }
