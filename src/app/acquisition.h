@@ -69,6 +69,13 @@ struct AcquisitionSettings {
   // exposure.
   int guide_value = 1;
   ExposureRange guide_range = ExposureRange::Seconds;
+  // Dithering: between the exposures of a self-guided run with automatic
+  // saving, the guide reference moves by a random offset of up to this many
+  // pixels and the next exposure waits for the guider to settle. Set for
+  // the run (camera dialog, tarvex-cli --dither); the amount starts from
+  // the guide.dither-pixels setting.
+  bool dither = false;
+  double dither_pixels = 3;
 
   // The guider control box was probed over the serial link: done once per
   // program run, on the first use of either self-guiding control.

@@ -26,7 +26,15 @@ constexpr std::array kKnown = {
     // learned drift while the star is lost.
     KnownSetting{"guide.algorithm", SettingKind::Choice, "classic", 0, 0, "classic|predictive"},
     KnownSetting{"guide.lost-star-seconds", SettingKind::Integer, "60", 0, 600, ""},
-    KnownSetting{"guide.dither-pixels", SettingKind::Number, "0", 0, 50, ""},
+    // Dithering between the exposures of a self-guided run: how far the
+    // reference moves at most (pixels, on both axes or RA only), and when
+    // the guider counts as settled after it: within a distance for a
+    // number of frames in a row, given up after a time.
+    KnownSetting{"guide.dither-pixels", SettingKind::Number, "3", 0.1, 20, ""},
+    KnownSetting{"guide.dither-axes", SettingKind::Choice, "both", 0, 0, "both|ra"},
+    KnownSetting{"guide.settle-pixels", SettingKind::Number, "0.3", 0.05, 5, ""},
+    KnownSetting{"guide.settle-frames", SettingKind::Integer, "3", 1, 50, ""},
+    KnownSetting{"guide.settle-seconds", SettingKind::Integer, "60", 5, 600, ""},
     // astrometry.net's solver and how long a solve may take.
     KnownSetting{"solver.program", SettingKind::Text, "solve-field", 0, 0, ""},
     KnownSetting{"solver.seconds", SettingKind::Integer, "60", 5, 3600, ""},

@@ -50,6 +50,9 @@ class GuideAlgorithm {
  public:
   virtual ~GuideAlgorithm() = default;
   virtual GuidePulses next(const GuideInput& in) = 0;
+  // The reference the star is held at moved by (dx, dy) pixels (a dither):
+  // the star did not move, so what was learned of its path still holds.
+  virtual void reference_moved(double /*dx*/, double /*dy*/) {}
 };
 
 // RA: hysteresis filter.
@@ -130,6 +133,12 @@ class PredictiveGuide : public GuideAlgorithm {
   PredictiveGuide(const GuideRates& rates, double lost_seconds)
       : rates_(rates), lost_seconds_(lost_seconds) {}
   GuidePulses next(const GuideInput& in) override;
+  // The star's offset from the reference changes by the move, not its
+  // path: the move is booked as if the mount had made it the other way.
+  void reference_moved(double dx, double dy) override {
+    moved_ra_ -= dx;
+    moved_dec_ -= dy;
+  }
   const PredictedAxis& ra() const { return ra_; }
 
  private:

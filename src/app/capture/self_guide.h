@@ -22,6 +22,11 @@ struct GuidedExposure {
   int guide_ms;
   int frames_counted = 0;  // guide frames taken during this exposure
   bool half_done = false;  // the first field was read at half time
+  // Guided exposures of this run before this one (0: the run's first).
+  int run_index = 0;
+  // Set by the autoguider when a key or button press stopped it (the run
+  // is stopped, not failed).
+  bool stopped = false;
 };
 
 class SelfGuide {

@@ -103,6 +103,7 @@ CaptureOutcome Sequencer::take_photo() {
   dark_refused_ = false;
   dark_told_ = false;
   self_guide_ran_ = false;
+  guided_in_run_ = 0;
   exposures_taken_ = 0;
   files_saved_ = 0;
   save_failed_ = false;
@@ -278,14 +279,20 @@ void Sequencer::expose() {
     guide_.show_info(acq.take_matching_dark ? GUIDING_DARK : GUIDING_CHECK);
     self_guide_ran_ = true;
     if (!acq.take_matching_dark) {
-      GuidedExposure g{app_, acq, e, guide_ms_, 0, half_done_};
+      GuidedExposure g{app_, acq, e, guide_ms_, 0, half_done_, guided_in_run_};
       if (!guide_.check_before_exposure(g)) {
         guide_.close_info();
         app_.ports.progress.close();
         acq.self_guide_next = false;
-        failed_ = true;
+        // A press while the guider settled after a dither stops the run.
+        if (g.stopped) {
+          aborted_ = true;
+        } else {
+          failed_ = true;
+        }
         return;
       }
+      ++guided_in_run_;
     }
     if (!command(TimingCommand::StartExposure) || !command(TimingCommand::Prepare)) return;
   }
@@ -366,7 +373,8 @@ bool Sequencer::wait_long(int e, bool first_wait) {
     if (pump_messages()) return stopped();
 
     if (first_wait && guided_) {
-      GuidedExposure g{app_, acq, e, guide_ms_, guide_frames_counted_, half_done_};
+      GuidedExposure g{
+          app_, acq, e, guide_ms_, guide_frames_counted_, half_done_, guided_in_run_ - 1};
       if (acq.half_time_download && !half_done_ && !before(now, half)) {
         // The first field is read at half time; the guiding frame and the
         // reference move with it, so one large correction is allowed.
@@ -811,7 +819,8 @@ void Sequencer::rearm_self_guiding() {
   AcquisitionSettings& acq = app_.acquisition;
   acq.self_guide_next = true;
   half_done_ = false;
-  GuidedExposure g{app_, acq, exposure_ms_, guide_ms_, guide_frames_counted_, half_done_};
+  GuidedExposure g{
+      app_, acq, exposure_ms_, guide_ms_, guide_frames_counted_, half_done_, guided_in_run_ - 1};
   guide_.rearm(g);
 }
 

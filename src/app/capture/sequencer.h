@@ -190,7 +190,8 @@ class Sequencer {
   bool dark_refused_ = false;  // the dark frame's binned state differs: not used this run
   bool dark_told_ = false;     // the dark frame's failure was reported in this run
   bool self_guide_ran_ = false;
-  bool guided_ = false;  // the exposure under way is self-guided
+  int guided_in_run_ = 0;  // guided exposures started in this run
+  bool guided_ = false;    // the exposure under way is self-guided
   bool half_done_ = false;
   int half_pedestal_ = 0;  // the bias level of the field read at half time
   bool history_reset_ = false;

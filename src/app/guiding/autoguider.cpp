@@ -1,6 +1,7 @@
 #include "app/guiding/autoguider.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -283,6 +284,15 @@ void Autoguider::choose_algorithm() {
       rates, static_cast<double>(more.integer("guide.lost-star-seconds")));
 }
 
+std::string_view Autoguider::algorithm_name() const {
+  return algorithm_ ? GUIDE_ALGORITHM_PREDICTIVE : GUIDE_ALGORITHM_CLASSIC;
+}
+
+void Autoguider::note_event(const GuideEvent& e) {
+  graph_.add_event(e);
+  if (on_event) on_event(e);
+}
+
 void Autoguider::apply_algorithm(bool found, GuideSample& sample) {
   Clock& clock = app_.ports.clock;
   GuideInput in;
@@ -332,28 +342,34 @@ bool Autoguider::hold_learned_drift() {
 
 CorrectionOutcome Autoguider::correct() {
   StarLocation& s = app_.star;
-  if (locate_in_window(reference_.x, reference_.y) != StarSearch::Found) {
+  auto lost = [&] {
     s.guiding_active = false;
     s.quiet = false;
     s.guiding_frame = false;
+    if (!holding_) {
+      lost_at_ms_ = app_.ports.clock.now_ms();
+      note_event({lost_at_ms_, GuideEventKind::StarLost});
+    }
     return CorrectionOutcome::StarLost;
-  }
+  };
+  const int from_x = follow_star_ ? s.position.x : reference_.x;
+  const int from_y = follow_star_ ? s.position.y : reference_.y;
+  if (locate_in_window(from_x, from_y) != StarSearch::Found) return lost();
   // A star fading behind a cloud leaves the search to find a noise peak
   // instead: the algorithm learns from what it is given, so a star down to
   // under a third of its first light counts as lost.
   if (algorithm_) {
     const double signal = star_signal(s.position.x, s.position.y);
     if (first_signal_ <= 0) first_signal_ = signal;
-    if (signal < first_signal_ / 3) {
-      s.guiding_active = false;
-      s.quiet = false;
-      s.guiding_frame = false;
-      return CorrectionOutcome::StarLost;
-    }
+    if (signal < first_signal_ / 3) return lost();
   }
   if (holding_) {
     holding_ = false;
-    set_status(info_title());
+    const std::uint32_t now = app_.ports.clock.now_ms();
+    GuideEvent found{now, GuideEventKind::StarFound};
+    found.seconds = (now - lost_at_ms_) / 1000.0;
+    note_event(found);
+    set_status(follow_star_ ? SETTLING_TITLE : info_title());
   }
   dx_ = guide_error(reference_.x, reference_.x_tenths, s.position.x, s.position.x_tenths);
   dy_ = guide_error(reference_.y, reference_.y_tenths, s.position.y, s.position.y_tenths);
@@ -467,7 +483,7 @@ GuideOutcome Autoguider::guide(std::uint32_t max_ms) {
   }
   running_ = false;
   menu_guiding_ = false;
-  // Self-guided exposures keep the classic correction.
+  // A self-guided run chooses its algorithm afresh at its first exposure.
   algorithm_.reset();
   holding_ = false;
   show_message(m, Msg::GuidingTerminated);
@@ -585,7 +601,123 @@ bool Autoguider::check_before_exposure(GuidedExposure& g) {
   }
   if (!locate_twice(reference_.x, reference_.y)) return star_missing();
   reference_ = app_.star.position;
-  (void)g;
+  if (g.run_index == 0) {
+    // The run's first exposure: the algorithm chosen in the settings guides
+    // the whole run, and the star's place now is where dithers start from.
+    graph_.clear();
+    choose_algorithm();
+    home_ = reference_;
+  } else if (g.acquisition.dither && g.acquisition.auto_save) {
+    return dither_and_settle(g);
+  }
+  return true;
+}
+
+namespace {
+
+// A position in pixels and tenths, from pixels.
+StarPosition at_pixels(double x, double y) {
+  const long tx = std::lround(x * 10), ty = std::lround(y * 10);
+  auto whole = [](long t) { return static_cast<int>(t >= 0 ? t / 10 : -((-t + 9) / 10)); };
+  StarPosition p;
+  p.x = whole(tx);
+  p.y = whole(ty);
+  p.x_tenths = static_cast<int>(tx - 10L * p.x);
+  p.y_tenths = static_cast<int>(ty - 10L * p.y);
+  return p;
+}
+
+double pixels_x(const StarPosition& p) {
+  return p.x + p.x_tenths / 10.0;
+}
+double pixels_y(const StarPosition& p) {
+  return p.y + p.y_tenths / 10.0;
+}
+
+DitherSettings dither_settings(const MoreSettings& more) {
+  DitherSettings d;
+  d.ra_only = more.text("guide.dither-axes") == "ra";
+  d.settle_pixels = more.number("guide.settle-pixels");
+  d.settle_frames = static_cast<int>(more.integer("guide.settle-frames"));
+  d.settle_seconds = static_cast<int>(more.integer("guide.settle-seconds"));
+  return d;
+}
+
+}  // namespace
+
+bool Autoguider::dither_and_settle(GuidedExposure& g) {
+  const DitherSettings d =
+      dither_settings(load_more_settings(app_.paths.more_settings_file()).settings);
+  const double amount = std::max(0.0, g.acquisition.dither_pixels);
+  std::uniform_real_distribution<double> offset(-amount, amount);
+  const double ox = offset(dither_rng_);
+  const double oy = d.ra_only ? 0.0 : offset(dither_rng_);
+  const StarPosition target = at_pixels(pixels_x(home_) + ox, pixels_y(home_) + oy);
+  if (algorithm_)
+    algorithm_->reference_moved(pixels_x(target) - pixels_x(reference_),
+                                pixels_y(target) - pixels_y(reference_));
+  reference_ = target;
+  Clock& clock = app_.ports.clock;
+  const std::uint32_t start = clock.now_ms();
+  GuideEvent dither{start, GuideEventKind::Dither};
+  dither.dx = pixels_x(target) - pixels_x(home_);
+  dither.dy = pixels_y(target) - pixels_y(home_);
+  note_event(dither);
+  set_status(SETTLING_TITLE);
+
+  // The star may now be further from the reference than the usual limit
+  // of a correction, and further than the search reaches around it.
+  large_permitted_ = true;
+  follow_star_ = true;
+  struct Restore {
+    Autoguider& a;
+    ~Restore() { a.large_permitted_ = false, a.follow_star_ = false; }
+  } restore{*this};
+  EventPump& pump = app_.ports.pump;
+  const std::uint32_t limit = static_cast<std::uint32_t>(d.settle_seconds) * 1000u;
+  int frames = 0, held = 0;
+  auto ended = [&](GuideEventKind kind) {
+    GuideEvent e{clock.now_ms(), kind};
+    e.frames = frames;
+    e.seconds = (e.at_ms - start) / 1000.0;
+    note_event(e);
+  };
+  for (;;) {
+    if (clock.now_ms() - start >= limit) {
+      // Not settled: the exposure goes ahead all the same, and the run with it.
+      ended(GuideEventKind::SettleTimedOut);
+      break;
+    }
+    pump.pump();
+    if (pump.abort_requested()) {
+      g.stopped = true;
+      end_frame_use();
+      return false;
+    }
+    if (!take_frame()) {
+      end_frame_use();
+      return false;
+    }
+    ++frames;
+    if (correct() == CorrectionOutcome::StarLost) {
+      if (hold_learned_drift()) {
+        held = 0;
+        front_.refresh_info();
+        continue;
+      }
+      end_frame_use();
+      show_message(app_.ports.messages, Msg::SelfGuidingInterrupted);
+      return false;
+    }
+    front_.refresh_info();
+    const double off = std::hypot(dx_ / 1000.0, dy_ / 1000.0);
+    held = off <= d.settle_pixels ? held + 1 : 0;
+    if (held >= d.settle_frames) {
+      ended(GuideEventKind::Settled);
+      break;
+    }
+  }
+  set_status(info_title());
   return true;
 }
 
@@ -594,7 +726,11 @@ void Autoguider::guide_step(GuidedExposure& g) {
   const bool ok = take_guided_frame(g);
   set_status("Guiding Info - moving telescope");
   if (g.acquisition.take_matching_dark) return;
-  if (!ok || correct() == CorrectionOutcome::StarLost) {
+  if (ok && correct() == CorrectionOutcome::StarLost && hold_learned_drift()) {
+    front_.refresh_info();
+    return;
+  }
+  if (!ok || !app_.star.guiding_active) {
     app_.star.quiet = false;
     app_.star.guiding_active = false;
     for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();
@@ -613,7 +749,7 @@ void Autoguider::switch_guiding_frame(GuidedExposure& g) {
   take_guided_frame(g);
   auto step = [&] {
     if (dark) return;
-    if (correct() == CorrectionOutcome::StarLost) {
+    if (correct() == CorrectionOutcome::StarLost && !hold_learned_drift()) {
       app_.star.quiet = false;
       app_.star.guiding_active = false;
       for (int i = 0; i < LOST_STAR_BEEPS; ++i) app_.ports.clock.beep();

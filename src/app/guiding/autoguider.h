@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "app/capture/self_guide.h"
 #include "app/guiding/guide_graph.h"
@@ -49,6 +51,17 @@ inline constexpr int BEYOND_RANGE_FRAMES = 3;
 inline constexpr const char* BEYOND_RANGE_TEXT = "star beyond correction range";
 // Said while the predictive algorithm corrects a lost star's learned drift.
 inline constexpr const char* HOLDING_DRIFT_TEXT = "star lost - holding the learned drift";
+// The Guiding Info title while the guider settles after a dither.
+inline constexpr const char* SETTLING_TITLE = "Guiding Info - settling after dither";
+
+// How a self-guided run dithers and when the guider counts as settled,
+// from the small settings file.
+struct DitherSettings {
+  bool ra_only = false;
+  double settle_pixels = 0.3;
+  int settle_frames = 3;
+  int settle_seconds = 60;
+};
 
 enum class TrainOutcome { Done, Refused, LinkFailed, StarLost, Aborted };
 enum class GuideOutcome { Stopped, StarLost, Refused, LinkFailed, FrameFailed };
@@ -97,6 +110,8 @@ class Autoguider : public SelfGuide {
   void stop() override;
 
   // What the Guiding Info window shows.
+  // The algorithm making the corrections: "classic" or "predictive".
+  std::string_view algorithm_name() const;
   const StarPosition& reference() const { return reference_; }
   // The shared star position, as the Guiding Info window shows it.
   const StarPosition& star_position() const { return app_.star.position; }
@@ -115,6 +130,11 @@ class Autoguider : public SelfGuide {
   void request_stop() { running_ = false; }
   // A line per correction (tarvex-cli prints them).
   std::function<void(const GuideSample&)> on_correction;
+  // A line per guiding event: dither, settled or not, star lost and found
+  // (tarvex-cli prints them; the graph keeps them too).
+  std::function<void(const GuideEvent&)> on_event;
+  // Seeds the dither offsets, so that a run can be repeated.
+  void seed_dither(std::uint32_t seed) { dither_rng_.seed(seed); }
   // The report after training, also shown as message 50.
   const TrainingResult& last_training() const { return trained_; }
 
@@ -167,8 +187,21 @@ class Autoguider : public SelfGuide {
   std::string status_;
   GuideGraph graph_;
   TrainingResult trained_;
+  // Between the exposures of a run: moves the reference to a new random
+  // offset from where the run's first exposure held the star, then guides
+  // until the star stays near it. False when the run must end (the star or
+  // a frame lost, or a stop: `g.stopped`).
+  bool dither_and_settle(GuidedExposure& g);
+  void note_event(const GuideEvent& e);
+
   std::unique_ptr<GuideAlgorithm> algorithm_;
   bool holding_ = false;
+  std::uint32_t lost_at_ms_ = 0;
+  // Settling follows the star from frame to frame rather than searching
+  // around the reference, which a dither may have moved beyond the search.
+  bool follow_star_ = false;
+  StarPosition home_;  // where the run's first guided exposure held the star
+  std::mt19937 dither_rng_{std::random_device{}()};
   double first_signal_ = 0;  // the star's light in the first frame guided
 };
 

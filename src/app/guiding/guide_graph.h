@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tarvex {
 
@@ -23,6 +24,29 @@ struct GuideSample {
   // The star was lost and the pulses carry on the learned drift.
   bool holding_drift = false;
 };
+
+// What happened to guiding besides its corrections: a dither of the
+// reference between exposures and how the guider settled after it, and the
+// star lost and found again. The Guiding Info window marks them on its graph
+// and tarvex-cli prints a line for each.
+enum class GuideEventKind {
+  Dither,          // the reference moved by (dx, dy) pixels
+  Settled,         // the star held within the settle distance: `frames`, `seconds` since the dither
+  SettleTimedOut,  // it did not within the time allowed: the run goes on
+  StarLost,        // the star was not found (guiding goes on only while drift is held)
+  StarFound,       // found again, `seconds` after it was lost
+};
+
+struct GuideEvent {
+  std::uint32_t at_ms = 0;
+  GuideEventKind kind = GuideEventKind::Dither;
+  double dx = 0, dy = 0;  // Dither: the reference's move, pixels
+  int frames = 0;         // Settled, SettleTimedOut: guide frames since the dither
+  double seconds = 0;     // Settled, SettleTimedOut: since the dither; StarFound: lost for
+};
+
+// The event as one line of the guide log, without its time.
+std::string guide_event_text(const GuideEvent& e);
 
 // Running sums of every correction since guiding started, for a summary of
 // the whole run however long it was.
@@ -42,7 +66,9 @@ class GuideGraph {
  public:
   static constexpr std::size_t CAPACITY = 1024;  // about 17 minutes at one frame a second
 
-  void clear() { size_ = 0, next_ = 0, totals_ = {}; }
+  static constexpr std::size_t EVENT_CAPACITY = 64;
+
+  void clear() { size_ = 0, next_ = 0, totals_ = {}, events_size_ = 0, events_next_ = 0; }
   void add(const GuideSample& s) {
     ++totals_.count;
     totals_.sum_xx += s.dx * s.dx;
@@ -52,6 +78,16 @@ class GuideGraph {
     if (size_ < CAPACITY) ++size_;
   }
   std::size_t size() const { return size_; }
+  void add_event(const GuideEvent& e) {
+    events_[events_next_] = e;
+    events_next_ = (events_next_ + 1) % EVENT_CAPACITY;
+    if (events_size_ < EVENT_CAPACITY) ++events_size_;
+  }
+  std::size_t events() const { return events_size_; }
+  // Event i, oldest first.
+  const GuideEvent& event(std::size_t i) const {
+    return events_[(events_next_ + EVENT_CAPACITY - events_size_ + i) % EVENT_CAPACITY];
+  }
   // Every sample since clear(), the ones the ring no longer holds included.
   const GuideTotals& totals() const { return totals_; }
   // Sample i, oldest first.
@@ -83,6 +119,9 @@ class GuideGraph {
   std::size_t size_ = 0;
   std::size_t next_ = 0;
   GuideTotals totals_;
+  std::array<GuideEvent, EVENT_CAPACITY> events_{};
+  std::size_t events_size_ = 0;
+  std::size_t events_next_ = 0;
 };
 
 }  // namespace tarvex
