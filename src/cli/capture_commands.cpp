@@ -121,6 +121,10 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
     return usage_error(err,
                        "--frames ends a continuous run after 2 or more exposures: give "
                        "--continuous too");
+  if (c.dither && !(c.self_guide && c.autosave))
+    return usage_error(err,
+                       "--dither moves the guide star between the saved exposures of a "
+                       "self-guided run: give --self-guide and --autosave too");
   InterruptPump pump;
   StageProgress progress(err, &err == &std::cerr && ::isatty(STDERR_FILENO));
   InterruptScope interrupts;
@@ -137,6 +141,7 @@ int capture_command(const Options& o, std::ostream& out, std::ostream& err) {
         if (c.self_guide) {
           apply_capture_options(c, app.acquisition);  // the guide exposure for the star search
           if (!prepare_guiding(app, o, guider, err)) return 1;
+          print_guide_events(guider, err, app.ports.clock.now_ms());
         }
         GuidingReport guiding(guider, err);
         Sequencer sequencer(app, front, guiding);

@@ -105,6 +105,16 @@ void GuidingReport::close_info() {
   out_.flush();
 }
 
+void print_guide_events(Autoguider& guider, std::ostream& out, std::uint32_t start) {
+  guider.on_event = [&out, start](const GuideEvent& e) {
+    char line[200];
+    std::snprintf(line, sizeof line, "%8.1f s  %s\n", (e.at_ms - start) / 1000.0,
+                  guide_event_text(e).c_str());
+    out << line;
+    out.flush();
+  };
+}
+
 bool prepare_guiding(Tarvex& app, const Options& o, Autoguider&, std::ostream& err) {
   if (!app.camera.camera_present()) app.camera.find(app.settings.usb_debug_info);
   if (!app.camera.camera_present()) {
@@ -228,6 +238,7 @@ int guide_command(const Options& o, std::ostream& out, std::ostream& err) {
           if (outcome == GuideOutcome::FrameFailed) err << "tarvex-cli: a guide frame failed\n";
           return 1;
         }
+        print_guide_events(guider, out, start);
         guider.on_correction = [&](const GuideSample& s) {
           char line[120];
           if (s.holding_drift) {

@@ -48,6 +48,10 @@ class GuidingReport : public SelfGuide {
   bool stopped_ = false;
 };
 
+// Prints a line per guiding event (dither, settled, star lost and found),
+// timed from `start` on the program's clock.
+void print_guide_events(Autoguider& guider, std::ostream& out, std::uint32_t start);
+
 // Gets the context ready for guiding: the camera found, the link open (an
 // LX200 under --simulator unless the settings name a link), and the guide
 // star picked (--star, or the brightest one found). False after printing why.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "app/camera_transport.h"
@@ -37,7 +38,8 @@ constexpr const char* kUsage =
     "             [--value N] [--mode fast|progressive|interlaced] [--count N] [--average]\n"
     "             [--alt-slew] [--continuous] [--delay MIN] [--countdown] [--dark FILE]\n"
     "             [--auto-dark] [--colour] [--autosave] [--beep] [--star X,Y]\n"
-    "             [--self-guide [--half-time] [--guide-range q|h|t|s] [--guide-value N]]\n"
+    "             [--self-guide [--half-time] [--guide-range q|h|t|s] [--guide-value N]\n"
+    "             [--dither PX]]\n"
     "             [--live-stack OUT [--save-every N]] [--frames N]\n"
     "             [--save-raw OUT] [--save-fits OUT] [--save-tiff OUT]\n"
     "  tarvex-cli [--data-root DIR] [--simulator [--virtual-time]] focus [--frames N]\n"
@@ -100,7 +102,10 @@ constexpr const char* kUsage =
     "  --self-guide guides the exposures on the star (--star X,Y, else the brightest\n"
     "  one found) with guide frames of --guide-range/--guide-value (default 1 s) and\n"
     "  prints a guiding line per exposure; --half-time reads the first field at half\n"
-    "  time. --continuous takes single exposures: it does not go with --count;\n"
+    "  time; --dither PX (with --autosave) moves the guide star by a random offset\n"
+    "  of up to PX pixels between exposures and starts the next one once guiding\n"
+    "  has settled (guide.dither-axes and guide.settle-* in the settings).\n"
+    "  --continuous takes single exposures: it does not go with --count;\n"
     "  --frames N ends it after N exposures. --live-stack OUT (with --continuous)\n"
     "  registers each exposure on its stars onto the first and adds it to a stack\n"
     "  with outlier rejection, saved to OUT (FITS, 32-bit floating point) every\n"
@@ -563,7 +568,8 @@ OptionRead read_capture_option(const std::string& flag,
                            flag == "--count" || flag == "--delay" || flag == "--dark" ||
                            flag == "--star" || flag == "--guide-range" || flag == "--guide-value" ||
                            flag == "--minutes" || flag == "--frames" || flag == "--centre" ||
-                           flag == "--live-stack" || flag == "--save-every" || flag == "--scenario";
+                           flag == "--live-stack" || flag == "--save-every" ||
+                           flag == "--scenario" || flag == "--dither";
   if (!takes_value) return OptionRead::NotCapture;
   c.given.push_back(flag);
   const std::optional<std::string> v = next_value();
@@ -624,6 +630,14 @@ OptionRead read_capture_option(const std::string& flag,
     c.live_stack = *v;
   } else if (flag == "--scenario") {
     c.scenario = *v;
+  } else if (flag == "--dither") {
+    char* end = nullptr;
+    const double px = std::strtod(v->c_str(), &end);
+    if (v->empty() || end != v->c_str() + v->size() || !(px >= 0.1 && px <= 20)) {
+      error = "--dither takes pixels from 0.1 to 20, not " + *v;
+      return OptionRead::Bad;
+    }
+    c.dither = px;
   } else if (flag == "--dark") {
     if (v->empty()) {
       error = "--dark needs a file name";
@@ -914,6 +928,10 @@ void apply_capture_options(const CaptureOptions& o, AcquisitionSettings& a) {
   if (o.guide_value) a.guide_value = *o.guide_value;
   if (o.self_guide) a.self_guide_next = true;
   if (o.half_time) a.half_time_download = true;
+  if (o.dither) {
+    a.dither = true;
+    a.dither_pixels = *o.dither;
+  }
   // A continuous run with --frames ends after that many single exposures.
   if (o.continuous && o.frames) a.count = *o.frames;
 }

@@ -58,6 +58,9 @@ struct CaptureOptions {
   // capture --continuous: the live stack's file and how often it is saved.
   std::optional<std::filesystem::path> live_stack;
   std::optional<int> save_every;
+  // capture --self-guide --autosave --dither PX: the reference moves by up to
+  // PX pixels between exposures.
+  std::optional<double> dither;
   // The capture options given, in order, so other subcommands can refuse them.
   std::vector<std::string> given;
 };

@@ -340,8 +340,9 @@ double PredictiveGuide::pulse_for(PredictedAxis& axis, double t_next, double mov
     // seeing: the drift takes up the gap by itself in a frame or two.
     double now = 0;
     const double drift = axis.predict(t_next - interval_, now) ? -(at - now) : 0.0;
-    if (dec_direction_ != 0 && sign_of(u) != dec_direction_ && std::fabs(u) < kDecTurnPixels &&
-        sign_of(drift) == dec_direction_ && std::fabs(drift) > kDriftPixels)
+    if (free_turns_ == 0 && dec_direction_ != 0 && sign_of(u) != dec_direction_ &&
+        std::fabs(u) < kDecTurnPixels && sign_of(drift) == dec_direction_ &&
+        std::fabs(drift) > kDriftPixels)
       return 0;
     dec_direction_ = sign_of(u);
   }
@@ -365,6 +366,7 @@ GuidePulses PredictiveGuide::next(const GuideInput& in) {
     p.holding_drift = true;
   }
   const double t_next = in.t + (interval_ > 0 ? interval_ : 1.0);
+  if (free_turns_ > 0) --free_turns_;
   bool ok = false;
   const double ra = pulse_for(ra_, t_next, moved_ra_, rates_.ra, 0, ok);
   const double dec = pulse_for(dec_, t_next, moved_dec_, rates_.dec, 1, ok);

@@ -135,9 +135,12 @@ class PredictiveGuide : public GuideAlgorithm {
   GuidePulses next(const GuideInput& in) override;
   // The star's offset from the reference changes by the move, not its
   // path: the move is booked as if the mount had made it the other way.
+  // For a few frames after it the Dec axis turns round freely: waiting for
+  // the drift to take up a small overshoot would hold the settling up.
   void reference_moved(double dx, double dy) override {
     moved_ra_ -= dx;
     moved_dec_ -= dy;
+    free_turns_ = kFreeTurnFrames;
   }
   const PredictedAxis& ra() const { return ra_; }
 
@@ -153,6 +156,8 @@ class PredictiveGuide : public GuideAlgorithm {
   double interval_ = 0;
   double last_found_t_ = -1;
   int dec_direction_ = 0;
+  static constexpr int kFreeTurnFrames = 8;
+  int free_turns_ = 0;  // frames left in which Dec turns round freely
 };
 
 // The star's centroid in a square frame of `side` x `side` samples: the

@@ -259,6 +259,9 @@ UsbRead SimCamera::bulk_read_waiting(std::span<std::uint8_t> destination,
     if (guide_window_) {
       guide_window_ = false;
       window_start_ = clock_.now_ms();  // the window's charge was read out
+      // The next guide window gathers its light from now: under the seeing
+      // of its own moment, not the main exposure's first.
+      if (on_exposure_start) on_exposure_start();
     }
   } else {
     return {ETIMEDOUT, 0};

@@ -36,7 +36,8 @@ class SimCamera : public UsbTransport {
   // The sky seen by the camera; the simulated mount moves it.
   SkyRenderer& sky() { return *sky_; }
   void shift_pointing(double dx, double dy) { sky_->shift_pointing(dx, dy); }
-  // Called as each exposure starts, before its light is gathered (the
+  // Called as each exposure starts, before its light is gathered, and as
+  // each guide window read during a longer exposure starts the next (the
   // simulated mount's seeing moves the stars here).
   std::function<void()> on_exposure_start;
 

@@ -240,5 +240,32 @@ TEST_F(GuideCli, CtrlCEndsGuidingAfterTheCurrentFrame) {
   EXPECT_NE(err.str().find("message 51: Guiding Terminated"), std::string::npos);
 }
 
+TEST_F(GuideCli, DitheredCaptureLogsEachDitherAndSettleAndRefusesWithoutItsRun) {
+  EXPECT_EQ(run({"--simulator", "--virtual-time", "capture", "--autosave", "--dither", "3"}), 2);
+  EXPECT_NE(err.str().find("give --self-guide and --autosave too"), std::string::npos) << err.str();
+  EXPECT_EQ(run({"--simulator", "--virtual-time", "capture", "--self-guide", "--dither", "3"}), 2);
+  EXPECT_EQ(run({"capture", "--self-guide", "--autosave", "--dither", "25"}), 2);
+  EXPECT_NE(err.str().find("--dither takes pixels from 0.1 to 20, not 25"), std::string::npos);
+
+  err.str("");
+  ASSERT_EQ(run({"--simulator", "--virtual-time", "--sim-mount", "preset=realistic", "capture",
+                 "--self-guide", "--autosave", "--continuous", "--frames", "3", "--dither", "2",
+                 "--value", "5"}),
+            0)
+      << err.str();
+  const std::regex dither(R"(^ +\d+\.\d s  dither RA [-+]\d\.\d\d px Dec [-+]\d\.\d\d px$)");
+  const std::regex settled(R"(^ +\d+\.\d s  settled after \d+ frames \(\d+\.\d s\)$)");
+  std::istringstream lines(err.str());
+  std::string line;
+  int dithers = 0, settles = 0;
+  while (std::getline(lines, line)) {
+    dithers += std::regex_match(line, dither);
+    settles += std::regex_match(line, settled);
+  }
+  EXPECT_EQ(dithers, 2) << err.str();
+  EXPECT_EQ(settles, 2) << err.str();
+  EXPECT_NE(out.str().find("IMG3.fits"), std::string::npos) << out.str();
+}
+
 }  // namespace
 }  // namespace tarvex

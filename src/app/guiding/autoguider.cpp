@@ -382,7 +382,12 @@ CorrectionOutcome Autoguider::correct() {
   CorrectionMemory memory;
   memory.ra_east = block.last_ra() == block.letter(Direction::East);
   memory.dec_north = block.last_dec() == block.letter(Direction::North);
-  const Correction c = guide_correction(dx_, dy_, p, large_permitted_, memory);
+  // Settling after a dither: once the star is within the settle distance,
+  // half the error is corrected, so that the seeing's jitter is not chased
+  // back out of it.
+  const bool damped = settle_pixels_ > 0 && std::hypot(dx_, dy_) <= settle_pixels_ * 1000;
+  const Correction c =
+      guide_correction(damped ? dx_ / 2 : dx_, damped ? dy_ / 2 : dy_, p, large_permitted_, memory);
   // An error beyond the range sends nothing (it may be another star); the
   // user is told when it stays there, and the graph marks those frames.
   const bool warned = beyond_range_ >= BEYOND_RANGE_FRAMES;
@@ -669,9 +674,10 @@ bool Autoguider::dither_and_settle(GuidedExposure& g) {
   // of a correction, and further than the search reaches around it.
   large_permitted_ = true;
   follow_star_ = true;
+  settle_pixels_ = d.settle_pixels;
   struct Restore {
     Autoguider& a;
-    ~Restore() { a.large_permitted_ = false, a.follow_star_ = false; }
+    ~Restore() { a.large_permitted_ = false, a.follow_star_ = false, a.settle_pixels_ = 0; }
   } restore{*this};
   EventPump& pump = app_.ports.pump;
   const std::uint32_t limit = static_cast<std::uint32_t>(d.settle_seconds) * 1000u;

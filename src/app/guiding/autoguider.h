@@ -200,7 +200,8 @@ class Autoguider : public SelfGuide {
   // Settling follows the star from frame to frame rather than searching
   // around the reference, which a dither may have moved beyond the search.
   bool follow_star_ = false;
-  StarPosition home_;  // where the run's first guided exposure held the star
+  double settle_pixels_ = 0;  // while settling: the distance counted as settled
+  StarPosition home_;         // where the run's first guided exposure held the star
   std::mt19937 dither_rng_{std::random_device{}()};
   double first_signal_ = 0;  // the star's light in the first frame guided
 };
