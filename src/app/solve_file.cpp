@@ -158,17 +158,20 @@ bool read_image(const std::filesystem::path& path, FrameStore& scratch, ReadImag
   r.pixel_height_um =
       header_number(cards, "YPIXSZ")
           .value_or(header_number(cards, "XPIXSZ") ? r.pixel_width_um : 8.3 * binning);
-  // The program's binned frames keep the full frame's 752 x 580 samples,
-  // a line of the camera on every second row, while the header gives the
-  // size of the binned pixel: binned 2 x 2 again, they are pixels of that
-  // size.
+  // The program's binned frames keep the full frame's 752 x 580 samples, a
+  // line of the camera on every second row, and are binned 2 x 2 again to
+  // solve. They say so with READOUTM 'Fast'; the program's earlier copies
+  // gave binning 2 and the doubled pixel size instead.
+  const bool full_grid = im.planes == 1 && im.width == FRAME_WIDTH && im.height == FRAME_HEIGHT;
+  const bool earlier_binned = full_grid && binning == 2;
   const bool binned_frame =
-      im.planes == 1 && binning == 2 && im.width == FRAME_WIDTH && im.height == FRAME_HEIGHT;
+      earlier_binned ||
+      (full_grid && header_value(cards, "READOUTM").value_or("").rfind("Fast", 0) == 0);
   if (im.planes != 3) {
     const auto grey = to_samples(im.data.data(), plane);
     if (im.bayer_pattern || binned_frame) {
       r.input = bin_mosaic_2x2(grey.data(), im.width, im.height);
-      if (binned_frame) {
+      if (earlier_binned) {
         r.pixel_width_um /= 2;
         r.pixel_height_um /= 2;
       }

@@ -228,14 +228,19 @@ std::vector<std::string> standard_fits_cards(const FrameStore& fs, const FitsTex
                                                              : "Light";
     add_string(c, "IMAGETYP", type, "kind of frame");
   }
-  // A binned frame sums 2 x 2 photosites: its pixels are twice as large.
-  const int binning = fs.IsBinned ? 2 : 1;
-  c.push_back(int_card("XBINNING", binning, "binning, columns"));
-  c.push_back(int_card("YBINNING", binning, "binning, rows"));
-  const double pixel_um = f.fits_pixel_width * 1000 * binning;
+  // The samples as they lie in the file: a binned (fast) frame keeps the
+  // full 752 x 580 grid, one camera line on every second row and the rows
+  // between filled from their neighbours, so its samples are as far apart
+  // as the photosites and other programs take the image scale from these
+  // cards. How it was read is said apart.
+  c.push_back(int_card("XBINNING", 1, "binning, columns"));
+  c.push_back(int_card("YBINNING", 1, "binning, rows"));
+  if (fs.IsBinned)
+    add_string(c, "READOUTM", "Fast", "one camera line per two rows, rows between filled");
+  const double pixel_um = f.fits_pixel_width * 1000;
   if (f.fits_pixel_width > 0) add_real(c, "XPIXSZ", pixel_um, "pixel width, um");
   if (f.fits_pixel_height > 0)
-    add_real(c, "YPIXSZ", f.fits_pixel_height * 1000 * binning, "pixel height, um");
+    add_real(c, "YPIXSZ", f.fits_pixel_height * 1000, "pixel height, um");
   const double focal_mm = f.fits_focal_length * kMmPerInch;
   if (f.fits_focal_length > 0) add_real(c, "FOCALLEN", focal_mm, "focal length, mm");
   if (f.fits_aperture > 0) {

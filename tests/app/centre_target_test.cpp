@@ -291,7 +291,7 @@ from astropy.io import fits
 with fits.open(sys.argv[1]) as hdul:
     h = hdul[0].header
     for k in ("IMAGETYP", "OBJECT", "OBJCTRA", "OBJCTDEC", "RA", "DEC", "SITELAT", "SITELONG",
-              "DATE-OBS", "EXPTIME", "XBINNING", "XPIXSZ", "FOCALLEN", "APTDIA", "SCALE",
+              "DATE-OBS", "EXPTIME", "XBINNING", "READOUTM", "XPIXSZ", "FOCALLEN", "APTDIA", "SCALE",
               "SWCREATE", "BAYERPAT", "NAXIS1", "NAXIS2"):
         print("%s=%s" % (k, h.get(k, "MISSING")))
 )PY";
@@ -354,12 +354,13 @@ TEST_F(CentreRig, AutosavedStandardCopyCarriesTheObservingCards) {
   EXPECT_NEAR(std::stod(h["SITELONG"]), -1.5, 0.01);
   EXPECT_EQ(h["DATE-OBS"].substr(0, 10), "2024-01-15");
   EXPECT_NEAR(std::stod(h["EXPTIME"]), 1.0, 1e-9);
-  // A one-second exposure is read binned 2 x 2: pixels twice as large.
-  EXPECT_EQ(h["XBINNING"], "2");
-  EXPECT_NEAR(std::stod(h["XPIXSZ"]), 17.2, 1e-6);
+  // A one-second exposure is read binned, on the full grid of samples.
+  EXPECT_EQ(h["XBINNING"], "1");
+  EXPECT_EQ(h["READOUTM"], "Fast");
+  EXPECT_NEAR(std::stod(h["XPIXSZ"]), 8.6, 1e-6);
   EXPECT_NEAR(std::stod(h["FOCALLEN"]), 300.0, 1e-6);
   EXPECT_NEAR(std::stod(h["APTDIA"]), 76.2, 0.01);
-  EXPECT_NEAR(std::stod(h["SCALE"]), 11.826, 0.001);
+  EXPECT_NEAR(std::stod(h["SCALE"]), 5.913, 0.001);
   EXPECT_EQ(h["SWCREATE"].rfind("Tarvex ", 0), 0u) << h["SWCREATE"];
   EXPECT_EQ(h["BAYERPAT"], "MISSING");  // a binned frame holds no mosaic
   EXPECT_EQ(h["NAXIS1"], "752");

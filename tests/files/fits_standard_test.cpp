@@ -320,7 +320,8 @@ warnings.simplefilter("error")
 with fits.open(sys.argv[1]) as hdul:
     hdul.verify("exception")
     h = hdul[0].header
-    for k in ("DATE-OBS", "EXPTIME", "IMAGETYP", "XBINNING", "YBINNING", "XPIXSZ", "YPIXSZ",
+    for k in ("DATE-OBS", "EXPTIME", "IMAGETYP", "XBINNING", "YBINNING", "READOUTM", "XPIXSZ",
+              "YPIXSZ",
               "FOCALLEN", "APTAREA", "APTDIA", "SCALE", "OBJECT", "RA", "DEC", "SITELAT",
               "SITELONG", "INSTRUME", "TELESCOP", "SWCREATE"):
         print("%s=%s" % (k, h[k]))
@@ -361,15 +362,17 @@ TEST_F(StandardFits, AstropyReadsTheObservingChecklist) {
   EXPECT_EQ(v["DATE-OBS"], "2024-03-09T21:05:07");
   EXPECT_EQ(v["EXPTIME"], "30.0");
   EXPECT_EQ(v["IMAGETYP"], "Light");
-  EXPECT_EQ(v["XBINNING"], "2");
-  EXPECT_EQ(v["YBINNING"], "2");
-  // Binned 2 x 2: the sensor's 8.6 x 8.3 um photosites doubled.
-  EXPECT_NEAR(num("XPIXSZ"), 17.2, 1e-9);
-  EXPECT_NEAR(num("YPIXSZ"), 16.6, 1e-9);
+  // A binned frame keeps the full grid: its samples lie as far apart as the
+  // photosites, so the scale other programs take from these cards is right.
+  EXPECT_EQ(v["XBINNING"], "1");
+  EXPECT_EQ(v["YBINNING"], "1");
+  EXPECT_EQ(v["READOUTM"], "Fast");
+  EXPECT_NEAR(num("XPIXSZ"), 8.6, 1e-9);
+  EXPECT_NEAR(num("YPIXSZ"), 8.3, 1e-9);
   EXPECT_NEAR(num("FOCALLEN"), 300.0, 1e-6);
   EXPECT_NEAR(num("APTAREA"), 7741.92, 1e-6);
   EXPECT_NEAR(num("APTDIA"), 99.28403, 1e-4);  // 2 sqrt(7741.92 / pi)
-  EXPECT_NEAR(num("SCALE"), 11.82586, 1e-4);   // 206.265 x 17.2 / 300
+  EXPECT_NEAR(num("SCALE"), 5.91293, 1e-4);    // 206.265 x 8.6 / 300
   EXPECT_EQ(v["OBJECT"], "M42");
   EXPECT_NEAR(num("RA"), 83.822083, 1e-6);
   EXPECT_NEAR(num("DEC"), -5.391111, 1e-6);
