@@ -98,8 +98,9 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
   void programDefaultsDialog() {
     ProgramDefaultsModel model(a().settings, a().fits, a().paths.settings_file(), messages_);
     TINIDialog d(model);
-    // With "INDI Mount" and its server and device.
-    compare_description(d, "2caa1c97703bb2cf2f4a10bc81c32e92e82f16cb");
+    // With "INDI Mount" and its server and device, the guide algorithm and
+    // dithering.
+    compare_description(d, "43f919095064fe77d3d432da6557154fda95e46e");
   }
   void synthesizeColourDialog() {
     SynthesisDialogModel model(SynthesisOptions{});
