@@ -83,8 +83,9 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
  private slots:
   void cameraDialog() {
     TVQDialog d(a());
-    // With "Live Stack" beside "Continuous Mode".
-    compare_description(d, "c60866ff0e7539a9ff617bac1b48df69d8a176ee");
+    // With "Live Stack" beside "Continuous Mode", and "Dither Between
+    // Exposures" with its pixels under "Take matching Darkframe".
+    compare_description(d, "48c6656abae22732b315bf1658d002b29d226e21");
   }
   void moveTelescopeWindow() {
     TMoveTelescopeDialog d(a());
