@@ -214,6 +214,7 @@ void TINIDialog::add_guide_field(QGroupBox* g, const GuideDefaultsField& field) 
   auto* row = new QHBoxLayout;
   row->addWidget(new QLabel(label, this));
   auto* e = new QLineEdit(this);
+  e->setMinimumWidth(50);
   e->setMaximumWidth(60);
   fields_[label] = e;
   row->addWidget(e);
