@@ -186,11 +186,14 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     TINIDialog d(model);
     d.show();
     QVERIFY(d.button("Classic")->isChecked());
-    QTest::mouseClick(d.button("Predictive"), Qt::LeftButton);
+    // On their boxes: the buttons are wider than their texts.
+    auto click = [&d](const char* text) {
+      QTest::mouseClick(d.button(text), Qt::LeftButton, {},
+                        QPoint(6, d.button(text)->height() / 2));
+    };
+    click("Predictive");
     QVERIFY(d.button("Predictive")->isChecked() && !d.button("Classic")->isChecked());
-    // On its box: the check box is wider than its text.
-    QTest::mouseClick(d.button("RA only"), Qt::LeftButton, {},
-                      QPoint(6, d.button("RA only")->height() / 2));
+    click("RA only");
     for (auto [field, text] : {std::pair{"Dither (pixels)", "4.5"}, {"Settle frames", "99"}}) {
       d.field(field)->selectAll();
       QTest::keyClicks(d.field(field), text);
