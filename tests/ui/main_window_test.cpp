@@ -176,43 +176,6 @@ class MainWindowTest : public tarvex::ui::testing::WindowTest {
     QCOMPARE(reread.background_colour, BackgroundColour::Red);
   }
 
-  // The guiding settings, clicked and typed, are taken by "Save Changes": a
-  // refused value keeps the dialog open on the value held, its field named.
-  void programDefaultsGuidingSettingsTakenBySaveChanges() {
-    const std::filesystem::path more = w().app().paths.more_settings_file();
-    ProgramDefaultsModel model(w().app().settings, w().app().fits, w().app().paths.settings_file(),
-                               messages_, more);
-    QVERIFY(model.open().ok());
-    TINIDialog d(model);
-    d.show();
-    QVERIFY(d.button("Classic")->isChecked());
-    // On their boxes: the buttons are wider than their texts.
-    auto click = [&d](const char* text) {
-      QTest::mouseClick(d.button(text), Qt::LeftButton, {},
-                        QPoint(6, d.button(text)->height() / 2));
-    };
-    click("Predictive");
-    QVERIFY(d.button("Predictive")->isChecked() && !d.button("Classic")->isChecked());
-    click("RA only");
-    for (auto [field, text] : {std::pair{"Dither (pixels)", "4.5"}, {"Settle frames", "99"}}) {
-      d.field(field)->selectAll();
-      QTest::keyClicks(d.field(field), text);
-    }
-    const std::size_t shown = messages_.shown.size();
-    QTest::mouseClick(d.button("Save Changes"), Qt::LeftButton);
-    QCOMPARE(messages_.shown.size(), shown + 1);
-    QVERIFY(messages_.shown.back().text.starts_with("Settle frames: '99' is refused"));
-    QVERIFY(d.isVisible());
-    QCOMPARE(d.field("Settle frames")->text(), QString("3"));
-    QTest::mouseClick(d.button("Save Changes"), Qt::LeftButton);
-    QVERIFY(!d.isVisible());
-    const MoreSettings read = load_more_settings(more).settings;
-    QCOMPARE(read.text("guide.algorithm"), std::string("predictive"));
-    QCOMPARE(read.text("guide.dither-axes"), std::string("ra"));
-    QCOMPARE(read.number("guide.dither-pixels"), 4.5);
-    QCOMPARE(read.integer("guide.settle-frames"), 3LL);
-  }
-
   void stretchPaletteDialogSteps() {
     StretchPaletteModel model(w().app().display);
     TPaletteDialog d(model);
