@@ -76,6 +76,9 @@ struct AcquisitionSettings {
   // the guide.dither-pixels setting.
   bool dither = false;
   double dither_pixels = 3;
+  // The amount was set in this program run (the camera dialog's field):
+  // turning dithering on then keeps it rather than taking the setting's.
+  bool dither_pixels_set = false;
 
   // The guider control box was probed over the serial link: done once per
   // program run, on the first use of either self-guiding control.

@@ -1,6 +1,8 @@
 #include "app/program_defaults.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "app/mounts.h"
@@ -37,6 +39,31 @@ Reported ProgramDefaultsModel::save_changes() {
   if (saved) return {};
   show_message(messages_, Msg::SettingsSaveFailed);
   return Msg::SettingsSaveFailed;
+}
+
+void ProgramDefaultsModel::set_guide_algorithm(std::string_view name) {
+  more_.set("guide.algorithm", name);
+}
+
+void ProgramDefaultsModel::toggle_dither_ra_only() {
+  more_.set("guide.dither-axes", dither_ra_only() ? "both" : "ra");
+}
+
+bool ProgramDefaultsModel::set_guide_field(std::string_view key, std::string_view text) {
+  const KnownSetting* known = find_setting(key);
+  const auto field =
+      std::find_if(std::begin(GUIDE_DEFAULTS_FIELDS), std::end(GUIDE_DEFAULTS_FIELDS),
+                   [key](const GuideDefaultsField& f) { return f.key == key; });
+  if (known == nullptr || field == std::end(GUIDE_DEFAULTS_FIELDS)) return false;
+  if (more_.text(key) == text || more_.set(key, text) == SettingChange::Set) return true;
+  char range[160];
+  std::snprintf(range, sizeof range, "%s from %g to %g",
+                known->kind == SettingKind::Integer ? "a whole number" : "a number", known->min,
+                known->max);
+  show_message(messages_, Msg::CallerText,
+               std::string(field->label) + ": '" + std::string(text) + "' is refused; give " +
+                   range + ". The value " + more_.text(key) + " is kept.");
+  return false;
 }
 
 void ProgramDefaultsModel::set_guide_mask_radius(int pixels) {

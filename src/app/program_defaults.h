@@ -15,10 +15,22 @@
 
 namespace tarvex {
 
+// The number fields of the "Guide Algorithm" and "Dithering" groups: the key
+// of the small settings file each one sets, and its label.
+struct GuideDefaultsField {
+  std::string_view key;
+  std::string_view label;
+};
+inline constexpr GuideDefaultsField GUIDE_DEFAULTS_FIELDS[] = {
+    {"guide.lost-star-seconds", "Hold lost star (s)"}, {"guide.dither-pixels", "Dither (pixels)"},
+    {"guide.settle-pixels", "Settle within (pixels)"}, {"guide.settle-frames", "Settle frames"},
+    {"guide.settle-seconds", "Settle time-out (s)"},
+};
+
 class ProgramDefaultsModel {
  public:
   // `more_settings_file`, when given, is the small settings file that keeps
-  // the INDI mount's choice, server and device.
+  // the INDI mount's choice, server and device, and the guiding settings.
   ProgramDefaultsModel(Settings& settings, FitsText& fits, std::filesystem::path settings_file,
                        Messages& messages, std::filesystem::path more_settings_file = {})
       : s_(settings),
@@ -55,6 +67,18 @@ class ProgramDefaultsModel {
   void set_indi_device(std::string_view device) { indi_.device = device; }
   const std::string& indi_server() const { return indi_.server; }
   const std::string& indi_device() const { return indi_.device; }
+  // "Guide Algorithm": "classic" or "predictive"; other names are ignored.
+  void set_guide_algorithm(std::string_view name);
+  std::string guide_algorithm() const { return more_.text("guide.algorithm"); }
+  // "RA only": dithers move the reference in RA alone.
+  void toggle_dither_ra_only();
+  bool dither_ra_only() const { return more_.text("guide.dither-axes") == "ra"; }
+  // A field of GUIDE_DEFAULTS_FIELDS by its key. A value out of the key's
+  // range, or not a number, is refused with a message naming the field, and
+  // the value held stays (false).
+  bool set_guide_field(std::string_view key, std::string_view text);
+  // The field's value as the small settings file writes it.
+  std::string guide_field(std::string_view key) const { return more_.text(key); }
   void choose_shared_com_port() { s_.dedicated_com_port = false; }
   void choose_com_port(int n);
   // "Default Guide Training Time": 1, 2 or 4 seconds.

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -76,6 +77,19 @@ QLineEdit* make_edit(QWidget* parent, int width = 60) {
   e->setMinimumWidth(width);
   return e;
 }
+
+// A box the user types a value in. Return takes the value there and then,
+// without pressing the dialog's default button "Take Photo".
+class EntryEdit : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    QLineEdit::keyPressEvent(event);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) event->accept();
+  }
+};
 
 // -1 for the arrow or page towards the minimum, +1 towards the maximum, 0
 // for any other action.
@@ -250,16 +264,30 @@ QGroupBox* TVQDialog::guide_box() {
   gu->addWidget(
       check_box(125, "Take matching Darkframe", box, [this] { model_.toggle_matching_dark(); }), 1,
       0, 1, 3);
-  gu->addWidget(new QLabel("No of Guiding Frames", box), 2, 0);
-  gu->addWidget(add(126, make_edit(box)), 2, 1);
-  gu->addWidget(new QLabel("Value", box), 3, 0);
-  gu->addWidget(add(127, make_edit(box)), 3, 1);
-  gu->addWidget(add(128, make_edit(box, 90)), 3, 2);
-  gu->addWidget(add(136, make_edit(box, 140)), 4, 0, 1, 3);
+  // Dithering between the exposures of a self-guided, automatically saved
+  // run, and how far (pixels).
+  gu->addWidget(
+      check_box(DITHER_ID, "Dither Between Exposures", box, [this] { model_.toggle_dither(); }), 2,
+      0, 1, 2);
+  auto* pixels = add(DITHER_PIXELS_ID, new EntryEdit(box));
+  pixels->setMaximumWidth(60);
+  connect(pixels, &QLineEdit::editingFinished, this, [this, pixels] {
+    if (refreshing_) return;
+    model_.set_dither_pixels(pixels->text().trimmed().toStdString());
+    pixels->setModified(false);  // taken: the box shows the amount held
+    changed();
+  });
+  gu->addWidget(pixels, 2, 2);
+  gu->addWidget(new QLabel("No of Guiding Frames", box), 3, 0);
+  gu->addWidget(add(126, make_edit(box)), 3, 1);
+  gu->addWidget(new QLabel("Value", box), 4, 0);
+  gu->addWidget(add(127, make_edit(box)), 4, 1);
+  gu->addWidget(add(128, make_edit(box, 90)), 4, 2);
+  gu->addWidget(add(136, make_edit(box, 140)), 5, 0, 1, 3);
   // Wrapped, so the dialog fits a 1024 x 768 screen.
   auto* note = new QLabel("***Nb: Self-Guide only available with special Control Box", box);
   note->setWordWrap(true);
-  gu->addWidget(note, 5, 0, 1, 3);
+  gu->addWidget(note, 6, 0, 1, 3);
   return box;
 }
 
@@ -337,6 +365,17 @@ void TVQDialog::refresh() {
   edit(127)->setText(QString::fromStdString(model_.guide_value_text()));
   edit(128)->setText(QString::fromStdString(model_.guide_range_text()));
   edit(136)->setText(QString::fromStdString(model_.guide_mode_text()));
+  // Shown whatever the run, but only live where it acts.
+  const bool dither_live = model_.dither_available();
+  const QString dither_tip = dither_live ? QString() : QString(DITHER_NEEDS_TEXT);
+  check(DITHER_ID)->setChecked(s.dither);
+  for (int id : {DITHER_ID, DITHER_PIXELS_ID}) {
+    control(id)->setEnabled(dither_live);
+    control(id)->setToolTip(dither_tip);
+  }
+  // Not while the user is typing in it.
+  if (QLineEdit* pixels = edit(DITHER_PIXELS_ID); !(pixels->hasFocus() && pixels->isModified()))
+    pixels->setText(QString::fromStdString(model_.dither_pixels_text()));
   // While focusing only "Stop" and the settings the frames read stay live.
   for (int id : {1, 2, 9, 108}) control(id)->setEnabled(!focusing_);
   refreshing_ = false;

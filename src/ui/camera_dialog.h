@@ -30,6 +30,9 @@ namespace tarvex::ui {
 inline constexpr const char* CAMERA_DIALOG_TITLE = "Helion KR9- Camera Control Interface";
 // The "Live Stack" check box, beside "Continuous Mode".
 inline constexpr int LIVE_STACK_ID = 141;
+// "Dither Between Exposures" and its pixels, in the self-guiding controls.
+inline constexpr int DITHER_ID = 142;
+inline constexpr int DITHER_PIXELS_ID = 143;
 
 class TVQDialog : public QDialog, private FocusFront {
   Q_OBJECT

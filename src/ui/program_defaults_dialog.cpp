@@ -25,6 +25,16 @@ void add(QGroupBox* g, QWidget* w) {
   g->layout()->addWidget(w);
 }
 
+const GuideDefaultsField& guide_defaults_field(std::string_view key) {
+  for (const GuideDefaultsField& f : GUIDE_DEFAULTS_FIELDS)
+    if (f.key == key) return f;
+  return GUIDE_DEFAULTS_FIELDS[0];
+}
+
+QString label_of(const GuideDefaultsField& f) {
+  return QString::fromLatin1(f.label.data(), static_cast<qsizetype>(f.label.size()));
+}
+
 }  // namespace
 
 QCheckBox* TINIDialog::check(const QString& text, void (ProgramDefaultsModel::*toggle)()) {
@@ -113,7 +123,9 @@ TINIDialog::TINIDialog(ProgramDefaultsModel& model, QWidget* parent)
   grid->addWidget(fits, 4, 0);
 
   grid->addWidget(subdir_box(), 4, 1);
-  grid->addLayout(closing_row(), 5, 0, 1, 3);
+  grid->addWidget(guide_algorithm_box(), 0, 3);
+  grid->addWidget(dithering_box(), 1, 3, 3, 1);
+  grid->addLayout(closing_row(), 5, 0, 1, 4);
   refresh();
 }
 
@@ -197,6 +209,52 @@ QGroupBox* TINIDialog::subdir_box() {
   return subdir;
 }
 
+void TINIDialog::add_guide_field(QGroupBox* g, const GuideDefaultsField& field) {
+  const QString label = label_of(field);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(label, this));
+  auto* e = new QLineEdit(this);
+  e->setMinimumWidth(50);
+  e->setMaximumWidth(60);
+  fields_[label] = e;
+  row->addWidget(e);
+  static_cast<QVBoxLayout*>(g->layout())->addLayout(row);
+}
+
+bool TINIDialog::apply_guide_fields() {
+  bool all_taken = true;
+  for (const GuideDefaultsField& f : GUIDE_DEFAULTS_FIELDS) {
+    const std::string text = fields_[label_of(f)]->text().trimmed().toStdString();
+    if (text != model_.guide_field(f.key) && !model_.set_guide_field(f.key, text))
+      all_taken = false;
+  }
+  refresh();
+  return all_taken;
+}
+
+// How guiding corrects, and for how long the predictive algorithm keeps
+// correcting a lost star's drift.
+QGroupBox* TINIDialog::guide_algorithm_box() {
+  auto* box = group("Guide Algorithm", this);
+  ProgramDefaultsModel* m = &model_;
+  add(box, radio("Classic", [m] { m->set_guide_algorithm("classic"); }));
+  add(box, radio("Predictive", [m] { m->set_guide_algorithm("predictive"); }));
+  add_guide_field(box, guide_defaults_field("guide.lost-star-seconds"));
+  return box;
+}
+
+// Dithering between the exposures of a self-guided run, and when the guider
+// counts as settled after a dither.
+QGroupBox* TINIDialog::dithering_box() {
+  auto* box = group("Dithering", this);
+  add_guide_field(box, guide_defaults_field("guide.dither-pixels"));
+  add(box, check("RA only", &ProgramDefaultsModel::toggle_dither_ra_only));
+  for (const char* key : {"guide.settle-pixels", "guide.settle-frames", "guide.settle-seconds"})
+    add_guide_field(box, guide_defaults_field(key));
+  static_cast<QVBoxLayout*>(box->layout())->addStretch();
+  return box;
+}
+
 QHBoxLayout* TINIDialog::closing_row() {
   auto* row = new QHBoxLayout;
   row->addStretch();
@@ -206,6 +264,8 @@ QHBoxLayout* TINIDialog::closing_row() {
   buttons_["Cancel"] = cancel;
   save->setDefault(true);
   connect(save, &QPushButton::clicked, this, [this] {
+    // A refused guiding value keeps the dialog open on the value kept.
+    if (!apply_guide_fields()) return;
     accept();
     model_.save_changes();
   });
@@ -257,6 +317,11 @@ void TINIDialog::refresh() {
   fields_["Hysteresis in RA (0-10)"]->setText(QString::number(s.ra_hysteresis));
   fields_["Hysteresis in Dec (0-20)"]->setText(QString::number(s.dec_hysteresis));
   fields_["Sub-dir Name"]->setText(QString::fromStdString(s.autosave_subdir));
+  set("Classic", model_.guide_algorithm() == "classic");
+  set("Predictive", model_.guide_algorithm() == "predictive");
+  set("RA only", model_.dither_ra_only());
+  for (const GuideDefaultsField& f : GUIDE_DEFAULTS_FIELDS)
+    fields_[label_of(f)]->setText(QString::fromStdString(model_.guide_field(f.key)));
   refreshing_ = false;
 }
 

@@ -34,6 +34,14 @@ class TINIDialog : public QDialog {
   QGroupBox* slew_box();
   QWidget* option_checks();
   QGroupBox* subdir_box();
+  QGroupBox* guide_algorithm_box();
+  QGroupBox* dithering_box();
+  // A number field of GUIDE_DEFAULTS_FIELDS with its label, in `g`; its
+  // text is taken by "Save Changes", as the INDI fields' are.
+  void add_guide_field(QGroupBox* g, const GuideDefaultsField& field);
+  // Hands the guiding fields whose text changed to the model; false when
+  // one was refused (its field shows the value kept again).
+  bool apply_guide_fields();
   QHBoxLayout* closing_row();
 
   ProgramDefaultsModel& model_;

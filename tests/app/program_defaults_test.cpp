@@ -118,5 +118,52 @@ TEST_F(ProgramDefaults, SaveChangesAndLoadFailures) {
   EXPECT_EQ(messages.codes().back(), 21u);
 }
 
+// The guiding settings go to the small settings file with "Save Changes"
+// and come back in the next dialog; a value out of its range is refused with
+// its field named, and the value held is what is saved.
+TEST_F(ProgramDefaults, GuidingSettingsRoundTripThroughTheSmallFile) {
+  const std::filesystem::path more = dir / "tarvex.cfg";
+  ProgramDefaultsModel guiding{s, f, dir / "autosave" / "Tarvex.ini", messages, more};
+  ASSERT_TRUE(guiding.open().ok());
+  EXPECT_EQ(guiding.guide_algorithm(), "classic");
+  EXPECT_EQ(guiding.guide_field("guide.dither-pixels"), "3");
+  guiding.set_guide_algorithm("predictive");
+  guiding.set_guide_algorithm("fastest");  // no such algorithm: ignored
+  guiding.toggle_dither_ra_only();
+  EXPECT_TRUE(guiding.set_guide_field("guide.dither-pixels", "2.5"));
+  EXPECT_TRUE(guiding.set_guide_field("guide.settle-frames", "5"));
+  EXPECT_TRUE(guiding.set_guide_field("guide.lost-star-seconds", "120"));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(guiding.set_guide_field("guide.settle-seconds", "2"));
+  EXPECT_FALSE(guiding.set_guide_field("guide.settle-frames", "4.5"));
+  EXPECT_FALSE(guiding.set_guide_field("guide.dither-pixels", "21"));
+  ASSERT_EQ(messages.shown.size(), 3u);
+  EXPECT_EQ(messages.shown[0].text,
+            "Settle time-out (s): '2' is refused; give a whole number from 5 to 600. The value 60 "
+            "is kept.");
+  EXPECT_EQ(messages.shown[1].text.rfind("Settle frames: '4.5' is refused", 0), 0u);
+  EXPECT_EQ(messages.shown[2].text,
+            "Dither (pixels): '21' is refused; give a number from 0.1 to 20. The value 2.5 is "
+            "kept.");
+  ASSERT_TRUE(guiding.save_changes().ok());
+
+  // As the autoguider reads the file.
+  const MoreSettingsLoad read = load_more_settings(more);
+  EXPECT_TRUE(read.refused.empty());
+  EXPECT_EQ(read.settings.text("guide.algorithm"), "predictive");
+  EXPECT_EQ(read.settings.text("guide.dither-axes"), "ra");
+  EXPECT_DOUBLE_EQ(read.settings.number("guide.dither-pixels"), 2.5);
+  EXPECT_EQ(read.settings.integer("guide.settle-frames"), 5);
+  EXPECT_EQ(read.settings.integer("guide.settle-seconds"), 60);
+  EXPECT_EQ(read.settings.integer("guide.lost-star-seconds"), 120);
+  // And as the next dialog shows it.
+  ProgramDefaultsModel again{s, f, dir / "autosave" / "Tarvex.ini", messages, more};
+  ASSERT_TRUE(again.open().ok());
+  EXPECT_EQ(again.guide_algorithm(), "predictive");
+  EXPECT_TRUE(again.dither_ra_only());
+  EXPECT_EQ(again.guide_field("guide.dither-pixels"), "2.5");
+  EXPECT_EQ(again.guide_field("guide.settle-pixels"), "0.3");
+}
+
 }  // namespace
 }  // namespace tarvex

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "app/commands.h"
+#include "files/more_settings.h"
 #include "modal_driver.h"
 #include "platform/basic_ports.h"
 #include "sim/sim_camera.h"
@@ -310,6 +311,61 @@ class CameraDialogTest : public QObject {
       const QRect r(d.control(id)->mapTo(&d, QPoint(0, 0)), d.control(id)->size());
       QVERIFY2(d.rect().contains(r), qPrintable(QString::number(id)));
     }
+  }
+
+  // "Dither Between Exposures" and its pixels, by real clicks and keys: live
+  // only with Self-Guide and Auto-Save both on; turned on, it takes the
+  // small settings file's amount until one is typed, which then stays.
+  void ditherCheckAndPixelsSetTheRun() {
+    MoreSettings more;
+    QCOMPARE(more.set("guide.dither-pixels", "4.5"), SettingChange::Set);
+    QCOMPARE(save_more_settings(window_->app().paths.more_settings_file(), more), FileSave::Ok);
+    const AcquisitionSettings& acq = window_->app().acquisition;
+    TVQDialog d(window_->app(), window_.get());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QCheckBox* dither = d.check(DITHER_ID);
+    QLineEdit* pixels = d.edit(DITHER_PIXELS_ID);
+    auto click = [](QAbstractButton* b) {
+      QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    };
+    auto type = [pixels](const char* text) {
+      QTest::keyClick(pixels, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(pixels, text);
+      QTest::keyClick(pixels, Qt::Key_Return);
+    };
+    QVERIFY(!dither->isEnabled() && !pixels->isEnabled());
+    QCOMPARE(dither->toolTip(), QString("Dithering needs Self-Guide and Auto-Save"));
+    click(dither);
+    QVERIFY(!acq.dither);
+    click(d.check(123));  // Self-Guide Next Exposure
+    QVERIFY(acq.self_guide_next);
+    QVERIFY(!dither->isEnabled());
+    click(d.check(115));  // Auto Save Image
+    QVERIFY(dither->isEnabled() && pixels->isEnabled() && dither->toolTip().isEmpty());
+    click(dither);
+    QVERIFY(acq.dither && dither->isChecked());
+    QCOMPARE(acq.dither_pixels, 4.5);
+    QCOMPARE(pixels->text(), QString("4.5"));
+    // Out of range: a beep, the amount kept; Return takes no photo.
+    const int beeps = clock_->beeps;
+    type("25");
+    QCOMPARE(clock_->beeps, beeps + 1);
+    QCOMPARE(acq.dither_pixels, 4.5);
+    QCOMPARE(pixels->text(), QString("4.5"));
+    type("2.5");
+    QCOMPARE(acq.dither_pixels, 2.5);
+    QVERIFY(d.isVisible());
+    // Off and on again: the amount typed stays.
+    click(dither);
+    QVERIFY(!acq.dither);
+    click(dither);
+    QVERIFY(acq.dither);
+    QCOMPARE(acq.dither_pixels, 2.5);
+    // Auto-Save off: still shown checked, but not live.
+    click(d.check(115));
+    QVERIFY(dither->isChecked() && !dither->isEnabled());
+    QCOMPARE(camera_->exposures_started(), 0u);
   }
 
   void takePhotoShowsTheNewExposureAndItsFile() {

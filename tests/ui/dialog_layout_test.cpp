@@ -83,8 +83,9 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
  private slots:
   void cameraDialog() {
     TVQDialog d(a());
-    // With "Live Stack" beside "Continuous Mode".
-    compare_description(d, "c60866ff0e7539a9ff617bac1b48df69d8a176ee");
+    // With "Live Stack" beside "Continuous Mode", and "Dither Between
+    // Exposures" with its pixels under "Take matching Darkframe".
+    compare_description(d, "48c6656abae22732b315bf1658d002b29d226e21");
   }
   void moveTelescopeWindow() {
     TMoveTelescopeDialog d(a());
@@ -98,8 +99,9 @@ class DialogLayoutTest : public tarvex::ui::testing::WindowTest {
   void programDefaultsDialog() {
     ProgramDefaultsModel model(a().settings, a().fits, a().paths.settings_file(), messages_);
     TINIDialog d(model);
-    // With "INDI Mount" and its server and device.
-    compare_description(d, "2caa1c97703bb2cf2f4a10bc81c32e92e82f16cb");
+    // With "INDI Mount" and its server and device, the guide algorithm and
+    // dithering.
+    compare_description(d, "43f919095064fe77d3d432da6557154fda95e46e");
   }
   void synthesizeColourDialog() {
     SynthesisDialogModel model(SynthesisOptions{});

@@ -153,6 +153,7 @@ class GuidingWindowTest : public WindowTest {
     QCOMPARE(info.field("y"), QStringLiteral("41.2"));
     QCOMPARE(info.field("dx"), QStringLiteral("0.0"));
     QCOMPARE(info.frame_image().size(), QSize(128, 128));
+    QCOMPARE(info.label_text("algorithm"), QStringLiteral("Algorithm: classic"));
     info.show_info("Guiding Info");
     QCOMPARE(info.windowTitle(), QStringLiteral("Guiding Info"));
     info.close_info();
@@ -166,6 +167,7 @@ class GuidingWindowTest : public WindowTest {
     info.graph()->set_graph(&graph);
     QCOMPARE(info.graph()->rms_text(),
              QStringLiteral("RMS RA 1.00 px, Dec 1.00 px (1.75\", 1.69\")"));
+    QCOMPARE(info.graph()->total_rms_text(), QStringLiteral("Total RMS 1.41 px = 2.43 arcseconds"));
     info.close_info();
   }
 
@@ -197,6 +199,50 @@ class GuidingWindowTest : public WindowTest {
       }
     QVERIFY(blue);
     QVERIFY(red);
+  }
+
+  // The guiding events at their times among the samples shown: a dither's
+  // line, the dots that end its settling, the star lost shaded from its
+  // loss to its finding. Where they fall is worked out here from the
+  // samples' spacing, not asked of the view.
+  void graph_marks_dither_settling_and_the_star_lost() {
+    GuideGraph graph;
+    for (std::uint32_t i = 0; i < 100; ++i) graph.add({500000 + i * 1000, 0, 0, 0, 0});
+    auto event = [&graph](std::uint32_t at_ms, GuideEventKind kind) {
+      GuideEvent e;
+      e.at_ms = at_ms;
+      e.kind = kind;
+      graph.add_event(e);
+    };
+    event(400000, GuideEventKind::Dither);  // before the oldest sample: not drawn
+    event(520500, GuideEventKind::Dither);  // halfway between samples 20 and 21
+    event(526000, GuideEventKind::Settled);
+    event(540000, GuideEventKind::StarLost);
+    event(560000, GuideEventKind::StarFound);
+    event(590000, GuideEventKind::SettleTimedOut);
+    GuideGraphView view;
+    view.resize(360, 160);
+    view.set_graph(&graph);
+    const QImage picture = view.grab().toImage();
+    // 100 samples across 360 pixels; the errors take the top 120 rows.
+    const double step = 360.0 / 99;
+    const int row = 20, foot = 120 - 6;
+    auto at = [&](double x, int y) { return picture.pixel(static_cast<int>(std::lround(x)), y); };
+    QList<int> dither_columns;
+    for (int x = 0; x < picture.width(); ++x)
+      if (picture.pixel(x, row) == DITHER_COLOUR) dither_columns << x;
+    QCOMPARE(dither_columns, QList<int>{static_cast<int>(std::lround(20.5 * step))});
+    QCOMPARE(at(26 * step, foot), SETTLED_COLOUR);
+    QCOMPARE(at(90 * step, foot), TIMED_OUT_COLOUR);
+    QCOMPARE(at(41 * step, row), STAR_LOST_COLOUR);
+    QCOMPARE(at(59 * step, row), STAR_LOST_COLOUR);
+    QVERIFY(at(39 * step, row) != STAR_LOST_COLOUR);
+    QVERIFY(at(61 * step, row) != STAR_LOST_COLOUR);
+    // Lost again and not found: shaded to the newest sample.
+    event(580000, GuideEventKind::StarLost);
+    const QImage later = view.grab().toImage();
+    QCOMPARE(later.pixel(static_cast<int>(std::lround(95 * step)), row), STAR_LOST_COLOUR);
+    QVERIFY(later.pixel(static_cast<int>(std::lround(79 * step)), row) != STAR_LOST_COLOUR);
   }
 
   void ring_keeps_the_newest() {

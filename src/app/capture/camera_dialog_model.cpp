@@ -1,9 +1,12 @@
 #include "app/capture/camera_dialog_model.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 
 #include "app/tarvex.h"
 #include "app/telescope.h"
+#include "files/more_settings.h"
 #include "platform/messages.h"
 
 namespace tarvex {
@@ -151,6 +154,33 @@ void CameraDialogModel::stretch_page(int step) {
 
 void CameraDialogModel::stretch_to(int bits) {
   app_.display.palette_bits = std::clamp(bits, MIN_PALETTE_BITS, MAX_PALETTE_BITS);
+}
+
+void CameraDialogModel::toggle_dither() {
+  acq_.dither = !acq_.dither;
+  if (acq_.dither && !acq_.dither_pixels_set)
+    acq_.dither_pixels =
+        load_more_settings(app_.paths.more_settings_file()).settings.number("guide.dither-pixels");
+}
+
+bool CameraDialogModel::set_dither_pixels(std::string_view text) {
+  double pixels = 0;
+  const char* end = text.data() + text.size();
+  const auto read = std::from_chars(text.data(), end, pixels);
+  if (read.ec != std::errc() || read.ptr != end || !(pixels >= DITHER_PIXELS_MIN) ||
+      !(pixels <= DITHER_PIXELS_MAX)) {
+    app_.ports.clock.beep();
+    return false;
+  }
+  acq_.dither_pixels = pixels;
+  acq_.dither_pixels_set = true;
+  return true;
+}
+
+std::string CameraDialogModel::dither_pixels_text() const {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", acq_.dither_pixels);
+  return text;
 }
 
 std::string CameraDialogModel::guide_value_text() const {

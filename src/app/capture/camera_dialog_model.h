@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/acquisition.h"
 #include "image/window_geometry.h"
@@ -29,6 +30,11 @@ inline constexpr const char* GUIDE_MODE_TEXT = "High Resolution  - Interlaced";
 inline constexpr int EXPOSURE_VALUE_MINIMUM = 1;
 // The longest main exposure self-guiding can be armed below (seconds).
 inline constexpr int SELF_GUIDE_LIMIT_S = 12;
+// The tooltip of "Dither Between Exposures" while it cannot act.
+inline constexpr const char* DITHER_NEEDS_TEXT = "Dithering needs Self-Guide and Auto-Save";
+// The dither amount the dialog accepts, pixels.
+inline constexpr double DITHER_PIXELS_MIN = 0.1;
+inline constexpr double DITHER_PIXELS_MAX = 20;
 
 // The range words of the guide exposure field: "thousandths" ... "minutes".
 const char* guide_range_word(ExposureRange range);
@@ -72,6 +78,16 @@ class CameraDialogModel {
   void stretch_arrow(int step);
   void stretch_page(int step);
   void stretch_to(int bits);
+  // "Dither Between Exposures". Turned on, the amount is the small settings
+  // file's guide.dither-pixels unless it was set in this program run.
+  void toggle_dither();
+  // Its pixels field: DITHER_PIXELS_MIN..DITHER_PIXELS_MAX; anything else
+  // beeps and changes nothing (false).
+  bool set_dither_pixels(std::string_view text);
+  // Dithering acts only between the exposures of self-guided runs with
+  // automatic saving.
+  bool dither_available() const { return acq_.self_guide_next && acq_.auto_save; }
+  std::string dither_pixels_text() const;
 
   // What the controls show.
   const AcquisitionSettings& settings() const { return acq_; }
