@@ -661,8 +661,7 @@ bool Autoguider::dither_and_settle(GuidedExposure& g) {
   // offset past the window's edge is cut short there.
   const double margin = app_.settings.guide_mask_radius + 2.0;
   auto inside = [&](double v) { return std::clamp(v, margin, SMALL_FRAME_SIDE - 1 - margin); };
-  const StarPosition target =
-      at_pixels(inside(pixels_x(home_) + ox), inside(pixels_y(home_) + oy));
+  const StarPosition target = at_pixels(inside(pixels_x(home_) + ox), inside(pixels_y(home_) + oy));
   if (algorithm_)
     algorithm_->reference_moved(pixels_x(target) - pixels_x(reference_),
                                 pixels_y(target) - pixels_y(reference_));
