@@ -5,7 +5,8 @@
 # mode started with indi_setprop, waited for with indi_eval and received
 # with indi_getprop, then read back with astropy; an exposure aborted; guide
 # pulses through the simulated control box, a long one cut to the program's
-# longest pulse. The simulated camera keeps the real camera's read time.
+# longest pulse, and one that moves the simulated sky as far as the box's
+# guide rate says. The simulated camera keeps the real camera's read time.
 #
 # Usage: driver_test.sh PATH-TO-indi_tarvex_ccd
 # Exits 77 (skipped) when indiserver or astropy is not installed.
@@ -125,4 +126,13 @@ pulse TELESCOPE_TIMED_GUIDE_NS TIMED_GUIDE_N 1000
 pulse TELESCOPE_TIMED_GUIDE_WE TIMED_GUIDE_W 1000
 pulse TELESCOPE_TIMED_GUIDE_WE TIMED_GUIDE_E 6000
 ((took >= 2 && took <= 5)) || fail "a 6 s pulse took ${took} s, expected the 3 s cap"
+# A pulse moves the simulated sky at the control box's guide rate: 1 s east
+# is 6 pixels along x (with the sky's slow drift between the two images).
+expose before-pulse
+pulse TELESCOPE_TIMED_GUIDE_WE TIMED_GUIDE_E 1000
+expose after-pulse
+shift="$("$py" "$here/star_shift.py" "$work/before-pulse.fits" "$work/after-pulse.fits")"
+echo "a 1 s east pulse moved the stars $shift px"
+"$py" -c "import sys; sys.exit(0 if abs(float('$shift') - 6) <= 1 else 1)" ||
+  fail "a 1 s east pulse moved the stars $shift px, expected 6"
 echo "PASS"
