@@ -34,6 +34,18 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// PATH set to `value` for a scope.
+class PathSetting {
+ public:
+  explicit PathSetting(const std::string& value) : old_(std::getenv("PATH")) {
+    ::setenv("PATH", value.c_str(), 1);
+  }
+  ~PathSetting() { ::setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
 inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});

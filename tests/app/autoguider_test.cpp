@@ -20,6 +20,7 @@
 #include "camera/readout.h"
 #include "files/settings.h"
 #include "guide_rig.h"
+#include "one_shot_front.h"
 #include "platform/basic_ports.h"
 #include "platform/messages.h"
 #include "platform/serial_termios.h"
@@ -276,18 +277,6 @@ void star_width(const Frame& f, int x, int y, int reach, double& sx, double& sy)
   sx = std::sqrt(mxx / w - (mx / w) * (mx / w));
   sy = std::sqrt(myy / w - (my / w) * (my / w));
 }
-
-class OneShotFront : public CaptureFront {
- public:
-  explicit OneShotFront(std::function<void(AcquisitionSettings&)> set) : set_(std::move(set)) {}
-  CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
-    set_(a);
-    return CameraDialogResult::TakePhoto;
-  }
-
- private:
-  std::function<void(AcquisitionSettings&)> set_;
-};
 
 // One exposure of `seconds` in fast mode, guided or not; the star's spread.
 void expose(int seconds, bool guided, double& sx, double& sy, GuideRig*& out_rig,

@@ -20,6 +20,7 @@
 #include "app/capture/sequencer.h"
 #include "app/mounts.h"
 #include "app/telescope.h"
+#include "fake_mount.h"
 #include "files/more_settings.h"
 #include "files/settings.h"
 #include "platform/basic_ports.h"
@@ -27,6 +28,7 @@
 #include "platform/stepping_clock.h"
 #include "sim/sim_camera.h"
 #include "sim/sim_mount.h"
+#include "test_context.h"
 #include "test_support.h"
 
 namespace tarvex {
@@ -379,58 +381,20 @@ TEST_F(CentreRig, AutosavedStandardCopyCarriesTheObservingCards) {
 
 // No camera: a context whose USB port leads nowhere.
 TEST(CentreTarget, RefusedWithoutACamera) {
-  testing::TempDir dir;
-  RecordingMessages messages;
-  VirtualClock clock;
-  NullPump pump;
-  RecordingProgress progress;
-  RecordingLauncher launcher;
-  RecordingDisplaySink display;
-  Tarvex app(Paths(dir.path() / "data"), Ports{messages, clock, pump, progress, launcher, display});
-  class AnyMount : public Mount {
-   public:
-    MountCapabilities capabilities() const override {
-      MountCapabilities c;
-      c.go_to = c.sync = c.read_position = true;
-      c.position_ra_step_seconds = 1;
-      c.position_dec_step_arcsec = 1;
-      return c;
-    }
-    ScopeResult open() override { return ScopeResult::Done; }
-    ScopeResult reset() override { return ScopeResult::Done; }
-    GotoResult goto_coordinates(const Coordinates&) override { return moved(); }
-    GotoResult goto_object(Catalogue, int) override { return moved(); }
-    ScopeResult sync(const Coordinates&) override { return ++moves, ScopeResult::Done; }
-    GotoResult goto_position(const MountPosition&) override { return moved(); }
-    ScopeResult sync_position(const MountPosition&) override { return ++moves, ScopeResult::Done; }
-    ScopeResult abort() override { return ScopeResult::Done; }
-    void set_rate(MoveRate) override {}
-    ScopeResult move(Direction) override { return ScopeResult::Done; }
-    ScopeResult stop() override { return ScopeResult::Done; }
-    MoveRate rate() const override { return MoveRate::Slew; }
-    bool moving() const override { return false; }
-    ScopeResult pulse(Direction, std::uint32_t, PulseEnd) override { return ScopeResult::Done; }
-    ScopeResult read_position(MountPosition&) override { return ScopeResult::Done; }
-    ScopeResult read_object_info() override { return ScopeResult::Done; }
-    std::string object_info() const override { return {}; }
-    void set_focus_speed(bool) override {}
-    ScopeResult focus(bool) override { return ScopeResult::Done; }
-    ScopeResult focus_stop() override { return ScopeResult::Done; }
-    bool focus_fast() const override { return false; }
-    bool focusing() const override { return false; }
-    GotoResult moved() { return ++moves, GotoResult{}; }
-    int moves = 0;
-  } mount;
+  testing::TestContext ctx;
+  FakeMount mount;
+  mount.caps.position_ra_step_seconds = 1;
+  mount.caps.position_dec_step_arcsec = 1;
   TruePointing truth;
-  TruthSolver solver(truth, clock);
+  TruthSolver solver(truth, ctx.clock);
   Steps steps;
   CentreRequest request;
   request.first_goto.kind = CentreGoto::Kind::Catalogue;
   request.first_goto.number = 31;
-  const CentreOutcome o = centre_target(app, mount, &solver, request, steps);
+  const CentreOutcome o = centre_target(*ctx, mount, &solver, request, steps);
   EXPECT_EQ(o.status, CentreStatus::Refused);
   EXPECT_EQ(o.message, Msg::CentreNoCamera);
-  EXPECT_EQ(mount.moves, 0);
+  EXPECT_EQ(mount.log, std::vector<std::string>{"open"}) << "nothing moved";
   EXPECT_EQ(solver.solves, 0);
 }
 

@@ -15,6 +15,7 @@
 #include "app/capture/sequencer.h"
 #include "app/colour/synthesis_commands.h"
 #include "colour/corrections.h"
+#include "one_shot_front.h"
 #include "platform/basic_ports.h"
 #include "sim/sim_camera.h"
 #include "test_support.h"
@@ -226,15 +227,7 @@ TEST(ColourCheck, RedStarsComeOutRedAndBlueStarsBlue) {
   SimCamera camera(clock, sky);
   Tarvex app(Paths(dir.path() / "data"),
              Ports{messages, clock, pump, progress, launcher, display, camera});
-  struct Front : CaptureFront {
-    CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
-      a.mode = ExposureMode::Progressive;
-      a.range = ExposureRange::Tenths;
-      a.value = 1;
-      a.count = 1;
-      return CameraDialogResult::TakePhoto;
-    }
-  } front;
+  OneShotFront front = one_exposure(ExposureMode::Progressive, ExposureRange::Tenths, 1);
   Sequencer sequencer(app, front);
   ASSERT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
   // The defaults but for the anti-alias filter: its 5 x 5 median takes the

@@ -13,25 +13,10 @@
 #include "app/capture/sequencer.h"
 #include "app/guiding/autoguider.h"
 #include "guide_rig.h"
+#include "one_shot_front.h"
 
 namespace tarvex {
 namespace {
-
-struct RunFront : CaptureFront {
-  int exposures = 4;
-  CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
-    a.mode = ExposureMode::Fast;
-    a.range = ExposureRange::Seconds;
-    a.value = 10;
-    a.continuous = true;
-    a.count = exposures;
-    a.auto_save = true;
-    a.self_guide_next = true;
-    a.dither = true;
-    a.dither_pixels = 3;
-    return CameraDialogResult::TakePhoto;
-  }
-};
 
 struct DitherRun {
   explicit DitherRun(const char* settings = "") : rig(realistic()) {
@@ -48,8 +33,20 @@ struct DitherRun {
     set_realistic_preset(mc);
     return mc;
   }
+  // A continuous run of `exposures` 10 s exposures, self-guided, saved and
+  // dithered by up to 3 pixels.
   CaptureOutcome run(int exposures) {
-    front.exposures = exposures;
+    OneShotFront front([exposures](AcquisitionSettings& a) {
+      a.mode = ExposureMode::Fast;
+      a.range = ExposureRange::Seconds;
+      a.value = 10;
+      a.continuous = true;
+      a.count = exposures;
+      a.auto_save = true;
+      a.self_guide_next = true;
+      a.dither = true;
+      a.dither_pixels = 3;
+    });
     Sequencer sequencer(*rig.app, front, guider);
     return sequencer.take_photo();
   }
@@ -62,7 +59,6 @@ struct DitherRun {
 
   GuideRig rig;
   Autoguider guider{*rig.app};
-  RunFront front;
   std::vector<GuideEvent> events;
 };
 

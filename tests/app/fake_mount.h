@@ -11,9 +11,7 @@ namespace tarvex {
 
 class FakeMount final : public Mount {
  public:
-  MountCapabilities capabilities() const override {
-    return {true, true, true, true, true, false, 60, 60};
-  }
+  MountCapabilities capabilities() const override { return caps; }
   ScopeResult open() override { return log.push_back("open"), ScopeResult::Done; }
   ScopeResult reset() override { return log.push_back("reset"), ScopeResult::Done; }
   GotoResult goto_coordinates(const Coordinates& t) override {
@@ -57,6 +55,8 @@ class FakeMount final : public Mount {
   ScopeResult focus_stop() override { return focusing_ = false, ScopeResult::Done; }
   bool focus_fast() const override { return fast_; }
   bool focusing() const override { return focusing_; }
+
+  MountCapabilities caps{true, true, true, true, true, false, 60, 60};
 
   static MountPosition to_position(const Coordinates& t) {
     const double dec = t.dec_degrees + t.dec_minutes / 60.0;

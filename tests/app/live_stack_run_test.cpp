@@ -10,6 +10,7 @@
 
 #include "app/capture/sequencer.h"
 #include "files/fits_image.h"
+#include "one_shot_front.h"
 #include "platform/basic_ports.h"
 #include "sim/sim_camera.h"
 #include "test_support.h"
@@ -35,19 +36,9 @@ struct SimRig {
   std::unique_ptr<Tarvex> app;
 };
 
-// One interlaced exposure of a second, raw, as the camera dialog takes it.
-struct OneExposure : CaptureFront {
-  CameraDialogResult run_camera_dialog(AcquisitionSettings& a) override {
-    a.mode = ExposureMode::Interlaced;
-    a.range = ExposureRange::Seconds;
-    a.value = 1;
-    a.count = 1;
-    return CameraDialogResult::TakePhoto;
-  }
-};
-
 std::unique_ptr<Frame> expose(SimRig& rig) {
-  OneExposure front;
+  // One interlaced exposure of a second, raw, as the camera dialog takes it.
+  OneShotFront front = one_exposure(ExposureMode::Interlaced, ExposureRange::Seconds, 1);
   Sequencer sequencer(*rig.app, front);
   EXPECT_EQ(sequencer.take_photo(), CaptureOutcome::Done);
   return std::make_unique<Frame>(rig.app->store().CurrentFrame);

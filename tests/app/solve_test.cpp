@@ -59,18 +59,6 @@ bool solver_installed() {
   } while (0)
 #endif
 
-// PATH set to `value` for a scope.
-class PathSetting {
- public:
-  explicit PathSetting(const std::string& value) : old_(std::getenv("PATH")) {
-    ::setenv("PATH", value.c_str(), 1);
-  }
-  ~PathSetting() { ::setenv("PATH", old_.c_str(), 1); }
-
- private:
-  std::string old_;
-};
-
 std::string card(const std::string& text) {
   std::string c = text;
   c.resize(80, ' ');
@@ -302,7 +290,7 @@ TEST_F(SolveCli, RefusalsAndFailures) {
 
   // No solve-field on the PATH.
   {
-    PathSetting path((dir / "empty").string());
+    testing::PathSetting path((dir / "empty").string());
     EXPECT_EQ(run({"solve", file.string(), "--focal-length", "300"}), 1);
   }
   EXPECT_EQ(out.str(),
@@ -327,7 +315,7 @@ TEST_F(SolveCli, CtrlCEndsSolveField) {
   ASSERT_TRUE(write_field_file(file,
                                frame.empty() ? std::vector<std::uint16_t>(FRAME_SAMPLES, 9) : frame,
                                300, std::nullopt));
-  PathSetting path((dir / "bin").string() + ":" + std::getenv("PATH"));
+  testing::PathSetting path((dir / "bin").string() + ":" + std::getenv("PATH"));
   std::thread interrupt([&] {
     // Once solve-field runs, Ctrl-C.
     for (int i = 0; i < 1000 && !std::filesystem::exists(dir / "pid"); ++i)

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "../app/catalogue_field.h"
+#include "../test_support.h"
 #include "app/commands.h"
 #include "files/settings.h"
 #include "modal_driver.h"
@@ -28,21 +29,10 @@
 
 using namespace tarvex;
 using namespace tarvex::ui;
+using tarvex::testing::PathSetting;
 using tarvex::ui::testing::ModalDriver;
 
 namespace {
-
-// PATH set to `value` for a scope.
-class PathSetting {
- public:
-  explicit PathSetting(const std::string& value) : old_(std::getenv("PATH")) {
-    ::setenv("PATH", value.c_str(), 1);
-  }
-  ~PathSetting() { ::setenv("PATH", old_.c_str(), 1); }
-
- private:
-  std::string old_;
-};
 
 QPushButton* push(QWidget* d, const QString& text) {
   for (auto* b : d->findChildren<QPushButton*>()) {
